@@ -1,0 +1,212 @@
+// The metadata harvest: opens the bound file with the media-format
+// runtime's metadata editor, lists the header attributes and routes the
+// string-typed ones of ten names into the object's four strings.
+#include "com_ptr.h"
+#include "wm_filter.h"
+
+namespace trellan {
+namespace {
+
+// Every attribute of the file: the file's own and each stream's.
+const WORD allStreams = 0xFFFF;
+// The file-level attributes only.
+const WORD fileLevel = 0;
+
+struct RouteRow {
+    const WCHAR* name;
+    HeapString WMFilter::*ownField;  // null: appended to the body text only
+};
+
+bool EqualsIgnoringAsciiCase(LPCWSTR a, LPCWSTR b)
+{
+    auto fold = [](WCHAR unit) { return unit >= u'a' && unit <= u'z' ? WCHAR(unit - u'a' + u'A') : unit; };
+    for (; *a && *b; ++a, ++b)
+        if (fold(*a) != fold(*b))
+            return false;
+    return *a == *b;
+}
+
+// The name and value buffers of one attribute read. Both are zeroed and
+// one unit longer than the editor reported, so that whatever the editor
+// writes is NUL-terminated inside the buffer.
+class AttributeBuffers {
+public:
+    AttributeBuffers(WORD nameLength, DWORD valueLength)
+        : nameUnits(nameLength + 1u),
+          valueBytes(valueLength + sizeof(WCHAR)),
+          name(nameUnits * sizeof(WCHAR), HEAP_ZERO_MEMORY),
+          value(valueBytes, HEAP_ZERO_MEMORY)
+    {
+    }
+    bool Allocated() const { return name && value; }
+    WCHAR* Name() const { return name.As<WCHAR>(); }
+    BYTE* Value() const { return value.As<BYTE>(); }
+
+    // Ends both texts inside their buffers, whatever the editor wrote.
+    void Terminate()
+    {
+        Name()[nameUnits - 1] = 0;
+        Value()[valueBytes - 1] = 0;
+        Value()[valueBytes - 2] = 0;
+    }
+    LPCWSTR ValueText() const { return reinterpret_cast<LPCWSTR>(value.As<BYTE>()); }
+
+    void Free()
+    {
+        name.Free();
+        value.Free();
+    }
+
+private:
+    size_t nameUnits;
+    size_t valueBytes;
+    HeapBlock name;
+    HeapBlock value;
+};
+
+}  // namespace
+
+
+HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
+{
+    // 1. Create the editor.
+    ComPtr<IWMMetadataEditor> editor;
+    HRESULT result = WMCreateEditor(editor.Receive());
+    if (FAILED(result))
+        return result;  // an editor the call left behind is released on the way out
+
+    // 2. Open the file; Close is not called when this fails.
+    result = editor->Open(path);
+    if (FAILED(result))
+        return result;
+
+    // 3 to 5. The first header-information interface the editor grants is
+    // the one the enumeration uses.
+    ComPtr<IWMHeaderInfo3> info3;
+    ComPtr<IWMHeaderInfo2> info2;
+    ComPtr<IWMHeaderInfo> info1;
+    if (SUCCEEDED(editor->QueryInterface(IID_IWMHeaderInfo3, info3.ReceiveVoid())) && info3) {
+        result = HarvestAttributesEx(info3.Get());
+    } else if (SUCCEEDED(editor->QueryInterface(IID_IWMHeaderInfo2, info2.ReceiveVoid())) && info2) {
+        result = HarvestAttributes(info2.Get());
+    } else {
+        result = editor->QueryInterface(IID_IWMHeaderInfo, info1.ReceiveVoid());
+        if (SUCCEEDED(result) && info1)
+            result = HarvestAttributes(info1.Get());
+        else if (SUCCEEDED(result))
+            result = E_NOINTERFACE;  // a success that handed back nothing
+    }
+
+    // 6. Release the level-1 and level-2 interfaces, close the editor,
+    // release the level-3 interface and the editor. An exception from the
+    // enumeration skips this: the owners release everything without Close.
+    info1.Reset();
+    info2.Reset();
+    editor->Close();
+    info3.Reset();
+    editor.Reset();
+
+    // 7.
+    return result;
+}
+
+HRESULT WMFilter::HarvestAttributesEx(IWMHeaderInfo3* info)
+{
+    WORD count = 0;
+    HRESULT result = info->GetAttributeCountEx(allStreams, &count);
+    if (FAILED(result))
+        return result;
+
+    for (WORD index = 0; index < count; ++index) {
+        // Probe for the lengths; nothing is allocated yet.
+        WORD nameLength = 0;
+        DWORD valueLength = 0;
+        result = info->GetAttributeByIndexEx(allStreams, index, nullptr, &nameLength, nullptr, nullptr, nullptr,
+                                             &valueLength);
+        if (FAILED(result))
+            return result;
+
+        AttributeBuffers buffers(nameLength, valueLength);
+        if (!buffers.Allocated())
+            return E_OUTOFMEMORY;
+
+        WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
+        WORD languageIndex = 0;
+        result = info->GetAttributeByIndexEx(allStreams, index, buffers.Name(), &nameLength, &type,
+                                             &languageIndex, buffers.Value(), &valueLength);
+        if (FAILED(result))
+            return result;  // both buffers are freed on the way out
+
+        buffers.Terminate();
+        if (type == WMT_TYPE_STRING)
+            RouteAttribute(buffers.Name(), buffers.ValueText());
+        buffers.Free();
+    }
+    return result;
+}
+
+HRESULT WMFilter::HarvestAttributes(IWMHeaderInfo* info)
+{
+    WORD count = 0;
+    HRESULT result = info->GetAttributeCount(fileLevel, &count);
+    if (FAILED(result))
+        return result;
+
+    for (WORD index = 0; index < count; ++index) {
+        WORD streamNumber = fileLevel;
+        WORD nameLength = 0;
+        WORD valueLength = 0;
+        WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
+        result = info->GetAttributeByIndex(index, &streamNumber, nullptr, &nameLength, &type, nullptr, &valueLength);
+        if (FAILED(result))
+            return result;
+
+        AttributeBuffers buffers(nameLength, valueLength);
+        if (!buffers.Allocated())
+            return E_OUTOFMEMORY;
+
+        streamNumber = fileLevel;
+        result = info->GetAttributeByIndex(index, &streamNumber, buffers.Name(), &nameLength, &type,
+                                           buffers.Value(), &valueLength);
+        if (FAILED(result))
+            return result;
+
+        buffers.Terminate();
+        if (type == WMT_TYPE_STRING)
+            RouteAttribute(buffers.Name(), buffers.ValueText());
+        buffers.Free();
+    }
+    return result;
+}
+
+void WMFilter::RouteAttribute(LPCWSTR name, LPCWSTR value)
+{
+    // Compared in this order, without regard to the case of ASCII letters.
+    static const RouteRow routingTable[] = {
+        {u"Title", &WMFilter::title},
+        {u"Author", &WMFilter::author},
+        {u"Description", &WMFilter::description},
+        {u"Copyright", nullptr},
+        {u"WM/AlbumTitle", nullptr},
+        {u"WM/Year", nullptr},
+        {u"WM/Genre", nullptr},
+        {u"WM/Lyrics", nullptr},
+        {u"WM/Publisher", nullptr},
+        {u"WM/Composer", nullptr},
+    };
+
+    if (value[0] == 0)
+        return;
+
+    for (const RouteRow& row : routingTable) {
+        if (!EqualsIgnoringAsciiCase(name, row.name))
+            continue;
+        if (row.ownField)
+            this->*row.ownField = value;
+        bodyText += value;
+        bodyText += u"\r\n";
+        return;
+    }
+}
+
+}  // namespace trellan

@@ -1,0 +1,27 @@
+// Test seams of the Linux stand-in. Only tests call these; the system's code
+// calls the platform exactly as it would on Windows.
+#pragma once
+
+#include "wmsdk.h"
+
+extern "C" {
+
+// After `skip` more successful allocations, the next `count` allocations
+// fail. Covers HeapAlloc, HeapReAlloc, CoTaskMemAlloc and CoTaskMemRealloc.
+// PlatformSeam_FailAllocations(0, 0) turns the seam off.
+void PlatformSeam_FailAllocations(int skip, int count);
+
+// Number of allocations that the seam has seen since the process started.
+long PlatformSeam_AllocationCount();
+
+// The named registry function ("RegCreateKeyExW", "RegCloseKey", ...) fails
+// with `error`: after `skip` more calls of it succeed, the next `count` fail.
+void PlatformSeam_FailRegistryCall(const char* function, LONG error, int skip, int count);
+void PlatformSeam_ClearRegistryFailures();
+
+// Replaces the metadata editor's factory behind WMCreateEditor; null puts
+// the TagLib editor back. Returns the factory that was installed before.
+using PlatformEditorFactory = HRESULT (*)(IWMMetadataEditor** editor);
+PlatformEditorFactory PlatformSeam_SetEditorFactory(PlatformEditorFactory factory);
+
+}  // extern "C"

@@ -1,0 +1,10 @@
+// Everything the Linux stand-in offers of the Windows API, in one include.
+#pragma once
+
+#include "types.h"
+#include "errors.h"
+#include "guid.h"
+#include "kernel32.h"
+#include "ole32.h"
+#include "filter.h"
+#include "wmsdk.h"

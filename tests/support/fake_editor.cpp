@@ -1,0 +1,264 @@
+#include "support/fake_editor.h"
+
+#include <win32/seams.h>
+
+#include <algorithm>
+#include <cstring>
+#include <stdexcept>
+
+namespace trellan::test {
+namespace {
+
+EditorScript* activeScript = nullptr;
+EditorLog* activeLog = nullptr;
+
+class FakeEditor final : public IWMMetadataEditor, public IWMHeaderInfo3 {
+public:
+    FakeEditor() : references(1)
+    {
+        ++activeLog->created;
+        ++activeLog->liveReferences;
+    }
+
+    // IUnknown, shared by both interfaces
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
+    {
+        *out = nullptr;
+        const EditorScript& script = *activeScript;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IWMMetadataEditor)) {
+            *out = static_cast<IWMMetadataEditor*>(this);
+        } else if (IsEqualGUID(riid, IID_IWMHeaderInfo3)) {
+            activeLog->calls.push_back("QI3");
+            if (script.grantInfo3)
+                *out = static_cast<IWMHeaderInfo3*>(this);
+        } else if (IsEqualGUID(riid, IID_IWMHeaderInfo2)) {
+            activeLog->calls.push_back("QI2");
+            if (script.grantInfo2)
+                *out = static_cast<IWMHeaderInfo2*>(this);
+        } else if (IsEqualGUID(riid, IID_IWMHeaderInfo)) {
+            activeLog->calls.push_back("QI1");
+            if (script.grantInfo1)
+                *out = static_cast<IWMHeaderInfo*>(this);
+            else
+                return script.info1Refusal;
+        }
+        if (!*out)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override
+    {
+        ++activeLog->liveReferences;
+        return ++references;
+    }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        --activeLog->liveReferences;
+        ULONG left = --references;
+        if (left == 0) {
+            ++activeLog->destroyed;
+            delete this;
+        }
+        return left;
+    }
+
+    // IWMMetadataEditor
+    HRESULT STDMETHODCALLTYPE Open(const WCHAR* path) override
+    {
+        ++activeLog->opens;
+        activeLog->openedPath = path;
+        return activeScript->openResult;
+    }
+    HRESULT STDMETHODCALLTYPE Close() override
+    {
+        ++activeLog->closes;
+        activeLog->calls.push_back("Close");
+        return E_UNEXPECTED;  // the harvest ignores it
+    }
+    HRESULT STDMETHODCALLTYPE Flush() override { return E_NOTIMPL; }
+
+    // IWMHeaderInfo
+    HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD stream, WORD* count) override
+    {
+        activeLog->calls.push_back("Count");
+        if (FAILED(activeScript->countResult))
+            return activeScript->countResult;
+        *count = static_cast<WORD>(Visible(stream).size());
+        return activeScript->countResult;
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributeByIndex(WORD index, WORD* stream, WCHAR* name, WORD* nameLength,
+                                                  WMT_ATTR_DATATYPE* type, BYTE* value, WORD* valueLength) override
+    {
+        DWORD length = *valueLength;
+        HRESULT result = Serve(*stream, index, name, nameLength, type, value, &length, "Attr");
+        *valueLength = static_cast<WORD>(length);
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD*, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetMarkerCount(WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMarker(WORD, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddMarker(LPCWSTR, QWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveMarker(WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetScriptCount(WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddScript(LPCWSTR, LPCWSTR, QWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
+
+    // IWMHeaderInfo2
+    HRESULT STDMETHODCALLTYPE GetCodecInfoCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*, WORD*,
+                                           BYTE*) override
+    {
+        return E_NOTIMPL;
+    }
+
+    // IWMHeaderInfo3
+    HRESULT STDMETHODCALLTYPE GetAttributeCountEx(WORD stream, WORD* count) override
+    {
+        activeLog->calls.push_back("CountEx");
+        if (FAILED(activeScript->countResult))
+            return activeScript->countResult;
+        *count = static_cast<WORD>(Visible(stream).size());
+        return activeScript->countResult;
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributeIndices(WORD, LPCWSTR, WORD*, WORD*, WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetAttributeByIndexEx(WORD stream, WORD index, LPWSTR name, WORD* nameLength,
+                                                    WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
+                                                    DWORD* valueLength) override
+    {
+        if (name && language && *language != 0)
+            return E_INVALIDARG;  // the read passes a language index of 0
+        return Serve(stream, index, name, nameLength, type, value, valueLength, "AttrEx");
+    }
+    HRESULT STDMETHODCALLTYPE ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE AddAttribute(WORD, LPCWSTR, WORD*, WMT_ATTR_DATATYPE, WORD, const BYTE*,
+                                           DWORD) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE DeleteAttribute(WORD, WORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE AddCodecInfo(LPCWSTR, LPCWSTR, WMT_CODEC_INFO_TYPE, WORD, BYTE*) override
+    {
+        return E_NOTIMPL;
+    }
+
+private:
+    ~FakeEditor() = default;
+
+    // Stream 0xFFFF lists every attribute; any other number only its own.
+    static std::vector<const FakeAttribute*> Visible(WORD stream)
+    {
+        std::vector<const FakeAttribute*> visible;
+        for (const FakeAttribute& attribute : activeScript->attributes)
+            if (stream == 0xFFFF || attribute.stream == stream)
+                visible.push_back(&attribute);
+        return visible;
+    }
+
+    static HRESULT Serve(WORD stream, WORD index, WCHAR* name, WORD* nameLength, WMT_ATTR_DATATYPE* type,
+                         BYTE* value, DWORD* valueLength, const char* call)
+    {
+        const EditorScript& script = *activeScript;
+        const bool probe = name == nullptr;
+        activeLog->calls.push_back(std::string(probe ? "Probe" : "Read") + call + ":" + std::to_string(index));
+        if (probe && script.failProbeAt == index)
+            return script.failureCode;
+        if (!probe && script.failReadAt == index)
+            return script.failureCode;
+
+        std::vector<const FakeAttribute*> visible = Visible(stream);
+        if (index >= visible.size())
+            return E_INVALIDARG;
+        const FakeAttribute& attribute = *visible[index];
+        const WORD neededName = static_cast<WORD>(attribute.name.size() + 1);
+        const DWORD neededValue = static_cast<DWORD>(attribute.value.size());
+        if (type)
+            *type = attribute.type;
+        if (!probe) {
+            if (*nameLength < neededName || (value && *valueLength < neededValue))
+                return ASF_E_BUFFERTOOSMALL;
+            std::copy_n(attribute.name.c_str(), neededName, name);
+            if (value)
+                std::copy(attribute.value.begin(), attribute.value.end(), value);
+        }
+        *nameLength = neededName;
+        *valueLength = neededValue;
+        return S_OK;
+    }
+
+    ULONG references;
+};
+
+EditorScript currentScript;
+EditorLog currentLog;
+
+HRESULT STDMETHODCALLTYPE CreateFakeEditor(IWMMetadataEditor** editor)
+{
+    activeLog->calls.push_back("Create");
+    if (FAILED(activeScript->createResult)) {
+        *editor = activeScript->createLeavesEditor ? new FakeEditor() : nullptr;
+        return activeScript->createResult;
+    }
+    *editor = new FakeEditor();
+    return S_OK;
+}
+
+PlatformEditorFactory previousFactory = nullptr;
+
+}  // namespace
+
+FakeAttribute StringAttribute(const std::u16string& name, const std::u16string& value, WORD stream)
+{
+    FakeAttribute attribute{name, WMT_TYPE_STRING, {}, stream};
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(value.c_str());
+    attribute.value.assign(bytes, bytes + (value.size() + 1) * sizeof(char16_t));
+    return attribute;
+}
+
+FakeAttribute DwordAttribute(const std::u16string& name, DWORD value, WORD stream)
+{
+    FakeAttribute attribute{name, WMT_TYPE_DWORD, {}, stream};
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(&value);
+    attribute.value.assign(bytes, bytes + sizeof value);
+    return attribute;
+}
+
+ScriptedEditor::ScriptedEditor(EditorScript script)
+{
+    if (activeScript)
+        throw std::logic_error("one scripted editor at a time");
+    currentScript = std::move(script);
+    currentLog = EditorLog{};
+    activeScript = &currentScript;
+    activeLog = &currentLog;
+    previousFactory = PlatformSeam_SetEditorFactory(&CreateFakeEditor);
+}
+
+ScriptedEditor::~ScriptedEditor()
+{
+    PlatformSeam_SetEditorFactory(previousFactory);
+    activeScript = nullptr;
+}
+
+const EditorLog& ScriptedEditor::Log() const
+{
+    return currentLog;
+}
+
+EditorScript& ScriptedEditor::Script()
+{
+    return currentScript;
+}
+
+}  // namespace trellan::test
