@@ -8,3 +8,7 @@
 #include "ole32.h"
 #include "filter.h"
 #include "wmsdk.h"
+#include "modules.h"
+#include "user32.h"
+#include "advapi32.h"
+#include "oleaut32.h"

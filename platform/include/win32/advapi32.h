@@ -1,0 +1,4 @@
+// The advapi32 subset: the registry.
+#pragma once
+
+#include "ole32.h"
