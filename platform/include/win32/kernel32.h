@@ -40,6 +40,11 @@ void* WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 void* WINAPI HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, void* block);
 
+// Text conversion. CP_ACP and CP_UTF8 are UTF-8 here; CP_OEMCP too.
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR out, int outUnits);
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int units, LPSTR out, int outBytes,
+                               LPCSTR defaultChar, BOOL* usedDefaultChar);
+
 int WINAPI lstrlenW(LPCWSTR text);
 LPWSTR WINAPI lstrcpyW(LPWSTR target, LPCWSTR source);
 LPWSTR WINAPI lstrcpynW(LPWSTR target, LPCWSTR source, int maxUnits);
@@ -48,6 +53,11 @@ int WINAPI lstrcmpW(LPCWSTR a, LPCWSTR b);
 int WINAPI lstrcmpiW(LPCWSTR a, LPCWSTR b);
 
 }  // extern "C"
+
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x00000008
 
 #define HEAP_ZERO_MEMORY 0x00000008
 #define HEAP_GENERATE_EXCEPTIONS 0x00000004

@@ -1,0 +1,63 @@
+// The platform-dependent corners of the CLI: how the command line arrives,
+// how the registry file is chosen, and what the module file is called.
+#include "arguments.h"
+
+#include "console.h"
+
+#include <cstdlib>
+
+#ifdef _WIN32
+#include <shellapi.h>
+#endif
+
+namespace host {
+
+#ifdef _WIN32
+
+const char16_t* const defaultModuleName = u"trellan.dll";
+
+Arguments CommandLineArguments(int, char**)
+{
+    Arguments args;
+    int count = 0;
+    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; list && i < count; ++i)
+        args.emplace_back(reinterpret_cast<const char16_t*>(list[i]));
+    LocalFree(list);
+    return args;
+}
+
+bool UseRegistryFile(const std::u16string&)
+{
+    return false;  // Windows has one registry
+}
+
+#else
+
+const char16_t* const defaultModuleName = u"trellan.so";
+
+Arguments CommandLineArguments(int argc, char** argv)
+{
+    Arguments args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(FromUtf8(argv[i]));
+    return args;
+}
+
+bool UseRegistryFile(const std::u16string& path)
+{
+    return setenv("TRELLAN_REGISTRY", ToUtf8(path).c_str(), 1) == 0;
+}
+
+#endif
+
+std::u16string BesideProgram(const std::u16string& name)
+{
+    WCHAR path[MAX_PATH * 4];
+    DWORD length = GetModuleFileNameW(nullptr, path, sizeof path / sizeof path[0]);
+    std::u16string program(reinterpret_cast<const char16_t*>(path), length);
+    size_t slash = program.find_last_of(u"\\/");
+    return (slash == std::u16string::npos ? std::u16string() : program.substr(0, slash + 1)) + name;
+}
+
+}  // namespace host

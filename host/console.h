@@ -1,0 +1,18 @@
+// Text and status output for the CLI: UTF-16 <-> UTF-8, and HRESULTs by
+// name and number.
+#pragma once
+
+#include "winapi.h"
+
+#include <string>
+#include <string_view>
+
+namespace host {
+
+std::string ToUtf8(std::u16string_view text);
+std::u16string FromUtf8(std::string_view text);
+
+// "FILTER_E_ACCESS (0x80041703)"; an unknown code is "0x80041703".
+std::string StatusName(HRESULT status);
+
+}  // namespace host
