@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Every test: the Linux suites, the same suites under AddressSanitizer and
+# UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer,
+# a bounded fuzzing run, and the Windows cross build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+
+step() { printf '\n=== %s\n' "$*"; }
+
+step "Linux build and tests"
+cmake --preset linux >/dev/null
+cmake --build --preset linux
+ctest --preset linux -j2
+
+step "Linux tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset linux-asan >/dev/null
+cmake --build --preset linux-asan
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --preset linux-asan -j2
+
+if [ -x scripts/run_tsan.sh ]; then
+  step "Concurrency tests under ThreadSanitizer"
+  scripts/run_tsan.sh
+fi
+
+if [ -x fuzz/run_fuzz.sh ]; then
+  step "Fuzzing the registry-script interpreter"
+  fuzz/run_fuzz.sh
+fi
+
+step "Windows 32-bit cross build"
+cmake --preset mingw32 >/dev/null
+cmake --build --preset mingw32
+
+step "All tests passed"
