@@ -183,16 +183,16 @@ void WMFilter::RouteAttribute(LPCWSTR name, LPCWSTR value)
 {
     // Compared in this order, without regard to the case of ASCII letters.
     static const RouteRow routingTable[] = {
-        {u"Title", &WMFilter::title},
-        {u"Author", &WMFilter::author},
-        {u"Description", &WMFilter::description},
-        {u"Copyright", nullptr},
-        {u"WM/AlbumTitle", nullptr},
-        {u"WM/Year", nullptr},
-        {u"WM/Genre", nullptr},
-        {u"WM/Lyrics", nullptr},
-        {u"WM/Publisher", nullptr},
-        {u"WM/Composer", nullptr},
+        {OLESTR("Title"), &WMFilter::title},
+        {OLESTR("Author"), &WMFilter::author},
+        {OLESTR("Description"), &WMFilter::description},
+        {OLESTR("Copyright"), nullptr},
+        {OLESTR("WM/AlbumTitle"), nullptr},
+        {OLESTR("WM/Year"), nullptr},
+        {OLESTR("WM/Genre"), nullptr},
+        {OLESTR("WM/Lyrics"), nullptr},
+        {OLESTR("WM/Publisher"), nullptr},
+        {OLESTR("WM/Composer"), nullptr},
     };
 
     if (value[0] == 0)
@@ -204,7 +204,7 @@ void WMFilter::RouteAttribute(LPCWSTR name, LPCWSTR value)
         if (row.ownField)
             this->*row.ownField = value;
         bodyText += value;
-        bodyText += u"\r\n";
+        bodyText += OLESTR("\r\n");
         return;
     }
 }
