@@ -1,0 +1,43 @@
+// Test and tool controls of the registry stand-in.
+#include "advapi32/registry_call.h"
+
+#include <win32/registry_control.h>
+
+using namespace platform::registry;
+
+extern "C" {
+
+void PlatformRegistry_Reset()
+{
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    ClearHandles();
+    CloseDatabase();
+}
+
+LONG PlatformRegistry_SetKeyReadOnly(HKEY root, LPCWSTR subKey, BOOL readOnly)
+{
+    return RunCall("PlatformRegistry_SetKeyReadOnly", true, [&](sqlite3* db) -> LONG {
+        OpenKey open;
+        KeyRow key;
+        if (LONG result = ResolveHandle(db, root, &open, &key))
+            return result;
+        std::vector<std::u16string_view> parts;
+        if (LONG result = SplitPath(subKey, &parts))
+            return result;
+        for (std::u16string_view part : parts) {
+            KeyRow child;
+            if (LONG result = FindChild(db, key.id, part, &child))
+                return result;
+            key = child;
+        }
+        return SetReadOnly(db, key.id, readOnly != FALSE);
+    });
+}
+
+long PlatformRegistry_OpenHandleCount()
+{
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    return HandleCount();
+}
+
+}  // extern "C"

@@ -1,0 +1,27 @@
+// The registry's tables and its predefined root keys.
+#pragma once
+
+#include <win32/windows.h>
+
+#include <sqlite3.h>
+
+#include <cstdint>
+
+namespace platform::registry {
+
+// Creates the tables and the root rows if the database lacks them.
+bool CreateSchema(sqlite3* db);
+
+// The key id of a predefined root handle, or 0 when `key` is not one.
+int64_t RootIdOf(HKEY key);
+
+// True for the roots that hold no subkeys (performance data, dynamic data).
+bool IsLeafRoot(int64_t id);
+
+// The deepest a key may lie below its root, as on the platform.
+constexpr int64_t kMaxKeyDepth = 512;
+// The longest key name and value name, in UTF-16 units.
+constexpr size_t kMaxKeyNameUnits = 255;
+constexpr size_t kMaxValueNameUnits = 16383;
+
+}  // namespace platform::registry
