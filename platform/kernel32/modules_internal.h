@@ -1,0 +1,39 @@
+// What the module functions share: path text in both encodings, and the
+// loader's view of one loaded module.
+#pragma once
+
+#include <win32/modules.h>
+
+#include <link.h>
+
+#include <string>
+
+namespace platform::modules {
+
+// UTF-16 to the loader's UTF-8; false for text that is not valid UTF-16.
+bool PathToUtf8(LPCWSTR path, std::string& out);
+// UTF-8 to UTF-16; bytes that are not valid UTF-8 become U+FFFD.
+std::u16string PathFromUtf8(const std::string& path);
+// An absolute path: relative ones are taken from the current directory.
+std::string MakeAbsolute(const std::string& path);
+
+// One loaded module as the loader sees it.
+struct LoadedModule {
+    void* base = nullptr;             // the module handle
+    struct link_map* map = nullptr;   // the loader's record
+    bool processImage = false;        // the program itself
+};
+
+// The module whose image holds `address`.
+bool FindModuleContaining(const void* address, LoadedModule& module);
+// The module whose handle is `handle` (its image start); false otherwise.
+bool FindModuleByHandle(HMODULE handle, LoadedModule& module);
+// The module of the program itself.
+LoadedModule ProcessImage();
+// A loader handle that holds one more load of a module already loaded; the
+// caller closes it with dlclose. `extraFlags` may add RTLD_NODELETE.
+void* OpenLoaded(const LoadedModule& module, int extraFlags = 0);
+// The module's absolute file path.
+std::string FilePathOf(const LoadedModule& module);
+
+}  // namespace platform::modules
