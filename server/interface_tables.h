@@ -1,0 +1,15 @@
+// The constant interface tables of the library's two kinds of object.
+#pragma once
+
+#include "interface_map.h"
+
+namespace trellan {
+
+// IWMFilter (the identity), IFilter, IPersistFile; no IPersist. Offsets
+// are taken from the start of the filter object (WMFilter).
+extern const InterfaceMapEntry FilterInterfaceTable[];
+
+// IClassFactory.
+extern const InterfaceMapEntry FactoryInterfaceTable[];
+
+}  // namespace trellan
