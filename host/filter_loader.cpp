@@ -23,13 +23,18 @@ HRESULT FilterLoader::LoadModule(const std::u16string& path, Module** module)
 
     Module loaded;
     loaded.handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()));
-    if (!loaded.handle)
-        return HRESULT_FROM_WIN32(GetLastError());
+    if (!loaded.handle) {
+        HRESULT result = HRESULT_FROM_WIN32(GetLastError());
+        std::fprintf(stderr, "trellan: cannot load the filter module %s: %s\n", ToUtf8(path).c_str(),
+                     StatusName(result).c_str());
+        return FAILED(result) ? result : E_FAIL;
+    }
     loaded.getClassObject = reinterpret_cast<decltype(loaded.getClassObject)>(
         reinterpret_cast<void*>(GetProcAddress(loaded.handle, "DllGetClassObject")));
     loaded.canUnloadNow = reinterpret_cast<decltype(loaded.canUnloadNow)>(
         reinterpret_cast<void*>(GetProcAddress(loaded.handle, "DllCanUnloadNow")));
     if (!loaded.getClassObject) {
+        std::fprintf(stderr, "trellan: %s exports no DllGetClassObject\n", ToUtf8(path).c_str());
         FreeLibrary(loaded.handle);
         return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
     }
