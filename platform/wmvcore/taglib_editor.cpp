@@ -1,12 +1,18 @@
-// Placeholder until the TagLib editor lands.
+// The factory behind WMCreateEditor's default: a new TagLib editor.
 #include "taglib_editor.h"
+
+#include "metadata_editor.h"
+
+#include <new>
 
 namespace platform {
 
 HRESULT CreateTagLibEditor(IWMMetadataEditor** editor)
 {
-    *editor = nullptr;
-    return E_NOTIMPL;
+    if (!editor)
+        return E_POINTER;
+    *editor = new (std::nothrow) TagLibEditor;
+    return *editor ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace platform

@@ -1,0 +1,18 @@
+// Attributes of an ASF file (.wma, .wmv, .asf), read with TagLib.
+#pragma once
+
+#include "asf_layout.h"
+#include "attribute_list.h"
+
+#include <string>
+
+namespace platform {
+
+// Lists the Content Description fields that hold text ("Title", "Author",
+// "Copyright", "Description", "Rating", in this order), then every
+// attribute of the Extended Content Description, Metadata and Metadata
+// Library objects in the order of `layout`, with its own name, type,
+// stream number and language index.
+HRESULT ReadAsfAttributes(const std::string& path, const AsfLayout& layout, AttributeList& attributes);
+
+}  // namespace platform

@@ -1,0 +1,236 @@
+// The header-information interfaces of the editor: counts and reads of the
+// attributes read at Open, with the runtime's buffer protocol. Through
+// IWMHeaderInfo and IWMHeaderInfo2 only the file-level attributes
+// (stream 0) are visible; IWMHeaderInfo3 shows one stream's, or with
+// stream 0xFFFF all of them. Writing, markers, scripts and codec
+// information are not supported: the counts are 0 and the changes
+// E_NOTIMPL.
+#include "metadata_editor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace platform {
+namespace {
+
+const WORD fileLevel = 0;
+
+// An attribute whose value does not fit the 16-bit length of a level-1
+// read.
+const HRESULT valueTooLong = HRESULT_FROM_WIN32(ERROR_ARITHMETIC_OVERFLOW);
+
+// The runtime's buffer protocol for one attribute. A null buffer asks for
+// the length it needs; a buffer whose given length is too small gets
+// ASF_E_BUFFERTOOSMALL with the needed lengths stored and nothing copied.
+// Names are counted in UTF-16 units with their NUL, values in bytes.
+template <typename ValueLength>
+HRESULT CopyAttribute(const MediaAttribute& attribute, WCHAR* name, WORD* nameLength, WMT_ATTR_DATATYPE* type,
+                      BYTE* value, ValueLength* valueLength)
+{
+    if ((name && !nameLength) || (value && !valueLength))
+        return E_INVALIDARG;
+    if (attribute.value.size() > std::numeric_limits<ValueLength>::max())
+        return valueTooLong;
+
+    const WORD nameNeeded = static_cast<WORD>(attribute.name.size() + 1);
+    const ValueLength valueNeeded = static_cast<ValueLength>(attribute.value.size());
+    const bool tooSmall = (name && *nameLength < nameNeeded) || (value && *valueLength < valueNeeded);
+    if (nameLength)
+        *nameLength = nameNeeded;
+    if (valueLength)
+        *valueLength = valueNeeded;
+    if (type)
+        *type = attribute.type;
+    if (tooSmall)
+        return ASF_E_BUFFERTOOSMALL;
+
+    if (name)
+        std::memcpy(name, attribute.name.c_str(), nameNeeded * sizeof(WCHAR));
+    if (value && valueNeeded)
+        std::memcpy(value, attribute.value.data(), valueNeeded);
+    return S_OK;
+}
+
+}  // namespace
+
+// IWMHeaderInfo
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeCount(WORD stream_num, WORD* count)
+{
+    if (!count)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    if (stream_num != fileLevel)
+        return E_INVALIDARG;  // this level lists the file's own attributes only
+    *count = attributes.Count(fileLevel);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndex(WORD index, WORD* stream_num, WCHAR* name,
+                                                            WORD* name_len, WMT_ATTR_DATATYPE* type, BYTE* value,
+                                                            WORD* length)
+{
+    if (!stream_num)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    if (*stream_num != fileLevel)
+        return E_INVALIDARG;
+    const MediaAttribute* attribute = attributes.At(fileLevel, index);
+    if (!attribute)
+        return E_INVALIDARG;
+    return CopyAttribute(*attribute, name, name_len, type, value, length);
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByName(WORD* stream_num, LPCWSTR name,
+                                                           WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length)
+{
+    if (!stream_num || !name)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    if (*stream_num != fileLevel)
+        return E_INVALIDARG;
+    for (WORD index = 0; const MediaAttribute* attribute = attributes.At(fileLevel, index); ++index)
+        if (attribute->name == name)
+            return CopyAttribute<WORD>(*attribute, nullptr, nullptr, type, value, length);
+    return ASF_E_NOTFOUND;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarkerCount(WORD* markers)
+{
+    if (!markers)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    *markers = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarker(WORD, WCHAR*, WORD*, QWORD*)
+{
+    return E_INVALIDARG;  // there are no markers to index
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::AddMarker(LPCWSTR, QWORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE TagLibEditor::RemoveMarker(WORD) { return E_NOTIMPL; }
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetScriptCount(WORD* scripts)
+{
+    if (!scripts)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    *scripts = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*)
+{
+    return E_INVALIDARG;  // there are no scripts to index
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::AddScript(LPCWSTR, LPCWSTR, QWORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE TagLibEditor::RemoveScript(WORD) { return E_NOTIMPL; }
+
+// IWMHeaderInfo2
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfoCount(DWORD* codec_infos)
+{
+    if (!codec_infos)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    *codec_infos = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*,
+                                                     WORD*, BYTE*)
+{
+    return E_INVALIDARG;  // there is no codec information to index
+}
+
+// IWMHeaderInfo3
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeCountEx(WORD stream_num, WORD* count)
+{
+    if (!count)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    *count = attributes.Count(stream_num);
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeIndices(WORD stream_num, LPCWSTR name, WORD* lang_index,
+                                                            WORD* indices, WORD* count)
+{
+    if (!name || !count)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+
+    WORD found = 0;
+    WORD capacity = *count;
+    for (WORD index = 0; const MediaAttribute* attribute = attributes.At(stream_num, index); ++index) {
+        if (attribute->name != name || (lang_index && attribute->language != *lang_index))
+            continue;
+        if (indices && found < capacity)
+            indices[found] = index;
+        ++found;
+    }
+    *count = found;
+    return indices && found > capacity ? ASF_E_BUFFERTOOSMALL : S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndexEx(WORD stream_num, WORD index, LPWSTR name,
+                                                              WORD* name_len, WMT_ATTR_DATATYPE* type,
+                                                              WORD* lang_index, BYTE* value, DWORD* data_len)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    const MediaAttribute* attribute = attributes.At(stream_num, index);
+    if (!attribute)
+        return E_INVALIDARG;
+    HRESULT result = CopyAttribute(*attribute, name, name_len, type, value, data_len);
+    if (lang_index && result != E_INVALIDARG)
+        *lang_index = attribute->language;
+    return result;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::AddAttribute(WORD, LPCWSTR, WORD*, WMT_ATTR_DATATYPE, WORD, const BYTE*,
+                                                     DWORD)
+{
+    return E_NOTIMPL;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::DeleteAttribute(WORD, WORD) { return E_NOTIMPL; }
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::AddCodecInfo(LPCWSTR, LPCWSTR, WMT_CODEC_INFO_TYPE, WORD, BYTE*)
+{
+    return E_NOTIMPL;
+}
+
+}  // namespace platform

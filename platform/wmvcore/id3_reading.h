@@ -1,0 +1,26 @@
+// Attributes of an MPEG audio file (.mp3), read with TagLib from its
+// ID3v2 tag, or from its ID3v1 tag when it has no ID3v2 tag.
+#pragma once
+
+#include "attribute_list.h"
+
+#include <taglib/tstringlist.h>
+
+#include <string>
+
+namespace platform {
+
+// ID3v2 frames are listed in file order under the runtime's names; frames
+// with no such name are left out. All attributes are file-level (stream 0).
+HRESULT ReadMpegAttributes(const std::string& path, AttributeList& attributes);
+
+// A genre text as people read it: ID3v1 genre numbers ("17", "(17)") become
+// their names, "RX" and "CR" become "Remix" and "Cover", and repeated
+// names are given once. Several genres are joined with "; ".
+std::u16string ResolveGenres(const TagLib::StringList& fields);
+
+// The year of a recording time ("2004-05-06T10:00" gives "2004"); any other
+// text is kept as it is.
+std::u16string YearOf(const std::u16string& text);
+
+}  // namespace platform

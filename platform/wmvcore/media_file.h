@@ -1,0 +1,37 @@
+// A media file opened for probing: a regular file, read by position. The
+// descriptor is closed when the object goes.
+#pragma once
+
+#include <win32/wmsdk.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+class MediaFile {
+public:
+    MediaFile() = default;
+    ~MediaFile();
+    MediaFile(const MediaFile&) = delete;
+    MediaFile& operator=(const MediaFile&) = delete;
+
+    // Opens `path` for reading without blocking. Only a regular file is
+    // accepted: NS_E_FILE_NOT_FOUND when nothing is there,
+    // E_ACCESSDENIED when it may not be read, NS_E_FILE_OPEN_FAILED for
+    // a directory, a device, a pipe or any other failure.
+    HRESULT Open(const std::string& path);
+
+    uint64_t Size() const { return size; }
+
+    // Reads exactly `length` bytes at `offset` into `bytes`; false when the
+    // file holds fewer or the read fails.
+    bool Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) const;
+
+private:
+    int descriptor = -1;
+    uint64_t size = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,248 @@
+// The ID3v2 header and frame walk, the ID3v1 trailer check and the MPEG
+// frame-header chain.
+#include "mpeg_probe.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+namespace {
+
+const size_t id3v2HeaderSize = 10;
+const size_t id3v1Size = 128;
+// Where the first MPEG frame may start in a file without an ID3v2 tag.
+const size_t frameSearchWindow = 64 * 1024;
+// The longest MPEG audio frame (Layer II, MPEG-2, 160 kbit/s at 8 kHz).
+const size_t longestFrame = 2881;
+// Frames that must follow each other before the data counts as MPEG audio.
+const int framesRequired = 3;
+
+DWORD BigEndian(const BYTE* bytes, int count)
+{
+    DWORD value = 0;
+    for (int i = 0; i < count; ++i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+// A 28-bit "synchsafe" number: four bytes of seven bits each.
+bool SyncSafe(const BYTE* bytes, DWORD& value)
+{
+    value = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (bytes[i] & 0x80)
+            return false;
+        value = (value << 7) | bytes[i];
+    }
+    return true;
+}
+
+bool IsFrameIdUnit(BYTE unit) { return (unit >= 'A' && unit <= 'Z') || (unit >= '0' && unit <= '9'); }
+
+struct Id3v2Header {
+    int major = 0;
+    BYTE flags = 0;
+    DWORD bodySize = 0;
+};
+
+// The ten-byte header: "ID3", version 2.2 to 2.4, known flags only, a
+// synchsafe size.
+bool ParseId3v2Header(const std::vector<BYTE>& bytes, Id3v2Header& header)
+{
+    if (bytes.size() < id3v2HeaderSize || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3')
+        return false;
+    header.major = bytes[3];
+    header.flags = bytes[5];
+    // Flags that each version defines: 2.2 unsynchronisation and
+    // compression; 2.3 adds the extended header and the experimental bit;
+    // 2.4 the footer.
+    const BYTE knownFlags[] = {0xC0, 0xE0, 0xF0};
+    if (header.major < 2 || header.major > 4 || bytes[4] == 0xFF || (header.flags & ~knownFlags[header.major - 2]))
+        return false;
+    return SyncSafe(&bytes[6], header.bodySize);
+}
+
+// Walks the frames of the tag body: each frame must have a valid id and
+// lie inside the tag. Zero bytes end the frames (padding); so does a
+// non-frame after at least one frame, which some taggers leave in the
+// padding.
+bool WalkId3v2Frames(const Id3v2Header& header, const std::vector<BYTE>& body)
+{
+    const bool unsynchronised = header.flags & 0x80;
+    if (header.major < 4 && unsynchronised)
+        return true;  // frame headers are unsynchronised too: TagLib decodes them
+    if (header.major == 2 && (header.flags & 0x40))
+        return false;  // the compression of 2.2 was never defined
+
+    size_t position = 0;
+    if (header.major >= 3 && (header.flags & 0x40)) {
+        if (body.size() < 4)
+            return false;
+        DWORD extendedSize = 0;
+        if (header.major == 3) {
+            extendedSize = BigEndian(body.data(), 4) + 4;  // the size leaves itself out
+        } else if (!SyncSafe(body.data(), extendedSize)) {
+            return false;
+        }
+        if (extendedSize < 6 || extendedSize > body.size())
+            return false;
+        position = extendedSize;
+    }
+
+    const size_t idLength = header.major == 2 ? 3 : 4;
+    const size_t frameHeaderSize = header.major == 2 ? 6 : 10;
+    int frames = 0;
+    while (body.size() - position >= frameHeaderSize && body[position] != 0) {
+        const BYTE* frame = &body[position];
+        bool validId = true;
+        for (size_t i = 0; i < idLength; ++i)
+            validId = validId && IsFrameIdUnit(frame[i]);
+        if (!validId)
+            return frames > 0;
+
+        const size_t room = body.size() - position - frameHeaderSize;
+        DWORD size = 0;
+        if (header.major == 2) {
+            size = BigEndian(frame + 3, 3);
+        } else if (header.major == 3) {
+            size = BigEndian(frame + 4, 4);
+        } else if (!SyncSafe(frame + 4, size) || size > room) {
+            size = BigEndian(frame + 4, 4);  // some writers put plain sizes in 2.4 tags
+        }
+        if (size > room)
+            return false;
+        position += frameHeaderSize + size;
+        ++frames;
+    }
+    return true;
+}
+
+// ID3v1: "TAG", then title, artist and album (30 bytes each) and the year
+// (4 bytes) as Latin-1 text padded with NULs or spaces.
+bool IsId3v1Tag(const std::vector<BYTE>& bytes)
+{
+    if (bytes.size() != id3v1Size || bytes[0] != 'T' || bytes[1] != 'A' || bytes[2] != 'G')
+        return false;
+    for (size_t i = 3; i < 3 + 30 * 3 + 4; ++i)
+        if (bytes[i] != 0 && bytes[i] < 0x20)
+            return false;
+    return true;
+}
+
+// Bit rates in kbit/s by bit-rate index: MPEG-1 layers I, II, III, then
+// MPEG-2/2.5 layer I and layers II/III. Index 0 (free format) and 15 are
+// not accepted.
+const int bitRates[5][16] = {
+    {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+    {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0},
+    {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+    {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+};
+
+// Sample rates in Hz by sample-rate index: MPEG-1, MPEG-2, MPEG-2.5.
+const int sampleRates[3][3] = {
+    {44100, 48000, 32000},
+    {22050, 24000, 16000},
+    {11025, 12000, 8000},
+};
+
+struct FrameHeader {
+    int version;  // 1, 2 or 25 (MPEG-2.5)
+    int layer;    // 1 to 3
+    int sampleRate;
+    size_t length;  // of the whole frame, header included
+};
+
+bool ParseFrameHeader(const BYTE* bytes, FrameHeader& header)
+{
+    if (bytes[0] != 0xFF || (bytes[1] & 0xE0) != 0xE0)
+        return false;
+    const int versionBits = (bytes[1] >> 3) & 3;
+    const int layerBits = (bytes[1] >> 1) & 3;
+    const int bitRateIndex = bytes[2] >> 4;
+    const int sampleRateIndex = (bytes[2] >> 2) & 3;
+    const int padding = (bytes[2] >> 1) & 1;
+    if (versionBits == 1 || layerBits == 0 || sampleRateIndex == 3 || (bytes[3] & 3) == 2)
+        return false;
+
+    header.version = versionBits == 3 ? 1 : versionBits == 2 ? 2 : 25;
+    header.layer = 4 - layerBits;
+    const int rateRow = header.version == 1 ? header.layer - 1 : (header.layer == 1 ? 3 : 4);
+    const int bitRate = bitRates[rateRow][bitRateIndex] * 1000;
+    if (bitRate == 0)
+        return false;
+    header.sampleRate = sampleRates[header.version == 1 ? 0 : header.version == 2 ? 1 : 2][sampleRateIndex];
+
+    if (header.layer == 1)
+        header.length = (12 * bitRate / header.sampleRate + padding) * 4;
+    else if (header.layer == 3 && header.version != 1)
+        header.length = 72 * bitRate / header.sampleRate + padding;
+    else
+        header.length = 144 * bitRate / header.sampleRate + padding;
+    return header.length >= 4;
+}
+
+// From `start`, frames of one kind follow each other: framesRequired of
+// them, or fewer that end exactly where the audio ends.
+bool FrameChainAt(const std::vector<BYTE>& bytes, size_t start, size_t audioEnd)
+{
+    FrameHeader first{};
+    size_t position = start;
+    for (int count = 0; count < framesRequired; ++count) {
+        if (count > 0 && position == audioEnd)
+            return true;
+        FrameHeader header{};
+        if (position + 4 > bytes.size() || !ParseFrameHeader(&bytes[position], header))
+            return false;
+        if (count == 0)
+            first = header;
+        else if (header.version != first.version || header.layer != first.layer ||
+                 header.sampleRate != first.sampleRate)
+            return false;
+        position += header.length;
+        if (position > audioEnd)
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
+{
+    probe = MpegProbe{};
+
+    std::vector<BYTE> bytes;
+    if (file.Read(0, id3v2HeaderSize, bytes) && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
+        Id3v2Header header;
+        if (!ParseId3v2Header(bytes, header))
+            return NS_E_INVALID_INPUT_FORMAT;
+        std::vector<BYTE> body;
+        if (!file.Read(id3v2HeaderSize, header.bodySize, body) || !WalkId3v2Frames(header, body))
+            return NS_E_INVALID_INPUT_FORMAT;
+        probe.hasId3v2 = true;
+        return S_OK;
+    }
+
+    uint64_t audioEnd = file.Size();
+    if (file.Size() >= id3v1Size && file.Read(file.Size() - id3v1Size, id3v1Size, bytes) && IsId3v1Tag(bytes)) {
+        probe.hasId3v1 = true;
+        audioEnd -= id3v1Size;
+    }
+
+    const size_t headLength = static_cast<size_t>(
+        std::min<uint64_t>(audioEnd, frameSearchWindow + framesRequired * longestFrame + 4));
+    if (file.Read(0, headLength, bytes)) {
+        for (size_t start = 0; start < frameSearchWindow && start + 4 <= bytes.size(); ++start) {
+            if (FrameChainAt(bytes, start, static_cast<size_t>(std::min<uint64_t>(audioEnd, SIZE_MAX)))) {
+                probe.hasFrames = true;
+                break;
+            }
+        }
+    }
+    return probe.hasId3v1 || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
+}
+
+}  // namespace platform
