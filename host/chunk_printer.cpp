@@ -87,7 +87,8 @@ std::string GuidText(REFGUID id)
 
 void PrintFileText(FILE* out, const FileRecord& record)
 {
-    std::fprintf(out, "%s: %s\n", ToUtf8(record.path).c_str(), StatusName(record.status).c_str());
+    std::fprintf(out, "%s: %s%s%s\n", ToUtf8(record.path).c_str(), StatusName(record.status).c_str(),
+                 record.problem.empty() ? "" : ": ", record.problem.c_str());
     for (const ChunkRecord& chunk : record.chunks) {
         const STAT_CHUNK& stat = chunk.stat;
         std::fprintf(out, "  chunk %u: break %d, flags %s, locale 0x%04X, %s %u %s\n",
@@ -117,8 +118,11 @@ void PrintFileText(FILE* out, const FileRecord& record)
 
 void PrintFileJson(FILE* out, const FileRecord& record)
 {
-    std::fprintf(out, "{\"file\": %s, \"status\": %s, \"chunks\": [", JsonString(record.path).c_str(),
+    std::fprintf(out, "{\"file\": %s, \"status\": %s, ", JsonString(record.path).c_str(),
                  JsonString(FromUtf8(StatusName(record.status))).c_str());
+    if (!record.problem.empty())
+        std::fprintf(out, "\"error\": %s, ", JsonString(FromUtf8(record.problem)).c_str());
+    std::fprintf(out, "\"chunks\": [");
     const char* separator = "";
     for (const ChunkRecord& chunk : record.chunks) {
         const STAT_CHUNK& stat = chunk.stat;

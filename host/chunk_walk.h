@@ -18,7 +18,8 @@ struct ChunkRecord {
 
 struct FileRecord {
     std::u16string path;
-    HRESULT status = S_OK;     // the first failure: creation, Load or Init
+    HRESULT status = S_OK;     // the first failure: lookup, creation, Load or Init
+    std::string problem;       // what went wrong before the filter ran, in words
     std::vector<ChunkRecord> chunks;
 };
 

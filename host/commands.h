@@ -10,5 +10,7 @@ namespace host {
 using Arguments = std::vector<std::u16string>;
 
 int RunDump(const Arguments& args);
+int RunRegister(const Arguments& args);
+int RunUnregister(const Arguments& args);
 
 }  // namespace host

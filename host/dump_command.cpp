@@ -1,6 +1,7 @@
 // trellan dump [--json] [--module PATH] [--buffer UNITS] FILE...
 //
-// Filters each file and prints its chunks. A file that fails prints its
+// Filters each file and prints its chunks. The filter of each file is found
+// through the registry, unless --module names the module to use. A file that fails prints its
 // status; the command goes on with the next file and exits non-zero at the
 // end.
 #include "arguments.h"
@@ -9,6 +10,7 @@
 #include "commands.h"
 #include "console.h"
 #include "filter_loader.h"
+#include "filter_lookup.h"
 #include "trellan_ids.h"
 
 #include <cstdio>
@@ -63,8 +65,6 @@ int RunDump(const Arguments& args)
     DumpOptions options;
     if (!ParseDumpOptions(args, options))
         return 2;
-    if (options.module.empty())
-        options.module = BesideProgram(defaultModuleName);
 
     int failures = 0;
     {
@@ -72,8 +72,13 @@ int RunDump(const Arguments& args)
         for (const std::u16string& path : options.files) {
             FileRecord record;
             record.path = path;
+            // --module forces one module; otherwise the registry says.
+            FilterLocation location{CLSID_WMFilter, options.module};
+            if (options.module.empty())
+                record.status = FindFilter(path, location, record.problem);
             trellan::ComPtr<IFilter> filter;
-            record.status = loader.CreateFilter(options.module, CLSID_WMFilter, filter.Receive());
+            if (SUCCEEDED(record.status))
+                record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive());
             if (SUCCEEDED(record.status))
                 WalkFile(filter.Get(), record, options.bufferUnits);
             filter.Reset();

@@ -15,7 +15,9 @@ struct CommandRow {
 };
 
 const CommandRow commandTable[] = {
-    {u"dump", host::RunDump, "dump [--json] [--module PATH] FILE...   filter files and print their chunks"},
+    {u"dump", host::RunDump, "dump [--json] [--module PATH] [--buffer UNITS] FILE...  filter files, print their chunks"},
+    {u"register", host::RunRegister, "register [MODULE]      call the module's DllRegisterServer"},
+    {u"unregister", host::RunUnregister, "unregister [MODULE]    call the module's DllUnregisterServer"},
 };
 
 void PrintUsage(FILE* out)

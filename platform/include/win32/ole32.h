@@ -95,12 +95,19 @@ void* STDAPICALLTYPE CoTaskMemRealloc(void* block, SIZE_T bytes);
 void STDAPICALLTYPE CoTaskMemFree(void* block);
 HRESULT STDAPICALLTYPE PropVariantClear(PROPVARIANT* value);
 
+// GUIDs as text: "{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}".
+HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR text, CLSID* clsid);
+HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR text, IID* iid);
+int STDAPICALLTYPE StringFromGUID2(REFGUID guid, LPOLESTR text, int units);
+
 HRESULT STDAPICALLTYPE CoInitializeEx(void* reserved, DWORD coInit);
 void STDAPICALLTYPE CoUninitialize();
 HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
                                         void** ppv);
 
 }  // extern "C"
+
+#define CO_E_CLASSSTRING ((HRESULT)0x800401F3)
 
 #define CLSCTX_INPROC_SERVER 0x1
 #define COINIT_MULTITHREADED 0x0
