@@ -1,0 +1,228 @@
+// The registry file: where it lives, that it is shared between processes,
+// that it survives a process killed in the middle of writing, and that
+// threads may use the registry at once.
+#include "registry_fixture.h"
+
+#include <sqlite3.h>
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace trellan::test {
+namespace {
+
+class DatabaseFileTest : public MemoryRegistryTest {
+protected:
+    void SetUp() override
+    {
+        MemoryRegistryTest::SetUp();
+        char pattern[] = "/tmp/trellan-registry-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+    }
+    void TearDown() override
+    {
+        MemoryRegistryTest::TearDown();
+        unsetenv("XDG_DATA_HOME");
+        std::filesystem::remove_all(directory);
+    }
+    void UseFile(const std::string& path)
+    {
+        setenv("TRELLAN_REGISTRY", path.c_str(), 1);
+        PlatformRegistry_Reset();
+    }
+    std::string directory;
+};
+
+LONG WriteNumber(HKEY key, int index)
+{
+    std::u16string name = Utf16("v" + std::to_string(index));
+    DWORD value = static_cast<DWORD>(index) * 3;
+    return RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+}
+
+bool ReadNumber(HKEY key, int index, DWORD* value)
+{
+    std::u16string name = Utf16("v" + std::to_string(index));
+    DWORD size = sizeof *value;
+    return RegQueryValueExW(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) ==
+           ERROR_SUCCESS;
+}
+
+std::string IntegrityCheck(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    std::string answer = "cannot open";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW)
+            answer = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return answer;
+}
+
+TEST_F(DatabaseFileTest, DefaultFileIsMadeUnderTheDataHomeAndKeepsItsKeys)
+{
+    unsetenv("TRELLAN_REGISTRY");
+    setenv("XDG_DATA_HOME", (directory + "/data/home").c_str(), 1);
+    PlatformRegistry_Reset();
+    ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Kept", "Name", "value"), ERROR_SUCCESS);
+    EXPECT_TRUE(std::filesystem::exists(directory + "/data/home/trellan/registry.sqlite"));
+
+    PlatformRegistry_Reset();  // reopen the file
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Kept"));
+
+    // A private in-memory registry starts empty.
+    setenv("TRELLAN_REGISTRY", ":memory:", 1);
+    PlatformRegistry_Reset();
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Kept"));
+}
+
+TEST_F(DatabaseFileTest, AnotherProcessReadsWhatOneWrote)
+{
+    std::string path = directory + "/shared.sqlite";
+    UseFile(path);
+    ASSERT_EQ(CreateKey(HKEY_LOCAL_MACHINE, "Shared"), ERROR_SUCCESS);
+
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Key key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Shared", 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
+            _exit(2);
+        for (int i = 0; i < 20; ++i) {
+            if (WriteNumber(key.Get(), i) != ERROR_SUCCESS)
+                _exit(3);
+        }
+        key.Close();
+        _exit(0);
+    }
+    // Meanwhile this process writes too.
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Shared\\Parent", "Name", "parent"), ERROR_SUCCESS);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+
+    Key key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Shared", 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
+    for (int i = 0; i < 20; ++i) {
+        DWORD value = 0;
+        ASSERT_TRUE(ReadNumber(key.Get(), i, &value)) << i;
+        EXPECT_EQ(value, static_cast<DWORD>(i) * 3);
+    }
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Shared\\Parent"));
+}
+
+TEST_F(DatabaseFileTest, ProcessKilledWhileWritingLosesNothingCommitted)
+{
+    std::string path = directory + "/killed.sqlite";
+    UseFile(path);
+    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Loop"), ERROR_SUCCESS);
+    PlatformRegistry_Reset();
+
+    int progress[2];
+    ASSERT_EQ(pipe(progress), 0);
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(progress[0]);
+        Key key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, u"Loop", 0, KEY_ALL_ACCESS, key.Receive()) != ERROR_SUCCESS)
+            _exit(2);
+        for (int i = 0;; ++i) {
+            if (WriteNumber(key.Get(), i) != ERROR_SUCCESS)
+                _exit(3);
+            // Reported only once the call has returned, that is committed.
+            if (write(progress[1], &i, sizeof i) != sizeof i)
+                _exit(4);
+        }
+    }
+    close(progress[1]);
+    int last = -1;
+    int report = 0;
+    while (last < 200 && read(progress[0], &report, sizeof report) == sizeof report)
+        last = report;
+    kill(child, SIGKILL);
+    while (read(progress[0], &report, sizeof report) == sizeof report)
+        last = report;
+    close(progress[0]);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended on its own: " << WEXITSTATUS(status);
+    ASSERT_GE(last, 200);
+
+    EXPECT_EQ(IntegrityCheck(path), "ok");
+    PlatformRegistry_Reset();
+    Key key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, u"Loop", 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
+    for (int i = 0; i <= last; ++i) {
+        DWORD value = 0;
+        ASSERT_TRUE(ReadNumber(key.Get(), i, &value)) << "committed value " << i << " of " << last << " is lost";
+        EXPECT_EQ(value, static_cast<DWORD>(i) * 3);
+    }
+}
+
+TEST_F(DatabaseFileTest, ThreadsShareTheRegistry)
+{
+    UseFile(directory + "/threads.sqlite");
+    constexpr int kThreads = 4;
+    constexpr int kWrites = 50;
+    std::vector<std::thread> threads;
+    std::vector<int> failures(kThreads, 0);
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &failures] {
+            Key key;
+            std::u16string path = Utf16("Threads\\T" + std::to_string(t));
+            if (RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                key.Receive(), nullptr) != ERROR_SUCCESS) {
+                ++failures[t];
+                return;
+            }
+            for (int i = 0; i < kWrites; ++i)
+                failures[t] += WriteNumber(key.Get(), i) != ERROR_SUCCESS;
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (int t = 0; t < kThreads; ++t) {
+        EXPECT_EQ(failures[t], 0) << "thread " << t;
+        Key key;
+        std::u16string path = Utf16("Threads\\T" + std::to_string(t));
+        ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, key.Receive()), ERROR_SUCCESS);
+        DWORD values = 0;
+        ASSERT_EQ(RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                                   nullptr, nullptr, nullptr),
+                  ERROR_SUCCESS);
+        EXPECT_EQ(values, static_cast<DWORD>(kWrites));
+    }
+}
+
+TEST_F(DatabaseFileTest, UnusableFileIsReportedAsCannotOpen)
+{
+    std::string path = directory + "/not-a-database";
+    const std::string text = "this is not a registry, and it must stay as it is\n";
+    {
+        std::ofstream out(path);
+        out << text;
+    }
+    UseFile(path);
+    EXPECT_EQ(CreateKey(HKEY_CURRENT_USER, "X"), ERROR_CANTOPEN);
+    std::ifstream in(path);
+    std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(after, text);
+}
+
+}  // namespace
+}  // namespace trellan::test

@@ -1,0 +1,3 @@
+# The registry tests read the database file directly to check its integrity.
+find_package(SQLite3 REQUIRED)
+target_link_libraries(registry_tests PRIVATE SQLite::SQLite3)
