@@ -24,6 +24,15 @@ class ScriptParser {
 public:
     explicit ScriptParser(ReplacementMap* map = nullptr) : map(map) {}
 
+    // Expands the %name% references of `text`, then runs every top-level
+    // block of the result.
+    HRESULT RunScript(LPCWSTR text, bool registerMode);
+
+    // Replaces every %name% with the value of `name` in `map` and every %%
+    // with %. On success `out` receives the new text (task allocator);
+    // on failure it is null.
+    HRESULT ExpandReplacements(LPCWSTR text, LPWSTR* out);
+
     // Runs every top-level block of an already expanded script text:
     // a root-key name, then a token beginning with "{", then the block.
     // A block that fails to register is walked again to unregister what it
