@@ -50,6 +50,15 @@ public:
     HeapBlock& operator=(const HeapBlock&) = delete;
     ~HeapBlock() { Free(); }
 
+    // Frees what the block held and takes a new allocation; false when the
+    // heap has none.
+    bool Allocate(std::size_t bytes, DWORD flags = 0)
+    {
+        Free();
+        block = HeapAlloc(GetProcessHeap(), flags, bytes);
+        return block != nullptr;
+    }
+
     void Free()
     {
         if (block) {
