@@ -1,0 +1,277 @@
+// Files that are missing, unreadable, not media files, truncated or
+// damaged: the editor refuses them with an error code, and the filter
+// answers FILTER_E_ACCESS and still walks its four empty chunks. Nothing
+// crashes and nothing waits.
+#include "editor_access.h"
+#include "filter_walk.h"
+#include "support/media_writer.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+
+namespace trellan::test {
+namespace {
+
+Bytes TextBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes PngBytes()
+{
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13, 'I', 'H', 'D', 'R',
+                 0,    0,   0,   1,   0,    0,    0,    1,    8, 2, 0, 0,  0,   0x90, 0x77, 0x53, 0xDE};
+    std::mt19937 random(7);
+    for (int i = 0; i < 2000; ++i)
+        png.push_back(BYTE(random()));
+    return png;
+}
+
+Bytes ValidAsf()
+{
+    AsfContent content;
+    content.title = u"Intact";
+    content.author = u"Someone";
+    content.extended = {AsfString(u"WM/AlbumTitle", u"Album"), AsfDword(u"WM/TrackNumber", 1)};
+    content.metadata = {AsfString(u"WM/Composer", u"Composer", 1)};
+    content.library = {AsfString(u"WM/Year", u"2000", 1)};
+    return BuildAsf(content);
+}
+
+// The size of the ASF Header Object, from its own size field.
+size_t AsfHeaderSize(const Bytes& asf)
+{
+    size_t size = 0;
+    for (int i = 7; i >= 0; --i)
+        size = (size << 8) | asf[16 + i];
+    return size;
+}
+
+// Offset of the first child object of the given id's first four bytes
+// (little-endian Data1) inside the Header Object.
+size_t FindObject(const Bytes& asf, DWORD data1)
+{
+    for (size_t i = 30; i + 24 <= asf.size(); ++i)
+        if (asf[i] == BYTE(data1) && asf[i + 1] == BYTE(data1 >> 8) && asf[i + 2] == BYTE(data1 >> 16) &&
+            asf[i + 3] == BYTE(data1 >> 24))
+            return i;
+    ADD_FAILURE() << "object not found";
+    return 0;
+}
+
+Bytes With(Bytes bytes, size_t offset, std::initializer_list<BYTE> replacement)
+{
+    std::copy(replacement.begin(), replacement.end(), bytes.begin() + offset);
+    return bytes;
+}
+
+Bytes Truncated(const Bytes& bytes, size_t length) { return Bytes(bytes.begin(), bytes.begin() + length); }
+
+Bytes ValidId3v2()
+{
+    return BuildId3v2(3, {Id3Text("TIT2", u"Intact", Id3Encoding::latin1),
+                          Id3Text("TPE1", u"Someone", Id3Encoding::latin1)},
+                      16);
+}
+
+void ExpectRefusedByFilter(const std::string& path)
+{
+    const FilterOutcome outcome = FilterFile(path);
+    EXPECT_EQ(outcome.initResult, FILTER_E_ACCESS);
+    EXPECT_EQ(outcome.bodyText, u"");
+    EXPECT_EQ(outcome.title, u"");
+    EXPECT_EQ(outcome.author, u"");
+    EXPECT_EQ(outcome.comments, u"");
+}
+
+TEST(BadInput, PathsThatAreNotReadableFiles)
+{
+    TempDir dir;
+    const std::string fifo = dir.PathOf("pipe.mp3");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string sub = dir.PathOf("folder.wma");
+    ASSERT_EQ(mkdir(sub.c_str(), 0700), 0);
+
+    struct Case {
+        const char* what;
+        std::string path;
+        HRESULT openResult;
+    };
+    const Case cases[] = {
+        {"missing file", dir.PathOf("missing.mp3"), NS_E_FILE_NOT_FOUND},
+        {"missing folder", dir.PathOf("nowhere/song.wma"), NS_E_FILE_NOT_FOUND},
+        {"file as folder", dir.Write("plain.txt", TextBytes("x")) + "/song.mp3", NS_E_FILE_NOT_FOUND},
+        {"empty path", "", NS_E_FILE_NOT_FOUND},
+        {"directory", sub, NS_E_FILE_OPEN_FAILED},
+        {"named pipe", fifo, NS_E_FILE_OPEN_FAILED},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(OpenEditor(c.path).openResult, c.openResult);
+        ExpectRefusedByFilter(c.path);
+    }
+
+    if (geteuid() != 0) {  // root reads everything
+        const std::string locked = dir.Write("locked.mp3", Concatenate({ValidId3v2(), SilentMpegFrames(2)}));
+        ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+        EXPECT_EQ(OpenEditor(locked).openResult, E_ACCESSDENIED);
+        ExpectRefusedByFilter(locked);
+    }
+}
+
+TEST(BadInput, ContentThatIsNotMedia)
+{
+    std::mt19937 random(11);
+    Bytes noise(4096);
+    for (BYTE& byte : noise)
+        byte = BYTE(random() % 0xE0);  // no frame syncs
+    Bytes textEndingInTag = TextBytes(std::string(300, 'a'));
+    textEndingInTag[300 - 128] = 'T';
+    textEndingInTag[300 - 127] = 'A';
+    textEndingInTag[300 - 126] = 'G';
+    textEndingInTag[300 - 100] = '\n';  // a control character inside the "title"
+
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"empty.mp3", {}},
+        {"empty.wma", {}},
+        {"one-byte.asf", {0x30}},
+        {"text.mp3", TextBytes("These are not the droids you are looking for.\nJust text.\n")},
+        {"text.wma", TextBytes(std::string(5000, 'x'))},
+        {"picture.wmv", PngBytes()},
+        {"picture.mp3", PngBytes()},
+        {"noise.asf", noise},
+        {"tag-in-text.mp3", textEndingInTag},
+        {"id3-only-magic.mp3", TextBytes("ID3")},
+        {"lone-sync.mp3", {0xFF, 0xFB, 0x14, 0xC0, 'a', 'b', 'c'}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.Write(c.name, c.bytes);
+        EXPECT_EQ(OpenEditor(path).openResult, NS_E_INVALID_INPUT_FORMAT);
+        ExpectRefusedByFilter(path);
+    }
+}
+
+TEST(BadInput, DamagedAsfHeaders)
+{
+    const Bytes asf = ValidAsf();
+    const size_t headerSize = AsfHeaderSize(asf);
+    const size_t contentDescription = FindObject(asf, 0x75B22633);
+    const size_t extended = FindObject(asf, 0xD2D0A440);
+    const size_t extension = FindObject(asf, 0x5FBF03B5);
+    const size_t metadata = FindObject(asf, 0xC5F8CBEA);
+
+    struct Case {
+        const char* what;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"header object only", Truncated(asf, 30)},
+        {"cut inside the header", Truncated(asf, headerSize / 2)},
+        {"cut one byte short of the header", Truncated(asf, headerSize - 1)},
+        {"header size beyond the file", With(asf, 16, {0xFF, 0xFF, 0, 0, 0, 0, 0, 0})},
+        {"header size below its fixed part", With(asf, 16, {29, 0, 0, 0, 0, 0, 0, 0})},
+        {"more objects than the header holds", With(asf, 24, {40, 0, 0, 0})},
+        {"child object smaller than its own header", With(asf, contentDescription + 16, {8, 0, 0, 0, 0, 0, 0, 0})},
+        {"child object running past the header", With(asf, contentDescription + 16, {0xF0, 0xFF, 0, 0, 0, 0, 0, 0})},
+        {"description lengths past the object", With(asf, contentDescription + 24, {0xFF, 0x7F})},
+        {"extended records past the object", With(asf, extended + 24, {0xFF, 0x00})},
+        {"extension data size past the object", With(asf, extension + 24 + 18, {0xFF, 0xFF, 0, 0})},
+        {"metadata records past the object", With(asf, metadata + 24, {0x30, 0x00})},
+        {"metadata value length past the object", With(asf, metadata + 24 + 2 + 8, {0xFF, 0xFF, 0xFF, 0x7F})},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.Write("damaged.wma", c.bytes);
+        EXPECT_EQ(OpenEditor(path).openResult, NS_E_INVALID_INPUT_FORMAT);
+        ExpectRefusedByFilter(path);
+    }
+
+    // The header complete but the file cut inside the Data Object: the
+    // header is intact, so the file opens.
+    const std::string path = dir.Write("short-data.wma", Truncated(asf, headerSize + 10));
+    EXPECT_EQ(OpenEditor(path).openResult, S_OK);
+}
+
+TEST(BadInput, DamagedId3v2Tags)
+{
+    const Bytes tag = ValidId3v2();
+    const Bytes mp3 = Concatenate({tag, SilentMpegFrames(3)});
+    const size_t firstFrame = 10;
+    const size_t secondFrame = firstFrame + 10 + 1 + std::string("Intact").size();
+
+    struct Case {
+        const char* what;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"header only", Truncated(tag, 10)},
+        {"cut inside the tag", Truncated(tag, tag.size() - 5)},
+        {"tag size beyond the file", With(mp3, 6, {0x7F, 0x7F, 0x7F, 0x7F})},
+        {"size byte with the high bit", With(mp3, 6, {0x80, 0, 0, 0x20})},
+        {"unknown major version", With(mp3, 3, {5})},
+        {"undefined flag", With(mp3, 5, {0x01})},
+        {"first frame id not a frame", With(mp3, firstFrame, {'t', 'i', '#', '2'})},
+        {"frame size past the tag", With(mp3, firstFrame + 4, {0, 0, 0x10, 0})},
+        {"second frame size past the tag", With(mp3, secondFrame + 4, {0x7F, 0, 0, 0})},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.Write("damaged.mp3", c.bytes);
+        EXPECT_EQ(OpenEditor(path).openResult, NS_E_INVALID_INPUT_FORMAT);
+        ExpectRefusedByFilter(path);
+    }
+}
+
+// Every cut of a valid file, and files with random bytes changed: the
+// editor answers every one of them (success or an error) and never crashes.
+TEST(BadInput, EveryTruncationAndRandomDamageIsAnswered)
+{
+    TempDir dir;
+    const Bytes asf = ValidAsf();
+    const size_t headerSize = AsfHeaderSize(asf);
+    for (size_t length = 0; length < asf.size(); ++length) {
+        const HRESULT result = OpenEditor(dir.Write("cut" + std::to_string(length) + ".asf", Truncated(asf, length))).openResult;
+        if (length < headerSize)
+            EXPECT_EQ(result, NS_E_INVALID_INPUT_FORMAT) << "cut at " << length;
+        else
+            EXPECT_EQ(result, S_OK) << "cut at " << length;
+    }
+
+    const Bytes tag = ValidId3v2();
+    const Bytes mp3 = Concatenate({tag, SilentMpegFrames(3)});
+    for (size_t length = 0; length < mp3.size(); ++length) {
+        const HRESULT result = OpenEditor(dir.Write("cut" + std::to_string(length) + ".mp3", Truncated(mp3, length))).openResult;
+        if (length < tag.size())
+            EXPECT_EQ(result, NS_E_INVALID_INPUT_FORMAT) << "cut at " << length;
+        else
+            EXPECT_EQ(result, S_OK) << "cut at " << length;
+    }
+
+    std::mt19937 random(2024);
+    int file = 0;
+    for (const Bytes* original : {&asf, &mp3}) {
+        for (int round = 0; round < 300; ++round) {
+            Bytes damaged = *original;
+            for (int changes = 1 + random() % 4; changes > 0; --changes)
+                damaged[random() % damaged.size()] = BYTE(random());
+            OpenedEditor opened = OpenEditor(dir.Write("random" + std::to_string(++file), damaged));
+            if (SUCCEEDED(opened.openResult))
+                ReadAllEx(opened.Info3().Get(), 0xFFFF);  // every attribute reads back
+            else
+                EXPECT_TRUE(opened.openResult == NS_E_INVALID_INPUT_FORMAT) << std::hex << opened.openResult;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace trellan::test

@@ -1,0 +1,163 @@
+// End to end: media files written by the tests, read through the filter
+// object with the TagLib editor behind it, chunk by chunk.
+#include "filter_walk.h"
+#include "support/media_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace trellan::test {
+namespace {
+
+const std::u16string crlf = u"\r\n";
+
+// The body text: each routed value on a line of its own.
+std::u16string Lines(std::initializer_list<std::u16string> values)
+{
+    std::u16string text;
+    for (const std::u16string& value : values)
+        text += value + crlf;
+    return text;
+}
+
+struct Expected {
+    std::u16string body, title, author, comments;
+};
+
+void ExpectOutcome(const FilterOutcome& outcome, const Expected& expected)
+{
+    EXPECT_EQ(outcome.initResult, S_OK);
+    EXPECT_EQ(outcome.bodyText, expected.body);
+    EXPECT_EQ(outcome.title, expected.title);
+    EXPECT_EQ(outcome.author, expected.author);
+    EXPECT_EQ(outcome.comments, expected.comments);
+}
+
+TEST(FilterFiles, AsfHeaderObjectsRouteInHeaderOrder)
+{
+    AsfContent content;
+    content.title = u"Night Train";
+    content.author = u"The Couplers";
+    content.copyright = u"(c) 2009 Couplers";
+    content.description = u"Recorded live";
+    content.rating = u"Not routed";
+    content.extended = {
+        AsfString(u"WM/AlbumTitle", u"Tracks"),
+        AsfDword(u"WM/TrackNumber", 3),
+        AsfString(u"WM/Year", u"2009"),
+        AsfString(u"WM/Mood", u"Not routed either"),
+        AsfDword(u"WM/Genre", 17),  // not a string: not routed
+        AsfString(u"wm/genre", u"Blues"),
+        AsfString(u"WM/Publisher", u""),  // empty: not routed
+        AsfString(u"WM/Lyrics", u"All aboard"),
+    };
+    content.metadata = {AsfString(u"WM/Composer", u"Stream Composer", 1)};
+    content.library = {AsfString(u"WM/Publisher", u"Rail Records", 0)};
+
+    TempDir dir;
+    for (const char* name : {"train.wma", "train.asf", "train.wmv"}) {
+        SCOPED_TRACE(name);
+        content.video = std::string(name).ends_with(".wmv");
+        ExpectOutcome(FilterFile(dir.Write(name, BuildAsf(content))),
+                      {Lines({u"Night Train", u"The Couplers", u"(c) 2009 Couplers", u"Recorded live", u"Tracks",
+                              u"2009", u"Blues", u"All aboard", u"Stream Composer", u"Rail Records"}),
+                       u"Night Train", u"The Couplers", u"Recorded live"});
+    }
+}
+
+TEST(FilterFiles, AsfAttributeOnAStreamOverridesTheFileLevelOne)
+{
+    AsfContent content;
+    content.title = u"File Title";
+    content.metadata = {AsfString(u"Title", u"Stream Title", 1), AsfString(u"Description", u"Stream Notes", 2)};
+    TempDir dir;
+    ExpectOutcome(FilterFile(dir.Write("override.asf", BuildAsf(content))),
+                  {Lines({u"File Title", u"Stream Title", u"Stream Notes"}), u"Stream Title", u"",
+                   u"Stream Notes"});
+}
+
+TEST(FilterFiles, Mp3WithId3v23Utf16Frames)
+{
+    const auto utf16 = Id3Encoding::utf16;
+    const std::vector<Id3Frame> frames = {
+        Id3Text("TIT2", u"Caf\u00E9 Song", utf16),
+        Id3Text("TPE1", u"Ma\u00EFa", utf16),
+        Id3Text("TALB", u"Terrasse", utf16),
+        Id3Text("TRCK", u"2", utf16),  // not routed
+        Id3Text("TYER", u"2001", utf16),
+        Id3Text("TCON", u"(8)", utf16),
+        Id3Comment(u"", u"Warm evening", utf16),
+        Id3Text("TCOP", u"(c) Maia", utf16),
+        Id3Text("TCOM", u"Jean", utf16),
+        Id3Text("TPUB", u"Label", utf16),
+        Id3Lyrics(u"Ooh", utf16),
+        Id3UserText(u"Mood", u"Mellow", utf16),  // not routed
+    };
+    TempDir dir;
+    const std::string path = dir.Write("cafe.mp3", Concatenate({BuildId3v2(3, frames, 128), SilentMpegFrames(3)}));
+    for (ULONG buffer : {1u, 7u, 4096u}) {
+        SCOPED_TRACE(buffer);
+        ExpectOutcome(FilterFile(path, buffer),
+                      {Lines({u"Caf\u00E9 Song", u"Ma\u00EFa", u"Terrasse", u"2001", u"Jazz", u"Warm evening",
+                              u"(c) Maia", u"Jean", u"Label", u"Ooh"}),
+                       u"Caf\u00E9 Song", u"Ma\u00EFa", u"Warm evening"});
+    }
+}
+
+TEST(FilterFiles, Mp3WithId3v24Utf8Frames)
+{
+    const auto utf8 = Id3Encoding::utf8;
+    const std::vector<Id3Frame> frames = {
+        Id3Text("TPE1", u"\u0414\u0443\u044D\u0442", utf8),
+        Id3Text("TIT2", u"\u041F\u0435\u0441\u043D\u044F \U0001F3B6", utf8),
+        Id3Text("TDRC", u"1999-12-31", utf8),
+        Id3Text("TCON", u"Folk", utf8),
+        Id3Comment(u"", u"\u00FCber", utf8),
+        Id3Comment(u"", u"second comment", utf8),
+    };
+    TempDir dir;
+    ExpectOutcome(FilterFile(dir.Write("v24.mp3", Concatenate({BuildId3v2(4, frames), SilentMpegFrames(2)}))),
+                  {Lines({u"\u0414\u0443\u044D\u0442", u"\u041F\u0435\u0441\u043D\u044F \U0001F3B6", u"1999",
+                          u"Folk", u"\u00FCber", u"second comment"}),
+                   u"\u041F\u0435\u0441\u043D\u044F \U0001F3B6", u"\u0414\u0443\u044D\u0442", u"second comment"});
+}
+
+TEST(FilterFiles, Mp3WithId3v1Only)
+{
+    Id3v1Fields fields;
+    fields.title = "Plain Title";
+    fields.artist = "Plain Artist";
+    fields.album = "Plain Album";
+    fields.year = "1995";
+    fields.comment = "Plain comment";
+    fields.track = 4;
+    fields.genre = 13;  // Pop
+    TempDir dir;
+    ExpectOutcome(FilterFile(dir.Write("v1.mp3", Concatenate({SilentMpegFrames(4), BuildId3v1(fields)}))),
+                  {Lines({u"Plain Title", u"Plain Artist", u"Plain Album", u"1995", u"Plain comment", u"Pop"}),
+                   u"Plain Title", u"Plain Artist", u"Plain comment"});
+}
+
+TEST(FilterFiles, FilesWithoutRoutedAttributesGiveEmptyChunks)
+{
+    AsfContent unrouted;
+    unrouted.contentDescription = false;
+    unrouted.extended = {AsfDword(u"WM/TrackNumber", 1), AsfString(u"WM/Mood", u"Quiet")};
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"bare.asf", BuildAsf(AsfContent{})},
+        {"unrouted.wma", BuildAsf(unrouted)},
+        {"frames.mp3", SilentMpegFrames(5)},
+        {"emptytag.mp3", Concatenate({BuildId3v2(3, {}, 32), SilentMpegFrames(1)})},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectOutcome(FilterFile(dir.Write(c.name, c.bytes)), {u"", u"", u"", u""});
+    }
+}
+
+}  // namespace
+}  // namespace trellan::test
