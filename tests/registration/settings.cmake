@@ -1,0 +1,6 @@
+if(TARGET registration_tests)
+  # The registry snapshot helpers of the script tests.
+  target_sources(registration_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/script/script_fixture.cpp)
+  target_link_libraries(registration_tests PRIVATE trellan_registration)
+  target_compile_definitions(registration_tests PRIVATE TRELLAN_TEST_TEMP_DIR="${CMAKE_CURRENT_BINARY_DIR}")
+endif()
