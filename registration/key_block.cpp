@@ -133,6 +133,8 @@ HRESULT ScriptParser::ProcessKeyBlock(TokenBuffer& token, HKEY parent, bool regi
                 hr = WriteValue(borrowedParent, valueName, token);
                 if (FAILED(hr))
                     return hr;
+                if (OpensBlock(token))  // a value opens no key for a block
+                    return DISP_E_EXCEPTION;
             } else {
                 if (!skipMode)
                     RegDeleteValueW(parent, valueName);
@@ -140,8 +142,6 @@ HRESULT ScriptParser::ProcessKeyBlock(TokenBuffer& token, HKEY parent, bool regi
                 if (FAILED(hr))
                     return hr;
             }
-            if (OpensBlock(token))  // a value has no block
-                return DISP_E_EXCEPTION;
             continue;
         }
 

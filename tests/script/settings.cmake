@@ -1,0 +1,1 @@
+target_link_libraries(script_tests PRIVATE trellan_registration)
