@@ -3,6 +3,7 @@
 // A module handle is the start of the module's image; the loader's own
 // reference count stands for the platform's count of loads.
 #include "modules_internal.h"
+#include "datafile_modules.h"
 
 #include <win32/kernel32.h>
 
@@ -99,6 +100,8 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
 
 BOOL WINAPI FreeLibrary(HMODULE handle)
 {
+    if (platform::datafile::IsDataFileHandle(handle))
+        return platform::datafile::ReleaseDataFile(handle);
     LoadedModule module;
     if (!FindModuleByHandle(handle, module)) {
         SetLastError(ERROR_INVALID_HANDLE);

@@ -12,3 +12,6 @@
 #include "user32.h"
 #include "advapi32.h"
 #include "oleaut32.h"
+#include "resources.h"
+#include "typelib.h"
+#include "comcat.h"
