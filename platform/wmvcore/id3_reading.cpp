@@ -76,8 +76,16 @@ std::u16string JoinFields(const TagLib::StringList& fields)
 
 bool AllDigits(const std::u16string& text)
 {
-    return !text.empty() && text.size() <= 3 &&
+    return !text.empty() &&
            std::all_of(text.begin(), text.end(), [](char16_t unit) { return unit >= u'0' && unit <= u'9'; });
+}
+
+// iTunes keeps machine data (volume normalisation, gapless playback) in
+// comment frames whose descriptions begin with "iTun"; they are not text
+// for people.
+bool IsMachineComment(const TagLib::ID3v2::CommentsFrame& comment)
+{
+    return comment.description().startsWith("iTun");
 }
 
 // One genre reference: a number, "RX", "CR", or a name.
@@ -87,7 +95,7 @@ std::u16string GenreName(const std::u16string& reference)
         return u"Remix";
     if (reference == u"CR")
         return u"Cover";
-    if (AllDigits(reference)) {
+    if (AllDigits(reference) && reference.size() <= 3) {
         int number = 0;
         for (char16_t unit : reference)
             number = number * 10 + (unit - u'0');
@@ -149,7 +157,7 @@ void AddFrame(AttributeList& attributes, const FrameRow& row, const TagLib::ID3v
             attributes.AddString(row.attributeName, ResolveGenres(text->fieldList()));
         break;
     case FrameValue::Comment:
-        if (const auto* comment = dynamic_cast<const CommentsFrame*>(frame))
+        if (const auto* comment = dynamic_cast<const CommentsFrame*>(frame); comment && !IsMachineComment(*comment))
             attributes.AddString(row.attributeName, Utf16FromTagLib(comment->text()));
         break;
     case FrameValue::Lyrics:
@@ -232,8 +240,7 @@ std::u16string ResolveGenres(const TagLib::StringList& fields)
 
 std::u16string YearOf(const std::u16string& text)
 {
-    const bool leadingYear = text.size() > 4 && AllDigits(text.substr(0, 3)) && AllDigits(text.substr(3, 1)) &&
-                             (text[4] == u'-' || text[4] == u'T');
+    const bool leadingYear = text.size() > 4 && AllDigits(text.substr(0, 4)) && (text[4] == u'-' || text[4] == u'T');
     return leadingYear ? text.substr(0, 4) : text;
 }
 

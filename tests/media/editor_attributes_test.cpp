@@ -261,6 +261,57 @@ TEST(EditorAttributes, Id3v24Utf8TextsAndRecordingTimes)
     EXPECT_EQ(all[4].Text(), u"Kommentar");
 }
 
+TEST(EditorAttributes, Id3v22FramesMachineCommentsAndYears)
+{
+    TempDir dir;
+    {
+        // ID3v2.2: three-letter frame ids, which TagLib names as in 2.4.
+        Id3Frame comment = Id3Comment(u"", u"Old style", Id3Encoding::latin1);
+        comment.id = "COM";
+        const Bytes tag = BuildId3v2(2, {Id3Text("TT2", u"Two Two", Id3Encoding::latin1),
+                                         Id3Text("TP1", u"Old Artist", Id3Encoding::utf16), comment});
+        const OpenedEditor opened = OpenEditor(dir.Write("v22.mp3", Concatenate({tag, SilentMpegFrames(2)})));
+        ASSERT_EQ(opened.openResult, S_OK);
+        const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
+        ASSERT_EQ(NamesOf(all), (Names{u"Title", u"Author", u"Description"}));
+        EXPECT_EQ(all[0].Text(), u"Two Two");
+        EXPECT_EQ(all[1].Text(), u"Old Artist");
+        EXPECT_EQ(all[2].Text(), u"Old style");
+    }
+    {
+        // Comments that hold iTunes' machine data are not listed.
+        const Bytes tag = BuildId3v2(3, {Id3Comment(u"iTunNORM", u" 0000044E 00000000", Id3Encoding::latin1),
+                                         Id3Comment(u"", u"Real comment", Id3Encoding::latin1),
+                                         Id3Comment(u"iTunSMPB", u" 00000000 00000210", Id3Encoding::latin1),
+                                         Id3Comment(u"Notes", u"Named comment", Id3Encoding::latin1)});
+        const OpenedEditor opened = OpenEditor(dir.Write("itunes.mp3", Concatenate({tag, SilentMpegFrames(2)})));
+        ASSERT_EQ(opened.openResult, S_OK);
+        const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
+        ASSERT_EQ(NamesOf(all), (Names{u"Description", u"Description"}));
+        EXPECT_EQ(all[0].Text(), u"Real comment");
+        EXPECT_EQ(all[1].Text(), u"Named comment");
+    }
+    {
+        // WM/Year is the year of a recording time; other texts stay as they are.
+        struct Case {
+            const char16_t* recorded;
+            const char16_t* year;
+        };
+        const Case cases[] = {
+            {u"2004", u"2004"},       {u"2004-05", u"2004"},   {u"2004-05-06T07:08:09", u"2004"},
+            {u"04-05-2004", u"04-05-2004"}, {u"circa 1900", u"circa 1900"},
+        };
+        for (const Case& c : cases) {
+            const Bytes tag = BuildId3v2(4, {Id3Text("TDRC", c.recorded, Id3Encoding::utf8)});
+            const OpenedEditor opened = OpenEditor(dir.Write("year.mp3", Concatenate({tag, SilentMpegFrames(2)})));
+            ASSERT_EQ(opened.openResult, S_OK);
+            const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
+            ASSERT_EQ(all.size(), 1u);
+            EXPECT_EQ(all[0].Text(), c.year);
+        }
+    }
+}
+
 TEST(EditorAttributes, GenreReferencesResolveToNames)
 {
     struct Case {

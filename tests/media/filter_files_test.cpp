@@ -1,9 +1,12 @@
 // End to end: media files written by the tests, read through the filter
 // object with the TagLib editor behind it, chunk by chunk.
+#include "editor_access.h"
 #include "filter_walk.h"
 #include "support/media_writer.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace trellan::test {
 namespace {
@@ -157,6 +160,58 @@ TEST(FilterFiles, FilesWithoutRoutedAttributesGiveEmptyChunks)
         SCOPED_TRACE(c.name);
         ExpectOutcome(FilterFile(dir.Write(c.name, c.bytes)), {u"", u"", u"", u""});
     }
+}
+
+}  // namespace
+}  // namespace trellan::test
+
+namespace trellan::test {
+namespace {
+
+// Filters on several threads at once, each with its own editor, and one
+// editor read from several threads: every thread sees the same results.
+TEST(FilterFiles, SeveralThreadsAtOnce)
+{
+    TempDir dir;
+    AsfContent asf;
+    asf.title = u"Threaded";
+    asf.extended = {AsfString(u"WM/Genre", u"Loop")};
+    asf.metadata = {AsfString(u"Description", u"On a stream", 1)};
+    const std::vector<std::string> paths = {
+        dir.Write("a.wma", BuildAsf(asf)),
+        dir.Write("b.mp3", Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Parallel", Id3Encoding::utf16)}),
+                                        SilentMpegFrames(2)})),
+    };
+    std::vector<FilterOutcome> expected;
+    for (const std::string& path : paths)
+        expected.push_back(FilterFile(path));
+
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 25; ++round) {
+                const size_t which = (t + round) % paths.size();
+                const FilterOutcome outcome = FilterFile(paths[which]);
+                EXPECT_EQ(outcome.initResult, S_OK);
+                EXPECT_EQ(outcome.bodyText, expected[which].bodyText);
+                EXPECT_EQ(outcome.comments, expected[which].comments);
+            }
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const OpenedEditor shared = OpenEditor(paths[0]);
+    ASSERT_EQ(shared.openResult, S_OK);
+    const auto info = shared.Info3();
+    const auto names = NamesOf(ReadAllEx(info.Get(), 0xFFFF));
+    threads.clear();
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 50; ++round)
+                EXPECT_EQ(NamesOf(ReadAllEx(info.Get(), 0xFFFF)), names);
+        });
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 }  // namespace

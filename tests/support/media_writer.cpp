@@ -410,9 +410,14 @@ Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t p
     for (const Id3Frame& frame : frames) {
         body.insert(body.end(), frame.id.begin(), frame.id.end());
         const DWORD size = static_cast<DWORD>(frame.body.size());
-        PutBytes(body, majorVersion >= 4 ? SyncSafe(size) : BigEndian32(size));
-        body.push_back(0);  // flags
-        body.push_back(0);
+        if (majorVersion == 2) {
+            const Bytes bytes = BigEndian32(size);
+            body.insert(body.end(), bytes.begin() + 1, bytes.end());  // 24 bits, no flags
+        } else {
+            PutBytes(body, majorVersion >= 4 ? SyncSafe(size) : BigEndian32(size));
+            body.push_back(0);  // flags
+            body.push_back(0);
+        }
         PutBytes(body, frame.body);
     }
     body.resize(body.size() + padding, 0);

@@ -62,7 +62,7 @@ Bytes BuildAsf(const AsfContent& content);
 enum class Id3Encoding : BYTE { latin1 = 0, utf16 = 1, utf16be = 2, utf8 = 3 };
 
 struct Id3Frame {
-    std::string id;  // four characters
+    std::string id;  // four characters (three in ID3v2.2)
     Bytes body;
 };
 
@@ -73,7 +73,7 @@ Id3Frame Id3UserText(const std::u16string& description, const std::u16string& te
 Id3Frame Id3Picture(const std::string& mimeType, BYTE pictureType, const std::u16string& description,
                     const Bytes& data);
 
-// An ID3v2 tag of version 2.3 or 2.4 with the frames in order and
+// An ID3v2 tag of version 2.2, 2.3 or 2.4 with the frames in order and
 // `padding` zero bytes after them.
 Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding = 0);
 
