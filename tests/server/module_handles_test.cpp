@@ -125,7 +125,6 @@ TEST(ModuleHandles, Exports)
     const Case cases[] = {
         {"DllGetClassObject", true},
         {"DllCanUnloadNow", true},
-        {"DllRegisterServer", false},
         {"dllgetclassobject", false},
         {"HeapAlloc", false},        // in a module it depends on, not its own
         {"LoadLibraryW", false},
