@@ -44,27 +44,12 @@ private:
     int descriptor;
 };
 
-DWORD OpenError(int error)
-{
-    switch (error) {
-    case ENOENT:
-        return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-        return ERROR_PATH_NOT_FOUND;
-    case EACCES:
-    case EPERM:
-        return ERROR_ACCESS_DENIED;
-    default:
-        return ERROR_FILE_NOT_FOUND;
-    }
-}
-
 // Maps the file and reads its resources; on failure answers the error.
 DWORD MapDataFile(const std::string& path, DataFileImage& image)
 {
     FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (file.Get() < 0)
-        return OpenError(errno);
+        return FileOpenError(path, errno);
     struct stat status {};
     if (fstat(file.Get(), &status) != 0)
         return ERROR_FILE_NOT_FOUND;
@@ -93,6 +78,27 @@ bool IsDataFileLoad(DWORD flags)
 }
 
 }  // namespace
+
+DWORD FileOpenError(const std::string& path, int error)
+{
+    switch (error) {
+    case ENOTDIR:
+        return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+        return ERROR_ACCESS_DENIED;
+    case ENOENT: {
+        // A missing file in a directory that exists, or a missing directory.
+        size_t slash = path.find_last_of('/');
+        if (slash == std::string::npos || slash == 0)
+            return ERROR_FILE_NOT_FOUND;
+        struct stat status {};
+        return stat(path.substr(0, slash).c_str(), &status) == 0 ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    }
+    default:
+        return ERROR_FILE_NOT_FOUND;
+    }
+}
 
 DataFileImage::~DataFileImage()
 {

@@ -4,6 +4,7 @@
 #include "resource_directory.h"
 
 #include <memory>
+#include <string>
 
 namespace platform::datafile {
 
@@ -28,6 +29,10 @@ inline bool IsDataFileHandle(HMODULE module)
 // The image behind a data-file handle, or null. The image stays mapped while
 // the caller holds it, even if the handle is freed meanwhile.
 std::shared_ptr<const DataFileImage> FindDataFile(HMODULE module);
+
+// The platform's error for a file that cannot be opened: errno `error` of
+// an open or stat of `path`.
+DWORD FileOpenError(const std::string& path, int error);
 
 // FreeLibrary of a data-file handle: FALSE with ERROR_INVALID_HANDLE for a
 // handle that names no data-file load.

@@ -141,11 +141,12 @@ public:
     HRESULT Read()
     {
         DWORD header[headerInts] = {};
-        for (size_t i = 0; i < headerInts; ++i)
-            if (!image.Read32(i * 4, header[i]))
-                return i == 0 ? TYPE_E_CANTLOADLIBRARY : TYPE_E_INVDATAREAD;
-        if (header[headerMagic] != magic)
+        // Without the magic it is some other file; with it, a damaged one.
+        if (!image.Read32(0, header[headerMagic]) || header[headerMagic] != magic)
             return TYPE_E_CANTLOADLIBRARY;
+        for (size_t i = 1; i < headerInts; ++i)
+            if (!image.Read32(i * 4, header[i]))
+                return TYPE_E_INVDATAREAD;
         if ((header[headerVersion] >> 16) != 1)
             return TYPE_E_UNSUPFORMAT;
         size_t position = headerInts * 4 + ((header[headerVarFlags] & extraHeaderInt) ? 4 : 0);
