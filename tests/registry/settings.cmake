@@ -1,3 +1,4 @@
-# The registry tests read the database file directly to check its integrity.
+# The registry tests read the database file directly to check its integrity,
+# and drive the CLI's export and import.
 find_package(SQLite3 REQUIRED)
-target_link_libraries(registry_tests PRIVATE SQLite::SQLite3)
+target_link_libraries(registry_tests PRIVATE SQLite::SQLite3 trellan_host)

@@ -1,0 +1,30 @@
+// The registry commands of the CLI: export and import in the platform's
+// .reg text format, and running a registry script.
+#pragma once
+
+#include "commands.h"
+
+#include "winapi.h"
+
+#include <string>
+
+namespace host {
+
+// trellan reg export [KEY]
+int RunRegExport(const Arguments& args);
+// trellan reg import FILE
+int RunRegImport(const Arguments& args);
+// trellan script run FILE [--unregister] [--set NAME=VALUE]...
+int RunScriptRun(const Arguments& args);
+
+// The registry, or the subtree at `key` ("HKEY_CLASSES_ROOT\CLSID",
+// "HKCR\CLSID", ...), as .reg text. An empty key means every root.
+// Answers ERROR_SUCCESS or the registry error that stopped it; `error`
+// then says what failed.
+LONG ExportRegistry(const std::u16string& key, std::string* text, std::string* error);
+
+// Applies .reg text. The whole text is read first: a malformed line
+// changes nothing. `error` names the line that failed.
+bool ImportRegistry(const std::u16string& text, std::string* error);
+
+}  // namespace host

@@ -1,0 +1,121 @@
+// The CLI's script command end to end: run a script file, export the
+// registry, run it again to unregister.
+#include "script_fixture.h"
+
+#include "registry_commands.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace trellan::test {
+namespace {
+
+class ScriptCommandTest : public ScriptTest {
+protected:
+    void SetUp() override
+    {
+        ScriptTest::SetUp();
+        char pattern[] = "/tmp/trellan-script-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        directory = pattern;
+    }
+    void TearDown() override
+    {
+        std::filesystem::remove_all(directory);
+        ScriptTest::TearDown();
+    }
+    std::u16string WriteFile(const std::string& name, const std::string& bytes)
+    {
+        std::string path = directory + "/" + name;
+        std::ofstream(path, std::ios::binary) << bytes;
+        return Utf16(path);
+    }
+    // Runs the command and answers its exit code and what it printed.
+    int Run(const host::Arguments& args, std::string* printed)
+    {
+        ::testing::internal::CaptureStdout();
+        int code = host::RunScriptRun(args);
+        *printed = ::testing::internal::GetCapturedStdout();
+        return code;
+    }
+    std::string directory;
+};
+
+const char kScript[] =
+    "HKCR\r\n"
+    "{\r\n"
+    "\tNoRemove Software\r\n"
+    "\t{\r\n"
+    "\t\tForceRemove Trellan = s 'Media filter'\r\n"
+    "\t\t{\r\n"
+    "\t\t\tval Version = d 75\r\n"
+    "\t\t\tval Signature = b 0A1b2C\r\n"
+    "\t\t\tModule = s '%MODULE%' { val ThreadingModel = s 'Both' }\r\n"
+    "\t\t}\r\n"
+    "\t\tDelete Obsolete\r\n"
+    "\t}\r\n"
+    "}\r\n";
+
+TEST_F(ScriptCommandTest, RegisterExportUnregister)
+{
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Software\\Obsolete\\Old", "", "old"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Software\\Trellan\\Stale", "", "stale"), ERROR_SUCCESS);
+    std::u16string file = WriteFile("script.rgs", kScript);
+
+    std::string printed;
+    EXPECT_EQ(Run({file, u"--set", u"Module=/usr/lib/trellan.so"}, &printed), 0);
+    EXPECT_EQ(printed, "S_OK (0x00000000)\n");
+
+    std::string text;
+    std::string error;
+    ASSERT_EQ(host::ExportRegistry(u"HKCR", &text, &error), ERROR_SUCCESS) << error;
+    EXPECT_EQ(text,
+              "Windows Registry Editor Version 5.00\n"
+              "\n"
+              "[HKEY_CLASSES_ROOT]\n"
+              "\n"
+              "[HKEY_CLASSES_ROOT\\Software]\n"
+              "\n"
+              "[HKEY_CLASSES_ROOT\\Software\\Trellan]\n"
+              "@=\"Media filter\"\n"
+              "\"Version\"=dword:0000004b\n"
+              "\"Signature\"=hex:0a,1b,2c\n"
+              "\n"
+              "[HKEY_CLASSES_ROOT\\Software\\Trellan\\Module]\n"
+              "@=\"/usr/lib/trellan.so\"\n"
+              "\"ThreadingModel\"=\"Both\"\n"
+              "\n");
+
+    EXPECT_EQ(Run({u"--unregister", file, u"--set", u"module=/usr/lib/trellan.so"}, &printed), 0);
+    EXPECT_EQ(printed, "S_OK (0x00000000)\n");
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), (RegistryMap{{"HKCR\\Software", "key"}}));
+}
+
+TEST_F(ScriptCommandTest, FailuresArePrintedByName)
+{
+    std::string printed;
+    // Without --set the reference has no value.
+    EXPECT_EQ(Run({WriteFile("script.rgs", kScript)}, &printed), 1);
+    EXPECT_EQ(printed, "DISP_E_EXCEPTION (0x80020009)\n");
+    EXPECT_EQ(Run({WriteFile("odd.rgs", "HKCR { A = b 123 }")}, &printed), 1);
+    EXPECT_EQ(printed, "E_FAIL (0x80004005)\n");
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), RegistryMap());
+
+    // The 8-bit form: a Latin-1 byte that is not UTF-8.
+    EXPECT_EQ(Run({WriteFile("latin1.rgs", "HKCR { 'Caf\xe9' }")}, &printed), 0);
+    EXPECT_EQ(printed, "S_OK (0x00000000)\n");
+    // UTF-8 with a byte-order mark.
+    EXPECT_EQ(Run({WriteFile("bom.rgs", "\xEF\xBB\xBFHKCR { Mark }")}, &printed), 0);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Mark"));
+
+    EXPECT_EQ(Run({Utf16(directory + "/missing.rgs")}, &printed), 1);
+    EXPECT_EQ(Run({}, &printed), 2);
+    EXPECT_EQ(Run({u"a", u"b"}, &printed), 2);
+    EXPECT_EQ(Run({u"a", u"--set", u"=x"}, &printed), 2);
+    EXPECT_EQ(printed, "");
+}
+
+}  // namespace
+}  // namespace trellan::test
