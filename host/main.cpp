@@ -3,6 +3,7 @@
 #include "arguments.h"
 #include "commands.h"
 #include "console.h"
+#include "registry_commands.h"
 
 #include <cstdio>
 
@@ -10,14 +11,20 @@ namespace {
 
 struct CommandRow {
     const char16_t* name;
+    const char16_t* subcommand;  // null: the command takes none
     int (*run)(const host::Arguments& args);
     const char* usage;
 };
 
 const CommandRow commandTable[] = {
-    {u"dump", host::RunDump, "dump [--json] [--module PATH] [--buffer UNITS] FILE...  filter files, print their chunks"},
-    {u"register", host::RunRegister, "register [MODULE]      call the module's DllRegisterServer"},
-    {u"unregister", host::RunUnregister, "unregister [MODULE]    call the module's DllUnregisterServer"},
+    {u"dump", nullptr, host::RunDump,
+     "dump [--json] [--module PATH] [--buffer UNITS] FILE...   filter files and print their chunks"},
+    {u"register", nullptr, host::RunRegister, "register [MODULE]        call the module's DllRegisterServer"},
+    {u"unregister", nullptr, host::RunUnregister, "unregister [MODULE]      call the module's DllUnregisterServer"},
+    {u"reg", u"export", host::RunRegExport, "reg export [KEY]         print the registry or one subtree as .reg text"},
+    {u"reg", u"import", host::RunRegImport, "reg import FILE          read .reg text into the registry"},
+    {u"script", u"run", host::RunScriptRun,
+     "script run FILE [--unregister] [--set NAME=VALUE]...   run a registry script"},
 };
 
 void PrintUsage(FILE* out)
@@ -54,8 +61,12 @@ int main(int argc, char** argv)
     }
 
     for (const CommandRow& row : commandTable) {
-        if (args[next] == row.name)
+        if (args[next] != row.name)
+            continue;
+        if (!row.subcommand)
             return row.run(host::Arguments(args.begin() + next + 1, args.end()));
+        if (next + 1 < args.size() && args[next + 1] == row.subcommand)
+            return row.run(host::Arguments(args.begin() + next + 2, args.end()));
     }
     std::fprintf(stderr, "trellan: unknown command %s\n", host::ToUtf8(args[next]).c_str());
     PrintUsage(stderr);

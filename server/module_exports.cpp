@@ -14,3 +14,16 @@ STDAPI DllCanUnloadNow()
     LONG count = InterlockedCompareExchange(&trellan::serverModule->lockCount, 0, 0);
     return count == 0 ? S_OK : S_FALSE;
 }
+
+// Registration: the class's registry script and categories, then the type
+// library.
+STDAPI DllRegisterServer()
+{
+    return trellan::serverModule->RegisterServer(true, nullptr);
+}
+
+// Unregistration ignores every failure and answers S_OK.
+STDAPI DllUnregisterServer()
+{
+    return trellan::serverModule->UnregisterServer(true, nullptr);
+}

@@ -70,6 +70,18 @@ struct ServerModule {
     HRESULT Term();
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out);
 
+    // Registration: every chosen row's registry script and component
+    // categories, then the type library. `classFilter` chooses the rows of
+    // one class; without it every row without a description is chosen.
+    HRESULT RegisterServer(bool registerTypeLibrary, const CLSID* classFilter);
+    HRESULT UnregisterServer(bool unregisterTypeLibrary, const CLSID* classFilter);
+
+    // The type library carried by the file of typeLibInstance (with
+    // `suffix` appended to its path), or by the ".tlb" file beside it.
+    HRESULT LoadTypeLibrary(LPCWSTR suffix, BSTR* path, ITypeLib** typeLibrary);
+    HRESULT RegisterTypeLibrary(LPCWSTR suffix);
+    HRESULT UnregisterTypeLibrary(LPCWSTR suffix);
+
     // Walking the class table in the row form that `size` names.
     bool HasFullRows() const { return size != shortModuleSize; }
     ObjectMapEntry* NextRow(ObjectMapEntry* row) const;

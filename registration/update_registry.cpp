@@ -1,0 +1,15 @@
+// The WMFilter row's registry update: runs the registry script resource 101
+// of the library with the given flag and no extra replacements.
+#include "script_resource.h"
+#include "update_registry.h"
+
+namespace trellan {
+
+const WORD filterScriptResource = 101;
+
+HRESULT WINAPI UpdateRegistry(BOOL registerServer)
+{
+    return RunScriptResource(*serverModule, filterScriptResource, registerServer, nullptr);
+}
+
+}  // namespace trellan
