@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <unordered_map>
 
 namespace platform::registry {
 
@@ -20,6 +21,17 @@ namespace {
 std::mutex registryLock;
 sqlite3* connection = nullptr;
 bool connectionIsFile = false;
+
+// Prepared statements of the open connection, by their SQL text: each is
+// prepared once and reset after every use.
+std::unordered_map<std::string, sqlite3_stmt*> statementCache;
+
+void FinalizeStatements()
+{
+    for (auto& entry : statementCache)
+        sqlite3_finalize(entry.second);
+    statementCache.clear();
+}
 
 constexpr int kBusyTimeoutMilliseconds = 30000;
 
@@ -97,8 +109,10 @@ void ParentAfterFork()
 }
 void ChildAfterFork()
 {
-    if (connection && connectionIsFile)
+    if (connection && connectionIsFile) {
         connection = nullptr;
+        statementCache.clear();
+    }
     registryLock.unlock();
 }
 
@@ -122,14 +136,23 @@ sqlite3* Database()
 
 void CloseDatabase()
 {
+    FinalizeStatements();
     if (connection)
         sqlite3_close_v2(connection);
     connection = nullptr;
 }
 
-Statement::Statement(sqlite3* db, const char* sql)
+Statement::Statement(sqlite3* db, const char* sql) : db(db)
 {
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+    if (db == connection) {
+        auto cached = statementCache.find(sql);
+        if (cached != statementCache.end()) {
+            statement = cached->second;
+            statementCache.erase(cached);  // in use until this object goes
+            return;
+        }
+    }
+    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
         sqlite3_finalize(statement);
         statement = nullptr;
     }
@@ -137,6 +160,15 @@ Statement::Statement(sqlite3* db, const char* sql)
 
 Statement::~Statement()
 {
+    if (!statement)
+        return;
+    if (db == connection && db != nullptr) {
+        sqlite3_reset(statement);
+        sqlite3_clear_bindings(statement);
+        auto [slot, added] = statementCache.emplace(sqlite3_sql(statement), statement);
+        if (added)
+            return;
+    }
     sqlite3_finalize(statement);
 }
 
@@ -171,22 +203,29 @@ std::string Statement::Bytes(int column)
     return data ? std::string(static_cast<const char*>(data), static_cast<size_t>(size)) : std::string();
 }
 
+// The transaction statements go through the statement cache too.
+bool RunStatement(sqlite3* db, const char* sql)
+{
+    Statement statement(db, sql);
+    return statement.Step() == SQLITE_DONE;
+}
+
 Transaction::Transaction(sqlite3* db, bool write) : db(db)
 {
-    began = Execute(db, write ? "BEGIN IMMEDIATE" : "BEGIN");
+    began = RunStatement(db, write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 Transaction::~Transaction()
 {
     if (began && !done)
-        Execute(db, "ROLLBACK");
+        RunStatement(db, "ROLLBACK");
 }
 
 bool Transaction::Commit()
 {
     if (!began || done)
         return false;
-    if (!Execute(db, "COMMIT"))
+    if (!RunStatement(db, "COMMIT"))
         return false;
     done = true;
     return true;

@@ -24,7 +24,8 @@ sqlite3* Database();
 // Closes the connection; the next Database() opens it again.
 void CloseDatabase();
 
-// A prepared statement, finalized when it goes.
+// A prepared statement. Statements of the open connection are kept for
+// reuse when they go; others are finalized.
 class Statement {
 public:
     Statement(sqlite3* db, const char* sql);
@@ -42,6 +43,7 @@ public:
 
 private:
     sqlite3_stmt* statement = nullptr;
+    sqlite3* db = nullptr;
 };
 
 // One transaction: BEGIN (IMMEDIATE for writers) on construction, rolled
