@@ -81,6 +81,8 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
     // GetModuleFileNameW right after the current directory changes.
     if (path.find('/') != std::string::npos)
         path = MakeAbsolute(path);
+    else
+        SystemModulePath(path, path);
     dlerror();
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

@@ -33,6 +33,10 @@ LoadedModule ProcessImage();
 // A loader handle that holds one more load of a module already loaded; the
 // caller closes it with dlclose. `extraFlags` may add RTLD_NODELETE.
 void* OpenLoaded(const LoadedModule& module, int extraFlags = 0);
+// The stand-in library's own path when `name` is a system DLL's file name
+// ("oleaut32.dll", any letter case, ".dll" optional).
+bool SystemModulePath(const std::string& name, std::string& path);
+
 // The module's absolute file path.
 std::string FilePathOf(const LoadedModule& module);
 
