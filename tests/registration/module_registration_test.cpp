@@ -1,0 +1,146 @@
+// Registering and unregistering the real module, loaded as the platform's
+// registration tool loads it.
+#include "registration/expected_registration.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace trellan::test {
+namespace {
+
+using RegistrationExport = HRESULT (*)();
+
+// The module loaded from a path, with its two registration exports.
+class LoadedModule {
+public:
+    explicit LoadedModule(const std::string& path) : path(path)
+    {
+        const std::u16string widePath = Utf16(path);
+        handle = LoadLibraryW(widePath.c_str());
+        if (!handle)
+            return;
+        registerServer = reinterpret_cast<RegistrationExport>(
+            reinterpret_cast<void*>(GetProcAddress(handle, "DllRegisterServer")));
+        unregisterServer = reinterpret_cast<RegistrationExport>(
+            reinterpret_cast<void*>(GetProcAddress(handle, "DllUnregisterServer")));
+    }
+    ~LoadedModule()
+    {
+        if (handle)
+            FreeLibrary(handle);
+    }
+    bool Loaded() const { return handle && registerServer && unregisterServer; }
+
+    std::string path;
+    HMODULE handle = nullptr;
+    RegistrationExport registerServer = nullptr;
+    RegistrationExport unregisterServer = nullptr;
+};
+
+class ModuleRegistrationTest : public ScriptTest {
+protected:
+    void SetUp() override
+    {
+        ScriptTest::SetUp();
+        module.emplace(std::filesystem::canonical(TRELLAN_MODULE_PATH).string());
+        ASSERT_TRUE(module->Loaded());
+    }
+    void TearDown() override
+    {
+        module.reset();
+        ScriptTest::TearDown();
+    }
+
+    std::optional<LoadedModule> module;
+};
+
+TEST_F(ModuleRegistrationTest, RegistrationWritesEveryRowAndTheTypeLibrary)
+{
+    ASSERT_EQ(module->registerServer(), S_OK);
+    const RegistryMap expected = ExpectedRegistration(module->path);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+
+    // Twice in a row changes nothing.
+    ASSERT_EQ(module->registerServer(), S_OK);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+}
+
+TEST_F(ModuleRegistrationTest, StaleKeysAndOtherHandlersAreReplaced)
+{
+    const std::string filterKey = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}";
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, filterKey + "\\Stale\\Deeper", "", "old build"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, filterKey, "Leftover", "x"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler", "", "{00000000-1111-2222-3333-444444444444}"),
+              ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\OpenWithList\\player.exe", "", ""), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".wma", "Content Type", "audio/x-ms-wma"), ERROR_SUCCESS);
+
+    ASSERT_EQ(module->registerServer(), S_OK);
+    RegistryMap registry = Snapshot(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(registry.count("HKCR\\" + filterKey + "\\Stale"), 0u);
+    EXPECT_EQ(registry.count("HKCR\\" + filterKey + ":Leftover"), 0u);
+    EXPECT_EQ(registry["HKCR\\.mp3\\PersistentHandler:@"], "sz:{841BB775-EF27-4f3e-8522-D09327C5A8EA}");
+
+    // Unregistration leaves the extension keys with what others put there.
+    ASSERT_EQ(module->unregisterServer(), S_OK);
+    registry = Snapshot(HKEY_CLASSES_ROOT);
+    RegistryMap expected = ExpectedAfterUnregistration();
+    expected["HKCR\\.mp3\\OpenWithList"] = "key";
+    expected["HKCR\\.mp3\\OpenWithList\\player.exe"] = "key";
+    expected["HKCR\\.mp3\\OpenWithList\\player.exe:@"] = "sz:";
+    expected["HKCR\\.wma:Content Type"] = "sz:audio/x-ms-wma";
+    EXPECT_EQ(registry, expected);
+}
+
+TEST_F(ModuleRegistrationTest, UnregistrationLeavesOnlyTheSharedKeys)
+{
+    ASSERT_EQ(module->registerServer(), S_OK);
+    ASSERT_EQ(module->unregisterServer(), S_OK);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), ExpectedAfterUnregistration());
+
+    // Again, with everything already gone, and on an empty registry.
+    EXPECT_EQ(module->unregisterServer(), S_OK);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), ExpectedAfterUnregistration());
+    PlatformRegistry_Reset();
+    EXPECT_EQ(module->unregisterServer(), S_OK);
+}
+
+TEST_F(ModuleRegistrationTest, UnregistrationAnswersSuccessWhenEverythingFails)
+{
+    ASSERT_EQ(module->registerServer(), S_OK);
+    for (const char* function : {"RegOpenKeyExW", "RegDeleteKeyW", "RegDeleteValueW", "RegCreateKeyExW"})
+        PlatformSeam_FailRegistryCall(function, ERROR_ACCESS_DENIED, 0, 1000);
+    EXPECT_EQ(module->unregisterServer(), S_OK);
+    PlatformSeam_ClearRegistryFailures();
+}
+
+TEST_F(ModuleRegistrationTest, AFailingScriptStopsRegistrationBeforeTheTypeLibrary)
+{
+    PlatformSeam_FailRegistryCall("RegCreateKeyExW", ERROR_ACCESS_DENIED, 3, 1000);
+    EXPECT_EQ(module->registerServer(), DISP_E_EXCEPTION);
+    PlatformSeam_ClearRegistryFailures();
+    RegistryMap registry = Snapshot(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(registry.count("HKCR\\TypeLib"), 0u) << "the type library is not registered";
+    EXPECT_EQ(registry.count("HKCR\\CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}\\InprocServer32"), 0u)
+        << "the recovery pass removed what the failed block created";
+}
+
+TEST_F(ModuleRegistrationTest, APathWithASingleQuoteIsRegisteredIntact)
+{
+    const std::filesystem::path directory = std::filesystem::path(TRELLAN_TEST_TEMP_DIR) / "it's a ''quoted'' dir";
+    std::filesystem::create_directories(directory);
+    const std::filesystem::path copy = directory / "trellan.so";
+    std::filesystem::copy_file(module->path, copy, std::filesystem::copy_options::overwrite_existing);
+
+    LoadedModule quoted(copy.string());
+    ASSERT_TRUE(quoted.Loaded());
+    ASSERT_EQ(quoted.registerServer(), S_OK);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), ExpectedRegistration(copy.string()));
+    ASSERT_EQ(quoted.unregisterServer(), S_OK);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), ExpectedAfterUnregistration());
+}
+
+}  // namespace
+}  // namespace trellan::test
