@@ -15,7 +15,9 @@ using HREFTYPE = DWORD;
 #define MEMBERID_NIL (-1)
 #define DISPID_UNKNOWN (-1)
 
-enum TYPEKIND {
+// Enumerations have a fixed underlying type: values read from a file may lie
+// outside the named ones.
+enum TYPEKIND : int {
     TKIND_ENUM = 0,
     TKIND_RECORD = 1,
     TKIND_MODULE = 2,
@@ -27,21 +29,21 @@ enum TYPEKIND {
     TKIND_MAX = 8,
 };
 
-enum SYSKIND {
+enum SYSKIND : int {
     SYS_WIN16 = 0,
     SYS_WIN32 = 1,
     SYS_MAC = 2,
     SYS_WIN64 = 3,
 };
 
-enum LIBFLAGS {
+enum LIBFLAGS : int {
     LIBFLAG_FRESTRICTED = 0x1,
     LIBFLAG_FCONTROL = 0x2,
     LIBFLAG_FHIDDEN = 0x4,
     LIBFLAG_FHASDISKIMAGE = 0x8,
 };
 
-enum TYPEFLAGS {
+enum TYPEFLAGS : int {
     TYPEFLAG_FAPPOBJECT = 0x1,
     TYPEFLAG_FCANCREATE = 0x2,
     TYPEFLAG_FLICENSED = 0x4,
@@ -64,7 +66,7 @@ enum TYPEFLAGS {
 #define IMPLTYPEFLAG_FRESTRICTED 0x4
 #define IMPLTYPEFLAG_FDEFAULTVTABLE 0x8
 
-enum INVOKEKIND {
+enum INVOKEKIND : int {
     INVOKE_FUNC = 1,
     INVOKE_PROPERTYGET = 2,
     INVOKE_PROPERTYPUT = 4,
