@@ -9,3 +9,11 @@ if(TARGET registration_tests)
     TRELLAN_TYPELIB_FILE="${TRELLAN_TYPELIB_FILE}"
     TRELLAN_EXPECTED_REGISTRATION="${CMAKE_CURRENT_SOURCE_DIR}/registration/expected_registration.txt")
 endif()
+
+add_library(registration_empty_module MODULE ${CMAKE_CURRENT_SOURCE_DIR}/registration/empty_module/empty_module.cpp)
+set_target_properties(registration_empty_module PROPERTIES PREFIX "" OUTPUT_NAME empty_module)
+if(TARGET registration_tests)
+  add_dependencies(registration_tests registration_empty_module)
+  target_compile_definitions(registration_tests PRIVATE
+    TRELLAN_EMPTY_MODULE_PATH="$<TARGET_FILE:registration_empty_module>")
+endif()
