@@ -161,6 +161,24 @@ TEST_F(RegisterTest, EmptyTextsAndRootSpellings)
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "E"));
 }
 
+TEST_F(RegisterTest, QuotedBraceClosesABlockAndBracedNamesAreKeys)
+{
+    EXPECT_EQ(RunScript("HKCR { A { B '}' C '}'", true), S_OK);
+    // After a key item, a token that only begins with "{" is the next key.
+    EXPECT_EQ(RunScript("HKCR { D {5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D} }", true), S_OK);
+    RegistryMap expected = {
+        {"HKCR\\A", "key"}, {"HKCR\\A\\B", "key"}, {"HKCR\\C", "key"},
+        {"HKCR\\D", "key"}, {"HKCR\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}", "key"},
+    };
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+
+    // The same on unregister: both are siblings, and both go.
+    EXPECT_EQ(RunScript("HKCR { D {5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D} }", false), S_OK);
+    expected.erase("HKCR\\D");
+    expected.erase("HKCR\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}");
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+}
+
 TEST_F(RegisterTest, ValueNamesAndNestingHaveLimits)
 {
     const std::string longest(259, 'n');
