@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -47,7 +48,7 @@ std::string MappedFileAt(const void* base)
         std::string range, permissions, offset, device, inode, path;
         fields >> range >> permissions >> offset >> device >> inode;
         std::getline(fields >> std::ws, path);
-        if (std::stoull(range.substr(0, range.find('-')), nullptr, 16) == reinterpret_cast<uintptr_t>(base))
+        if (std::strtoull(range.c_str(), nullptr, 16) == reinterpret_cast<uintptr_t>(base))
             return path;
     }
     return {};
