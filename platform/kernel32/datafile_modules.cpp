@@ -115,6 +115,29 @@ std::shared_ptr<const DataFileImage> FindDataFile(HMODULE module)
     return found == Records().end() ? nullptr : found->second;
 }
 
+std::shared_ptr<const DataFileImage> FindLoadedModuleImage(HMODULE module)
+{
+    WCHAR widePath[4096];
+    DWORD length = GetModuleFileNameW(module, widePath, sizeof widePath / sizeof widePath[0]);
+    std::string path;
+    if (length == 0 || length >= sizeof widePath / sizeof widePath[0] || !modules::PathToUtf8(widePath, path)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    static std::map<std::string, std::shared_ptr<const DataFileImage>> images;
+    std::lock_guard<std::mutex> guard(recordsLock);
+    auto found = images.find(path);
+    if (found != images.end())
+        return found->second;
+    auto image = std::make_shared<DataFileImage>();
+    if (MapDataFile(path, *image) != ERROR_SUCCESS) {
+        SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+        return nullptr;
+    }
+    images[path] = image;
+    return image;
+}
+
 BOOL ReleaseDataFile(HMODULE module)
 {
     std::shared_ptr<const DataFileImage> released;

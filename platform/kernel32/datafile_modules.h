@@ -34,6 +34,12 @@ std::shared_ptr<const DataFileImage> FindDataFile(HMODULE module);
 // an open or stat of `path`.
 DWORD FileOpenError(const std::string& path, int error);
 
+// The resources of a module loaded as code (null: the process image), read
+// from its file on disk. Each file is mapped once and kept for the life of
+// the process, so that resource data stays valid as on the platform. Null
+// with the last error set for an unknown handle or a file without resources.
+std::shared_ptr<const DataFileImage> FindLoadedModuleImage(HMODULE module);
+
 // FreeLibrary of a data-file handle: FALSE with ERROR_INVALID_HANDLE for a
 // handle that names no data-file load.
 BOOL ReleaseDataFile(HMODULE module);

@@ -1,6 +1,7 @@
 // FindResourceW, LoadResource, SizeofResource and LockResource over the
-// resources of data-file loads. A resource handle is the address of its
-// entry in the load's record; its data is the bytes in the mapped file.
+// resources of data-file loads and of modules loaded as code. A resource
+// handle is the address of its entry in the image's record; its data is the
+// bytes in the mapped file.
 #include "datafile_modules.h"
 
 #include <win32/resources.h>
@@ -19,13 +20,22 @@ const ResourceEntry* Choose(const ResourceEntry* neutral, const ResourceEntry* l
     return neutral ? neutral : local ? local : first;
 }
 
+// The resources behind a data-file handle or a module loaded as code.
+std::shared_ptr<const DataFileImage> ImageOf(HMODULE module)
+{
+    if (!IsDataFileHandle(module))
+        return FindLoadedModuleImage(module);
+    auto image = FindDataFile(module);
+    if (!image)
+        SetLastError(ERROR_INVALID_HANDLE);
+    return image;
+}
+
 HRSRC Find(HMODULE module, LPCWSTR type, LPCWSTR name, int language)
 {
-    auto image = FindDataFile(module);
-    if (!image) {
-        SetLastError(module && IsDataFileHandle(module) ? ERROR_INVALID_HANDLE : ERROR_RESOURCE_DATA_NOT_FOUND);
+    auto image = ImageOf(module);
+    if (!image)
         return nullptr;
-    }
     ResourceId typeId, nameId;
     if (!IdFromArgument(type, typeId)) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
@@ -69,7 +79,7 @@ HRSRC Find(HMODULE module, LPCWSTR type, LPCWSTR name, int language)
 // The entry behind `resource` when it belongs to `module`'s load.
 const ResourceEntry* EntryOf(HMODULE module, HRSRC resource)
 {
-    auto image = FindDataFile(module);
+    auto image = ImageOf(module);
     if (!image || !resource || image->entries.empty())
         return nullptr;
     auto* entry = reinterpret_cast<const ResourceEntry*>(resource);

@@ -139,7 +139,7 @@ TEST(ModuleResources, DataFileHandlesAreFreedOnceAndDoNotRunTheModule)
     EXPECT_TRUE(FreeLibrary(second));
 }
 
-TEST(ModuleResources, OtherFlagsLoadTheModuleAsCode)
+TEST(ModuleResources, OtherFlagsLoadTheModuleAsCodeWithItsResources)
 {
     HMODULE module = LoadLibraryExW(ModulePath().c_str(), nullptr, 0);
     ASSERT_NE(module, nullptr);
@@ -148,7 +148,15 @@ TEST(ModuleResources, OtherFlagsLoadTheModuleAsCode)
     auto marker = reinterpret_cast<Marker>(reinterpret_cast<void*>(GetProcAddress(module, "TypelibTestModuleMarker")));
     ASSERT_NE(marker, nullptr);
     EXPECT_EQ(marker(), 75);
+    // A module loaded as code has its resources too, read from its file.
+    EXPECT_EQ(ResourceBytes(module, MAKEINTRESOURCEW(101), u"REGISTRY"), FileText(TYPELIB_TEST_RGS));
+    EXPECT_EQ(ResourceBytes(module, MAKEINTRESOURCEW(2), u"TYPELIB"), "<not found 1814>");
     EXPECT_TRUE(FreeLibrary(module));
+
+    // The test program has no resource section; an unknown handle is no module.
+    EXPECT_EQ(ResourceBytes(nullptr, MAKEINTRESOURCEW(1), RT_VERSION), "<not found 1812>");
+    int local = 0;
+    EXPECT_EQ(ResourceBytes(reinterpret_cast<HMODULE>(&local), MAKEINTRESOURCEW(1), RT_VERSION), "<not found 126>");
 
     SetLastError(0);
     EXPECT_EQ(LoadLibraryExW(ModulePath().c_str(), reinterpret_cast<HANDLE>(1), LOAD_LIBRARY_AS_DATAFILE), nullptr);

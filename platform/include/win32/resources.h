@@ -40,7 +40,9 @@ HMODULE WINAPI LoadLibraryExW(LPCWSTR fileName, HANDLE file, DWORD flags);
 // or text "#<decimal>") or a name compared without regard to case. Null with
 // ERROR_RESOURCE_TYPE_NOT_FOUND when no resource has the type,
 // ERROR_RESOURCE_NAME_NOT_FOUND when none of that type has the name, and
-// ERROR_RESOURCE_DATA_NOT_FOUND for a module that is not a data-file load.
+// ERROR_RESOURCE_DATA_NOT_FOUND for a module without a resource section.
+// `module` is a data-file handle, a module loaded as code (its resources are
+// read from its file on disk) or null for the process image.
 HRSRC WINAPI FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
 // As FindResourceW, for one language only.
 HRSRC WINAPI FindResourceExW(HMODULE module, LPCWSTR type, LPCWSTR name, WORD language);
