@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs Debian's Wine with its 32-bit loader, so that the 32-bit Windows
+# build (trellan.dll, trellan.exe and the Windows tests) can run here.
+# Idempotent: returns at once when everything is in place. Needs root (or
+# sudo) only when something is missing.
+set -euo pipefail
+
+# wine32:i386 brings the 32-bit loader and the 32-bit built-in DLLs; wine is
+# the launcher. On Debian 12, wine64 alone cannot start 32-bit programs.
+# Where the kernel cannot run 32-bit programs at all (no IA-32 emulation),
+# scripts/test_wine.sh tests a 64-bit build under wine64 instead, which needs
+# the x86_64 cross compiler.
+packages=(wine wine32:i386 wine64 g++-mingw-w64-x86-64-win32)
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+missing=()
+for package in "${packages[@]}"; do
+  installed "$package" || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  as_root=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+
+start=$(date +%s)
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "setup_wine: enabling the i386 architecture"
+  "${as_root[@]}" dpkg --add-architecture i386
+fi
+echo "setup_wine: installing ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+echo "setup_wine: done in $(( $(date +%s) - start ))s"
