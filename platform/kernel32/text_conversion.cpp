@@ -1,6 +1,7 @@
 // MultiByteToWideChar and WideCharToMultiByte. Every code page is UTF-8
-// here, the 8-bit form of text on Linux. Malformed bytes become U+FFFD, or
-// fail the call when MB_ERR_INVALID_CHARS is given.
+// here, the 8-bit form of text on Linux. Malformed bytes and lone
+// surrogates become U+FFFD, or fail the call when MB_ERR_INVALID_CHARS or
+// WC_ERR_INVALID_CHARS is given.
 #include <win32/kernel32.h>
 
 #include <string>
@@ -83,7 +84,7 @@ int WINAPI MultiByteToWideChar(UINT, DWORD flags, LPCSTR text, int bytes, LPWSTR
     return static_cast<int>(written);
 }
 
-int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR text, int units, LPSTR out, int outBytes, LPCSTR,
+int WINAPI WideCharToMultiByte(UINT, DWORD flags, LPCWSTR text, int units, LPSTR out, int outBytes, LPCSTR,
                                BOOL* usedDefaultChar)
 {
     if (!text || outBytes < 0 || (out == nullptr && outBytes != 0)) {
@@ -102,6 +103,10 @@ int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWSTR text, int units, LPSTR out, 
             code = 0x10000 + ((code - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (code >= 0xD800 && code < 0xE000) {
+            if (flags & WC_ERR_INVALID_CHARS) {
+                SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+                return 0;
+            }
             code = 0xFFFD;  // a lone surrogate
         }
         int size;
