@@ -1,6 +1,10 @@
 # The Windows side of the switch header: the real SDK's import libraries,
 # and an import library for the media-format runtime, which MinGW-w64 lacks.
 set(WMVCORE_DEF ${CMAKE_SOURCE_DIR}/cmake/wmvcore.def)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # 64-bit names carry no stdcall decoration.
+  set(WMVCORE_DEF ${CMAKE_SOURCE_DIR}/cmake/wmvcore64.def)
+endif()
 set(WMVCORE_IMPLIB ${CMAKE_BINARY_DIR}/libwmvcore.a)
 add_custom_command(
   OUTPUT ${WMVCORE_IMPLIB}

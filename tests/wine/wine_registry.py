@@ -1,0 +1,97 @@
+"""Reading and writing the registry of a Wine prefix through Wine's own
+reg.exe, and running programs under Wine with a time limit."""
+
+import os
+import subprocess
+import tempfile
+
+CLASSES_ROOT = "HKEY_CLASSES_ROOT"
+
+
+class WineError(Exception):
+    pass
+
+
+class Wine:
+    def __init__(self, loader, timeout=300, overrides=None):
+        self.loader = loader
+        self.timeout = timeout
+        self.overrides = overrides
+
+    def run(self, *args, env=None, check=False):
+        """Runs a program under Wine; answers (exit code, stdout, stderr)."""
+        environment = dict(os.environ)
+        if env:
+            environment.update(env)
+        # Output goes to files, not pipes: services that Wine starts on the
+        # way inherit the handles and would hold a pipe open long after the
+        # program is done.
+        with tempfile.TemporaryFile() as stdout, tempfile.TemporaryFile() as stderr:
+            try:
+                done = subprocess.run([self.loader, *args], stdout=stdout, stderr=stderr, env=environment,
+                                      timeout=self.timeout, stdin=subprocess.DEVNULL)
+            except subprocess.TimeoutExpired:
+                raise WineError(f"timed out after {self.timeout}s: {' '.join(args)}")
+            stdout.seek(0)
+            stderr.seek(0)
+            out = stdout.read().decode("utf-8", "replace")
+            err = stderr.read().decode("utf-8", "replace")
+        if check and done.returncode != 0:
+            raise WineError(f"{' '.join(args)} exited with {done.returncode}: {out}{err}")
+        return done.returncode, out, err
+
+    def reg_add(self, key, name=None, data=""):
+        """Writes a REG_SZ value (the default value when name is None)."""
+        args = ["reg", "add", f"HKCR\\{key}", "/f"]
+        args += ["/ve"] if name is None else ["/v", name]
+        args += ["/d", data]
+        self.run(*args, check=True)
+
+    def reg_add_key(self, key):
+        self.run("reg", "add", f"HKCR\\{key}", "/f", check=True)
+
+    def subtree(self, key):
+        """The subtree of HKCR\\key as {relative key: {value name: (type, data)}}
+        with the key names as written; None when the key is missing."""
+        code, out, _ = self.run("reg", "query", f"HKCR\\{key}", "/s")
+        if code != 0:
+            return None
+        return parse_query(out)
+
+
+def parse_query(text):
+    keys = {}
+    current = None
+    prefix = CLASSES_ROOT + "\\"
+    for line in text.splitlines():
+        if not line.strip():
+            continue
+        if line.startswith(prefix):
+            current = line[len(prefix):]
+            keys.setdefault(current, {})
+            continue
+        if current is None or not line.startswith("    "):
+            raise WineError(f"unexpected reg query line: {line!r}")
+        parts = line[4:].split("    ", 2)
+        if len(parts) == 2:
+            parts.append("")
+        name, kind, data = parts
+        if name == "(Default)":
+            name = ""
+        keys[current][name] = (kind, data)
+    return keys
+
+
+def load_table(path, module, help_dir):
+    """The shared expected-registration table: rows (key, value name, data),
+    data None for a key alone."""
+    rows = []
+    with open(path, encoding="utf-8") as table:
+        for line in table:
+            line = line.rstrip("\r\n")
+            if not line or line.startswith("#"):
+                continue
+            key, name, data = line.split("|", 2)
+            data = data.replace("%MODULE%", module).replace("%HELPDIR%", help_dir)
+            rows.append((key, name, None if not name and not data else data))
+    return rows
