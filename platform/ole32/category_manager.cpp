@@ -73,8 +73,10 @@ public:
     ULONG STDMETHODCALLTYPE Release() override
     {
         ULONG left = --count;
-        if (left == 0)
-            delete this;
+        if (left == 0) {
+            this->~CategoryManager();
+            HeapFree(GetProcessHeap(), 0, this);
+        }
         return left;
     }
 
@@ -177,9 +179,11 @@ private:
 
 HRESULT CreateCategoryManager(REFIID riid, void** object)
 {
-    auto* manager = new (std::nothrow) CategoryManager;
-    if (!manager)
+    // From the process heap, so that the allocation seam can refuse it.
+    void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(CategoryManager));
+    if (!memory)
         return E_OUTOFMEMORY;
+    auto* manager = new (memory) CategoryManager;
     HRESULT result = manager->QueryInterface(riid, object);
     manager->Release();
     return result;

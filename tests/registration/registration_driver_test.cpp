@@ -120,6 +120,18 @@ TEST_F(RegistrationDriverTest, CategoriesAreRegisteredAndRemoved)
 
     EXPECT_EQ(RegisterClassCategories(&classA, nullptr, true), S_OK);
     EXPECT_EQ(RegisterClassCategories(&classA, noCategories, true), S_OK);
+
+    // A manager that cannot be created: the categories are left out and the
+    // registration goes on.
+    PlatformSeam_FailAllocations(0, 1);
+    EXPECT_EQ(RegisterClassCategories(&classA, twoCategories, true), S_OK);
+    PlatformSeam_FailAllocations(0, 0);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT).count(classKey + "\\Implemented Categories"), 0u);
+
+    // A category call that fails ends the registration with its failure.
+    PlatformSeam_FailRegistryCall("RegCreateKeyExW", ERROR_ACCESS_DENIED, 0, 1000);
+    EXPECT_TRUE(FAILED(module.RegisterServer(false, nullptr)));
+    PlatformSeam_ClearRegistryFailures();
 }
 
 TEST_F(RegistrationDriverTest, ShortRowsAreSteppedByTheirOwnSize)
