@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: the Linux suites, the same suites under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer,
-# a bounded fuzzing run, and the Windows cross build.
+# a bounded fuzzing run, the Windows cross build, and the Windows DLL under
+# Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -47,6 +48,9 @@ fi
 step "Windows 32-bit cross build"
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32
+
+step "The Windows DLL under Wine"
+scripts/test_wine.sh
 
 step "Summary"
 echo "tests: ${passed} passed, 0 failed"
