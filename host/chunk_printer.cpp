@@ -11,12 +11,13 @@ struct PropertyRow {
     const char* name;
 };
 
+constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
+
 const PropertyRow propertyTable[] = {
     {PSGUID_STORAGE, PID_STG_CONTENTS, "PID_STG_CONTENTS"},
-    {{0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}}, PIDSI_TITLE, "PIDSI_TITLE"},
-    {{0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}}, PIDSI_AUTHOR, "PIDSI_AUTHOR"},
-    {{0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}}, PIDSI_COMMENTS,
-     "PIDSI_COMMENTS"},
+    {summaryInformation, PIDSI_TITLE, "PIDSI_TITLE"},
+    {summaryInformation, PIDSI_AUTHOR, "PIDSI_AUTHOR"},
+    {summaryInformation, PIDSI_COMMENTS, "PIDSI_COMMENTS"},
 };
 
 const char* PropertyName(const FULLPROPSPEC& property)
