@@ -3,6 +3,7 @@
 #pragma once
 
 #include "advapi32/registry_handles.h"
+#include "advapi32/registry_schema.h"
 #include "advapi32/registry_seam.h"
 #include "advapi32/registry_store.h"
 
@@ -35,6 +36,36 @@ inline LONG ResolveHandle(sqlite3* db, HKEY handle, OpenKey* open, KeyRow* key)
     if (!FindHandle(handle, open))
         return ERROR_INVALID_HANDLE;
     return LoadKey(db, open->id, key);
+}
+
+// The key behind an open handle that was opened with `right`;
+// ERROR_ACCESS_DENIED when it was not.
+inline LONG ResolveHandleFor(sqlite3* db, HKEY handle, REGSAM right, OpenKey* open, KeyRow* key)
+{
+    if (LONG result = ResolveHandle(db, handle, open, key))
+        return result;
+    return (open->access & right) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
+// The key that `subKey` names under an open handle: the handle's errors,
+// the path's, and ERROR_FILE_NOT_FOUND when a part is missing (a root
+// without subkeys has none).
+inline LONG ResolveSubKey(sqlite3* db, HKEY handle, LPCWSTR subKey, OpenKey* open, KeyRow* key)
+{
+    if (LONG result = ResolveHandle(db, handle, open, key))
+        return result;
+    std::vector<std::u16string_view> parts;
+    if (LONG result = SplitPath(subKey, &parts))
+        return result;
+    if (!parts.empty() && IsLeafRoot(key->id))
+        return ERROR_FILE_NOT_FOUND;
+    for (std::u16string_view part : parts) {
+        KeyRow child;
+        if (LONG result = FindChild(db, key->id, part, &child))
+            return result;
+        *key = child;
+    }
+    return ERROR_SUCCESS;
 }
 
 }  // namespace platform::registry

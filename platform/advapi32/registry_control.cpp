@@ -19,17 +19,8 @@ LONG PlatformRegistry_SetKeyReadOnly(HKEY root, LPCWSTR subKey, BOOL readOnly)
     return RunCall("PlatformRegistry_SetKeyReadOnly", true, [&](sqlite3* db) -> LONG {
         OpenKey open;
         KeyRow key;
-        if (LONG result = ResolveHandle(db, root, &open, &key))
+        if (LONG result = ResolveSubKey(db, root, subKey, &open, &key))
             return result;
-        std::vector<std::u16string_view> parts;
-        if (LONG result = SplitPath(subKey, &parts))
-            return result;
-        for (std::u16string_view part : parts) {
-            KeyRow child;
-            if (LONG result = FindChild(db, key.id, part, &child))
-                return result;
-            key = child;
-        }
         return SetReadOnly(db, key.id, readOnly != FALSE);
     });
 }

@@ -36,10 +36,8 @@ LSTATUS WINAPI RegEnumKeyExW(HKEY hKey, DWORD dwIndex, LPWSTR lpName, LPDWORD lp
     return RunCall("RegEnumKeyExW", false, [&](sqlite3* db) -> LONG {
         OpenKey open;
         KeyRow key;
-        if (LONG result = ResolveHandle(db, hKey, &open, &key))
+        if (LONG result = ResolveHandleFor(db, hKey, KEY_ENUMERATE_SUB_KEYS, &open, &key))
             return result;
-        if (!(open.access & KEY_ENUMERATE_SUB_KEYS))
-            return ERROR_ACCESS_DENIED;
         std::u16string name;
         int64_t written = 0;
         if (LONG result = ChildAt(db, key.id, dwIndex, &name, &written))
@@ -60,10 +58,8 @@ LSTATUS WINAPI RegEnumValueW(HKEY hKey, DWORD dwIndex, LPWSTR lpValueName, LPDWO
     return RunCall("RegEnumValueW", false, [&](sqlite3* db) -> LONG {
         OpenKey open;
         KeyRow key;
-        if (LONG result = ResolveHandle(db, hKey, &open, &key))
+        if (LONG result = ResolveHandleFor(db, hKey, KEY_QUERY_VALUE, &open, &key))
             return result;
-        if (!(open.access & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
         ValueRow value;
         if (LONG result = ValueAt(db, key.id, dwIndex, &value))
             return result;
@@ -85,10 +81,8 @@ LSTATUS WINAPI RegQueryInfoKeyW(HKEY hKey, LPWSTR lpClass, LPDWORD lpcchClass, L
     return RunCall("RegQueryInfoKeyW", false, [&](sqlite3* db) -> LONG {
         OpenKey open;
         KeyRow key;
-        if (LONG result = ResolveHandle(db, hKey, &open, &key))
+        if (LONG result = ResolveHandleFor(db, hKey, KEY_QUERY_VALUE, &open, &key))
             return result;
-        if (!(open.access & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
         KeyCounts counts;
         if (LONG result = CountChildren(db, key.id, &counts))
             return result;

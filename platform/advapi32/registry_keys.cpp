@@ -6,20 +6,6 @@ using namespace platform::registry;
 
 namespace {
 
-// Walks `parts` down from `start`; ERROR_FILE_NOT_FOUND when a part is
-// missing.
-LONG WalkPath(sqlite3* db, const KeyRow& start, const std::vector<std::u16string_view>& parts, KeyRow* key)
-{
-    *key = start;
-    for (std::u16string_view part : parts) {
-        KeyRow child;
-        if (LONG result = FindChild(db, key->id, part, &child))
-            return result;
-        *key = child;
-    }
-    return ERROR_SUCCESS;
-}
-
 bool WantsWrite(REGSAM access)
 {
     return (access & kWriteRights) != 0;
@@ -36,16 +22,8 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSA
     *phkResult = nullptr;
     return RunCall("RegOpenKeyExW", false, [&](sqlite3* db) -> LONG {
         OpenKey parent;
-        KeyRow base;
-        if (LONG result = ResolveHandle(db, hKey, &parent, &base))
-            return result;
-        std::vector<std::u16string_view> parts;
-        if (LONG result = SplitPath(lpSubKey, &parts))
-            return result;
-        if (!parts.empty() && IsLeafRoot(base.id))
-            return ERROR_FILE_NOT_FOUND;
         KeyRow key;
-        if (LONG result = WalkPath(db, base, parts, &key))
+        if (LONG result = ResolveSubKey(db, hKey, lpSubKey, &parent, &key))
             return result;
         if (key.readOnly && WantsWrite(samDesired))
             return ERROR_ACCESS_DENIED;
@@ -113,16 +91,8 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey)
         return ERROR_INVALID_PARAMETER;
     return RunCall("RegDeleteKeyW", true, [&](sqlite3* db) -> LONG {
         OpenKey parent;
-        KeyRow base;
-        if (LONG result = ResolveHandle(db, hKey, &parent, &base))
-            return result;
-        std::vector<std::u16string_view> parts;
-        if (LONG result = SplitPath(lpSubKey, &parts))
-            return result;
-        if (!parts.empty() && IsLeafRoot(base.id))
-            return ERROR_FILE_NOT_FOUND;
         KeyRow key;
-        if (LONG result = WalkPath(db, base, parts, &key))
+        if (LONG result = ResolveSubKey(db, hKey, lpSubKey, &parent, &key))
             return result;
         if (key.depth == 0 || key.readOnly)
             return ERROR_ACCESS_DENIED;

@@ -50,10 +50,8 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
     return RunCall("RegQueryValueExW", false, [&](sqlite3* db) -> LONG {
         OpenKey open;
         KeyRow key;
-        if (LONG result = ResolveHandle(db, hKey, &open, &key))
+        if (LONG result = ResolveHandleFor(db, hKey, KEY_QUERY_VALUE, &open, &key))
             return result;
-        if (!(open.access & KEY_QUERY_VALUE))
-            return ERROR_ACCESS_DENIED;
         ValueRow value;
         if (LONG result = FindValue(db, key.id, ValueName(lpValueName), &value))
             return result;
