@@ -107,15 +107,21 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::SetAttribute(WORD, LPCWSTR, WMT_ATTR_DAT
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarkerCount(WORD* markers)
+template <typename Count>
+HRESULT TagLibEditor::NoneWhenOpen(Count* count)
 {
-    if (!markers)
+    if (!count)
         return E_POINTER;
     std::lock_guard<std::mutex> guard(stateLock);
     if (!opened)
         return NS_E_INVALID_REQUEST;
-    *markers = 0;
+    *count = 0;
     return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarkerCount(WORD* markers)
+{
+    return NoneWhenOpen(markers);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarker(WORD, WCHAR*, WORD*, QWORD*)
@@ -128,13 +134,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::RemoveMarker(WORD) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::GetScriptCount(WORD* scripts)
 {
-    if (!scripts)
-        return E_POINTER;
-    std::lock_guard<std::mutex> guard(stateLock);
-    if (!opened)
-        return NS_E_INVALID_REQUEST;
-    *scripts = 0;
-    return S_OK;
+    return NoneWhenOpen(scripts);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*)
@@ -149,13 +149,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::RemoveScript(WORD) { return E_NOTIMPL; }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfoCount(DWORD* codec_infos)
 {
-    if (!codec_infos)
-        return E_POINTER;
-    std::lock_guard<std::mutex> guard(stateLock);
-    if (!opened)
-        return NS_E_INVALID_REQUEST;
-    *codec_infos = 0;
-    return S_OK;
+    return NoneWhenOpen(codec_infos);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*,

@@ -70,6 +70,10 @@ public:
 private:
     ~TagLibEditor() = default;  // through Release only
 
+    // Markers, scripts and codec infos: an open file has none of them.
+    template <typename Count>
+    HRESULT NoneWhenOpen(Count* count);
+
     std::atomic<LONG> references{1};
     // Guards `opened` and `attributes`: the editor may be shared between
     // threads.
