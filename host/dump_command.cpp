@@ -11,6 +11,7 @@
 #include "console.h"
 #include "filter_loader.h"
 #include "filter_lookup.h"
+#include "media_runtime_probe.h"
 #include "trellan_ids.h"
 
 #include <cstdio>
@@ -82,6 +83,8 @@ int RunDump(const Arguments& args)
             if (SUCCEEDED(record.status))
                 WalkFile(filter.Get(), record, options.bufferUnits);
             filter.Reset();
+            if (FAILED(record.status) && record.problem.empty())
+                record.problem = MediaRuntimeProblem(path);
 
             if (FAILED(record.status))
                 ++failures;
