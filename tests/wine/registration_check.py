@@ -4,7 +4,10 @@ a Wine prefix and checks the registry through reg.exe against the shared
 expected-registration table.
 
 usage: registration_check.py --wine LOADER --table FILE --module WINPATH
-                             [--quoted-module WINPATH]
+                             [--quoted-module WINPATH] [--platform win32|win64]
+The loader's bitness chooses regsvr32, reg.exe and so the registry view:
+the 32-bit loader works in the 32-bit view of a 64-bit prefix. --platform
+names the key that the type library's path is filed under.
 Prints one line per check and a closing 'N passed, N failed' line; exits
 non-zero when a check fails."""
 
@@ -176,12 +179,13 @@ def main():
     parser.add_argument("--table", required=True)
     parser.add_argument("--module", required=True)
     parser.add_argument("--quoted-module")
+    parser.add_argument("--platform", choices=["win32", "win64"], default="win32")
     options = parser.parse_args()
 
     wine = Wine(options.wine)
     checks = Checks()
     module = options.module
-    rows = load_table(options.table, module, help_dir_of(module))
+    rows = load_table(options.table, module, help_dir_of(module), options.platform)
     try:
         print("registration over planted keys")
         plant(wine)
@@ -211,7 +215,7 @@ def main():
         if options.quoted_module:
             print("a module path with a single quote")
             quoted = options.quoted_module
-            quoted_rows = load_table(options.table, quoted, help_dir_of(quoted))
+            quoted_rows = load_table(options.table, quoted, help_dir_of(quoted), options.platform)
             if regsvr32(checks, wine, quoted, False, "register quoted"):
                 check_registered(checks, RegistryView(wine), quoted_rows, quoted, "quoted")
             if regsvr32(checks, wine, quoted, True, "unregister quoted"):

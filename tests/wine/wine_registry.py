@@ -82,9 +82,13 @@ def parse_query(text):
     return keys
 
 
-def load_table(path, module, help_dir):
+TYPE_LIBRARY_PATH_KEY = "\\0\\win32"
+
+
+def load_table(path, module, help_dir, platform="win32"):
     """The shared expected-registration table: rows (key, value name, data),
-    data None for a key alone."""
+    data None for a key alone. The table files the type library's path under
+    "win32"; `platform` "win64" files it where the 64-bit library goes."""
     rows = []
     with open(path, encoding="utf-8") as table:
         for line in table:
@@ -93,5 +97,7 @@ def load_table(path, module, help_dir):
                 continue
             key, name, data = line.split("|", 2)
             data = data.replace("%MODULE%", module).replace("%HELPDIR%", help_dir)
+            if key.lower().endswith(TYPE_LIBRARY_PATH_KEY):
+                key = key[: -len("win32")] + platform
             rows.append((key, name, None if not name and not data else data))
     return rows
