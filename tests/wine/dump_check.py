@@ -15,7 +15,7 @@ import json
 import os
 import sys
 
-from wine_registry import Wine, WineError
+from wine_registry import Checks, Wine, WineError
 
 # Per file: the double's lines (STREAM|NAME|TYPE|VALUE) and the chunks the
 # dump must show: body text, title, author, comments.
@@ -74,21 +74,6 @@ PROPERTIES = [
     (3, 2, "{F29F85E0-4FF9-1068-AB91-08002B27B3D9}", 4, "PIDSI_AUTHOR"),
     (4, 2, "{F29F85E0-4FF9-1068-AB91-08002B27B3D9}", 6, "PIDSI_COMMENTS"),
 ]
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, condition, what, detail=""):
-        if condition:
-            self.passed += 1
-            print(f"  ok   {what}")
-        else:
-            self.failed += 1
-            print(f"  FAIL {what}" + (f": {detail}" if detail else ""))
-        return condition
 
 
 def write_media(media_dir):

@@ -14,7 +14,7 @@ non-zero when a check fails."""
 import argparse
 import sys
 
-from wine_registry import Wine, WineError, load_table
+from wine_registry import Checks, Wine, WineError, load_table
 
 FILTER_CLASS = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"
 HANDLER_CLASS = "CLSID\\{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
@@ -25,21 +25,6 @@ FOREIGN_HANDLER = "{0F0E0D0C-0B0A-0908-0706-050403020100}"
 # Subtrees that registration owns whole: after registration they hold the
 # table's rows under them and nothing else.
 OWNED_SUBTREES = [FILTER_CLASS, HANDLER_CLASS, TYPE_LIBRARY]
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, condition, what, detail=""):
-        if condition:
-            self.passed += 1
-            print(f"  ok   {what}")
-        else:
-            self.failed += 1
-            print(f"  FAIL {what}" + (f": {detail}" if detail else ""))
-        return condition
 
 
 def lower(key):

@@ -20,8 +20,8 @@ non-zero when a check fails."""
 import argparse
 import sys
 
-from registration_check import Checks, EXTENSIONS, TYPE_LIBRARY
-from wine_registry import Wine, WineError
+from registration_check import EXTENSIONS, TYPE_LIBRARY
+from wine_registry import Checks, Wine, WineError
 
 FILTER_CLASS_ID = "{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"
 HANDLER_ID = "{841BB775-EF27-4f3e-8522-D09327C5A8EA}"

@@ -1,5 +1,6 @@
 """Reading and writing the registry of a Wine prefix through Wine's own
-reg.exe, and running programs under Wine with a time limit."""
+reg.exe, running programs under Wine with a time limit, and counting the
+checks of a test script."""
 
 import os
 import subprocess
@@ -10,6 +11,21 @@ CLASSES_ROOT = "HKEY_CLASSES_ROOT"
 
 class WineError(Exception):
     pass
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, condition, what, detail=""):
+        if condition:
+            self.passed += 1
+            print(f"  ok   {what}")
+        else:
+            self.failed += 1
+            print(f"  FAIL {what}" + (f": {detail}" if detail else ""))
+        return condition
 
 
 class Wine:
