@@ -6,8 +6,8 @@
 # each holding, in a folder of the archive's name, the DLL and the CLI
 # (stripped of their symbols), INSTALL.txt (from docs/INSTALL.txt.in, for
 # that bitness) and LICENSE.txt, with Windows line ends. VERSION is read from
-# the file VERSION, as the DLL's version block is. The archives' dates are
-# those of the last commit, so the same sources give the same archives.
+# the file VERSION, as the DLL's version block is. The files in the archives
+# are dated at the last commit.
 #
 # usage: scripts/package.sh
 set -euo pipefail
