@@ -1,7 +1,10 @@
-// The process's command line as UTF-16 strings, on both platforms.
+// The platform-dependent corners of the CLI: the command line as UTF-16
+// strings, the registry's file, standard input as bytes.
 #pragma once
 
 #include "commands.h"
+
+#include "winapi.h"
 
 namespace host {
 
@@ -17,5 +20,18 @@ std::u16string BesideProgram(const std::u16string& name);
 
 // The file name of the filter module on this platform.
 extern const char16_t* const defaultModuleName;
+
+// The registry's database: Windows has one registry, always there; on Linux
+// it is the stand-in's file. ERROR_SUCCESS, or the registry error that keeps
+// it from use; `writable` and `path` say what it is.
+LONG OpenRegistry(bool* writable, std::string* path);
+
+// One write transaction around a whole command that changes the registry
+// (Linux; nothing to do on Windows). Begin waits for other writers.
+LONG BeginRegistryWrite();
+LONG EndRegistryWrite(bool commit);
+
+// All of standard input, byte for byte.
+bool ReadStandardInput(std::string* bytes);
 
 }  // namespace host

@@ -11,6 +11,7 @@
 #include "console.h"
 #include "filter_loader.h"
 #include "filter_lookup.h"
+#include "reg_session.h"
 #include "trellan_ids.h"
 
 #include <cstdio>
@@ -65,6 +66,8 @@ int RunDump(const Arguments& args)
     DumpOptions options;
     if (!ParseDumpOptions(args, options))
         return 2;
+    if (options.module.empty() && !RegistryReady("trellan dump", false))
+        return 1;
 
     int failures = 0;
     {

@@ -1,9 +1,12 @@
-// trellan reg export [KEY]: the registry, or one subtree, in the .reg text
-// format.
+// trellan reg export [KEY] [FILE]: the registry, or one subtree, in the
+// .reg text format: to a file in UTF-16LE with a byte-order mark and CR LF,
+// as the platform's editor writes it; to standard output in UTF-8.
 #include "registry_commands.h"
 
 #include "console.h"
 #include "reg_key_path.h"
+#include "reg_session.h"
+#include "reg_text_file.h"
 #include "reg_value_text.h"
 
 #include <cstdio>
@@ -36,7 +39,7 @@ private:
     HKEY key = nullptr;
 };
 
-LONG ExportValues(HKEY key, std::string* text)
+LONG ExportValues(HKEY key, std::u16string* text)
 {
     DWORD values = 0, longestName = 0, largestData = 0;
     LONG result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longestName,
@@ -55,14 +58,14 @@ LONG ExportValues(HKEY key, std::string* text)
         if (result != ERROR_SUCCESS)
             return result;
         std::vector<BYTE> bytes(data.begin(), data.begin() + dataBytes);
-        *text += FormatValueLine(FromWide(name.data(), nameUnits), type, bytes) + "\n";
+        *text += FormatValueLine(FromWide(name.data(), nameUnits), type, bytes) + u"\n";
     }
     return ERROR_SUCCESS;
 }
 
-LONG ExportKey(HKEY key, const std::u16string& path, bool skipIfEmpty, std::string* text, std::string* error)
+LONG ExportKey(HKEY key, const std::u16string& path, bool skipIfEmpty, std::u16string* text, std::string* error)
 {
-    std::string values;
+    std::u16string values;
     LONG result = ExportValues(key, &values);
     if (result != ERROR_SUCCESS) {
         *error = "cannot read the values of " + ToUtf8(path) + ": " + RegistryErrorName(result);
@@ -77,7 +80,7 @@ LONG ExportKey(HKEY key, const std::u16string& path, bool skipIfEmpty, std::stri
     }
     if (skipIfEmpty && values.empty() && subkeys == 0)
         return ERROR_SUCCESS;
-    *text += "[" + ToUtf8(path) + "]\n" + values + "\n";
+    *text += u"[" + path + u"]\n" + values + u"\n";
 
     for (DWORD index = 0;; ++index) {
         WCHAR name[256];
@@ -139,9 +142,9 @@ std::u16string StoredSpelling(HKEY root, const std::u16string& subKey)
 
 }  // namespace
 
-LONG ExportRegistry(const std::u16string& key, std::string* text, std::string* error)
+LONG ExportRegistry(const std::u16string& key, std::u16string* text, std::string* error)
 {
-    *text = "Windows Registry Editor Version 5.00\n\n";
+    *text = u"Windows Registry Editor Version 5.00\n\n";
     if (key.empty()) {
         size_t count = 0;
         const RegistryRoot* roots = ExportedRoots(&count);
@@ -168,20 +171,45 @@ LONG ExportRegistry(const std::u16string& key, std::string* text, std::string* e
     return ExportKey(opened.Get(), FullPath(path), false, text, error);
 }
 
+std::string RegFileBytes(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    auto put = [&bytes](char16_t unit) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    };
+    for (char16_t unit : text) {
+        if (unit == u'\n')
+            put(u'\r');
+        put(unit);
+    }
+    return bytes;
+}
+
 int RunRegExport(const Arguments& args)
 {
-    if (args.size() > 1) {
-        std::fprintf(stderr, "usage: trellan reg export [KEY]\n");
+    if (args.size() > 2) {
+        std::fprintf(stderr, "usage: trellan reg export [KEY] [FILE]   (an empty KEY: the whole registry)\n");
         return 2;
     }
-    std::string text;
+    if (!RegistryReady("trellan reg export", false))
+        return 1;
+    std::u16string text;
     std::string error;
     if (ExportRegistry(args.empty() ? std::u16string() : args[0], &text, &error) != ERROR_SUCCESS) {
         std::fprintf(stderr, "trellan reg export: %s\n", error.c_str());
         return 1;
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return 0;
+    if (args.size() == 2 && args[1] != u"-") {
+        if (!WriteFileBytes(args[1], RegFileBytes(text), &error)) {
+            std::fprintf(stderr, "trellan reg export: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    const std::string utf8 = ToUtf8(text);
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
 }  // namespace host

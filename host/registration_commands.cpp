@@ -3,20 +3,26 @@
 #include "arguments.h"
 #include "commands.h"
 #include "console.h"
+#include "reg_session.h"
 
 #include <cstdio>
 
 namespace host {
 namespace {
 
-int CallRegistrationExport(const Arguments& args, const char* exportName)
+int CallRegistrationExport(const Arguments& args, const char* command, const char* exportName)
 {
     if (args.size() > 1) {
-        std::fprintf(stderr, "usage: trellan %s [MODULE]\n",
-                     exportName[2] == 'R' ? "register" : "unregister");
+        std::fprintf(stderr, "usage: %s [MODULE]\n", command);
         return 2;
     }
     const std::u16string module = args.empty() ? BesideProgram(defaultModuleName) : args[0];
+    // Everything the module writes is one transaction, committed whatever
+    // the export answers: what a failed registration leaves is the module's
+    // own doing (its recovery pass), as with the platform's tool.
+    RegistryWrite transaction(command);
+    if (!transaction.Began())
+        return 1;
 
     HMODULE handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str()));
     if (!handle) {
@@ -35,19 +41,19 @@ int CallRegistrationExport(const Arguments& args, const char* exportName)
         exitCode = SUCCEEDED(result) ? 0 : 1;
     }
     FreeLibrary(handle);
-    return exitCode;
+    return transaction.Commit() ? exitCode : 1;
 }
 
 }  // namespace
 
 int RunRegister(const Arguments& args)
 {
-    return CallRegistrationExport(args, "DllRegisterServer");
+    return CallRegistrationExport(args, "trellan register", "DllRegisterServer");
 }
 
 int RunUnregister(const Arguments& args)
 {
-    return CallRegistrationExport(args, "DllUnregisterServer");
+    return CallRegistrationExport(args, "trellan unregister", "DllUnregisterServer");
 }
 
 }  // namespace host

@@ -1,8 +1,10 @@
 // trellan script run FILE [--unregister] [--set NAME=VALUE]...: runs a
-// registry script file against the registry and prints the result.
+// registry script file (.regscript) against the registry, in one registry
+// transaction, and prints the result.
 #include "registry_commands.h"
 
 #include "console.h"
+#include "reg_session.h"
 #include "reg_text_file.h"
 #include "replacement_map.h"
 #include "script_parser.h"
@@ -51,10 +53,18 @@ int RunScriptRun(const Arguments& args)
         std::fprintf(stderr, "trellan script run: %s\n", error.c_str());
         return 1;
     }
+    // What a failed script leaves (the blocks before the failing one, what
+    // the recovery pass could not undo) is the script's own result: it is
+    // committed as it stands.
+    RegistryWrite transaction("trellan script run");
+    if (!transaction.Began())
+        return 1;
     std::basic_string<WCHAR> script(text.begin(), text.end());
     trellan::ScriptParser parser(&map);
     HRESULT result = parser.RunScript(script.c_str(), registerMode);
     std::printf("%s\n", StatusName(result).c_str());
+    if (!transaction.Commit())
+        return 1;
     return SUCCEEDED(result) ? 0 : 1;
 }
 

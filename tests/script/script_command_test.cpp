@@ -68,10 +68,10 @@ TEST_F(ScriptCommandTest, RegisterExportUnregister)
     EXPECT_EQ(Run({file, u"--set", u"Module=/usr/lib/trellan.so"}, &printed), 0);
     EXPECT_EQ(printed, "S_OK (0x00000000)\n");
 
-    std::string text;
+    std::u16string text;
     std::string error;
     ASSERT_EQ(host::ExportRegistry(u"HKCR", &text, &error), ERROR_SUCCESS) << error;
-    EXPECT_EQ(text,
+    EXPECT_EQ(Utf8(text),
               "Windows Registry Editor Version 5.00\n"
               "\n"
               "[HKEY_CLASSES_ROOT]\n"
@@ -111,6 +111,7 @@ TEST_F(ScriptCommandTest, FailuresArePrintedByName)
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Mark"));
 
     EXPECT_EQ(Run({Utf16(directory + "/missing.regscript")}, &printed), 1);
+    EXPECT_EQ(Run({Utf16(directory)}, &printed), 1) << "a folder";
     EXPECT_EQ(Run({}, &printed), 2);
     EXPECT_EQ(Run({u"a", u"b"}, &printed), 2);
     EXPECT_EQ(Run({u"a", u"--set", u"=x"}, &printed), 2);
