@@ -21,8 +21,9 @@ const CommandRow commandTable[] = {
      "dump [--json] [--module PATH] [--buffer UNITS] FILE...   filter files and print their chunks"},
     {u"register", nullptr, host::RunRegister, "register [MODULE]        call the module's DllRegisterServer"},
     {u"unregister", nullptr, host::RunUnregister, "unregister [MODULE]      call the module's DllUnregisterServer"},
-    {u"reg", u"export", host::RunRegExport, "reg export [KEY]         print the registry or one subtree as .reg text"},
-    {u"reg", u"import", host::RunRegImport, "reg import FILE          read .reg text into the registry"},
+    {u"reg", u"export", host::RunRegExport,
+     "reg export [KEY] [FILE]  the registry or one subtree as .reg text: to FILE as the platform's editor writes it"},
+    {u"reg", u"import", host::RunRegImport, "reg import FILE          read a .reg file (- reads standard input)"},
     {u"script", u"run", host::RunScriptRun,
      "script run FILE [--unregister] [--set NAME=VALUE]...   run a registry script"},
 };

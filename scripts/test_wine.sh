@@ -164,5 +164,6 @@ for route in loaded registered; do
   fi
 done
 
+step ".reg files through the platform's editor"; if tests/wine/reg_round_trip.sh; then pass ".reg round trips"; else fail ".reg round trips"; fi
 timeout 300 "$loader" regsvr32 /u /s "$module" || fail "final regsvr32 /u"
 finish
