@@ -14,19 +14,12 @@ ModulePathScript& ModulePath()
 
 using trellan::test::ModulePath;
 
-namespace {
-
-template <typename Function>
-Function Platform(const char* name)
-{
-    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
-}  // namespace
+// The platform's own function of the same name.
+#define PLATFORM(name) static const auto platform = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name))
 
 extern "C" DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size)
 {
-    static const auto platform = Platform<DWORD(WINAPI*)(HMODULE, LPWSTR, DWORD)>("GetModuleFileNameW");
+    PLATFORM(GetModuleFileNameW);
     const auto& script = ModulePath();
     if (!script.active)
         return platform(module, fileName, size);
@@ -49,7 +42,7 @@ extern "C" DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWOR
 
 extern "C" DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
 {
-    static const auto platform = Platform<DWORD(WINAPI*)(LPCWSTR, LPWSTR, DWORD)>("GetShortPathNameW");
+    PLATFORM(GetShortPathNameW);
     auto& script = ModulePath();
     if (!script.active)
         return platform(longPath, shortPath, size);
@@ -63,7 +56,7 @@ extern "C" DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DW
 
 extern "C" BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module)
 {
-    static const auto platform = Platform<BOOL(WINAPI*)(DWORD, LPCWSTR, HMODULE*)>("GetModuleHandleExW");
+    PLATFORM(GetModuleHandleExW);
     if (ModulePath().failHandleFromAddress && (flags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS)) {
         *module = nullptr;
         SetLastError(ERROR_MOD_NOT_FOUND);

@@ -1,7 +1,8 @@
 // The registry file: where it lives, that it is shared between processes,
 // that it survives a process killed in the middle of writing, that threads
 // may use the registry at once, how an unusable or read-only file is met,
-// and one transaction for a whole command.
+// and one transaction for a whole command (killed and raced commands, and
+// the file left at exit: the registration tests).
 #include "registry_fixture.h"
 
 #include <sqlite3.h>
@@ -248,28 +249,6 @@ TEST_F(DatabaseFileTest, UnusableDatabasesAreReportedByCause)
     EXPECT_EQ(after, text);
 }
 
-TEST_F(DatabaseFileTest, ClosedDatabaseHoldsEverythingInItsFile)
-{
-    const std::string path = directory + "/folded.sqlite";
-    UseFile(path);
-    ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Before", "Name", "value"), ERROR_SUCCESS);
-    // A process that exits closes the database, and the log is folded back.
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0)
-        std::exit(SetString(HKEY_CURRENT_USER, "Child", "Name", "value") == ERROR_SUCCESS ? 0 : 1);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    PlatformRegistry_Reset();
-    EXPECT_FALSE(std::filesystem::exists(path + "-wal"));
-
-    std::filesystem::copy_file(path, directory + "/copy.sqlite");
-    UseFile(directory + "/copy.sqlite");
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Before"));
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Child"));
-}
-
 // Runs `check` in a child process, as "nobody" when the tests run as root
 // (whom file modes do not stop), and answers its exit code.
 template <typename Check>
@@ -317,47 +296,18 @@ TEST_F(DatabaseFileTest, ReadOnlyDatabaseIsReadAndRefusesWrites)
 
 TEST_F(DatabaseFileTest, CommandTransactionIsAllOrNothing)
 {
+    // Rolled back, a command leaves nothing; a call that fails inside it
+    // changes nothing of the rest. (Killed commands: the registration tests.)
     UseFile(directory + "/command.sqlite");
-    ASSERT_EQ(PlatformRegistry_BeginWrite(), ERROR_SUCCESS);
-    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Dropped"), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Missing"), ERROR_FILE_NOT_FOUND) << "a failing call";
-    ASSERT_EQ(PlatformRegistry_EndWrite(FALSE), ERROR_SUCCESS);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Dropped"));
-
-    // Another process sees nothing of a command until it commits; a process
-    // killed before then leaves nothing.
-    int progress[2];
-    ASSERT_EQ(pipe(progress), 0);
-    pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (PlatformRegistry_BeginWrite() != ERROR_SUCCESS)
-            _exit(2);
-        for (int i = 0; i < 50; ++i)
-            CreateKey(HKEY_CURRENT_USER, "Killed\\K" + std::to_string(i));
-        char done = 1;
-        if (write(progress[1], &done, 1) != 1)
-            _exit(3);
-        pause();
-        _exit(4);
+    for (BOOL commit : {FALSE, TRUE}) {
+        ASSERT_EQ(PlatformRegistry_BeginWrite(), ERROR_SUCCESS);
+        EXPECT_EQ(PlatformRegistry_BeginWrite(), ERROR_BUSY) << "one at a time";
+        ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Command\\Key"), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Command"), ERROR_ACCESS_DENIED) << "a call that fails";
+        ASSERT_EQ(PlatformRegistry_EndWrite(commit), ERROR_SUCCESS);
+        PlatformRegistry_Reset();
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, "Command\\Key"), commit != FALSE);
     }
-    char done = 0;
-    ASSERT_EQ(read(progress[0], &done, 1), 1);
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Killed"));
-    kill(child, SIGKILL);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    close(progress[0]);
-    close(progress[1]);
-    PlatformRegistry_Reset();
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Killed"));
-    EXPECT_EQ(IntegrityCheck(directory + "/command.sqlite"), "ok");
-
-    ASSERT_EQ(PlatformRegistry_BeginWrite(), ERROR_SUCCESS);
-    ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Committed"), ERROR_SUCCESS);
-    ASSERT_EQ(PlatformRegistry_EndWrite(TRUE), ERROR_SUCCESS);
-    PlatformRegistry_Reset();
-    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Committed"));
 }
 
 }  // namespace
