@@ -4,10 +4,15 @@
 
 #include "console.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <shellapi.h>
+#else
+#include <win32/registry_control.h>
 #endif
 
 namespace host {
@@ -36,6 +41,28 @@ bool UseRegistryFile(const std::u16string&)
 std::u16string PathFromListBytes(std::string_view bytes)
 {
     return FromUtf8(bytes);
+}
+
+LONG OpenRegistry(bool* writable, std::string* path)
+{
+    *writable = true;
+    *path = "the registry";
+    return ERROR_SUCCESS;
+}
+
+LONG BeginRegistryWrite()
+{
+    return ERROR_SUCCESS;
+}
+
+LONG EndRegistryWrite(bool)
+{
+    return ERROR_SUCCESS;
+}
+
+static bool BinaryStandardInput()
+{
+    return _setmode(_fileno(stdin), _O_BINARY) != -1;
 }
 
 #else
@@ -75,12 +102,47 @@ bool UseRegistryFile(const std::u16string& path)
     return setenv("TRELLAN_REGISTRY", text.c_str(), 1) == 0;
 }
 
+LONG OpenRegistry(bool* writable, std::string* path)
+{
+    BOOL canWrite = FALSE;
+    LONG result = PlatformRegistry_Open(&canWrite);
+    *writable = canWrite != FALSE;
+    *path = PlatformRegistry_Path();
+    return result;
+}
+
+LONG BeginRegistryWrite()
+{
+    return PlatformRegistry_BeginWrite();
+}
+
+LONG EndRegistryWrite(bool commit)
+{
+    return PlatformRegistry_EndWrite(commit);
+}
+
+static bool BinaryStandardInput()
+{
+    return true;
+}
+
 #endif
 
 bool IsTerminal(DWORD which)
 {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
+bool ReadStandardInput(std::string* bytes)
+{
+    if (!BinaryStandardInput())
+        return false;
+    char buffer[65536];
+    bytes->clear();
+    while (size_t read = std::fread(buffer, 1, sizeof buffer, stdin))
+        bytes->append(buffer, read);
+    return !std::ferror(stdin);
 }
 
 std::u16string BesideProgram(const std::u16string& name)

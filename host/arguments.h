@@ -1,4 +1,5 @@
-// The process's command line as UTF-16 strings, on both platforms.
+// The platform-dependent corners of the CLI: the command line as UTF-16
+// strings, the registry's file, standard input as bytes.
 #pragma once
 
 #include "commands.h"
@@ -32,5 +33,18 @@ std::u16string PathFromListBytes(std::string_view bytes);
 // True when the standard handle `which` (STD_OUTPUT_HANDLE, ...) is a
 // terminal.
 bool IsTerminal(DWORD which);
+
+// The registry's database: Windows has one registry, always there; on Linux
+// it is the stand-in's file. ERROR_SUCCESS, or the registry error that keeps
+// it from use; `writable` and `path` say what it is.
+LONG OpenRegistry(bool* writable, std::string* path);
+
+// One write transaction around a whole command that changes the registry
+// (Linux; nothing to do on Windows). Begin waits for other writers.
+LONG BeginRegistryWrite();
+LONG EndRegistryWrite(bool commit);
+
+// All of standard input, byte for byte.
+bool ReadStandardInput(std::string* bytes);
 
 }  // namespace host

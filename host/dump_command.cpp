@@ -10,6 +10,7 @@
 #include "input_files.h"
 #include "options.h"
 #include "progress.h"
+#include "reg_session.h"
 
 #include <cstdio>
 
@@ -115,6 +116,8 @@ int RunDump(const ParsedArguments& parsed)
         std::fprintf(stderr, "trellan dump: name at least one file, folder or --files-from list\n");
         return exitUsage;
     }
+    if (settings.module.empty() && !RegistryReady("trellan dump", false))
+        return exitFailure;
 
     InputFiles inputs(parsed.Operands(), lists, parsed.Has("--null"));
     FilterFinder finder(settings.module);

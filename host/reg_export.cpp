@@ -1,11 +1,13 @@
-// trellan reg export [KEY]: the registry, or one subtree, in the .reg text
-// format.
+// trellan reg export [KEY] [FILE]: the registry, or one subtree, in the
+// .reg text format: to a file in UTF-16LE with a byte-order mark and CR LF,
+// as the platform's editor writes it; to standard output in UTF-8.
 #include "registry_commands.h"
 
-#include "options.h"
-
 #include "console.h"
+#include "options.h"
 #include "reg_key_path.h"
+#include "reg_session.h"
+#include "reg_text_file.h"
 #include "reg_value_text.h"
 
 #include <cstdio>
@@ -38,7 +40,7 @@ private:
     HKEY key = nullptr;
 };
 
-LONG ExportValues(HKEY key, std::string* text)
+LONG ExportValues(HKEY key, std::u16string* text)
 {
     DWORD values = 0, longestName = 0, largestData = 0;
     LONG result = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, &longestName,
@@ -57,14 +59,14 @@ LONG ExportValues(HKEY key, std::string* text)
         if (result != ERROR_SUCCESS)
             return result;
         std::vector<BYTE> bytes(data.begin(), data.begin() + dataBytes);
-        *text += FormatValueLine(FromWide(name.data(), nameUnits), type, bytes) + "\n";
+        *text += FormatValueLine(FromWide(name.data(), nameUnits), type, bytes) + u"\n";
     }
     return ERROR_SUCCESS;
 }
 
-LONG ExportKey(HKEY key, const std::u16string& path, bool skipIfEmpty, std::string* text, std::string* error)
+LONG ExportKey(HKEY key, const std::u16string& path, bool skipIfEmpty, std::u16string* text, std::string* error)
 {
-    std::string values;
+    std::u16string values;
     LONG result = ExportValues(key, &values);
     if (result != ERROR_SUCCESS) {
         *error = "cannot read the values of " + ToUtf8(path) + ": " + RegistryErrorName(result);
@@ -79,7 +81,7 @@ LONG ExportKey(HKEY key, const std::u16string& path, bool skipIfEmpty, std::stri
     }
     if (skipIfEmpty && values.empty() && subkeys == 0)
         return ERROR_SUCCESS;
-    *text += "[" + ToUtf8(path) + "]\n" + values + "\n";
+    *text += u"[" + path + u"]\n" + values + u"\n";
 
     for (DWORD index = 0;; ++index) {
         WCHAR name[256];
@@ -141,9 +143,9 @@ std::u16string StoredSpelling(HKEY root, const std::u16string& subKey)
 
 }  // namespace
 
-LONG ExportRegistry(const std::u16string& key, std::string* text, std::string* error)
+LONG ExportRegistry(const std::u16string& key, std::u16string* text, std::string* error)
 {
-    *text = "Windows Registry Editor Version 5.00\n\n";
+    *text = u"Windows Registry Editor Version 5.00\n\n";
     if (key.empty()) {
         size_t count = 0;
         const RegistryRoot* roots = ExportedRoots(&count);
@@ -170,21 +172,49 @@ LONG ExportRegistry(const std::u16string& key, std::string* text, std::string* e
     return ExportKey(opened.Get(), FullPath(path), false, text, error);
 }
 
+std::string RegFileBytes(std::u16string_view text)
+{
+    std::string bytes = "\xFF\xFE";
+    auto put = [&bytes](char16_t unit) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    };
+    for (char16_t unit : text) {
+        if (unit == u'\n')
+            put(u'\r');
+        put(unit);
+    }
+    return bytes;
+}
+
 const CommandSyntax regExportSyntax = {
-    "reg export", "[KEY]", "Prints the registry, or the subtree at KEY (HKCR\\CLSID, ...), in the .reg text format.",
-    nullptr, 0, 0, 1};
+    "reg export", "[KEY] [FILE]",
+    "Prints the registry, or the subtree at KEY (HKCR\\CLSID, ...; empty: the whole registry), in the .reg\n"
+    "text format. To FILE, the text is written as the platform's editor writes it: UTF-16LE with a byte-order\n"
+    "mark and CR LF; to standard output (or FILE '-'), as UTF-8.",
+    nullptr, 0, 0, 2};
 
 int RunRegExport(const ParsedArguments& args)
 {
-    std::string text;
+    if (!RegistryReady("trellan reg export", false))
+        return exitFailure;
+    const Arguments& operands = args.Operands();
+    std::u16string text;
     std::string error;
-    if (ExportRegistry(args.Operands().empty() ? std::u16string() : args.Operands()[0], &text, &error) !=
-        ERROR_SUCCESS) {
+    if (ExportRegistry(operands.empty() ? std::u16string() : operands[0], &text, &error) != ERROR_SUCCESS) {
         std::fprintf(stderr, "trellan reg export: %s\n", error.c_str());
-        return 1;
+        return exitFailure;
     }
-    std::fwrite(text.data(), 1, text.size(), stdout);
-    return 0;
+    if (operands.size() == 2 && operands[1] != u"-") {
+        if (!WriteFileBytes(operands[1], RegFileBytes(text), &error)) {
+            std::fprintf(stderr, "trellan reg export: %s\n", error.c_str());
+            return exitFailure;
+        }
+        return exitSuccess;
+    }
+    const std::string utf8 = ToUtf8(text);
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+    return std::fflush(stdout) == 0 ? exitSuccess : exitFailure;
 }
 
 }  // namespace host

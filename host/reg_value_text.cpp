@@ -1,26 +1,49 @@
 #include "reg_value_text.h"
 
 #include "console.h"
+#include "reg_text_file.h"
 
 #include <cstdio>
 
 namespace host {
 namespace {
 
-std::u16string Escape(std::u16string_view text)
+// Hex data lines end before column 80, as the platform's editor wraps them.
+constexpr size_t kHexLineUnits = 77;
+
+struct Escape {
+    char16_t unit;
+    char16_t letter;
+};
+
+const Escape escapeTable[] = {
+    {u'\\', u'\\'},
+    {u'"', u'"'},
+    {u'\n', u'n'},
+    {u'\r', u'r'},
+};
+
+std::u16string Quoted(std::u16string_view text)
 {
-    std::u16string out;
+    std::u16string out = u"\"";
     for (char16_t unit : text) {
-        if (unit == u'\\' || unit == u'"')
+        char16_t letter = 0;
+        for (const Escape& escape : escapeTable)
+            if (escape.unit == unit)
+                letter = escape.letter;
+        if (letter) {
             out += u'\\';
-        out += unit;
+            out += letter;
+        } else {
+            out += unit;
+        }
     }
-    return out;
+    return out + u"\"";
 }
 
-std::string Quoted(std::u16string_view text)
+std::u16string Ascii(const char* text)
 {
-    return "\"" + ToUtf8(Escape(text)) + "\"";
+    return std::u16string(text, text + std::char_traits<char>::length(text));
 }
 
 bool IsHighSurrogate(char16_t unit)
@@ -33,19 +56,19 @@ bool IsLowSurrogate(char16_t unit)
 }
 
 // A REG_SZ that reads back unchanged from a quoted string: NUL-terminated,
-// no other NUL, no line break, no unpaired surrogate.
+// no other NUL, no unpaired surrogate.
 bool AsPlainString(const std::vector<BYTE>& data, std::u16string* text)
 {
     if (data.size() < 2 || data.size() % 2 != 0)
         return false;
+    if (data[data.size() - 2] != 0 || data[data.size() - 1] != 0)
+        return false;
     text->clear();
     for (size_t i = 0; i + 2 < data.size(); i += 2)
         text->push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
-    if (data[data.size() - 2] != 0 || data[data.size() - 1] != 0)
-        return false;
     for (size_t i = 0; i < text->size(); ++i) {
         char16_t unit = (*text)[i];
-        if (unit == 0 || unit == u'\r' || unit == u'\n')
+        if (unit == 0)
             return false;
         if (IsHighSurrogate(unit)) {
             if (i + 1 == text->size() || !IsLowSurrogate((*text)[i + 1]))
@@ -83,6 +106,12 @@ std::u16string_view Trim(std::u16string_view text)
     return text;
 }
 
+// The text before a ";" comment, trimmed.
+std::u16string_view WithoutComment(std::u16string_view text)
+{
+    return Trim(text.substr(0, text.find(u';')));
+}
+
 bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix)
 {
     if (text.size() < prefix.size())
@@ -96,7 +125,8 @@ bool StartsWithNoCase(std::u16string_view text, std::u16string_view prefix)
 }
 
 // Reads a quoted string at the start of `text` (which begins with '"'),
-// undoing \\ and \"; `text` is left behind the closing quote.
+// undoing the escapes; `text` is left behind the closing quote. A backslash
+// before any other character stands for itself.
 bool ReadQuoted(std::u16string_view& text, std::u16string* out)
 {
     out->clear();
@@ -106,8 +136,15 @@ bool ReadQuoted(std::u16string_view& text, std::u16string* out)
             text.remove_prefix(i + 1);
             return true;
         }
-        if (unit == u'\\' && i + 1 < text.size() && (text[i + 1] == u'\\' || text[i + 1] == u'"'))
-            unit = text[++i];
+        if (unit == u'\\' && i + 1 < text.size()) {
+            for (const Escape& escape : escapeTable) {
+                if (escape.letter == text[i + 1]) {
+                    unit = escape.unit;
+                    ++i;
+                    break;
+                }
+            }
+        }
         out->push_back(unit);
     }
     return false;
@@ -116,7 +153,7 @@ bool ReadQuoted(std::u16string_view& text, std::u16string* out)
 bool ParseHexBytes(std::u16string_view text, std::vector<BYTE>* bytes, std::string* error)
 {
     bytes->clear();
-    text = Trim(text);
+    text = WithoutComment(text);
     if (text.empty())
         return true;
     size_t start = 0;
@@ -138,12 +175,64 @@ bool ParseHexBytes(std::u16string_view text, std::vector<BYTE>* bytes, std::stri
     return true;
 }
 
+void AppendUtf16(std::u16string_view text, std::vector<BYTE>* data)
+{
+    for (char16_t unit : text) {
+        data->push_back(static_cast<BYTE>(unit & 0xFF));
+        data->push_back(static_cast<BYTE>(unit >> 8));
+    }
+}
+
+// REGEDIT4 keeps the text types as 8-bit text.
+bool IsTextType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+bool ParseDword(std::u16string_view digits, RegValueLine* value, std::string* error)
+{
+    digits = WithoutComment(digits);
+    DWORD number = 0;
+    bool valid = !digits.empty() && digits.size() <= 8;
+    for (char16_t unit : digits) {
+        int digit = HexValue(unit);
+        valid = valid && digit >= 0;
+        number = number * 16 + static_cast<DWORD>(digit < 0 ? 0 : digit);
+    }
+    if (!valid) {
+        *error = "dword: needs 1 to 8 hexadecimal digits";
+        return false;
+    }
+    value->type = REG_DWORD;
+    for (int shift = 0; shift < 32; shift += 8)
+        value->data.push_back(static_cast<BYTE>(number >> shift));
+    return true;
+}
+
+bool ParseHexType(std::u16string_view rest, DWORD* type, size_t* dataStart, std::string* error)
+{
+    size_t close = rest.find(u"):");
+    *type = 0;
+    bool valid = close != std::u16string_view::npos && close > 4 && close <= 12;
+    for (size_t i = 4; valid && i < close; ++i) {
+        int digit = HexValue(rest[i]);
+        valid = digit >= 0;
+        *type = *type * 16 + static_cast<DWORD>(valid ? digit : 0);
+    }
+    if (!valid) {
+        *error = "hex(TYPE): needs a hexadecimal type";
+        return false;
+    }
+    *dataStart = close + 2;
+    return true;
+}
+
 }  // namespace
 
-std::string FormatValueLine(const std::u16string& name, DWORD type, const std::vector<BYTE>& data)
+std::u16string FormatValueLine(std::u16string_view name, DWORD type, const std::vector<BYTE>& data)
 {
-    std::string line = name.empty() ? "@" : Quoted(name);
-    line += "=";
+    std::u16string line = name.empty() ? u"@" : Quoted(name);
+    line += u"=";
     std::u16string text;
     if (type == REG_SZ && AsPlainString(data, &text))
         return line + Quoted(text);
@@ -151,22 +240,22 @@ std::string FormatValueLine(const std::u16string& name, DWORD type, const std::v
     if (type == REG_DWORD && data.size() == 4) {
         DWORD number = data[0] | (data[1] << 8) | (data[2] << 16) | (static_cast<DWORD>(data[3]) << 24);
         std::snprintf(buffer, sizeof buffer, "dword:%08x", static_cast<unsigned>(number));
-        return line + buffer;
+        return line + Ascii(buffer);
     }
-    if (type == REG_BINARY)
-        line += "hex:";
-    else {
+    if (type == REG_BINARY) {
+        line += u"hex:";
+    } else {
         std::snprintf(buffer, sizeof buffer, "hex(%x):", static_cast<unsigned>(type));
-        line += buffer;
+        line += Ascii(buffer);
     }
     size_t lineStart = 0;
     for (size_t i = 0; i < data.size(); ++i) {
         std::snprintf(buffer, sizeof buffer, "%02x", data[i]);
-        line += buffer;
+        line += Ascii(buffer);
         if (i + 1 < data.size()) {
-            line += ",";
-            if (line.size() - lineStart > 76) {
-                line += "\\\n  ";
+            line += u",";
+            if (line.size() - lineStart >= kHexLineUnits) {
+                line += u"\\\n  ";
                 lineStart = line.size() - 2;
             }
         }
@@ -174,7 +263,7 @@ std::string FormatValueLine(const std::u16string& name, DWORD type, const std::v
     return line;
 }
 
-bool ParseValueLine(std::u16string_view line, RegValueLine* value, std::string* error)
+bool ParseValueLine(std::u16string_view line, bool narrowStrings, RegValueLine* value, std::string* error)
 {
     *value = RegValueLine();
     std::u16string_view rest = Trim(line);
@@ -196,7 +285,7 @@ bool ParseValueLine(std::u16string_view line, RegValueLine* value, std::string* 
     }
     rest = Trim(rest.substr(1));
 
-    if (rest == u"-") {
+    if (WithoutComment(rest) == u"-") {
         value->remove = true;
         return true;
     }
@@ -206,60 +295,33 @@ bool ParseValueLine(std::u16string_view line, RegValueLine* value, std::string* 
             *error = "string without its closing quote";
             return false;
         }
-        if (!Trim(rest).empty()) {
+        if (!WithoutComment(rest).empty()) {
             *error = "text after the closing quote";
             return false;
         }
         value->type = REG_SZ;
-        for (char16_t unit : text) {
-            value->data.push_back(static_cast<BYTE>(unit & 0xFF));
-            value->data.push_back(static_cast<BYTE>(unit >> 8));
-        }
-        value->data.push_back(0);
-        value->data.push_back(0);
+        AppendUtf16(text, &value->data);
+        AppendUtf16(std::u16string_view(u"\0", 1), &value->data);
         return true;
     }
-    if (StartsWithNoCase(rest, u"dword:")) {
-        std::u16string_view digits = rest.substr(6);
-        DWORD number = 0;
-        if (digits.empty() || digits.size() > 8) {
-            *error = "dword: needs 1 to 8 hexadecimal digits";
-            return false;
-        }
-        for (char16_t unit : digits) {
-            int digit = HexValue(unit);
-            if (digit < 0) {
-                *error = "dword: needs 1 to 8 hexadecimal digits";
-                return false;
-            }
-            number = number * 16 + static_cast<DWORD>(digit);
-        }
-        value->type = REG_DWORD;
-        for (int shift = 0; shift < 32; shift += 8)
-            value->data.push_back(static_cast<BYTE>(number >> shift));
-        return true;
-    }
+    if (StartsWithNoCase(rest, u"dword:"))
+        return ParseDword(rest.substr(6), value, error);
     if (StartsWithNoCase(rest, u"hex:")) {
         value->type = REG_BINARY;
         return ParseHexBytes(rest.substr(4), &value->data, error);
     }
     if (StartsWithNoCase(rest, u"hex(")) {
-        size_t close = rest.find(u"):");
-        if (close == std::u16string_view::npos || close == 4 || close > 12) {
-            *error = "hex(TYPE): needs a hexadecimal type";
+        size_t dataStart = 0;
+        if (!ParseHexType(rest, &value->type, &dataStart, error) ||
+            !ParseHexBytes(rest.substr(dataStart), &value->data, error))
             return false;
+        if (narrowStrings && IsTextType(value->type)) {
+            std::u16string wide = WidenEightBit(
+                std::string_view(reinterpret_cast<const char*>(value->data.data()), value->data.size()));
+            value->data.clear();
+            AppendUtf16(wide, &value->data);
         }
-        DWORD type = 0;
-        for (char16_t unit : rest.substr(4, close - 4)) {
-            int digit = HexValue(unit);
-            if (digit < 0) {
-                *error = "hex(TYPE): needs a hexadecimal type";
-                return false;
-            }
-            type = type * 16 + static_cast<DWORD>(digit);
-        }
-        value->type = type;
-        return ParseHexBytes(rest.substr(close + 2), &value->data, error);
+        return true;
     }
     *error = "unknown value form \"" + ToUtf8(rest) + "\"";
     return false;

@@ -4,15 +4,22 @@
 #include "commands.h"
 #include "console.h"
 #include "options.h"
+#include "reg_session.h"
 
 #include <cstdio>
 
 namespace host {
 namespace {
 
-int CallRegistrationExport(const ParsedArguments& args, const char* exportName)
+int CallRegistrationExport(const ParsedArguments& args, const char* command, const char* exportName)
 {
     const std::u16string module = args.Operands().empty() ? BesideProgram(defaultModuleName) : args.Operands()[0];
+    // Everything the module writes is one transaction, committed whatever
+    // the export answers: what a failed registration leaves is the module's
+    // own doing (its recovery pass), as with the platform's tool.
+    RegistryWrite transaction(command);
+    if (!transaction.Began())
+        return exitFailure;
 
     HMODULE handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str()));
     if (!handle) {
@@ -31,7 +38,7 @@ int CallRegistrationExport(const ParsedArguments& args, const char* exportName)
         exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
     }
     FreeLibrary(handle);
-    return exitCode;
+    return transaction.Commit() ? exitCode : exitFailure;
 }
 
 }  // namespace
@@ -49,12 +56,12 @@ const CommandSyntax unregisterSyntax = {
 
 int RunRegister(const ParsedArguments& args)
 {
-    return CallRegistrationExport(args, "DllRegisterServer");
+    return CallRegistrationExport(args, "trellan register", "DllRegisterServer");
 }
 
 int RunUnregister(const ParsedArguments& args)
 {
-    return CallRegistrationExport(args, "DllUnregisterServer");
+    return CallRegistrationExport(args, "trellan unregister", "DllUnregisterServer");
 }
 
 }  // namespace host

@@ -1,9 +1,11 @@
 // trellan script run FILE [--unregister] [--set NAME=VALUE]...: runs a
-// registry script file against the registry and prints the result.
+// registry script file (.regscript) against the registry, in one registry
+// transaction, and prints the result.
 #include "registry_commands.h"
 
 #include "console.h"
 #include "options.h"
+#include "reg_session.h"
 #include "reg_text_file.h"
 #include "replacement_map.h"
 #include "script_parser.h"
@@ -48,13 +50,21 @@ int RunScriptRun(const ParsedArguments& args)
     std::string error;
     if (!ReadTextFile(*file, &text, &error)) {
         std::fprintf(stderr, "trellan script run: %s\n", error.c_str());
-        return 1;
+        return exitFailure;
     }
+    // What a failed script leaves (the blocks before the failing one, what
+    // the recovery pass could not undo) is the script's own result: it is
+    // committed as it stands.
+    RegistryWrite transaction("trellan script run");
+    if (!transaction.Began())
+        return exitFailure;
     std::basic_string<WCHAR> script(text.begin(), text.end());
     trellan::ScriptParser parser(&map);
     HRESULT result = parser.RunScript(script.c_str(), registerMode);
     std::printf("%s\n", StatusName(result).c_str());
-    return SUCCEEDED(result) ? 0 : 1;
+    if (!transaction.Commit())
+        return exitFailure;
+    return SUCCEEDED(result) ? exitSuccess : exitFailure;
 }
 
 }  // namespace host

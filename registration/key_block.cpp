@@ -42,6 +42,28 @@ bool IsUsableKeyName(LPCWSTR name)
     return true;
 }
 
+// Sets a flag for the length of a scope and puts its old value back.
+class FlagScope {
+public:
+    FlagScope(bool& flag, bool value) : flag(flag), saved(flag) { flag = value; }
+    ~FlagScope() { flag = saved; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag;
+    bool saved;
+};
+
+// Unregister opens a key so that the values its block lists with "Val" can
+// be deleted; a key that allows no more is walked as it opens.
+LONG OpenForUnregister(KeyHolder& key, HKEY parent, LPCWSTR name)
+{
+    if (key.Open(parent, name, KEY_READ | KEY_SET_VALUE) == ERROR_SUCCESS)
+        return ERROR_SUCCESS;
+    return key.Open(parent, name, KEY_READ);
+}
+
 class DepthGuard {
 public:
     explicit DepthGuard(int& depth) : depth(depth) { ++depth; }
@@ -200,7 +222,7 @@ HRESULT ScriptParser::UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHold
                                         bool& skipMode, bool skipOnEntry)
 {
     // A key that cannot be opened turns skip mode on.
-    if (!skipMode && key.Open(parent, token, KEY_READ) != ERROR_SUCCESS)
+    if (!skipMode && OpenForUnregister(key, parent, token) != ERROR_SUCCESS)
         skipMode = true;
 
     WCHAR keyName[kNameUnits];
@@ -239,6 +261,7 @@ HRESULT ScriptParser::UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHold
         return hr;
     bool hadBlock = OpensBlock(token);
     if (hadBlock) {
+        FlagScope reserved(underReservedKey, underReservedKey || IsReservedKeyName(keyName));
         hr = ProcessKeyBlock(token, key.Get(), false, skipMode);
         if (FAILED(hr))
             return hr;
@@ -255,13 +278,14 @@ HRESULT ScriptParser::UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHold
 
     // The block is walked: the key goes if it has no subkeys left. A key
     // that keeps subkeys only loses a subkey bearing its own name, never
-    // under "NoRemove" and never for "CLSID" or "TYPELIB".
+    // under "NoRemove" and never for "CLSID" or "TYPELIB" or anything at
+    // any depth below them.
     if (!HasSubkeys(key.Get())) {
         if (key.Close() != ERROR_SUCCESS)
             return DISP_E_EXCEPTION;
         if (deleteAllowed)
             RegDeleteKeyW(parent, keyName);
-    } else if (deleteAllowed && !IsReservedKeyName(keyName)) {
+    } else if (deleteAllowed && !underReservedKey && !IsReservedKeyName(keyName)) {
         RecurseDeleteKey(key, keyName);
     }
     if (hadBlock)

@@ -20,12 +20,13 @@ HRESULT ScriptParser::WriteValue(KeyHolder& key, LPCWSTR valueName, TokenBuffer&
     if (FAILED(hr))
         return hr;
 
-    // The results of the writes are not examined: a value that cannot be
-    // written is passed over.
+    // A value that cannot be written fails its item, so that the run
+    // reports the failure and the recovery pass undoes the block.
+    LONG written = ERROR_SUCCESS;
     switch (type->registryType) {
     case REG_SZ: {
         DWORD bytes = static_cast<DWORD>((lstrlenW(valueText) + 1) * sizeof(WCHAR));
-        RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(valueText), bytes);
+        written = RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(valueText), bytes);
         break;
     }
     case REG_BINARY: {
@@ -38,7 +39,7 @@ HRESULT ScriptParser::WriteValue(KeyHolder& key, LPCWSTR valueName, TokenBuffer&
             bytes[i] = 0;
         for (int i = 0; i < digits; ++i)
             bytes[i / 2] |= static_cast<BYTE>(HexDigitValue(valueText[i]) << (i % 2 == 0 ? 4 : 0));
-        RegSetValueExW(key.Get(), valueName, 0, REG_BINARY, bytes, static_cast<DWORD>(digits / 2));
+        written = RegSetValueExW(key.Get(), valueName, 0, REG_BINARY, bytes, static_cast<DWORD>(digits / 2));
         break;
     }
     case REG_DWORD: {
@@ -46,10 +47,13 @@ HRESULT ScriptParser::WriteValue(KeyHolder& key, LPCWSTR valueName, TokenBuffer&
         ULONG number = 0;
         if (FAILED(VarUI4FromStr(valueText, 0, 0, &number)))
             return DISP_E_EXCEPTION;
-        RegSetValueExW(key.Get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+        written = RegSetValueExW(key.Get(), valueName, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                                 sizeof number);
         break;
     }
     }
+    if (written != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(written);
 
     return NextToken(token);
 }

@@ -68,6 +68,9 @@ private:
     HRESULT RegisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder& key);
 
     int blockDepth = 0;
+    // Unregister is walking the block of a "CLSID" or "TYPELIB" key, or a
+    // block nested in one: nothing there is removed by the same-name rule.
+    bool underReservedKey = false;
 };
 
 // Removes `name` under `base` with all its subkeys. Answers a Win32 error

@@ -50,7 +50,7 @@ HRESULT RunScriptResource(const ServerModule& module, WORD resourceId, BOOL regi
     if (longLength == 0)
         return LastErrorAsResult();
     if (longLength >= pathUnits)
-        return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+        return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
     // 3. The short form, only for the process's own image.
     WCHAR shortPath[pathUnits];

@@ -212,4 +212,11 @@ if [ ${#arches[@]} -eq 2 ]; then
   fi
 fi
 
+step ".reg files through the platform's editor"
+if WINELOADER=$loader timeout 900 tests/wine/reg_round_trip.sh; then
+  pass ".reg round trips"
+else
+  fail ".reg round trips"
+fi
+
 finish

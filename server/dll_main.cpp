@@ -17,17 +17,23 @@ namespace {
 // An address inside this module, to find the module by.
 const char moduleAnchor = 0;
 HINSTANCE moduleInstance = nullptr;
+bool attached = false;
 
+// Without its own handle the module would take the host program's file for
+// its own (and register that path). It then stays detached, as a DLL whose
+// DllMain failed does not load, and its exports refuse every call.
 __attribute__((constructor)) void AttachModule()
 {
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&moduleAnchor), &moduleInstance);
-    trellan::ModuleEntryPoint(moduleInstance, DLL_PROCESS_ATTACH, nullptr);
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCWSTR>(&moduleAnchor), &moduleInstance))
+        return;
+    attached = trellan::ModuleEntryPoint(moduleInstance, DLL_PROCESS_ATTACH, nullptr) != FALSE;
 }
 
 __attribute__((destructor)) void DetachModule()
 {
-    trellan::ModuleEntryPoint(moduleInstance, DLL_PROCESS_DETACH, nullptr);
+    if (attached)
+        trellan::ModuleEntryPoint(moduleInstance, DLL_PROCESS_DETACH, nullptr);
 }
 
 }  // namespace

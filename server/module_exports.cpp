@@ -1,8 +1,21 @@
 // The library's exported functions for COM.
 #include "server_module.h"
 
+namespace {
+
+// The answer of every export of a module whose load-time attach failed
+// (Linux only: on Windows such a module is never loaded).
+const HRESULT notAttached = HRESULT_FROM_WIN32(ERROR_DLL_INIT_FAILED);
+
+}  // namespace
+
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out)
 {
+    if (!trellan::serverModule) {
+        if (out)
+            *out = nullptr;
+        return notAttached;
+    }
     return trellan::serverModule->GetClassObject(clsid, iid, out);
 }
 
@@ -11,6 +24,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out)
 // changing it.
 STDAPI DllCanUnloadNow()
 {
+    if (!trellan::serverModule)
+        return S_OK;
     LONG count = InterlockedCompareExchange(&trellan::serverModule->lockCount, 0, 0);
     return count == 0 ? S_OK : S_FALSE;
 }
@@ -19,11 +34,15 @@ STDAPI DllCanUnloadNow()
 // library.
 STDAPI DllRegisterServer()
 {
+    if (!trellan::serverModule)
+        return notAttached;
     return trellan::serverModule->RegisterServer(true, nullptr);
 }
 
 // Unregistration ignores every failure and answers S_OK.
 STDAPI DllUnregisterServer()
 {
+    if (!trellan::serverModule)
+        return notAttached;
     return trellan::serverModule->UnregisterServer(true, nullptr);
 }

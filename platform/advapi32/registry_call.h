@@ -1,5 +1,6 @@
 // The frame of every registry call: the test seam, the registry lock, the
-// database, one transaction committed only when the call succeeds.
+// database (writers refused when it can only be read), one transaction
+// committed only when the call succeeds.
 #pragma once
 
 #include "advapi32/registry_handles.h"
@@ -17,7 +18,9 @@ LONG RunCall(const char* function, bool write, Body body)
     std::lock_guard<std::mutex> lock(RegistryLock());
     sqlite3* db = Database();
     if (!db)
-        return ERROR_CANTOPEN;
+        return OpenError();
+    if (write && DatabaseIsReadOnly())
+        return ERROR_ACCESS_DENIED;
     Transaction transaction(db, write);
     if (!transaction.Began())
         return ErrorFromSqlite(sqlite3_errcode(db), write);

@@ -31,4 +31,31 @@ long PlatformRegistry_OpenHandleCount()
     return HandleCount();
 }
 
+LONG PlatformRegistry_Open(BOOL* writable)
+{
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    bool opened = Database() != nullptr;
+    if (writable)
+        *writable = opened && !DatabaseIsReadOnly();
+    return OpenError();
+}
+
+const char* PlatformRegistry_Path()
+{
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    return DatabasePath().c_str();
+}
+
+LONG PlatformRegistry_BeginWrite()
+{
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    return BeginCommandTransaction();
+}
+
+LONG PlatformRegistry_EndWrite(BOOL commit)
+{
+    std::lock_guard<std::mutex> lock(RegistryLock());
+    return EndCommandTransaction(commit != FALSE);
+}
+
 }  // extern "C"

@@ -1,17 +1,12 @@
-// Opens the registry database: $TRELLAN_REGISTRY (":memory:" for a private
-// in-memory registry), else ${XDG_DATA_HOME:-$HOME/.local/share}/trellan/
-// registry.sqlite. WAL and a busy timeout let several processes share the
-// file; each call commits its own transaction, so a killed process loses
-// nothing that was committed.
+// The registry's one connection per process: opened on first use (see
+// registry_open.cpp), closed at exit so that the write-ahead log is folded
+// back into the file, and never shared with a child of fork().
 #include "advapi32/registry_database.h"
 
-#include "advapi32/registry_schema.h"
+#include "advapi32/registry_open.h"
 
 #include <pthread.h>
-#include <sys/stat.h>
 
-#include <cerrno>
-#include <cstdlib>
 #include <unordered_map>
 
 namespace platform::registry {
@@ -19,8 +14,8 @@ namespace platform::registry {
 namespace {
 
 std::mutex registryLock;
-sqlite3* connection = nullptr;
-bool connectionIsFile = false;
+OpenedDatabase connection;
+bool commandTransaction = false;
 
 // Prepared statements of the open connection, by their SQL text: each is
 // prepared once and reset after every use.
@@ -33,67 +28,8 @@ void FinalizeStatements()
     statementCache.clear();
 }
 
-constexpr int kBusyTimeoutMilliseconds = 30000;
-
-std::string DatabasePath()
-{
-    if (const char* path = std::getenv("TRELLAN_REGISTRY"); path && *path)
-        return path;
-    std::string base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        base = data;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        base = ".";
-    return base + "/trellan/registry.sqlite";
-}
-
-// mkdir -p for the directory that holds `file`.
-void CreateDirectoriesFor(const std::string& file)
-{
-    size_t end = file.find_last_of('/');
-    if (end == std::string::npos || end == 0)
-        return;
-    std::string directory = file.substr(0, end);
-    for (size_t slash = directory.find('/', 1);; slash = directory.find('/', slash + 1)) {
-        std::string prefix = directory.substr(0, slash);
-        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
-            return;
-        if (slash == std::string::npos)
-            return;
-    }
-}
-
-bool Execute(sqlite3* db, const char* sql)
-{
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-sqlite3* OpenConnection()
-{
-    std::string path = DatabasePath();
-    bool memory = path == ":memory:";
-    if (!memory)
-        CreateDirectoriesFor(path);
-    sqlite3* db = nullptr;
-    int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX;
-    if (sqlite3_open_v2(path.c_str(), &db, flags, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return nullptr;
-    }
-    sqlite3_busy_timeout(db, kBusyTimeoutMilliseconds);
-    if (!memory && (!Execute(db, "PRAGMA journal_mode=WAL") || !Execute(db, "PRAGMA synchronous=NORMAL"))) {
-        sqlite3_close(db);
-        return nullptr;
-    }
-    if (!CreateSchema(db)) {
-        sqlite3_close(db);
-        return nullptr;
-    }
-    connectionIsFile = !memory;
-    return db;
-}
+// A command waits this long for the writers of other processes.
+constexpr int kCommandWaitMilliseconds = 120000;
 
 // A child of fork() must not use its parent's connection to a file: it lets
 // the copy go (without closing it, which could disturb the parent's locks)
@@ -109,9 +45,10 @@ void ParentAfterFork()
 }
 void ChildAfterFork()
 {
-    if (connection && connectionIsFile) {
-        connection = nullptr;
+    if (connection.db && connection.isFile) {
+        connection = OpenedDatabase();
         statementCache.clear();
+        commandTransaction = false;
     }
     registryLock.unlock();
 }
@@ -119,6 +56,17 @@ void ChildAfterFork()
 struct ForkHandlers {
     ForkHandlers() { pthread_atfork(PrepareFork, ParentAfterFork, ChildAfterFork); }
 } forkHandlers;
+
+// Closes the database when the process exits. A thread still inside a
+// registry call keeps it open rather than be waited for.
+struct CloseAtExit {
+    ~CloseAtExit()
+    {
+        std::unique_lock<std::mutex> lock(registryLock, std::try_to_lock);
+        if (lock.owns_lock())
+            CloseDatabase();
+    }
+} closeAtExit;
 
 }  // namespace
 
@@ -129,22 +77,74 @@ std::mutex& RegistryLock()
 
 sqlite3* Database()
 {
-    if (!connection)
-        connection = OpenConnection();
-    return connection;
+    if (!connection.db)
+        connection = OpenRegistryDatabase();
+    return connection.db;
+}
+
+LONG OpenError()
+{
+    return connection.db ? ERROR_SUCCESS : connection.error;
+}
+
+bool DatabaseIsReadOnly()
+{
+    return connection.readOnly;
+}
+
+const std::string& DatabasePath()
+{
+    return connection.path;
 }
 
 void CloseDatabase()
 {
     FinalizeStatements();
-    if (connection)
-        sqlite3_close_v2(connection);
-    connection = nullptr;
+    if (connection.db) {
+        if (commandTransaction)
+            sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(connection.db);
+    }
+    commandTransaction = false;
+    connection = OpenedDatabase();
+}
+
+LONG BeginCommandTransaction()
+{
+    sqlite3* db = Database();
+    if (!db)
+        return OpenError();
+    if (commandTransaction)
+        return ERROR_BUSY;  // one at a time
+    if (connection.readOnly)
+        return ERROR_ACCESS_DENIED;
+    sqlite3_busy_timeout(db, kCommandWaitMilliseconds);
+    int code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(db, kCallWaitMilliseconds);
+    if (code != SQLITE_OK)
+        return ErrorFromSqlite(code, true);
+    commandTransaction = true;
+    return ERROR_SUCCESS;
+}
+
+LONG EndCommandTransaction(bool commit)
+{
+    if (!commandTransaction || !connection.db)
+        return ERROR_INVALID_HANDLE;
+    int code = sqlite3_exec(connection.db, commit ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK && commit) {
+        LONG error = ErrorFromSqlite(code, true);
+        sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
+        commandTransaction = false;
+        return error;
+    }
+    commandTransaction = false;
+    return ERROR_SUCCESS;
 }
 
 Statement::Statement(sqlite3* db, const char* sql) : db(db)
 {
-    if (db == connection) {
+    if (db == connection.db) {
         auto cached = statementCache.find(sql);
         if (cached != statementCache.end()) {
             statement = cached->second;
@@ -152,7 +152,8 @@ Statement::Statement(sqlite3* db, const char* sql) : db(db)
             return;
         }
     }
-    if (sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK) {
+    prepareCode = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    if (prepareCode != SQLITE_OK) {
         sqlite3_finalize(statement);
         statement = nullptr;
     }
@@ -162,7 +163,7 @@ Statement::~Statement()
 {
     if (!statement)
         return;
-    if (db == connection && db != nullptr) {
+    if (db == connection.db && db != nullptr) {
         sqlite3_reset(statement);
         sqlite3_clear_bindings(statement);
         auto [slot, added] = statementCache.emplace(sqlite3_sql(statement), statement);
@@ -186,9 +187,13 @@ Statement& Statement::Bind(int index, const std::string& bytes)
     return *this;
 }
 
+// A statement that could not be prepared answers why (a damaged database
+// shows here first).
 int Statement::Step()
 {
-    return statement ? sqlite3_step(statement) : SQLITE_ERROR;
+    if (statement)
+        return sqlite3_step(statement);
+    return prepareCode != SQLITE_OK ? prepareCode : SQLITE_ERROR;
 }
 
 int64_t Statement::Integer(int column)
@@ -210,22 +215,33 @@ bool RunStatement(sqlite3* db, const char* sql)
     return statement.Step() == SQLITE_DONE;
 }
 
-Transaction::Transaction(sqlite3* db, bool write) : db(db)
+Transaction::Transaction(sqlite3* db, bool write) : db(db), write(write)
 {
+    if (commandTransaction && db == connection.db) {
+        nested = true;
+        began = !write || RunStatement(db, "SAVEPOINT registry_call");
+        return;
+    }
     began = RunStatement(db, write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 Transaction::~Transaction()
 {
-    if (began && !done)
+    if (!began || done)
+        return;
+    if (!nested) {
         RunStatement(db, "ROLLBACK");
+    } else if (write) {
+        RunStatement(db, "ROLLBACK TO registry_call");
+        RunStatement(db, "RELEASE registry_call");
+    }
 }
 
 bool Transaction::Commit()
 {
     if (!began || done)
         return false;
-    if (!RunStatement(db, "COMMIT"))
+    if (nested ? write && !RunStatement(db, "RELEASE registry_call") : !RunStatement(db, "COMMIT"))
         return false;
     done = true;
     return true;

@@ -47,23 +47,57 @@ const char schemaSql[] =
 
 }  // namespace
 
-bool CreateSchema(sqlite3* db)
+int CheckSchema(sqlite3* db, bool* present)
 {
-    if (sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        return false;
-    bool ok = sqlite3_exec(db, schemaSql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    *present = false;
+    sqlite3_stmt* statement = nullptr;
+    int code = sqlite3_prepare_v2(db,
+                                  "SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table'"
+                                  " AND name IN ('keys', 'key_values')) = 2"
+                                  " AND (SELECT count(*) FROM keys WHERE parent = 0) = ?",
+                                  -1, &statement, nullptr);
+    if (code == SQLITE_ERROR) {
+        // "no such table": a database without the registry's tables.
+        sqlite3_finalize(statement);
+        return SQLITE_OK;
+    }
+    if (code == SQLITE_OK) {
+        sqlite3_bind_int(statement, 1, static_cast<int>(sizeof rootTable / sizeof rootTable[0]));
+        code = sqlite3_step(statement);
+        if (code == SQLITE_ROW) {
+            *present = sqlite3_column_int(statement, 0) != 0;
+            code = SQLITE_OK;
+        }
+    }
+    sqlite3_finalize(statement);
+    return code;
+}
+
+int CreateSchema(sqlite3* db)
+{
+    bool present = false;
+    int code = CheckSchema(db, &present);
+    if (code != SQLITE_OK || present)
+        return code;
+    code = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK)
+        return code;
+    code = sqlite3_exec(db, schemaSql, nullptr, nullptr, nullptr);
     for (const RootRow& row : rootTable) {
-        if (!ok)
+        if (code != SQLITE_OK)
             break;
         Statement insert(db, "INSERT OR IGNORE INTO keys(id, parent, name, folded, depth) VALUES(?, 0, ?, ?, 0)");
         std::u16string name = row.name;
         insert.Bind(1, static_cast<int64_t>(row.handle - 0x80000000 + 1)).Bind(2, NameBytes(name)).Bind(3, FoldedBytes(name));
-        ok = insert.Step() == SQLITE_DONE;
+        code = insert.Step();
+        if (code == SQLITE_DONE)
+            code = SQLITE_OK;
     }
-    if (ok && sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr) == SQLITE_OK)
-        return true;
-    sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
+    if (code == SQLITE_OK)
+        code = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    if (code != SQLITE_OK)
+        sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return code;
 }
 
 int64_t RootIdOf(HKEY key)

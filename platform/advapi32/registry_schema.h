@@ -9,8 +9,13 @@
 
 namespace platform::registry {
 
-// Creates the tables and the root rows if the database lacks them.
-bool CreateSchema(sqlite3* db);
+// Whether the database holds the registry's tables and root rows; answers
+// an SQLite result code (a database without the tables is SQLITE_OK).
+int CheckSchema(sqlite3* db, bool* present);
+
+// Creates the tables and the root rows if the database lacks them; answers
+// an SQLite result code.
+int CreateSchema(sqlite3* db);
 
 // The key id of a predefined root handle, or 0 when `key` is not one.
 int64_t RootIdOf(HKEY key);

@@ -1,6 +1,7 @@
 // Registering and unregistering the real module, loaded as the platform's
 // registration tool loads it.
 #include "registration/expected_registration.h"
+#include "registration/module_path_double.h"
 
 #include <gtest/gtest.h>
 
@@ -125,6 +126,35 @@ TEST_F(ModuleRegistrationTest, AFailingScriptStopsRegistrationBeforeTheTypeLibra
     EXPECT_EQ(registry.count("HKCR\\TypeLib"), 0u) << "the type library is not registered";
     EXPECT_EQ(registry.count("HKCR\\CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}\\InprocServer32"), 0u)
         << "the recovery pass removed what the failed block created";
+}
+
+TEST_F(ModuleRegistrationTest, AValueThatCannotBeWrittenFailsRegistration)
+{
+    const std::string otherHandler = "{00000000-1111-2222-3333-444444444444}";
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler", "", otherHandler), ERROR_SUCCESS);
+    ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u".mp3\\PersistentHandler", TRUE), ERROR_SUCCESS);
+
+    EXPECT_EQ(module->registerServer(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    RegistryMap registry = Snapshot(HKEY_CLASSES_ROOT);
+    EXPECT_EQ(registry["HKCR\\.mp3\\PersistentHandler:@"], "sz:" + otherHandler);
+    EXPECT_EQ(registry.count("HKCR\\CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"), 0u)
+        << "the recovery pass removed the class";
+    EXPECT_EQ(registry.count("HKCR\\TypeLib"), 0u) << "the type library is not registered";
+}
+
+TEST_F(ModuleRegistrationTest, AModuleThatCannotFindItsOwnHandleRefusesEveryCall)
+{
+    const std::filesystem::path copy = std::filesystem::path(TRELLAN_TEST_TEMP_DIR) / "unattached" / "trellan.so";
+    std::filesystem::create_directories(copy.parent_path());
+    std::filesystem::copy_file(module->path, copy, std::filesystem::copy_options::overwrite_existing);
+
+    ModulePath().failHandleFromAddress = true;
+    LoadedModule unattached(copy.string());
+    ModulePath() = {};
+    ASSERT_TRUE(unattached.Loaded());
+    EXPECT_EQ(unattached.registerServer(), HRESULT_FROM_WIN32(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(unattached.unregisterServer(), HRESULT_FROM_WIN32(ERROR_DLL_INIT_FAILED));
+    EXPECT_TRUE(Snapshot(HKEY_CLASSES_ROOT).empty()) << "nothing names the test program as the server";
 }
 
 TEST_F(ModuleRegistrationTest, APathWithASingleQuoteIsRegisteredIntact)

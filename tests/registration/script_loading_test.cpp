@@ -1,5 +1,7 @@
 // Loading a registry script from a library file's resources and running it:
-// the NUL rules, the errors of the data-file load, the recovery pass.
+// the NUL rules, the errors of the data-file load, the recovery pass, and
+// the choice of the path that becomes "Module".
+#include "registration/module_path_double.h"
 #include "script/script_fixture.h"
 #include "script_resource.h"
 #include "support/resource_image.h"
@@ -26,6 +28,12 @@ protected:
     {
         const std::u16string widePath = Utf16(path);
         return LoadAndRunScript(map, widePath.c_str(), id, type, registerMode);
+    }
+
+    void TearDown() override
+    {
+        ModulePath() = {};
+        ScriptTest::TearDown();
     }
 
     ReplacementMap map;
@@ -110,6 +118,65 @@ TEST_F(ScriptLoadingTest, AFailingSecondBlockIsRecoveredAndTheFirstStays)
     EXPECT_EQ(registry.count("HKCR\\Second"), 0u) << "the recovery pass removed what the failed block created";
     EXPECT_EQ(registry.count("HKCR\\Second\\Inner"), 0u);
     EXPECT_EQ(registry.count("HKCR\\Third"), 0u) << "the run ends at the failure";
+}
+
+TEST_F(ScriptLoadingTest, RunScriptResourceRegistersTheChosenPath)
+{
+    const std::string script = "HKCR { Chosen = s '%MODULE%' { val Extra = s '%Extra%' } }";
+    const std::string longPath = LibraryWithScript("long-form.so", script, {{u"REGISTRY", uint16_t(102),
+                                                                           Bytes("HKCR { Late = s '%After%' }")}});
+    const std::string shortPath = LibraryWithScript("short.so", script);
+    const ScriptReplacement extra[] = {
+        {OLESTR("Extra"), OLESTR("x")}, {OLESTR("MODULE"), OLESTR("never used")}, {nullptr, nullptr},
+        {OLESTR("After"), OLESTR("past the end")},
+    };
+    ServerModule processImage{};  // a null instance stands for the process image
+    ServerModule loadedLibrary{};
+    loadedLibrary.instance = reinterpret_cast<HINSTANCE>(0x1000);
+
+    struct Case {
+        const char* what;
+        const ServerModule* module;
+        std::u16string longForm;
+        DWORD shortResult;
+        HRESULT expected;
+        std::string registered;  // the path written, empty when nothing is
+        int shortCalls;
+    };
+    const std::u16string longForm = Utf16(longPath);
+    const DWORD shortLength = static_cast<DWORD>(shortPath.size());
+    const Case cases[] = {
+        {"a usable short form", &processImage, longForm, shortLength, S_OK, shortPath, 1},
+        {"no short form", &processImage, longForm, 0, S_OK, longPath, 1},
+        {"87 is taken for an error", &processImage, longForm, 87, S_OK, longPath, 1},
+        {"short form of 260", &processImage, longForm, 260, E_OUTOFMEMORY, "", 1},
+        {"short form over 260", &processImage, longForm, 400, E_OUTOFMEMORY, "", 1},
+        {"a library in a host: long form only", &loadedLibrary, longForm, shortLength, S_OK, longPath, 0},
+        {"a long form cut at 260 units", &loadedLibrary, std::u16string(260, u'x'), 0,
+         HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), "", 0},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        ModulePath() = {true, c.longForm, 0, c.shortResult, Utf16(shortPath)};
+        EXPECT_EQ(RunScriptResource(*c.module, 101, TRUE, extra), c.expected) << c.what;
+        EXPECT_EQ(ModulePath().shortCalls, c.shortCalls) << c.what;
+        RegistryMap expected;
+        if (!c.registered.empty())
+            expected = {{"HKCR\\Chosen", "key"}, {"HKCR\\Chosen:@", "sz:" + c.registered},
+                        {"HKCR\\Chosen:Extra", "sz:x"}};
+        EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected) << c.what;
+        TearDown();
+    }
+
+    // Rows after the first null name are not added; a path that cannot be
+    // had is the last error.
+    ModulePath() = {};
+    ModulePath().active = true;
+    ModulePath().longPath = longForm;
+    EXPECT_EQ(RunScriptResource(loadedLibrary, 102, TRUE, extra), DISP_E_EXCEPTION);
+    ModulePath().longError = ERROR_MOD_NOT_FOUND;
+    EXPECT_EQ(RunScriptResource(loadedLibrary, 101, TRUE, extra), HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND));
+    EXPECT_TRUE(Snapshot(HKEY_CLASSES_ROOT).empty());
 }
 
 }  // namespace

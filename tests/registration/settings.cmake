@@ -17,3 +17,15 @@ if(TARGET registration_tests)
   target_compile_definitions(registration_tests PRIVATE
     TRELLAN_EMPTY_MODULE_PATH="$<TARGET_FILE:registration_empty_module>")
 endif()
+# Scripted module paths (module_path_double.cpp): the module loaded in the
+# tests binds to the program's GetModuleHandleExW.
+if(TARGET registration_tests)
+  target_link_libraries(registration_tests PRIVATE ${CMAKE_DL_LIBS})
+  target_link_options(registration_tests PRIVATE -Wl,--export-dynamic-symbol=GetModuleHandleExW)
+endif()
+# The trellan command, run as separate processes against one registry file.
+if(TARGET registration_tests AND TARGET trellan)
+  add_dependencies(registration_tests trellan)
+  target_compile_definitions(registration_tests PRIVATE
+    TRELLAN_CLI_PATH="$<TARGET_FILE:trellan>" TRELLAN_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
+endif()

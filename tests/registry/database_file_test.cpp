@@ -1,6 +1,8 @@
 // The registry file: where it lives, that it is shared between processes,
-// that it survives a process killed in the middle of writing, and that
-// threads may use the registry at once.
+// that it survives a process killed in the middle of writing, that threads
+// may use the registry at once, how an unusable or read-only file is met,
+// and one transaction for a whole command (killed and raced commands, and
+// the file left at exit: the registration tests).
 #include "registry_fixture.h"
 
 #include <sqlite3.h>
@@ -209,19 +211,103 @@ TEST_F(DatabaseFileTest, ThreadsShareTheRegistry)
     }
 }
 
-TEST_F(DatabaseFileTest, UnusableFileIsReportedAsCannotOpen)
+TEST_F(DatabaseFileTest, UnusableDatabasesAreReportedByCause)
 {
-    std::string path = directory + "/not-a-database";
     const std::string text = "this is not a registry, and it must stay as it is\n";
-    {
-        std::ofstream out(path);
-        out << text;
+    std::ofstream(directory + "/not-a-database") << text;
+    UseFile(directory + "/valid.sqlite");
+    ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Kept", "Name", "value"), ERROR_SUCCESS);
+    PlatformRegistry_Reset();
+    std::filesystem::copy_file(directory + "/valid.sqlite", directory + "/damaged.sqlite");
+    std::filesystem::resize_file(directory + "/damaged.sqlite", 50);
+    std::filesystem::create_directory(directory + "/a-folder");
+    std::filesystem::create_directory(directory + "/empty-folder");
+
+    struct Case {
+        std::string path;
+        LONG error;
+    };
+    const Case cases[] = {
+        {directory + "/not-a-database", ERROR_REGISTRY_CORRUPT},
+        {directory + "/damaged.sqlite", ERROR_REGISTRY_CORRUPT},
+        {directory + "/missing/folder/registry.sqlite", ERROR_PATH_NOT_FOUND},
+        {directory + "/a-folder", ERROR_CANTOPEN},
+        {directory + "/empty-folder/new.sqlite", ERROR_SUCCESS},
+    };
+    for (const Case& row : cases) {
+        UseFile(row.path);
+        BOOL writable = FALSE;
+        EXPECT_EQ(PlatformRegistry_Open(&writable), row.error) << row.path;
+        EXPECT_EQ(writable, row.error == ERROR_SUCCESS) << row.path;
+        EXPECT_EQ(PlatformRegistry_Path(), row.path);
+        EXPECT_EQ(CreateKey(HKEY_CURRENT_USER, "X"), row.error) << row.path;
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, "Kept"), false) << row.path;
     }
-    UseFile(path);
-    EXPECT_EQ(CreateKey(HKEY_CURRENT_USER, "X"), ERROR_CANTOPEN);
-    std::ifstream in(path);
+    EXPECT_FALSE(std::filesystem::exists(directory + "/missing")) << "only the default folders are made";
+    std::ifstream in(directory + "/not-a-database");
     std::string after((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(after, text);
+}
+
+// Runs `check` in a child process, as "nobody" when the tests run as root
+// (whom file modes do not stop), and answers its exit code.
+template <typename Check>
+int AsReader(Check check)
+{
+    pid_t child = fork();
+    if (child == 0) {
+        if (getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(100);
+        _exit(check());
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(DatabaseFileTest, ReadOnlyDatabaseIsReadAndRefusesWrites)
+{
+    const std::string path = directory + "/registry.sqlite";
+    UseFile(path);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler", "", "{handler}"), ERROR_SUCCESS);
+    PlatformRegistry_Reset();
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                           std::filesystem::perms::others_read);
+    auto reader = [] {
+        BOOL writable = TRUE;
+        if (PlatformRegistry_Open(&writable) != ERROR_SUCCESS || writable)
+            return 1;
+        if (!KeyExists(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler"))
+            return 2;
+        if (CreateKey(HKEY_CLASSES_ROOT, "New") != ERROR_ACCESS_DENIED)
+            return 3;
+        return PlatformRegistry_BeginWrite() == ERROR_ACCESS_DENIED ? 0 : 4;
+    };
+    // A folder that takes no new files (so the log's shared memory cannot be
+    // made), and one that does.
+    using std::filesystem::perms;
+    for (perms folder : {perms::owner_read | perms::owner_exec | perms::group_read | perms::group_exec |
+                             perms::others_read | perms::others_exec,
+                         perms::all | perms::sticky_bit}) {
+        std::filesystem::permissions(directory, folder);
+        EXPECT_EQ(AsReader(reader), 0) << static_cast<int>(folder);
+    }
+    std::filesystem::permissions(directory, perms::owner_all);
+}
+
+TEST_F(DatabaseFileTest, CommandTransactionIsAllOrNothing)
+{
+    // Rolled back, a command leaves nothing; a call that fails inside it
+    // changes nothing of the rest. (Killed commands: the registration tests.)
+    UseFile(directory + "/command.sqlite");
+    for (BOOL commit : {FALSE, TRUE}) {
+        ASSERT_EQ(PlatformRegistry_BeginWrite(), ERROR_SUCCESS);
+        EXPECT_EQ(PlatformRegistry_BeginWrite(), ERROR_BUSY) << "one at a time";
+        ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Command\\Key"), ERROR_SUCCESS);
+        EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, u"Command"), ERROR_ACCESS_DENIED) << "a call that fails";
+        ASSERT_EQ(PlatformRegistry_EndWrite(commit), ERROR_SUCCESS);
+        PlatformRegistry_Reset();
+        EXPECT_EQ(KeyExists(HKEY_CURRENT_USER, "Command\\Key"), commit != FALSE);
+    }
 }
 
 }  // namespace

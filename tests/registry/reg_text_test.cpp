@@ -1,8 +1,14 @@
-// The CLI's export and import in the .reg text format.
+// The CLI's export and import in the .reg text format: the platform's
+// editor's files (committed fixtures in its encodings), export to a file and
+// to standard output, bad input.
 #include "registry_fixture.h"
 
+#include "command_line.h"
+#include "reg_text_file.h"
 #include "registry_commands.h"
 
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace trellan::test {
@@ -33,12 +39,28 @@ std::vector<BYTE> Utf16Bytes(const std::u16string& text)
     return bytes;
 }
 
-std::string Export(const std::string& key)
+std::u16string ExportText(const std::string& key)
 {
-    std::string text;
+    std::u16string text;
     std::string error;
     EXPECT_EQ(host::ExportRegistry(Utf16(key), &text, &error), ERROR_SUCCESS) << error;
     return text;
+}
+
+std::string Export(const std::string& key)
+{
+    return Utf8(ExportText(key));
+}
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string Fixture(const char* name)
+{
+    return FileBytes(std::string(TRELLAN_REG_FIXTURES) + "/" + name);
 }
 
 TEST_F(RegTextTest, ExportWritesThePlatformsFormat)
@@ -50,7 +72,7 @@ TEST_F(RegTextTest, ExportWritesThePlatformsFormat)
     ASSERT_EQ(SetRaw("Format", u"Expand", REG_EXPAND_SZ, Utf16Bytes(u"%A%")), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format", u"Multi", REG_MULTI_SZ, Utf16Bytes(std::u16string(u"a\0", 2))), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format", u"Big", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}), ERROR_SUCCESS);
-    ASSERT_EQ(SetRaw("Format", u"Lines", REG_SZ, Utf16Bytes(u"a\nb")), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Format", u"Lines", REG_SZ, Utf16Bytes(u"a\nb\r")), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format\\Sub", u"na\\me", REG_NONE, {}), ERROR_SUCCESS);
 
     const std::string expected =
@@ -64,7 +86,7 @@ TEST_F(RegTextTest, ExportWritesThePlatformsFormat)
         "\"Expand\"=hex(2):25,00,41,00,25,00,00,00\n"
         "\"Multi\"=hex(7):61,00,00,00,00,00\n"
         "\"Big\"=hex(b):01,00,00,00,00,00,00,00\n"
-        "\"Lines\"=hex(1):61,00,0a,00,62,00,00,00\n"
+        "\"Lines\"=\"a\\nb\\r\"\n"
         "\n"
         "[HKEY_CURRENT_USER\\Format\\Sub]\n"
         "\"na\\\\me\"=hex(0):\n"
@@ -72,7 +94,7 @@ TEST_F(RegTextTest, ExportWritesThePlatformsFormat)
     EXPECT_EQ(Export("HKCU\\Format"), expected);
     EXPECT_EQ(Export("HKEY_CURRENT_USER\\format\\"), expected);
 
-    std::string text;
+    std::u16string text;
     std::string error;
     EXPECT_EQ(host::ExportRegistry(u"HKCU\\Missing", &text, &error), ERROR_FILE_NOT_FOUND);
     EXPECT_NE(error.find("HKEY_CURRENT_USER\\Missing"), std::string::npos) << error;
@@ -91,14 +113,64 @@ TEST_F(RegTextTest, ImportReadsBackEverythingExportWrote)
     ASSERT_EQ(SetRaw("Round\\Trip", u"Short", REG_DWORD, {1, 2}), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Round\\Empty", u"EmptySz", REG_SZ, {}), ERROR_SUCCESS);
     ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler"), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw(std::string("Round\\Lone \xED\xA0\x80"), std::u16string(u"half \xD800 pair", 11), REG_SZ,
+                     Utf16Bytes(u"x")),
+              ERROR_SUCCESS);
 
-    const std::string before = Export("");
-    EXPECT_NE(before.find("\\\n  "), std::string::npos) << "long hex data is wrapped";
+    // Through the file form (UTF-16, where a lone surrogate keeps its place).
+    const std::u16string before = ExportText("");
+    EXPECT_NE(before.find(u"\\\n  "), std::u16string::npos) << "long hex data is wrapped";
+    const std::string file = host::RegFileBytes(before);
     PlatformRegistry_Reset();
 
     std::string error;
-    ASSERT_TRUE(host::ImportRegistry(Utf16(before), &error)) << error;
-    EXPECT_EQ(Export(""), before);
+    ASSERT_TRUE(host::ImportRegistry(host::DecodeText(file), &error)) << error;
+    EXPECT_EQ(ExportText(""), before);
+}
+
+TEST_F(RegTextTest, TheEditorsFilesInEveryEncodingReadAlike)
+{
+    // The same keys and values: as the platform's editor writes them
+    // (UTF-16LE, mark, CR LF), by hand in UTF-8 with comments and spacing,
+    // and as REGEDIT4 (Windows-1252 text, 8-bit hex(1), hex(2), hex(7)).
+    const std::string editorFile = Fixture("editor_utf16.reg");
+    for (const char* name : {"editor_utf16.reg", "hand_utf8.reg", "ansi_regedit4.reg"}) {
+        SetUp();
+        std::string error;
+        ASSERT_TRUE(host::ImportRegistry(host::DecodeText(Fixture(name)), &error)) << name << ": " << error;
+        EXPECT_EQ(host::RegFileBytes(ExportText("HKCU\\Software\\Trellan Fixture")), editorFile) << name;
+        TearDown();
+    }
+}
+
+TEST_F(RegTextTest, CommandsWriteFilesAndRefuseFolders)
+{
+    char pattern[] = "/tmp/trellan-reg-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string directory = pattern;
+    std::ofstream(directory + "/in.reg", std::ios::binary) << Fixture("hand_utf8.reg");
+
+    EXPECT_EQ(host::RunCommandLine({u"reg", u"import", Utf16(directory + "/in.reg")}), 0);
+    EXPECT_EQ(host::RunCommandLine({u"reg", u"export", u"HKCU\\Software\\Trellan Fixture", Utf16(directory + "/out.reg")}),
+              0);
+    EXPECT_EQ(FileBytes(directory + "/out.reg"), Fixture("editor_utf16.reg"));
+
+    // A folder, a missing file, a file that cannot be written: a clear error.
+    std::string error;
+    std::u16string text;
+    EXPECT_FALSE(host::ReadTextFile(Utf16(directory), &text, &error));
+    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+    for (const host::Arguments& args : std::vector<host::Arguments>{
+             {u"reg", u"import", Utf16(directory)}, {u"reg", u"import", Utf16(directory + "/missing.reg")},
+             {u"reg", u"import"}}) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(host::RunCommandLine(args), args.size() == 2 ? 2 : 1);
+        EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
+    }
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(host::RunCommandLine({u"reg", u"export", u"HKCU", Utf16(directory)}), 1);
+    EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
+    std::filesystem::remove_all(directory);
 }
 
 TEST_F(RegTextTest, ImportDeletesKeysAndValues)
@@ -145,6 +217,10 @@ TEST_F(RegTextTest, MalformedFilesChangeNothingAndNameTheLine)
         {"REGEDIT4\n[-HKEY_CURRENT_USER]\n", "line 2: a root key cannot be deleted"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=hex(zz):00\n", "line 3: hex(TYPE)"},
         {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\nv=\"x\"\n", "line 3: expected a value line"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=\"x\" y\n", "line 3: text after the closing quote"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A]\n\"v\"=dword:12 34\n", "line 3: dword:"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\A] x\n", "line 2: a key line must end with ]"},
+        {"REGEDIT4\n[HKEY_CURRENT_USER\\B]\n\"v\"=hex:01,\\\n  02\n\"w\"=hex:zz\n", "line 5: bad byte"},
     };
     ASSERT_EQ(SetString(HKEY_CURRENT_USER, "A", "v", "original"), ERROR_SUCCESS);
     const std::string before = Export("");

@@ -86,9 +86,8 @@ TEST_F(RegisterTest, KeyThatOpensOnlyForReadingIsUsedAsOpened)
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Locked\\Inner", "", "before"), ERROR_SUCCESS);
     ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u"Locked", TRUE), ERROR_SUCCESS);
 
-    // Its own value cannot be written (and that is passed over); its
-    // existing subkey is writable.
-    EXPECT_EQ(RunScript("HKCR { Locked = s 'new' { Inner = s 'after' } }", true), S_OK);
+    // Its existing subkey is writable.
+    EXPECT_EQ(RunScript("HKCR { Locked { Inner = s 'after' } }", true), S_OK);
     RegistryMap expected = {
         {"HKCR\\Locked", "key"},
         {"HKCR\\Locked\\Inner", "key"},
@@ -96,10 +95,17 @@ TEST_F(RegisterTest, KeyThatOpensOnlyForReadingIsUsedAsOpened)
     };
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
 
+    // Its own value cannot be written: the item fails with the registry's
+    // error, and the recovery pass walks the block (it cannot remove the
+    // read-only key).
+    EXPECT_EQ(RunScript("HKCR { Locked = s 'new' { Inner = s 'again' } }", true),
+              HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), (RegistryMap{{"HKCR\\Locked", "key"}}));
+
     // A new subkey cannot be created under it: the run fails, and the
-    // recovery pass leaves the read-only key and its subkey alone.
+    // recovery pass leaves the read-only key alone.
     EXPECT_EQ(RunScript("HKCR { Locked { New } }", true), DISP_E_EXCEPTION);
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), (RegistryMap{{"HKCR\\Locked", "key"}}));
 }
 
 struct FailureCase {
@@ -200,8 +206,17 @@ TEST_F(RegisterTest, ValueNamesAndNestingHaveLimits)
     EXPECT_EQ(RunScript(nested(100000), false), DISP_E_EXCEPTION);
 }
 
-TEST_F(RegisterTest, FailedCreateAndFailedCloseEndTheRun)
+TEST_F(RegisterTest, FailedCreateWriteAndCloseEndTheRun)
 {
+    // Every kind of value: a write the registry refuses is the item's
+    // failure, and the recovery pass removes what the block made.
+    for (const char* script : {"HKCR { A { val V = s x } }", "HKCR { A { val V = d 1 } }", "HKCR { A = b 0a }"}) {
+        PlatformSeam_FailRegistryCall("RegSetValueExW", ERROR_CANTWRITE, 0, 1);
+        EXPECT_EQ(RunScript(script, true), HRESULT_FROM_WIN32(ERROR_CANTWRITE)) << script;
+        EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), RegistryMap()) << script;
+        PlatformSeam_ClearRegistryFailures();
+    }
+
     PlatformSeam_FailRegistryCall("RegCreateKeyExW", ERROR_ACCESS_DENIED, 0, 1);
     EXPECT_EQ(RunScript("HKCR { A = s x }", true), DISP_E_EXCEPTION);
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "A"));

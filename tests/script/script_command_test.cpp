@@ -66,16 +66,16 @@ TEST_F(ScriptCommandTest, RegisterExportUnregister)
 {
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Software\\Obsolete\\Old", "", "old"), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Software\\Trellan\\Stale", "", "stale"), ERROR_SUCCESS);
-    std::u16string file = WriteFile("script.rgs", kScript);
+    std::u16string file = WriteFile("script.regscript", kScript);
 
     std::string printed;
     EXPECT_EQ(Run({file, u"--set", u"Module=/usr/lib/trellan.so"}, &printed), 0);
     EXPECT_EQ(printed, "S_OK (0x00000000)\n");
 
-    std::string text;
+    std::u16string text;
     std::string error;
     ASSERT_EQ(host::ExportRegistry(u"HKCR", &text, &error), ERROR_SUCCESS) << error;
-    EXPECT_EQ(text,
+    EXPECT_EQ(Utf8(text),
               "Windows Registry Editor Version 5.00\n"
               "\n"
               "[HKEY_CLASSES_ROOT]\n"
@@ -101,20 +101,21 @@ TEST_F(ScriptCommandTest, FailuresArePrintedByName)
 {
     std::string printed;
     // Without --set the reference has no value.
-    EXPECT_EQ(Run({WriteFile("script.rgs", kScript)}, &printed), 1);
+    EXPECT_EQ(Run({WriteFile("script.regscript", kScript)}, &printed), 1);
     EXPECT_EQ(printed, "DISP_E_EXCEPTION (0x80020009)\n");
-    EXPECT_EQ(Run({WriteFile("odd.rgs", "HKCR { A = b 123 }")}, &printed), 1);
+    EXPECT_EQ(Run({WriteFile("odd.regscript", "HKCR { A = b 123 }")}, &printed), 1);
     EXPECT_EQ(printed, "E_FAIL (0x80004005)\n");
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), RegistryMap());
 
     // The 8-bit form: a Latin-1 byte that is not UTF-8.
-    EXPECT_EQ(Run({WriteFile("latin1.rgs", "HKCR { 'Caf\xe9' }")}, &printed), 0);
+    EXPECT_EQ(Run({WriteFile("latin1.regscript", "HKCR { 'Caf\xe9' }")}, &printed), 0);
     EXPECT_EQ(printed, "S_OK (0x00000000)\n");
     // UTF-8 with a byte-order mark.
-    EXPECT_EQ(Run({WriteFile("bom.rgs", "\xEF\xBB\xBFHKCR { Mark }")}, &printed), 0);
+    EXPECT_EQ(Run({WriteFile("bom.regscript", "\xEF\xBB\xBFHKCR { Mark }")}, &printed), 0);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Mark"));
 
-    EXPECT_EQ(Run({Utf16(directory + "/missing.rgs")}, &printed), 1);
+    EXPECT_EQ(Run({Utf16(directory + "/missing.regscript")}, &printed), 1);
+    EXPECT_EQ(Run({Utf16(directory)}, &printed), 1) << "a folder";
     EXPECT_EQ(Run({}, &printed), 2);
     EXPECT_EQ(Run({u"a", u"b"}, &printed), 2);
     EXPECT_EQ(Run({u"a", u"--set", u"=x"}, &printed), 2);

@@ -31,6 +31,17 @@ TEST_F(UnregisterTest, RemovalRules)
     Add(kept, "AfterProtected", "", "a");
     Add(kept, "Outer\\NoRemove", "", "protected by its own keyword");
     kept["HKCR\\Outer"] = "key";
+    // "Val" values go from keys that stay: a NoRemove key, a key that keeps
+    // another product's subkey, a key that opens only for reading (they stay
+    // there).
+    Add(unused, "Marked", "V", "listed");
+    kept["HKCR\\Marked"] = "key";
+    Add(unused, "Shares", "V", "listed");
+    Add(kept, "Shares", "W", "not listed");
+    Add(kept, "Shares\\Foreign", "", "f");
+    Add(kept, "Locked", "V", "read-only");
+    Add(kept, "Locked\\Foreign", "", "f");
+    ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u"Locked", TRUE), ERROR_SUCCESS);
 
     const std::string script =
         "HKCR {\n"
@@ -39,7 +50,10 @@ TEST_F(UnregisterTest, RemovalRules)
         "  KeepsChild\n"
         "  Listed { val V = s 1  Sub = s x }\n"
         "  Outer { NoRemove NoRemove }\n"
+        "  Shares { val V = s 1 }\n"
+        "  Locked { val V = s 1 }\n"
         "  NoRemove Protected { }\n"
+        "  Marked { val V = s 1 }\n"
         "  AfterProtected\n"
         "}\n";
     ASSERT_EQ(StatusText(RunScript(script, false)), "S_OK");
@@ -115,8 +129,18 @@ TEST_F(UnregisterTest, KeyKeepingSubkeysLosesOnlyASubkeyOfItsOwnName)
     kept["HKCR\\CLSID\\CLSID"] = "key";
     Add(kept, "Guarded\\Guarded", "", "NoRemove");
     kept["HKCR\\Guarded"] = "key";
+    // Nothing at any depth below CLSID or TYPELIB.
+    Add(kept, "CLSID\\{5469E55E}\\{5469E55E}\\Deep", "", "another product");
+    kept["HKCR\\CLSID\\{5469E55E}"] = "key";
+    kept["HKCR\\CLSID\\{5469E55E}\\{5469E55E}"] = "key";
+    Add(kept, "Outer\\TypeLib\\Lib\\Sub\\Sub\\Deep", "", "another product");
+    for (const char* key : {"Outer", "Outer\\TypeLib", "Outer\\TypeLib\\Lib", "Outer\\TypeLib\\Lib\\Sub",
+                            "Outer\\TypeLib\\Lib\\Sub\\Sub"})
+        kept[std::string("HKCR\\") + key] = "key";
 
-    EXPECT_EQ(RunScript("HKCR { Holder CLSID NoRemove Guarded }", false), S_OK);
+    EXPECT_EQ(RunScript("HKCR { Holder CLSID { {5469E55E} } Outer { TypeLib { Lib { Sub } } } NoRemove Guarded }",
+                        false),
+              S_OK);
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), kept);
 }
 

@@ -50,7 +50,7 @@ TEST(ModuleResources, DataFileLoadReadsTheFourResources)
     EXPECT_EQ(reinterpret_cast<ULONG_PTR>(file.module) & 1, 1u) << "data-file handles carry the low bit";
 
     // The registry script exactly as written, without a terminating NUL.
-    const std::string script = FileText(TYPELIB_TEST_RGS);
+    const std::string script = FileText(TYPELIB_TEST_REGSCRIPT);
     ASSERT_FALSE(script.empty());
     struct NameCase {
         LPCWSTR name;
@@ -149,7 +149,7 @@ TEST(ModuleResources, OtherFlagsLoadTheModuleAsCodeWithItsResources)
     ASSERT_NE(marker, nullptr);
     EXPECT_EQ(marker(), 75);
     // A module loaded as code has its resources too, read from its file.
-    EXPECT_EQ(ResourceBytes(module, MAKEINTRESOURCEW(101), u"REGISTRY"), FileText(TYPELIB_TEST_RGS));
+    EXPECT_EQ(ResourceBytes(module, MAKEINTRESOURCEW(101), u"REGISTRY"), FileText(TYPELIB_TEST_REGSCRIPT));
     EXPECT_EQ(ResourceBytes(module, MAKEINTRESOURCEW(2), u"TYPELIB"), "<not found 1814>");
     EXPECT_TRUE(FreeLibrary(module));
 

@@ -25,7 +25,7 @@ add_custom_target(typelib_test_data DEPENDS ${typelib_automation})
 add_dependencies(typelib_tests typelib_resource_module typelib_bare_module typelib_test_data)
 target_compile_definitions(typelib_tests PRIVATE
   TYPELIB_TEST_TLB="${TRELLAN_TYPELIB_FILE}"
-  TYPELIB_TEST_RGS="${CMAKE_SOURCE_DIR}/registration/resources/trellan.rgs"
+  TYPELIB_TEST_REGSCRIPT="${CMAKE_SOURCE_DIR}/registration/resources/trellan.regscript"
   TYPELIB_TEST_MODULE="$<TARGET_FILE:typelib_resource_module>"
   TYPELIB_TEST_BARE_MODULE="$<TARGET_FILE:typelib_bare_module>"
   TYPELIB_TEST_AUTOMATION_TLB="${typelib_automation}")
