@@ -1,0 +1,248 @@
+// The index's schema and its reads and writes. WAL with synchronous=NORMAL:
+// a killed process loses only the transaction it was in, and readers (a
+// search during a run) never wait for the writer.
+#include "index_database.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace host::index {
+namespace {
+
+constexpr int kSchemaVersion = 1;
+constexpr int kBusyTimeoutMilliseconds = 30000;
+
+// Title first, then author and comments, then the body: bm25's weights follow
+// the columns' order.
+const char* const schemaSql = R"(
+CREATE TABLE files (
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE,
+    size INTEGER NOT NULL,
+    modified INTEGER NOT NULL,
+    status TEXT NOT NULL,
+    failed INTEGER NOT NULL,
+    cause TEXT NOT NULL
+);
+CREATE VIRTUAL TABLE texts USING fts5(title, author, comments, body,
+    tokenize = 'unicode61 remove_diacritics 2');
+INSERT INTO texts(texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0)');
+CREATE TABLE runs (
+    id INTEGER PRIMARY KEY,
+    started REAL NOT NULL,
+    finished REAL,
+    complete INTEGER NOT NULL DEFAULT 0,
+    added INTEGER NOT NULL DEFAULT 0,
+    changed INTEGER NOT NULL DEFAULT 0,
+    unchanged INTEGER NOT NULL DEFAULT 0,
+    removed INTEGER NOT NULL DEFAULT 0,
+    failed INTEGER NOT NULL DEFAULT 0
+);
+PRAGMA user_version = 1;
+)";
+
+std::int64_t ReadInteger(const Connection& connection, const char* sql)
+{
+    Statement statement(connection, sql);
+    return statement.Step() ? statement.Integer(0) : -1;
+}
+
+}  // namespace
+
+std::string DefaultIndexPath()
+{
+    std::string base;
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+        base = data;
+    else if (const char* home = std::getenv("HOME"); home && *home)
+        base = std::string(home) + "/.local/share";
+    else
+        base = ".";
+    return base + "/trellan/index.sqlite";
+}
+
+bool IndexDatabase::Open(const std::string& path, bool create, std::string& error)
+{
+    if (create && path == DefaultIndexPath()) {
+        std::error_code ignored;  // a folder that cannot be made shows as a file that cannot be opened
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    }
+    if (!connection.Open(path, create)) {
+        error = create ? "cannot open or create the index " + path + ": " + connection.LastError()
+                       : "there is no index at " + path + " (trellan index PATH... makes one)";
+        return false;
+    }
+    sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
+    if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL")) {
+        error = "cannot open the index " + path + ": " + connection.LastError();
+        return false;
+    }
+    if (!CreateSchema(error)) {
+        error = path + " " + error;
+        return false;
+    }
+    return true;
+}
+
+bool IndexDatabase::CreateSchema(std::string& error)
+{
+    std::int64_t version = ReadInteger(connection, "PRAGMA user_version");
+    if (version == kSchemaVersion)
+        return true;
+    if (version > kSchemaVersion) {
+        error = "is an index of a newer Trellan (version " + std::to_string(version) + ")";
+        return false;
+    }
+    Transaction transaction(connection);
+    // Read again inside the transaction: another process may have just made it.
+    version = ReadInteger(connection, "PRAGMA user_version");
+    if (version == kSchemaVersion)
+        return true;
+    if (version != 0 || ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") != 0) {
+        error = version < 0 ? "cannot be read: " + connection.LastError() : "is not a Trellan index";
+        return false;
+    }
+    if (!transaction.Begun() || !connection.Execute(schemaSql) || !transaction.Commit()) {
+        error = "cannot be made into an index: " + connection.LastError();
+        return false;
+    }
+    return true;
+}
+
+Statement& IndexDatabase::Cached(std::unique_ptr<Statement>& slot, const char* sql)
+{
+    if (!slot)
+        slot = std::make_unique<Statement>(connection, sql);
+    return *slot;
+}
+
+bool IndexDatabase::LoadKnownFiles(KnownFiles& files)
+{
+    Statement statement(connection, "SELECT id, path, size, modified, failed FROM files");
+    while (statement.Step())
+        files[std::string(statement.Text(1))] = {statement.Integer(0), {statement.Integer(2), statement.Integer(3)},
+                                                  statement.Integer(4) != 0};
+    return !statement.Failed();
+}
+
+bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
+{
+    std::int64_t id = knownId;
+    if (id) {
+        if (!Cached(updateFile, "UPDATE files SET size = ?2, modified = ?3, status = ?4, failed = ?5, cause = ?6 "
+                                "WHERE id = ?1")
+                 .Bind(1, id)
+                 .Bind(2, entry.stamp.size)
+                 .Bind(3, entry.stamp.modified)
+                 .Bind(4, entry.status)
+                 .Bind(5, entry.failed ? 1 : 0)
+                 .Bind(6, entry.cause)
+                 .Run())
+            return false;
+    } else {
+        // A path that another run stored meanwhile takes over that row.
+        Statement& insert = Cached(
+            insertFile,
+            "INSERT INTO files (path, size, modified, status, failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
+            "ON CONFLICT (path) DO UPDATE SET size = excluded.size, modified = excluded.modified, "
+            "status = excluded.status, failed = excluded.failed, cause = excluded.cause RETURNING id");
+        if (!insert.Bind(1, entry.path)
+                 .Bind(2, entry.stamp.size)
+                 .Bind(3, entry.stamp.modified)
+                 .Bind(4, entry.status)
+                 .Bind(5, entry.failed ? 1 : 0)
+                 .Bind(6, entry.cause)
+                 .Step())
+            return false;
+        id = insert.Integer(0);
+        if (!insert.Run())
+            return false;
+    }
+    // The text row under the file's id: replaced, or gone when the file failed.
+    if (entry.failed)
+        return Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
+    return Cached(insertText,
+                  "INSERT OR REPLACE INTO texts (rowid, title, author, comments, body) VALUES (?1, ?2, ?3, ?4, ?5)")
+        .Bind(1, id)
+        .Bind(2, entry.title)
+        .Bind(3, entry.author)
+        .Bind(4, entry.comments)
+        .Bind(5, entry.body)
+        .Run();
+}
+
+bool IndexDatabase::Remove(std::int64_t id)
+{
+    return Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run() &&
+           Cached(deleteFile, "DELETE FROM files WHERE id = ?1").Bind(1, id).Run();
+}
+
+std::int64_t IndexDatabase::StartRun()
+{
+    Statement statement(connection, "INSERT INTO runs (started) VALUES (julianday('now')) RETURNING id");
+    return statement.Step() ? statement.Integer(0) : 0;
+}
+
+bool IndexDatabase::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
+{
+    return Statement(connection, "UPDATE runs SET finished = julianday('now'), complete = ?2, added = ?3, "
+                                 "changed = ?4, unchanged = ?5, removed = ?6, failed = ?7 WHERE id = ?1")
+        .Bind(1, run)
+        .Bind(2, complete ? 1 : 0)
+        .Bind(3, counts.added)
+        .Bind(4, counts.changed)
+        .Bind(5, counts.unchanged)
+        .Bind(6, counts.removed)
+        .Bind(7, counts.failed)
+        .Run();
+}
+
+bool IndexDatabase::ReadLastRun(LastRun& run)
+{
+    Statement statement(connection,
+                        "SELECT datetime(started, 'localtime'), ifnull(datetime(finished, 'localtime'), ''), "
+                        "complete, (ifnull(finished, started) - started) * 86400, added, changed, unchanged, "
+                        "removed, failed FROM runs ORDER BY id DESC LIMIT 1");
+    run.exists = statement.Step();
+    if (run.exists) {
+        run.started = statement.Text(0);
+        run.finished = statement.Integer(2) ? statement.Text(1) : std::string_view();
+        run.seconds = statement.Real(3);
+        run.counts = {statement.Integer(4), statement.Integer(5), statement.Integer(6), statement.Integer(7),
+                      statement.Integer(8)};
+    }
+    return !statement.Failed();
+}
+
+bool IndexDatabase::CountByStatus(std::vector<StatusCount>& counts)
+{
+    Statement statement(connection,
+                        "SELECT status, count(*) FROM files GROUP BY status ORDER BY failed, count(*) DESC, status");
+    while (statement.Step())
+        counts.push_back({std::string(statement.Text(0)), statement.Integer(1)});
+    return !statement.Failed();
+}
+
+bool IndexDatabase::ListFailures(std::vector<FailedFile>& files)
+{
+    Statement statement(connection, "SELECT path, status, cause FROM files WHERE failed ORDER BY path");
+    while (statement.Step())
+        files.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
+                         std::string(statement.Text(2))});
+    return !statement.Failed();
+}
+
+bool IndexDatabase::CheckIntegrity(std::string& problem)
+{
+    if (connection.Execute("INSERT INTO texts (texts, rank) VALUES ('integrity-check', 1)"))
+        return true;
+    problem = connection.LastError();
+    return false;
+}
+
+bool IndexDatabase::Optimize()
+{
+    return connection.Execute("INSERT INTO texts (texts) VALUES ('optimize')");
+}
+
+}  // namespace host::index

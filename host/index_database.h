@@ -1,0 +1,106 @@
+// The index's own SQLite database: a row per file (path, size, modification
+// time, the filter's status by name, the host's cause of a failure) and an
+// FTS5 table with the title, author, comments and body text of every file
+// that was filtered, under the file's row id.
+#pragma once
+
+#include "index_sqlite.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace host::index {
+
+// What makes a file "unchanged": its size and its last write time (FILETIME
+// ticks of 100 ns).
+struct FileStamp {
+    std::int64_t size = 0;
+    std::int64_t modified = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// A file as the index knows it.
+struct KnownFile {
+    std::int64_t id = 0;
+    FileStamp stamp;
+    bool failed = false;
+};
+
+// Paths are the file system's own bytes (the host's code page), so that
+// any name, UTF-8 or not, finds its row again.
+using KnownFiles = std::unordered_map<std::string, KnownFile>;
+
+// One filtered file, ready to store. Text is UTF-8.
+struct IndexEntry {
+    std::string path;
+    FileStamp stamp;
+    std::string status;  // "S_OK (0x00000000)", "FILTER_E_ACCESS (0x80041703)", ...
+    bool failed = false;
+    std::string cause;   // the host's words for a failure
+    std::string title, author, comments, body;
+};
+
+// Totals of one run, as the summary and the status show them.
+struct RunCounts {
+    std::int64_t added = 0, changed = 0, unchanged = 0, removed = 0, failed = 0;
+};
+
+struct LastRun {
+    bool exists = false;
+    std::string started, finished;  // local time, "YYYY-MM-DD HH:MM:SS"; finished empty when cut short
+    double seconds = 0;
+    RunCounts counts;
+};
+
+struct StatusCount {
+    std::string status;
+    std::int64_t files = 0;
+};
+
+struct FailedFile {
+    std::string path, status, cause;
+};
+
+class IndexDatabase {
+public:
+    // Opens the index at `path`, creating it (and the folders of the default
+    // location) when `create` is set. On failure `error` says why.
+    bool Open(const std::string& path, bool create, std::string& error);
+    std::string LastError() const { return connection.LastError(); }
+
+    bool LoadKnownFiles(KnownFiles& files);
+
+    // Writes: call inside a Transaction.
+    bool Store(const IndexEntry& entry, std::int64_t knownId);
+    bool Remove(std::int64_t id);
+    Connection& Database() { return connection; }
+
+    // The run log: a run is started before its first batch and finished
+    // after its last; a run that never finished was cut short.
+    std::int64_t StartRun();
+    bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete);
+    bool ReadLastRun(LastRun& run);
+
+    bool CountByStatus(std::vector<StatusCount>& counts);
+    bool ListFailures(std::vector<FailedFile>& files);
+    // FTS5's own check of its index against its content.
+    bool CheckIntegrity(std::string& problem);
+    // Merges the full-text index into one segment (smaller and faster).
+    bool Optimize();
+
+private:
+    bool CreateSchema(std::string& error);
+    Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
+
+    // First, so that the statements are finalized before it closes.
+    Connection connection;
+    std::unique_ptr<Statement> insertFile, updateFile, deleteFile, insertText, deleteText;
+};
+
+// ${XDG_DATA_HOME:-$HOME/.local/share}/trellan/index.sqlite
+std::string DefaultIndexPath();
+
+}  // namespace host::index

@@ -1,0 +1,92 @@
+#include "index_entry.h"
+
+#include "console.h"
+
+namespace host::index {
+namespace {
+
+constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
+
+struct ColumnRow {
+    GUID propertySet;
+    PROPID id;
+    std::string IndexEntry::*column;
+};
+
+const ColumnRow columnTable[] = {
+    {PSGUID_STORAGE, PID_STG_CONTENTS, &IndexEntry::body},
+    {summaryInformation, PIDSI_TITLE, &IndexEntry::title},
+    {summaryInformation, PIDSI_AUTHOR, &IndexEntry::author},
+    {summaryInformation, PIDSI_COMMENTS, &IndexEntry::comments},
+};
+
+std::string* ColumnOf(IndexEntry& entry, const FULLPROPSPEC& property)
+{
+    if (property.psProperty.ulKind != PRSPEC_PROPID)
+        return nullptr;
+    for (const ColumnRow& row : columnTable)
+        if (IsEqualGUID(row.propertySet, property.guidPropSet) && row.id == property.psProperty.propid)
+            return &(entry.*row.column);
+    return nullptr;
+}
+
+// Lines end in "\n" in the index: the filter's "\r\n" costs a byte a line
+// and shows in snippets.
+void Append(std::string& column, std::u16string_view text)
+{
+    if (!column.empty() && column.back() != '\n')
+        column += '\n';
+    for (char c : ToUtf8(text))
+        if (c != '\r')
+            column += c;
+}
+
+}  // namespace
+
+IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
+{
+    IndexEntry entry;
+    entry.path = PathBytes(record.path);
+    entry.stamp = stamp;
+    entry.status = StatusName(record.status);
+    entry.failed = FAILED(record.status);
+    entry.cause = record.problem;
+    if (entry.failed)
+        return entry;
+    for (const ChunkRecord& chunk : record.chunks) {
+        std::string* column = ColumnOf(entry, chunk.stat.attribute);
+        if (!column)
+            continue;
+        if (chunk.stat.flags & CHUNK_TEXT)
+            Append(*column, chunk.text);
+        else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
+            Append(*column, chunk.value);
+    }
+    return entry;
+}
+
+std::string PathBytes(std::u16string_view path)
+{
+    if (path.empty())
+        return {};
+    auto units = reinterpret_cast<LPCWSTR>(path.data());
+    int bytes = WideCharToMultiByte(CP_ACP, 0, units, int(path.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(bytes > 0 ? bytes : 0, '\0');
+    if (bytes > 0)
+        WideCharToMultiByte(CP_ACP, 0, units, int(path.size()), out.data(), bytes, nullptr, nullptr);
+    return out;
+}
+
+std::u16string PathFromBytes(std::string_view bytes)
+{
+    if (bytes.empty())
+        return {};
+    int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
+    std::u16string out(units > 0 ? units : 0, u'\0');
+    if (units > 0)
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<LPWSTR>(out.data()),
+                            units);
+    return out;
+}
+
+}  // namespace host::index

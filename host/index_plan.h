@@ -1,0 +1,43 @@
+// Which files a run filters: the walk's (path, size, modification time)
+// stream set against what the index holds. A file is new, changed (its size
+// or time differ) or unchanged; an unchanged file that failed last time is
+// tried again, since what made it fail (a missing filter, a permission)
+// may have been put right without touching the file. Files that the walk
+// did not meet are gone, or under a path no longer given: they leave the
+// index once the walk is complete.
+#pragma once
+
+#include "index_database.h"
+
+#include <vector>
+
+namespace host::index {
+
+enum class Verdict {
+    added,      // not in the index: filter
+    changed,    // in the index with another stamp: filter again
+    retried,    // unchanged, but it failed last time: filter again
+    unchanged,  // skip
+    repeated,   // met before in this walk (a path given twice): skip
+};
+
+class IndexPlan {
+public:
+    explicit IndexPlan(const KnownFiles& known);
+
+    // Marks `path` as met, and answers what to do with it. `knownId` is the
+    // file's row, 0 for a new file.
+    Verdict Classify(const std::string& path, const FileStamp& stamp, std::int64_t& knownId);
+
+    // Rows of the files that the walk did not meet.
+    std::vector<std::int64_t> Unmet() const;
+
+private:
+    struct Entry {
+        KnownFile file;  // id 0: a new file
+        bool met = false;
+    };
+    std::unordered_map<std::string, Entry> entries;
+};
+
+}  // namespace host::index

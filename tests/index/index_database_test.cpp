@@ -1,0 +1,149 @@
+// The index's database: rows and texts stored, replaced and removed, the
+// run log, batches, and files that are not an index.
+#include "index_fixture.h"
+#include "index_search.h"
+#include "index_writer.h"
+
+#include <fstream>
+
+namespace trellan::test {
+namespace {
+
+using namespace host::index;
+
+size_t Hits(IndexDatabase& database, const std::string& query)
+{
+    std::vector<SearchHit> hits;
+    std::string error;
+    EXPECT_TRUE(Search(database, query, 100, {}, hits, error)) << error;
+    return hits.size();
+}
+
+KnownFiles Known(const std::string& path)
+{
+    IndexDatabase database;
+    std::string error;
+    KnownFiles known;
+    EXPECT_TRUE(database.Open(path, false, error)) << error;
+    EXPECT_TRUE(database.LoadKnownFiles(known));
+    return known;
+}
+
+TEST_F(IndexFixture, StoresReplacesAndRemovesFiles)
+{
+    StoreAll({TextEntry("/m/a.mp3", "Alpha", "Ann", "", "", {10, 100}), FailedEntry("/m/b.wma", "empty file")});
+    KnownFiles known = Known(DatabasePath());
+    ASSERT_EQ(known.size(), 2u);
+    EXPECT_EQ(known["/m/a.mp3"].stamp, (FileStamp{10, 100}));
+    EXPECT_FALSE(known["/m/a.mp3"].failed);
+    EXPECT_TRUE(known["/m/b.wma"].failed);
+    EXPECT_EQ(Hits(database, "alpha"), 1u);
+
+    {
+        Transaction transaction(database.Database());
+        // a.mp3 changed; b.wma now filters; a new c.asf fails.
+        ASSERT_TRUE(database.Store(TextEntry("/m/a.mp3", "Beta", "", "", "", {11, 101}), known["/m/a.mp3"].id));
+        ASSERT_TRUE(database.Store(TextEntry("/m/b.wma", "Gamma"), known["/m/b.wma"].id));
+        ASSERT_TRUE(database.Store(FailedEntry("/m/c.asf", "not a media file the filter reads"), 0));
+        ASSERT_TRUE(transaction.Commit());
+    }
+    EXPECT_EQ(Hits(database, "alpha"), 0u);
+    EXPECT_EQ(Hits(database, "beta OR gamma"), 2u);
+    known = Known(DatabasePath());
+    EXPECT_EQ(known["/m/a.mp3"].stamp, (FileStamp{11, 101}));
+    EXPECT_FALSE(known["/m/b.wma"].failed);
+
+    std::vector<StatusCount> counts;
+    ASSERT_TRUE(database.CountByStatus(counts));
+    ASSERT_EQ(counts.size(), 2u);
+    EXPECT_EQ(counts[0].status, "S_OK (0x00000000)");
+    EXPECT_EQ(counts[0].files, 2);
+    std::vector<FailedFile> failures;
+    ASSERT_TRUE(database.ListFailures(failures));
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, "/m/c.asf");
+    EXPECT_EQ(failures[0].cause, "not a media file the filter reads");
+
+    {
+        Transaction transaction(database.Database());
+        ASSERT_TRUE(database.Remove(known["/m/a.mp3"].id));
+        ASSERT_TRUE(transaction.Commit());
+    }
+    EXPECT_EQ(Hits(database, "beta"), 0u);
+    EXPECT_EQ(Known(DatabasePath()).count("/m/a.mp3"), 0u);
+    std::string problem;
+    EXPECT_TRUE(database.CheckIntegrity(problem)) << problem;
+}
+
+TEST_F(IndexFixture, RunLogTellsFinishedRunsFromCutShortOnes)
+{
+    LastRun run;
+    ASSERT_TRUE(database.ReadLastRun(run));
+    EXPECT_FALSE(run.exists);
+
+    std::int64_t first = database.StartRun();
+    ASSERT_TRUE(database.FinishRun(first, {3, 2, 1, 4, 5}, true));
+    ASSERT_TRUE(database.ReadLastRun(run));
+    EXPECT_TRUE(run.exists);
+    EXPECT_FALSE(run.finished.empty());
+    EXPECT_EQ(run.counts.added, 3);
+    EXPECT_EQ(run.counts.failed, 5);
+
+    database.StartRun();  // killed: never finished
+    ASSERT_TRUE(database.ReadLastRun(run));
+    EXPECT_TRUE(run.finished.empty());
+    EXPECT_EQ(run.counts.added, 0);
+}
+
+TEST_F(IndexFixture, BatchesCommitWhenFullAndRollBackWhenLeft)
+{
+    {
+        BatchWriter writer(database, 3, std::chrono::hours(1));
+        for (int i = 0; i < 4; ++i)
+            ASSERT_TRUE(writer.Store(TextEntry("/m/" + std::to_string(i), "t"), 0));
+        EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // the fourth is in an open batch
+    }
+    EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // left uncommitted: rolled back
+
+    BatchWriter writer(database, 100, std::chrono::hours(1));
+    ASSERT_TRUE(writer.Store(TextEntry("/m/x", "t"), 0));
+    ASSERT_TRUE(writer.Remove(Known(DatabasePath())["/m/0"].id));
+    ASSERT_TRUE(writer.Commit());
+    KnownFiles known = Known(DatabasePath());
+    EXPECT_EQ(known.size(), 3u);
+    EXPECT_EQ(known.count("/m/0"), 0u);
+    EXPECT_EQ(known.count("/m/x"), 1u);
+}
+
+TEST(IndexDatabaseFile, RefusesWhatIsNotAnIndex)
+{
+    TempDir folder;
+    struct Case {
+        const char* name;
+        const char* setupSql;  // null: no database made; "": a text file
+        bool create;
+        const char* error;
+    } cases[] = {
+        {"missing.sqlite", nullptr, false, "there is no index at"},
+        {"other.sqlite", "CREATE TABLE keys (name TEXT)", true, "is not a Trellan index"},
+        {"newer.sqlite", "PRAGMA user_version = 9", true, "newer Trellan"},
+        {"text.sqlite", "", true, "not a database"},
+    };
+    for (const Case& test : cases) {
+        std::string path = folder.PathOf(test.name);
+        if (test.setupSql && *test.setupSql) {
+            Connection connection;
+            ASSERT_TRUE(connection.Open(path, true));
+            ASSERT_TRUE(connection.Execute(test.setupSql));
+        } else if (test.setupSql) {
+            std::ofstream(path) << "just some text, long enough to be more than a header's worth of bytes...\n";
+        }
+        IndexDatabase database;
+        std::string error;
+        EXPECT_FALSE(database.Open(path, test.create, error)) << test.name;
+        EXPECT_NE(error.find(test.error), std::string::npos) << test.name << ": " << error;
+    }
+}
+
+}  // namespace
+}  // namespace trellan::test

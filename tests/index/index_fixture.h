@@ -1,0 +1,60 @@
+// An index in a temporary folder, and entries to store in it.
+#pragma once
+
+#include "index_database.h"
+#include "support/media_writer.h"
+
+#include <gtest/gtest.h>
+
+namespace trellan::test {
+
+inline host::index::IndexEntry TextEntry(const std::string& path, const std::string& title,
+                                         const std::string& author = "", const std::string& comments = "",
+                                         const std::string& body = "", host::index::FileStamp stamp = {1, 1})
+{
+    host::index::IndexEntry entry;
+    entry.path = path;
+    entry.stamp = stamp;
+    entry.status = "S_OK (0x00000000)";
+    entry.title = title;
+    entry.author = author;
+    entry.comments = comments;
+    entry.body = body;
+    return entry;
+}
+
+inline host::index::IndexEntry FailedEntry(const std::string& path, const std::string& cause,
+                                           host::index::FileStamp stamp = {1, 1})
+{
+    host::index::IndexEntry entry;
+    entry.path = path;
+    entry.stamp = stamp;
+    entry.status = "FILTER_E_ACCESS (0x80041703)";
+    entry.failed = true;
+    entry.cause = cause;
+    return entry;
+}
+
+class IndexFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(database.Open(DatabasePath(), true, error)) << error;
+    }
+    std::string DatabasePath() const { return folder.PathOf("index.sqlite"); }
+
+    // Stores each entry as a new file, in one transaction.
+    void StoreAll(const std::vector<host::index::IndexEntry>& entries)
+    {
+        host::index::Transaction transaction(database.Database());
+        for (const auto& entry : entries)
+            ASSERT_TRUE(database.Store(entry, 0)) << database.LastError();
+        ASSERT_TRUE(transaction.Commit());
+    }
+
+    TempDir folder;
+    host::index::IndexDatabase database;
+};
+
+}  // namespace trellan::test

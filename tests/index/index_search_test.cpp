@@ -1,0 +1,108 @@
+// Queries against a small index: case and diacritics, column filters,
+// ranking by column, snippets, malformed queries.
+#include "index_fixture.h"
+#include "index_search.h"
+
+namespace trellan::test {
+namespace {
+
+using namespace host::index;
+
+class IndexSearch : public IndexFixture {
+protected:
+    void SetUp() override
+    {
+        IndexFixture::SetUp();
+        StoreAll({
+            TextEntry("cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
+                      "Café Society\nZoë Brontë\nRecorded at the Ångström hall\nJazz"),
+            TextEntry("harbour", "Harbour Lights", "Mira Okonkwo", "", "Harbour Lights\nMira Okonkwo\n2019"),
+            TextEntry("tribute", "Evening Songs", "Various", "An Okonkwo tribute",
+                      "Evening Songs\nVarious\nAn Okonkwo tribute\nrecorded by the harbour at dusk"),
+            TextEntry("strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
+            TextEntry("moscow", "Москва", "Ирина", "", "Москва\nИрина"),
+            TextEntry("dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
+        });
+    }
+
+    std::vector<std::string> Found(const std::string& query)
+    {
+        std::vector<SearchHit> hits;
+        std::string error;
+        EXPECT_TRUE(Search(database, query, 10, {}, hits, error)) << query << ": " << error;
+        std::vector<std::string> paths;
+        for (const SearchHit& hit : hits)
+            paths.push_back(hit.path);
+        return paths;
+    }
+};
+
+using Paths = std::vector<std::string>;
+
+TEST_F(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
+{
+    struct Case {
+        const char* query;
+        Paths found;  // in rank order
+    } cases[] = {
+        {"cafe", {"cafe"}},
+        {"CAFÉ", {"cafe"}},
+        {"Cafè", {"cafe"}},
+        {"zoe bronte", {"cafe"}},
+        {"ANGSTROM", {"cafe"}},
+        {"muller", {"strasse"}},
+        {"MÜLLER", {"strasse"}},
+        {"strasse nacht", {"strasse"}},
+        {"МОСКВА", {"moscow"}},
+        {"ирина", {"moscow"}},
+        {"jazz", {"cafe"}},
+        {"nowhere", {}},
+    };
+    for (const Case& test : cases)
+        EXPECT_EQ(Found(test.query), test.found) << test.query;
+}
+
+TEST_F(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
+{
+    struct Case {
+        const char* query;
+        Paths found;
+    } cases[] = {
+        {"title:harbour", {"harbour"}},
+        {"author:\"mira okonkwo\"", {"harbour"}},
+        {"author:okonkwo", {"harbour"}},
+        {"comments:okonkwo", {"tribute"}},
+        {"harbour", {"harbour", "tribute"}},  // title before body
+        {"dusk", {"dusk", "tribute"}},        // author before body
+        {"okonkwo", {"harbour", "tribute"}},  // author and comments weigh alike; the shorter text wins
+        {"harbour NOT lights", {"tribute"}},
+        {"\"mira okonkwo\" OR nocturne", {"dusk", "harbour"}},
+        {"noct*", {"dusk"}},
+    };
+    for (const Case& test : cases)
+        EXPECT_EQ(Found(test.query), test.found) << test.query;
+}
+
+TEST_F(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
+{
+    std::vector<SearchHit> hits;
+    std::string error;
+    ASSERT_TRUE(Search(database, "cafe", 10, {"<", ">"}, hits, error)) << error;
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].title, "Café Society");
+    EXPECT_EQ(hits[0].author, "Zoë Brontë");
+    EXPECT_NE(hits[0].snippet.find("<Café>"), std::string::npos) << hits[0].snippet;
+
+    hits.clear();
+    ASSERT_TRUE(Search(database, "harbour OR okonkwo OR cafe", 2, {}, hits, error));
+    EXPECT_EQ(hits.size(), 2u);  // the limit
+
+    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR("}) {
+        error.clear();
+        EXPECT_FALSE(Search(database, query, 10, {}, hits, error)) << query;
+        EXPECT_FALSE(error.empty()) << query;
+    }
+}
+
+}  // namespace
+}  // namespace trellan::test
