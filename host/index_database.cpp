@@ -68,8 +68,10 @@ bool IndexDatabase::Open(const std::string& path, bool create, std::string& erro
         std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     }
     if (!connection.Open(path, create)) {
-        error = create ? "cannot open or create the index " + path + ": " + connection.LastError()
-                       : "there is no index at " + path + " (trellan index PATH... makes one)";
+        std::error_code ignored;
+        error = create || std::filesystem::exists(path, ignored)
+                    ? "cannot open the index " + path + ": " + connection.LastError()
+                    : "there is no index at " + path + " (trellan index PATH... makes one)";
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);

@@ -29,8 +29,9 @@ public:
     // file's row, 0 for a new file.
     Verdict Classify(const std::string& path, const FileStamp& stamp, std::int64_t& knownId);
 
-    // Rows of the files that the walk did not meet.
-    std::vector<std::int64_t> Unmet() const;
+    // Rows of the files that the walk did not meet, but for those under any
+    // of `keptFolders` (folder paths that end in a separator).
+    std::vector<std::int64_t> Unmet(const std::vector<std::string>& keptFolders = {}) const;
 
 private:
     struct Entry {

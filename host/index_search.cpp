@@ -15,7 +15,7 @@ ORDER BY hit.rank
 
 }  // namespace
 
-bool Search(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
+SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
             std::vector<SearchHit>& hits, std::string& error)
 {
     Statement statement(database.Database(), searchSql);
@@ -24,9 +24,11 @@ bool Search(IndexDatabase& database, const std::string& query, std::int64_t limi
         hits.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                         std::string(statement.Text(2)), std::string(statement.Text(3)), statement.Real(4)});
     if (!statement.Failed())
-        return true;
+        return SearchStatus::found;
     error = database.LastError();
-    return false;
+    // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
+    // have codes of their own.
+    return statement.ResultCode() == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
 }
 
 }  // namespace host::index

@@ -20,9 +20,14 @@ struct SnippetMarks {
     const char* close = "]";
 };
 
-// Answers false when the query cannot run; `error` then says why (a
-// malformed query names the place the parser stopped).
-bool Search(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
+enum class SearchStatus {
+    found,     // `hits` holds the hits, if any
+    badQuery,  // the query is malformed or names no column of the index
+    failed,    // the index cannot be read
+};
+
+// On failure `error` says why; for a malformed query, where the parser stopped.
+SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
             std::vector<SearchHit>& hits, std::string& error);
 
 }  // namespace host::index

@@ -46,6 +46,7 @@ public:
     // Steps to the end: true when the statement ran without an error.
     bool Run();
     bool Failed() const { return result != SQLITE_ROW && result != SQLITE_DONE; }
+    int ResultCode() const { return result & 0xFF; }
     void Reset();
 
     std::int64_t Integer(int column) const { return sqlite3_column_int64(statement, column); }

@@ -15,7 +15,7 @@ size_t Hits(IndexDatabase& database, const std::string& query)
 {
     std::vector<SearchHit> hits;
     std::string error;
-    EXPECT_TRUE(Search(database, query, 100, {}, hits, error)) << error;
+    EXPECT_EQ(Search(database, query, 100, {}, hits, error), SearchStatus::found) << error;
     return hits.size();
 }
 

@@ -44,6 +44,8 @@ TEST(IndexPlan, SortsTheWalkIntoNewChangedUnchangedAndGone)
     std::vector<std::int64_t> unmet = plan.Unmet();
     std::sort(unmet.begin(), unmet.end());
     EXPECT_EQ(unmet, (std::vector<std::int64_t>{5, 6}));
+    // Files in a folder the walk could not read stay.
+    EXPECT_EQ(plan.Unmet({"/old/", "/m/go/"}), (std::vector<std::int64_t>{5}));
 }
 
 }  // namespace

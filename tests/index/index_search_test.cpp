@@ -29,7 +29,7 @@ protected:
     {
         std::vector<SearchHit> hits;
         std::string error;
-        EXPECT_TRUE(Search(database, query, 10, {}, hits, error)) << query << ": " << error;
+        EXPECT_EQ(Search(database, query, 10, {}, hits, error), SearchStatus::found) << query << ": " << error;
         std::vector<std::string> paths;
         for (const SearchHit& hit : hits)
             paths.push_back(hit.path);
@@ -87,19 +87,19 @@ TEST_F(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
 {
     std::vector<SearchHit> hits;
     std::string error;
-    ASSERT_TRUE(Search(database, "cafe", 10, {"<", ">"}, hits, error)) << error;
+    ASSERT_EQ(Search(database, "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].title, "Café Society");
     EXPECT_EQ(hits[0].author, "Zoë Brontë");
     EXPECT_NE(hits[0].snippet.find("<Café>"), std::string::npos) << hits[0].snippet;
 
     hits.clear();
-    ASSERT_TRUE(Search(database, "harbour OR okonkwo OR cafe", 2, {}, hits, error));
+    ASSERT_EQ(Search(database, "harbour OR okonkwo OR cafe", 2, {}, hits, error), SearchStatus::found);
     EXPECT_EQ(hits.size(), 2u);  // the limit
 
     for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR("}) {
         error.clear();
-        EXPECT_FALSE(Search(database, query, 10, {}, hits, error)) << query;
+        EXPECT_EQ(Search(database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
         EXPECT_FALSE(error.empty()) << query;
     }
 }

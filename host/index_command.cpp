@@ -1,0 +1,311 @@
+// trellan index: filters a library into the index and keeps it current.
+// Files whose size and modification time are unchanged are not filtered
+// again; files the walk no longer meets leave the index. Writes go in
+// batches of one transaction each, so a run that is interrupted or killed
+// leaves a sound index, and the next run finishes the work.
+#include "arguments.h"
+#include "commands.h"
+#include "console.h"
+#include "failure_cause.h"
+#include "filter_jobs.h"
+#include "index_entry.h"
+#include "index_plan.h"
+#include "index_status.h"
+#include "index_writer.h"
+#include "input_files.h"
+#include "options.h"
+#include "progress.h"
+#include "text_escape.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <deque>
+#include <mutex>
+
+namespace host {
+namespace {
+
+using namespace index;
+
+constexpr size_t batchFiles = 500;
+constexpr std::chrono::milliseconds batchTime(2000);
+
+const OptionRow indexOptions[] = {
+    {"--db", 0, "FILE", "the index (default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
+    {"--jobs", 'j', "N", "filter N files at once (default: one for each processor)"},
+    {"--files-from", 0, "FILE", "also index the files listed in FILE, one a line ('-': standard input)"},
+    {"--null", '0', nullptr, "the file lists are separated by NUL characters, not lines"},
+    {"--status", 0, nullptr, "show what the index holds: files by status, the last run, the failing files"},
+    {"--quiet", 'q', nullptr, "no progress, no summary and no failing files on standard error"},
+};
+
+// Set by SIGINT or SIGTERM: hand out no more files, commit, close, exit.
+std::atomic<int> stopSignal{0};
+
+extern "C" void StopIndexing(int signal)
+{
+    stopSignal = signal;
+    std::signal(signal, SIG_DFL);  // a second Ctrl-C ends the process at once; the index stays sound
+}
+
+// The signal handlers for the length of a run.
+class StopOnSignal {
+public:
+    StopOnSignal()
+    {
+        stopSignal = 0;
+        previousInterrupt = std::signal(SIGINT, StopIndexing);
+        previousTerminate = std::signal(SIGTERM, StopIndexing);
+    }
+    ~StopOnSignal()
+    {
+        std::signal(SIGINT, previousInterrupt);
+        std::signal(SIGTERM, previousTerminate);
+    }
+    StopOnSignal(const StopOnSignal&) = delete;
+    StopOnSignal& operator=(const StopOnSignal&) = delete;
+
+private:
+    void (*previousInterrupt)(int);
+    void (*previousTerminate)(int);
+};
+
+// What the walk decided for a file, handed from `next` to `deliver` in the
+// same order as the files.
+struct PlannedFile {
+    Verdict verdict = Verdict::repeated;
+    std::int64_t knownId = 0;
+    FileStamp stamp;
+    bool stamped = false;  // the file could be looked at; else it is not stored
+};
+
+bool ReadStamp(const std::u16string& path, FileStamp& stamp)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(reinterpret_cast<LPCWSTR>(path.c_str()), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    stamp.size = static_cast<std::int64_t>((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+    stamp.modified = static_cast<std::int64_t>((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                               data.ftLastWriteTime.dwLowDateTime);
+    return true;
+}
+
+// A path as the index keeps it: absolute, so that it means the same file
+// from any working folder.
+std::u16string IndexedPath(const std::u16string& path)
+{
+    DWORD units = GetFullPathNameW(reinterpret_cast<LPCWSTR>(path.c_str()), 0, nullptr, nullptr);
+    std::u16string full(units, u'\0');
+    if (units == 0 || (units = GetFullPathNameW(reinterpret_cast<LPCWSTR>(path.c_str()), units,
+                                                reinterpret_cast<LPWSTR>(full.data()), nullptr)) >= full.size())
+        return path;
+    full.resize(units);
+    return full;
+}
+
+struct IndexRun {
+    IndexDatabase& database;
+    IndexPlan plan;
+    BatchWriter writer;
+    RunCounts counts;
+    bool quiet;
+    std::atomic<bool> writeFailed{false};  // read by `next` to stop the walk
+    std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
+
+    std::mutex plannedLock;  // `next` and `deliver` may run at once on different threads
+    std::deque<PlannedFile> planned;
+
+    IndexRun(IndexDatabase& database, const KnownFiles& known, bool quiet)
+        : database(database), plan(known), writer(database, batchFiles, batchTime), quiet(quiet)
+    {
+    }
+
+    void ReportFailure(const FileRecord& record)
+    {
+        if (quiet)
+            return;
+        std::string line = "trellan index: ";
+        AppendEscaped(line, record.path, Escaping::terminal);
+        line += ": " + StatusName(record.status) + (record.cause.empty() ? "" : ": " + record.cause) + "\n";
+        std::fputs(line.c_str(), stderr);
+    }
+
+    // Decides what becomes of the walk's next file; false at the end.
+    bool Plan(InputFiles& inputs, FilterFinder& finder, FileRecord& record)
+    {
+        InputFile input;
+        if (stopSignal || writeFailed || !inputs.Next(input))
+            return false;
+        record.path = IndexedPath(input.path);
+        record.status = input.status;
+        record.cause = std::move(input.problem);
+        PlannedFile file;
+        if (FAILED(record.status)) {
+            unreadFolders.push_back(PathBytes(record.path) + "/");
+        } else if (input.found && !finder.HasFilter(record.path)) {
+            record.skipped = true;
+        } else if ((file.stamped = ReadStamp(record.path, file.stamp))) {
+            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+            record.skipped = file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated;
+        } else {
+            file.verdict = Verdict::added;  // let the filter fail, and the failure name its cause
+        }
+        std::lock_guard<std::mutex> hold(plannedLock);
+        planned.push_back(file);
+        return true;
+    }
+
+    // Counts every file and stores each filtered one, in the order of the walk.
+    void Deliver(FileRecord& record, Progress& progress)
+    {
+        PlannedFile file;
+        {
+            std::lock_guard<std::mutex> hold(plannedLock);
+            file = planned.front();
+            planned.pop_front();
+        }
+        const bool failed = FAILED(record.status);
+        progress.Add(failed, record.skipped);
+        if (failed)
+            ReportFailure(record);
+        if (record.skipped) {
+            counts.unchanged += file.verdict == Verdict::unchanged;
+            return;
+        }
+        if (!file.stamped)
+            return;  // not a file that can be looked at (gone, a folder): nothing to store
+        counts.added += file.verdict == Verdict::added;
+        counts.changed += file.verdict == Verdict::changed;
+        counts.unchanged += file.verdict == Verdict::retried;
+        if (!writeFailed && !writer.Store(EntryFromRecord(record, file.stamp), file.knownId))
+            writeFailed = true;
+    }
+
+    // Files the walk did not meet leave the index, but for those in folders
+    // it could not read. False when a signal stopped it or a write failed.
+    bool RemoveUnmet()
+    {
+        for (std::int64_t id : plan.Unmet(unreadFolders)) {
+            if (stopSignal)
+                return false;
+            if (!writer.Remove(id)) {
+                writeFailed = true;
+                return false;
+            }
+            ++counts.removed;
+        }
+        return true;
+    }
+};
+
+// After the progress summary's own counts (files, filtered, failed, skipped).
+std::string Summary(const RunCounts& counts)
+{
+    return ", " + std::to_string(counts.added) + " new, " + std::to_string(counts.changed) + " changed, " +
+           std::to_string(counts.unchanged) + " unchanged, " + std::to_string(counts.removed) + " removed";
+}
+
+int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const FilterJobSettings& jobs, bool quiet)
+{
+    KnownFiles known;
+    if (!database.LoadKnownFiles(known)) {
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
+        return exitFailure;
+    }
+    IndexRun run(database, known, quiet);
+    known.clear();
+    const std::int64_t runId = database.StartRun();
+
+    StopOnSignal stopOnSignal;
+    Arguments operands;
+    for (const std::u16string& operand : parsed.Operands())
+        operands.push_back(IndexedPath(operand));
+    InputFiles inputs(operands, parsed.Values("--files-from"), parsed.Has("--null"));
+    FilterFinder finder;
+    Progress progress("index", quiet);
+    {
+        FilterLoader loader;
+        RunFilterJobs(
+            loader, finder, jobs, [&](FileRecord& record) { return run.Plan(inputs, finder, record); },
+            [](FileRecord& record) {
+                if (FAILED(record.status) && record.cause.empty())
+                    record.cause = DescribeFailure(record.path);
+            },
+            [&](FileRecord& record) { run.Deliver(record, progress); });
+        loader.CheckUnload(true);
+    }
+    // Removals only after a whole walk: a run cut short has not met every file.
+    if (!run.writer.Commit())
+        run.writeFailed = true;
+    bool complete = !run.writeFailed && !stopSignal && run.RemoveUnmet();
+    if (!run.writer.Commit())
+        run.writeFailed = true;
+    complete = complete && !run.writeFailed;
+    if (run.writeFailed)
+        std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database.LastError().c_str());
+    run.counts.failed = progress.Failed();
+    database.FinishRun(runId, run.counts, complete);
+    progress.Finish(Summary(run.counts));
+    if (stopSignal) {
+        if (!quiet)
+            std::fprintf(stderr, "trellan index: stopped; what was indexed is kept, and the next run goes on\n");
+        return 128 + stopSignal;  // as a shell reports a command that the signal ended: 130 for Ctrl-C
+    }
+    return complete && run.counts.failed == 0 ? exitSuccess : exitFailure;
+}
+
+bool ReadJobs(const ParsedArguments& parsed, FilterJobSettings& jobs)
+{
+    unsigned long number = 0;
+    const std::u16string* text = parsed.Value("--jobs");
+    if (!text)
+        return true;
+    if (!ParseNumber(*text, 1, 256, number)) {
+        std::fprintf(stderr, "trellan index: --jobs needs a number from 1 to 256, not '%s'\n",
+                     ToUtf8(*text).c_str());
+        return false;
+    }
+    jobs.jobs = static_cast<unsigned>(number);
+    return true;
+}
+
+}  // namespace
+
+const CommandSyntax indexSyntax = {
+    "index", "PATH...",
+    "Filters every file under the PATHs that a filter is registered for into a full-text index, and keeps it\n"
+    "current: unchanged files (same size and modification time) are not filtered again, and files that are\n"
+    "gone, or no longer under a PATH given, leave the index. Ctrl-C stops after the current batch; the next\n"
+    "run goes on from there. 'trellan search' searches the index.",
+    indexOptions, sizeof indexOptions / sizeof indexOptions[0], 0, SIZE_MAX};
+
+int RunIndex(const ParsedArguments& parsed)
+{
+    const bool status = parsed.Has("--status");
+    const bool hasInputs = !parsed.Operands().empty() || parsed.Has("--files-from");
+    if (status == hasInputs) {
+        std::fprintf(stderr, status ? "trellan index: --status takes no PATH\n"
+                                    : "trellan index: name at least one folder, file or --files-from list\n");
+        PrintCommandUsage(stderr, indexSyntax, false);
+        return exitUsage;
+    }
+    FilterJobSettings jobs;
+    if (!ReadJobs(parsed, jobs))
+        return exitUsage;
+
+    const std::u16string* given = parsed.Value("--db");
+    const std::string path = given ? PathBytes(*given) : DefaultIndexPath();
+    IndexDatabase database;
+    std::string error;
+    if (!database.Open(path, !status, error)) {
+        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+        return exitFailure;
+    }
+    if (status)
+        return PrintIndexStatus(stdout, database, path);
+    return IndexFiles(database, parsed, jobs, parsed.Has("--quiet"));
+}
+
+}  // namespace host
