@@ -1,0 +1,239 @@
+// trellan index, search and index --status, end to end: a library of real
+// media files written by the tests, indexed through the registered filter,
+// changed, indexed again, and runs killed at random moments.
+#include "cli_process.h"
+#include "index_fixture.h"
+#include "index_search.h"
+#include "support/text.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace trellan::test {
+namespace {
+
+using namespace host::index;
+using Names = std::vector<std::string>;
+
+class IndexCommand : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(RunCli(registry, {"register"}), 0); }
+
+    std::string Write(const std::string& name, const Bytes& bytes)
+    {
+        std::filesystem::create_directories(std::filesystem::path(folder.PathOf(name)).parent_path());
+        return folder.Write(name, bytes);
+    }
+    void WriteAsf(const std::string& name, const std::string& title, const std::string& author,
+                  const std::string& description = "")
+    {
+        AsfContent content;
+        content.title = Utf16(title);
+        content.author = Utf16(author);
+        content.description = Utf16(description);
+        Write(name, BuildAsf(content));
+    }
+    void WriteMp3(const std::string& name, const std::string& title, const std::string& artist,
+                  const std::string& comment)
+    {
+        Write(name, Concatenate({BuildId3v2(3, {Id3Text("TIT2", Utf16(title), Id3Encoding::latin1),
+                                                Id3Text("TPE1", Utf16(artist), Id3Encoding::latin1),
+                                                Id3Comment(u"", Utf16(comment), Id3Encoding::latin1)}),
+                                 SilentMpegFrames(3)}));
+    }
+
+    int Index(std::vector<std::string> args, std::string* output = nullptr)
+    {
+        args.insert(args.begin(), {"index", "--db", database});
+        return RunCli(registry, args, output);
+    }
+
+    // The file names that `query` finds, sorted.
+    Names Found(const std::string& query)
+    {
+        IndexDatabase index;
+        std::string error;
+        std::vector<SearchHit> hits;
+        EXPECT_TRUE(index.Open(database, false, error)) << error;
+        EXPECT_EQ(Search(index, query, 10000, {}, hits, error), SearchStatus::found) << query << ": " << error;
+        Names names;
+        for (const SearchHit& hit : hits)
+            names.push_back(std::filesystem::path(hit.path).filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    LastRun ReadLastRun()
+    {
+        IndexDatabase index;
+        std::string error;
+        LastRun run;
+        EXPECT_TRUE(index.Open(database, false, error)) << error;
+        EXPECT_TRUE(index.ReadLastRun(run));
+        return run;
+    }
+
+    void ExpectSound()
+    {
+        IndexDatabase index;
+        std::string error;
+        ASSERT_TRUE(index.Open(database, false, error)) << error;
+        EXPECT_TRUE(index.CheckIntegrity(error)) << error;
+    }
+
+    TempDir folder;
+    const std::string registry = folder.PathOf("registry.sqlite");
+    const std::string database = folder.PathOf("index.sqlite");
+    const std::string library = folder.PathOf("lib");
+};
+
+void ExpectCounts(const LastRun& run, const RunCounts& expected, const char* step)
+{
+    EXPECT_FALSE(run.finished.empty()) << step;
+    EXPECT_EQ(run.counts.added, expected.added) << step;
+    EXPECT_EQ(run.counts.changed, expected.changed) << step;
+    EXPECT_EQ(run.counts.unchanged, expected.unchanged) << step;
+    EXPECT_EQ(run.counts.removed, expected.removed) << step;
+    EXPECT_EQ(run.counts.failed, expected.failed) << step;
+}
+
+TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
+{
+    WriteMp3("lib/a/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall");
+    WriteAsf("lib/a/harbour.wma", "Harbour Lights", "Mira Okonkwo", "Live at the pier");
+    WriteAsf("lib/b/tribute.wmv", "Evening Songs", "Various", "An Okonkwo tribute");
+    WriteAsf("lib/b/strasse.asf", "STRASSE DER NACHT", "Jürgen Müller");
+    Write("lib/b/broken.mp3", Bytes(300, 'x'));
+    Write("lib/b/notes.txt", Bytes(10, 'y'));
+
+    struct Step {
+        const char* name;
+        void (*change)(IndexCommand&);
+        const char* path;  // what is indexed
+        int exitCode;
+        RunCounts counts;  // new, changed, unchanged, removed, failed
+        std::vector<std::pair<const char*, Names>> queries;
+    } steps[] = {
+        {"first run", [](IndexCommand&) {}, "lib", 1, {5, 0, 0, 0, 1},
+         {{"cafe", {"cafe.mp3"}},
+          {"CAFÉ society", {"cafe.mp3"}},
+          {"zoe bronte", {"cafe.mp3"}},
+          {"angstrom", {"cafe.mp3"}},
+          {"muller", {"strasse.asf"}},
+          {"Strasse", {"strasse.asf"}},
+          {"author:\"mira okonkwo\"", {"harbour.wma"}},
+          {"okonkwo", {"harbour.wma", "tribute.wmv"}},
+          {"title:harbour", {"harbour.wma"}},
+          {"notes OR xxxx", {}}}},
+        {"unchanged", [](IndexCommand&) {}, "lib", 1, {0, 0, 5, 0, 1}, {{"okonkwo", {"harbour.wma", "tribute.wmv"}}}},
+        {"changed, removed, added",
+         [](IndexCommand& test) {
+             test.WriteAsf("lib/a/harbour.wma", "Harbour Nights Again", "Mira Okonkwo", "Live at the pier");
+             // Same size, later time: changed all the same.
+             test.WriteAsf("lib/b/strasse.asf", "STRASSE DER MACHT", "Jürgen Müller");
+             const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 10, 0}};
+             utimensat(AT_FDCWD, test.folder.PathOf("lib/b/strasse.asf").c_str(), times, 0);
+             std::filesystem::remove(test.folder.PathOf("lib/b/tribute.wmv"));
+             test.WriteMp3("lib/c/new.mp3", "Nouvelle Vague", "Léa Moreau", "");
+         },
+         "lib", 1, {1, 2, 2, 1, 1},
+         {{"lights", {}},
+          {"nights", {"harbour.wma"}},
+          {"macht", {"strasse.asf"}},
+          {"nacht", {}},
+          {"tribute", {}},
+          {"lea nouvelle", {"new.mp3"}}}},
+        {"a path no longer given", [](IndexCommand&) {}, "lib/a", 0, {0, 0, 2, 3, 0},
+         {{"muller OR nouvelle", {}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
+    };
+    for (const Step& step : steps) {
+        step.change(*this);
+        EXPECT_EQ(Index({folder.PathOf(step.path)}), step.exitCode) << step.name;
+        ExpectCounts(ReadLastRun(), step.counts, step.name);
+        for (const auto& [query, names] : step.queries)
+            EXPECT_EQ(Found(query), names) << step.name << ": " << query;
+        ExpectSound();
+    }
+}
+
+TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
+{
+    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier");
+    Write("lib/broken.wma", Bytes(300, 'x'));
+    ASSERT_EQ(Index({library}), 1);
+
+    struct Case {
+        std::vector<std::string> args;
+        int exitCode;
+        std::vector<const char*> printed;
+    } cases[] = {
+        {{"index", "--status", "--db", database}, 0,
+         {"files: 2", "1  S_OK (0x00000000)", "broken.wma: FILTER_E_ACCESS (0x80041703): ", "last run: "}},
+        {{"search", "--db", database, "cafe"}, 0, {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
+        {{"search", "--db", database, "--json", "PIER"},
+         0,
+         {"{\"path\": \"", "/lib/cafe.mp3\", \"title\": \"Café Society\", \"author\": \"Zoë Brontë\", \"snippet\": ",
+          "[pier]"}},
+        {{"search", "--db", database, "nothing", "here"}, 0, {"no file matches \"nothing here\""}},
+        {{"search", "--db", database, "genre:jazz"}, 2, {"is not valid"}},
+        {{"search", "--db", folder.PathOf("none.sqlite"), "cafe"}, 1, {"there is no index at"}},
+        {{"search", "--db", database, "--limit", "0", "cafe"}, 2, {"--limit"}},
+        {{"index", "--status", "--db", database, library}, 2, {"--status takes no PATH"}},
+        {{"index", "--db", database}, 2, {"name at least one"}},
+    };
+    for (const Case& test : cases) {
+        std::string output;
+        EXPECT_EQ(RunCli(registry, test.args, &output), test.exitCode) << test.args[0] << " " << test.args.back();
+        for (const char* text : test.printed)
+            EXPECT_NE(output.find(text), std::string::npos) << text << " in:\n" << output;
+    }
+}
+
+TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
+{
+    constexpr int files = 400;
+    for (int i = 0; i < files; ++i)
+        WriteAsf("lib/" + std::to_string(i % 7) + "/piece" + std::to_string(i) + ".wma",
+                 "Piece " + std::to_string(i), "Composer " + std::to_string(i % 13), "A long comment to index");
+
+    // How long a whole run takes here, to kill the others within it.
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(RunCli(registry, {"index", "-q", "--db", folder.PathOf("scratch.sqlite"), library}), 0);
+    const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+
+    std::mt19937 random(std::random_device{}());
+    struct Interruption {
+        int signal;
+        std::vector<int> endings;  // the exit codes it may end with (a run may finish first)
+    } interruptions[] = {{SIGKILL, {128 + SIGKILL, 0}}, {SIGKILL, {128 + SIGKILL, 0}},
+                         {SIGKILL, {128 + SIGKILL, 0}}, {SIGINT, {128 + SIGINT, 0}}};
+    for (const Interruption& interruption : interruptions) {
+        const auto delay = std::chrono::microseconds(random() % (whole.count() + 1));
+        CliProcess run(registry, {"index", "-q", "--db", database, library}, folder.PathOf("run.log"));
+        std::this_thread::sleep_for(delay);
+        run.Signal(interruption.signal);
+        const int code = run.Wait();
+        EXPECT_NE(std::find(interruption.endings.begin(), interruption.endings.end(), code),
+                  interruption.endings.end())
+            << "signal " << interruption.signal << " after " << delay.count() << " us: exit " << code;
+        if (std::filesystem::exists(database))
+            ExpectSound();
+    }
+
+    ASSERT_EQ(Index({"-q", library}), 0);
+    LastRun run = ReadLastRun();
+    EXPECT_FALSE(run.finished.empty());
+    EXPECT_EQ(run.counts.added + run.counts.unchanged, files);
+    EXPECT_EQ(Found("piece").size(), static_cast<size_t>(files));
+    ExpectSound();
+}
+
+}  // namespace
+}  // namespace trellan::test
