@@ -242,6 +242,8 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Fil
     bool complete = !run.writeFailed && !stopSignal && run.RemoveUnmet();
     if (!run.writer.Commit())
         run.writeFailed = true;
+    if (complete && run.counts.removed && !database.RemoveEmptyFolders())
+        run.writeFailed = true;
     complete = complete && !run.writeFailed;
     if (run.writeFailed)
         std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database.LastError().c_str());
@@ -305,6 +307,10 @@ int RunIndex(const ParsedArguments& parsed)
     }
     if (status)
         return PrintIndexStatus(stdout, database, path);
+    if (!database.LockForRun(path, error)) {
+        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+        return exitFailure;
+    }
     return IndexFiles(database, parsed, jobs, parsed.Has("--quiet"));
 }
 

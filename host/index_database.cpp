@@ -12,12 +12,20 @@ namespace {
 constexpr int kSchemaVersion = 1;
 constexpr int kBusyTimeoutMilliseconds = 30000;
 
-// Title first, then author and comments, then the body: bm25's weights follow
-// the columns' order.
+// A file's path is its folder's path, "/", and its name: folders are stored
+// once. Paths are looked up in memory during a run (KnownFiles), so files
+// need no index of their own; the run lock keeps two runs from adding the
+// same file twice. Title first, then author and comments, then the body:
+// bm25's weights follow the columns' order.
 const char* const schemaSql = R"(
+CREATE TABLE folders (
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE
+);
 CREATE TABLE files (
     id INTEGER PRIMARY KEY,
-    path TEXT NOT NULL UNIQUE,
+    folder INTEGER NOT NULL REFERENCES folders (id),
+    name TEXT NOT NULL,
     size INTEGER NOT NULL,
     modified INTEGER NOT NULL,
     status TEXT NOT NULL,
@@ -86,6 +94,15 @@ bool IndexDatabase::Open(const std::string& path, bool create, std::string& erro
     return true;
 }
 
+void IndexDatabase::Close()
+{
+    for (auto* statement : {&insertFolder, &insertFile, &updateFile, &deleteFile, &insertText, &deleteText})
+        statement->reset();
+    folderIds.clear();
+    runLock.Close();
+    connection.Close();
+}
+
 bool IndexDatabase::CreateSchema(std::string& error)
 {
     std::int64_t version = ReadInteger(connection, "PRAGMA user_version");
@@ -120,11 +137,27 @@ Statement& IndexDatabase::Cached(std::unique_ptr<Statement>& slot, const char* s
 
 bool IndexDatabase::LoadKnownFiles(KnownFiles& files)
 {
-    Statement statement(connection, "SELECT id, path, size, modified, failed FROM files");
+    Statement statement(connection, "SELECT files.id, folders.path || '/' || files.name, size, modified, failed "
+                                    "FROM files JOIN folders ON folders.id = files.folder");
     while (statement.Step())
         files[std::string(statement.Text(1))] = {statement.Integer(0), {statement.Integer(2), statement.Integer(3)},
                                                   statement.Integer(4) != 0};
     return !statement.Failed();
+}
+
+std::int64_t IndexDatabase::FolderId(const std::string& folder)
+{
+    if (auto known = folderIds.find(folder); known != folderIds.end())
+        return known->second;
+    Statement& insert = Cached(insertFolder, "INSERT INTO folders (path) VALUES (?1) "
+                                             "ON CONFLICT (path) DO UPDATE SET path = path RETURNING id");
+    if (!insert.Bind(1, folder).Step())
+        return 0;
+    std::int64_t id = insert.Integer(0);
+    if (!insert.Run())
+        return 0;
+    folderIds.emplace(folder, id);
+    return id;
 }
 
 bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
@@ -142,23 +175,20 @@ bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
                  .Run())
             return false;
     } else {
-        // A path that another run stored meanwhile takes over that row.
-        Statement& insert = Cached(
-            insertFile,
-            "INSERT INTO files (path, size, modified, status, failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6) "
-            "ON CONFLICT (path) DO UPDATE SET size = excluded.size, modified = excluded.modified, "
-            "status = excluded.status, failed = excluded.failed, cause = excluded.cause RETURNING id");
-        if (!insert.Bind(1, entry.path)
-                 .Bind(2, entry.stamp.size)
-                 .Bind(3, entry.stamp.modified)
-                 .Bind(4, entry.status)
-                 .Bind(5, entry.failed ? 1 : 0)
-                 .Bind(6, entry.cause)
-                 .Step())
+        const size_t slash = entry.path.rfind('/');
+        const std::int64_t folder = FolderId(slash == std::string::npos ? std::string() : entry.path.substr(0, slash));
+        Statement& insert = Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, failed, cause) "
+                                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        if (!folder || !insert.Bind(1, folder)
+                            .Bind(2, std::string_view(entry.path).substr(slash + 1))
+                            .Bind(3, entry.stamp.size)
+                            .Bind(4, entry.stamp.modified)
+                            .Bind(5, entry.status)
+                            .Bind(6, entry.failed ? 1 : 0)
+                            .Bind(7, entry.cause)
+                            .Run())
             return false;
-        id = insert.Integer(0);
-        if (!insert.Run())
-            return false;
+        id = sqlite3_last_insert_rowid(connection.Get());
     }
     // The text row under the file's id: replaced, or gone when the file failed.
     if (entry.failed)
@@ -177,6 +207,24 @@ bool IndexDatabase::Remove(std::int64_t id)
 {
     return Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run() &&
            Cached(deleteFile, "DELETE FROM files WHERE id = ?1").Bind(1, id).Run();
+}
+
+bool IndexDatabase::RemoveEmptyFolders()
+{
+    folderIds.clear();
+    return connection.Execute("DELETE FROM folders WHERE id NOT IN (SELECT folder FROM files)");
+}
+
+bool IndexDatabase::LockForRun(const std::string& path, std::string& error)
+{
+    // An exclusive transaction on a companion file, held until the index is
+    // closed; the system lets it go when the process ends, however it ends.
+    if (runLock.Open(path + "-lock", true) && runLock.Execute("BEGIN EXCLUSIVE"))
+        return true;
+    error = runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY
+                ? "another trellan index is running on " + path
+                : "cannot lock " + path + "-lock: " + runLock.LastError();
+    return false;
 }
 
 std::int64_t IndexDatabase::StartRun()
@@ -227,7 +275,8 @@ bool IndexDatabase::CountByStatus(std::vector<StatusCount>& counts)
 
 bool IndexDatabase::ListFailures(std::vector<FailedFile>& files)
 {
-    Statement statement(connection, "SELECT path, status, cause FROM files WHERE failed ORDER BY path");
+    Statement statement(connection, "SELECT folders.path || '/' || files.name AS path, status, cause FROM files "
+                                    "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY path");
     while (statement.Step())
         files.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                          std::string(statement.Text(2))});

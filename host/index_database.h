@@ -37,7 +37,7 @@ using KnownFiles = std::unordered_map<std::string, KnownFile>;
 struct IndexEntry {
     std::string path;
     FileStamp stamp;
-    std::string status;  // "S_OK (0x00000000)", "FILTER_E_ACCESS (0x80041703)", ...
+    std::string status;  // by name: "S_OK", "FILTER_E_ACCESS", or the number when it has none
     bool failed = false;
     std::string cause;   // the host's words for a failure
     std::string title, author, comments, body;
@@ -69,13 +69,24 @@ public:
     // Opens the index at `path`, creating it (and the folders of the default
     // location) when `create` is set. On failure `error` says why.
     bool Open(const std::string& path, bool create, std::string& error);
+    // Closes the index and lets go of the run lock.
+    void Close();
     std::string LastError() const { return connection.LastError(); }
+
+    // Keeps any other run off this index until it is closed; false (and
+    // `error` says so) when another run holds it.
+    bool LockForRun(const std::string& path, std::string& error);
 
     bool LoadKnownFiles(KnownFiles& files);
 
-    // Writes: call inside a Transaction.
+    // Writes: call inside a Transaction. `knownId` is the file's row, 0 for
+    // a file the index does not hold yet.
     bool Store(const IndexEntry& entry, std::int64_t knownId);
     bool Remove(std::int64_t id);
+    // Drops the folders that no file is in any more.
+    bool RemoveEmptyFolders();
+    // A transaction was rolled back: the folder rows it made are gone.
+    void ForgetFolders() { folderIds.clear(); }
     Connection& Database() { return connection; }
 
     // The run log: a run is started before its first batch and finished
@@ -94,10 +105,14 @@ public:
 private:
     bool CreateSchema(std::string& error);
     Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
+    // The row of a folder path, made if need be; 0 on failure.
+    std::int64_t FolderId(const std::string& folder);
 
     // First, so that the statements are finalized before it closes.
     Connection connection;
-    std::unique_ptr<Statement> insertFile, updateFile, deleteFile, insertText, deleteText;
+    Connection runLock;
+    std::unique_ptr<Statement> insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText;
+    std::unordered_map<std::string, std::int64_t> folderIds;
 };
 
 // ${XDG_DATA_HOME:-$HOME/.local/share}/trellan/index.sqlite

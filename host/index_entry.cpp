@@ -48,7 +48,8 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
     IndexEntry entry;
     entry.path = PathBytes(record.path);
     entry.stamp = stamp;
-    entry.status = StatusName(record.status);
+    const std::string status = StatusName(record.status);  // "NAME (0x...)", or the number alone
+    entry.status = status.substr(0, status.find(" ("));
     entry.failed = FAILED(record.status);
     entry.cause = record.problem;
     if (entry.failed)

@@ -6,10 +6,11 @@ namespace {
 // The inner query lets FTS5 sort by rank and stop at the limit before the
 // join; snippet() needs the full-text cursor, so it is taken there too.
 const char* const searchSql = R"(
-SELECT files.path, hit.title, hit.author, hit.snippet, hit.rank
+SELECT folders.path || '/' || files.name, hit.title, hit.author, hit.snippet, hit.rank
 FROM (SELECT rowid, title, author, snippet(texts, -1, ?2, ?3, '…', 12) AS snippet, rank
       FROM texts WHERE texts MATCH ?1 ORDER BY rank LIMIT ?4) AS hit
 JOIN files ON files.id = hit.rowid
+JOIN folders ON folders.id = files.folder
 ORDER BY hit.rank
 )";
 

@@ -15,10 +15,18 @@ bool BatchWriter::Begin()
     return false;
 }
 
+void BatchWriter::Drop()
+{
+    if (batch) {
+        batch.reset();
+        database.ForgetFolders();
+    }
+}
+
 bool BatchWriter::Counted(bool written)
 {
     if (!written) {
-        batch.reset();
+        Drop();
         return false;
     }
     if (++changes >= batchFiles || std::chrono::steady_clock::now() - begun >= batchTime)
@@ -41,7 +49,10 @@ bool BatchWriter::Commit()
     if (!batch)
         return true;
     bool committed = batch->Commit();
-    batch.reset();
+    if (committed)
+        batch.reset();
+    else
+        Drop();
     return committed;
 }
 

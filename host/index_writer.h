@@ -16,6 +16,9 @@ public:
         : database(database), batchFiles(batchFiles), batchTime(batchTime)
     {
     }
+    ~BatchWriter() { Drop(); }
+    BatchWriter(const BatchWriter&) = delete;
+    BatchWriter& operator=(const BatchWriter&) = delete;
 
     // False when the write, or the commit of a full batch, failed; the
     // batch is then rolled back and the database's error says why.
@@ -27,6 +30,8 @@ public:
 private:
     bool Begin();
     bool Counted(bool written);
+    // Rolls the open batch back.
+    void Drop();
 
     IndexDatabase& database;
     const size_t batchFiles;

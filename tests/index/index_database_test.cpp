@@ -56,7 +56,7 @@ TEST_F(IndexFixture, StoresReplacesAndRemovesFiles)
     std::vector<StatusCount> counts;
     ASSERT_TRUE(database.CountByStatus(counts));
     ASSERT_EQ(counts.size(), 2u);
-    EXPECT_EQ(counts[0].status, "S_OK (0x00000000)");
+    EXPECT_EQ(counts[0].status, "S_OK");
     EXPECT_EQ(counts[0].files, 2);
     std::vector<FailedFile> failures;
     ASSERT_TRUE(database.ListFailures(failures));
@@ -73,6 +73,38 @@ TEST_F(IndexFixture, StoresReplacesAndRemovesFiles)
     EXPECT_EQ(Known(DatabasePath()).count("/m/a.mp3"), 0u);
     std::string problem;
     EXPECT_TRUE(database.CheckIntegrity(problem)) << problem;
+
+    // Folders go with their last file.
+    StoreAll({TextEntry("/n/d.mp3", "Delta")});
+    {
+        Transaction transaction(database.Database());
+        for (const auto& [path, file] : Known(DatabasePath()))
+            if (path.rfind("/m/", 0) == 0)
+                ASSERT_TRUE(database.Remove(file.id));
+        ASSERT_TRUE(database.RemoveEmptyFolders());
+        ASSERT_TRUE(transaction.Commit());
+    }
+    Statement folders(database.Database(), "SELECT group_concat(path) FROM folders");
+    ASSERT_TRUE(folders.Step());
+    EXPECT_EQ(folders.Text(0), "/n");
+    StoreAll({TextEntry("/m/e.mp3", "Epsilon")});
+    EXPECT_EQ(Known(DatabasePath()).count("/m/e.mp3"), 1u);
+}
+
+TEST_F(IndexFixture, OneRunAtATime)
+{
+    std::string error;
+    ASSERT_TRUE(database.LockForRun(DatabasePath(), error)) << error;
+    {
+        IndexDatabase other;
+        ASSERT_TRUE(other.Open(DatabasePath(), false, error)) << error;
+        EXPECT_FALSE(other.LockForRun(DatabasePath(), error));
+        EXPECT_NE(error.find("another trellan index is running"), std::string::npos) << error;
+    }
+    database.Close();
+    IndexDatabase next;
+    ASSERT_TRUE(next.Open(DatabasePath(), false, error)) << error;
+    EXPECT_TRUE(next.LockForRun(DatabasePath(), error)) << error;
 }
 
 TEST_F(IndexFixture, RunLogTellsFinishedRunsFromCutShortOnes)

@@ -15,7 +15,7 @@ inline host::index::IndexEntry TextEntry(const std::string& path, const std::str
     host::index::IndexEntry entry;
     entry.path = path;
     entry.stamp = stamp;
-    entry.status = "S_OK (0x00000000)";
+    entry.status = "S_OK";
     entry.title = title;
     entry.author = author;
     entry.comments = comments;
@@ -29,7 +29,7 @@ inline host::index::IndexEntry FailedEntry(const std::string& path, const std::s
     host::index::IndexEntry entry;
     entry.path = path;
     entry.stamp = stamp;
-    entry.status = "FILTER_E_ACCESS (0x80041703)";
+    entry.status = "FILTER_E_ACCESS";
     entry.failed = true;
     entry.cause = cause;
     return entry;

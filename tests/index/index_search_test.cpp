@@ -14,14 +14,14 @@ protected:
     {
         IndexFixture::SetUp();
         StoreAll({
-            TextEntry("cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
+            TextEntry("/lib/cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
                       "Café Society\nZoë Brontë\nRecorded at the Ångström hall\nJazz"),
-            TextEntry("harbour", "Harbour Lights", "Mira Okonkwo", "", "Harbour Lights\nMira Okonkwo\n2019"),
-            TextEntry("tribute", "Evening Songs", "Various", "An Okonkwo tribute",
+            TextEntry("/lib/harbour", "Harbour Lights", "Mira Okonkwo", "", "Harbour Lights\nMira Okonkwo\n2019"),
+            TextEntry("/lib/tribute", "Evening Songs", "Various", "An Okonkwo tribute",
                       "Evening Songs\nVarious\nAn Okonkwo tribute\nrecorded by the harbour at dusk"),
-            TextEntry("strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
-            TextEntry("moscow", "Москва", "Ирина", "", "Москва\nИрина"),
-            TextEntry("dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
+            TextEntry("/lib/strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
+            TextEntry("/lib/moscow", "Москва", "Ирина", "", "Москва\nИрина"),
+            TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
         });
     }
 
@@ -32,7 +32,7 @@ protected:
         EXPECT_EQ(Search(database, query, 10, {}, hits, error), SearchStatus::found) << query << ": " << error;
         std::vector<std::string> paths;
         for (const SearchHit& hit : hits)
-            paths.push_back(hit.path);
+            paths.push_back(hit.path.substr(hit.path.rfind('/') + 1));
         return paths;
     }
 };
