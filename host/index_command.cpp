@@ -28,7 +28,7 @@ namespace {
 
 using namespace index;
 
-constexpr size_t batchFiles = 500;
+constexpr size_t batchFiles = 3000;
 constexpr std::chrono::milliseconds batchTime(2000);
 
 const OptionRow indexOptions[] = {
@@ -92,10 +92,28 @@ bool ReadStamp(const std::u16string& path, FileStamp& stamp)
     return true;
 }
 
+// True for an absolute path without "." or ".." parts or doubled
+// separators, as the walk makes under an absolute folder.
+bool IsPlainAbsolute(std::u16string_view path)
+{
+    if (path.empty() || path[0] != u'/')
+        return false;
+    for (size_t slash = 0; slash != std::u16string_view::npos;) {
+        const size_t next = path.find(u'/', slash + 1);
+        const std::u16string_view part = path.substr(slash + 1, next == path.npos ? path.npos : next - slash - 1);
+        if (part.empty() || part == u"." || part == u"..")
+            return false;
+        slash = next;
+    }
+    return true;
+}
+
 // A path as the index keeps it: absolute, so that it means the same file
 // from any working folder.
 std::u16string IndexedPath(const std::u16string& path)
 {
+    if (IsPlainAbsolute(path))
+        return path;
     DWORD units = GetFullPathNameW(reinterpret_cast<LPCWSTR>(path.c_str()), 0, nullptr, nullptr);
     std::u16string full(units, u'\0');
     if (units == 0 || (units = GetFullPathNameW(reinterpret_cast<LPCWSTR>(path.c_str()), units,
@@ -117,8 +135,8 @@ struct IndexRun {
     std::mutex plannedLock;  // `next` and `deliver` may run at once on different threads
     std::deque<PlannedFile> planned;
 
-    IndexRun(IndexDatabase& database, const KnownFiles& known, bool quiet)
-        : database(database), plan(known), writer(database, batchFiles, batchTime), quiet(quiet)
+    IndexRun(IndexDatabase& database, bool quiet)
+        : database(database), writer(database, batchFiles, batchTime), quiet(quiet)
     {
     }
 
@@ -209,13 +227,11 @@ std::string Summary(const RunCounts& counts)
 
 int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const FilterJobSettings& jobs, bool quiet)
 {
-    KnownFiles known;
-    if (!database.LoadKnownFiles(known)) {
+    IndexRun run(database, quiet);
+    if (!database.LoadKnownFiles([&](std::string&& path, const KnownFile& file) { run.plan.Know(std::move(path), file); })) {
         std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
         return exitFailure;
     }
-    IndexRun run(database, known, quiet);
-    known.clear();
     const std::int64_t runId = database.StartRun();
 
     StopOnSignal stopOnSignal;
@@ -232,9 +248,10 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Fil
             [](FileRecord& record) {
                 if (FAILED(record.status) && record.cause.empty())
                     record.cause = DescribeFailure(record.path);
+                FormatEntryTexts(record);
             },
             [&](FileRecord& record) { run.Deliver(record, progress); });
-        loader.CheckUnload(true);
+        loader.CheckUnload(false);
     }
     // Removals only after a whole walk: a run cut short has not met every file.
     if (!run.writer.Commit())

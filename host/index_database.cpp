@@ -135,14 +135,25 @@ Statement& IndexDatabase::Cached(std::unique_ptr<Statement>& slot, const char* s
     return *slot;
 }
 
-bool IndexDatabase::LoadKnownFiles(KnownFiles& files)
+bool IndexDatabase::LoadKnownFiles(const KnowFile& know)
 {
-    Statement statement(connection, "SELECT files.id, folders.path || '/' || files.name, size, modified, failed "
-                                    "FROM files JOIN folders ON folders.id = files.folder");
-    while (statement.Step())
-        files[std::string(statement.Text(1))] = {statement.Integer(0), {statement.Integer(2), statement.Integer(3)},
-                                                  statement.Integer(4) != 0};
-    return !statement.Failed();
+    Statement folders(connection, "SELECT id, path FROM folders");
+    while (folders.Step())
+        folderIds.emplace(folders.Text(1), folders.Integer(0));
+    std::unordered_map<std::int64_t, const std::string*> folderPaths;
+    for (const auto& [path, id] : folderIds)
+        folderPaths.emplace(id, &path);
+
+    Statement files(connection, "SELECT id, folder, name, size, modified, failed FROM files");
+    std::string path;
+    while (files.Step()) {
+        auto folder = folderPaths.find(files.Integer(1));
+        if (folder == folderPaths.end())
+            continue;  // cannot be: a folder's row goes only once it holds no file
+        path.assign(*folder->second).append(1, '/').append(files.Text(2));
+        know(std::move(path), {files.Integer(0), {files.Integer(3), files.Integer(4)}, files.Integer(5) != 0});
+    }
+    return !folders.Failed() && !files.Failed();
 }
 
 std::int64_t IndexDatabase::FolderId(const std::string& folder)

@@ -7,6 +7,7 @@
 #include "index_sqlite.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -31,7 +32,7 @@ struct KnownFile {
 
 // Paths are the file system's own bytes (the host's code page), so that
 // any name, UTF-8 or not, finds its row again.
-using KnownFiles = std::unordered_map<std::string, KnownFile>;
+using KnowFile = std::function<void(std::string&& path, const KnownFile& file)>;
 
 // One filtered file, ready to store. Text is UTF-8.
 struct IndexEntry {
@@ -77,7 +78,8 @@ public:
     // `error` says so) when another run holds it.
     bool LockForRun(const std::string& path, std::string& error);
 
-    bool LoadKnownFiles(KnownFiles& files);
+    // Calls `know` for every file the index holds.
+    bool LoadKnownFiles(const KnowFile& know);
 
     // Writes: call inside a Transaction. `knownId` is the file's row, 0 for
     // a file the index does not hold yet.

@@ -2,11 +2,15 @@
 // by property (the contents, the title, the author, the comments), in UTF-8.
 #pragma once
 
-#include "chunk_walk.h"
+#include "file_record.h"
 #include "index_database.h"
 
 namespace host::index {
 
+// Converts the texts of a filtered file into record.output, on the thread
+// that filtered it, so that the single writer has less to do.
+void FormatEntryTexts(FileRecord& record);
+// The entry to store, from a record that FormatEntryTexts has seen.
 IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp);
 
 // A path as the file system's bytes (the code page of file names) and back.

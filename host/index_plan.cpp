@@ -2,13 +2,6 @@
 
 namespace host::index {
 
-IndexPlan::IndexPlan(const KnownFiles& known)
-{
-    entries.reserve(known.size());
-    for (const auto& [path, file] : known)
-        entries.emplace(path, Entry{file, false});
-}
-
 Verdict IndexPlan::Classify(const std::string& path, const FileStamp& stamp, std::int64_t& knownId)
 {
     auto [place, isNew] = entries.try_emplace(path);

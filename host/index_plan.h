@@ -23,7 +23,8 @@ enum class Verdict {
 
 class IndexPlan {
 public:
-    explicit IndexPlan(const KnownFiles& known);
+    // Adds a file that the index holds.
+    void Know(std::string&& path, const KnownFile& file) { entries.try_emplace(std::move(path), Entry{file, false}); }
 
     // Marks `path` as met, and answers what to do with it. `knownId` is the
     // file's row, 0 for a new file.

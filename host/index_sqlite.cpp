@@ -46,7 +46,7 @@ Statement& Statement::Bind(int index, std::string_view text)
 {
     if (result != SQLITE_DONE)
         Reset();
-    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
     return *this;
 }
 

@@ -40,6 +40,7 @@ public:
 
     bool Prepared() const { return statement != nullptr; }
     Statement& Bind(int index, std::int64_t value);
+    // The text is not copied: it must last until the statement has run.
     Statement& Bind(int index, std::string_view text);
     // True when a row is ready; false at the end or on an error (see Failed).
     bool Step();

@@ -25,7 +25,7 @@ KnownFiles Known(const std::string& path)
     std::string error;
     KnownFiles known;
     EXPECT_TRUE(database.Open(path, false, error)) << error;
-    EXPECT_TRUE(database.LoadKnownFiles(known));
+    EXPECT_TRUE(database.LoadKnownFiles([&](std::string&& path, const KnownFile& file) { known[path] = file; }));
     return known;
 }
 

@@ -8,6 +8,8 @@
 
 namespace trellan::test {
 
+using KnownFiles = std::unordered_map<std::string, host::index::KnownFile>;
+
 inline host::index::IndexEntry TextEntry(const std::string& path, const std::string& title,
                                          const std::string& author = "", const std::string& comments = "",
                                          const std::string& body = "", host::index::FileStamp stamp = {1, 1})

@@ -1,7 +1,6 @@
 // The incremental plan: the walk's stream against what the index holds.
+#include "index_fixture.h"
 #include "index_plan.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 
@@ -35,7 +34,9 @@ TEST(IndexPlan, SortsTheWalkIntoNewChangedUnchangedAndGone)
         {"/m/same.mp3", {100, 5}, Verdict::repeated, 1},
         {"/m/Same.mp3", {100, 5}, Verdict::added, 0},  // names are case-sensitive
     };
-    IndexPlan plan(known);
+    IndexPlan plan;
+    for (const auto& [path, file] : known)
+        plan.Know(std::string(path), file);
     for (const Step& step : walk) {
         std::int64_t id = -1;
         EXPECT_EQ(plan.Classify(step.path, step.stamp, id), step.verdict) << step.path;
