@@ -3,6 +3,10 @@
 
 #include "commands.h"
 
+#include "winapi.h"
+
+#include <string_view>
+
 namespace host {
 
 Arguments CommandLineArguments(int argc, char** argv);
@@ -17,5 +21,16 @@ std::u16string BesideProgram(const std::u16string& name);
 
 // The file name of the filter module on this platform.
 extern const char16_t* const defaultModuleName;
+
+// What joins a folder and a name in a path on this platform.
+extern const char16_t pathSeparator;
+
+// A path from a file list (--files-from): the file system's bytes on Linux,
+// where a name need not be UTF-8; UTF-8 on Windows.
+std::u16string PathFromListBytes(std::string_view bytes);
+
+// True when the standard handle `which` (STD_OUTPUT_HANDLE, ...) is a
+// terminal.
+bool IsTerminal(DWORD which);
 
 }  // namespace host

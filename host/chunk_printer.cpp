@@ -1,6 +1,9 @@
 #include "chunk_printer.h"
 
 #include "console.h"
+#include "text_escape.h"
+
+#include <cstdio>
 
 namespace host {
 namespace {
@@ -20,6 +23,21 @@ const PropertyRow propertyTable[] = {
     {summaryInformation, PIDSI_COMMENTS, "PIDSI_COMMENTS"},
 };
 
+struct NameRow {
+    ULONG value;
+    const char* name;
+};
+
+const NameRow flagNames[] = {
+    {CHUNK_TEXT, "CHUNK_TEXT"},
+    {CHUNK_VALUE, "CHUNK_VALUE"},
+};
+
+const NameRow breakNames[] = {
+    {CHUNK_NO_BREAK, "CHUNK_NO_BREAK"}, {CHUNK_EOW, "CHUNK_EOW"}, {CHUNK_EOS, "CHUNK_EOS"},
+    {CHUNK_EOP, "CHUNK_EOP"},           {CHUNK_EOC, "CHUNK_EOC"},
+};
+
 const char* PropertyName(const FULLPROPSPEC& property)
 {
     if (property.psProperty.ulKind != PRSPEC_PROPID)
@@ -30,49 +48,43 @@ const char* PropertyName(const FULLPROPSPEC& property)
     return "";
 }
 
-const char* FlagsName(ULONG flags)
+template <size_t count>
+std::string NameOf(const NameRow (&table)[count], ULONG value)
 {
-    switch (flags) {
-    case CHUNK_TEXT:
-        return "CHUNK_TEXT";
-    case CHUNK_VALUE:
-        return "CHUNK_VALUE";
-    default:
-        return "other";
-    }
+    for (const NameRow& row : table)
+        if (row.value == value)
+            return row.name;
+    return std::to_string(value);
 }
 
-std::string JsonString(std::u16string_view text)
+// The chunk's fields that both formats print, as JSON members.
+void AppendChunkJsonFields(std::string& out, const STAT_CHUNK& stat)
 {
-    std::string out = "\"";
-    for (char c : ToUtf8(text)) {
-        switch (c) {
-        case '"':
-            out += "\\\"";
+    char fields[320];
+    std::snprintf(fields, sizeof fields,
+                  "{\"id\": %u, \"break\": %d, \"flags\": %u, \"locale\": %u, \"propset\": \"%s\", "
+                  "\"propid\": %u, \"property\": \"%s\", \"source\": %u",
+                  static_cast<unsigned>(stat.idChunk), static_cast<int>(stat.breakType),
+                  static_cast<unsigned>(stat.flags), static_cast<unsigned>(stat.locale),
+                  GuidText(stat.attribute.guidPropSet).c_str(),
+                  static_cast<unsigned>(stat.attribute.psProperty.propid), PropertyName(stat.attribute),
+                  static_cast<unsigned>(stat.idChunkSource));
+    out += fields;
+}
+
+// Each line of `text` (ended by CR LF, LF or CR) behind the margin "    | ".
+void AppendMarginLines(std::string& out, std::u16string_view text)
+{
+    while (!text.empty()) {
+        const size_t end = text.find_first_of(u"\r\n");
+        out += "    | ";
+        AppendEscaped(out, text.substr(0, end), Escaping::terminal);
+        out += '\n';
+        if (end == std::u16string_view::npos)
             break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += c;
-            }
-        }
+        const size_t next = text.compare(end, 2, u"\r\n") == 0 ? end + 2 : end + 1;
+        text = text.substr(next);
     }
-    return out + "\"";
 }
 
 }  // namespace
@@ -86,68 +98,65 @@ std::string GuidText(REFGUID id)
     return text;
 }
 
-void PrintFileText(FILE* out, const FileRecord& record)
+void FormatFileText(std::string& out, const FileRecord& record)
 {
-    std::fprintf(out, "%s: %s%s%s\n", ToUtf8(record.path).c_str(), StatusName(record.status).c_str(),
-                 record.problem.empty() ? "" : ": ", record.problem.c_str());
+    AppendEscaped(out, record.path, Escaping::terminal);
+    out += ": " + StatusName(record.status);
+    if (!record.cause.empty())
+        out += ": " + record.cause;
+    out += '\n';
     for (const ChunkRecord& chunk : record.chunks) {
         const STAT_CHUNK& stat = chunk.stat;
-        std::fprintf(out, "  chunk %u: break %d, flags %s, locale 0x%04X, %s %u %s\n",
-                     static_cast<unsigned>(stat.idChunk), static_cast<int>(stat.breakType), FlagsName(stat.flags),
-                     static_cast<unsigned>(stat.locale), GuidText(stat.attribute.guidPropSet).c_str(),
-                     static_cast<unsigned>(stat.attribute.psProperty.propid), PropertyName(stat.attribute));
-        if (stat.flags & CHUNK_TEXT) {
-            // One printed line per line of the text.
-            std::u16string_view text = chunk.text;
-            while (!text.empty()) {
-                size_t end = text.find(u"\r\n");
-                std::u16string_view line = text.substr(0, end);
-                std::fprintf(out, "    | %s\n", ToUtf8(line).c_str());
-                text = end == std::u16string_view::npos ? std::u16string_view() : text.substr(end + 2);
-            }
-        }
+        char line[256];
+        std::snprintf(line, sizeof line, "  chunk %u: break %s, flags %s, locale 0x%04X, %s %u %s\n",
+                      static_cast<unsigned>(stat.idChunk), NameOf(breakNames, stat.breakType).c_str(),
+                      NameOf(flagNames, stat.flags).c_str(), static_cast<unsigned>(stat.locale),
+                      GuidText(stat.attribute.guidPropSet).c_str(),
+                      static_cast<unsigned>(stat.attribute.psProperty.propid), PropertyName(stat.attribute));
+        out += line;
+        if (stat.flags & CHUNK_TEXT)
+            AppendMarginLines(out, chunk.text);
         if (stat.flags & CHUNK_VALUE) {
             if (FAILED(chunk.valueStatus))
-                std::fprintf(out, "    = %s\n", StatusName(chunk.valueStatus).c_str());
+                out += "    = " + StatusName(chunk.valueStatus) + "\n";
             else if (chunk.valueType == VT_LPWSTR)
-                std::fprintf(out, "    = VT_LPWSTR %s\n", JsonString(chunk.value).c_str());
+                out += "    = VT_LPWSTR " + JsonString(chunk.value) + "\n";
             else
-                std::fprintf(out, "    = type %u\n", static_cast<unsigned>(chunk.valueType));
+                out += "    = type " + std::to_string(chunk.valueType) + "\n";
         }
     }
 }
 
-void PrintFileJson(FILE* out, const FileRecord& record)
+void FormatFileJson(std::string& out, const FileRecord& record)
 {
-    std::fprintf(out, "{\"file\": %s, \"status\": %s, ", JsonString(record.path).c_str(),
-                 JsonString(FromUtf8(StatusName(record.status))).c_str());
-    if (!record.problem.empty())
-        std::fprintf(out, "\"error\": %s, ", JsonString(FromUtf8(record.problem)).c_str());
-    std::fprintf(out, "\"chunks\": [");
+    out += "{\"file\": ";
+    out += JsonString(record.path);
+    out += ", \"status\": \"" + StatusName(record.status) + "\", ";
+    if (!record.cause.empty())
+        out += "\"error\": " + JsonString(FromUtf8(record.cause)) + ", ";
+    out += "\"chunks\": [";
     const char* separator = "";
     for (const ChunkRecord& chunk : record.chunks) {
-        const STAT_CHUNK& stat = chunk.stat;
-        std::fprintf(out,
-                     "%s{\"id\": %u, \"break\": %d, \"flags\": %u, \"locale\": %u, \"propset\": \"%s\", "
-                     "\"propid\": %u, \"property\": \"%s\", \"source\": %u",
-                     separator, static_cast<unsigned>(stat.idChunk), static_cast<int>(stat.breakType),
-                     static_cast<unsigned>(stat.flags), static_cast<unsigned>(stat.locale),
-                     GuidText(stat.attribute.guidPropSet).c_str(),
-                     static_cast<unsigned>(stat.attribute.psProperty.propid), PropertyName(stat.attribute),
-                     static_cast<unsigned>(stat.idChunkSource));
-        if (stat.flags & CHUNK_TEXT)
-            std::fprintf(out, ", \"text\": %s", JsonString(chunk.text).c_str());
-        if (stat.flags & CHUNK_VALUE) {
-            if (FAILED(chunk.valueStatus))
-                std::fprintf(out, ", \"valueStatus\": %s",
-                             JsonString(FromUtf8(StatusName(chunk.valueStatus))).c_str());
-            else
-                std::fprintf(out, ", \"value\": %s", JsonString(chunk.value).c_str());
+        out += separator;
+        AppendChunkJsonFields(out, chunk.stat);
+        if (chunk.stat.flags & CHUNK_TEXT) {
+            out += ", \"text\": \"";
+            AppendEscaped(out, chunk.text, Escaping::json);
+            out += '"';
         }
-        std::fputc('}', out);
+        if (chunk.stat.flags & CHUNK_VALUE) {
+            if (FAILED(chunk.valueStatus)) {
+                out += ", \"valueStatus\": \"" + StatusName(chunk.valueStatus) + '"';
+            } else {
+                out += ", \"value\": \"";
+                AppendEscaped(out, chunk.value, Escaping::json);
+                out += '"';
+            }
+        }
+        out += '}';
         separator = ", ";
     }
-    std::fprintf(out, "]}\n");
+    out += "]}\n";
 }
 
 }  // namespace host

@@ -1,14 +1,15 @@
-// Prints walked files as text or as one JSON object per file.
+// Formats walked files as text for people or as one JSON object a line.
 #pragma once
 
-#include "chunk_walk.h"
+#include "file_record.h"
 
-#include <cstdio>
+#include <string>
 
 namespace host {
 
-void PrintFileText(FILE* out, const FileRecord& record);
-void PrintFileJson(FILE* out, const FileRecord& record);
+// Appends the record to `out`.
+void FormatFileText(std::string& out, const FileRecord& record);
+void FormatFileJson(std::string& out, const FileRecord& record);
 
 // "{B725F130-47EF-101A-A5F1-02608C9EEBAC}"
 std::string GuidText(REFGUID id);

@@ -1,5 +1,5 @@
-// The CLI's commands. Each takes the arguments after its name and answers
-// the process exit code.
+// The CLI's commands. Each has its syntax (options, operands, help) and a
+// function that runs it on a checked command line and answers the exit code.
 #pragma once
 
 #include <string>
@@ -9,8 +9,14 @@ namespace host {
 
 using Arguments = std::vector<std::u16string>;
 
-int RunDump(const Arguments& args);
-int RunRegister(const Arguments& args);
-int RunUnregister(const Arguments& args);
+struct CommandSyntax;
+class ParsedArguments;
+
+extern const CommandSyntax dumpSyntax;
+int RunDump(const ParsedArguments& args);
+extern const CommandSyntax registerSyntax;
+int RunRegister(const ParsedArguments& args);
+extern const CommandSyntax unregisterSyntax;
+int RunUnregister(const ParsedArguments& args);
 
 }  // namespace host

@@ -1,100 +1,158 @@
-// trellan dump [--json] [--module PATH] [--buffer UNITS] FILE...
-//
-// Filters each file and prints its chunks. The filter of each file is found
-// through the registry, unless --module names the module to use. A file that fails prints its
-// status; the command goes on with the next file and exits non-zero at the
-// end.
+// trellan dump: filters files and prints their chunks, as text for people
+// or as one JSON object a line. Files are filtered on several threads and
+// printed in the order they were named, as they finish.
 #include "arguments.h"
 #include "chunk_printer.h"
-#include "com_ptr.h"
 #include "commands.h"
 #include "console.h"
-#include "filter_loader.h"
-#include "filter_lookup.h"
-#include "trellan_ids.h"
+#include "failure_cause.h"
+#include "filter_jobs.h"
+#include "input_files.h"
+#include "options.h"
+#include "progress.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 namespace host {
 namespace {
 
-struct DumpOptions {
-    bool json = false;
-    std::u16string module;
-    ULONG bufferUnits = 256;
-    std::vector<std::u16string> files;
+const OptionRow dumpOptions[] = {
+    {"--json", 0, nullptr, "print one JSON object a file"},
+    {"--jobs", 'j', "N", "filter N files at once (default: one for each processor)"},
+    {"--files-from", 0, "FILE", "also filter the files listed in FILE, one a line ('-': standard input)"},
+    {"--null", '0', nullptr, "the file lists are separated by NUL characters, not lines"},
+    {"--all", 0, nullptr, "report files found in folders or lists that no filter is registered for"},
+    {"--module", 0, "PATH", "filter every file with this module; the registry is not asked"},
+    {"--buffer", 0, "UNITS", "GetText's buffer, in UTF-16 units (default 256)"},
+    {"--quiet", 'q', nullptr, "no progress and no summary on standard error"},
+    {"--verbose", 'v', nullptr, "also say which modules can unload at the end"},
 };
 
-bool ParseDumpOptions(const Arguments& args, DumpOptions& options)
-{
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::u16string& arg = args[i];
-        if (arg == u"--json") {
-            options.json = true;
-        } else if (arg == u"--module" && i + 1 < args.size()) {
-            options.module = args[++i];
-        } else if (arg == u"--buffer" && i + 1 < args.size()) {
-            long units = std::strtol(ToUtf8(args[++i]).c_str(), nullptr, 10);
-            if (units <= 0 || units > 1 << 20) {
-                std::fprintf(stderr, "trellan dump: --buffer needs a number of units from 1 to 1048576\n");
-                return false;
-            }
-            options.bufferUnits = static_cast<ULONG>(units);
-        } else if (arg == u"--") {
-            options.files.insert(options.files.end(), args.begin() + i + 1, args.end());
-            break;
-        } else if (arg.rfind(u"--", 0) == 0) {
-            std::fprintf(stderr, "trellan dump: unknown option %s\n", ToUtf8(arg).c_str());
-            return false;
-        } else {
-            options.files.push_back(arg);
-        }
+// Standard output through one buffer: written when it holds 64 KiB, when
+// output has waited a tenth of a second (so that a reader of a pipe sees
+// files as they finish), and after every file when people are watching.
+class DumpOutput {
+public:
+    DumpOutput() : terminal(IsTerminal(STD_OUTPUT_HANDLE)) {}
+    DumpOutput(const DumpOutput&) = delete;
+    DumpOutput& operator=(const DumpOutput&) = delete;
+    ~DumpOutput() { Flush(); }
+
+    void Write(const std::string& text)
+    {
+        pending += text;
+        const ULONGLONG now = GetTickCount64();
+        if (terminal || pending.size() >= 1 << 16 || now - flushedAt >= 100)
+            Flush(now);
     }
-    if (options.files.empty()) {
-        std::fprintf(stderr, "usage: trellan dump [--json] [--module PATH] [--buffer UNITS] FILE...\n");
-        return false;
+    void Flush(ULONGLONG now = GetTickCount64())
+    {
+        std::fwrite(pending.data(), 1, pending.size(), stdout);
+        std::fflush(stdout);
+        pending.clear();
+        flushedAt = now;
+    }
+
+private:
+    const bool terminal;
+    std::string pending;
+    ULONGLONG flushedAt = GetTickCount64();
+};
+
+struct DumpSettings {
+    bool json = false;
+    bool all = false;
+    bool quiet = false;
+    bool verbose = false;
+    std::u16string module;
+    FilterJobSettings jobs;
+};
+
+bool ReadSettings(const ParsedArguments& parsed, DumpSettings& settings)
+{
+    settings.json = parsed.Has("--json");
+    settings.all = parsed.Has("--all");
+    settings.quiet = parsed.Has("--quiet");
+    settings.verbose = parsed.Has("--verbose");
+    if (const std::u16string* module = parsed.Value("--module"))
+        settings.module = *module;
+    unsigned long number = 0;
+    if (const std::u16string* jobs = parsed.Value("--jobs")) {
+        if (!ParseNumber(*jobs, 1, 256, number)) {
+            std::fprintf(stderr, "trellan dump: --jobs needs a number from 1 to 256, not '%s'\n",
+                         ToUtf8(*jobs).c_str());
+            return false;
+        }
+        settings.jobs.jobs = static_cast<unsigned>(number);
+    }
+    if (const std::u16string* units = parsed.Value("--buffer")) {
+        if (!ParseNumber(*units, 1, 1 << 20, number)) {
+            std::fprintf(stderr, "trellan dump: --buffer needs a number of units from 1 to 1048576, not '%s'\n",
+                         ToUtf8(*units).c_str());
+            return false;
+        }
+        settings.jobs.bufferUnits = static_cast<ULONG>(number);
     }
     return true;
 }
 
 }  // namespace
 
-int RunDump(const Arguments& args)
+const CommandSyntax dumpSyntax = {
+    "dump", "[FILE|FOLDER]...",
+    "Filters each file through the filter that the registry names for its extension and prints its chunks.\n"
+    "Folders are walked recursively; there, and in file lists, files that no filter is registered for are\n"
+    "skipped. A file that fails prints its status and the cause, and the command goes on.",
+    dumpOptions, sizeof dumpOptions / sizeof dumpOptions[0], 0, SIZE_MAX};
+
+int RunDump(const ParsedArguments& parsed)
 {
-    DumpOptions options;
-    if (!ParseDumpOptions(args, options))
-        return 2;
-
-    int failures = 0;
-    {
-        FilterLoader loader;
-        for (const std::u16string& path : options.files) {
-            FileRecord record;
-            record.path = path;
-            // --module forces one module; otherwise the registry says.
-            FilterLocation location{CLSID_WMFilter, options.module};
-            if (options.module.empty())
-                record.status = FindFilter(path, location, record.problem);
-            trellan::ComPtr<IFilter> filter;
-            if (SUCCEEDED(record.status))
-                record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive());
-            if (SUCCEEDED(record.status))
-                WalkFile(filter.Get(), record, options.bufferUnits);
-            filter.Reset();
-
-            if (FAILED(record.status))
-                ++failures;
-            if (options.json)
-                PrintFileJson(stdout, record);
-            else
-                PrintFileText(stdout, record);
-            std::fflush(stdout);
-        }
-        if (!loader.CheckUnload(options.json))
-            ++failures;
+    DumpSettings settings;
+    if (!ReadSettings(parsed, settings))
+        return exitUsage;
+    const Arguments lists = parsed.Values("--files-from");
+    if (parsed.Operands().empty() && lists.empty()) {
+        std::fprintf(stderr, "trellan dump: name at least one file, folder or --files-from list\n");
+        return exitUsage;
     }
-    return failures == 0 ? 0 : 1;
+
+    InputFiles inputs(parsed.Operands(), lists, parsed.Has("--null"));
+    FilterFinder finder(settings.module);
+    Progress progress("dump", settings.quiet);
+    bool unloadFailed = false;
+    {
+        DumpOutput output;
+        FilterLoader loader;
+        auto next = [&](FileRecord& record) {
+            InputFile input;
+            if (!inputs.Next(input))
+                return false;
+            record.path = std::move(input.path);
+            record.status = input.status;
+            record.cause = std::move(input.problem);
+            record.skipped = input.found && !settings.all && SUCCEEDED(record.status) && !finder.HasFilter(record.path);
+            return true;
+        };
+        auto finish = [&](FileRecord& record) {
+            if (record.skipped)
+                return;
+            if (FAILED(record.status) && record.cause.empty())
+                record.cause = DescribeFailure(record.path);
+            if (settings.json)
+                FormatFileJson(record.output, record);
+            else
+                FormatFileText(record.output, record);
+        };
+        auto deliver = [&](FileRecord& record) {
+            progress.Add(FAILED(record.status), record.skipped);
+            output.Write(record.output);
+        };
+        RunFilterJobs(loader, finder, settings.jobs, next, finish, deliver);
+        output.Flush();
+        unloadFailed = !loader.CheckUnload(settings.verbose);
+    }
+    progress.Finish();
+    return progress.Failed() == 0 && !unloadFailed ? exitSuccess : exitFailure;
 }
 
 }  // namespace host

@@ -1,6 +1,5 @@
 #include "filter_loader.h"
 
-#include "com_ptr.h"
 #include "console.h"
 
 #include <cstdio>
@@ -9,64 +8,93 @@ namespace host {
 
 FilterLoader::~FilterLoader()
 {
+    factories.clear();
     for (auto& [path, module] : modules)
-        FreeLibrary(module.handle);
+        if (module.handle)
+            FreeLibrary(module.handle);
 }
 
-HRESULT FilterLoader::LoadModule(const std::u16string& path, Module** module)
+HRESULT FilterLoader::LoadModule(const std::u16string& path, Module*& module)
 {
     auto found = modules.find(path);
-    if (found != modules.end()) {
-        *module = &found->second;
+    if (found == modules.end()) {
+        Module loaded;
+        loaded.handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()));
+        if (!loaded.handle) {
+            HRESULT result = HRESULT_FROM_WIN32(GetLastError());
+            loaded.loadStatus = FAILED(result) ? result : E_FAIL;
+            loaded.problem = "cannot load the filter module " + ToUtf8(path);
+        } else {
+            loaded.getClassObject = reinterpret_cast<decltype(loaded.getClassObject)>(
+                reinterpret_cast<void*>(GetProcAddress(loaded.handle, "DllGetClassObject")));
+            loaded.canUnloadNow = reinterpret_cast<decltype(loaded.canUnloadNow)>(
+                reinterpret_cast<void*>(GetProcAddress(loaded.handle, "DllCanUnloadNow")));
+            if (!loaded.getClassObject) {
+                loaded.loadStatus = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+                loaded.problem = "the filter module " + ToUtf8(path) + " exports no DllGetClassObject";
+            }
+        }
+        found = modules.emplace(path, loaded).first;
+    }
+    module = &found->second;
+    return module->loadStatus;
+}
+
+HRESULT FilterLoader::ClassFactory(const std::u16string& path, REFCLSID clsid, IClassFactory*& factory,
+                                   std::string& problem)
+{
+    SlimLockHolder hold(lock);
+    auto key = std::make_pair(path, std::string(reinterpret_cast<const char*>(&clsid), sizeof clsid));
+    auto found = factories.find(key);
+    if (found != factories.end()) {
+        factory = found->second.Get();
         return S_OK;
     }
-
-    Module loaded;
-    loaded.handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(path.c_str()));
-    if (!loaded.handle) {
-        HRESULT result = HRESULT_FROM_WIN32(GetLastError());
-        std::fprintf(stderr, "trellan: cannot load the filter module %s: %s\n", ToUtf8(path).c_str(),
-                     StatusName(result).c_str());
-        return FAILED(result) ? result : E_FAIL;
+    Module* module = nullptr;
+    HRESULT result = LoadModule(path, module);
+    if (FAILED(result)) {
+        problem = module->problem;
+        return result;
     }
-    loaded.getClassObject = reinterpret_cast<decltype(loaded.getClassObject)>(
-        reinterpret_cast<void*>(GetProcAddress(loaded.handle, "DllGetClassObject")));
-    loaded.canUnloadNow = reinterpret_cast<decltype(loaded.canUnloadNow)>(
-        reinterpret_cast<void*>(GetProcAddress(loaded.handle, "DllCanUnloadNow")));
-    if (!loaded.getClassObject) {
-        std::fprintf(stderr, "trellan: %s exports no DllGetClassObject\n", ToUtf8(path).c_str());
-        FreeLibrary(loaded.handle);
-        return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    trellan::ComPtr<IClassFactory> created;
+    result = module->getClassObject(clsid, IID_IClassFactory, created.ReceiveVoid());
+    if (FAILED(result)) {
+        problem = "the filter module " + ToUtf8(path) + " serves no class factory for the filter class";
+        return result;
     }
-    *module = &(modules[path] = loaded);
+    factory = created.Get();
+    factories.emplace(std::move(key), std::move(created));
     return S_OK;
 }
 
-HRESULT FilterLoader::CreateFilter(const std::u16string& modulePath, REFCLSID clsid, IFilter** filter)
+HRESULT FilterLoader::CreateFilter(const std::u16string& modulePath, REFCLSID clsid, IFilter** filter,
+                                   std::string& problem)
 {
     *filter = nullptr;
-    Module* module = nullptr;
-    HRESULT result = LoadModule(modulePath, &module);
+    IClassFactory* factory = nullptr;
+    HRESULT result = ClassFactory(modulePath, clsid, factory, problem);
     if (FAILED(result))
         return result;
-
-    trellan::ComPtr<IClassFactory> factory;
-    result = module->getClassObject(clsid, IID_IClassFactory, factory.ReceiveVoid());
+    result = factory->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(filter));
     if (FAILED(result))
-        return result;
-    return factory->CreateInstance(nullptr, IID_IFilter, reinterpret_cast<void**>(filter));
+        problem = "the filter module " + ToUtf8(modulePath) + " could not create a filter object";
+    return result;
 }
 
-bool FilterLoader::CheckUnload(bool quiet)
+bool FilterLoader::CheckUnload(bool verbose)
 {
+    SlimLockHolder hold(lock);
+    factories.clear();
     bool all = true;
     for (auto& [path, module] : modules) {
+        if (!module.handle)
+            continue;
         HRESULT answer = module.canUnloadNow ? module.canUnloadNow() : S_FALSE;
         if (answer != S_OK) {
             all = false;
             std::fprintf(stderr, "trellan: module %s still holds locks (DllCanUnloadNow: %s)\n",
                          ToUtf8(path).c_str(), StatusName(answer).c_str());
-        } else if (!quiet) {
+        } else if (verbose) {
             std::fprintf(stderr, "trellan: module %s can unload\n", ToUtf8(path).c_str());
         }
     }

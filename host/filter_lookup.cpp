@@ -1,6 +1,7 @@
 #include "filter_lookup.h"
 
 #include "console.h"
+#include "trellan_ids.h"
 
 #include <vector>
 
@@ -32,6 +33,7 @@ bool ReadClassesRootDefault(const std::u16string& key, std::u16string& text)
     return found;
 }
 
+// The extension with its dot; empty when the file name has none.
 std::u16string Extension(const std::u16string& path)
 {
     size_t separator = path.find_last_of(u"\\/");
@@ -76,6 +78,37 @@ HRESULT FindFilter(const std::u16string& filePath, FilterLocation& location, std
         return REGDB_E_CLASSNOTREG;
     }
     return S_OK;
+}
+
+FilterFinder::FilterFinder(std::u16string forcedModule) : forcedModule(std::move(forcedModule)) {}
+
+const FilterFinder::Answer& FilterFinder::Lookup(const std::u16string& path)
+{
+    std::u16string key = Extension(path);
+    for (char16_t& unit : key)
+        if (unit >= u'A' && unit <= u'Z')
+            unit = char16_t(unit - u'A' + u'a');
+    SlimLockHolder hold(lock);
+    auto found = answers.find(key);
+    if (found != answers.end())
+        return found->second;
+    Answer answer{S_OK, {CLSID_WMFilter, forcedModule}, {}};
+    if (forcedModule.empty())
+        answer.status = FindFilter(path, answer.location, answer.problem);
+    return answers.emplace(std::move(key), std::move(answer)).first->second;
+}
+
+HRESULT FilterFinder::Find(const std::u16string& path, FilterLocation& location, std::string& problem)
+{
+    const Answer& answer = Lookup(path);
+    location = answer.location;
+    problem = answer.problem;
+    return answer.status;
+}
+
+bool FilterFinder::HasFilter(const std::u16string& path)
+{
+    return SUCCEEDED(Lookup(path).status);
 }
 
 }  // namespace host

@@ -2,6 +2,8 @@
 // format.
 #include "registry_commands.h"
 
+#include "options.h"
+
 #include "console.h"
 #include "reg_key_path.h"
 #include "reg_value_text.h"
@@ -168,15 +170,16 @@ LONG ExportRegistry(const std::u16string& key, std::string* text, std::string* e
     return ExportKey(opened.Get(), FullPath(path), false, text, error);
 }
 
-int RunRegExport(const Arguments& args)
+const CommandSyntax regExportSyntax = {
+    "reg export", "[KEY]", "Prints the registry, or the subtree at KEY (HKCR\\CLSID, ...), in the .reg text format.",
+    nullptr, 0, 0, 1};
+
+int RunRegExport(const ParsedArguments& args)
 {
-    if (args.size() > 1) {
-        std::fprintf(stderr, "usage: trellan reg export [KEY]\n");
-        return 2;
-    }
     std::string text;
     std::string error;
-    if (ExportRegistry(args.empty() ? std::u16string() : args[0], &text, &error) != ERROR_SUCCESS) {
+    if (ExportRegistry(args.Operands().empty() ? std::u16string() : args.Operands()[0], &text, &error) !=
+        ERROR_SUCCESS) {
         std::fprintf(stderr, "trellan reg export: %s\n", error.c_str());
         return 1;
     }

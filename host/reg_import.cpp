@@ -2,6 +2,8 @@
 // and checked first, so a malformed line changes nothing.
 #include "registry_commands.h"
 
+#include "options.h"
+
 #include "console.h"
 #include "reg_key_path.h"
 #include "reg_text_file.h"
@@ -208,15 +210,15 @@ bool ImportRegistry(const std::u16string& text, std::string* error)
     return ok;
 }
 
-int RunRegImport(const Arguments& args)
+const CommandSyntax regImportSyntax = {
+    "reg import", "FILE", "Reads a .reg file into the registry. A malformed line refuses the whole file.", nullptr,
+    0, 1, 1};
+
+int RunRegImport(const ParsedArguments& args)
 {
-    if (args.size() != 1) {
-        std::fprintf(stderr, "usage: trellan reg import FILE\n");
-        return 2;
-    }
     std::u16string text;
     std::string error;
-    if (!ReadTextFile(args[0], &text, &error) || !ImportRegistry(text, &error)) {
+    if (!ReadTextFile(args.Operands()[0], &text, &error) || !ImportRegistry(text, &error)) {
         std::fprintf(stderr, "trellan reg import: %s\n", error.c_str());
         return 1;
     }

@@ -3,36 +3,32 @@
 #include "arguments.h"
 #include "commands.h"
 #include "console.h"
+#include "options.h"
 
 #include <cstdio>
 
 namespace host {
 namespace {
 
-int CallRegistrationExport(const Arguments& args, const char* exportName)
+int CallRegistrationExport(const ParsedArguments& args, const char* exportName)
 {
-    if (args.size() > 1) {
-        std::fprintf(stderr, "usage: trellan %s [MODULE]\n",
-                     exportName[2] == 'R' ? "register" : "unregister");
-        return 2;
-    }
-    const std::u16string module = args.empty() ? BesideProgram(defaultModuleName) : args[0];
+    const std::u16string module = args.Operands().empty() ? BesideProgram(defaultModuleName) : args.Operands()[0];
 
     HMODULE handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str()));
     if (!handle) {
         std::fprintf(stderr, "trellan: cannot load %s: %s\n", ToUtf8(module).c_str(),
                      StatusName(HRESULT_FROM_WIN32(GetLastError())).c_str());
-        return 1;
+        return exitFailure;
     }
     using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
     auto function = reinterpret_cast<RegistrationExport>(reinterpret_cast<void*>(GetProcAddress(handle, exportName)));
-    int exitCode = 1;
+    int exitCode = exitFailure;
     if (!function) {
         std::fprintf(stderr, "trellan: %s exports no %s\n", ToUtf8(module).c_str(), exportName);
     } else {
         HRESULT result = function();
         std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
-        exitCode = SUCCEEDED(result) ? 0 : 1;
+        exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
     }
     FreeLibrary(handle);
     return exitCode;
@@ -40,12 +36,23 @@ int CallRegistrationExport(const Arguments& args, const char* exportName)
 
 }  // namespace
 
-int RunRegister(const Arguments& args)
+const CommandSyntax registerSyntax = {
+    "register", "[MODULE]",
+    "Calls the module's DllRegisterServer, as the platform's registration tool does. The default module is the\n"
+    "filter beside this program.",
+    nullptr, 0, 0, 1};
+
+const CommandSyntax unregisterSyntax = {
+    "unregister", "[MODULE]",
+    "Calls the module's DllUnregisterServer. The default module is the filter beside this program.", nullptr, 0,
+    0, 1};
+
+int RunRegister(const ParsedArguments& args)
 {
     return CallRegistrationExport(args, "DllRegisterServer");
 }
 
-int RunUnregister(const Arguments& args)
+int RunUnregister(const ParsedArguments& args)
 {
     return CallRegistrationExport(args, "DllUnregisterServer");
 }

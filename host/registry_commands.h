@@ -10,12 +10,12 @@
 
 namespace host {
 
-// trellan reg export [KEY]
-int RunRegExport(const Arguments& args);
-// trellan reg import FILE
-int RunRegImport(const Arguments& args);
-// trellan script run FILE [--unregister] [--set NAME=VALUE]...
-int RunScriptRun(const Arguments& args);
+extern const CommandSyntax regExportSyntax;
+int RunRegExport(const ParsedArguments& args);
+extern const CommandSyntax regImportSyntax;
+int RunRegImport(const ParsedArguments& args);
+extern const CommandSyntax scriptRunSyntax;
+int RunScriptRun(const ParsedArguments& args);
 
 // The registry, or the subtree at `key` ("HKEY_CLASSES_ROOT\CLSID",
 // "HKCR\CLSID", ...), as .reg text. An empty key means every root.

@@ -3,6 +3,7 @@
 #include "registry_commands.h"
 
 #include "console.h"
+#include "options.h"
 #include "reg_text_file.h"
 #include "replacement_map.h"
 #include "script_parser.h"
@@ -11,39 +12,37 @@
 
 namespace host {
 
-int RunScriptRun(const Arguments& args)
+namespace {
+
+const OptionRow scriptRunOptions[] = {
+    {"--unregister", 0, nullptr, "run the script in unregister mode"},
+    {"--set", 0, "NAME=VALUE", "replace %NAME% in the script with VALUE (may be given many times)"},
+};
+
+}  // namespace
+
+const CommandSyntax scriptRunSyntax = {
+    "script run", "FILE", "Runs a registry script file against the registry and prints the result.",
+    scriptRunOptions, sizeof scriptRunOptions / sizeof scriptRunOptions[0], 1, 1};
+
+int RunScriptRun(const ParsedArguments& args)
 {
-    const std::u16string* file = nullptr;
-    bool registerMode = true;
+    const bool registerMode = !args.Has("--unregister");
     trellan::ReplacementMap map;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == u"--unregister") {
-            registerMode = false;
-        } else if (args[i] == u"--set" && i + 1 < args.size()) {
-            const std::u16string& assignment = args[++i];
-            size_t equals = assignment.find(u'=');
-            if (equals == std::u16string::npos || equals == 0) {
-                std::fprintf(stderr, "trellan script run: --set needs NAME=VALUE, not %s\n",
-                             ToUtf8(assignment).c_str());
-                return 2;
-            }
-            std::basic_string<WCHAR> name(assignment.begin(), assignment.begin() + equals);
-            std::basic_string<WCHAR> value(assignment.begin() + equals + 1, assignment.end());
-            if (FAILED(map.Add(name.c_str(), value.c_str()))) {
-                std::fprintf(stderr, "trellan script run: out of memory\n");
-                return 1;
-            }
-        } else if (!file && args[i].rfind(u"--", 0) != 0) {
-            file = &args[i];
-        } else {
-            std::fprintf(stderr, "usage: trellan script run FILE [--unregister] [--set NAME=VALUE]...\n");
-            return 2;
+    for (const std::u16string& assignment : args.Values("--set")) {
+        size_t equals = assignment.find(u'=');
+        if (equals == std::u16string::npos || equals == 0) {
+            std::fprintf(stderr, "trellan script run: --set needs NAME=VALUE, not %s\n", ToUtf8(assignment).c_str());
+            return exitUsage;
+        }
+        std::basic_string<WCHAR> name(assignment.begin(), assignment.begin() + equals);
+        std::basic_string<WCHAR> value(assignment.begin() + equals + 1, assignment.end());
+        if (FAILED(map.Add(name.c_str(), value.c_str()))) {
+            std::fprintf(stderr, "trellan script run: out of memory\n");
+            return exitFailure;
         }
     }
-    if (!file) {
-        std::fprintf(stderr, "usage: trellan script run FILE [--unregister] [--set NAME=VALUE]...\n");
-        return 2;
-    }
+    const std::u16string* file = &args.Operands()[0];
 
     std::u16string text;
     std::string error;

@@ -10,9 +10,11 @@
 
 namespace platform::modules {
 
-// UTF-16 to the loader's UTF-8; false for text that is not valid UTF-16.
+// UTF-16 to the file system's bytes (CP_ACP: escaped bytes come back);
+// false for text with a lone surrogate that is no escaped byte.
 bool PathToUtf8(LPCWSTR path, std::string& out);
-// UTF-8 to UTF-16; bytes that are not valid UTF-8 become U+FFFD.
+// The file system's bytes to UTF-16 (CP_ACP: bytes that are not UTF-8 are
+// escaped, so that the name comes back whole).
 std::u16string PathFromUtf8(const std::string& path);
 // An absolute path: relative ones are taken from the current directory.
 std::string MakeAbsolute(const std::string& path);

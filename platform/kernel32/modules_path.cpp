@@ -1,5 +1,5 @@
-// Path text for the module functions: UTF-16 in the API, UTF-8 for the
-// loader and the file system.
+// Path text for the module and file functions: UTF-16 in the API, the file
+// system's bytes (UTF-8, with undecodable bytes escaped) below it.
 #include "modules_internal.h"
 
 #include <unistd.h>
@@ -14,11 +14,11 @@ bool PathToUtf8(LPCWSTR path, std::string& out)
     out.clear();
     if (path[0] == 0)
         return true;
-    const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, path, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0)
         return false;  // a lone surrogate names no file
     out.resize(bytes);
-    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, path, -1, out.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, path, -1, out.data(), bytes, nullptr, nullptr);
     out.pop_back();  // the NUL
     return true;
 }
@@ -27,10 +27,10 @@ std::u16string PathFromUtf8(const std::string& path)
 {
     if (path.empty())
         return {};
-    const int units = MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    const int units = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
     std::u16string out(units > 0 ? units : 0, u'\0');
     if (units > 0)
-        MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), out.data(), units);
+        MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), out.data(), units);
     return out;
 }
 

@@ -3,14 +3,15 @@
 
 namespace platform {
 
-// Lone surrogates become U+FFFD.
+// A path's file-system bytes: CP_ACP gives back the bytes of a name that is
+// not UTF-8; other lone surrogates become U+FFFD.
 std::string Utf8FromUtf16(LPCWSTR text)
 {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 1)
         return {};
     std::string out(bytes, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), bytes, nullptr, nullptr);
     out.pop_back();  // the NUL
     return out;
 }

@@ -2,6 +2,7 @@
 // registry, run it again to unregister.
 #include "script_fixture.h"
 
+#include "command_line.h"
 #include "registry_commands.h"
 
 #include <unistd.h>
@@ -32,11 +33,14 @@ protected:
         std::ofstream(path, std::ios::binary) << bytes;
         return Utf16(path);
     }
-    // Runs the command and answers its exit code and what it printed.
+    // Runs `trellan script run ARGS...` and answers its exit code and what
+    // it printed.
     int Run(const host::Arguments& args, std::string* printed)
     {
+        host::Arguments line{u"script", u"run"};
+        line.insert(line.end(), args.begin(), args.end());
         ::testing::internal::CaptureStdout();
-        int code = host::RunScriptRun(args);
+        int code = host::RunCommandLine(line);
         *printed = ::testing::internal::GetCapturedStdout();
         return code;
     }

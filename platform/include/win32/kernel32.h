@@ -40,7 +40,10 @@ void* WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 void* WINAPI HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, void* block);
 
-// Text conversion. CP_ACP and CP_UTF8 are UTF-8 here; CP_OEMCP too.
+// Text conversion. Every code page is UTF-8 here. CP_UTF8 turns what does
+// not convert into U+FFFD, as on the platform; CP_ACP and CP_OEMCP are the
+// file system's encoding, where a byte that is not UTF-8 becomes the lone
+// surrogate U+DC80..U+DCFF and back, so that every file name survives.
 int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int bytes, LPWSTR out, int outUnits);
 int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int units, LPSTR out, int outBytes,
                                LPCSTR defaultChar, BOOL* usedDefaultChar);

@@ -5,6 +5,8 @@
 #include "errors.h"
 #include "guid.h"
 #include "kernel32.h"
+#include "files.h"
+#include "threads.h"
 #include "ole32.h"
 #include "filter.h"
 #include "wmsdk.h"

@@ -1,0 +1,162 @@
+#!/usr/bin/env python3
+"""Times `trellan dump --json` as a whole process against a direct TagLib read
+of the same files (bench/taglib_read), in one run, alternating, and prints the
+ratios; then the peak resident memory of dump at 1,000 and 10,000 files.
+
+The mix: the sample generator's six files and four more made with its
+functions (a tagger's ID3v2.3 file with a picture and an ID3v1 tag, an
+ID3v2.3 file with 90 KB Unicode values, an ASF file with many attributes, a
+video file with a metadata library), COPIES copies of each.
+
+usage: bench/dump_bench.py [--build DIR] [--copies N] [--rounds N]
+"""
+
+import argparse
+import importlib.util
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def load_generator():
+    spec = importlib.util.spec_from_file_location("make_samples", os.path.join(ROOT, "scripts", "make_samples.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def extra_files(g):
+    """Four files beyond the samples, written with the generator's functions."""
+    picture = g.struct.pack("<B", 3)  # the APIC body: encoding, MIME type, picture type, description, data
+    apic = ("APIC", bytes([0]) + b"image/jpeg\0" + bytes([3]) + b"Cover\0" + bytes(range(256)) * 40)
+    yield "tagger.mp3", g.id3v2(3, [
+        g.text_frame("TIT2", g.LATIN1, "Harbour Lights"),
+        g.text_frame("TPE1", g.LATIN1, "Mira Okonkwo"),
+        g.text_frame("TALB", g.LATIN1, "Night Ferries"),
+        g.text_frame("TRCK", g.LATIN1, "3/11"),
+        g.text_frame("TYER", g.LATIN1, "2019"),
+        g.text_frame("TCON", g.LATIN1, "(13)"),
+        g.comment_frame("COMM", g.LATIN1, "", "Recorded live at the pier"),
+        g.user_text_frame(g.LATIN1, "REPLAYGAIN_TRACK_GAIN", "-6.20 dB"),
+        apic,
+    ], padding=1024) + g.silent_frames(8) + g.id3v1(
+        "Harbour Lights", "Mira Okonkwo", "Night Ferries", "2019", "Recorded live at the pier", 3, 13)
+
+    long_text = ("Ωμέγα – 東京の夜 – Ελληνικά – Кириллица – עברית – हिन्दी ✓ " * 700)[:45000]
+    yield "long-unicode.mp3", g.id3v2(3, [
+        g.text_frame("TIT2", g.UTF16, "Long Unicode values: " + long_text[:200]),
+        g.text_frame("TPE1", g.UTF16, "Ensemble Ὀδυσσεύς"),
+        g.comment_frame("COMM", g.UTF16, "", long_text),
+        g.comment_frame("USLT", g.UTF16, "", long_text[:20000]),
+    ]) + g.silent_frames(4)
+
+    extended = [("WM/AlbumTitle", g.STRING, "Field Recordings"), ("WM/Year", g.STRING, "2021"),
+                ("WM/Genre", g.STRING, "Ambient"), ("WM/Composer", g.STRING, "A. Composer"),
+                ("WM/Publisher", g.STRING, "Tidal Label"), ("WM/TrackNumber", g.DWORD, 7)]
+    extended += [(f"WM/Custom{i:02}", g.STRING, f"custom value {i}") for i in range(24)]
+    yield "player.wma", g.build_asf(
+        g.guid("7E1A0004-0000-4000-8000-000000000004"),
+        ("Tide Tables", "Field Unit", "(C) 2021 Tidal Label", "Waves at dawn", ""),
+        extended, [(1, "WM/Lyrics", g.STRING, "no words, only water")])
+
+    library = [(1, 0, f"WM/Chapter{i:02}", g.STRING, f"Chapter {i}") for i in range(40)]
+    yield "muxer.wmv", g.build_asf(
+        g.guid("7E1A0005-0000-4000-8000-000000000005"),
+        ("Coastline", "Camera Crew", "", "A film about the coast", ""),
+        [("WM/Year", g.STRING, "2020"), ("WM/Genre", g.STRING, "Documentary")],
+        [(1, "WM/Language", g.STRING, "en-gb")], library=library, video=True)
+
+
+def make_mix(folder, copies):
+    g = load_generator()
+    originals = list(g.samples()) + list(extra_files(g))
+    paths = []
+    for name, data in originals:
+        for copy in range(copies):
+            path = os.path.join(folder, f"{copy:05}-{name}")
+            with open(path, "wb") as out:
+                out.write(data)
+            paths.append(path)
+    return paths
+
+
+def timed(command, env, stdin=None):
+    """Wall time of one run, in seconds, and its peak resident memory in KiB."""
+    start = time.perf_counter()
+    process = subprocess.Popen(command, env=env, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    _, status, usage = os.wait4(process.pid, 0)
+    elapsed = time.perf_counter() - start
+    process.returncode = os.waitstatus_to_exitcode(status)
+    if process.returncode not in (0, 1):
+        sys.exit(f"dump_bench: {command[0]} failed with {process.returncode}")
+    return elapsed, usage.ru_maxrss
+
+
+def compare(label, commands, env, rounds):
+    """Runs the commands in turn, `rounds` times; the median of each."""
+    times = {name: [] for name in commands}
+    for _ in range(rounds):
+        for name, command in commands.items():
+            times[name].append(timed(command, env)[0])
+    medians = {name: statistics.median(values) for name, values in times.items()}
+    base = medians["taglib"]
+    print(f"\n{label}")
+    for name, value in medians.items():
+        print(f"  {name:<22} {value * 1000:8.1f} ms   {value / base:5.2f}x")
+    return medians
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(ROOT, "build", "linux"))
+    parser.add_argument("--copies", type=int, default=80)
+    parser.add_argument("--rounds", type=int, default=15)
+    args = parser.parse_args()
+    binaries = os.path.join(args.build, "bin")
+    trellan = os.path.join(binaries, "trellan")
+    taglib = os.path.join(binaries, "taglib_read")
+    for program in (trellan, taglib):
+        if not os.access(program, os.X_OK):
+            sys.exit(f"dump_bench: {program} is missing; build with: cmake --build --preset linux")
+
+    work = tempfile.mkdtemp(prefix="trellan-bench-")
+    try:
+        env = dict(os.environ, TRELLAN_REGISTRY=os.path.join(work, "registry.sqlite"))
+        subprocess.run([trellan, "register"], env=env, check=True, stdout=subprocess.DEVNULL)
+        mix = os.path.join(work, "mix")
+        os.mkdir(mix)
+        paths = make_mix(mix, args.copies)
+        print(f"{len(paths)} files, {args.rounds} rounds, {os.cpu_count()} processors")
+
+        compare("whole mix, as whole processes", {
+            "taglib": [taglib] + paths,
+            "dump --json --jobs 1": [trellan, "dump", "--json", "-q", "--jobs", "1"] + paths,
+            "dump --json --jobs 2": [trellan, "dump", "--json", "-q", "--jobs", "2"] + paths,
+        }, env, args.rounds)
+        long_files = [p for p in paths if p.endswith("long-unicode.mp3")]
+        compare("the long-value file alone", {
+            "taglib": [taglib] + long_files,
+            "dump --json --jobs 1": [trellan, "dump", "--json", "-q", "--jobs", "1"] + long_files,
+        }, env, args.rounds)
+
+        print("\npeak resident memory of dump --json, files from a list")
+        for count in (1000, 10000):
+            listing = os.path.join(work, f"list-{count}")
+            with open(listing, "w") as out:
+                for i in range(count):
+                    out.write(paths[i % len(paths)] + "\n")
+            with open(listing) as source:
+                seconds, rss = timed([trellan, "dump", "--json", "-q", "--files-from", "-"], env, stdin=source)
+            print(f"  {count:>6} files  {rss / 1024:7.1f} MiB  {seconds:6.2f} s")
+    finally:
+        shutil.rmtree(work)
+
+
+if __name__ == "__main__":
+    main()

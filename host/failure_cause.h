@@ -1,0 +1,19 @@
+// The host's own words for why a file could not be filtered, from a look at
+// the path: the filter's status says only that it failed.
+#pragma once
+
+#include "winapi.h"
+
+#include <string>
+
+namespace host {
+
+// "permission denied", "no such file or folder", ...
+std::string Win32ErrorWords(DWORD error);
+
+// Why a file that the filter refused may have failed: it is missing, a
+// folder, unreadable, empty, not a regular file, or else not a media file
+// that the filter can read.
+std::string DescribeFailure(const std::u16string& path);
+
+}  // namespace host

@@ -1,0 +1,29 @@
+// What the host learns of one file: how filtering it went and every chunk
+// the filter gave.
+#pragma once
+
+#include "winapi.h"
+
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct ChunkRecord {
+    STAT_CHUNK stat{};
+    std::u16string text;         // text chunks: every unit GetText returned
+    HRESULT valueStatus = S_OK;  // value chunks: what GetValue answered
+    VARTYPE valueType = VT_EMPTY;
+    std::u16string value;        // value chunks: the VT_LPWSTR string
+};
+
+struct FileRecord {
+    std::u16string path;
+    HRESULT status = S_OK;  // the first failure: lookup, creation, Load or Init
+    std::string cause;      // the host's own words for a failure, from its look at the path
+    std::vector<ChunkRecord> chunks;
+    bool skipped = false;   // not filtered: no filter is registered for a file found in a folder or a list
+    std::string output;     // the record as the command prints it, formatted where it was filtered
+};
+
+}  // namespace host

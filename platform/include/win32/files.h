@@ -1,0 +1,105 @@
+// The kernel32 file subset: opening, reading and writing files, their
+// attributes, enumerating a folder, and the standard handles. Paths are
+// UTF-16 here and file-system bytes below; see CP_ACP in kernel32.h for how
+// names that are not valid UTF-8 survive the trip.
+#pragma once
+
+#include "errors.h"
+#include "types.h"
+
+#define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+
+#define FILE_ATTRIBUTE_READONLY 0x00000001
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define FILE_ATTRIBUTE_NORMAL 0x00000080
+#define FILE_ATTRIBUTE_DEVICE 0x00000040
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+
+struct WIN32_FILE_ATTRIBUTE_DATA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+};
+using LPWIN32_FILE_ATTRIBUTE_DATA = WIN32_FILE_ATTRIBUTE_DATA*;
+
+struct WIN32_FIND_DATAW {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    WCHAR cFileName[MAX_PATH];
+    WCHAR cAlternateFileName[14];
+};
+using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
+
+enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel };
+
+struct LARGE_INTEGER_PARTS {
+    DWORD LowPart;
+    LONG HighPart;
+};
+union LARGE_INTEGER {
+    LARGE_INTEGER_PARTS u;
+    LONGLONG QuadPart;
+};
+using PLARGE_INTEGER = LARGE_INTEGER*;
+
+extern "C" {
+
+// Only the modes a reader or writer of whole files needs: GENERIC_READ
+// and/or GENERIC_WRITE with any creation disposition. Opening a folder
+// needs FILE_FLAG_BACKUP_SEMANTICS, as on the platform.
+HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                          DWORD creation, DWORD flags, HANDLE templateFile);
+BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* read, void* overlapped);
+BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* written, void* overlapped);
+BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
+// Closes any kernel handle of the stand-in: files, folder searches are
+// closed by FindClose, threads.
+BOOL WINAPI CloseHandle(HANDLE handle);
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
+BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, void* information);
+
+// Enumerates a folder. The pattern's last component must be "*" or "*.*"
+// (every entry, "." and ".." included, as on the platform) or a plain name.
+// A link is reported with FILE_ATTRIBUTE_REPARSE_POINT and the attributes
+// of what it points to.
+HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+BOOL WINAPI FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);
+BOOL WINAPI FindClose(HANDLE search);
+
+// The process's standard handles; they are never really closed.
+HANDLE WINAPI GetStdHandle(DWORD which);
+// Succeeds only for a handle on a terminal.
+BOOL WINAPI GetConsoleMode(HANDLE console, DWORD* mode);
+
+}  // extern "C"

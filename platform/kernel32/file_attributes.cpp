@@ -1,0 +1,88 @@
+// GetFileAttributesW and GetFileAttributesExW, over stat.
+#include "file_attributes.h"
+
+#include "datafile_modules.h"
+#include "modules_internal.h"
+
+#include <win32/kernel32.h>
+
+#include <cerrno>
+
+namespace platform::kernel {
+
+DWORD AttributesOf(const struct stat& target, bool link)
+{
+    DWORD attributes = 0;
+    if (S_ISDIR(target.st_mode))
+        attributes |= FILE_ATTRIBUTE_DIRECTORY;
+    else if (!S_ISREG(target.st_mode))
+        attributes |= FILE_ATTRIBUTE_DEVICE;  // a pipe, socket or device: nothing a file reader can use
+    if (!(target.st_mode & S_IWUSR))
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    if (link)
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+    return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+FILETIME FileTimeOf(const struct timespec& time)
+{
+    constexpr long long secondsFrom1601 = 11644473600LL;
+    const unsigned long long ticks =
+        static_cast<unsigned long long>(time.tv_sec + secondsFrom1601) * 10000000ULL +
+        static_cast<unsigned long long>(time.tv_nsec / 100);
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+}  // namespace platform::kernel
+
+namespace {
+
+// The status of `fileName`, links followed; false with the last error set.
+bool StatusOf(LPCWSTR fileName, struct stat& target, bool& link)
+{
+    std::string path;
+    if (!fileName || !platform::modules::PathToUtf8(fileName, path) || path.empty()) {
+        SetLastError(fileName && path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME);
+        return false;
+    }
+    struct stat own {};
+    if (lstat(path.c_str(), &own) != 0) {
+        SetLastError(platform::datafile::FileOpenError(path, errno));
+        return false;
+    }
+    link = S_ISLNK(own.st_mode);
+    if (!link)
+        target = own;
+    else if (stat(path.c_str(), &target) != 0)
+        target = own;  // a dangling link is still an entry of its folder
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+DWORD WINAPI GetFileAttributesW(LPCWSTR fileName)
+{
+    struct stat target {};
+    bool link = false;
+    if (!StatusOf(fileName, target, link))
+        return INVALID_FILE_ATTRIBUTES;
+    return platform::kernel::AttributesOf(target, link);
+}
+
+BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, void* information)
+{
+    if (level != GetFileExInfoStandard || !information) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    struct stat target {};
+    bool link = false;
+    if (!StatusOf(fileName, target, link))
+        return FALSE;
+    platform::kernel::FillStatus(*static_cast<WIN32_FILE_ATTRIBUTE_DATA*>(information), target, link);
+    return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,196 @@
+// trellan dump end to end, through the module registered in the test's own
+// registry: the order of the output on any number of jobs, the inputs
+// (folders, lists, names that are not UTF-8), the causes of failures, and
+// what people see on standard error.
+#include "command_line.h"
+#include "support/media_writer.h"
+#include "support/text.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace trellan::test {
+namespace {
+
+struct CommandRun {
+    int code;
+    std::string out, err;
+};
+
+CommandRun Trellan(host::Arguments args)
+{
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    CommandRun run;
+    run.code = host::RunCommandLine(args);
+    run.out = ::testing::internal::GetCapturedStdout();
+    run.err = ::testing::internal::GetCapturedStderr();
+    return run;
+}
+
+Bytes Mp3(const std::u16string& title, const std::u16string& comment = u"")
+{
+    std::vector<Id3Frame> frames{Id3Text("TIT2", title, Id3Encoding::utf16)};
+    if (!comment.empty())
+        frames.push_back(Id3Comment(u"", comment, Id3Encoding::utf8));
+    return Concatenate({BuildId3v2(3, frames), SilentMpegFrames(3)});
+}
+
+Bytes Wma(const std::u16string& title)
+{
+    AsfContent content;
+    content.title = title;
+    content.author = u"Someone";
+    return BuildAsf(content);
+}
+
+// The files that each line of JSON output names, in order.
+std::vector<std::string> FilesOf(const std::string& json)
+{
+    std::vector<std::string> files;
+    for (size_t at = json.find("{\"file\": \""); at != std::string::npos; at = json.find("{\"file\": \"", at + 1)) {
+        const size_t start = at + 10;
+        files.push_back(json.substr(start, json.find('"', start) - start));
+    }
+    return files;
+}
+
+class DumpTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const CommandRun registered = Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)});
+        ASSERT_EQ(registered.code, 0) << registered.err;
+    }
+    std::u16string Path(const std::string& name) const { return Utf16(dir.PathOf(name)); }
+
+    TempDir dir;
+};
+
+TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
+{
+    dir.Write("good.mp3", Mp3(u"Good"));
+    dir.Write("empty.mp3", {});
+    dir.Write("text.wma", Bytes{'n', 'o', 't', ' ', 'm', 'e', 'd', 'i', 'a'});
+    std::filesystem::create_directory(dir.PathOf("folder.mp3"));
+    mkfifo(dir.PathOf("pipe.asf").c_str(), 0600);
+    struct Case {
+        const char* name;
+        const char* status;
+        const char* cause;  // null: none
+    };
+    const Case cases[] = {
+        {"good.mp3", "S_OK (0x00000000)", nullptr},
+        {"missing.mp3", "FILTER_E_ACCESS (0x80041703)", "no such file or folder"},
+        {"empty.mp3", "FILTER_E_ACCESS (0x80041703)", "an empty file"},
+        {"text.wma", "FILTER_E_ACCESS (0x80041703)", "not a media file that the filter can read, or damaged"},
+        {"folder.mp3/", "FILTER_E_ACCESS (0x80041703)", "a folder, not a file"},
+        {"pipe.asf", "FILTER_E_ACCESS (0x80041703)", "not a regular file (a pipe, socket or device)"},
+        {"notes.txt", "REGDB_E_CLASSNOTREG (0x80040154)", "no filter is registered for the extension .txt"},
+    };
+    for (const Case& row : cases) {
+        // A folder given by name is walked; its file is named as a file here.
+        const std::string name = row.name;
+        const std::u16string path = name.back() == '/' ? Path(name.substr(0, name.size() - 1)) : Path(name);
+        const CommandRun run = Trellan({u"dump", u"--json", u"-q", path});
+        SCOPED_TRACE(row.name);
+        if (name.back() == '/') {
+            EXPECT_EQ(run.out, "");  // an empty folder: nothing to say
+            continue;
+        }
+        EXPECT_EQ(run.code, row.cause ? 1 : 0);
+        EXPECT_NE(run.out.find(std::string("\"status\": \"") + row.status + "\""), std::string::npos) << run.out;
+        if (row.cause)
+            EXPECT_NE(run.out.find(std::string("\"error\": \"") + row.cause + "\""), std::string::npos) << run.out;
+        else
+            EXPECT_EQ(run.out.find("\"error\""), std::string::npos) << run.out;
+        EXPECT_EQ(run.err, "");  // -q
+    }
+}
+
+TEST_F(DumpTest, FoldersListsAndNamesThatAreNotUtf8)
+{
+    std::filesystem::create_directories(dir.PathOf("library/a"));
+    dir.Write("library/b.mp3", Mp3(u"B"));
+    dir.Write("library/a/c.wma", Wma(u"C"));
+    dir.Write("library/a/readme.txt", Bytes{'x'});
+    dir.Write("library/caf\xff.MP3", Mp3(u"Latin-1 name"));
+    std::filesystem::create_directory_symlink(dir.PathOf("library/a"), dir.PathOf("library/loop"));
+    const std::string base = dir.PathOf("library/");
+
+    CommandRun run = Trellan({u"dump", u"--json", Path("library")});
+    EXPECT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(FilesOf(run.out), (std::vector<std::string>{base + "a/c.wma", base + "b.mp3", base + "caf\\udcff.MP3"}));
+    EXPECT_NE(run.err.find("trellan dump: 4 files, 3 filtered, 0 failed, 1 skipped"), std::string::npos) << run.err;
+    EXPECT_NE(run.out.find("\"value\": \"Latin-1 name\""), std::string::npos);
+
+    run = Trellan({u"dump", u"--json", u"--all", Path("library")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("readme.txt\", \"status\": \"REGDB_E_CLASSNOTREG"), std::string::npos) << run.out;
+
+    // Lists: one path a line (CR LF and a byte-order mark allowed) or
+    // NUL-separated; a name in a list that no filter takes is skipped.
+    std::ofstream(dir.PathOf("lines.txt"), std::ios::binary)
+        << "\xEF\xBB\xBF" << base << "b.mp3\r\n\n" << base << "a/readme.txt\n" << base << "caf\xff.MP3";
+    std::ofstream(dir.PathOf("nul.txt"), std::ios::binary) << base << "caf\xff.MP3" << '\0' << base << "b.mp3" << '\0';
+    run = Trellan({u"dump", u"--json", u"-q", u"--files-from", Path("lines.txt")});
+    EXPECT_EQ(FilesOf(run.out), (std::vector<std::string>{base + "b.mp3", base + "caf\\udcff.MP3"}));
+    run = Trellan({u"dump", u"--json", u"-q", u"-0", u"--files-from", Path("nul.txt"), Path("library/b.mp3")});
+    EXPECT_EQ(FilesOf(run.out),
+              (std::vector<std::string>{base + "b.mp3", base + "caf\\udcff.MP3", base + "b.mp3"}));
+
+    run = Trellan({u"dump", u"--json", u"-q", u"--files-from", Path("no-such-list")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_NE(run.out.find("\"error\": \"cannot read the file list: no such file or folder\""), std::string::npos);
+}
+
+TEST_F(DumpTest, TextOutputKeepsItsMarginAndSendsNoControlCharacter)
+{
+    dir.Write("song.mp3", Mp3(u"Title \x1b[2J", u"line one\nline two\rline three"));
+    const CommandRun run = Trellan({u"dump", Path("song.mp3")});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(run.out.find("  chunk 1: break CHUNK_NO_BREAK, flags CHUNK_TEXT, "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("    | Title \\u001b[2J\n    | line one\n    | line two\n    | line three\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(run.err.find("can unload"), std::string::npos);
+    EXPECT_NE(Trellan({u"dump", u"-v", u"-q", Path("song.mp3")}).err.find("can unload"), std::string::npos);
+}
+
+TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)
+{
+    const CommandRun registered = Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)});
+    ASSERT_EQ(registered.code, 0) << registered.err;
+    TempDir dir;
+    host::Arguments files;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 48; ++i) {
+        std::string name = std::to_string(i) + (i % 3 == 0 ? ".wma" : ".mp3");
+        if (i % 7 == 3)
+            name = "missing-" + name;  // failures are in order too
+        else
+            dir.Write(name, i % 3 == 0 ? Wma(Utf16("W" + name)) : Mp3(Utf16("M" + name), u"comment"));
+        files.push_back(Utf16(dir.PathOf(name)));
+        expected.push_back(dir.PathOf(name));
+    }
+    std::string first;
+    for (const char16_t* jobs : {u"1", u"2", u"4", u"7"}) {
+        host::Arguments args{u"dump", u"--json", u"-q", u"--jobs", jobs};
+        args.insert(args.end(), files.begin(), files.end());
+        const CommandRun run = Trellan(args);
+        EXPECT_EQ(run.code, 1);  // the missing files
+        EXPECT_EQ(FilesOf(run.out), expected) << Utf8(jobs);
+        if (first.empty())
+            first = run.out;
+        EXPECT_EQ(run.out, first) << "jobs " << Utf8(jobs);
+    }
+}
+
+}  // namespace
+}  // namespace trellan::test
