@@ -28,7 +28,9 @@ namespace {
 
 using namespace index;
 
-constexpr size_t batchFiles = 3000;
+// A batch is committed after this many files, or this long, whichever
+// comes first: a killed run loses at most that much work.
+constexpr unsigned long defaultBatchFiles = 3000;
 constexpr std::chrono::milliseconds batchTime(2000);
 
 const OptionRow indexOptions[] = {
@@ -36,6 +38,7 @@ const OptionRow indexOptions[] = {
     {"--jobs", 'j', "N", "filter N files at once (default: one for each processor)"},
     {"--files-from", 0, "FILE", "also index the files listed in FILE, one a line ('-': standard input)"},
     {"--null", '0', nullptr, "the file lists are separated by NUL characters, not lines"},
+    {"--batch", 0, "N", "commit to the index every N files (default 3000) and at least every 2 seconds"},
     {"--status", 0, nullptr, "show what the index holds: files by status, the last run, the failing files"},
     {"--quiet", 'q', nullptr, "no progress, no summary and no failing files on standard error"},
 };
@@ -123,20 +126,35 @@ std::u16string IndexedPath(const std::u16string& path)
     return full;
 }
 
+// The size and time of a file: from its folder's listing when the walk
+// found it there, else from a look at the file.
+bool StampOf(const InputFile& input, const std::u16string& path, FileStamp& stamp)
+{
+    if (!input.listed)
+        return ReadStamp(path, stamp);
+    stamp.size = static_cast<std::int64_t>(input.size);
+    stamp.modified = static_cast<std::int64_t>((std::uint64_t(input.lastWrite.dwHighDateTime) << 32) |
+                                               input.lastWrite.dwLowDateTime);
+    return true;
+}
+
 struct IndexRun {
     IndexDatabase& database;
     IndexPlan plan;
     BatchWriter writer;
-    RunCounts counts;
-    bool quiet;
-    std::atomic<bool> writeFailed{false};  // read by `next` to stop the walk
+    Progress& progress;
+    const bool quiet;
+    std::atomic<bool> writeFailed{false};    // read by the walk, to stop
     std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
 
-    std::mutex plannedLock;  // `next` and `deliver` may run at once on different threads
-    std::deque<PlannedFile> planned;
+    // The walk (`next`) and `deliver` run at once on different threads.
+    std::mutex countLock;
+    RunCounts counts;
+    std::mutex plannedLock;
+    std::deque<PlannedFile> planned;  // files handed to the filter, in order
 
-    IndexRun(IndexDatabase& database, bool quiet)
-        : database(database), writer(database, batchFiles, batchTime), quiet(quiet)
+    IndexRun(IndexDatabase& database, size_t batchFiles, Progress& progress, bool quiet)
+        : database(database), writer(database, batchFiles, batchTime), progress(progress), quiet(quiet)
     {
     }
 
@@ -150,33 +168,48 @@ struct IndexRun {
         std::fputs(line.c_str(), stderr);
     }
 
-    // Decides what becomes of the walk's next file; false at the end.
-    bool Plan(InputFiles& inputs, FilterFinder& finder, FileRecord& record)
+    // A file that is not filtered: unchanged, or one no filter is registered for.
+    void CountSkipped(bool unchanged)
     {
-        InputFile input;
-        if (stopSignal || writeFailed || !inputs.Next(input))
-            return false;
-        record.path = IndexedPath(input.path);
-        record.status = input.status;
-        record.cause = std::move(input.problem);
-        PlannedFile file;
-        if (FAILED(record.status)) {
-            unreadFolders.push_back(PathBytes(record.path) + "/");
-        } else if (input.found && !finder.HasFilter(record.path)) {
-            record.skipped = true;
-        } else if ((file.stamped = ReadStamp(record.path, file.stamp))) {
-            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
-            record.skipped = file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated;
-        } else {
-            file.verdict = Verdict::added;  // let the filter fail, and the failure name its cause
-        }
-        std::lock_guard<std::mutex> hold(plannedLock);
-        planned.push_back(file);
-        return true;
+        std::lock_guard<std::mutex> hold(countLock);
+        progress.Add(false, true);
+        counts.unchanged += unchanged;
     }
 
-    // Counts every file and stores each filtered one, in the order of the walk.
-    void Deliver(FileRecord& record, Progress& progress)
+    // The walk's next file that needs the filter; false at the end. Files
+    // to skip are counted here, without a trip through the filter's jobs.
+    bool Plan(InputFiles& inputs, FilterFinder& finder, FileRecord& record)
+    {
+        for (;;) {
+            InputFile input;
+            if (stopSignal || writeFailed || !inputs.Next(input))
+                return false;
+            record.path = IndexedPath(input.path);
+            record.status = input.status;
+            record.cause = std::move(input.problem);
+            PlannedFile file;
+            if (FAILED(record.status)) {
+                unreadFolders.push_back(PathBytes(record.path) + "/");
+            } else if (input.found && !finder.HasFilter(record.path)) {
+                CountSkipped(false);
+                continue;
+            } else if ((file.stamped = StampOf(input, record.path, file.stamp))) {
+                file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+                if (file.verdict == Verdict::unchanged)
+                    CountSkipped(true);
+                if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
+                    continue;
+            } else {
+                file.verdict = Verdict::added;  // let the filter fail, and the failure name its cause
+            }
+            std::lock_guard<std::mutex> hold(plannedLock);
+            planned.push_back(file);
+            return true;
+        }
+    }
+
+    // Counts and stores each filtered file, in the order of the walk.
+    void Deliver(FileRecord& record)
     {
         PlannedFile file;
         {
@@ -185,19 +218,17 @@ struct IndexRun {
             planned.pop_front();
         }
         const bool failed = FAILED(record.status);
-        progress.Add(failed, record.skipped);
+        {
+            std::lock_guard<std::mutex> hold(countLock);
+            progress.Add(failed, false);
+            // A path that is no file to look at (gone, a folder) is not stored.
+            counts.added += file.stamped && file.verdict == Verdict::added;
+            counts.changed += file.stamped && file.verdict == Verdict::changed;
+            counts.unchanged += file.stamped && file.verdict == Verdict::retried;
+        }
         if (failed)
             ReportFailure(record);
-        if (record.skipped) {
-            counts.unchanged += file.verdict == Verdict::unchanged;
-            return;
-        }
-        if (!file.stamped)
-            return;  // not a file that can be looked at (gone, a folder): nothing to store
-        counts.added += file.verdict == Verdict::added;
-        counts.changed += file.verdict == Verdict::changed;
-        counts.unchanged += file.verdict == Verdict::retried;
-        if (!writeFailed && !writer.Store(EntryFromRecord(record, file.stamp), file.knownId))
+        if (file.stamped && !writeFailed && !writer.Store(EntryFromRecord(record, file.stamp), file.knownId))
             writeFailed = true;
     }
 
@@ -225,9 +256,17 @@ std::string Summary(const RunCounts& counts)
            std::to_string(counts.unchanged) + " unchanged, " + std::to_string(counts.removed) + " removed";
 }
 
-int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const FilterJobSettings& jobs, bool quiet)
+struct IndexSettings {
+    FilterJobSettings jobs;
+    unsigned long batchFiles = defaultBatchFiles;
+    bool quiet = false;
+};
+
+int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const IndexSettings& settings)
 {
-    IndexRun run(database, quiet);
+    const bool quiet = settings.quiet;
+    Progress progress("index", quiet);
+    IndexRun run(database, settings.batchFiles, progress, quiet);
     if (!database.LoadKnownFiles([&](std::string&& path, const KnownFile& file) { run.plan.Know(std::move(path), file); })) {
         std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
         return exitFailure;
@@ -240,17 +279,16 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Fil
         operands.push_back(IndexedPath(operand));
     InputFiles inputs(operands, parsed.Values("--files-from"), parsed.Has("--null"));
     FilterFinder finder;
-    Progress progress("index", quiet);
     {
         FilterLoader loader;
         RunFilterJobs(
-            loader, finder, jobs, [&](FileRecord& record) { return run.Plan(inputs, finder, record); },
+            loader, finder, settings.jobs, [&](FileRecord& record) { return run.Plan(inputs, finder, record); },
             [](FileRecord& record) {
                 if (FAILED(record.status) && record.cause.empty())
                     record.cause = DescribeFailure(record.path);
                 FormatEntryTexts(record);
             },
-            [&](FileRecord& record) { run.Deliver(record, progress); });
+            [&](FileRecord& record) { run.Deliver(record); });
         loader.CheckUnload(false);
     }
     // Removals only after a whole walk: a run cut short has not met every file.
@@ -275,18 +313,24 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Fil
     return complete && run.counts.failed == 0 ? exitSuccess : exitFailure;
 }
 
-bool ReadJobs(const ParsedArguments& parsed, FilterJobSettings& jobs)
+// The value of the option `name`, if given, into `number`.
+bool ReadNumber(const ParsedArguments& parsed, const char* name, unsigned long maximum, unsigned long& number)
 {
-    unsigned long number = 0;
-    const std::u16string* text = parsed.Value("--jobs");
-    if (!text)
+    const std::u16string* text = parsed.Value(name);
+    if (!text || ParseNumber(*text, 1, maximum, number))
         return true;
-    if (!ParseNumber(*text, 1, 256, number)) {
-        std::fprintf(stderr, "trellan index: --jobs needs a number from 1 to 256, not '%s'\n",
-                     ToUtf8(*text).c_str());
+    std::fprintf(stderr, "trellan index: %s needs a number from 1 to %lu, not '%s'\n", name, maximum,
+                 ToUtf8(*text).c_str());
+    return false;
+}
+
+bool ReadSettings(const ParsedArguments& parsed, IndexSettings& settings)
+{
+    unsigned long jobs = 0;
+    if (!ReadNumber(parsed, "--jobs", 256, jobs) || !ReadNumber(parsed, "--batch", 1000000, settings.batchFiles))
         return false;
-    }
-    jobs.jobs = static_cast<unsigned>(number);
+    settings.jobs.jobs = static_cast<unsigned>(jobs);
+    settings.quiet = parsed.Has("--quiet");
     return true;
 }
 
@@ -310,8 +354,8 @@ int RunIndex(const ParsedArguments& parsed)
         PrintCommandUsage(stderr, indexSyntax, false);
         return exitUsage;
     }
-    FilterJobSettings jobs;
-    if (!ReadJobs(parsed, jobs))
+    IndexSettings settings;
+    if (!ReadSettings(parsed, settings))
         return exitUsage;
 
     const std::u16string* given = parsed.Value("--db");
@@ -328,7 +372,7 @@ int RunIndex(const ParsedArguments& parsed)
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
         return exitFailure;
     }
-    return IndexFiles(database, parsed, jobs, parsed.Has("--quiet"));
+    return IndexFiles(database, parsed, settings);
 }
 
 }  // namespace host

@@ -6,6 +6,7 @@
 #include "index_search.h"
 #include "support/text.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,7 +24,7 @@ using namespace host::index;
 using Names = std::vector<std::string>;
 
 class IndexCommand : public ::testing::Test {
-protected:
+public:  // the steps' changes use the helpers
     void SetUp() override { ASSERT_EQ(RunCli(registry, {"register"}), 0); }
 
     std::string Write(const std::string& name, const Bytes& bytes)
@@ -187,6 +188,7 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{"search", "--db", database, "--limit", "0", "cafe"}, 2, {"--limit"}},
         {{"index", "--status", "--db", database, library}, 2, {"--status takes no PATH"}},
         {{"index", "--db", database}, 2, {"name at least one"}},
+        {{"index", "--batch", "0", "--db", database, library}, 2, {"--batch needs a number from 1"}},
     };
     for (const Case& test : cases) {
         std::string output;
@@ -216,7 +218,7 @@ TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinish
                          {SIGKILL, {128 + SIGKILL, 0}}, {SIGINT, {128 + SIGINT, 0}}};
     for (const Interruption& interruption : interruptions) {
         const auto delay = std::chrono::microseconds(random() % (whole.count() + 1));
-        CliProcess run(registry, {"index", "-q", "--db", database, library}, folder.PathOf("run.log"));
+        CliProcess run(registry, {"index", "-q", "--batch", "25", "--db", database, library}, folder.PathOf("run.log"));
         std::this_thread::sleep_for(delay);
         run.Signal(interruption.signal);
         const int code = run.Wait();

@@ -78,9 +78,11 @@ TEST_F(IndexFixture, StoresReplacesAndRemovesFiles)
     StoreAll({TextEntry("/n/d.mp3", "Delta")});
     {
         Transaction transaction(database.Database());
-        for (const auto& [path, file] : Known(DatabasePath()))
-            if (path.rfind("/m/", 0) == 0)
+        for (const auto& [path, file] : Known(DatabasePath())) {
+            if (path.rfind("/m/", 0) == 0) {
                 ASSERT_TRUE(database.Remove(file.id));
+            }
+        }
         ASSERT_TRUE(database.RemoveEmptyFolders());
         ASSERT_TRUE(transaction.Commit());
     }
