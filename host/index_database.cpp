@@ -171,32 +171,39 @@ std::int64_t IndexDatabase::FolderId(const std::string& folder)
     return id;
 }
 
+namespace {
+
+// Binds what a run learns of a file (size, time, status, failed, cause) to
+// the parameters ?3 to ?7; ?1 and ?2 say which file.
+Statement& BindFileState(Statement& statement, const IndexEntry& entry)
+{
+    return statement.Bind(3, entry.stamp.size)
+        .Bind(4, entry.stamp.modified)
+        .Bind(5, entry.status)
+        .Bind(6, entry.failed ? 1 : 0)
+        .Bind(7, entry.cause);
+}
+
+}  // namespace
+
 bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
 {
     std::int64_t id = knownId;
     if (id) {
-        if (!Cached(updateFile, "UPDATE files SET size = ?2, modified = ?3, status = ?4, failed = ?5, cause = ?6 "
-                                "WHERE id = ?1")
+        if (!BindFileState(Cached(updateFile, "UPDATE files SET size = ?3, modified = ?4, status = ?5, failed = ?6, "
+                                              "cause = ?7 WHERE id = ?1"),
+                           entry)
                  .Bind(1, id)
-                 .Bind(2, entry.stamp.size)
-                 .Bind(3, entry.stamp.modified)
-                 .Bind(4, entry.status)
-                 .Bind(5, entry.failed ? 1 : 0)
-                 .Bind(6, entry.cause)
                  .Run())
             return false;
     } else {
         const size_t slash = entry.path.rfind('/');
         const std::int64_t folder = FolderId(slash == std::string::npos ? std::string() : entry.path.substr(0, slash));
-        Statement& insert = Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, failed, cause) "
-                                               "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-        if (!folder || !insert.Bind(1, folder)
+        if (!folder || !BindFileState(Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, "
+                                                         "failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+                                      entry)
+                            .Bind(1, folder)
                             .Bind(2, std::string_view(entry.path).substr(slash + 1))
-                            .Bind(3, entry.stamp.size)
-                            .Bind(4, entry.stamp.modified)
-                            .Bind(5, entry.status)
-                            .Bind(6, entry.failed ? 1 : 0)
-                            .Bind(7, entry.cause)
                             .Run())
             return false;
         id = sqlite3_last_insert_rowid(connection.Get());

@@ -107,16 +107,4 @@ std::string PathBytes(std::u16string_view path)
     return out;
 }
 
-std::u16string PathFromBytes(std::string_view bytes)
-{
-    if (bytes.empty())
-        return {};
-    int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::u16string out(units > 0 ? units : 0, u'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<LPWSTR>(out.data()),
-                            units);
-    return out;
-}
-
 }  // namespace host::index

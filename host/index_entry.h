@@ -13,8 +13,8 @@ void FormatEntryTexts(FileRecord& record);
 // The entry to store, from a record that FormatEntryTexts has seen.
 IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp);
 
-// A path as the file system's bytes (the code page of file names) and back.
+// A path as the file system's bytes (the code page of file names);
+// PathFromListBytes turns them back.
 std::string PathBytes(std::u16string_view path);
-std::u16string PathFromBytes(std::string_view bytes);
 
 }  // namespace host::index

@@ -1,5 +1,6 @@
 #include "index_status.h"
 
+#include "arguments.h"
 #include "index_entry.h"
 #include "options.h"
 #include "text_escape.h"
@@ -11,7 +12,7 @@ namespace {
 std::string Printable(std::string_view bytes)
 {
     std::string out;
-    AppendEscaped(out, PathFromBytes(bytes), Escaping::terminal);
+    AppendEscaped(out, PathFromListBytes(bytes), Escaping::terminal);
     return out;
 }
 

@@ -1,4 +1,5 @@
 // trellan search: queries the index that trellan index keeps.
+#include "arguments.h"
 #include "commands.h"
 #include "console.h"
 #include "index_entry.h"
@@ -37,7 +38,7 @@ std::u16string OneLine(std::string_view snippet)
 
 void AppendHitText(std::string& out, const SearchHit& hit)
 {
-    AppendEscaped(out, PathFromBytes(hit.path), Escaping::terminal);
+    AppendEscaped(out, PathFromListBytes(hit.path), Escaping::terminal);
     out += "\n  ";
     AppendEscaped(out, hit.title.empty() ? u"(no title)" : FromUtf8(hit.title), Escaping::terminal);
     if (!hit.author.empty()) {
@@ -53,7 +54,7 @@ void AppendHitJson(std::string& out, const SearchHit& hit)
 {
     char rank[32];
     std::snprintf(rank, sizeof rank, "%.4f", hit.rank);
-    out += "{\"path\": " + JsonString(PathFromBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
+    out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
            ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"snippet\": " + JsonString(FromUtf8(hit.snippet)) +
            ", \"rank\": " + rank + "}\n";
 }

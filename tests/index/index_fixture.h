@@ -28,9 +28,7 @@ inline host::index::IndexEntry TextEntry(const std::string& path, const std::str
 inline host::index::IndexEntry FailedEntry(const std::string& path, const std::string& cause,
                                            host::index::FileStamp stamp = {1, 1})
 {
-    host::index::IndexEntry entry;
-    entry.path = path;
-    entry.stamp = stamp;
+    host::index::IndexEntry entry = TextEntry(path, "", "", "", "", stamp);
     entry.status = "FILTER_E_ACCESS";
     entry.failed = true;
     entry.cause = cause;
