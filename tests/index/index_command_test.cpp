@@ -1,14 +1,15 @@
 // trellan index, search and index --status, end to end: a library of real
 // media files written by the tests, indexed through the registered filter,
 // changed, indexed again, and runs killed at random moments.
-#include "cli_process.h"
 #include "index_fixture.h"
 #include "index_search.h"
+#include "support/command_run.h"
 #include "support/text.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,7 +26,7 @@ using Names = std::vector<std::string>;
 
 class IndexCommand : public ::testing::Test {
 public:  // the steps' changes use the helpers
-    void SetUp() override { ASSERT_EQ(RunCli(registry, {"register"}), 0); }
+    void SetUp() override { ASSERT_EQ(Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)}).code, 0); }
 
     std::string Write(const std::string& name, const Bytes& bytes)
     {
@@ -50,10 +51,10 @@ public:  // the steps' changes use the helpers
                                  SilentMpegFrames(3)}));
     }
 
-    int Index(std::vector<std::string> args, std::string* output = nullptr)
+    int Index(host::Arguments args)
     {
-        args.insert(args.begin(), {"index", "--db", database});
-        return RunCli(registry, args, output);
+        args.insert(args.begin(), {u"index", u"-q", u"--db", Utf16(database)});
+        return Trellan(args).code;
     }
 
     // The file names that `query` finds, sorted.
@@ -90,7 +91,6 @@ public:  // the steps' changes use the helpers
     }
 
     TempDir folder;
-    const std::string registry = folder.PathOf("registry.sqlite");
     const std::string database = folder.PathOf("index.sqlite");
     const std::string library = folder.PathOf("lib");
 };
@@ -156,7 +156,7 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     };
     for (const Step& step : steps) {
         step.change(*this);
-        EXPECT_EQ(Index({folder.PathOf(step.path)}), step.exitCode) << step.name;
+        EXPECT_EQ(Index({Utf16(folder.PathOf(step.path))}), step.exitCode) << step.name;
         ExpectCounts(ReadLastRun(), step.counts, step.name);
         for (const auto& [query, names] : step.queries)
             EXPECT_EQ(Found(query), names) << step.name << ": " << query;
@@ -168,33 +168,34 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
 {
     WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier");
     Write("lib/broken.wma", Bytes(300, 'x'));
-    ASSERT_EQ(Index({library}), 1);
+    const std::u16string db = Utf16(database), lib = Utf16(library);
+    ASSERT_EQ(Index({lib}), 1);
 
     struct Case {
-        std::vector<std::string> args;
+        host::Arguments args;
         int exitCode;
-        std::vector<const char*> printed;
+        std::vector<const char*> printed;  // on standard output, then on standard error
     } cases[] = {
-        {{"index", "--status", "--db", database}, 0,
+        {{u"index", u"--status", u"--db", db}, 0,
          {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: "}},
-        {{"search", "--db", database, "cafe"}, 0, {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
-        {{"search", "--db", database, "--json", "PIER"},
+        {{u"search", u"--db", db, u"cafe"}, 0, {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
+        {{u"search", u"--db", db, u"--json", u"PIER"},
          0,
          {"{\"path\": \"", "/lib/cafe.mp3\", \"title\": \"Café Society\", \"author\": \"Zoë Brontë\", \"snippet\": ",
           "[pier]"}},
-        {{"search", "--db", database, "nothing", "here"}, 0, {"no file matches \"nothing here\""}},
-        {{"search", "--db", database, "genre:jazz"}, 2, {"is not valid"}},
-        {{"search", "--db", folder.PathOf("none.sqlite"), "cafe"}, 1, {"there is no index at"}},
-        {{"search", "--db", database, "--limit", "0", "cafe"}, 2, {"--limit"}},
-        {{"index", "--status", "--db", database, library}, 2, {"--status takes no PATH"}},
-        {{"index", "--db", database}, 2, {"name at least one"}},
-        {{"index", "--batch", "0", "--db", database, library}, 2, {"--batch needs a number from 1"}},
+        {{u"search", u"--db", db, u"nothing", u"here"}, 0, {"no file matches \"nothing here\""}},
+        {{u"search", u"--db", db, u"genre:jazz"}, 2, {"is not valid"}},
+        {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 1, {"there is no index at"}},
+        {{u"search", u"--db", db, u"--limit", u"0", u"cafe"}, 2, {"--limit"}},
+        {{u"index", u"--status", u"--db", db, lib}, 2, {"--status takes no PATH"}},
+        {{u"index", u"--db", db}, 2, {"name at least one"}},
+        {{u"index", u"--batch", u"0", u"--db", db, lib}, 2, {"--batch needs a number from 1"}},
     };
     for (const Case& test : cases) {
-        std::string output;
-        EXPECT_EQ(RunCli(registry, test.args, &output), test.exitCode) << test.args[0] << " " << test.args.back();
+        const CommandRun run = Trellan(test.args);
+        EXPECT_EQ(run.code, test.exitCode) << Utf8(test.args[0]) << " " << Utf8(test.args.back());
         for (const char* text : test.printed)
-            EXPECT_NE(output.find(text), std::string::npos) << text << " in:\n" << output;
+            EXPECT_NE((run.out + run.err).find(text), std::string::npos) << text << " in:\n" << run.out << run.err;
     }
 }
 
@@ -207,29 +208,27 @@ TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinish
 
     // How long a whole run takes here, to kill the others within it.
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_EQ(RunCli(registry, {"index", "-q", "--db", folder.PathOf("scratch.sqlite"), library}), 0);
+    ASSERT_EQ(Trellan({u"index", u"-q", u"--db", Utf16(folder.PathOf("scratch.sqlite")), Utf16(library)}).code, 0);
     const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
 
     std::mt19937 random(std::random_device{}());
-    struct Interruption {
-        int signal;
-        std::vector<int> endings;  // the exit codes it may end with (a run may finish first)
-    } interruptions[] = {{SIGKILL, {128 + SIGKILL, 0}}, {SIGKILL, {128 + SIGKILL, 0}},
-                         {SIGKILL, {128 + SIGKILL, 0}}, {SIGINT, {128 + SIGINT, 0}}};
-    for (const Interruption& interruption : interruptions) {
+    for (int signal : {SIGKILL, SIGKILL, SIGKILL, SIGINT}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)  // a run in a copy of this process, with its registry
+            _exit(host::RunCommandLine({u"index", u"-q", u"--batch", u"25", u"--db", Utf16(database), Utf16(library)}));
         const auto delay = std::chrono::microseconds(random() % (whole.count() + 1));
-        CliProcess run(registry, {"index", "-q", "--batch", "25", "--db", database, library}, folder.PathOf("run.log"));
         std::this_thread::sleep_for(delay);
-        run.Signal(interruption.signal);
-        const int code = run.Wait();
-        EXPECT_NE(std::find(interruption.endings.begin(), interruption.endings.end(), code),
-                  interruption.endings.end())
-            << "signal " << interruption.signal << " after " << delay.count() << " us: exit " << code;
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        const int code = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        EXPECT_TRUE(code == 128 + signal || code == 0) << "signal " << signal << " after " << delay.count() << " us: " << code;
         if (std::filesystem::exists(database))
             ExpectSound();
     }
 
-    ASSERT_EQ(Index({"-q", library}), 0);
+    ASSERT_EQ(Index({Utf16(library)}), 0);
     LastRun run = ReadLastRun();
     EXPECT_FALSE(run.finished.empty());
     EXPECT_EQ(run.counts.added + run.counts.unchanged, files);

@@ -1,4 +1,5 @@
-# The index tests open index databases directly, and drive the CLI.
+# The index tests open index databases directly, and drive the CLI through
+# the module built here.
+add_dependencies(index_tests trellan_module)
+target_compile_definitions(index_tests PRIVATE TRELLAN_MODULE_PATH="$<TARGET_FILE:trellan_module>")
 target_link_libraries(index_tests PRIVATE trellan_host)
-add_dependencies(index_tests trellan trellan_module)
-target_compile_definitions(index_tests PRIVATE TRELLAN_CLI_PATH="$<TARGET_FILE:trellan>")
