@@ -9,8 +9,10 @@
 #include "failure_cause.h"
 #include "filter_jobs.h"
 #include "index_entry.h"
+#include "index_paths.h"
 #include "index_plan.h"
 #include "index_status.h"
+#include "index_stop.h"
 #include "index_writer.h"
 #include "input_files.h"
 #include "options.h"
@@ -18,7 +20,6 @@
 #include "text_escape.h"
 
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -43,37 +44,6 @@ const OptionRow indexOptions[] = {
     {"--quiet", 'q', nullptr, "no progress, no summary and no failing files on standard error"},
 };
 
-// Set by SIGINT or SIGTERM: hand out no more files, commit, close, exit.
-std::atomic<int> stopSignal{0};
-
-extern "C" void StopIndexing(int signal)
-{
-    stopSignal = signal;
-    std::signal(signal, SIG_DFL);  // a second Ctrl-C ends the process at once; the index stays sound
-}
-
-// The signal handlers for the length of a run.
-class StopOnSignal {
-public:
-    StopOnSignal()
-    {
-        stopSignal = 0;
-        previousInterrupt = std::signal(SIGINT, StopIndexing);
-        previousTerminate = std::signal(SIGTERM, StopIndexing);
-    }
-    ~StopOnSignal()
-    {
-        std::signal(SIGINT, previousInterrupt);
-        std::signal(SIGTERM, previousTerminate);
-    }
-    StopOnSignal(const StopOnSignal&) = delete;
-    StopOnSignal& operator=(const StopOnSignal&) = delete;
-
-private:
-    void (*previousInterrupt)(int);
-    void (*previousTerminate)(int);
-};
-
 // What the walk decided for a file, handed from `next` to `deliver` in the
 // same order as the files.
 struct PlannedFile {
@@ -82,61 +52,6 @@ struct PlannedFile {
     FileStamp stamp;
     bool stamped = false;  // the file could be looked at; else it is not stored
 };
-
-bool ReadStamp(const std::u16string& path, FileStamp& stamp)
-{
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(reinterpret_cast<LPCWSTR>(path.c_str()), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    stamp.size = static_cast<std::int64_t>((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-    stamp.modified = static_cast<std::int64_t>((std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                               data.ftLastWriteTime.dwLowDateTime);
-    return true;
-}
-
-// True for an absolute path without "." or ".." parts or doubled
-// separators, as the walk makes under an absolute folder.
-bool IsPlainAbsolute(std::u16string_view path)
-{
-    if (path.empty() || path[0] != u'/')
-        return false;
-    for (size_t slash = 0; slash != std::u16string_view::npos;) {
-        const size_t next = path.find(u'/', slash + 1);
-        const std::u16string_view part = path.substr(slash + 1, next == path.npos ? path.npos : next - slash - 1);
-        if (part.empty() || part == u"." || part == u"..")
-            return false;
-        slash = next;
-    }
-    return true;
-}
-
-// A path as the index keeps it: absolute, so that it means the same file
-// from any working folder.
-std::u16string IndexedPath(const std::u16string& path)
-{
-    if (IsPlainAbsolute(path))
-        return path;
-    DWORD units = GetFullPathNameW(reinterpret_cast<LPCWSTR>(path.c_str()), 0, nullptr, nullptr);
-    std::u16string full(units, u'\0');
-    if (units == 0 || (units = GetFullPathNameW(reinterpret_cast<LPCWSTR>(path.c_str()), units,
-                                                reinterpret_cast<LPWSTR>(full.data()), nullptr)) >= full.size())
-        return path;
-    full.resize(units);
-    return full;
-}
-
-// The size and time of a file: from its folder's listing when the walk
-// found it there, else from a look at the file.
-bool StampOf(const InputFile& input, const std::u16string& path, FileStamp& stamp)
-{
-    if (!input.listed)
-        return ReadStamp(path, stamp);
-    stamp.size = static_cast<std::int64_t>(input.size);
-    stamp.modified = static_cast<std::int64_t>((std::uint64_t(input.lastWrite.dwHighDateTime) << 32) |
-                                               input.lastWrite.dwLowDateTime);
-    return true;
-}
 
 struct IndexRun {
     IndexDatabase& database;
@@ -182,7 +97,7 @@ struct IndexRun {
     {
         for (;;) {
             InputFile input;
-            if (stopSignal || writeFailed || !inputs.Next(input))
+            if (StopSignal() || writeFailed || !inputs.Next(input))
                 return false;
             record.path = IndexedPath(input.path);
             record.status = input.status;
@@ -237,7 +152,7 @@ struct IndexRun {
     bool RemoveUnmet()
     {
         for (std::int64_t id : plan.Unmet(unreadFolders)) {
-            if (stopSignal)
+            if (StopSignal())
                 return false;
             if (!writer.Remove(id)) {
                 writeFailed = true;
@@ -267,7 +182,8 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     const bool quiet = settings.quiet;
     Progress progress("index", quiet);
     IndexRun run(database, settings.batchFiles, progress, quiet);
-    if (!database.LoadKnownFiles([&](std::string&& path, const KnownFile& file) { run.plan.Know(std::move(path), file); })) {
+    auto know = [&](std::string&& path, const KnownFile& file) { run.plan.Know(std::move(path), file); };
+    if (!database.LoadKnownFiles(know)) {
         std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
         return exitFailure;
     }
@@ -294,7 +210,7 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     // Removals only after a whole walk: a run cut short has not met every file.
     if (!run.writer.Commit())
         run.writeFailed = true;
-    bool complete = !run.writeFailed && !stopSignal && run.RemoveUnmet();
+    bool complete = !run.writeFailed && !StopSignal() && run.RemoveUnmet();
     if (!run.writer.Commit())
         run.writeFailed = true;
     if (complete && run.counts.removed && !database.RemoveEmptyFolders())
@@ -305,10 +221,10 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     run.counts.failed = progress.Failed();
     database.FinishRun(runId, run.counts, complete);
     progress.Finish(Summary(run.counts));
-    if (stopSignal) {
+    if (StopSignal()) {
         if (!quiet)
             std::fprintf(stderr, "trellan index: stopped; what was indexed is kept, and the next run goes on\n");
-        return 128 + stopSignal;  // as a shell reports a command that the signal ended: 130 for Ctrl-C
+        return 128 + StopSignal();  // as a shell reports a command that the signal ended: 130 for Ctrl-C
     }
     return complete && run.counts.failed == 0 ? exitSuccess : exitFailure;
 }

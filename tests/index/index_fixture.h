@@ -2,6 +2,7 @@
 #pragma once
 
 #include "index_database.h"
+#include "index_search.h"
 #include "support/media_writer.h"
 
 #include <gtest/gtest.h>
@@ -51,6 +52,19 @@ protected:
         for (const auto& entry : entries)
             ASSERT_TRUE(database.Store(entry, 0)) << database.LastError();
         ASSERT_TRUE(transaction.Commit());
+    }
+
+    // The file names that `query` finds, best first.
+    std::vector<std::string> Found(const std::string& query)
+    {
+        std::vector<host::index::SearchHit> hits;
+        std::string error;
+        EXPECT_EQ(Search(database, query, 10000, {}, hits, error), host::index::SearchStatus::found)
+            << query << ": " << error;
+        std::vector<std::string> names;
+        for (const host::index::SearchHit& hit : hits)
+            names.push_back(hit.path.substr(hit.path.rfind('/') + 1));
+        return names;
     }
 
     TempDir folder;

@@ -1,7 +1,6 @@
 // Queries against a small index: case and diacritics, column filters,
 // ranking by column, snippets, malformed queries.
 #include "index_fixture.h"
-#include "index_search.h"
 
 namespace trellan::test {
 namespace {
@@ -23,17 +22,6 @@ protected:
             TextEntry("/lib/moscow", "Москва", "Ирина", "", "Москва\nИрина"),
             TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
         });
-    }
-
-    std::vector<std::string> Found(const std::string& query)
-    {
-        std::vector<SearchHit> hits;
-        std::string error;
-        EXPECT_EQ(Search(database, query, 10, {}, hits, error), SearchStatus::found) << query << ": " << error;
-        std::vector<std::string> paths;
-        for (const SearchHit& hit : hits)
-            paths.push_back(hit.path.substr(hit.path.rfind('/') + 1));
-        return paths;
     }
 };
 
