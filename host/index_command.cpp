@@ -54,7 +54,6 @@ struct PlannedFile {
 };
 
 struct IndexRun {
-    IndexDatabase& database;
     IndexPlan plan;
     BatchWriter writer;
     Progress& progress;
@@ -69,7 +68,7 @@ struct IndexRun {
     std::deque<PlannedFile> planned;  // files handed to the filter, in order
 
     IndexRun(IndexDatabase& database, size_t batchFiles, Progress& progress, bool quiet)
-        : database(database), writer(database, batchFiles, batchTime), progress(progress), quiet(quiet)
+        : writer(database, batchFiles, batchTime), progress(progress), quiet(quiet)
     {
     }
 
