@@ -208,11 +208,13 @@ bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
             return false;
         id = sqlite3_last_insert_rowid(connection.Get());
     }
-    // The text row under the file's id: replaced, or gone when the file failed.
+    // The text row under the file's id: a file the index held loses its old
+    // one first; a file that failed gets none.
+    if (knownId && !Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run())
+        return false;
     if (entry.failed)
-        return Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
-    return Cached(insertText,
-                  "INSERT OR REPLACE INTO texts (rowid, title, author, comments, body) VALUES (?1, ?2, ?3, ?4, ?5)")
+        return true;
+    return Cached(insertText, "INSERT INTO texts (rowid, title, author, comments, body) VALUES (?1, ?2, ?3, ?4, ?5)")
         .Bind(1, id)
         .Bind(2, entry.title)
         .Bind(3, entry.author)
