@@ -14,15 +14,14 @@
 #include "index_status.h"
 #include "index_stop.h"
 #include "index_writer.h"
+#include "index_writer_thread.h"
 #include "input_files.h"
 #include "options.h"
 #include "progress.h"
 #include "text_escape.h"
 
-#include <atomic>
 #include <cstdio>
 #include <deque>
-#include <mutex>
 
 namespace host {
 namespace {
@@ -56,19 +55,19 @@ struct PlannedFile {
 struct IndexRun {
     IndexPlan plan;
     BatchWriter writer;
+    WriterThread background;
     Progress& progress;
     const bool quiet;
-    std::atomic<bool> writeFailed{false};    // read by the walk, to stop
     std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
 
     // The walk (`next`) and `deliver` run at once on different threads.
-    std::mutex countLock;
+    SlimLock countLock;
     RunCounts counts;
-    std::mutex plannedLock;
+    SlimLock plannedLock;
     std::deque<PlannedFile> planned;  // files handed to the filter, in order
 
     IndexRun(IndexDatabase& database, size_t batchFiles, Progress& progress, bool quiet)
-        : writer(database, batchFiles, batchTime), progress(progress), quiet(quiet)
+        : writer(database, batchFiles, batchTime), background(writer), progress(progress), quiet(quiet)
     {
     }
 
@@ -85,7 +84,7 @@ struct IndexRun {
     // A file that is not filtered: unchanged, or one no filter is registered for.
     void CountSkipped(bool unchanged)
     {
-        std::lock_guard<std::mutex> hold(countLock);
+        SlimLockHolder hold(countLock);
         progress.Add(false, true);
         counts.unchanged += unchanged;
     }
@@ -96,7 +95,7 @@ struct IndexRun {
     {
         for (;;) {
             InputFile input;
-            if (StopSignal() || writeFailed || !inputs.Next(input))
+            if (StopSignal() || background.Failed() || !inputs.Next(input))
                 return false;
             record.path = IndexedPath(input.path);
             record.status = input.status;
@@ -116,24 +115,25 @@ struct IndexRun {
             } else {
                 file.verdict = Verdict::added;  // let the filter fail, and the failure name its cause
             }
-            std::lock_guard<std::mutex> hold(plannedLock);
+            SlimLockHolder hold(plannedLock);
             planned.push_back(file);
             return true;
         }
     }
 
-    // Counts and stores each filtered file, in the order of the walk.
+    // Counts each filtered file, in the order of the walk, and hands it to
+    // the writer.
     void Deliver(FileRecord& record)
     {
         PlannedFile file;
         {
-            std::lock_guard<std::mutex> hold(plannedLock);
+            SlimLockHolder hold(plannedLock);
             file = planned.front();
             planned.pop_front();
         }
         const bool failed = FAILED(record.status);
         {
-            std::lock_guard<std::mutex> hold(countLock);
+            SlimLockHolder hold(countLock);
             progress.Add(failed, false);
             // A path that is no file to look at (gone, a folder) is not stored.
             counts.added += file.stamped && file.verdict == Verdict::added;
@@ -142,8 +142,8 @@ struct IndexRun {
         }
         if (failed)
             ReportFailure(record);
-        if (file.stamped && !writeFailed && !writer.Store(EntryFromRecord(record, file.stamp), file.knownId))
-            writeFailed = true;
+        if (file.stamped)
+            background.Store(EntryFromRecord(record, file.stamp), file.knownId);
     }
 
     // Files the walk did not meet leave the index, but for those in folders
@@ -151,12 +151,8 @@ struct IndexRun {
     bool RemoveUnmet()
     {
         for (std::int64_t id : plan.Unmet(unreadFolders)) {
-            if (StopSignal())
+            if (StopSignal() || !writer.Remove(id))
                 return false;
-            if (!writer.Remove(id)) {
-                writeFailed = true;
-                return false;
-            }
             ++counts.removed;
         }
         return true;
@@ -206,16 +202,18 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
             [&](FileRecord& record) { run.Deliver(record); });
         loader.CheckUnload(false);
     }
+    run.background.Finish();
+    bool written = !run.background.Failed() && run.writer.Commit();
     // Removals only after a whole walk: a run cut short has not met every file.
-    if (!run.writer.Commit())
-        run.writeFailed = true;
-    bool complete = !run.writeFailed && !StopSignal() && run.RemoveUnmet();
-    if (!run.writer.Commit())
-        run.writeFailed = true;
+    bool complete = written && !StopSignal();
+    if (complete) {
+        const bool removed = run.RemoveUnmet();  // false: a signal stopped it, or a write failed
+        written = run.writer.Commit() && (removed || StopSignal());
+        complete = removed && written;
+    }
     if (complete && run.counts.removed && !database.RemoveEmptyFolders())
-        run.writeFailed = true;
-    complete = complete && !run.writeFailed;
-    if (run.writeFailed)
+        written = complete = false;
+    if (!written)
         std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database.LastError().c_str());
     run.counts.failed = progress.Failed();
     database.FinishRun(runId, run.counts, complete);

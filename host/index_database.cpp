@@ -83,7 +83,9 @@ bool IndexDatabase::Open(const std::string& path, bool create, std::string& erro
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
-    if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL")) {
+    // Pages read through a map of the file: fewer system calls for searches and runs alike.
+    if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL") ||
+        !connection.Execute("PRAGMA mmap_size = 268435456")) {
         error = "cannot open the index " + path + ": " + connection.LastError();
         return false;
     }
@@ -239,8 +241,12 @@ bool IndexDatabase::LockForRun(const std::string& path, std::string& error)
 {
     // An exclusive transaction on a companion file, held until the index is
     // closed; the system lets it go when the process ends, however it ends.
+    // The run is the only writer: a larger page cache, and a write-ahead log
+    // that is copied into the file less often (and each page once) while it
+    // runs; closing the index copies the rest.
     if (runLock.Open(path + "-lock", true) && runLock.Execute("BEGIN EXCLUSIVE"))
-        return true;
+        return connection.Execute("PRAGMA cache_size = -32000") &&
+               connection.Execute("PRAGMA wal_autocheckpoint = 10000");
     error = runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY
                 ? "another trellan index is running on " + path
                 : "cannot lock " + path + "-lock: " + runLock.LastError();
