@@ -217,6 +217,8 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
         std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database.LastError().c_str());
     run.counts.failed = progress.Failed();
     database.FinishRun(runId, run.counts, complete);
+    if (!run.writer.Wrote())
+        database.KeepLogAtClose();
     progress.Finish(Summary(run.counts));
     if (StopSignal()) {
         if (!quiet)

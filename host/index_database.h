@@ -101,8 +101,10 @@ public:
     bool ListFailures(std::vector<FailedFile>& files);
     // FTS5's own check of its index against its content.
     bool CheckIntegrity(std::string& problem);
-    // Merges the full-text index into one segment (smaller and faster).
-    bool Optimize();
+    // Leaves what the write-ahead log holds there at close, instead of
+    // copying it into the file (and waiting for the disk twice): for a run
+    // that wrote no more than its line in the run log. A later run copies it.
+    void KeepLogAtClose();
 
 private:
     bool CreateSchema(std::string& error);

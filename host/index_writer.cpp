@@ -29,6 +29,7 @@ bool BatchWriter::Counted(bool written)
         Drop();
         return false;
     }
+    wrote = true;
     if (++changes >= batchFiles || std::chrono::steady_clock::now() - begun >= batchTime)
         return Commit();
     return true;

@@ -26,6 +26,8 @@ public:
     bool Remove(std::int64_t id);
     // Commits the open batch, if any.
     bool Commit();
+    // Whether anything was stored or removed.
+    bool Wrote() const { return wrote; }
 
 private:
     bool Begin();
@@ -38,6 +40,7 @@ private:
     const std::chrono::milliseconds batchTime;
     std::optional<Transaction> batch;  // rolled back when the writer goes uncommitted
     size_t changes = 0;
+    bool wrote = false;
     std::chrono::steady_clock::time_point begun;
 };
 

@@ -53,7 +53,7 @@ void AppendHitText(std::string& out, const SearchHit& hit)
 void AppendHitJson(std::string& out, const SearchHit& hit)
 {
     char rank[32];
-    std::snprintf(rank, sizeof rank, "%.4f", hit.rank);
+    std::snprintf(rank, sizeof rank, "%.6g", hit.rank);
     out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
            ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"snippet\": " + JsonString(FromUtf8(hit.snippet)) +
            ", \"rank\": " + rank + "}\n";
