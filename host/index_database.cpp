@@ -93,6 +93,8 @@ bool IndexDatabase::Open(const std::string& path, bool create, std::string& erro
         error = path + " " + error;
         return false;
     }
+    if (!create)
+        KeepLogAtClose();
     return true;
 }
 

@@ -68,7 +68,9 @@ struct FailedFile {
 class IndexDatabase {
 public:
     // Opens the index at `path`, creating it (and the folders of the default
-    // location) when `create` is set. On failure `error` says why.
+    // location) when `create` is set, as a run does; without it (a search,
+    // the status), the write-ahead log is left to the runs. On failure
+    // `error` says why.
     bool Open(const std::string& path, bool create, std::string& error);
     // Closes the index and lets go of the run lock.
     void Close();
@@ -102,8 +104,9 @@ public:
     // FTS5's own check of its index against its content.
     bool CheckIntegrity(std::string& problem);
     // Leaves what the write-ahead log holds there at close, instead of
-    // copying it into the file (and waiting for the disk twice): for a run
-    // that wrote no more than its line in the run log. A later run copies it.
+    // copying it into the file and waiting for the disk twice: for readers,
+    // and for a run that wrote no more than its line in the run log. A run
+    // that writes copies it all at close.
     void KeepLogAtClose();
 
 private:
