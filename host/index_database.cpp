@@ -252,8 +252,8 @@ bool IndexDatabase::LockForRun(const std::string& path, std::string& error)
         return false;
     }
     // The run is the only writer: a larger page cache, and a write-ahead log
-    // that is copied into the file less often (each page once, more often)
-    // while it runs; closing the index copies the rest.
+    // that is copied into the file less often while it runs (a page written
+    // many times is copied once); closing the index copies the rest.
     return connection.Execute("PRAGMA cache_size = -32000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000");
 }
 

@@ -16,8 +16,8 @@ ORDER BY hit.rank
 
 }  // namespace
 
-SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
-            std::vector<SearchHit>& hits, std::string& error)
+SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit,
+                    const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error)
 {
     Statement statement(database.Database(), searchSql);
     statement.Bind(1, query).Bind(2, marks.open).Bind(3, marks.close).Bind(4, limit);

@@ -27,7 +27,7 @@ enum class SearchStatus {
 };
 
 // On failure `error` says why; for a malformed query, where the parser stopped.
-SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
-            std::vector<SearchHit>& hits, std::string& error);
+SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit,
+                    const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error);
 
 }  // namespace host::index
