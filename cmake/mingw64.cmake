@@ -1,6 +1,6 @@
-# Cross build for 64-bit Windows with the MinGW-w64 x86_64 toolchain.
-# Used where the machine cannot run 32-bit programs (scripts/test_wine.sh):
-# the same sources as a 64-bit module, run under 64-bit Wine.
+# Cross build for 64-bit Windows with the MinGW-w64 x86_64 toolchain: the
+# 64-bit trellan.dll, for 64-bit indexing hosts, and trellan.exe (the
+# mingw64 preset), from the same sources as the 32-bit build.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(TRELLAN_MINGW_PREFIX x86_64-w64-mingw32)

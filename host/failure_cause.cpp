@@ -1,5 +1,7 @@
 #include "failure_cause.h"
 
+#include "media_runtime_probe.h"
+
 namespace host {
 namespace {
 
@@ -48,6 +50,11 @@ std::string DescribeFailure(const std::u16string& path)
     CloseHandle(file);
     if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
         return "an empty file";
+    // A readable file may fail only because the platform cannot read media
+    // at all (Wine's media-format runtime has no metadata editor).
+    std::string runtime = MediaRuntimeProblem(path);
+    if (!runtime.empty())
+        return runtime;
     return "not a media file that the filter can read, or damaged";
 }
 

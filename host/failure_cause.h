@@ -12,8 +12,9 @@ namespace host {
 std::string Win32ErrorWords(DWORD error);
 
 // Why a file that the filter refused may have failed: it is missing, a
-// folder, unreadable, empty, not a regular file, or else not a media file
-// that the filter can read.
+// folder, unreadable, empty, not a regular file, the platform's media
+// runtime cannot read media at all, or else it is not a media file that
+// the filter can read.
 std::string DescribeFailure(const std::u16string& path);
 
 }  // namespace host

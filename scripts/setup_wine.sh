@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Installs Debian's Wine with its 32-bit loader, so that the 32-bit Windows
-# build (trellan.dll, trellan.exe and the Windows tests) can run here.
-# Idempotent: returns at once when everything is in place. Needs root (or
-# sudo) only when something is missing.
+# Installs Debian's Wine, 64-bit and with its 32-bit loader, so that both
+# Windows builds (trellan.dll, trellan.exe and the Windows tests) can run
+# here; the cross compilers come from scripts/setup.sh. Idempotent: returns
+# at once when everything is in place. Needs root (or sudo) only when
+# something is missing.
 set -euo pipefail
 
-# wine32:i386 brings the 32-bit loader and the 32-bit built-in DLLs; wine is
-# the launcher. On Debian 12, wine64 alone cannot start 32-bit programs.
-# Where the kernel cannot run 32-bit programs at all (no IA-32 emulation),
-# scripts/test_wine.sh tests a 64-bit build under wine64 instead, which needs
-# the x86_64 cross compiler.
-packages=(wine wine32:i386 wine64 g++-mingw-w64-x86-64-win32)
+# wine64 runs the 64-bit build. wine32:i386 brings the 32-bit loader and the
+# 32-bit built-in DLLs, which a 64-bit prefix uses for 32-bit programs; wine
+# is the launcher. Where the kernel cannot run 32-bit programs at all (no
+# IA-32 emulation), the 32-bit packages install but cannot run, and
+# scripts/test_wine.sh tests the 64-bit build only.
+packages=(wine wine32:i386 wine64)
 
 installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Every test: the Linux suites, the same suites under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer,
-# a bounded fuzzing run, the Windows cross build, and the Windows DLL under
-# Wine.
+# a bounded fuzzing run, the Windows cross build, the Windows DLLs under
+# Wine, and the release archives.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -49,8 +49,11 @@ step "Windows 32-bit cross build"
 cmake --preset mingw32 >/dev/null
 cmake --build --preset mingw32
 
-step "The Windows DLL under Wine"
+step "The Windows DLLs under Wine"
 scripts/test_wine.sh
+
+step "The release archives"
+scripts/package.sh
 
 step "Summary"
 echo "tests: ${passed} passed, 0 failed"

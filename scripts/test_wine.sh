@@ -1,23 +1,30 @@
 #!/usr/bin/env bash
-# The real Windows build under Wine: cross-builds trellan.dll, trellan.exe,
-# the Windows test program and the wmvcore.dll test double, makes a fresh
-# Wine prefix inside the build folder, and then
-#   - registers the DLL with regsvr32 and checks the registry through reg.exe
-#     against tests/registration/expected_registration.txt (planted stale
-#     keys, registering twice, unregistering, a path with a quote);
-#   - runs `trellan.exe dump` on media file names found through the registry,
-#     with the wmvcore double serving scripted header attributes;
-#   - runs the Windows test program twice: the DLL loaded with LoadLibrary,
-#     and created by the COM runtime through its registration.
-# Prints a closing 'N passed, N failed' line; exits non-zero on any failure.
+# The real Windows DLLs under Wine. Cross-builds trellan.dll, trellan.exe,
+# the Windows test program and the wmvcore.dll test double for 64-bit
+# Windows and, where the machine can run 32-bit programs, for 32-bit
+# Windows (the mingw64 and mingw32 presets); makes one fresh 64-bit Wine
+# prefix inside the build folder; and runs the whole suite on each DLL with
+# the Wine tools of its own bitness:
+#   - regsvr32 registers the DLL, checked through reg.exe against
+#     tests/registration/expected_registration.txt (planted stale keys,
+#     registering twice, unregistering, a path with a quote), with the type
+#     library filed under "win64" or "win32";
+#   - `trellan.exe dump` on media file names found through the registry,
+#     with the wmvcore double serving scripted header attributes, and on a
+#     real file over Wine's own wmvcore.dll, which cannot read media;
+#   - the Windows test program twice: the DLL loaded with LoadLibrary, and
+#     created by the COM runtime through its registration.
+# Where both run, both DLLs are then registered side by side in the prefix
+# and each is used through CoCreateInstance (tests/wine/side_by_side_check.py).
+# Prints a closing 'wine: N passed, N failed' line over both DLLs; exits
+# non-zero on any failure.
 #
-# usage: scripts/test_wine.sh [BUILD_DIR]
+# usage: scripts/test_wine.sh
 #
-# The DLL ships for 32-bit Windows and is tested as such wherever the
-# machine can run 32-bit programs. A kernel without IA-32 emulation cannot
-# start Wine's 32-bit loader at all; there the same sources are built and
-# tested as a 64-bit module under 64-bit Wine instead, and the script says
-# so. TRELLAN_WINE_ARCH=win32 or win64 forces one or the other.
+# A kernel without IA-32 emulation cannot start Wine's 32-bit loader; there
+# the 32-bit DLL is built but not run, the script says so, and nothing
+# fails for that reason. TRELLAN_WINE_ARCH=win64 or win32 runs one suite
+# only (win32 fails where 32-bit programs cannot run).
 set -uo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 cd "$source_dir"
@@ -25,12 +32,13 @@ cd "$source_dir"
 started=$(date +%s)
 passed=0
 failed=0
+ran=()
 step() { printf '\n=== %s\n' "$*"; }
 pass() { passed=$((passed + 1)); echo "PASS: $*"; }
 fail() { failed=$((failed + 1)); echo "FAIL: $*"; }
 finish() {
   echo
-  echo "test_wine: ${arch:-no architecture}, $(( $(date +%s) - started ))s"
+  echo "test_wine: ${ran[*]:-nothing run}${skipped_32bit:+ (32-bit DLL not run: $skipped_32bit)}, $(( $(date +%s) - started ))s"
   echo "wine: $passed passed, $failed failed"
   [ "$failed" -eq 0 ]
   exit $?
@@ -39,130 +47,169 @@ finish() {
 scripts/setup.sh >/dev/null || { fail "scripts/setup.sh"; finish; }
 scripts/setup_wine.sh || { fail "scripts/setup_wine.sh"; finish; }
 
-# Which Wine this machine can run.
+# Which DLLs this machine can run.
 can_run_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
-arch=${TRELLAN_WINE_ARCH:-}
-if [ -z "$arch" ]; then
-  if can_run_32bit; then arch=win32; else arch=win64; fi
-fi
-case "$arch" in
-  win32)
-    if ! can_run_32bit; then
-      fail "Wine's 32-bit loader cannot start here (kernel without IA-32 emulation?)"
-      finish
+skipped_32bit=
+case "${TRELLAN_WINE_ARCH:-}" in
+  "")
+    arches=(win64)
+    if can_run_32bit; then
+      arches+=(win32)
+    else
+      skipped_32bit="this machine cannot run 32-bit programs"
+      echo "NOTE: this machine cannot run 32-bit programs (no IA-32 emulation in the kernel):"
+      echo "      the 32-bit DLL is built but tested only where it can run."
     fi
-    loader=/usr/lib/wine/wine
-    wineserver=/usr/lib/wine/wineserver32
-    toolchain=cmake/mingw32.cmake
-    objdump=i686-w64-mingw32-objdump
     ;;
-  win64)
-    echo "NOTE: this machine cannot run 32-bit programs (no IA-32 emulation in the kernel):"
-    echo "      testing the 64-bit build of the same sources under 64-bit Wine."
-    loader=/usr/lib/wine/wine64
-    wineserver=/usr/lib/wine/wineserver64
-    toolchain=cmake/mingw64.cmake
-    objdump=x86_64-w64-mingw32-objdump
+  win64) arches=(win64) ;;
+  win32)
+    arches=(win32)
+    can_run_32bit || { fail "Wine's 32-bit loader cannot start here (kernel without IA-32 emulation?)"; finish; }
     ;;
-  *)
-    fail "TRELLAN_WINE_ARCH must be win32 or win64, not $arch"
-    finish
-    ;;
+  *) fail "TRELLAN_WINE_ARCH must be win32 or win64, not $TRELLAN_WINE_ARCH"; finish ;;
 esac
-build_dir=${1:-build/wine-$arch}
-build_dir=$(mkdir -p "$build_dir" && cd "$build_dir" && pwd)
 
-step "Cross build ($arch) in $build_dir"
-if cmake -S . -B "$build_dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$source_dir/$toolchain" \
-     -DCMAKE_BUILD_TYPE=Release -DTRELLAN_BUILD_BENCH=OFF >"$build_dir/configure.log" 2>&1 &&
-   cmake --build "$build_dir" -j2 --target trellan_module trellan windows_tests wmvcore_double; then
-  pass "cross build"
-else
-  tail -20 "$build_dir/configure.log"
-  fail "cross build"
-  finish
-fi
-bin=$build_dir/bin
+wine_dir=$source_dir/build/wine
+export WINEPREFIX=$wine_dir/prefix
+drive_c=$WINEPREFIX/drive_c
 
-step "Exports and imports of trellan.dll"
-headers=$("$objdump" -p "$bin/trellan.dll")
-exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | awk '/\]/ && $NF !~ /Table/ {print $NF}' | sort | tr '\n' ' ')
-imports=$(awk '/DLL Name:/ {print toupper($3)}' <<<"$headers" | sort | tr '\n' ' ')
-echo "exports: $exports"
-echo "imports: $imports"
-if [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
-  pass "the four exports, undecorated"
-else
-  fail "exports"
-fi
-unexpected=$(tr ' ' '\n' <<<"$imports" | grep -v -x -E 'ADVAPI32.DLL|KERNEL32.DLL|MSVCRT.DLL|OLE32.DLL|OLEAUT32.DLL|USER32.DLL|WMVCORE.DLL|' || true)
-if [ -z "$unexpected" ]; then pass "only system DLLs imported"; else fail "unexpected imports: $unexpected"; fi
+# The settings of one bitness: its build, its Wine loader (which chooses the
+# system tools and the registry view of that bitness), its objdump, and
+# where it is installed, as an installer puts it on 64-bit Windows.
+use_arch() {
+  case "$1" in
+    win64)
+      preset=mingw64 loader=/usr/lib/wine/wine64 objdump=x86_64-w64-mingw32-objdump format=pei-x86-64
+      install_win='C:\Program Files\Trellan' install_dir="$drive_c/Program Files/Trellan"
+      ;;
+    win32)
+      preset=mingw32 loader=/usr/lib/wine/wine objdump=i686-w64-mingw32-objdump format=pei-i386
+      install_win='C:\Program Files (x86)\Trellan' install_dir="$drive_c/Program Files (x86)/Trellan"
+      ;;
+  esac
+  bin=$source_dir/build/$preset/bin
+  module="$install_win\\trellan.dll"
+}
 
-step "Fresh Wine prefix"
-export WINEPREFIX=$build_dir/wine/prefix
-export WINEARCH=$arch
+for arch in win64 win32; do
+  use_arch $arch
+  step "Cross build ($arch, preset $preset)"
+  if cmake --preset $preset >"$source_dir/build/configure-$preset.log" 2>&1 &&
+     cmake --build --preset $preset -j2 --target trellan_module trellan windows_tests wmvcore_double; then
+    pass "$arch: cross build"
+  else
+    tail -20 "$source_dir/build/configure-$preset.log"
+    fail "$arch: cross build"
+    finish
+  fi
+
+  headers=$("$objdump" -p "$bin/trellan.dll")
+  exports=$(sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' <<<"$headers" | awk '/\]/ && $NF !~ /Table/ {print $NF}' | sort | tr '\n' ' ')
+  imports=$(awk '/DLL Name:/ {print toupper($3)}' <<<"$headers" | sort | tr '\n' ' ')
+  echo "exports: $exports"
+  echo "imports: $imports"
+  if "$objdump" -f "$bin/trellan.dll" | grep -q "file format $format" &&
+     "$objdump" -f "$bin/trellan.exe" | grep -q "file format $format"; then
+    pass "$arch: trellan.dll and trellan.exe are $format"
+  else
+    fail "$arch: not $format"
+  fi
+  if [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ]; then
+    pass "$arch: the four exports, undecorated"
+  else
+    fail "$arch: exports"
+  fi
+  unexpected=$(tr ' ' '\n' <<<"$imports" | grep -v -x -E 'ADVAPI32.DLL|KERNEL32.DLL|MSVCRT.DLL|OLE32.DLL|OLEAUT32.DLL|USER32.DLL|WMVCORE.DLL|' || true)
+  if [ -z "$unexpected" ]; then pass "$arch: only system DLLs imported"; else fail "$arch: unexpected imports: $unexpected"; fi
+done
+
+step "Fresh 64-bit Wine prefix"
+export WINEARCH=win64
 export WINEDEBUG=-all
 export DISPLAY=
 unset WAYLAND_DISPLAY
 # No Mono or Gecko install prompts; the wmvcore test double next to the
 # programs wins over Wine's built-in wmvcore.dll.
 export WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=n,b"
-export WINELOADER=$loader
-export WINESERVER=$wineserver
-rm -rf "$build_dir/wine"
-mkdir -p "$build_dir/wine"
-cleanup() { timeout 60 "$wineserver" -k >/dev/null 2>&1 || true; }
+# One 64-bit server for the whole prefix; a 64-bit program that starts a
+# 32-bit one finds the 32-bit loader beside this one.
+export WINELOADER=/usr/lib/wine/wine64
+export WINESERVER=/usr/lib/wine/wineserver64
+rm -rf "$wine_dir"
+mkdir -p "$wine_dir"
+cleanup() { timeout 60 "$WINESERVER" -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
-if timeout 300 "$loader" wineboot -i >"$build_dir/wine/wineboot.log" 2>&1 &&
-   timeout 120 "$wineserver" -w; then
+boot_started=$(date +%s)
+if timeout 300 "$WINELOADER" wineboot -i >"$wine_dir/wineboot.log" 2>&1 &&
+   timeout 120 "$WINESERVER" -w; then
   # One server for the whole run: each Wine call would otherwise start a
   # server and the prefix's services anew.
-  "$wineserver" -p
+  "$WINESERVER" -p
   # Start the prefix's services now, with nothing of ours for them to
   # inherit.
-  timeout 120 "$loader" reg query 'HKCR\CLSID' >/dev/null 2>&1 </dev/null
-  pass "wineboot -i"
+  timeout 120 "$WINELOADER" reg query 'HKCR\CLSID' >/dev/null 2>&1 </dev/null
+  pass "wineboot -i ($(( $(date +%s) - boot_started ))s)"
 else
-  tail -20 "$build_dir/wine/wineboot.log"
+  tail -20 "$wine_dir/wineboot.log"
   fail "wineboot -i"
   finish
 fi
 
-drive_c=$WINEPREFIX/drive_c
-install_dir=$drive_c/trellan
-quoted_dir="$drive_c/trellan/it's here"
-mkdir -p "$install_dir" "$quoted_dir"
-cp "$bin/trellan.dll" "$bin/trellan.exe" "$bin/windows_tests.exe" "$bin/wmvcore.dll" "$install_dir/"
-cp "$bin/trellan.dll" "$quoted_dir/"
-module='C:\trellan\trellan.dll'
+media_dir=$drive_c/media
+mkdir -p "$media_dir"
+cp samples/sample.wma "$media_dir/real.wma"
 
-step "Registration with regsvr32"
-if timeout 900 python3 tests/wine/registration_check.py --wine "$loader" \
-     --table tests/registration/expected_registration.txt --module "$module" \
-     --quoted-module "C:\\trellan\\it's here\\trellan.dll"; then
-  pass "registration"
-else
-  fail "registration"
-fi
+for arch in "${arches[@]}"; do
+  use_arch $arch
+  ran+=("$arch")
+  quoted_dir="$install_dir/it's here"
+  mkdir -p "$quoted_dir"
+  cp "$bin/trellan.dll" "$bin/trellan.exe" "$bin/windows_tests.exe" "$bin/wmvcore.dll" "$install_dir/"
+  cp "$bin/trellan.dll" "$quoted_dir/"
 
-step "Harvest through the registry: trellan.exe dump"
-if timeout 300 "$loader" regsvr32 /s "$module" &&
-   timeout 600 python3 tests/wine/dump_check.py --wine "$loader" --exe 'C:\trellan\trellan.exe' \
-     --media-dir "$drive_c/media" --media-winpath 'C:\media'; then
-  pass "dump"
-else
-  fail "dump"
-fi
-
-for route in loaded registered; do
-  step "Windows tests, route $route"
-  if timeout 300 "$loader" 'C:\trellan\windows_tests.exe' --route=$route --module="$module" \
-       --gtest_brief=1 </dev/null; then
-    pass "windows_tests --route=$route"
+  step "$arch: registration with regsvr32"
+  if timeout 900 python3 tests/wine/registration_check.py --wine "$loader" --platform $arch \
+       --table tests/registration/expected_registration.txt --module "$module" \
+       --quoted-module "$install_win\\it's here\\trellan.dll"; then
+    pass "$arch: registration"
   else
-    fail "windows_tests --route=$route"
+    fail "$arch: registration"
   fi
+
+  step "$arch: harvest through the registry, trellan.exe dump"
+  if timeout 300 "$loader" regsvr32 /s "$module" &&
+     timeout 600 python3 tests/wine/dump_check.py --wine "$loader" --exe "$install_win\\trellan.exe" \
+       --media-dir "$media_dir" --media-winpath 'C:\media' --real-file real.wma; then
+    pass "$arch: dump"
+  else
+    fail "$arch: dump"
+  fi
+
+  for route in loaded registered; do
+    step "$arch: Windows tests, route $route"
+    if timeout 300 "$loader" "$install_win\\windows_tests.exe" --route=$route --module="$module" \
+         --gtest_brief=1 </dev/null; then
+      pass "$arch: windows_tests --route=$route"
+    else
+      fail "$arch: windows_tests --route=$route"
+    fi
+  done
+
+  timeout 300 "$loader" regsvr32 /u /s "$module" || fail "$arch: final regsvr32 /u"
 done
 
-timeout 300 "$loader" regsvr32 /u /s "$module" || fail "final regsvr32 /u"
+if [ ${#arches[@]} -eq 2 ]; then
+  step "Both DLLs side by side"
+  use_arch win32
+  loader32=$loader module32=$module tests32="$install_win\\windows_tests.exe"
+  use_arch win64
+  if timeout 900 python3 tests/wine/side_by_side_check.py \
+       --wine32 "$loader32" --module32 "$module32" --tests32 "$tests32" \
+       --wine64 "$loader" --module64 "$module" --tests64 "$install_win\\windows_tests.exe"; then
+    pass "side by side"
+  else
+    fail "side by side"
+  fi
+fi
+
 finish

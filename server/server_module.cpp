@@ -2,6 +2,8 @@
 // class-object cache behind DllGetClassObject.
 #include "server_module.h"
 
+#include "record_layout.h"
+
 #include <cstddef>
 
 namespace trellan {

@@ -5,6 +5,8 @@
 
 #include "winapi.h"
 
+#include <cstddef>
+
 // A class's component-category table; the registration side gives it rows.
 struct CategoryMapEntry;
 
@@ -41,9 +43,6 @@ struct TermCallbackNode {
     TermCallbackNode* next;
 };
 
-// The values of `size` that name the two forms of the record.
-constexpr ULONG fullModuleSize = 132;
-constexpr ULONG shortModuleSize = 100;
 constexpr ULONG moduleBuildVersion = 0x0300;
 
 struct ServerModule {
@@ -83,9 +82,21 @@ struct ServerModule {
     HRESULT UnregisterTypeLibrary(LPCWSTR suffix);
 
     // Walking the class table in the row form that `size` names.
-    bool HasFullRows() const { return size != shortModuleSize; }
+    bool HasFullRows() const;
     ObjectMapEntry* NextRow(ObjectMapEntry* row) const;
 };
+
+// The values of `size` that name the two forms of the record: the record's
+// size in bytes, and the size of the short form, which ends after
+// classTableLock. 132 and 100 on 32-bit Windows; larger where pointers are
+// 8 bytes (record_layout.h).
+constexpr ULONG fullModuleSize = sizeof(ServerModule);
+constexpr ULONG shortModuleSize = offsetof(ServerModule, buildVersion);
+
+inline bool ServerModule::HasFullRows() const
+{
+    return size != shortModuleSize;
+}
 
 // The version id that the record's versionId points to.
 extern const GUID serverModuleVersionId;

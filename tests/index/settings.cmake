@@ -2,4 +2,3 @@
 # the module built here.
 add_dependencies(index_tests trellan_module)
 target_compile_definitions(index_tests PRIVATE TRELLAN_MODULE_PATH="$<TARGET_FILE:trellan_module>")
-target_link_libraries(index_tests PRIVATE trellan_host)

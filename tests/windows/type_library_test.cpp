@@ -37,7 +37,9 @@ TEST(TypeLibrary, AttributesAndTypes)
     EXPECT_EQ(attributes->wMajorVerNum, 1);
     EXPECT_EQ(attributes->wMinorVerNum, 0);
     EXPECT_EQ(attributes->lcid, 0u);
-    EXPECT_EQ(attributes->syskind, SYS_WIN32);
+    // Compiled for the module's own Windows, so that registration files it
+    // under "win32" or "win64".
+    EXPECT_EQ(attributes->syskind, sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32);
     // The library sets no flags of its own; the platform may add that it
     // was loaded from a disk image.
     EXPECT_EQ(attributes->wLibFlags & ~LIBFLAG_FHASDISKIMAGE, 0);

@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 """Runs `trellan.exe dump --json` under Wine on media file names whose
 filter is found through the registry, with the wmvcore test double serving
-scripted attributes, and compares the routed chunks exactly.
+scripted attributes, and compares the routed chunks exactly. With
+--real-file, also dumps a real media file over Wine's own wmvcore.dll, which
+has no working metadata editor: the dump must name the runtime's answer.
 
 usage: dump_check.py --wine LOADER --exe WINPATH --media-dir DIR --media-winpath WINPATH
+                     [--real-file NAME]
 Prints one line per check and a closing 'N passed, N failed' line; exits
 non-zero when a check fails."""
 
@@ -12,7 +15,7 @@ import json
 import os
 import sys
 
-from wine_registry import Wine, WineError
+from wine_registry import Checks, Wine, WineError
 
 # Per file: the double's lines (STREAM|NAME|TYPE|VALUE) and the chunks the
 # dump must show: body text, title, author, comments.
@@ -73,21 +76,6 @@ PROPERTIES = [
 ]
 
 
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, condition, what, detail=""):
-        if condition:
-            self.passed += 1
-            print(f"  ok   {what}")
-        else:
-            self.failed += 1
-            print(f"  FAIL {what}" + (f": {detail}" if detail else ""))
-        return condition
-
-
 def write_media(media_dir):
     os.makedirs(media_dir, exist_ok=True)
     lines = ["# attributes served by the wmvcore test double"]
@@ -142,6 +130,7 @@ def main():
     parser.add_argument("--exe", required=True)
     parser.add_argument("--media-dir", required=True)
     parser.add_argument("--media-winpath", required=True)
+    parser.add_argument("--real-file", help="a real media file in the media folder")
     options = parser.parse_args()
 
     checks = Checks()
@@ -171,11 +160,26 @@ def main():
             checks.check(code == 1, f"{name}: dump exits 1 ({why})", f"exit {code}")
             for record in parse_records(checks, out, 1, name):
                 checks.check(record.get("status") == status, f"{name}: status {status}", record.get("status"))
+                checks.check("media-format runtime" not in record.get("error", ""),
+                             f"{name}: the cause is the file's, not the runtime's, which works", record.get("error"))
         code, out, err = wine.run(options.exe, "dump", "--json", path("notes.ogg"), env=env)
         checks.check(code == 1, "notes.ogg: dump exits 1 (no filter registered)", f"exit {code}")
         for record in parse_records(checks, out, 1, "notes.ogg"):
             checks.check(".ogg" in record.get("error", ""), "notes.ogg: the error names the extension",
                          record.get("error"))
+
+        if options.real_file:
+            print("a real file over Wine's own wmvcore.dll")
+            builtin = dict(env, WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=b")
+            name = options.real_file
+            code, out, err = wine.run(options.exe, "dump", "--json", path(name), env=builtin)
+            checks.check(code == 1, f"{name}: dump exits 1", f"exit {code}")
+            for record in parse_records(checks, out, 1, name):
+                checks.check(record.get("status") == "FILTER_E_ACCESS (0x80041703)", f"{name}: status FILTER_E_ACCESS",
+                             record.get("status"))
+                cause = record.get("error", "")
+                checks.check("media-format runtime" in cause and "E_NOTIMPL (0x80004001)" in cause,
+                             f"{name}: the cause names the runtime's answer E_NOTIMPL", cause)
     except WineError as error:
         checks.check(False, "wine", str(error))
 

@@ -4,14 +4,17 @@ a Wine prefix and checks the registry through reg.exe against the shared
 expected-registration table.
 
 usage: registration_check.py --wine LOADER --table FILE --module WINPATH
-                             [--quoted-module WINPATH]
+                             [--quoted-module WINPATH] [--platform win32|win64]
+The loader's bitness chooses regsvr32, reg.exe and so the registry view:
+the 32-bit loader works in the 32-bit view of a 64-bit prefix. --platform
+names the key that the type library's path is filed under.
 Prints one line per check and a closing 'N passed, N failed' line; exits
 non-zero when a check fails."""
 
 import argparse
 import sys
 
-from wine_registry import Wine, WineError, load_table
+from wine_registry import Checks, Wine, WineError, load_table
 
 FILTER_CLASS = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"
 HANDLER_CLASS = "CLSID\\{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
@@ -22,21 +25,6 @@ FOREIGN_HANDLER = "{0F0E0D0C-0B0A-0908-0706-050403020100}"
 # Subtrees that registration owns whole: after registration they hold the
 # table's rows under them and nothing else.
 OWNED_SUBTREES = [FILTER_CLASS, HANDLER_CLASS, TYPE_LIBRARY]
-
-
-class Checks:
-    def __init__(self):
-        self.passed = 0
-        self.failed = 0
-
-    def check(self, condition, what, detail=""):
-        if condition:
-            self.passed += 1
-            print(f"  ok   {what}")
-        else:
-            self.failed += 1
-            print(f"  FAIL {what}" + (f": {detail}" if detail else ""))
-        return condition
 
 
 def lower(key):
@@ -176,12 +164,13 @@ def main():
     parser.add_argument("--table", required=True)
     parser.add_argument("--module", required=True)
     parser.add_argument("--quoted-module")
+    parser.add_argument("--platform", choices=["win32", "win64"], default="win32")
     options = parser.parse_args()
 
     wine = Wine(options.wine)
     checks = Checks()
     module = options.module
-    rows = load_table(options.table, module, help_dir_of(module))
+    rows = load_table(options.table, module, help_dir_of(module), options.platform)
     try:
         print("registration over planted keys")
         plant(wine)
@@ -211,7 +200,7 @@ def main():
         if options.quoted_module:
             print("a module path with a single quote")
             quoted = options.quoted_module
-            quoted_rows = load_table(options.table, quoted, help_dir_of(quoted))
+            quoted_rows = load_table(options.table, quoted, help_dir_of(quoted), options.platform)
             if regsvr32(checks, wine, quoted, False, "register quoted"):
                 check_registered(checks, RegistryView(wine), quoted_rows, quoted, "quoted")
             if regsvr32(checks, wine, quoted, True, "unregister quoted"):

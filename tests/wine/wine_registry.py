@@ -1,5 +1,6 @@
 """Reading and writing the registry of a Wine prefix through Wine's own
-reg.exe, and running programs under Wine with a time limit."""
+reg.exe, running programs under Wine with a time limit, and counting the
+checks of a test script."""
 
 import os
 import subprocess
@@ -10,6 +11,21 @@ CLASSES_ROOT = "HKEY_CLASSES_ROOT"
 
 class WineError(Exception):
     pass
+
+
+class Checks:
+    def __init__(self):
+        self.passed = 0
+        self.failed = 0
+
+    def check(self, condition, what, detail=""):
+        if condition:
+            self.passed += 1
+            print(f"  ok   {what}")
+        else:
+            self.failed += 1
+            print(f"  FAIL {what}" + (f": {detail}" if detail else ""))
+        return condition
 
 
 class Wine:
@@ -82,9 +98,13 @@ def parse_query(text):
     return keys
 
 
-def load_table(path, module, help_dir):
+TYPE_LIBRARY_PATH_KEY = "\\0\\win32"
+
+
+def load_table(path, module, help_dir, platform="win32"):
     """The shared expected-registration table: rows (key, value name, data),
-    data None for a key alone."""
+    data None for a key alone. The table files the type library's path under
+    "win32"; `platform` "win64" files it where the 64-bit library goes."""
     rows = []
     with open(path, encoding="utf-8") as table:
         for line in table:
@@ -93,5 +113,7 @@ def load_table(path, module, help_dir):
                 continue
             key, name, data = line.split("|", 2)
             data = data.replace("%MODULE%", module).replace("%HELPDIR%", help_dir)
+            if key.lower().endswith(TYPE_LIBRARY_PATH_KEY):
+                key = key[: -len("win32")] + platform
             rows.append((key, name, None if not name and not data else data))
     return rows
