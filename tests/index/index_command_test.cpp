@@ -130,7 +130,8 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
           {"nacht", {}},
           {"tribute", {}},
           {"lea nouvelle", {"new.mp3"}}}},
-        {"a path no longer given", [](IndexCommand&) {}, "lib/a", 0, {1, 0, 0, 2, 3, 0},
+        {"a path no longer given (and given in other words)", [](IndexCommand&) {}, "lib/b/../a/.", 0,
+         {1, 0, 0, 2, 3, 0},
          {{"muller OR nouvelle", {}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
     };
     for (const Step& step : steps) {
