@@ -97,7 +97,7 @@ struct IndexRun {
             InputFile input;
             if (StopSignal() || background.Failed() || !inputs.Next(input))
                 return false;
-            record.path = IndexedPath(input.path);
+            record.path = IndexedPath(std::move(input.path));
             record.status = input.status;
             record.cause = std::move(input.problem);
             PlannedFile file;
@@ -177,7 +177,9 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     const bool quiet = settings.quiet;
     Progress progress("index", quiet);
     IndexRun run(database, settings.batchFiles, progress, quiet);
-    auto know = [&](std::string&& path, const KnownFile& file) { run.plan.Know(std::move(path), file); };
+    auto know = [&](std::string_view folder, std::string_view name, const KnownFile& file) {
+        run.plan.Know(folder, name, file);
+    };
     if (!database.LoadKnownFiles(know)) {
         std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
         return exitFailure;

@@ -149,13 +149,11 @@ bool IndexDatabase::LoadKnownFiles(const KnowFile& know)
         folderPaths.emplace(id, &path);
 
     Statement files(connection, "SELECT id, folder, name, size, modified, failed FROM files");
-    std::string path;
     while (files.Step()) {
         auto folder = folderPaths.find(files.Integer(1));
-        if (folder == folderPaths.end())
-            continue;  // cannot be: a folder's row goes only once it holds no file
-        path.assign(*folder->second).append(1, '/').append(files.Text(2));
-        know(std::move(path), {files.Integer(0), {files.Integer(3), files.Integer(4)}, files.Integer(5) != 0});
+        if (folder != folderPaths.end())  // it is: a folder's row goes only once it holds no file
+            know(*folder->second, files.Text(2),
+                 {files.Integer(0), {files.Integer(3), files.Integer(4)}, files.Integer(5) != 0});
     }
     return !folders.Failed() && !files.Failed();
 }

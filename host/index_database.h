@@ -31,8 +31,9 @@ struct KnownFile {
 };
 
 // Paths are the file system's own bytes (the host's code page), so that
-// any name, UTF-8 or not, finds its row again.
-using KnowFile = std::function<void(std::string&& path, const KnownFile& file)>;
+// any name, UTF-8 or not, finds its row again; a path is its folder's path,
+// "/", and its name.
+using KnowFile = std::function<void(std::string_view folder, std::string_view name, const KnownFile& file)>;
 
 // One filtered file, ready to store. Text is UTF-8.
 struct IndexEntry {

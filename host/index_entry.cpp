@@ -97,14 +97,13 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
 
 std::string PathBytes(std::u16string_view path)
 {
-    if (path.empty())
-        return {};
-    auto units = reinterpret_cast<LPCWSTR>(path.data());
-    int bytes = WideCharToMultiByte(CP_ACP, 0, units, int(path.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(bytes > 0 ? bytes : 0, '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, units, int(path.size()), out.data(), bytes, nullptr, nullptr);
-    return out;
+    std::string bytes(path.size() * 3, '\0');  // a UTF-16 unit is at most three bytes
+    const int written = path.empty() ? 0
+                                     : WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(path.data()),
+                                                           int(path.size()), bytes.data(), int(bytes.size()),
+                                                           nullptr, nullptr);
+    bytes.resize(written > 0 ? written : 0);
+    return bytes;
 }
 
 }  // namespace host::index

@@ -26,7 +26,7 @@ bool IsPlainAbsolute(std::u16string_view path)
 
 }  // namespace
 
-std::u16string IndexedPath(const std::u16string& path)
+std::u16string IndexedPath(std::u16string path)
 {
     if (IsPlainAbsolute(path))
         return path;  // the common case, without a look at the working folder

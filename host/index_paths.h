@@ -9,7 +9,7 @@ namespace host::index {
 
 // `path` made absolute, so that it names the same file from any working
 // folder.
-std::u16string IndexedPath(const std::u16string& path);
+std::u16string IndexedPath(std::u16string path);
 
 // The size and time of the walk's file at `path`: from its folder's
 // listing when the walk found it there, else from a look at the file.

@@ -21,14 +21,16 @@ enum class Verdict {
     repeated,   // met before in this walk (a path given twice): skip
 };
 
+// Paths are the file system's bytes, a folder and a name: "/music/a.mp3" is
+// "/music" and "a.mp3".
 class IndexPlan {
 public:
     // Adds a file that the index holds.
-    void Know(std::string&& path, const KnownFile& file) { entries.try_emplace(std::move(path), Entry{file, false}); }
+    void Know(std::string_view folder, std::string_view name, const KnownFile& file);
 
     // Marks `path` as met, and answers what to do with it. `knownId` is the
     // file's row, 0 for a new file.
-    Verdict Classify(const std::string& path, const FileStamp& stamp, std::int64_t& knownId);
+    Verdict Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId);
 
     // Rows of the files that the walk did not meet, but for those under any
     // of `keptFolders` (folder paths that end in a separator).
@@ -39,7 +41,14 @@ private:
         KnownFile file;  // id 0: a new file
         bool met = false;
     };
-    std::unordered_map<std::string, Entry> entries;
+    // By folder, then by name: names are short, and a walk meets a folder's
+    // files together.
+    using Names = std::unordered_map<std::string, Entry>;
+    Names& Folder(std::string_view folder);
+
+    std::unordered_map<std::string, Names> folders;
+    Names* lastFolder = nullptr;
+    std::string lastFolderPath;
 };
 
 }  // namespace host::index

@@ -25,7 +25,9 @@ KnownFiles Known(const std::string& path)
     std::string error;
     KnownFiles known;
     EXPECT_TRUE(database.Open(path, false, error)) << error;
-    EXPECT_TRUE(database.LoadKnownFiles([&](std::string&& path, const KnownFile& file) { known[path] = file; }));
+    EXPECT_TRUE(database.LoadKnownFiles([&](std::string_view folder, std::string_view name, const KnownFile& file) {
+        known[std::string(folder) + "/" + std::string(name)] = file;
+    }));
     return known;
 }
 

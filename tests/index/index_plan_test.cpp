@@ -36,7 +36,7 @@ TEST(IndexPlan, SortsTheWalkIntoNewChangedUnchangedAndGone)
     };
     IndexPlan plan;
     for (const auto& [path, file] : known)
-        plan.Know(std::string(path), file);
+        plan.Know(path.substr(0, path.rfind('/')), path.substr(path.rfind('/') + 1), file);
     for (const Step& step : walk) {
         std::int64_t id = -1;
         EXPECT_EQ(plan.Classify(step.path, step.stamp, id), step.verdict) << step.path;
