@@ -29,6 +29,11 @@ const CommandRow commandTable[] = {
     {u"reg", u"export", &regExportSyntax, RunRegExport},
     {u"reg", u"import", &regImportSyntax, RunRegImport},
     {u"script", u"run", &scriptRunSyntax, RunScriptRun},
+#ifdef TRELLAN_HOST_INDEX
+    // The index keeps its data in SQLite, which only the Linux host links.
+    {u"index", nullptr, &indexSyntax, RunIndex},
+    {u"search", nullptr, &searchSyntax, RunSearch},
+#endif
 };
 
 void PrintUsage(FILE* out, const char16_t* only = nullptr)

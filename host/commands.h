@@ -18,5 +18,10 @@ extern const CommandSyntax registerSyntax;
 int RunRegister(const ParsedArguments& args);
 extern const CommandSyntax unregisterSyntax;
 int RunUnregister(const ParsedArguments& args);
+// Built where the host links SQLite (TRELLAN_HOST_INDEX).
+extern const CommandSyntax indexSyntax;
+int RunIndex(const ParsedArguments& args);
+extern const CommandSyntax searchSyntax;
+int RunSearch(const ParsedArguments& args);
 
 }  // namespace host

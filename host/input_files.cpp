@@ -11,6 +11,8 @@ struct InputFiles::Folder {
     struct Entry {
         std::u16string name;
         bool isFolder;
+        ULONGLONG size;
+        FILETIME lastWrite;
     };
     std::u16string path;
     std::vector<Entry> entries;  // in name order
@@ -89,7 +91,8 @@ bool InputFiles::EnterFolder(const std::u16string& path, InputFile& file)
         // A link to a folder is not followed: it could lead back up the tree.
         if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
             continue;
-        folder->entries.push_back({name, isFolder});
+        folder->entries.push_back(
+            {name, isFolder, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime});
     } while (FindNextFileW(search, &data));
     const DWORD error = GetLastError();
     FindClose(search);
@@ -121,6 +124,9 @@ bool InputFiles::NextFromFolders(InputFile& file)
         file = InputFile();
         file.path = path;
         file.found = true;
+        file.listed = true;
+        file.size = entry.size;
+        file.lastWrite = entry.lastWrite;
         return true;
     }
     return false;

@@ -2,7 +2,7 @@
 // registry: the order of the output on any number of jobs, the inputs
 // (folders, lists, names that are not UTF-8), the causes of failures, and
 // what people see on standard error.
-#include "command_line.h"
+#include "support/command_run.h"
 #include "support/media_writer.h"
 #include "support/text.h"
 
@@ -16,22 +16,6 @@
 
 namespace trellan::test {
 namespace {
-
-struct CommandRun {
-    int code;
-    std::string out, err;
-};
-
-CommandRun Trellan(host::Arguments args)
-{
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    CommandRun run;
-    run.code = host::RunCommandLine(args);
-    run.out = ::testing::internal::GetCapturedStdout();
-    run.err = ::testing::internal::GetCapturedStderr();
-    return run;
-}
 
 Bytes Mp3(const std::u16string& title, const std::u16string& comment = u"")
 {

@@ -88,6 +88,10 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 
 DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
 BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, void* information);
+// The absolute form of `fileName` against the working folder, from its text
+// alone. Answers the units written, without the NUL; when `size` is too
+// small, the units needed, with the NUL.
+DWORD WINAPI GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWSTR* filePart);
 
 // Enumerates a folder. The pattern's last component must be "*" or "*.*"
 // (every entry, "." and ".." included, as on the platform) or a plain name.

@@ -1,0 +1,176 @@
+#!/usr/bin/env python3
+"""Measures the index: makes a library of FILES media files with distinct tags
+(written with the sample generator's functions), then prints four figures:
+
+1. indexing with two jobs, against `dump --json` with two jobs over the same
+   folder (files per second, whole processes, alternating, the median of
+   ROUNDS runs each);
+2. re-indexing the unchanged library, against the first run;
+3. the median time of a whole `trellan search` process over the library,
+   beside the median start-up of `trellan --help`;
+4. the size of the index file against the bytes of text it holds.
+
+Wall times are what the figures are about; on a machine shared with other
+work they wander, so the processor time (user + system) of each run is
+printed beside them.
+
+usage: bench/index_bench.py [--build DIR] [--files N] [--rounds N] [--keep DIR]
+"""
+
+import argparse
+import importlib.util
+import os
+import random
+import shutil
+import sqlite3
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+FIRST = ["Mira", "Jonas", "Zoë", "Ana", "Björn", "Chloé", "Dmitri", "Eliška", "Farid", "Grete", "Hiro", "Inès",
+         "József", "Kwame", "Léa", "Mateus", "Noémie", "Oskar", "Priya", "Renée", "Søren", "Tomás", "Uma", "Wen"]
+LAST = ["Okonkwo", "Lindqvist", "Brontë", "Müller", "García", "Dvořák", "Nakamura", "Ångström", "Moreau",
+        "Kowalski", "Haddad", "Novak", "Ferreira", "O'Brien", "Yılmaz", "Schäfer", "Rossi", "Kim", "Žukauskas"]
+WORDS = """harbour lights night ferries tide tables coastline river stone morning glass winter garden
+lantern meadow echo silver hollow ember orchard canyon velvet thunder paper crane island station
+midnight café déjà vu naïve façade piñata smörgåsbord über crème brûlée fjord lagoon quarry
+willow compass atlas orbit prism signal static drift current delta summit valley ridge marsh
+engine circuit beacon harvest ribbon feather copper amber cobalt indigo scarlet ivory saffron
+whisper anthem ballad chorus refrain overture sonata nocturne requiem lullaby elegy rhapsody
+""".split()
+GENRES = ["Jazz", "Ambient", "Classical", "Folk", "Electronic", "Documentary", "Blues", "Soundtrack"]
+
+
+def load_generator():
+    spec = importlib.util.spec_from_file_location("make_samples", os.path.join(ROOT, "scripts", "make_samples.py"))
+    module = importlib.util.module_from_spec(spec)
+    spec.loader.exec_module(module)
+    return module
+
+
+def tags(rng, number):
+    """Distinct tags: three title words and the file's number, a name, a sentence."""
+    title = " ".join(rng.choice(WORDS).capitalize() for _ in range(3)) + f" {number}"
+    author = f"{rng.choice(FIRST)} {rng.choice(LAST)}"
+    comment = " ".join(rng.choice(WORDS) for _ in range(rng.randint(4, 12))).capitalize()
+    album = " ".join(rng.choice(WORDS).capitalize() for _ in range(2))
+    return title, author, comment, album, str(rng.randint(1960, 2024)), rng.choice(GENRES)
+
+
+def media_file(g, rng, number):
+    """One file of the four kinds in turn, with distinct tags; answers (extension, bytes)."""
+    title, author, comment, album, year, genre = tags(rng, number)
+    kind = number % 4
+    if kind == 0:
+        latin1 = number % 8 and all(ord(c) < 256 for c in title + author + comment + album)
+        encoding = g.LATIN1 if latin1 else g.UTF16
+        frames = [g.text_frame("TIT2", encoding, title), g.text_frame("TPE1", encoding, author),
+                  g.text_frame("TALB", encoding, album), g.text_frame("TYER", encoding, year),
+                  g.text_frame("TCON", encoding, genre), g.comment_frame("COMM", encoding, "", comment)]
+        return ".mp3", g.id3v2(3, frames) + g.silent_frames(3)
+    extension = [".wma", ".wmv", ".asf"][kind - 1]
+    extended = [("WM/AlbumTitle", g.STRING, album), ("WM/Year", g.STRING, year), ("WM/Genre", g.STRING, genre)]
+    description = (title, author, f"© {year} {author}", comment, "")
+    return extension, g.build_asf(g.guid(f"7E1A0000-0000-4000-8000-{number:012X}"), description, extended, [],
+                                  video=extension == ".wmv")
+
+
+def make_library(folder, count, seed=13):
+    g = load_generator()
+    rng = random.Random(seed)
+    for number in range(count):
+        extension, data = media_file(g, rng, number)
+        sub = os.path.join(folder, f"shelf{number // 100:03}")
+        os.makedirs(sub, exist_ok=True)
+        with open(os.path.join(sub, f"track{number:05}{extension}"), "wb") as out:
+            out.write(data)
+
+
+def timed(command, env):
+    """Wall time and processor time of one run, in seconds. posix_spawn keeps
+    the measuring process's own cost out of short runs."""
+    with tempfile.TemporaryFile() as errors, open(os.devnull, "wb") as devnull:
+        actions = [(os.POSIX_SPAWN_DUP2, devnull.fileno(), 1), (os.POSIX_SPAWN_DUP2, errors.fileno(), 2)]
+        start = time.perf_counter()
+        pid = os.posix_spawn(command[0], command, env, file_actions=actions)
+        _, status, usage = os.wait4(pid, 0)
+        elapsed = time.perf_counter() - start
+        if os.waitstatus_to_exitcode(status) != 0:
+            errors.seek(0)
+            sys.exit(f"index_bench: {' '.join(command)} failed: {errors.read().decode()}")
+    return elapsed, usage.ru_utime + usage.ru_stime
+
+
+def medians(runs):
+    """The median wall and processor times of (wall, processor) pairs."""
+    return statistics.median(r[0] for r in runs), statistics.median(r[1] for r in runs)
+
+
+def text_bytes(database):
+    with sqlite3.connect(database) as connection:
+        (total,) = connection.execute(
+            "SELECT sum(length(CAST(title AS BLOB)) + length(CAST(author AS BLOB)) + "
+            "length(CAST(comments AS BLOB)) + length(CAST(body AS BLOB))) FROM texts").fetchone()
+        connection.execute("PRAGMA wal_checkpoint(TRUNCATE)")
+    return total or 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--build", default=os.path.join(ROOT, "build", "linux"))
+    parser.add_argument("--files", type=int, default=10000)
+    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--searches", type=int, default=101)
+    args = parser.parse_args()
+    trellan = os.path.join(args.build, "bin", "trellan")
+    if not os.access(trellan, os.X_OK):
+        sys.exit(f"index_bench: {trellan} is missing; build with: cmake --build --preset linux")
+
+    work = tempfile.mkdtemp(prefix="trellan-index-bench-")
+    try:
+        env = dict(os.environ, TRELLAN_REGISTRY=os.path.join(work, "registry.sqlite"))
+        subprocess.run([trellan, "register"], env=env, check=True, stdout=subprocess.DEVNULL)
+        library = os.path.join(work, "library")
+        make_library(library, args.files)
+        database = os.path.join(work, "index.sqlite")
+        index = [trellan, "index", "-q", "--jobs", "2", "--db", database, library]
+        print(f"{args.files} files, {args.rounds} rounds, {os.cpu_count()} processors")
+
+        dump_times, index_times, again_times = [], [], []
+        for _ in range(args.rounds):
+            dump_times.append(timed([trellan, "dump", "--json", "-q", "--jobs", "2", library], env))
+            for suffix in ("", "-wal", "-shm"):
+                if os.path.exists(database + suffix):
+                    os.remove(database + suffix)
+            index_times.append(timed(index, env))
+            again_times.append(timed(index, env))
+        (dump, dump_cpu), (first, first_cpu), (again, again_cpu) = map(medians, (dump_times, index_times, again_times))
+        print(f"1. index --jobs 2: {args.files / first:.0f} files/s ({first * 1000:.0f} ms, {first_cpu * 1000:.0f} ms "
+              f"processor); dump --json --jobs 2: {args.files / dump:.0f} files/s ({dump * 1000:.0f} ms, "
+              f"{dump_cpu * 1000:.0f} ms processor); index at {dump / first * 100:.0f} % of dump "
+              f"({dump_cpu / first_cpu * 100:.0f} % by processor time)")
+        print(f"2. re-index of the unchanged library: {again * 1000:.0f} ms ({again_cpu * 1000:.0f} ms processor), "
+              f"{again / first * 100:.1f} % of the first run")
+
+        rng = random.Random(7)
+        queries = [rng.choice(WORDS) for _ in range(args.searches // 3)]
+        queries += [f"title:{rng.choice(WORDS)}" for _ in range(args.searches // 3)]
+        queries += [f'author:"{rng.choice(FIRST)} {rng.choice(LAST)}"' for _ in range(args.searches - len(queries))]
+        search = medians([timed([trellan, "search", "--db", database, query], env) for query in queries])
+        start = medians([timed([trellan, "--help"], env) for _ in queries])
+        print(f"3. search, whole process: median {search[0] * 1000:.2f} ms ({search[1] * 1000:.2f} ms processor) "
+              f"over {len(queries)} queries; start-up alone, trellan --help: {start[0] * 1000:.2f} ms")
+
+        text = text_bytes(database)
+        size = sum(os.path.getsize(database + s) for s in ("", "-wal") if os.path.exists(database + s))
+        print(f"4. index size: {size / 1e6:.2f} MB for {text / 1e6:.2f} MB of text, {size / text:.2f}x")
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,223 @@
+// trellan index, search and index --status, end to end: a library of real
+// media files written by the tests, indexed through the registered filter,
+// changed, indexed again, and runs killed at random moments.
+#include "index_fixture.h"
+#include "index_search.h"
+#include "support/command_run.h"
+#include "support/text.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+namespace trellan::test {
+namespace {
+
+using namespace host::index;
+using Names = std::vector<std::string>;
+
+class IndexCommand : public IndexFixture {
+public:  // the steps' changes use the helpers
+    void SetUp() override
+    {
+        IndexFixture::SetUp();
+        ASSERT_EQ(Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)}).code, 0);
+    }
+
+    std::string Write(const std::string& name, const Bytes& bytes)
+    {
+        std::filesystem::create_directories(std::filesystem::path(folder.PathOf(name)).parent_path());
+        return folder.Write(name, bytes);
+    }
+    void WriteAsf(const std::string& name, const std::string& title, const std::string& author,
+                  const std::string& description = "")
+    {
+        AsfContent content;
+        content.title = Utf16(title);
+        content.author = Utf16(author);
+        content.description = Utf16(description);
+        Write(name, BuildAsf(content));
+    }
+    void WriteMp3(const std::string& name, const std::string& title, const std::string& artist,
+                  const std::string& comment)
+    {
+        Write(name, Concatenate({BuildId3v2(3, {Id3Text("TIT2", Utf16(title), Id3Encoding::latin1),
+                                                Id3Text("TPE1", Utf16(artist), Id3Encoding::latin1),
+                                                Id3Comment(u"", Utf16(comment), Id3Encoding::latin1)}),
+                                 SilentMpegFrames(3)}));
+    }
+
+    int Index(host::Arguments args)
+    {
+        args.insert(args.begin(), {u"index", u"-q", u"--db", Utf16(DatabasePath())});
+        return Trellan(args).code;
+    }
+    Names Sorted(Names names)
+    {
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    std::array<std::int64_t, 6> LastCounts()
+    {
+        LastRun run;
+        EXPECT_TRUE(database.ReadLastRun(run));
+        const RunCounts& c = run.counts;
+        return {!run.finished.empty(), c.added, c.changed, c.unchanged, c.removed, c.failed};
+    }
+    void ExpectSound()
+    {
+        std::string error;
+        EXPECT_TRUE(database.CheckIntegrity(error)) << error;
+    }
+
+    using IndexFixture::folder;
+    const std::string library = folder.PathOf("lib");
+};
+
+TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
+{
+    WriteMp3("lib/a/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall");
+    WriteAsf("lib/a/harbour.wma", "Harbour Lights", "Mira Okonkwo", "Live at the pier");
+    WriteAsf("lib/b/tribute.wmv", "Evening Songs", "Various", "An Okonkwo tribute");
+    WriteAsf("lib/b/strasse.asf", "STRASSE DER NACHT", "Jürgen Müller");
+    Write("lib/b/broken.mp3", Bytes(300, 'x'));
+    Write("lib/b/notes.txt", Bytes(10, 'y'));
+
+    struct Step {
+        const char* name;
+        void (*change)(IndexCommand&);
+        const char* path;  // what is indexed
+        int exitCode;
+        std::array<std::int64_t, 6> counts;  // finished, new, changed, unchanged, removed, failed
+        std::vector<std::pair<const char*, Names>> queries;
+    } steps[] = {
+        {"first run", [](IndexCommand&) {}, "lib", 1, {1, 5, 0, 0, 0, 1},
+         {{"cafe", {"cafe.mp3"}},
+          {"CAFÉ society", {"cafe.mp3"}},
+          {"zoe bronte", {"cafe.mp3"}},
+          {"angstrom", {"cafe.mp3"}},
+          {"muller", {"strasse.asf"}},
+          {"Strasse", {"strasse.asf"}},
+          {"author:\"mira okonkwo\"", {"harbour.wma"}},
+          {"okonkwo", {"harbour.wma", "tribute.wmv"}},
+          {"title:harbour", {"harbour.wma"}},
+          {"notes OR xxxx", {}}}},
+        {"unchanged", [](IndexCommand&) {}, "lib", 1, {1, 0, 0, 5, 0, 1},
+         {{"okonkwo", {"harbour.wma", "tribute.wmv"}}}},
+        {"changed, removed, added",
+         [](IndexCommand& test) {
+             test.WriteAsf("lib/a/harbour.wma", "Harbour Nights Again", "Mira Okonkwo", "Live at the pier");
+             // Same size, later time: changed all the same.
+             test.WriteAsf("lib/b/strasse.asf", "STRASSE DER MACHT", "Jürgen Müller");
+             const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 10, 0}};
+             utimensat(AT_FDCWD, test.folder.PathOf("lib/b/strasse.asf").c_str(), times, 0);
+             std::filesystem::remove(test.folder.PathOf("lib/b/tribute.wmv"));
+             test.WriteMp3("lib/c/new.mp3", "Nouvelle Vague", "Léa Moreau", "");
+         },
+         "lib", 1, {1, 1, 2, 2, 1, 1},
+         {{"lights", {}},
+          {"nights", {"harbour.wma"}},
+          {"macht", {"strasse.asf"}},
+          {"nacht", {}},
+          {"tribute", {}},
+          {"lea nouvelle", {"new.mp3"}}}},
+        {"a path no longer given (and given in other words)", [](IndexCommand&) {}, "lib/b/../a/.", 0,
+         {1, 0, 0, 2, 3, 0},
+         {{"muller OR nouvelle", {}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
+    };
+    for (const Step& step : steps) {
+        step.change(*this);
+        EXPECT_EQ(Index({Utf16(folder.PathOf(step.path))}), step.exitCode) << step.name;
+        EXPECT_EQ(LastCounts(), step.counts) << step.name;
+        for (const auto& [query, names] : step.queries)
+            EXPECT_EQ(Sorted(Found(query)), names) << step.name << ": " << query;
+        ExpectSound();
+    }
+}
+
+TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
+{
+    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier");
+    Write("lib/broken.wma", Bytes(300, 'x'));
+    const std::u16string db = Utf16(DatabasePath()), lib = Utf16(library);
+    ASSERT_EQ(Index({lib}), 1);
+
+    struct Case {
+        host::Arguments args;
+        int exitCode;
+        std::vector<const char*> printed;  // on standard output, then on standard error
+    } cases[] = {
+        {{u"index", u"--status", u"--db", db}, 0,
+         {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: "}},
+        {{u"search", u"--db", db, u"cafe"}, 0,
+         {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
+        {{u"search", u"--db", db, u"--json", u"PIER"},
+         0,
+         {"{\"path\": \"", "/lib/cafe.mp3\", \"title\": \"Café Society\", \"author\": \"Zoë Brontë\", \"snippet\": ",
+          "[pier]"}},
+        {{u"search", u"--db", db, u"nothing", u"here"}, 0, {"no file matches \"nothing here\""}},
+        {{u"search", u"--db", db, u"genre:jazz"}, 2, {"is not valid"}},
+        {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 1, {"there is no index at"}},
+        {{u"search", u"--db", db, u"--limit", u"0", u"cafe"}, 2, {"--limit"}},
+        {{u"index", u"--status", u"--db", db, lib}, 2, {"--status takes no PATH"}},
+        {{u"index", u"--db", db}, 2, {"name at least one"}},
+        {{u"index", u"--batch", u"0", u"--db", db, lib}, 2, {"--batch needs a number from 1"}},
+    };
+    for (const Case& test : cases) {
+        const CommandRun run = Trellan(test.args);
+        EXPECT_EQ(run.code, test.exitCode) << Utf8(test.args[0]) << " " << Utf8(test.args.back());
+        for (const char* text : test.printed)
+            EXPECT_NE((run.out + run.err).find(text), std::string::npos) << text << " in:\n" << run.out << run.err;
+    }
+}
+
+TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
+{
+    constexpr int files = 400;
+    for (int i = 0; i < files; ++i)
+        WriteAsf("lib/" + std::to_string(i % 7) + "/piece" + std::to_string(i) + ".wma",
+                 "Piece " + std::to_string(i), "Composer " + std::to_string(i % 13), "A long comment to index");
+
+    // How long a whole run takes here, to kill the others within it.
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_EQ(Trellan({u"index", u"-q", u"--db", Utf16(folder.PathOf("scratch.sqlite")), Utf16(library)}).code, 0);
+    const auto whole =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+
+    std::mt19937 random(std::random_device{}());
+    for (int signal : {SIGKILL, SIGKILL, SIGKILL, SIGINT}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0)  // a run in a copy of this process, with its registry
+            _exit(host::RunCommandLine(
+                {u"index", u"-q", u"--batch", u"25", u"--db", Utf16(DatabasePath()), Utf16(library)}));
+        const auto delay = std::chrono::microseconds(random() % (whole.count() + 1));
+        std::this_thread::sleep_for(delay);
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        const int code = WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+        EXPECT_TRUE(code == 128 + signal || code == 0)  // a run may end before the signal comes
+            << "signal " << signal << " after " << delay.count() << " us: exit " << code;
+        ExpectSound();
+    }
+
+    ASSERT_EQ(Index({Utf16(library)}), 0);
+    const std::array<std::int64_t, 6> counts = LastCounts();
+    EXPECT_EQ(counts[0], 1);
+    EXPECT_EQ(counts[1] + counts[3], files);  // new and unchanged: every file, once
+    EXPECT_EQ(Found("piece").size(), static_cast<size_t>(files));
+    ExpectSound();
+}
+
+}  // namespace
+}  // namespace trellan::test

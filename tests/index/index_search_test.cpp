@@ -1,0 +1,96 @@
+// Queries against a small index: case and diacritics, column filters,
+// ranking by column, snippets, malformed queries.
+#include "index_fixture.h"
+
+namespace trellan::test {
+namespace {
+
+using namespace host::index;
+
+class IndexSearch : public IndexFixture {
+protected:
+    void SetUp() override
+    {
+        IndexFixture::SetUp();
+        StoreAll({
+            TextEntry("/lib/cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
+                      "Café Society\nZoë Brontë\nRecorded at the Ångström hall\nJazz"),
+            TextEntry("/lib/harbour", "Harbour Lights", "Mira Okonkwo", "", "Harbour Lights\nMira Okonkwo\n2019"),
+            TextEntry("/lib/tribute", "Evening Songs", "Various", "An Okonkwo tribute",
+                      "Evening Songs\nVarious\nAn Okonkwo tribute\nrecorded by the harbour at dusk"),
+            TextEntry("/lib/strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
+            TextEntry("/lib/moscow", "Москва", "Ирина", "", "Москва\nИрина"),
+            TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
+        });
+    }
+};
+
+using Paths = std::vector<std::string>;
+
+TEST_F(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
+{
+    struct Case {
+        const char* query;
+        Paths found;  // in rank order
+    } cases[] = {
+        {"cafe", {"cafe"}},
+        {"CAFÉ", {"cafe"}},
+        {"Cafè", {"cafe"}},
+        {"zoe bronte", {"cafe"}},
+        {"ANGSTROM", {"cafe"}},
+        {"muller", {"strasse"}},
+        {"MÜLLER", {"strasse"}},
+        {"strasse nacht", {"strasse"}},
+        {"МОСКВА", {"moscow"}},
+        {"ирина", {"moscow"}},
+        {"jazz", {"cafe"}},
+        {"nowhere", {}},
+    };
+    for (const Case& test : cases)
+        EXPECT_EQ(Found(test.query), test.found) << test.query;
+}
+
+TEST_F(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
+{
+    struct Case {
+        const char* query;
+        Paths found;
+    } cases[] = {
+        {"title:harbour", {"harbour"}},
+        {"author:\"mira okonkwo\"", {"harbour"}},
+        {"author:okonkwo", {"harbour"}},
+        {"comments:okonkwo", {"tribute"}},
+        {"harbour", {"harbour", "tribute"}},  // title before body
+        {"dusk", {"dusk", "tribute"}},        // author before body
+        {"okonkwo", {"harbour", "tribute"}},  // author and comments weigh alike; the shorter text wins
+        {"harbour NOT lights", {"tribute"}},
+        {"\"mira okonkwo\" OR nocturne", {"dusk", "harbour"}},
+        {"noct*", {"dusk"}},
+    };
+    for (const Case& test : cases)
+        EXPECT_EQ(Found(test.query), test.found) << test.query;
+}
+
+TEST_F(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
+{
+    std::vector<SearchHit> hits;
+    std::string error;
+    ASSERT_EQ(Search(database, "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits[0].title, "Café Society");
+    EXPECT_EQ(hits[0].author, "Zoë Brontë");
+    EXPECT_NE(hits[0].snippet.find("<Café>"), std::string::npos) << hits[0].snippet;
+
+    hits.clear();
+    ASSERT_EQ(Search(database, "harbour OR okonkwo OR cafe", 2, {}, hits, error), SearchStatus::found);
+    EXPECT_EQ(hits.size(), 2u);  // the limit
+
+    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR("}) {
+        error.clear();
+        EXPECT_EQ(Search(database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
+        EXPECT_FALSE(error.empty()) << query;
+    }
+}
+
+}  // namespace
+}  // namespace trellan::test
