@@ -18,6 +18,7 @@
 #include "input_files.h"
 #include "options.h"
 #include "progress.h"
+#include "reg_session.h"
 #include "text_escape.h"
 
 #include <cstdio>
@@ -268,7 +269,6 @@ int RunIndex(const ParsedArguments& parsed)
     if (status == hasInputs) {
         std::fprintf(stderr, status ? "trellan index: --status takes no PATH\n"
                                     : "trellan index: name at least one folder, file or --files-from list\n");
-        PrintCommandUsage(stderr, indexSyntax, false);
         return exitUsage;
     }
     IndexSettings settings;
@@ -285,6 +285,8 @@ int RunIndex(const ParsedArguments& parsed)
     }
     if (status)
         return PrintIndexStatus(stdout, database, path);
+    if (!RegistryReady("trellan index", false))
+        return exitFailure;
     if (!database.LockForRun(path, error)) {
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
         return exitFailure;
