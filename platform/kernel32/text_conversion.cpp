@@ -100,6 +100,24 @@ struct Output {
     }
 };
 
+// Copies the run of ASCII that starts at input[i] across unit for unit and
+// moves i past it. False when the output has no room for it.
+template <typename In, typename Out>
+bool CopyAsciiRun(const In* input, size_t length, size_t& i, Output<Out>& output)
+{
+    size_t run = i;
+    while (run < length && input[run] < 0x80)
+        ++run;
+    if (!output.Room(run - i))
+        return false;
+    if (output.capacity != 0)
+        for (size_t k = i; k < run; ++k)
+            output.data[output.written + (k - i)] = Out(input[k]);
+    output.written += run - i;
+    i = run;
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
@@ -116,22 +134,12 @@ int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int byte
     Output<char16_t> output{out, static_cast<size_t>(outUnits)};
 
     for (size_t i = 0; i < length;) {
-        // A run of ASCII goes across unit for unit.
-        size_t run = i;
-        while (run < length && input[run] < 0x80)
-            ++run;
-        if (run > i) {
-            if (!output.Room(run - i)) {
-                SetLastError(ERROR_INSUFFICIENT_BUFFER);
-                return 0;
-            }
-            if (output.capacity != 0)
-                for (size_t k = i; k < run; ++k)
-                    output.data[output.written + (k - i)] = input[k];
-            output.written += run - i;
-            i = run;
-            continue;
+        if (!CopyAsciiRun(input, length, i, output)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
         }
+        if (i == length)
+            break;
         const size_t start = i;
         bool valid;
         char32_t code = DecodeUtf8(input, length, i, valid, escape);
@@ -173,22 +181,12 @@ int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR text, int uni
     Output<char> output{out, static_cast<size_t>(outBytes)};
 
     for (size_t i = 0; i < length; ++i) {
-        size_t run = i;
-        while (run < length && text[run] < 0x80)
-            ++run;
-        if (run > i) {
-            if (!output.Room(run - i)) {
-                SetLastError(ERROR_INSUFFICIENT_BUFFER);
-                return 0;
-            }
-            if (output.capacity != 0)
-                for (size_t k = i; k < run; ++k)
-                    output.data[output.written + (k - i)] = char(text[k]);
-            output.written += run - i;
-            i = run;
-            if (i == length)
-                break;
+        if (!CopyAsciiRun(text, length, i, output)) {
+            SetLastError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
         }
+        if (i == length)
+            break;
         char32_t code = text[i];
         char buffer[4];
         int size;
