@@ -56,7 +56,10 @@ void LookUpEveryEntry(const std::string& path, const std::vector<ResourceEntry>&
         return;
     for (size_t i = 0; i < entries.size() && i < 64; ++i) {
         const ResourceEntry& entry = entries[i];
-        if (!entry.name.isNumber && entry.name.text.find(u'\0') != std::u16string::npos)
+        // A text id that begins with "#" reads as a number when it is looked
+        // up, as on Windows: such an entry cannot be found by its text.
+        auto unreachable = [](const ResourceId& id) { return !id.isNumber && !id.text.empty() && id.text[0] == u'#'; };
+        if (unreachable(entry.name) || unreachable(entry.type))
             continue;
         if (!FindResourceW(module, Argument(entry.name), Argument(entry.type)))
             Finding("FindResourceW misses a listed entry");
