@@ -212,9 +212,10 @@ void WMFilter::RouteAttribute(LPCWSTR name, LPCWSTR value)
     for (const RouteRow& row : routingTable) {
         if (!EqualsIgnoringAsciiCase(name, row.name))
             continue;
+        const size_t length = std::char_traits<WCHAR>::length(value);  // once, for both copies
         if (row.ownField)
-            this->*row.ownField = value;
-        bodyText += value;
+            (this->*row.ownField).assign(value, length);
+        bodyText.append(value, length);
         bodyText += OLESTR("\r\n");
         return;
     }

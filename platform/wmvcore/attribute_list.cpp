@@ -35,11 +35,9 @@ bool AttributeList::Add(MediaAttribute attribute)
     // attribute counts and indices as 16-bit numbers.
     if (attribute.name.size() + 1 > 0xFFFF || attributes.size() >= mostAttributes)
         return false;
-    const WORD position = static_cast<WORD>(attributes.size());
     View& own = streams[attribute.stream];
-    all.byName[attribute.name].push_back(position);
-    own.byName[attribute.name].push_back(static_cast<WORD>(own.members.size()));
-    own.members.push_back(position);
+    own.members.push_back(static_cast<WORD>(attributes.size()));
+    own.named = all.named = false;  // a later look-up indexes the names again
     attributes.push_back(std::move(attribute));
     return true;
 }
@@ -62,7 +60,7 @@ void AttributeList::Clear()
     streams.clear();
 }
 
-const AttributeList::View* AttributeList::ViewOf(WORD stream) const
+AttributeList::View* AttributeList::ViewOf(WORD stream) const
 {
     if (stream == allStreams)
         return &all;
@@ -88,9 +86,17 @@ const MediaAttribute* AttributeList::At(WORD stream, WORD index) const
 
 const std::vector<WORD>* AttributeList::IndicesOf(WORD stream, const std::u16string& name) const
 {
-    const View* view = ViewOf(stream);
+    View* view = ViewOf(stream);
     if (!view)
         return nullptr;
+    if (!view->named) {
+        const WORD count = Count(stream);
+        view->byName.clear();
+        view->byName.reserve(count);
+        for (WORD index = 0; index < count; ++index)
+            view->byName[At(stream, index)->name].push_back(index);
+        view->named = true;
+    }
     auto found = view->byName.find(name);
     return found == view->byName.end() ? nullptr : &found->second;
 }

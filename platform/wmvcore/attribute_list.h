@@ -49,7 +49,9 @@ public:
     // The index-th attribute visible under `stream`, or null.
     const MediaAttribute* At(WORD stream, WORD index) const;
     // The indices, under `stream`, of the attributes named `name`, in
-    // enumeration order; null when there is none.
+    // enumeration order; null when there is none. The names of a view are
+    // indexed at the first look-up in it (the harvest never looks up a
+    // name), so this is not to be called from two threads at once.
     const std::vector<WORD>* IndicesOf(WORD stream, const std::u16string& name) const;
 
     void Clear();
@@ -59,16 +61,18 @@ public:
 private:
     // One stream's view: the positions of its attributes in `attributes`
     // (not kept for allStreams, where they are the positions themselves),
-    // and the indices of each name within the view.
+    // and, once a name has been looked up, the indices of each name within
+    // the view.
     struct View {
         std::vector<WORD> members;
+        bool named = false;
         std::unordered_map<std::u16string, std::vector<WORD>> byName;
     };
-    const View* ViewOf(WORD stream) const;
+    View* ViewOf(WORD stream) const;
 
     std::vector<MediaAttribute> attributes;
-    View all;
-    std::unordered_map<WORD, View> streams;
+    mutable View all;
+    mutable std::unordered_map<WORD, View> streams;
 };
 
 }  // namespace platform

@@ -216,7 +216,7 @@ HRESULT ReadId3v2Tag(const MediaFile& file, std::vector<BYTE>& tag, uint64_t& en
 {
     std::vector<BYTE> bytes;
     Header header;
-    if (!file.Read(0, headerSize, bytes) || !ParseHeader(bytes, header) || header.bodySize > largestHeader)
+    if (!file.Read(0, headerSize, bytes) || !ParseHeader(bytes, header) || header.bodySize > largestHeader - headerSize)
         return NS_E_INVALID_INPUT_FORMAT;
     if (header.major == 2 && (header.flags & 0x40))
         return NS_E_INVALID_INPUT_FORMAT;  // the compression of 2.2 was never defined

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <cwchar>
 
 namespace platform {
 namespace {
@@ -49,6 +50,21 @@ int SequenceLength(const BYTE* bytes, size_t length)
     return trail + 1;
 }
 
+// TagLib keeps UTF-16 units in wchar_t.
+size_t UnitsBeforeNul(const TagLib::String& text)
+{
+    const wchar_t* units = text.toCWString();
+    const wchar_t* nul = std::wmemchr(units, L'\0', text.size());
+    return nul ? static_cast<size_t>(nul - units) : text.size();
+}
+
+// A plain loop without an early exit, which the compiler vectorises.
+void Narrow(const wchar_t* units, size_t length, char16_t* out)
+{
+    for (size_t i = 0; i < length; ++i)
+        out[i] = static_cast<char16_t>(units[i]);
+}
+
 }  // namespace
 
 // Lone surrogates become U+FFFD.
@@ -65,21 +81,17 @@ std::string Utf8FromUtf16(LPCWSTR text)
 
 std::u16string Utf16FromTagLib(const TagLib::String& text)
 {
-    const wchar_t* units = text.toCWString();
-    const size_t length = std::find(units, units + text.size(), L'\0') - units;
+    const size_t length = UnitsBeforeNul(text);
     std::u16string out(length, u'\0');
-    std::transform(units, units + length, out.begin(), [](wchar_t unit) { return static_cast<char16_t>(unit); });
+    Narrow(text.toCWString(), length, out.data());
     return out;
 }
 
 std::vector<BYTE> StringValueOf(const TagLib::String& text)
 {
-    const wchar_t* units = text.toCWString();
-    const size_t length = std::find(units, units + text.size(), L'\0') - units;
+    const size_t length = UnitsBeforeNul(text);
     std::vector<BYTE> value((length + 1) * sizeof(char16_t));
-    char16_t* out = reinterpret_cast<char16_t*>(value.data());
-    std::transform(units, units + length, out, [](wchar_t unit) { return static_cast<char16_t>(unit); });
-    out[length] = 0;
+    Narrow(text.toCWString(), length, reinterpret_cast<char16_t*>(value.data()));  // the NUL unit is already 0
     return value;
 }
 
