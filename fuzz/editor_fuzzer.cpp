@@ -139,7 +139,7 @@ void ReadLevel1(IWMHeaderInfo* info, const std::vector<Attribute>& fileLevel)
 // The index list of each name, checked against the listing.
 void ReadIndices(IWMHeaderInfo3* info, const std::vector<Attribute>& all)
 {
-    for (size_t i = 0; i < all.size() && i < 32; ++i) {
+    for (size_t i = 0; i < all.size() && i < 16; ++i) {
         if (all[i].name.find(u'\0') != std::u16string::npos)
             continue;
         const auto expected = std::count_if(all.begin(), all.end(), [&](const Attribute& a) { return a.name == all[i].name; });
@@ -173,8 +173,13 @@ std::vector<Attribute> ReadEverything(IWMMetadataEditor* editor)
     const std::vector<Attribute> all = ReadAllEx(info3, allStreams);
     const std::vector<Attribute> fileLevel = ReadAllEx(info3, 0);
     size_t perStream = fileLevel.size();
-    for (WORD stream = 1; stream < 4; ++stream)
-        perStream += ReadAllEx(info3, stream).size();
+    for (WORD stream = 1; stream < 4; ++stream) {
+        WORD count = 0;
+        Expect(info3->GetAttributeCountEx(stream, &count) == S_OK, "GetAttributeCountEx of a stream");
+        perStream += count;
+        if (count > 0)
+            ReadEx(info3, stream, count - 1);
+    }
     Expect(perStream <= all.size(), "the streams hold more than all of them");
     ReadIndices(info3, all);
     ReadLevel1(info1, fileLevel);

@@ -21,8 +21,8 @@ script       script.dict                            8192
 expansion    expansion.dict                         4096
 typelib      -                                      16384
 resources    resources.dict                         16384
-editor       editor.dict                            16384
-filter       editor.dict                            16384
+editor       editor.dict                            8192
+filter       editor.dict                            8192
 chunks       -                                      2048
 '
 

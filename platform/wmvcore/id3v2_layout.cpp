@@ -253,7 +253,9 @@ HRESULT ReadId3v2Tag(const MediaFile& file, std::vector<BYTE>& tag, uint64_t& en
     tag.assign({'I', 'D', '3', BYTE(header.major), 0, BYTE(flags & ~0x10), 0, 0, 0, 0});
     tag.insert(tag.end(), body.begin(), body.begin() + static_cast<ptrdiff_t>(position));
     TagRebuilder rebuilt(header.major, budget, tag);
-    if (!WalkFrames(header, body, position, rebuilt))
+    // The limit holds for the tag as rebuilt too: replacing bytes that are
+    // not UTF-8 can make a text up to three times as long.
+    if (!WalkFrames(header, body, position, rebuilt) || tag.size() > largestHeader)
         return NS_E_INVALID_INPUT_FORMAT;
     tag.resize(tag.size() + trailingPadding, 0);
     const DWORD size = static_cast<DWORD>(tag.size() - headerSize);
