@@ -2,6 +2,7 @@
 // benchmark writes itself, against a direct TagLib read of the same tags.
 // The ratio of the two is what the README reports.
 #include "support/media_writer.h"
+#include "support/test_filter.h"
 #include "wm_filter.h"
 
 #include <benchmark/benchmark.h>
@@ -13,23 +14,16 @@
 
 namespace {
 
-// The filter object with a plain reference count, as the module's
-// stand-alone object has.
-class BenchFilter final : public trellan::WMFilter {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
-    {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refCount); }
-    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refCount); }
-};
-
 const char* const sampleNames[] = {"sample.mp3", "sample-v24.mp3", "sample-v1.mp3",
                                    "sample.wma", "sample.wmv",     "sample.asf"};
 
 using trellan::test::Bytes;
+
+std::u16string Number(int value)
+{
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
 
 // Large tags: many attributes under one name or under distinct names, many
 // ID3v2 frames, one value of 1 MB.
@@ -37,24 +31,17 @@ Bytes ManyAsfAttributes(bool oneName)
 {
     trellan::test::AsfContent content;
     content.title = u"Many";
-    for (int i = 0; i < 20000; ++i) {
-        const std::u16string number(std::u16string(u"0000") + char16_t(u'0' + i % 10) + char16_t(u'0' + i / 10 % 10) +
-                                    char16_t(u'0' + i / 100 % 10) + char16_t(u'0' + i / 1000 % 10) +
-                                    char16_t(u'0' + i / 10000 % 10));
-        content.metadata.push_back(trellan::test::AsfString(oneName ? u"WM/Mood" : u"WM/Mood" + number, number));
-    }
+    for (int i = 0; i < 20000; ++i)
+        content.metadata.push_back(trellan::test::AsfString(oneName ? u"WM/Mood" : u"WM/Mood" + Number(i), Number(i)));
     return trellan::test::BuildAsf(content);
 }
 
 Bytes ManyId3v2Frames()
 {
-    std::vector<trellan::test::Id3Frame> frames = {trellan::test::Id3Text("TIT2", u"Many", trellan::test::Id3Encoding::latin1)};
-    for (int i = 0; i < 50000; ++i) {
-        const std::u16string number(std::u16string() + char16_t(u'0' + i % 10) + char16_t(u'0' + i / 10 % 10) +
-                                    char16_t(u'0' + i / 100 % 10) + char16_t(u'0' + i / 1000 % 10) +
-                                    char16_t(u'0' + i / 10000 % 10));
-        frames.push_back(trellan::test::Id3UserText(u"Note " + number, number, trellan::test::Id3Encoding::latin1));
-    }
+    using trellan::test::Id3Encoding;
+    std::vector<trellan::test::Id3Frame> frames = {trellan::test::Id3Text("TIT2", u"Many", Id3Encoding::latin1)};
+    for (int i = 0; i < 50000; ++i)
+        frames.push_back(trellan::test::Id3UserText(u"Note " + Number(i), Number(i), Id3Encoding::latin1));
     return trellan::test::Concatenate({trellan::test::BuildId3v2(3, frames), trellan::test::SilentMpegFrames(3)});
 }
 
@@ -101,7 +88,7 @@ void FilterWalk(benchmark::State& state)
     WCHAR buffer[256];
     size_t units = 0;
     for (auto _ : state) {
-        BenchFilter filter;
+        trellan::test::TestFilter filter;
         filter.Load(path.c_str(), 0);
         if (filter.Init(0, 0, nullptr, nullptr) != S_OK) {
             state.SkipWithError("Init failed");

@@ -8,27 +8,21 @@
 // sees what the fuzzer forgets to free).
 #include "finding.h"
 #include "fuzz_input.h"
-#include "fuzzed_filter.h"
 #include "support/fake_editor.h"
+#include "support/test_filter.h"
 
 #include <algorithm>
 #include <iterator>
 
+const char* const fuzzing::fuzzerName = "chunks_fuzzer";
+
 namespace {
+
+using fuzzing::Expect;
+using fuzzing::Finding;
 
 using trellan::test::EditorScript;
 using trellan::test::ScriptedEditor;
-
-[[noreturn]] void Finding(const char* what)
-{
-    fuzzing::Finding("chunks_fuzzer", what);
-}
-
-void Expect(bool holds, const char* what)
-{
-    if (!holds)
-        Finding(what);
-}
 
 // Names the editor may list: each routed name (some in other letter
 // cases), with the string it fills (0 none, 1 title, 2 author,
@@ -116,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Harvest(model, modelled, failAt);
 
     ScriptedEditor editor(script);
-    fuzzing::FuzzedFilter filter;
+    trellan::test::TestFilter filter;
     while (!input.Empty()) {
         switch (input.Byte() % 8) {
         case 0:

@@ -15,18 +15,12 @@
 #include <string>
 #include <vector>
 
+const char* const fuzzing::fuzzerName = "editor_fuzzer";
+
 namespace {
 
-[[noreturn]] void Finding(const char* what)
-{
-    fuzzing::Finding("editor_fuzzer", what);
-}
-
-void Expect(bool holds, const char* what)
-{
-    if (!holds)
-        Finding(what);
-}
+using fuzzing::Expect;
+using fuzzing::Finding;
 
 constexpr WORD allStreams = 0xFFFF;
 

@@ -10,7 +10,11 @@
 #include "script_parser.h"
 
 
+const char* const fuzzing::fuzzerName = "expansion_fuzzer";
+
 namespace {
+
+using fuzzing::Finding;
 
 struct Entry {
     const char16_t* name;
@@ -60,11 +64,6 @@ Expansion Model(const trellan::ReplacementMap& map, const std::u16string& text)
         i = close + 1;
     }
     return expansion;
-}
-
-[[noreturn]] void Finding(const char* what)
-{
-    fuzzing::Finding("expansion_fuzzer", what);
 }
 
 }  // namespace

@@ -7,31 +7,25 @@
 // rule is a finding.
 #include "finding.h"
 #include "fuzz_input.h"
-#include "fuzzed_filter.h"
 #include "scratch_files.h"
+#include "support/test_filter.h"
 
 #include <string>
 #include <vector>
 
+const char* const fuzzing::fuzzerName = "filter_fuzzer";
+
 namespace {
 
-[[noreturn]] void Finding(const char* what)
-{
-    fuzzing::Finding("filter_fuzzer", what);
-}
-
-void Expect(bool holds, const char* what)
-{
-    if (!holds)
-        Finding(what);
-}
+using fuzzing::Expect;
+using fuzzing::Finding;
 
 const char* const fileNames[] = {"input.mp3", "input.wma", "input.wmv", "input.asf"};
 
 // Chunk 1 in pieces, with the buffer sizes taken in turn. A size of 0 reads
 // nothing and changes nothing; the first size is never 0, so the text
 // always comes to its end.
-std::u16string ReadText(fuzzing::FuzzedFilter& filter, const std::vector<ULONG>& sizes)
+std::u16string ReadText(trellan::test::TestFilter& filter, const std::vector<ULONG>& sizes)
 {
     std::u16string text;
     std::vector<WCHAR> buffer;
@@ -52,7 +46,7 @@ std::u16string ReadText(fuzzing::FuzzedFilter& filter, const std::vector<ULONG>&
     }
 }
 
-std::u16string ReadValue(fuzzing::FuzzedFilter& filter)
+std::u16string ReadValue(trellan::test::TestFilter& filter)
 {
     PROPVARIANT* value = nullptr;
     Expect(filter.GetValue(&value) == S_OK && value && value->vt == VT_LPWSTR && value->pwszVal,
@@ -90,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string path = fuzzing::ScratchFiles::Write(fileName, file.data(), file.size());
     const std::u16string widePath(path.begin(), path.end());  // the scratch path is ASCII
 
-    fuzzing::FuzzedFilter filter;
+    trellan::test::TestFilter filter;
     Expect(filter.Load(widePath.c_str(), 0) == S_OK, "Load");
     ULONG flags = 7;
     const HRESULT init = filter.Init(0, 0, nullptr, &flags);

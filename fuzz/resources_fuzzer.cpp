@@ -14,14 +14,13 @@
 
 #include <cstring>
 
+const char* const fuzzing::fuzzerName = "resources_fuzzer";
+
 namespace {
 
-using namespace platform::resources;
+using fuzzing::Finding;
 
-[[noreturn]] void Finding(const char* what)
-{
-    fuzzing::Finding("resources_fuzzer", what);
-}
+using namespace platform::resources;
 
 bool Inside(const uint8_t* piece, size_t length, const uint8_t* data, size_t size)
 {

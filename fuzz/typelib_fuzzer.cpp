@@ -9,14 +9,13 @@
 #include <memory>
 #include <vector>
 
+const char* const fuzzing::fuzzerName = "typelib_fuzzer";
+
 namespace {
 
-using platform::typelib::LibraryRecord;
+using fuzzing::Finding;
 
-[[noreturn]] void Finding(const char* what)
-{
-    fuzzing::Finding("typelib_fuzzer", what);
-}
+using platform::typelib::LibraryRecord;
 
 void ReadDocumentation(HRESULT result, BSTR name, BSTR helpString, BSTR helpFile)
 {
