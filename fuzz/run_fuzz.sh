@@ -5,7 +5,7 @@
 # finding; the input that caused it is left in the build directory as
 # <target>-crash-*, -leak-*, -timeout-* or -oom-*.
 #
-#   fuzz/run_fuzz.sh [SECONDS] [TARGET...]   SECONDS per target (default 20);
+#   fuzz/run_fuzz.sh [SECONDS] [TARGET...]   SECONDS per target (default 12);
 #                                            every target when none is named
 #   FUZZ_RUNS=N fuzz/run_fuzz.sh ...         N executions per target instead
 #                                            of a time
@@ -27,7 +27,7 @@ chunks       -                                      2048
 '
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-seconds=${1:-20}
+seconds=${1:-12}
 [ $# -gt 0 ] && shift
 build=${BUILD_DIR:-$root/build/linux-fuzz}
 
