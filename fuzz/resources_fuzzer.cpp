@@ -41,10 +41,13 @@ std::vector<ResourceEntry> ReadEntries(const uint8_t* data, size_t size)
     return entries;
 }
 
-// What a lookup passes for an id: MAKEINTRESOURCEW(n) or the name's text.
+// What a lookup passes for an id: MAKEINTRESOURCEW(n), "#0" for the number
+// 0 (MAKEINTRESOURCEW(0) is a null pointer), or the name's text.
 LPCWSTR Argument(const ResourceId& id)
 {
-    return id.isNumber ? MAKEINTRESOURCEW(id.number) : id.text.c_str();
+    if (!id.isNumber)
+        return id.text.c_str();
+    return id.number ? MAKEINTRESOURCEW(id.number) : u"#0";
 }
 
 void LookUpEveryEntry(const std::string& path, const std::vector<ResourceEntry>& entries)
