@@ -145,4 +145,13 @@ BENCHMARK(TagLibRead)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecon
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    Files();  // written before anything is measured
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
