@@ -1,5 +1,8 @@
-// Times the filter on each sample file against a direct TagLib read of the
-// same tags. The ratio of the two is what the README reports.
+// Times the filter on each sample file, and on large files that the
+// benchmark writes itself, against a direct TagLib read of the same tags.
+// The ratio of the two is what the README reports.
+#include "support/media_writer.h"
+#include "support/test_filter.h"
 #include "wm_filter.h"
 
 #include <benchmark/benchmark.h>
@@ -11,40 +14,81 @@
 
 namespace {
 
-// The filter object with a plain reference count, as the module's
-// stand-alone object has.
-class BenchFilter final : public trellan::WMFilter {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override
-    {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refCount); }
-    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refCount); }
-};
-
 const char* const sampleNames[] = {"sample.mp3", "sample-v24.mp3", "sample-v1.mp3",
                                    "sample.wma", "sample.wmv",     "sample.asf"};
 
-std::string SamplePath(int index)
+using trellan::test::Bytes;
+
+std::u16string Number(int value)
 {
-    return std::string(TRELLAN_SAMPLES_DIR) + "/" + sampleNames[index];
+    const std::string digits = std::to_string(value);
+    return std::u16string(digits.begin(), digits.end());
+}
+
+// Large tags: many attributes under one name or under distinct names, many
+// ID3v2 frames, one value of 1 MB.
+Bytes ManyAsfAttributes(bool oneName)
+{
+    trellan::test::AsfContent content;
+    content.title = u"Many";
+    for (int i = 0; i < 20000; ++i)
+        content.metadata.push_back(trellan::test::AsfString(oneName ? u"WM/Mood" : u"WM/Mood" + Number(i), Number(i)));
+    return trellan::test::BuildAsf(content);
+}
+
+Bytes ManyId3v2Frames()
+{
+    using trellan::test::Id3Encoding;
+    std::vector<trellan::test::Id3Frame> frames = {trellan::test::Id3Text("TIT2", u"Many", Id3Encoding::latin1)};
+    for (int i = 0; i < 50000; ++i)
+        frames.push_back(trellan::test::Id3UserText(u"Note " + Number(i), Number(i), Id3Encoding::latin1));
+    return trellan::test::Concatenate({trellan::test::BuildId3v2(3, frames), trellan::test::SilentMpegFrames(3)});
+}
+
+Bytes OneLargeValue()
+{
+    const std::u16string lyrics(1000000 / 2, u'\u00E9');  // 1 MB as UTF-16
+    return trellan::test::Concatenate({trellan::test::BuildId3v2(3,
+                                           {trellan::test::Id3Text("TIT2", u"Long", trellan::test::Id3Encoding::utf16),
+                                            trellan::test::Id3Lyrics(lyrics, trellan::test::Id3Encoding::utf16)}),
+                                       trellan::test::SilentMpegFrames(3)});
+}
+
+struct BenchFile {
+    std::string label;
+    std::string path;
+};
+
+const std::vector<BenchFile>& Files()
+{
+    static const trellan::test::TempDir dir;
+    static const std::vector<BenchFile> files = [] {
+        std::vector<BenchFile> list;
+        for (const char* name : sampleNames)
+            list.push_back({name, std::string(TRELLAN_SAMPLES_DIR) + "/" + name});
+        list.push_back({"20000 ASF attributes, one name", dir.Write("one-name.wma", ManyAsfAttributes(true))});
+        list.push_back({"20000 ASF attributes, distinct names", dir.Write("distinct.wma", ManyAsfAttributes(false))});
+        list.push_back({"50000 ID3v2 frames", dir.Write("frames.mp3", ManyId3v2Frames())});
+        list.push_back({"1 MB value", dir.Write("large-value.mp3", OneLargeValue())});
+        return list;
+    }();
+    return files;
 }
 
 std::u16string Widen(const std::string& text)
 {
-    return std::u16string(text.begin(), text.end());  // sample paths are ASCII
+    return std::u16string(text.begin(), text.end());  // the paths are ASCII
 }
 
 void FilterWalk(benchmark::State& state)
 {
-    const std::u16string path = Widen(SamplePath(static_cast<int>(state.range(0))));
-    state.SetLabel(sampleNames[state.range(0)]);
+    const BenchFile& file = Files()[state.range(0)];
+    const std::u16string path = Widen(file.path);
+    state.SetLabel(file.label);
     WCHAR buffer[256];
     size_t units = 0;
     for (auto _ : state) {
-        BenchFilter filter;
+        trellan::test::TestFilter filter;
         filter.Load(path.c_str(), 0);
         if (filter.Init(0, 0, nullptr, nullptr) != S_OK) {
             state.SkipWithError("Init failed");
@@ -76,8 +120,9 @@ void FilterWalk(benchmark::State& state)
 
 void TagLibRead(benchmark::State& state)
 {
-    const std::string path = SamplePath(static_cast<int>(state.range(0)));
-    state.SetLabel(sampleNames[state.range(0)]);
+    const BenchFile& file = Files()[state.range(0)];
+    const std::string& path = file.path;
+    state.SetLabel(file.label);
     size_t length = 0;
     for (auto _ : state) {
         TagLib::FileRef file(path.c_str(), false);
@@ -92,11 +137,21 @@ void TagLibRead(benchmark::State& state)
     benchmark::DoNotOptimize(length);
 }
 
-constexpr int sampleCount = sizeof sampleNames / sizeof sampleNames[0];
+// The samples, then the four large files.
+constexpr int fileCount = sizeof sampleNames / sizeof sampleNames[0] + 4;
 
-BENCHMARK(FilterWalk)->DenseRange(0, sampleCount - 1);
-BENCHMARK(TagLibRead)->DenseRange(0, sampleCount - 1);
+BENCHMARK(FilterWalk)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(TagLibRead)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    Files();  // written before anything is measured
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -26,17 +26,24 @@ bool EqualsIgnoringAsciiCase(LPCWSTR a, LPCWSTR b)
     return *a == *b;
 }
 
-// The name and value buffers of one attribute read. Both are zeroed and
-// one unit longer than the editor reported, so that whatever the editor
-// writes is NUL-terminated inside the buffer.
+// The name and value buffers of one attribute read, in whole UTF-16 units
+// and zeroed: the name buffer one unit longer than the reported name
+// length, the value buffer the reported byte length rounded up to a whole
+// unit and one unit more. Whatever the editor writes, an odd byte length
+// or a text without its NUL included, is read as a NUL-terminated text
+// inside its block.
 class AttributeBuffers {
 public:
     AttributeBuffers(WORD nameLength, DWORD valueLength)
-        : nameUnits(nameLength + 1u),
-          valueBytes(valueLength + sizeof(WCHAR)),
-          name(nameUnits * sizeof(WCHAR), HEAP_ZERO_MEMORY),
-          value(valueBytes, HEAP_ZERO_MEMORY)
+        : nameUnits(nameLength + size_t(1)), valueUnits(UnitsFor(valueLength))
     {
+        // A byte length near 4 GiB has no block of whole units on a 32-bit
+        // platform: the size would wrap. Such a value is an allocation that
+        // fails.
+        if (valueUnits > static_cast<size_t>(-1) / sizeof(WCHAR))
+            return;
+        name.Allocate(nameUnits * sizeof(WCHAR), HEAP_ZERO_MEMORY);
+        value.Allocate(valueUnits * sizeof(WCHAR), HEAP_ZERO_MEMORY);
     }
     bool Allocated() const { return name && value; }
     WCHAR* Name() const { return name.As<WCHAR>(); }
@@ -46,10 +53,9 @@ public:
     void Terminate()
     {
         Name()[nameUnits - 1] = 0;
-        Value()[valueBytes - 1] = 0;
-        Value()[valueBytes - 2] = 0;
+        value.As<WCHAR>()[valueUnits - 1] = 0;
     }
-    LPCWSTR ValueText() const { return reinterpret_cast<LPCWSTR>(value.As<BYTE>()); }
+    LPCWSTR ValueText() const { return value.As<WCHAR>(); }
 
     void Free()
     {
@@ -58,8 +64,11 @@ public:
     }
 
 private:
+    // Whole units for `bytes` bytes, and one for the NUL.
+    static size_t UnitsFor(DWORD bytes) { return bytes / sizeof(WCHAR) + bytes % sizeof(WCHAR) + size_t(1); }
+
     size_t nameUnits;
-    size_t valueBytes;
+    size_t valueUnits;
     HeapBlock name;
     HeapBlock value;
 };
@@ -74,6 +83,8 @@ HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
     HRESULT result = WMCreateEditor(editor.Receive());
     if (FAILED(result))
         return result;  // an editor the call left behind is released on the way out
+    if (!editor)
+        return E_POINTER;  // a success that handed back nothing
 
     // 2. Open the file; Close is not called when this fails.
     result = editor->Open(path);
@@ -201,9 +212,10 @@ void WMFilter::RouteAttribute(LPCWSTR name, LPCWSTR value)
     for (const RouteRow& row : routingTable) {
         if (!EqualsIgnoringAsciiCase(name, row.name))
             continue;
+        const size_t length = std::char_traits<WCHAR>::length(value);  // once, for both copies
         if (row.ownField)
-            this->*row.ownField = value;
-        bodyText += value;
+            (this->*row.ownField).assign(value, length);
+        bodyText.append(value, length);
         bodyText += OLESTR("\r\n");
         return;
     }

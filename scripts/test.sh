@@ -41,7 +41,7 @@ if [ -x scripts/run_tsan.sh ]; then
 fi
 
 if [ -x fuzz/run_fuzz.sh ]; then
-  step "Fuzzing the registry-script interpreter"
+  step "Fuzzing every reader of outside data"
   fuzz/run_fuzz.sh
 fi
 

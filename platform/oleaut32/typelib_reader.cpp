@@ -299,6 +299,11 @@ private:
     bool ReadImplementedList(DWORD offset, WORD count, TypeInfoRecord& type)
     {
         const Segment& table = segments[referenceTable];
+        // A chain longer than the table has entries goes round in a circle,
+        // which a small file could use to make every type list 65,535
+        // interfaces.
+        if (count > table.length / referenceEntrySize)
+            return false;
         for (WORD i = 0; i < count; ++i) {
             const BYTE* bytes = nullptr;
             if (offset == none || !image.TableBytes(table, offset, referenceEntrySize, bytes))

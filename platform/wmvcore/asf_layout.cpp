@@ -21,8 +21,11 @@ const GUID asfMetadataLibraryObject = {0x44231C94, 0x9498, 0x49D1, {0xA1, 0x41, 
 // Sizes of the fixed parts.
 const size_t objectHeaderSize = 24;        // id + 64-bit size
 const size_t headerObjectSize = 30;        // + 32-bit object count + 2 reserved bytes
-// Headers larger than this are not read into memory.
-const uint64_t largestHeader = 256u * 1024 * 1024;
+// The Content Description's fields: title, author, copyright,
+// description, rating.
+const int contentDescriptionFields = 5;
+// The type of a string value in the attribute records.
+const WORD asfStringType = 0;
 
 // A bounded reader over one object's bytes: every read checks the bounds.
 class Cursor {
@@ -83,12 +86,12 @@ bool NextChild(Cursor& parent, ChildObject& child)
     return parent.Skip(static_cast<size_t>(size - objectHeaderSize));
 }
 
-bool CheckContentDescription(Cursor body)
+bool CheckContentDescription(Cursor body, AsfLayout& layout)
 {
-    WORD lengths[5];
+    WORD lengths[contentDescriptionFields];
     size_t total = 0;
     for (WORD& length : lengths) {
-        if (!body.Word(length))
+        if (!body.Word(length) || !layout.budget.Add(length, true))
             return false;
         total += length;
     }
@@ -112,7 +115,8 @@ bool ReadExtendedContentDescription(Cursor body, AsfLayout& layout)
         if (!body.Word(nameLength) || !body.Remains(nameLength))
             return false;
         AsfAttributeRecord record{NameAt(body, nameLength), 0, 0};
-        if (!body.Skip(nameLength) || !body.Word(type) || !body.Word(valueLength) || !body.Skip(valueLength))
+        if (!body.Skip(nameLength) || !body.Word(type) || !body.Word(valueLength) || !body.Skip(valueLength) ||
+            !layout.budget.Add(nameLength + valueLength, type == asfStringType))
             return false;
         layout.records.push_back(std::move(record));
     }
@@ -136,7 +140,8 @@ bool ReadMetadataRecords(Cursor body, AsfLayout& layout)
             !body.Dword(valueLength) || !body.Remains(nameLength))
             return false;
         AsfAttributeRecord record{NameAt(body, nameLength), stream, language};
-        if (!body.Skip(nameLength) || !body.Skip(valueLength))
+        if (!body.Skip(nameLength) || !body.Skip(valueLength) ||
+            !layout.budget.Add(uint64_t(nameLength) + valueLength, type == asfStringType))
             return false;
         layout.records.push_back(std::move(record));
     }
@@ -184,7 +189,7 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
     if (headerSize < headerObjectSize || headerSize > file.Size() || headerSize > largestHeader)
         return NS_E_INVALID_INPUT_FORMAT;
 
-    std::vector<BYTE> header;
+    std::vector<BYTE>& header = layout.header;
     if (!file.Read(0, static_cast<size_t>(headerSize), header))
         return NS_E_FILE_OPEN_FAILED;
 
@@ -195,7 +200,7 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
             return NS_E_INVALID_INPUT_FORMAT;
         bool intact = true;
         if (child.id == asfContentDescriptionObject) {
-            intact = CheckContentDescription(child.body);
+            intact = CheckContentDescription(child.body, layout);
             layout.hasContentDescription = true;
         } else if (child.id == asfExtendedContentDescriptionObject) {
             intact = ReadExtendedContentDescription(child.body, layout);

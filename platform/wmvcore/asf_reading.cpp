@@ -8,6 +8,7 @@
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
+#include <taglib/tbytevectorstream.h>
 
 #include <map>
 
@@ -49,7 +50,7 @@ bool ConvertValue(const TagLib::ASF::Attribute& source, MediaAttribute& target)
 
     switch (target.type) {
     case WMT_TYPE_STRING:
-        target.value = StringValue(Utf16FromTagLib(source.toString()));
+        target.value = StringValueOf(source.toString());
         break;
     case WMT_TYPE_BINARY:
         // TagLib keeps a well-formed "WM/Picture" as a picture, not as bytes.
@@ -78,25 +79,30 @@ bool ConvertValue(const TagLib::ASF::Attribute& source, MediaAttribute& target)
     return true;
 }
 
-void AddAttribute(AttributeList& attributes, const std::u16string& name, const TagLib::ASF::Attribute& source)
+// False when the list is full, which the limits keep from happening.
+bool AddAttribute(AttributeList& attributes, const std::u16string& name, const TagLib::ASF::Attribute& source)
 {
     MediaAttribute attribute;
     attribute.name = name;
-    if (ConvertValue(source, attribute))
-        attributes.Add(std::move(attribute));
+    return !ConvertValue(source, attribute) || attributes.Add(std::move(attribute));
 }
 
-// TagLib's attributes of one name, and how many of them are listed.
+// TagLib's attributes of one name, and how many of them are listed. The
+// list is walked with an iterator: TagLib's lists are linked, and indexing
+// one walks it from the start.
 struct NameQueue {
     const TagLib::ASF::AttributeList* values;
+    TagLib::ASF::AttributeList::ConstIterator next;
     unsigned int taken = 0;
 };
 
 }  // namespace
 
-HRESULT ReadAsfAttributes(const std::string& path, const AsfLayout& layout, AttributeList& attributes)
+HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes)
 {
-    TagLib::ASF::File file(path.c_str(), false);
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(layout.header.data()),
+                                                       static_cast<unsigned int>(layout.header.size())));
+    TagLib::ASF::File file(&stream, false);
     TagLib::ASF::Tag* tag = file.isValid() ? file.tag() : nullptr;
     if (!tag)
         return NS_E_INVALID_INPUT_FORMAT;
@@ -110,26 +116,36 @@ HRESULT ReadAsfAttributes(const std::string& path, const AsfLayout& layout, Attr
         {u"Title", tag->title()},     {u"Author", tag->artist()},    {u"Copyright", tag->copyright()},
         {u"Description", tag->comment()}, {u"Rating", tag->rating()},
     };
-    for (const auto& field : contentDescription)
-        if (!field.value.isEmpty())
-            attributes.AddString(field.name, Utf16FromTagLib(field.value));
+    for (const auto& field : contentDescription) {
+        if (field.value.isEmpty())
+            continue;
+        MediaAttribute attribute;
+        attribute.name = field.name;
+        attribute.value = StringValueOf(field.value);
+        if (!attributes.Add(std::move(attribute)))
+            return NS_E_INVALID_INPUT_FORMAT;
+    }
 
     std::map<std::u16string, NameQueue> byName;
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto entry = map.begin(); entry != map.end(); ++entry)
-        byName.emplace(Utf16FromTagLib(entry->first), NameQueue{&entry->second});
+        byName.emplace(Utf16FromTagLib(entry->first), NameQueue{&entry->second, entry->second.begin()});
 
     for (const AsfAttributeRecord& record : layout.records) {
         auto found = byName.find(record.name);
         if (found == byName.end() || found->second.taken >= found->second.values->size())
             continue;
         NameQueue& queue = found->second;
-        AddAttribute(attributes, found->first, (*queue.values)[queue.taken++]);
+        if (!AddAttribute(attributes, found->first, *queue.next))
+            return NS_E_INVALID_INPUT_FORMAT;
+        ++queue.next;
+        ++queue.taken;
     }
     // Whatever the walk did not name (it should name everything) follows.
     for (auto& [name, queue] : byName)
-        while (queue.taken < queue.values->size())
-            AddAttribute(attributes, name, (*queue.values)[queue.taken++]);
+        for (; queue.taken < queue.values->size(); ++queue.next, ++queue.taken)
+            if (!AddAttribute(attributes, name, *queue.next))
+                return NS_E_INVALID_INPUT_FORMAT;
     return S_OK;
 }
 

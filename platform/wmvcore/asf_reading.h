@@ -13,6 +13,7 @@ namespace platform {
 // attribute of the Extended Content Description, Metadata and Metadata
 // Library objects in the order of `layout`, with its own name, type,
 // stream number and language index.
-HRESULT ReadAsfAttributes(const std::string& path, const AsfLayout& layout, AttributeList& attributes);
+// TagLib reads the header's bytes that the layout walk kept, from memory.
+HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes);
 
 }  // namespace platform

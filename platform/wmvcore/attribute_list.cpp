@@ -15,11 +15,6 @@ std::vector<BYTE> NumberValue(Number number)
     return bytes;
 }
 
-bool Visible(const MediaAttribute& attribute, WORD stream)
-{
-    return stream == allStreams || attribute.stream == stream;
-}
-
 }  // namespace
 
 std::vector<BYTE> StringValue(const std::u16string& text)
@@ -38,8 +33,11 @@ bool AttributeList::Add(MediaAttribute attribute)
 {
     // Name lengths travel as 16-bit counts of UTF-16 units with the NUL,
     // attribute counts and indices as 16-bit numbers.
-    if (attribute.name.size() + 1 > 0xFFFF || attributes.size() >= 0xFFFF)
+    if (attribute.name.size() + 1 > 0xFFFF || attributes.size() >= mostAttributes)
         return false;
+    View& own = streams[attribute.stream];
+    own.members.push_back(static_cast<WORD>(attributes.size()));
+    own.named = all.named = false;  // a later look-up indexes the names again
     attributes.push_back(std::move(attribute));
     return true;
 }
@@ -55,26 +53,52 @@ bool AttributeList::AddString(std::u16string name, const std::u16string& text, W
     return Add(std::move(attribute));
 }
 
+void AttributeList::Clear()
+{
+    attributes.clear();
+    all = View{};
+    streams.clear();
+}
+
+AttributeList::View* AttributeList::ViewOf(WORD stream) const
+{
+    if (stream == allStreams)
+        return &all;
+    auto found = streams.find(stream);
+    return found == streams.end() ? nullptr : &found->second;
+}
+
 WORD AttributeList::Count(WORD stream) const
 {
-    WORD count = 0;
-    for (const MediaAttribute& attribute : attributes)
-        if (Visible(attribute, stream))
-            ++count;
-    return count;
+    if (stream == allStreams)
+        return static_cast<WORD>(attributes.size());
+    const View* view = ViewOf(stream);
+    return view ? static_cast<WORD>(view->members.size()) : 0;
 }
 
 const MediaAttribute* AttributeList::At(WORD stream, WORD index) const
 {
-    WORD seen = 0;
-    for (const MediaAttribute& attribute : attributes) {
-        if (!Visible(attribute, stream))
-            continue;
-        if (seen == index)
-            return &attribute;
-        ++seen;
+    if (stream == allStreams)
+        return index < attributes.size() ? &attributes[index] : nullptr;
+    const View* view = ViewOf(stream);
+    return view && index < view->members.size() ? &attributes[view->members[index]] : nullptr;
+}
+
+const std::vector<WORD>* AttributeList::IndicesOf(WORD stream, const std::u16string& name) const
+{
+    View* view = ViewOf(stream);
+    if (!view)
+        return nullptr;
+    if (!view->named) {
+        const WORD count = Count(stream);
+        view->byName.clear();
+        view->byName.reserve(count);
+        for (WORD index = 0; index < count; ++index)
+            view->byName[At(stream, index)->name].push_back(index);
+        view->named = true;
     }
-    return nullptr;
+    auto found = view->byName.find(name);
+    return found == view->byName.end() ? nullptr : &found->second;
 }
 
 }  // namespace platform

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace platform {
@@ -29,12 +30,15 @@ std::vector<BYTE> QwordValue(QWORD value);
 std::vector<BYTE> WordValue(WORD value);
 std::vector<BYTE> BoolValue(bool value);
 
+// The most attributes a file may have: counts and indices travel as 16-bit
+// numbers.
+constexpr size_t mostAttributes = 0xFFFF;
+
 class AttributeList {
 public:
-    // Adds an attribute at the end. An attribute that the interfaces could
-    // not report (a name longer than a 16-bit length can hold, or a list
-    // already holding 0xFFFF attributes) is dropped; answers whether it was
-    // kept.
+    // Adds an attribute at the end. False, with nothing added, when the list
+    // already holds mostAttributes or the name is longer than a 16-bit
+    // length with its NUL can report.
     bool Add(MediaAttribute attribute);
     // Convenience for string attributes; an empty text is kept as well.
     bool AddString(std::u16string name, const std::u16string& text, WORD stream = 0, WORD language = 0);
@@ -44,13 +48,31 @@ public:
     WORD Count(WORD stream) const;
     // The index-th attribute visible under `stream`, or null.
     const MediaAttribute* At(WORD stream, WORD index) const;
+    // The indices, under `stream`, of the attributes named `name`, in
+    // enumeration order; null when there is none. The names of a view are
+    // indexed at the first look-up in it (the harvest never looks up a
+    // name), so this is not to be called from two threads at once.
+    const std::vector<WORD>* IndicesOf(WORD stream, const std::u16string& name) const;
 
-    void Clear() { attributes.clear(); }
+    void Clear();
     bool Empty() const { return attributes.empty(); }
     const std::vector<MediaAttribute>& All() const { return attributes; }
 
 private:
+    // One stream's view: the positions of its attributes in `attributes`
+    // (not kept for allStreams, where they are the positions themselves),
+    // and, once a name has been looked up, the indices of each name within
+    // the view.
+    struct View {
+        std::vector<WORD> members;
+        bool named = false;
+        std::unordered_map<std::u16string, std::vector<WORD>> byName;
+    };
+    View* ViewOf(WORD stream) const;
+
     std::vector<MediaAttribute> attributes;
+    mutable View all;
+    mutable std::unordered_map<WORD, View> streams;
 };
 
 }  // namespace platform

@@ -96,10 +96,10 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByName(WORD* stream_num, LPC
         return NS_E_INVALID_REQUEST;
     if (*stream_num != fileLevel)
         return E_INVALIDARG;
-    for (WORD index = 0; const MediaAttribute* attribute = attributes.At(fileLevel, index); ++index)
-        if (attribute->name == name)
-            return CopyAttribute<WORD>(*attribute, nullptr, nullptr, type, value, length);
-    return ASF_E_NOTFOUND;
+    const std::vector<WORD>* indices = attributes.IndicesOf(fileLevel, name);
+    if (!indices)
+        return ASF_E_NOTFOUND;
+    return CopyAttribute<WORD>(*attributes.At(fileLevel, indices->front()), nullptr, nullptr, type, value, length);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD)
@@ -181,13 +181,15 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeIndices(WORD stream_num, LPC
         return NS_E_INVALID_REQUEST;
 
     WORD found = 0;
-    WORD capacity = *count;
-    for (WORD index = 0; const MediaAttribute* attribute = attributes.At(stream_num, index); ++index) {
-        if (attribute->name != name || (lang_index && attribute->language != *lang_index))
-            continue;
-        if (indices && found < capacity)
-            indices[found] = index;
-        ++found;
+    const WORD capacity = *count;
+    if (const std::vector<WORD>* named = attributes.IndicesOf(stream_num, name)) {
+        for (WORD index : *named) {
+            if (lang_index && attributes.At(stream_num, index)->language != *lang_index)
+                continue;
+            if (indices && found < capacity)
+                indices[found] = index;
+            ++found;
+        }
     }
     *count = found;
     return indices && found > capacity ? ASF_E_BUFFERTOOSMALL : S_OK;

@@ -1,7 +1,12 @@
-// Maps ID3v2 frames and ID3v1 fields to the runtime's attribute names.
+// Maps ID3v2 frames and ID3v1 fields to the runtime's attribute names, and
+// merges the two tags as readers of both give them: the first plain
+// comment, ID3v1 for what ID3v2 lacks, user texts that stand in for no
+// standard frame.
 #include "id3_reading.h"
 
 #include "text_conversion.h"
+
+#include <taglib/tbytevectorstream.h>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
@@ -14,6 +19,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 #include <vector>
 
 namespace platform {
@@ -122,7 +128,7 @@ std::vector<BYTE> PictureValue(const TagLib::ID3v2::AttachedPictureFrame& frame)
     const DWORD length = data.size();
     value.insert(value.end(), reinterpret_cast<const BYTE*>(&length), reinterpret_cast<const BYTE*>(&length + 1));
     for (const TagLib::String& text : {frame.mimeType(), frame.description()}) {
-        const std::vector<BYTE> bytes = StringValue(Utf16FromTagLib(text));
+        const std::vector<BYTE> bytes = StringValueOf(text);
         value.insert(value.end(), bytes.begin(), bytes.end());
     }
     value.insert(value.end(), data.begin(), data.end());
@@ -139,80 +145,170 @@ TagLib::StringList UserTextFields(const TagLib::ID3v2::UserTextIdentificationFra
     return fields;
 }
 
-void AddFrame(AttributeList& attributes, const FrameRow& row, const TagLib::ID3v2::Frame* frame)
+// Where a listed attribute comes from, which decides whether it is kept.
+enum class Source {
+    Frame,            // a standard frame
+    PlainComment,     // a comment frame without a description
+    DescribedComment, // a comment frame with one
+    UserText,         // a TXXX frame, named by its description
+    Id3v1,            // a field of the ID3v1 tag
+};
+
+struct Listed {
+    MediaAttribute attribute;
+    Source source;
+};
+
+void List(std::vector<Listed>& listed, const char16_t* name, std::vector<BYTE> value, Source source,
+          WMT_ATTR_DATATYPE type = WMT_TYPE_STRING)
+{
+    MediaAttribute attribute;
+    attribute.name = name;
+    attribute.type = type;
+    attribute.value = std::move(value);
+    listed.push_back({std::move(attribute), source});
+}
+
+void ListFrame(std::vector<Listed>& listed, const FrameRow& row, const TagLib::ID3v2::Frame* frame)
 {
     using namespace TagLib::ID3v2;
     const auto* text = dynamic_cast<const TextIdentificationFrame*>(frame);
     switch (row.value) {
     case FrameValue::Text:
         if (text)
-            attributes.AddString(row.attributeName, JoinFields(text->fieldList()));
+            List(listed, row.attributeName, StringValue(JoinFields(text->fieldList())), Source::Frame);
         break;
     case FrameValue::Year:
         if (text)
-            attributes.AddString(row.attributeName, YearOf(JoinFields(text->fieldList())));
+            List(listed, row.attributeName, StringValue(YearOf(JoinFields(text->fieldList()))), Source::Frame);
         break;
     case FrameValue::Genre:
         if (text)
-            attributes.AddString(row.attributeName, ResolveGenres(text->fieldList()));
+            List(listed, row.attributeName, StringValue(ResolveGenres(text->fieldList())), Source::Frame);
         break;
     case FrameValue::Comment:
         if (const auto* comment = dynamic_cast<const CommentsFrame*>(frame); comment && !IsMachineComment(*comment))
-            attributes.AddString(row.attributeName, Utf16FromTagLib(comment->text()));
+            List(listed, row.attributeName, StringValueOf(comment->text()),
+                 comment->description().isEmpty() ? Source::PlainComment : Source::DescribedComment);
         break;
     case FrameValue::Lyrics:
         if (const auto* lyrics = dynamic_cast<const UnsynchronizedLyricsFrame*>(frame))
-            attributes.AddString(row.attributeName, Utf16FromTagLib(lyrics->text()));
+            List(listed, row.attributeName, StringValueOf(lyrics->text()), Source::Frame);
         break;
     case FrameValue::Picture:
-        if (const auto* picture = dynamic_cast<const AttachedPictureFrame*>(frame)) {
-            MediaAttribute attribute;
-            attribute.name = row.attributeName;
-            attribute.type = WMT_TYPE_BINARY;
-            attribute.value = PictureValue(*picture);
-            attributes.Add(std::move(attribute));
-        }
+        if (const auto* picture = dynamic_cast<const AttachedPictureFrame*>(frame))
+            List(listed, row.attributeName, PictureValue(*picture), Source::Frame, WMT_TYPE_BINARY);
         break;
     case FrameValue::UserText:
         if (const auto* user = dynamic_cast<const UserTextIdentificationFrame*>(frame)) {
             std::u16string name = Utf16FromTagLib(user->description());
-            if (!name.empty())
-                attributes.AddString(std::move(name), JoinFields(UserTextFields(*user)));
+            if (!name.empty()) {
+                List(listed, u"", StringValue(JoinFields(UserTextFields(*user))), Source::UserText);
+                listed.back().attribute.name = std::move(name);
+            }
         }
         break;
     }
 }
 
-void ReadId3v2(const TagLib::ID3v2::Tag& tag, AttributeList& attributes)
+void ReadId3v2(const TagLib::ID3v2::Tag& tag, std::vector<Listed>& listed)
 {
     for (const TagLib::ID3v2::Frame* frame : tag.frameList()) {
         const TagLib::ByteVector id = frame->frameID();
         for (const FrameRow& row : frameTable) {
             if (id.size() == 4 && std::memcmp(id.data(), row.frameId, 4) == 0) {
-                AddFrame(attributes, row, frame);
+                ListFrame(listed, row, frame);
                 break;
             }
         }
     }
 }
 
-void ReadId3v1(const TagLib::ID3v1::Tag& tag, AttributeList& attributes)
+// TagLib's ID3v1 tag over the 128 bytes that the probe read.
+class Id3v1Bytes : public TagLib::ID3v1::Tag {
+public:
+    explicit Id3v1Bytes(const std::vector<BYTE>& bytes)
+    {
+        parse(TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned int>(bytes.size())));
+    }
+};
+
+void ReadId3v1(const TagLib::ID3v1::Tag& tag, std::vector<Listed>& listed)
 {
-    auto addText = [&](const char16_t* name, const TagLib::String& value) {
+    auto listText = [&](const char16_t* name, const TagLib::String& value) {
         if (!value.stripWhiteSpace().isEmpty())
-            attributes.AddString(name, Utf16FromTagLib(value.stripWhiteSpace()));
+            List(listed, name, StringValueOf(value.stripWhiteSpace()), Source::Id3v1);
     };
-    auto addNumber = [&](const char16_t* name, unsigned int value) {
+    auto listNumber = [&](const char16_t* name, unsigned int value) {
         if (value != 0)
-            attributes.AddString(name, Utf16FromTagLib(TagLib::String::number(static_cast<int>(value))));
+            List(listed, name, StringValueOf(TagLib::String::number(static_cast<int>(value))), Source::Id3v1);
     };
-    addText(u"Title", tag.title());
-    addText(u"Author", tag.artist());
-    addText(u"WM/AlbumTitle", tag.album());
-    addNumber(u"WM/Year", tag.year());
-    addText(u"Description", tag.comment());
-    addText(u"WM/Genre", tag.genre());
-    addNumber(u"WM/TrackNumber", tag.track());
+    listText(u"Title", tag.title());
+    listText(u"Author", tag.artist());
+    listText(u"WM/AlbumTitle", tag.album());
+    listNumber(u"WM/Year", tag.year());
+    listText(u"Description", tag.comment());
+    listText(u"WM/Genre", tag.genre());
+    listNumber(u"WM/TrackNumber", tag.track());
+}
+
+// A name with its ASCII letters in upper case, as names are compared by
+// those who read them.
+std::u16string Folded(const std::u16string& name)
+{
+    std::u16string folded = name;
+    for (char16_t& unit : folded)
+        if (unit >= u'a' && unit <= u'z')
+            unit = static_cast<char16_t>(unit - u'a' + u'A');
+    return folded;
+}
+
+bool HasText(const MediaAttribute& attribute)
+{
+    return attribute.type == WMT_TYPE_STRING && attribute.value.size() >= 2 &&
+           (attribute.value[0] != 0 || attribute.value[1] != 0);
+}
+
+// Keeps what a reader of both tags gives: every standard frame; of the
+// comments, the first without a description, or else the first with one;
+// an ID3v1 field whose name no standard frame gives a text; a TXXX frame
+// whose name neither a standard frame nor an ID3v1 field gives a text.
+// The ID3v2 frames come in file order, then the ID3v1 fields.
+bool Merge(std::vector<Listed>& listed, AttributeList& attributes)
+{
+    const Listed* comment = nullptr;
+    for (const Source wanted : {Source::PlainComment, Source::DescribedComment})
+        for (const Listed& entry : listed)
+            if (!comment && entry.source == wanted)
+                comment = &entry;
+
+    std::unordered_set<std::u16string> given;
+    for (const Listed& entry : listed)
+        if ((entry.source == Source::Frame || &entry == comment) && HasText(entry.attribute))
+            given.insert(Folded(entry.attribute.name));
+    std::vector<bool> kept(listed.size());
+    for (size_t i = 0; i < listed.size(); ++i)
+        if (listed[i].source == Source::Id3v1 && (kept[i] = !given.count(Folded(listed[i].attribute.name))))
+            given.insert(Folded(listed[i].attribute.name));
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const Source source = listed[i].source;
+        if (source == Source::Frame || &listed[i] == comment)
+            kept[i] = true;
+        else if (source == Source::UserText)
+            kept[i] = !given.count(Folded(listed[i].attribute.name));
+    }
+
+    for (size_t i = 0; i < listed.size(); ++i) {
+        MediaAttribute& attribute = listed[i].attribute;
+        // A name too long for a 16-bit length is left out: the runtime could
+        // not report it. More attributes than it can count do not pass the
+        // limits; should they come, the file is refused, not cut.
+        if (!kept[i] || attribute.name.size() + 1 > 0xFFFF)
+            continue;
+        if (!attributes.Add(std::move(attribute)))
+            return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -244,16 +340,23 @@ std::u16string YearOf(const std::u16string& text)
     return leadingYear ? text.substr(0, 4) : text;
 }
 
-HRESULT ReadMpegAttributes(const std::string& path, AttributeList& attributes)
+HRESULT ReadMpegAttributes(const MpegProbe& probe, AttributeList& attributes)
 {
-    TagLib::MPEG::File file(path.c_str(), false);
-    if (!file.isValid())
-        return NS_E_INVALID_INPUT_FORMAT;
-    if (file.hasID3v2Tag())
-        ReadId3v2(*file.ID3v2Tag(), attributes);
-    else if (file.hasID3v1Tag())
-        ReadId3v1(*file.ID3v1Tag(), attributes);
-    return S_OK;
+    std::vector<Listed> listed;
+    if (!probe.id3v2.empty()) {
+        // TagLib reads the tag as the probe rebuilt it, from memory: nothing
+        // of the file that the probe did not check reaches it.
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(probe.id3v2.data()),
+                                                           static_cast<unsigned int>(probe.id3v2.size())));
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        if (!file.isValid())
+            return NS_E_INVALID_INPUT_FORMAT;
+        if (file.hasID3v2Tag())
+            ReadId3v2(*file.ID3v2Tag(), listed);
+    }
+    if (!probe.id3v1.empty())
+        ReadId3v1(Id3v1Bytes(probe.id3v1), listed);
+    return Merge(listed, attributes) ? S_OK : NS_E_INVALID_INPUT_FORMAT;
 }
 
 }  // namespace platform

@@ -1,14 +1,41 @@
-// Opens the file, tells its format by content, checks its structure, then
-// lets TagLib read the tags.
+// Opens the file, tells its format by content, checks its structure and
+// its limits, makes sure that the memory reading it takes can be had, then
+// lets TagLib read the tags from the checked bytes.
 #include "media_reading.h"
 
 #include "asf_layout.h"
 #include "asf_reading.h"
 #include "id3_reading.h"
+#include "id3v2_layout.h"
 #include "media_file.h"
 #include "mpeg_probe.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
 namespace platform {
+namespace {
+
+// TagLib is not written to survive an exception in the middle of its work:
+// its objects can be left half-built and its reference counts wrong, which
+// shows later as a corrupted heap. The limits and the memory check before
+// it starts keep it from running out of memory; should it happen all the
+// same, the process stops here rather than go on with a heap that cannot
+// be trusted.
+template <typename Read>
+HRESULT InsideTagLib(Read read)
+{
+    try {
+        return read();
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "wmvcore: reading the tags failed inside TagLib (%s); its state cannot be trusted, "
+                             "so the process stops\n", failure.what());
+        std::abort();
+    }
+}
+
+}  // namespace
 
 HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes)
 {
@@ -24,13 +51,17 @@ HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes)
     if (StartsWithAsfHeader(head)) {
         AsfLayout layout;
         result = ReadAsfLayout(file, layout);
+        if (SUCCEEDED(result) && !MemoryAvailable(layout.budget.MemoryEstimate()))
+            result = E_OUTOFMEMORY;
         if (SUCCEEDED(result))
-            result = ReadAsfAttributes(path, layout, attributes);
+            result = InsideTagLib([&] { return ReadAsfAttributes(layout, attributes); });
     } else {
         MpegProbe probe;
         result = ProbeMpegFile(file, probe);
+        if (SUCCEEDED(result) && !MemoryAvailable(probe.budget.MemoryEstimate()))
+            result = E_OUTOFMEMORY;
         if (SUCCEEDED(result))
-            result = ReadMpegAttributes(path, attributes);
+            result = InsideTagLib([&] { return ReadMpegAttributes(probe, attributes); });
     }
     if (FAILED(result))
         attributes.Clear();

@@ -10,7 +10,9 @@ namespace platform {
 
 // S_OK with the file's attributes, or the failure: NS_E_FILE_NOT_FOUND,
 // E_ACCESSDENIED, NS_E_FILE_OPEN_FAILED (not a regular file, or it cannot
-// be read), NS_E_INVALID_INPUT_FORMAT (not ASF or MPEG audio, or damaged).
+// be read), NS_E_INVALID_INPUT_FORMAT (not ASF or MPEG audio, damaged, or
+// over the editor's limits), E_OUTOFMEMORY (the memory that reading it
+// takes cannot be had now).
 HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes);
 
 }  // namespace platform

@@ -1,6 +1,8 @@
-// The ID3v2 header and frame walk, the ID3v1 trailer check and the MPEG
-// frame-header chain.
+// The ID3v1 trailer check and the MPEG frame-header chain; the ID3v2 tag
+// is read by id3v2_layout.cpp.
 #include "mpeg_probe.h"
+
+#include "id3v2_layout.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -9,114 +11,16 @@
 namespace platform {
 namespace {
 
-const size_t id3v2HeaderSize = 10;
 const size_t id3v1Size = 128;
+// The ID3v1 fields that can become attributes: title, artist, album, year,
+// comment, genre, track.
+const int id3v1Fields = 7;
 // Where the first MPEG frame may start in a file without an ID3v2 tag.
 const size_t frameSearchWindow = 64 * 1024;
 // The longest MPEG audio frame (Layer II, MPEG-2, 160 kbit/s at 8 kHz).
 const size_t longestFrame = 2881;
 // Frames that must follow each other before the data counts as MPEG audio.
 const int framesRequired = 3;
-
-DWORD BigEndian(const BYTE* bytes, int count)
-{
-    DWORD value = 0;
-    for (int i = 0; i < count; ++i)
-        value = (value << 8) | bytes[i];
-    return value;
-}
-
-// A 28-bit "synchsafe" number: four bytes of seven bits each.
-bool SyncSafe(const BYTE* bytes, DWORD& value)
-{
-    value = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (bytes[i] & 0x80)
-            return false;
-        value = (value << 7) | bytes[i];
-    }
-    return true;
-}
-
-bool IsFrameIdUnit(BYTE unit) { return (unit >= 'A' && unit <= 'Z') || (unit >= '0' && unit <= '9'); }
-
-struct Id3v2Header {
-    int major = 0;
-    BYTE flags = 0;
-    DWORD bodySize = 0;
-};
-
-// The ten-byte header: "ID3", version 2.2 to 2.4, known flags only, a
-// synchsafe size.
-bool ParseId3v2Header(const std::vector<BYTE>& bytes, Id3v2Header& header)
-{
-    if (bytes.size() < id3v2HeaderSize || bytes[0] != 'I' || bytes[1] != 'D' || bytes[2] != '3')
-        return false;
-    header.major = bytes[3];
-    header.flags = bytes[5];
-    // Flags that each version defines: 2.2 unsynchronisation and
-    // compression; 2.3 adds the extended header and the experimental bit;
-    // 2.4 the footer.
-    const BYTE knownFlags[] = {0xC0, 0xE0, 0xF0};
-    if (header.major < 2 || header.major > 4 || bytes[4] == 0xFF || (header.flags & ~knownFlags[header.major - 2]))
-        return false;
-    return SyncSafe(&bytes[6], header.bodySize);
-}
-
-// Walks the frames of the tag body: each frame must have a valid id and
-// lie inside the tag. Zero bytes end the frames (padding); so does a
-// non-frame after at least one frame, which some taggers leave in the
-// padding.
-bool WalkId3v2Frames(const Id3v2Header& header, const std::vector<BYTE>& body)
-{
-    const bool unsynchronised = header.flags & 0x80;
-    if (header.major < 4 && unsynchronised)
-        return true;  // frame headers are unsynchronised too: TagLib decodes them
-    if (header.major == 2 && (header.flags & 0x40))
-        return false;  // the compression of 2.2 was never defined
-
-    size_t position = 0;
-    if (header.major >= 3 && (header.flags & 0x40)) {
-        if (body.size() < 4)
-            return false;
-        DWORD extendedSize = 0;
-        if (header.major == 3) {
-            extendedSize = BigEndian(body.data(), 4) + 4;  // the size leaves itself out
-        } else if (!SyncSafe(body.data(), extendedSize)) {
-            return false;
-        }
-        if (extendedSize < 6 || extendedSize > body.size())
-            return false;
-        position = extendedSize;
-    }
-
-    const size_t idLength = header.major == 2 ? 3 : 4;
-    const size_t frameHeaderSize = header.major == 2 ? 6 : 10;
-    int frames = 0;
-    while (body.size() - position >= frameHeaderSize && body[position] != 0) {
-        const BYTE* frame = &body[position];
-        bool validId = true;
-        for (size_t i = 0; i < idLength; ++i)
-            validId = validId && IsFrameIdUnit(frame[i]);
-        if (!validId)
-            return frames > 0;
-
-        const size_t room = body.size() - position - frameHeaderSize;
-        DWORD size = 0;
-        if (header.major == 2) {
-            size = BigEndian(frame + 3, 3);
-        } else if (header.major == 3) {
-            size = BigEndian(frame + 4, 4);
-        } else if (!SyncSafe(frame + 4, size) || size > room) {
-            size = BigEndian(frame + 4, 4);  // some writers put plain sizes in 2.4 tags
-        }
-        if (size > room)
-            return false;
-        position += frameHeaderSize + size;
-        ++frames;
-    }
-    return true;
-}
 
 // ID3v1: "TAG", then title, artist and album (30 bytes each) and the year
 // (4 bytes) as Latin-1 text padded with NULs or spaces.
@@ -215,22 +119,23 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
     probe = MpegProbe{};
 
     std::vector<BYTE> bytes;
-    if (file.Read(0, id3v2HeaderSize, bytes) && bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3') {
-        Id3v2Header header;
-        if (!ParseId3v2Header(bytes, header))
-            return NS_E_INVALID_INPUT_FORMAT;
-        std::vector<BYTE> body;
-        if (!file.Read(id3v2HeaderSize, header.bodySize, body) || !WalkId3v2Frames(header, body))
-            return NS_E_INVALID_INPUT_FORMAT;
-        probe.hasId3v2 = true;
-        return S_OK;
+    uint64_t id3v2End = 0;
+    if (file.Read(0, 3, bytes) && StartsWithId3v2(bytes)) {
+        const HRESULT result = ReadId3v2Tag(file, probe.id3v2, id3v2End, probe.budget);
+        if (FAILED(result))
+            return result;
     }
 
+    // An ID3v1 tag follows everything else, the ID3v2 tag included.
     uint64_t audioEnd = file.Size();
-    if (file.Size() >= id3v1Size && file.Read(file.Size() - id3v1Size, id3v1Size, bytes) && IsId3v1Tag(bytes)) {
-        probe.hasId3v1 = true;
+    if (file.Size() >= id3v2End + id3v1Size && file.Read(file.Size() - id3v1Size, id3v1Size, bytes) && IsId3v1Tag(bytes)) {
+        probe.id3v1 = bytes;
+        for (int field = 0; field < id3v1Fields; ++field)
+            probe.budget.Add(30, true);
         audioEnd -= id3v1Size;
     }
+    if (!probe.id3v2.empty())
+        return S_OK;
 
     const size_t headLength = static_cast<size_t>(
         std::min<uint64_t>(audioEnd, frameSearchWindow + framesRequired * longestFrame + 4));
@@ -242,7 +147,7 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
             }
         }
     }
-    return probe.hasId3v1 || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
+    return !probe.id3v1.empty() || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
 }
 
 }  // namespace platform

@@ -4,18 +4,23 @@
 // tag, or holds a run of consecutive valid MPEG frame headers.
 #pragma once
 
+#include "header_limits.h"
 #include "media_file.h"
+
+#include <vector>
 
 namespace platform {
 
 struct MpegProbe {
-    bool hasId3v2 = false;
-    bool hasId3v1 = false;
+    std::vector<BYTE> id3v2;  // the ID3v2 tag as TagLib reads it (see id3v2_layout.h), or empty
+    std::vector<BYTE> id3v1;  // the 128 bytes of the ID3v1 tag, or empty
     bool hasFrames = false;
+    HeaderBudget budget;
 };
 
 // S_OK when the file is MPEG audio as above; NS_E_INVALID_INPUT_FORMAT
-// when it is not, or when its ID3v2 tag is truncated or damaged.
+// when it is not, or when its ID3v2 tag is truncated, damaged or over the
+// editor's limits.
 HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe);
 
 }  // namespace platform

@@ -102,6 +102,8 @@ TEST(MetadataHarvest, FailuresGiveAccessErrorAndKeepWhatWasRouted)
              s.createLeavesEditor = true;
          }),
          false, false, u""},
+        {"create succeeds without an editor", script([](EditorScript& s) { s.createGivesNull = true; }), false,
+         false, u""},
         {"open fails", script([](EditorScript& s) { s.openResult = NS_E_FILE_OPEN_FAILED; }), true, false, u""},
         {"no header interface", script([](EditorScript& s) {
              s.grantInfo3 = s.grantInfo2 = s.grantInfo1 = false;
@@ -180,6 +182,38 @@ TEST(MetadataHarvest, RoutingFollowsTheTable)
         EXPECT_EQ(outcome.author, c.author);
         EXPECT_EQ(outcome.description, c.description);
         EXPECT_EQ(outcome.log.liveReferences, 0);
+    }
+}
+
+// Values of odd byte lengths and texts without their NUL: under
+// AddressSanitizer, a buffer that is not whole UTF-16 units with a NUL unit
+// of its own is read past its end.
+TEST(MetadataHarvest, ValuesAndNamesOfAnyLengthAreReadInsideTheirBuffers)
+{
+    struct Case {
+        const char* what;
+        FakeAttribute attribute;
+        std::u16string title;
+    };
+    const Case cases[] = {
+        {"odd length, no NUL", {u"Title", WMT_TYPE_STRING, {'A', 0, 'B'}}, u"AB"},
+        {"even length, no NUL", {u"Title", WMT_TYPE_STRING, {'A', 0, 'B', 0}}, u"AB"},
+        {"one byte", {u"Title", WMT_TYPE_STRING, {'C'}}, u"C"},
+        {"odd length after the NUL", {u"Title", WMT_TYPE_STRING, {'D', 0, 0, 0, 'E'}}, u"D"},
+        {"no bytes", {u"Title", WMT_TYPE_STRING, {}}, u""},
+        {"name without its NUL", {u"Title", WMT_TYPE_STRING, {'F', 0, 0, 0}, 0, false}, u"F"},
+        {"empty name without its NUL", {u"", WMT_TYPE_STRING, {'G', 0}, 0, false}, u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        for (bool level3 : {true, false}) {
+            EditorScript script;
+            script.attributes = {c.attribute};
+            script.grantInfo3 = level3;
+            HarvestOutcome outcome = RunHarvest(script);
+            EXPECT_EQ(outcome.init, S_OK);
+            EXPECT_EQ(outcome.title, c.title);
+        }
     }
 }
 

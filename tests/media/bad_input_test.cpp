@@ -9,10 +9,16 @@
 
 #include <gtest/gtest.h>
 
+#include <malloc.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <random>
+
+#include <zlib.h>
 
 namespace trellan::test {
 namespace {
@@ -230,6 +236,179 @@ TEST(BadInput, DamagedId3v2Tags)
         EXPECT_EQ(OpenEditor(path).openResult, NS_E_INVALID_INPUT_FORMAT);
         ExpectRefusedByFilter(path);
     }
+}
+
+Bytes Compressed(const Bytes& data)
+{
+    uLongf size = compressBound(static_cast<uLong>(data.size()));
+    Bytes out(size);
+    EXPECT_EQ(compress2(out.data(), &size, data.data(), static_cast<uLong>(data.size()), 9), Z_OK);
+    out.resize(size);
+    return out;
+}
+
+// A 2.3 frame compressed with zlib: the inflated size, then the stream.
+Id3Frame CompressedFrame(const std::string& id, const Bytes& data, size_t cut = 0)
+{
+    const DWORD size = static_cast<DWORD>(data.size());
+    Bytes body = {BYTE(size >> 24), BYTE(size >> 16), BYTE(size >> 8), BYTE(size)};
+    const Bytes stream = Compressed(data);
+    body.insert(body.end(), stream.begin(), stream.end() - static_cast<ptrdiff_t>(cut));
+    return {id, body, 0x0080};
+}
+
+// Frames of a 2.3 tag: `count` copies of TPE1 "x".
+std::vector<Id3Frame> ManyFrames(size_t count)
+{
+    return std::vector<Id3Frame>(count, Id3Text("TPE1", u"x", Id3Encoding::latin1));
+}
+
+// The editor's limits: 65,535 attributes, 16 MiB for one value (inflated,
+// for a compressed frame), 32 MiB of header. Over them a file is refused,
+// not cut; at them it opens whole.
+TEST(BadInput, FilesOverTheLimitsAreRefused)
+{
+    const size_t mebibyte = 1024 * 1024;
+    AsfContent fullAsf;
+    fullAsf.contentDescription = false;
+    fullAsf.extended.assign(0xFFFF, AsfString(u"WM/Mood", u"x"));
+    AsfContent overfullAsf = fullAsf;
+    overfullAsf.metadata = {AsfString(u"WM/Mood", u"one more")};
+
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        size_t sparseSize;  // the file is extended with zeros to this size
+        HRESULT openResult;
+        WORD count;
+    };
+    const Case cases[] = {
+        {"65,535 ID3v2 frames", Concatenate({BuildId3v2(3, ManyFrames(0xFFFF)), SilentMpegFrames(1)}), 0, S_OK, 0xFFFF},
+        {"65,536 ID3v2 frames", Concatenate({BuildId3v2(3, ManyFrames(0x10000)), SilentMpegFrames(1)}), 0,
+         NS_E_INVALID_INPUT_FORMAT, 0},
+        {"65,535 ASF records", BuildAsf(fullAsf), 0, S_OK, 0xFFFF},
+        {"65,536 ASF records", BuildAsf(overfullAsf), 0, NS_E_INVALID_INPUT_FORMAT, 0},
+        {"a frame inflating past 16 MiB",
+         BuildId3v2(3, {CompressedFrame("TIT2", Bytes(16 * mebibyte + 1, 'a'))}), 0, NS_E_INVALID_INPUT_FORMAT, 0},
+        {"a compressed frame cut short", BuildId3v2(3, {CompressedFrame("TIT2", Bytes(5000, 'a'), 10)}), 0,
+         NS_E_INVALID_INPUT_FORMAT, 0},
+        {"a tag of 32 MiB", {'I', 'D', '3', 3, 0, 0, 0x0F, 0x7F, 0x7F, 0x76}, 32 * mebibyte, S_OK, 0},
+        {"a tag past 32 MiB", {'I', 'D', '3', 3, 0, 0, 0x0F, 0x7F, 0x7F, 0x77}, 32 * mebibyte + 1,
+         NS_E_INVALID_INPUT_FORMAT, 0},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.Write("limits", c.bytes);
+        if (c.sparseSize)
+            ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.sparseSize)), 0);
+        const OpenedEditor opened = OpenEditor(path);
+        EXPECT_EQ(opened.openResult, c.openResult);
+        WORD count = 0;
+        if (SUCCEEDED(opened.openResult)) {
+            EXPECT_EQ(opened.Info3()->GetAttributeCountEx(0xFFFF, &count), S_OK);
+            EXPECT_EQ(count, c.count);
+        }
+    }
+}
+
+// Compressed frames within the limits, and whole tags unsynchronised, are
+// read as TagLib reads them.
+TEST(BadInput, CompressedFramesAndUnsynchronisedTagsAreRead)
+{
+    const Bytes title = {0, 'T', 0xFF, 0xE0, 'x'};  // a 0xFF before what looks like a frame sync
+    const Bytes text = Id3Text("TIT2", u"Compressed title", Id3Encoding::latin1).body;
+    struct Case {
+        const char* what;
+        Bytes tag;
+        std::u16string title;
+    };
+    const Case cases[] = {
+        {"compressed", BuildId3v2(3, {CompressedFrame("TIT2", text)}), u"Compressed title"},
+        {"unsynchronised 2.3", BuildId3v2(3, {{"TIT2", title}}, 8, true), u"T\u00FF\u00E0x"},
+        {"unsynchronised 2.2", BuildId3v2(2, {{"TT2", title}}, 8, true), u"T\u00FF\u00E0x"},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const OpenedEditor opened = OpenEditor(dir.Write("read.mp3", Concatenate({c.tag, SilentMpegFrames(2)})));
+        ASSERT_EQ(opened.openResult, S_OK);
+        const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
+        ASSERT_EQ(all.size(), 1u);
+        EXPECT_EQ(all[0].Text(), c.title);
+    }
+}
+
+size_t HeapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
+size_t AddressSpaceInUse()
+{
+    std::ifstream statm("/proc/self/statm");
+    size_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Large and hostile files filtered one after the other in a process whose
+// address space is limited to 20 MiB above what it uses: every file ends
+// with S_OK or FILTER_E_ACCESS (a file whose reading would not fit is
+// refused before TagLib starts; without that check TagLib runs out of
+// memory here), the heap is back at its level after each, and the process
+// lives on.
+TEST(BadInput, HostileFilesUnderAMemoryLimitEndCleanly)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit leaves";
+#else
+    const size_t mebibyte = 1024 * 1024;
+    AsfContent manyAttributes;
+    for (int i = 0; i < 20000; ++i)
+        manyAttributes.metadata.push_back(AsfString(u"WM/Mood", u"value"));
+    std::vector<Id3Frame> manyFrames;
+    for (int i = 0; i < 50000; ++i)
+        manyFrames.push_back(Id3UserText(u"Note" + std::u16string(1, char16_t(u'A' + i % 26)), u"v", Id3Encoding::latin1));
+    TempDir dir;
+    const std::vector<std::string> paths = {
+        dir.Write("frames.mp3", Concatenate({BuildId3v2(3, manyFrames), SilentMpegFrames(1)})),
+        dir.Write("attributes.wma", BuildAsf(manyAttributes)),
+        dir.Write("value.mp3", Concatenate({BuildId3v2(3, {Id3Lyrics(std::u16string(500000, u'a'), Id3Encoding::utf16)}),
+                                            SilentMpegFrames(1)})),
+        dir.Write("picture.mp3", BuildId3v2(3, {Id3Picture("image/png", 3, u"", Bytes(12 * mebibyte, 7))})),
+        dir.Write("bomb.mp3", BuildId3v2(3, {CompressedFrame("TIT2", Bytes(20 * mebibyte, 'a'))})),
+        dir.Write("small.mp3", Concatenate({ValidId3v2(), SilentMpegFrames(2)})),
+    };
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        FilterFile(paths.back());  // TagLib's and the platform's first-use state
+        const rlimit limit{AddressSpaceInUse() + 20 * mebibyte, RLIM_INFINITY};
+        if (setrlimit(RLIMIT_AS, &limit) != 0)
+            _exit(3);
+        int read = 0, refused = 0;
+        for (int round = 0; round < 2; ++round) {
+            for (const std::string& path : paths) {
+                const size_t before = HeapInUse();
+                const HRESULT result = FilterFile(path).initResult;
+                read += result == S_OK;
+                refused += result == FILTER_E_ACCESS;
+                if (HeapInUse() > before + 64 * 1024) {
+                    std::fprintf(stderr, "%s: %zu bytes more on the heap\n", path.c_str(), HeapInUse() - before);
+                    _exit(4);
+                }
+            }
+        }
+        _exit(testing::Test::HasFailure() || read + refused != 12 || !read || !refused ? 5 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the child ended with signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 // Every cut of a valid file, and files with random bytes changed: the

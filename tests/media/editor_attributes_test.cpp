@@ -279,17 +279,31 @@ TEST(EditorAttributes, Id3v22FramesMachineCommentsAndYears)
         EXPECT_EQ(all[2].Text(), u"Old style");
     }
     {
-        // Comments that hold iTunes' machine data are not listed.
-        const Bytes tag = BuildId3v2(3, {Id3Comment(u"iTunNORM", u" 0000044E 00000000", Id3Encoding::latin1),
-                                         Id3Comment(u"", u"Real comment", Id3Encoding::latin1),
-                                         Id3Comment(u"iTunSMPB", u" 00000000 00000210", Id3Encoding::latin1),
-                                         Id3Comment(u"Notes", u"Named comment", Id3Encoding::latin1)});
-        const OpenedEditor opened = OpenEditor(dir.Write("itunes.mp3", Concatenate({tag, SilentMpegFrames(2)})));
-        ASSERT_EQ(opened.openResult, S_OK);
-        const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(NamesOf(all), (Names{u"Description", u"Description"}));
-        EXPECT_EQ(all[0].Text(), u"Real comment");
-        EXPECT_EQ(all[1].Text(), u"Named comment");
+        // Comments that hold iTunes' machine data are not listed; the
+        // comment is the first without a description, else the first with
+        // one.
+        const auto latin1 = Id3Encoding::latin1;
+        struct Case {
+            std::vector<Id3Frame> frames;
+            const char16_t* comment;
+        };
+        const Case cases[] = {
+            {{Id3Comment(u"iTunNORM", u" 0000044E 00000000", latin1), Id3Comment(u"", u"Real comment", latin1),
+              Id3Comment(u"iTunSMPB", u" 00000000 00000210", latin1), Id3Comment(u"Notes", u"Named comment", latin1)},
+             u"Real comment"},
+            {{Id3Comment(u"Notes", u"Named first", latin1), Id3Comment(u"", u"Plain second", latin1),
+              Id3Comment(u"", u"Plain third", latin1)},
+             u"Plain second"},
+            {{Id3Comment(u"Notes", u"Only named", latin1), Id3Comment(u"More", u"Named again", latin1)}, u"Only named"},
+        };
+        for (const Case& c : cases) {
+            const OpenedEditor opened =
+                OpenEditor(dir.Write("comments.mp3", Concatenate({BuildId3v2(3, c.frames), SilentMpegFrames(2)})));
+            ASSERT_EQ(opened.openResult, S_OK);
+            const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
+            ASSERT_EQ(NamesOf(all), (Names{u"Description"}));
+            EXPECT_EQ(all[0].Text(), c.comment);
+        }
     }
     {
         // WM/Year is the year of a recording time; other texts stay as they are.
@@ -345,7 +359,7 @@ TEST(EditorAttributes, GenreReferencesResolveToNames)
     }
 }
 
-TEST(EditorAttributes, Id3v1IsReadOnlyWhenThereIsNoId3v2Tag)
+TEST(EditorAttributes, Id3v1FieldsFillWhatTheId3v2TagLacks)
 {
     Id3v1Fields fields;
     fields.title = "Old Title";
@@ -387,14 +401,18 @@ TEST(EditorAttributes, Id3v1IsReadOnlyWhenThereIsNoId3v2Tag)
         EXPECT_EQ(NamesOf(ReadAllEx(opened.Info3().Get(), 0xFFFF)), (Names{u"Title"}));
     }
     {
-        // With an ID3v2 tag, the ID3v1 tag is not read.
-        const Bytes file = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"New Title", Id3Encoding::latin1)}),
+        // With an ID3v2 tag, the ID3v1 fields fill what it lacks, after its
+        // frames.
+        const Bytes file = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"New Title", Id3Encoding::latin1),
+                                                       Id3Text("TALB", u"", Id3Encoding::latin1)}),
                                         SilentMpegFrames(2), BuildId3v1(fields)});
         const OpenedEditor opened = OpenEditor(dir.Write("both.mp3", file));
         ASSERT_EQ(opened.openResult, S_OK);
         const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(NamesOf(all), (Names{u"Title"}));
+        ASSERT_EQ(NamesOf(all), (Names{u"Title", u"WM/AlbumTitle", u"Author", u"WM/AlbumTitle", u"WM/Year",
+                                       u"Description", u"WM/Genre", u"WM/TrackNumber"}));
         EXPECT_EQ(all[0].Text(), u"New Title");
+        EXPECT_EQ(all[3].Text(), u"Old Album") << "an empty frame is no value";
     }
 }
 

@@ -120,8 +120,8 @@ TEST(FilterFiles, Mp3WithId3v24Utf8Frames)
     TempDir dir;
     ExpectOutcome(FilterFile(dir.Write("v24.mp3", Concatenate({BuildId3v2(4, frames), SilentMpegFrames(2)}))),
                   {Lines({u"\u0414\u0443\u044D\u0442", u"\u041F\u0435\u0441\u043D\u044F \U0001F3B6", u"1999",
-                          u"Folk", u"\u00FCber", u"second comment"}),
-                   u"\u041F\u0435\u0441\u043D\u044F \U0001F3B6", u"\u0414\u0443\u044D\u0442", u"second comment"});
+                          u"Folk", u"\u00FCber"}),
+                   u"\u041F\u0435\u0441\u043D\u044F \U0001F3B6", u"\u0414\u0443\u044D\u0442", u"\u00FCber"});
 }
 
 TEST(FilterFiles, Mp3WithId3v1Only)
@@ -138,6 +138,52 @@ TEST(FilterFiles, Mp3WithId3v1Only)
     ExpectOutcome(FilterFile(dir.Write("v1.mp3", Concatenate({SilentMpegFrames(4), BuildId3v1(fields)}))),
                   {Lines({u"Plain Title", u"Plain Artist", u"Plain Album", u"1995", u"Plain comment", u"Pop"}),
                    u"Plain Title", u"Plain Artist", u"Plain comment"});
+}
+
+// What readers of both tag versions show: ID3v1 fills each field that the
+// ID3v2 tag lacks, the plain comment is the comment, a TXXX frame does not
+// override a standard frame, and a text frame with bytes that are not
+// UTF-8 keeps the rest of its text.
+TEST(FilterFiles, Mp3TagsAsReadersOfBothVersionsGiveThem)
+{
+    const auto latin1 = Id3Encoding::latin1;
+    Id3v1Fields v1;
+    v1.title = "V1 Title";
+    v1.artist = "V1 Artist";
+    v1.comment = "V1 comment";
+    struct Case {
+        const char* what;
+        std::vector<Id3Frame> frames;
+        bool withV1;
+        Expected expected;
+    };
+    const Case cases[] = {
+        {"ID3v2 with only the encoder", {Id3Text("TENC", u"LAME", latin1)}, true,
+         {Lines({u"V1 Title", u"V1 Artist", u"V1 comment"}), u"V1 Title", u"V1 Artist", u"V1 comment"}},
+        {"ID3v2 title, ID3v1 the rest", {Id3Text("TIT2", u"V2 Title", latin1)}, true,
+         {Lines({u"V2 Title", u"V1 Artist", u"V1 comment"}), u"V2 Title", u"V1 Artist", u"V1 comment"}},
+        {"a described comment after the plain one",
+         {Id3Comment(u"", u"plain", latin1), Id3Comment(u"Notes", u"described", latin1)}, false,
+         {Lines({u"plain"}), u"", u"", u"plain"}},
+        {"TXXX named like a standard frame",
+         {Id3Text("TIT2", u"real", latin1), Id3UserText(u"TITLE", u"fake", latin1),
+          Id3UserText(u"author", u"also fake", latin1)},
+         true, {Lines({u"real", u"V1 Artist", u"V1 comment"}), u"real", u"V1 Artist", u"V1 comment"}},
+        {"TXXX standing in for no standard frame", {Id3UserText(u"Title", u"user title", latin1)}, false,
+         {Lines({u"user title"}), u"user title", u"", u""}},
+        {"a Latin-1 byte in a UTF-8 frame",
+         {{"TIT2", {3, 'C', 'a', 'f', 0xE9, ' ', 't', 'i', 't', 'l', 'e'}},
+          {"TPE1", {3, 0xF0, 0x9F, 0x8E, 'x', 0xC3, 0xA9, 0xED, 0xA0, 0x80, '!'}}},
+         false,
+         {Lines({u"Caf\uFFFD title", u"\uFFFDx\u00E9\uFFFD\uFFFD\uFFFD!"}), u"Caf\uFFFD title",
+          u"\uFFFDx\u00E9\uFFFD\uFFFD\uFFFD!", u""}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Bytes file = Concatenate({BuildId3v2(4, c.frames), SilentMpegFrames(2), c.withV1 ? BuildId3v1(v1) : Bytes{}});
+        ExpectOutcome(FilterFile(dir.Write("both.mp3", file)), c.expected);
+    }
 }
 
 TEST(FilterFiles, FilesWithoutRoutedAttributesGiveEmptyChunks)

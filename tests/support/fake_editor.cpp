@@ -181,7 +181,7 @@ private:
         if (index >= visible.size())
             return E_INVALIDARG;
         const FakeAttribute& attribute = *visible[index];
-        const WORD neededName = static_cast<WORD>(attribute.name.size() + 1);
+        const WORD neededName = static_cast<WORD>(attribute.name.size() + (attribute.nameTerminated ? 1 : 0));
         const DWORD neededValue = static_cast<DWORD>(attribute.value.size());
         if (type)
             *type = attribute.type;
@@ -210,7 +210,7 @@ HRESULT STDMETHODCALLTYPE CreateFakeEditor(IWMMetadataEditor** editor)
         *editor = activeScript->createLeavesEditor ? new FakeEditor() : nullptr;
         return activeScript->createResult;
     }
-    *editor = new FakeEditor();
+    *editor = activeScript->createGivesNull ? nullptr : new FakeEditor();
     return S_OK;
 }
 

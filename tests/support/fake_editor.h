@@ -15,6 +15,7 @@ struct FakeAttribute {
     WMT_ATTR_DATATYPE type = WMT_TYPE_STRING;
     std::vector<BYTE> value;  // as the editor delivers it (strings with their NUL)
     WORD stream = 0;          // 0: file level
+    bool nameTerminated = true;  // false: the name's length and copy leave out its NUL
 };
 
 FakeAttribute StringAttribute(const std::u16string& name, const std::u16string& value, WORD stream = 0);
@@ -25,6 +26,7 @@ struct EditorScript {
     std::vector<FakeAttribute> attributes;
     HRESULT createResult = S_OK;
     bool createLeavesEditor = false;  // a failing WMCreateEditor still hands out an editor
+    bool createGivesNull = false;     // a successful WMCreateEditor hands out no editor
     HRESULT openResult = S_OK;
     bool grantInfo3 = true;
     bool grantInfo2 = true;

@@ -402,7 +402,7 @@ Id3Frame Id3Picture(const std::string& mimeType, BYTE pictureType, const std::u1
     return {"APIC", body};
 }
 
-Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding)
+Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding, bool unsynchronised)
 {
     Bytes body;
     for (const Id3Frame& frame : frames) {
@@ -413,14 +413,23 @@ Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t p
             body.insert(body.end(), bytes.begin() + 1, bytes.end());  // 24 bits, no flags
         } else {
             PutBytes(body, majorVersion >= 4 ? SyncSafe(size) : BigEndian32(size));
-            body.push_back(0);  // flags
-            body.push_back(0);
+            body.push_back(BYTE(frame.flags >> 8));
+            body.push_back(BYTE(frame.flags));
         }
         PutBytes(body, frame.body);
     }
     body.resize(body.size() + padding, 0);
+    if (unsynchronised) {
+        Bytes plain;
+        plain.swap(body);
+        for (BYTE byte : plain) {
+            body.push_back(byte);
+            if (byte == 0xFF)
+                body.push_back(0);
+        }
+    }
 
-    Bytes tag = {'I', 'D', '3', BYTE(majorVersion), 0, 0};
+    Bytes tag = {'I', 'D', '3', BYTE(majorVersion), 0, BYTE(unsynchronised ? 0x80 : 0)};
     PutBytes(tag, SyncSafe(static_cast<DWORD>(body.size())));
     PutBytes(tag, body);
     return tag;

@@ -64,6 +64,7 @@ enum class Id3Encoding : BYTE { latin1 = 0, utf16 = 1, utf16be = 2, utf8 = 3 };
 struct Id3Frame {
     std::string id;  // four characters (three in ID3v2.2)
     Bytes body;
+    WORD flags = 0;  // the format flags of 2.3 and 2.4 (compression, ...)
 };
 
 Id3Frame Id3Text(const std::string& id, const std::u16string& text, Id3Encoding encoding);
@@ -74,8 +75,10 @@ Id3Frame Id3Picture(const std::string& mimeType, BYTE pictureType, const std::u1
                     const Bytes& data);
 
 // An ID3v2 tag of version 2.2, 2.3 or 2.4 with the frames in order and
-// `padding` zero bytes after them.
-Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding = 0);
+// `padding` zero bytes after them. `unsynchronised`: the whole tag
+// unsynchronised, as 2.2 and 2.3 do it (a 0 after every 0xFF).
+Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding = 0,
+                 bool unsynchronised = false);
 
 struct Id3v1Fields {
     std::string title, artist, album, year, comment;

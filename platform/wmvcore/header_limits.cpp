@@ -1,0 +1,43 @@
+// Counting a header against the limits, and the reservation that shows
+// that the estimated memory is there.
+#include "header_limits.h"
+
+#include <sys/mman.h>
+
+namespace platform {
+namespace {
+
+// What TagLib and the editor build for each entry besides its value: the
+// frame or attribute objects, their lists and maps, the editor's indices.
+constexpr uint64_t entryCost = 1024;
+// A text value is held as the file's bytes, TagLib's 32-bit characters, and
+// the editor's and the harvest's UTF-16 copies; other values as the file's
+// bytes and two copies.
+constexpr uint64_t textCostPerByte = 12;
+constexpr uint64_t otherCostPerByte = 4;
+
+}  // namespace
+
+bool HeaderBudget::Add(uint64_t bytes, bool text)
+{
+    if (entries >= mostAttributes || bytes > largestValue)
+        return false;
+    ++entries;
+    estimate += entryCost + bytes * (text ? textCostPerByte : otherCostPerByte);
+    return true;
+}
+
+bool MemoryAvailable(uint64_t bytes)
+{
+    // Writable private memory counts against both the address-space and
+    // the data limits; MAP_NORESERVE keeps it from touching the swap
+    // accounting, and nothing is ever written to it.
+    const size_t length = static_cast<size_t>(bytes);
+    void* reserved = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    if (reserved == MAP_FAILED)
+        return false;
+    munmap(reserved, length);
+    return true;
+}
+
+}  // namespace platform

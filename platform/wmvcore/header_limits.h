@@ -1,0 +1,43 @@
+// The editor's limits on one file, decided from the file's structure before
+// TagLib reads anything: the header or tag bytes, the number of attributes
+// (ASF attribute records, ID3v2 frames) and the size of a single value. A
+// file over them is refused. Within them, the memory that reading the file
+// can take is estimated from the same structure, and the editor makes sure
+// that it can be had before TagLib starts.
+#pragma once
+
+#include "attribute_list.h"
+
+#include <cstdint>
+
+namespace platform {
+
+// The ASF Header Object, or the ID3v2 tag with its header.
+constexpr uint64_t largestHeader = 32u * 1024 * 1024;
+// One attribute's value: an ASF record's value, an ID3v2 frame's data
+// (decompressed, for a compressed frame).
+constexpr uint64_t largestValue = 16u * 1024 * 1024;
+
+class HeaderBudget {
+public:
+    // Counts one attribute, or one entry of the header that TagLib builds an
+    // object for, with `bytes` of value; `text`: its value is text, which
+    // TagLib and the editor hold in several wider forms. False when the file
+    // is over a limit.
+    bool Add(uint64_t bytes, bool text);
+    size_t Entries() const { return entries; }
+    // The most memory that reading the file and serving its attributes can
+    // take at once, in bytes.
+    uint64_t MemoryEstimate() const { return estimate; }
+
+private:
+    size_t entries = 0;
+    uint64_t estimate = 4u * 1024 * 1024;  // TagLib's and the editor's fixed part
+};
+
+// Whether `bytes` of memory can be had now: the address space is reserved
+// and given back at once, without touching the heap. False under a memory
+// limit (ulimit -v, -d) that it would pass.
+bool MemoryAvailable(uint64_t bytes);
+
+}  // namespace platform
