@@ -5,14 +5,10 @@
 
 #include <new>
 
-namespace platform {
-
-HRESULT CreateTagLibEditor(IWMMetadataEditor** editor)
+extern "C" HRESULT PlatformWmvcore_CreateEditor(IWMMetadataEditor** editor)
 {
     if (!editor)
         return E_POINTER;
-    *editor = new (std::nothrow) TagLibEditor;
+    *editor = new (std::nothrow) platform::TagLibEditor;
     return *editor ? S_OK : E_OUTOFMEMORY;
 }
-
-}  // namespace platform

@@ -1,11 +1,15 @@
-// The metadata editor over TagLib.
+// The metadata editor over TagLib: the one entry point of the stand-in's
+// wmvcore library, which WMCreateEditor loads on first use.
 #pragma once
 
 #include <win32/wmsdk.h>
 
-namespace platform {
+// What WMCreateEditor looks up in the library.
+#define PLATFORM_WMVCORE_ENTRY "PlatformWmvcore_CreateEditor"
+
+extern "C" {
 
 // A new editor with one reference, not yet open.
-HRESULT CreateTagLibEditor(IWMMetadataEditor** editor);
+__attribute__((visibility("default"))) HRESULT PlatformWmvcore_CreateEditor(IWMMetadataEditor** editor);
 
-}  // namespace platform
+}  // extern "C"
