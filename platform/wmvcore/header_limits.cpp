@@ -3,6 +3,7 @@
 #include "header_limits.h"
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 namespace platform {
 namespace {
@@ -27,8 +28,21 @@ bool HeaderBudget::Add(uint64_t bytes, bool text)
     return true;
 }
 
+// True when neither the address space nor the data segment is limited:
+// memory then runs out only to the system's out-of-memory killer, never as
+// a failed allocation, and a reservation would prove nothing. Asked at each
+// file, since a limit may be set at any time.
+bool Unlimited()
+{
+    rlimit space{}, data{};
+    return getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur == RLIM_INFINITY &&
+           getrlimit(RLIMIT_DATA, &data) == 0 && data.rlim_cur == RLIM_INFINITY;
+}
+
 bool MemoryAvailable(uint64_t bytes)
 {
+    if (Unlimited())
+        return true;
     // Writable private memory counts against both the address-space and
     // the data limits; MAP_NORESERVE keeps it from touching the swap
     // accounting, and nothing is ever written to it.
