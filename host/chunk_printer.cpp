@@ -129,6 +129,12 @@ void FormatFileText(std::string& out, const FileRecord& record)
 
 void FormatFileJson(std::string& out, const FileRecord& record)
 {
+    // Room for the whole object at once: three bytes a unit of text, and
+    // the chunks' fields.
+    size_t units = record.path.size();
+    for (const ChunkRecord& chunk : record.chunks)
+        units += chunk.text.size() + chunk.value.size();
+    out.reserve(out.size() + 3 * units + 320 * record.chunks.size() + 256);
     out += "{\"file\": ";
     out += JsonString(record.path);
     out += ", \"status\": \"" + StatusName(record.status) + "\", ";
