@@ -2,27 +2,10 @@
 
 #include "com_ptr.h"
 #include "console.h"
+#include "module_handle.h"
 
 namespace host {
 namespace {
-
-// The runtime is loaded by name at run time, so that the host itself still
-// starts where it is missing.
-class RuntimeLibrary {
-public:
-    RuntimeLibrary() : handle(LoadLibraryW(OLESTR("wmvcore.dll"))) {}
-    RuntimeLibrary(const RuntimeLibrary&) = delete;
-    RuntimeLibrary& operator=(const RuntimeLibrary&) = delete;
-    ~RuntimeLibrary()
-    {
-        if (handle)
-            FreeLibrary(handle);
-    }
-    HMODULE Get() const { return handle; }
-
-private:
-    HMODULE handle;
-};
 
 HRESULT LastErrorResult()
 {
@@ -39,7 +22,9 @@ std::string RuntimeAnswer(const char* what, HRESULT answer)
 
 std::string MediaRuntimeProblem(const std::u16string& path)
 {
-    RuntimeLibrary runtime;
+    // Loaded by name at run time, so that the host itself starts where the
+    // runtime is missing.
+    ModuleHandle runtime(LoadLibraryW(OLESTR("wmvcore.dll")));
     if (!runtime.Get())
         return RuntimeAnswer("cannot be loaded:", LastErrorResult());
     auto createEditor = reinterpret_cast<decltype(&WMCreateEditor)>(

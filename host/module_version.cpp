@@ -1,6 +1,6 @@
 #include "module_version.h"
 
-#include "winapi.h"
+#include "module_handle.h"
 
 #include <cstdint>
 #include <cstring>
@@ -9,26 +9,6 @@ namespace host {
 namespace {
 
 constexpr uint32_t fixedInfoSignature = 0xFEEF04BD;
-
-// Owns a module loaded as a data file.
-class DataFileModule {
-public:
-    explicit DataFileModule(const std::u16string& path)
-        : handle(LoadLibraryExW(reinterpret_cast<LPCWSTR>(path.c_str()), nullptr, LOAD_LIBRARY_AS_DATAFILE))
-    {
-    }
-    DataFileModule(const DataFileModule&) = delete;
-    DataFileModule& operator=(const DataFileModule&) = delete;
-    ~DataFileModule()
-    {
-        if (handle)
-            FreeLibrary(handle);
-    }
-    HMODULE Get() const { return handle; }
-
-private:
-    HMODULE handle;
-};
 
 uint32_t ReadDword(const uint8_t* bytes)
 {
@@ -39,7 +19,8 @@ uint32_t ReadDword(const uint8_t* bytes)
 
 bool ReadModuleVersion(const std::u16string& modulePath, std::string& version)
 {
-    DataFileModule module(modulePath);
+    ModuleHandle module(
+        LoadLibraryExW(reinterpret_cast<LPCWSTR>(modulePath.c_str()), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module.Get())
         return false;
     HRSRC resource = FindResourceW(module.Get(), MAKEINTRESOURCEW(1), RT_VERSION);

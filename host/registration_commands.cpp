@@ -3,6 +3,7 @@
 #include "arguments.h"
 #include "commands.h"
 #include "console.h"
+#include "module_handle.h"
 #include "options.h"
 #include "reg_session.h"
 
@@ -21,23 +22,25 @@ int CallRegistrationExport(const ParsedArguments& args, const char* command, con
     if (!transaction.Began())
         return exitFailure;
 
-    HMODULE handle = LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str()));
-    if (!handle) {
-        std::fprintf(stderr, "trellan: cannot load %s: %s\n", ToUtf8(module).c_str(),
-                     StatusName(HRESULT_FROM_WIN32(GetLastError())).c_str());
-        return exitFailure;
-    }
-    using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
-    auto function = reinterpret_cast<RegistrationExport>(reinterpret_cast<void*>(GetProcAddress(handle, exportName)));
     int exitCode = exitFailure;
-    if (!function) {
-        std::fprintf(stderr, "trellan: %s exports no %s\n", ToUtf8(module).c_str(), exportName);
-    } else {
-        HRESULT result = function();
-        std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
-        exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
-    }
-    FreeLibrary(handle);
+    {
+        ModuleHandle handle(LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str())));
+        if (!handle.Get()) {
+            std::fprintf(stderr, "trellan: cannot load %s: %s\n", ToUtf8(module).c_str(),
+                         StatusName(HRESULT_FROM_WIN32(GetLastError())).c_str());
+            return exitFailure;
+        }
+        using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
+        auto function = reinterpret_cast<RegistrationExport>(
+            reinterpret_cast<void*>(GetProcAddress(handle.Get(), exportName)));
+        if (!function) {
+            std::fprintf(stderr, "trellan: %s exports no %s\n", ToUtf8(module).c_str(), exportName);
+        } else {
+            HRESULT result = function();
+            std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
+            exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
+        }
+    }  // the module is freed before the transaction ends
     return transaction.Commit() ? exitCode : exitFailure;
 }
 
