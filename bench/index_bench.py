@@ -14,7 +14,7 @@ Wall times are what the figures are about; on a machine shared with other
 work they wander, so the processor time (user + system) of each run is
 printed beside them.
 
-usage: bench/index_bench.py [--build DIR] [--files N] [--rounds N] [--keep DIR]
+usage: bench/index_bench.py [--build DIR] [--files N] [--rounds N] [--searches N]
 """
 
 import argparse

@@ -10,6 +10,11 @@ namespace {
 constexpr ULONGLONG quietStart = 1000;  // ms before the first progress line
 constexpr ULONGLONG refresh = 250;      // ms between progress lines
 
+const char* FilesNoun(unsigned long count)
+{
+    return count == 1 ? "file" : "files";
+}
+
 }  // namespace
 
 Progress::Progress(const char* command, bool quiet)
@@ -39,8 +44,8 @@ void Progress::Add(bool isFailed, bool isSkipped)
 void Progress::Show()
 {
     const double seconds = Seconds();
-    std::fprintf(stderr, "\rtrellan %s: %lu files, %lu failed, %lu skipped, %.1f s, %.0f files/s\x1b[K", command,
-                 files, failed, skipped, seconds, seconds > 0 ? files / seconds : 0.0);
+    std::fprintf(stderr, "\rtrellan %s: %lu %s, %lu failed, %lu skipped, %.1f s, %.0f files/s\x1b[K", command,
+                 files, FilesNoun(files), failed, skipped, seconds, seconds > 0 ? files / seconds : 0.0);
     std::fflush(stderr);
     shown = true;
 }
@@ -52,8 +57,8 @@ void Progress::Finish(const std::string& extra)
     if (shown)
         std::fputs("\r\x1b[K", stderr);
     const double seconds = Seconds();
-    std::fprintf(stderr, "trellan %s: %lu files, %lu filtered, %lu failed, %lu skipped%s, %.2f s, %.0f files/s\n",
-                 command, files, files - failed - skipped, failed, skipped, extra.c_str(), seconds,
+    std::fprintf(stderr, "trellan %s: %lu %s, %lu filtered, %lu failed, %lu skipped%s, %.2f s, %.0f files/s\n",
+                 command, files, FilesNoun(files), files - failed - skipped, failed, skipped, extra.c_str(), seconds,
                  files / (seconds > 0.001 ? seconds : 0.001));
 }
 
