@@ -12,23 +12,13 @@ usage: bench/dump_bench.py [--build DIR] [--copies N] [--rounds N]
 """
 
 import argparse
-import importlib.util
 import os
-import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-
-
-def load_generator():
-    spec = importlib.util.spec_from_file_location("make_samples", os.path.join(ROOT, "scripts", "make_samples.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
+from bench_support import DEFAULT_BUILD, load_generator, program, registered_workspace
 
 
 def extra_files(g):
@@ -114,21 +104,14 @@ def compare(label, commands, env, rounds):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", default=os.path.join(ROOT, "build", "linux"))
+    parser.add_argument("--build", default=DEFAULT_BUILD)
     parser.add_argument("--copies", type=int, default=80)
     parser.add_argument("--rounds", type=int, default=15)
     args = parser.parse_args()
-    binaries = os.path.join(args.build, "bin")
-    trellan = os.path.join(binaries, "trellan")
-    taglib = os.path.join(binaries, "taglib_read")
-    for program in (trellan, taglib):
-        if not os.access(program, os.X_OK):
-            sys.exit(f"dump_bench: {program} is missing; build with: cmake --build --preset linux")
+    trellan = program(args.build, "trellan", "dump_bench")
+    taglib = program(args.build, "taglib_read", "dump_bench")
 
-    work = tempfile.mkdtemp(prefix="trellan-bench-")
-    try:
-        env = dict(os.environ, TRELLAN_REGISTRY=os.path.join(work, "registry.sqlite"))
-        subprocess.run([trellan, "register"], env=env, check=True, stdout=subprocess.DEVNULL)
+    with registered_workspace(trellan, "trellan-bench-") as (work, env):
         mix = os.path.join(work, "mix")
         os.mkdir(mix)
         paths = make_mix(mix, args.copies)
@@ -156,8 +139,6 @@ def main():
             with open(listing) as source:
                 seconds, rss = timed([trellan, "dump", "--json", "-q", "--files-from", "-"], env, stdin=source)
             print(f"  {count:>6} files  {rss / 1024:7.1f} MiB  {seconds:6.2f} s")
-    finally:
-        shutil.rmtree(work)
 
 
 if __name__ == "__main__":

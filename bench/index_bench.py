@@ -18,18 +18,15 @@ usage: bench/index_bench.py [--build DIR] [--files N] [--rounds N] [--searches N
 """
 
 import argparse
-import importlib.util
 import os
 import random
-import shutil
 import sqlite3
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
-ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+from bench_support import DEFAULT_BUILD, load_generator, program, registered_workspace
 
 FIRST = ["Mira", "Jonas", "Zoë", "Ana", "Björn", "Chloé", "Dmitri", "Eliška", "Farid", "Grete", "Hiro", "Inès",
          "József", "Kwame", "Léa", "Mateus", "Noémie", "Oskar", "Priya", "Renée", "Søren", "Tomás", "Uma", "Wen"]
@@ -43,13 +40,6 @@ engine circuit beacon harvest ribbon feather copper amber cobalt indigo scarlet 
 whisper anthem ballad chorus refrain overture sonata nocturne requiem lullaby elegy rhapsody
 """.split()
 GENRES = ["Jazz", "Ambient", "Classical", "Folk", "Electronic", "Documentary", "Blues", "Soundtrack"]
-
-
-def load_generator():
-    spec = importlib.util.spec_from_file_location("make_samples", os.path.join(ROOT, "scripts", "make_samples.py"))
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
 
 
 def tags(rng, number):
@@ -121,19 +111,14 @@ def text_bytes(database):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", default=os.path.join(ROOT, "build", "linux"))
+    parser.add_argument("--build", default=DEFAULT_BUILD)
     parser.add_argument("--files", type=int, default=10000)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--searches", type=int, default=101)
     args = parser.parse_args()
-    trellan = os.path.join(args.build, "bin", "trellan")
-    if not os.access(trellan, os.X_OK):
-        sys.exit(f"index_bench: {trellan} is missing; build with: cmake --build --preset linux")
+    trellan = program(args.build, "trellan", "index_bench")
 
-    work = tempfile.mkdtemp(prefix="trellan-index-bench-")
-    try:
-        env = dict(os.environ, TRELLAN_REGISTRY=os.path.join(work, "registry.sqlite"))
-        subprocess.run([trellan, "register"], env=env, check=True, stdout=subprocess.DEVNULL)
+    with registered_workspace(trellan, "trellan-index-bench-") as (work, env):
         library = os.path.join(work, "library")
         make_library(library, args.files)
         database = os.path.join(work, "index.sqlite")
@@ -168,8 +153,6 @@ def main():
         text = text_bytes(database)
         size = sum(os.path.getsize(database + s) for s in ("", "-wal") if os.path.exists(database + s))
         print(f"4. index size: {size / 1e6:.2f} MB for {text / 1e6:.2f} MB of text, {size / text:.2f}x")
-    finally:
-        shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":
