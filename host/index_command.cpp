@@ -60,6 +60,7 @@ struct IndexRun {
     Progress& progress;
     const bool quiet;
     std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
+    bool listUnread = false;                 // a file list failed: no file can be judged gone
 
     // The walk (`next`) and `deliver` run at once on different threads.
     SlimLock countLock;
@@ -102,7 +103,9 @@ struct IndexRun {
             record.status = input.status;
             record.cause = std::move(input.problem);
             PlannedFile file;
-            if (FAILED(record.status)) {
+            if (input.unreadList) {
+                listUnread = true;
+            } else if (FAILED(record.status)) {
                 unreadFolders.push_back(PathBytes(record.path) + "/");
             } else if (input.found && !finder.HasFilter(record.path)) {
                 CountSkipped(false);
@@ -208,7 +211,7 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     run.background.Finish();
     bool written = !run.background.Failed() && run.writer.Commit();
     // Removals only after a whole walk: a run cut short has not met every file.
-    bool complete = written && !StopSignal();
+    bool complete = written && !StopSignal() && !run.listUnread;
     if (complete) {
         const bool removed = run.RemoveUnmet();  // false: a signal stopped it, or a write failed
         written = run.writer.Commit() && (removed || StopSignal());

@@ -4,6 +4,7 @@
 #include "failure_cause.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace host {
 
@@ -61,6 +62,7 @@ void Failed(InputFile& file, const std::u16string& path, const char* what, DWORD
     if (SUCCEEDED(file.status))
         file.status = E_FAIL;
     file.problem = std::string("cannot read the ") + what + ": " + Win32ErrorWords(error);
+    file.unreadList = std::strcmp(what, "file list") == 0;
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ struct InputFile {
     bool found = false;        // found in a folder or a list, not named on the command line
     HRESULT status = S_OK;     // a folder or list that could not be read: its failure
     std::string problem;       // ... in words
+    bool unreadList = false;   // the failure is a file list's: which paths it held is not known
     // Found in a folder: its size and last write time, as the folder's listing gave them.
     bool listed = false;
     ULONGLONG size = 0;

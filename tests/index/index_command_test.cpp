@@ -142,6 +142,11 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
             EXPECT_EQ(Sorted(Found(query)), names) << step.name << ": " << query;
         ExpectSound();
     }
+    // A file list that cannot be read may have named every indexed file:
+    // the run removes nothing and does not count as a whole walk.
+    EXPECT_EQ(Index({u"--files-from", Utf16(folder.PathOf("no-such-list"))}), 1);
+    EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{0, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
 }
 
 TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
