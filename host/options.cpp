@@ -161,13 +161,16 @@ void PrintCommandUsage(FILE* out, const CommandSyntax& syntax, bool full)
 
 bool ParseNumber(const std::u16string& text, unsigned long minimum, unsigned long maximum, unsigned long& number)
 {
-    if (text.empty() || text.size() > 10)
+    if (text.empty())
         return false;
     unsigned long value = 0;
     for (char16_t c : text) {
         if (c < u'0' || c > u'9')
             return false;
-        value = value * 10 + (c - u'0');
+        const unsigned long digit = c - u'0';
+        if (value > (maximum - digit) / 10)
+            return false;  // over the maximum, and never wrapped around (32 bits on Windows)
+        value = value * 10 + digit;
     }
     if (value < minimum || value > maximum)
         return false;

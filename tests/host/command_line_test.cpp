@@ -86,6 +86,7 @@ TEST(CommandLine, UsageErrorsHelpAndExitCodes)
         {{u"dump"}, 2},                                // nothing to filter
         {{u"dump", u"-j", u"x.mp3"}, 2},               // -j is not a file
         {{u"dump", u"-j", u"0", u"x.mp3"}, 2},
+        {{u"dump", u"-j", u"4294967298", u"x.mp3"}, 2},  // would wrap to 2 in 32 bits
         {{u"dump", u"--buffer", u"many", u"x.mp3"}, 2},
         {{u"script", u"run"}, 2},
         {{u"script", u"run", u"a", u"--set", u"=x"}, 2},
