@@ -87,8 +87,8 @@ bool FilterLoader::CheckUnload(bool verbose)
     factories.clear();
     bool all = true;
     for (auto& [path, module] : modules) {
-        if (!module.handle)
-            continue;
+        if (FAILED(module.loadStatus))
+            continue;  // not loaded, or no filter module: nothing was created from it
         HRESULT answer = module.canUnloadNow ? module.canUnloadNow() : S_FALSE;
         if (answer != S_OK) {
             all = false;
