@@ -21,9 +21,10 @@ constexpr uint64_t otherCostPerByte = 4;
 
 bool HeaderBudget::Add(uint64_t bytes, bool text)
 {
-    if (entries >= mostAttributes || bytes > largestValue)
+    if (entries >= mostAttributes || bytes > largestValue || valueBytes + bytes > largestValues)
         return false;
     ++entries;
+    valueBytes += bytes;
     estimate += entryCost + bytes * (text ? textCostPerByte : otherCostPerByte);
     return true;
 }

@@ -17,6 +17,10 @@ constexpr uint64_t largestHeader = 32u * 1024 * 1024;
 // One attribute's value: an ASF record's value, an ID3v2 frame's data
 // (decompressed, for a compressed frame).
 constexpr uint64_t largestValue = 16u * 1024 * 1024;
+// All values together, decompressed: within the header's own size, as
+// values that are not compressed always are, so that compressed frames
+// cannot multiply the memory that a tag takes.
+constexpr uint64_t largestValues = largestHeader;
 
 class HeaderBudget {
 public:
@@ -25,13 +29,13 @@ public:
     // TagLib and the editor hold in several wider forms. False when the file
     // is over a limit.
     bool Add(uint64_t bytes, bool text);
-    size_t Entries() const { return entries; }
     // The most memory that reading the file and serving its attributes can
     // take at once, in bytes.
     uint64_t MemoryEstimate() const { return estimate; }
 
 private:
     size_t entries = 0;
+    uint64_t valueBytes = 0;  // all values together
     uint64_t estimate = 4u * 1024 * 1024;  // TagLib's and the editor's fixed part
 };
 

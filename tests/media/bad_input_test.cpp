@@ -263,8 +263,8 @@ std::vector<Id3Frame> ManyFrames(size_t count)
     return std::vector<Id3Frame>(count, Id3Text("TPE1", u"x", Id3Encoding::latin1));
 }
 
-// The editor's limits: 65,535 attributes, 16 MiB for one value (inflated,
-// for a compressed frame), 32 MiB of header. Over them a file is refused,
+// The editor's limits: 65,535 attributes, 16 MiB for one value and 32 MiB
+// for all values (inflated, for compressed frames), 32 MiB of header. Over them a file is refused,
 // not cut; at them it opens whole.
 TEST(BadInput, FilesOverTheLimitsAreRefused)
 {
@@ -290,6 +290,10 @@ TEST(BadInput, FilesOverTheLimitsAreRefused)
         {"65,536 ASF records", BuildAsf(overfullAsf), 0, NS_E_INVALID_INPUT_FORMAT, 0},
         {"a frame inflating past 16 MiB",
          BuildId3v2(3, {CompressedFrame("TIT2", Bytes(16 * mebibyte + 1, 'a'))}), 0, NS_E_INVALID_INPUT_FORMAT, 0},
+        {"frames inflating past 32 MiB together",
+         BuildId3v2(3, {CompressedFrame("TIT2", Bytes(12 * mebibyte, 'a')), CompressedFrame("TPE1", Bytes(12 * mebibyte, 'b')),
+                        CompressedFrame("TALB", Bytes(12 * mebibyte, 'c'))}),
+         0, NS_E_INVALID_INPUT_FORMAT, 0},
         {"a compressed frame cut short", BuildId3v2(3, {CompressedFrame("TIT2", Bytes(5000, 'a'), 10)}), 0,
          NS_E_INVALID_INPUT_FORMAT, 0},
         {"a tag of 32 MiB", {'I', 'D', '3', 3, 0, 0, 0x0F, 0x7F, 0x7F, 0x76}, 32 * mebibyte, S_OK, 0},
@@ -300,8 +304,9 @@ TEST(BadInput, FilesOverTheLimitsAreRefused)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = dir.Write("limits", c.bytes);
-        if (c.sparseSize)
+        if (c.sparseSize) {
             ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(c.sparseSize)), 0);
+        }
         const OpenedEditor opened = OpenEditor(path);
         EXPECT_EQ(opened.openResult, c.openResult);
         WORD count = 0;
