@@ -5,7 +5,6 @@
 #include "chunk_printer.h"
 #include "commands.h"
 #include "console.h"
-#include "failure_cause.h"
 #include "filter_jobs.h"
 #include "input_files.h"
 #include "options.h"
@@ -123,6 +122,7 @@ int RunDump(const ParsedArguments& parsed)
     FilterFinder finder(settings.module);
     Progress progress("dump", settings.quiet);
     bool unloadFailed = false;
+    bool stopped = false;  // memory ran out before the last file
     {
         DumpOutput output;
         FilterLoader loader;
@@ -139,8 +139,6 @@ int RunDump(const ParsedArguments& parsed)
         auto finish = [&](FileRecord& record) {
             if (record.skipped)
                 return;
-            if (FAILED(record.status) && record.cause.empty())
-                record.cause = DescribeFailure(record.path);
             if (settings.json)
                 FormatFileJson(record.output, record);
             else
@@ -150,12 +148,15 @@ int RunDump(const ParsedArguments& parsed)
             progress.Add(FAILED(record.status), record.skipped);
             output.Write(record.output);
         };
-        RunFilterJobs(loader, finder, settings.jobs, next, finish, deliver);
+        if (!RunFilterJobs(loader, finder, settings.jobs, next, finish, deliver)) {
+            std::fprintf(stderr, "trellan dump: the host ran out of memory; the files after the last one shown were not filtered\n");
+            stopped = true;
+        }
         output.Flush();
         unloadFailed = !loader.CheckUnload(settings.verbose);
     }
     progress.Finish();
-    return progress.Failed() == 0 && !unloadFailed ? exitSuccess : exitFailure;
+    return progress.Failed() == 0 && !unloadFailed && !stopped ? exitSuccess : exitFailure;
 }
 
 }  // namespace host

@@ -1,6 +1,7 @@
 #include "filter_jobs.h"
 
 #include "chunk_walk.h"
+#include "failure_cause.h"
 #include "com_ptr.h"
 
 #include <map>
@@ -34,6 +35,7 @@ struct JobQueue {
     size_t handedOut = 0;   // sequence number of the next file handed out
     size_t delivered = 0;   // sequence number of the next file to deliver
     bool delivering = false;
+    bool outOfMemory = false;  // the run ended early: memory ran out outside a file's filtering
     std::map<size_t, FileRecord> done;  // finished, waiting for the files before them
 };
 
@@ -74,6 +76,8 @@ void Work(JobQueue& queue)
             try {
                 if (!record.skipped && SUCCEEDED(record.status))
                     FilterOneFile(queue.loader, queue.finder, queue.settings.bufferUnits, record);
+                if (FAILED(record.status) && record.cause.empty())
+                    record.cause = DescribeFailure(record.path);
                 queue.finish(record);
             } catch (const std::bad_alloc&) {
                 record.chunks.clear();
@@ -86,9 +90,23 @@ void Work(JobQueue& queue)
     }
 }
 
+// Runs Work. Memory that runs out outside one file's filtering (the next
+// file's name, the queue, the output) ends the run on every thread, rather
+// than escaping from a thread or leaving the others waiting for ever.
+void WorkUntilOutOfMemory(JobQueue& queue)
+{
+    try {
+        Work(queue);
+    } catch (const std::bad_alloc&) {
+        SlimLockHolder hold(queue.lock);
+        queue.inputEnded = queue.outOfMemory = true;
+        queue.changed.WakeAll();
+    }
+}
+
 DWORD WINAPI WorkerThread(void* parameter)
 {
-    Work(*static_cast<JobQueue*>(parameter));
+    WorkUntilOutOfMemory(*static_cast<JobQueue*>(parameter));
     return 0;
 }
 
@@ -131,7 +149,7 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits
         WalkFile(filter.Get(), record, bufferUnits);
 }
 
-void RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
+bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextFile& next, const FinishFile& finish, const DeliverFile& deliver)
 {
     const unsigned threads = settings.jobs ? settings.jobs : ProcessorCount();
@@ -145,8 +163,9 @@ void RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSe
                 break;  // fewer threads: slower, not wrong
             helpers.emplace_back(handle);
         }
-        Work(queue);
+        WorkUntilOutOfMemory(queue);
     }
+    return !queue.outOfMemory;
 }
 
 }  // namespace host

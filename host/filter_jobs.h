@@ -32,8 +32,10 @@ using DeliverFile = std::function<void(FileRecord& record)>;
 // `next` is called one call at a time, from any of the threads. Each file
 // gets its own filter object from the module's class factory, created on
 // the thread that filters it. At most a few files per thread are in
-// flight at once, so memory does not grow with the number of files.
-void RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
+// flight at once, so memory does not grow with the number of files. A file
+// that fails without a cause of its own gets the host's (DescribeFailure).
+// False when the host ran out of memory and stopped before the end.
+bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextFile& next, const FinishFile& finish, const DeliverFile& deliver);
 
 // Filters one file: lookup, object creation, Load, Init and the chunk walk.

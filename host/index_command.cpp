@@ -6,7 +6,6 @@
 #include "arguments.h"
 #include "commands.h"
 #include "console.h"
-#include "failure_cause.h"
 #include "filter_jobs.h"
 #include "index_entry.h"
 #include "index_paths.h"
@@ -196,22 +195,20 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
         operands.push_back(IndexedPath(operand));
     InputFiles inputs(operands, parsed.Values("--files-from"), parsed.Has("--null"));
     FilterFinder finder;
+    bool walked = false;  // every file was planned: no stop for want of memory
     {
         FilterLoader loader;
-        RunFilterJobs(
+        walked = RunFilterJobs(
             loader, finder, settings.jobs, [&](FileRecord& record) { return run.Plan(inputs, finder, record); },
-            [](FileRecord& record) {
-                if (FAILED(record.status) && record.cause.empty())
-                    record.cause = DescribeFailure(record.path);
-                FormatEntryTexts(record);
-            },
-            [&](FileRecord& record) { run.Deliver(record); });
+            FormatEntryTexts, [&](FileRecord& record) { run.Deliver(record); });
+        if (!walked)
+            std::fprintf(stderr, "trellan index: the host ran out of memory; the run stops here\n");
         loader.CheckUnload(false);
     }
     run.background.Finish();
     bool written = !run.background.Failed() && run.writer.Commit();
     // Removals only after a whole walk: a run cut short has not met every file.
-    bool complete = written && !StopSignal() && !run.listUnread;
+    bool complete = written && walked && !StopSignal() && !run.listUnread;
     if (complete) {
         const bool removed = run.RemoveUnmet();  // false: a signal stopped it, or a write failed
         written = run.writer.Commit() && (removed || StopSignal());

@@ -2,6 +2,7 @@
 // registry: the order of the output on any number of jobs, the inputs
 // (folders, lists, names that are not UTF-8), the causes of failures, and
 // what people see on standard error.
+#include "filter_jobs.h"
 #include "support/command_run.h"
 #include "support/media_writer.h"
 #include "support/text.h"
@@ -174,6 +175,28 @@ TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)
         if (first.empty())
             first = run.out;
         EXPECT_EQ(run.out, first) << "jobs " << Utf8(jobs);
+    }
+}
+
+TEST(Concurrency, MemoryRunningOutOutsideAFileEndsTheRunOnEveryThread)
+{
+    for (unsigned jobs : {1u, 4u}) {
+        host::FilterLoader loader;
+        host::FilterFinder finder;
+        int handedOut = 0;
+        std::vector<std::u16string> delivered;
+        auto next = [&](host::FileRecord& record) {
+            if (handedOut == 20)
+                throw std::bad_alloc();
+            record.path = Utf16(std::to_string(handedOut++));
+            record.skipped = true;
+            return true;
+        };
+        auto deliver = [&](host::FileRecord& record) { delivered.push_back(record.path); };
+        EXPECT_FALSE(host::RunFilterJobs(loader, finder, {jobs, 256}, next, [](host::FileRecord&) {}, deliver));
+        ASSERT_LE(delivered.size(), 20u) << jobs;
+        for (size_t i = 0; i < delivered.size(); ++i)
+            EXPECT_EQ(delivered[i], Utf16(std::to_string(i))) << jobs;
     }
 }
 
