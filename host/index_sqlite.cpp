@@ -30,13 +30,14 @@ std::string Connection::LastError() const
 
 Statement::Statement(const Connection& connection, const char* sql)
 {
-    if (sqlite3_prepare_v3(connection.Get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr) != SQLITE_OK)
-        result = SQLITE_ERROR;
+    const int code = sqlite3_prepare_v3(connection.Get(), sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
+    if (code != SQLITE_OK)
+        result = code;  // a busy or damaged database is told apart from a malformed query
 }
 
 Statement& Statement::Bind(int index, std::int64_t value)
 {
-    if (result != SQLITE_DONE)
+    if (stepped)
         Reset();
     sqlite3_bind_int64(statement, index, value);
     return *this;
@@ -44,7 +45,7 @@ Statement& Statement::Bind(int index, std::int64_t value)
 
 Statement& Statement::Bind(int index, std::string_view text)
 {
-    if (result != SQLITE_DONE)
+    if (stepped)
         Reset();
     sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
     return *this;
@@ -54,6 +55,7 @@ bool Statement::Step()
 {
     if (!statement)
         return false;
+    stepped = true;
     result = sqlite3_step(statement);
     return result == SQLITE_ROW;
 }
@@ -70,6 +72,7 @@ bool Statement::Run()
 void Statement::Reset()
 {
     sqlite3_reset(statement);
+    stepped = false;
     if (statement)
         result = SQLITE_DONE;
 }

@@ -38,7 +38,6 @@ public:
     Statement& operator=(const Statement&) = delete;
     ~Statement() { sqlite3_finalize(statement); }
 
-    bool Prepared() const { return statement != nullptr; }
     Statement& Bind(int index, std::int64_t value);
     // The text is not copied: it must last until the statement has run.
     Statement& Bind(int index, std::string_view text);
@@ -57,6 +56,7 @@ public:
 private:
     sqlite3_stmt* statement = nullptr;
     int result = SQLITE_DONE;
+    bool stepped = false;  // stepped since the last reset: a Bind must reset first
 };
 
 // A write transaction: begun at construction, rolled back at destruction
