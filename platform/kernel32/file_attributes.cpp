@@ -41,10 +41,8 @@ namespace {
 bool StatusOf(LPCWSTR fileName, struct stat& target, bool& link)
 {
     std::string path;
-    if (!fileName || !platform::modules::PathToUtf8(fileName, path) || path.empty()) {
-        SetLastError(fileName && path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME);
+    if (!platform::modules::FileNameArgument(fileName, path))
         return false;
-    }
     struct stat own {};
     if (lstat(path.c_str(), &own) != 0) {
         SetLastError(platform::datafile::FileOpenError(path, errno));

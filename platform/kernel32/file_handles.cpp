@@ -91,10 +91,8 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTR
         SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    if (!platform::modules::PathToUtf8(fileName, path) || path.empty()) {
-        SetLastError(path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_NAME);
+    if (!platform::modules::FileNameArgument(fileName, path))
         return INVALID_HANDLE_VALUE;
-    }
     int descriptor;
     do
         descriptor = open(path.c_str(), openFlags, 0666);

@@ -80,13 +80,12 @@ extern "C" {
 HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data)
 {
     std::string path;
-    if (!pattern || !data || !platform::modules::PathToUtf8(pattern, path) || path.empty()) {
-        SetLastError(pattern && data && path.empty() ? ERROR_PATH_NOT_FOUND : ERROR_INVALID_PARAMETER);
+    if (!data) {
+        SetLastError(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
-    for (char& c : path)
-        if (c == '\\')
-            c = '/';
+    if (!platform::modules::FileNameArgument(pattern, path))
+        return INVALID_HANDLE_VALUE;
     const size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
     const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);

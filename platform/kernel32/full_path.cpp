@@ -43,7 +43,12 @@ extern "C" DWORD WINAPI GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR bu
         SetLastError(ERROR_INVALID_NAME);
         return 0;
     }
-    const std::u16string full = platform::modules::PathFromUtf8(Normalized(platform::modules::MakeAbsolute(path)));
+    const std::string absolute = platform::modules::MakeAbsolute(path);
+    if (absolute.empty() || absolute[0] != '/') {
+        SetLastError(ERROR_PATH_NOT_FOUND);  // no working folder to resolve against (it was removed)
+        return 0;
+    }
+    const std::u16string full = platform::modules::PathFromUtf8(Normalized(absolute));
     if (full.size() + 1 > size)
         return static_cast<DWORD>(full.size() + 1);  // the units needed, with the NUL
     std::char_traits<char16_t>::copy(reinterpret_cast<char16_t*>(buffer), full.c_str(), full.size() + 1);

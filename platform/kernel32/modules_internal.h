@@ -13,6 +13,10 @@ namespace platform::modules {
 // UTF-16 to the file system's bytes (CP_ACP: escaped bytes come back);
 // false for text with a lone surrogate that is no escaped byte.
 bool PathToUtf8(LPCWSTR path, std::string& out);
+// A file-name argument of a kernel32 call as the file system's bytes; false
+// with the last error set: ERROR_INVALID_NAME for no name or one that names
+// no file, ERROR_PATH_NOT_FOUND for an empty one.
+bool FileNameArgument(LPCWSTR name, std::string& path);
 // The file system's bytes to UTF-16 (CP_ACP: bytes that are not UTF-8 are
 // escaped, so that the name comes back whole).
 std::u16string PathFromUtf8(const std::string& path);

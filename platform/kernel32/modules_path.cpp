@@ -23,6 +23,19 @@ bool PathToUtf8(LPCWSTR path, std::string& out)
     return true;
 }
 
+bool FileNameArgument(LPCWSTR name, std::string& path)
+{
+    if (!name || !PathToUtf8(name, path)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    if (path.empty()) {
+        SetLastError(ERROR_PATH_NOT_FOUND);
+        return false;
+    }
+    return true;
+}
+
 std::u16string PathFromUtf8(const std::string& path)
 {
     if (path.empty())

@@ -158,6 +158,18 @@ TEST(TextConversion, FileSystemNamesSurviveTheTripThroughUtf16)
     // A lone surrogate that is no escaped byte names no file.
     const WCHAR lone[] = {u'a', 0xD800, 0};
     EXPECT_EQ(WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, lone, -1, nullptr, 0, nullptr, nullptr), 0);
+    // ... and the file calls say so; an empty name is a path not found.
+    const WCHAR empty[] = {0};
+    for (const WCHAR* name : {lone, empty}) {
+        const DWORD expected = name == lone ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND;
+        WIN32_FIND_DATAW found;
+        EXPECT_EQ(FindFirstFileW(name, &found), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), expected);
+        EXPECT_EQ(GetFileAttributesW(name), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(GetLastError(), expected);
+        EXPECT_EQ(CreateFileW(name, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), expected);
+    }
 }
 
 }  // namespace
