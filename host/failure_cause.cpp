@@ -1,6 +1,7 @@
 #include "failure_cause.h"
 
 #include "media_runtime_probe.h"
+#include "slim_lock.h"
 
 namespace host {
 namespace {
@@ -22,6 +23,22 @@ const ErrorRow errorTable[] = {
     {ERROR_NOT_ENOUGH_MEMORY, "out of memory"},
     {ERROR_READ_FAULT, "a read failed"},
 };
+
+// The runtime's answer is the same for every readable file of a run, so it
+// is asked once: a folder of damaged files does not load the runtime and
+// open each file again.
+std::string MediaRuntimeProblemOnce(const std::u16string& path)
+{
+    static SlimLock lock;
+    static bool asked = false;
+    static std::string problem;
+    SlimLockHolder hold(lock);
+    if (!asked) {
+        problem = MediaRuntimeProblem(path);
+        asked = true;
+    }
+    return problem;
+}
 
 }  // namespace
 
@@ -52,7 +69,7 @@ std::string DescribeFailure(const std::u16string& path)
         return "an empty file";
     // A readable file may fail only because the platform cannot read media
     // at all (Wine's media-format runtime has no metadata editor).
-    std::string runtime = MediaRuntimeProblem(path);
+    std::string runtime = MediaRuntimeProblemOnce(path);
     if (!runtime.empty())
         return runtime;
     return "not a media file that the filter can read, or damaged";
