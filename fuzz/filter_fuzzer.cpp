@@ -65,7 +65,7 @@ bool IsLineOf(const std::u16string& text, const std::u16string& value)
         return true;
     const std::u16string line = value + u"\r\n";
     for (size_t at = text.find(line); at != std::u16string::npos; at = text.find(line, at + 1))
-        if (at == 0 || text.compare(at - 2, 2, u"\r\n") == 0)
+        if (at == 0 || (at >= 2 && text.compare(at - 2, 2, u"\r\n") == 0))
             return true;
     return false;
 }

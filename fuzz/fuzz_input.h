@@ -52,7 +52,6 @@ public:
 
     uint8_t Byte() { return position < size ? data[position++] : 0; }
     uint16_t Word() { return static_cast<uint16_t>(Byte() | Byte() << 8); }
-    uint32_t Dword() { return Word() | static_cast<uint32_t>(Word()) << 16; }
 
     // Up to `count` bytes (fewer at the end).
     std::vector<uint8_t> Bytes(size_t count)

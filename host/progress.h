@@ -21,9 +21,7 @@ public:
     // ", 3 removed") after the counts.
     void Finish(const std::string& extra = {});
 
-    unsigned long Files() const { return files; }
     unsigned long Failed() const { return failed; }
-    unsigned long Skipped() const { return skipped; }
     double Seconds() const;
 
 private:

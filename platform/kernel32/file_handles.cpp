@@ -1,4 +1,4 @@
-// CreateFileW, ReadFile, WriteFile, GetFileSizeEx, CloseHandle and the
+// CreateFileW, ReadFile, WriteFile, CloseHandle and the
 // standard handles, over POSIX file descriptors.
 #include "datafile_modules.h"
 #include "kernel_objects.h"
@@ -29,9 +29,6 @@ struct FileObject : KernelObject {
     const int descriptor;
     const bool standard;  // one of the process's standard handles: never closed
 };
-
-// Thread handles are closed here too; threads.cpp defines their object.
-void DeleteThreadObject(KernelObject* object);
 
 }  // namespace platform::kernel
 
@@ -166,20 +163,6 @@ BOOL WINAPI WriteFile(HANDLE handle, const void* buffer, DWORD bytes, DWORD* wri
     return TRUE;
 }
 
-BOOL WINAPI GetFileSizeEx(HANDLE handle, PLARGE_INTEGER size)
-{
-    FileObject* file = FileOf(handle);
-    if (!file)
-        return FALSE;
-    struct stat status {};
-    if (fstat(file->descriptor, &status) != 0) {
-        SetLastError(ERROR_GEN_FAILURE);
-        return FALSE;
-    }
-    size->QuadPart = status.st_size;
-    return TRUE;
-}
-
 BOOL WINAPI CloseHandle(HANDLE handle)
 {
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
@@ -193,7 +176,7 @@ BOOL WINAPI CloseHandle(HANDLE handle)
             delete object;
         return TRUE;
     case KernelObject::Kind::thread:
-        platform::kernel::DeleteThreadObject(object);
+        delete object;  // the thread, if it still runs, keeps its own share of the state
         return TRUE;
     case KernelObject::Kind::search:
         break;  // FindClose's

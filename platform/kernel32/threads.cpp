@@ -1,4 +1,4 @@
-// CreateThread, WaitForSingleObject and GetExitCodeThread over std::thread;
+// CreateThread and WaitForSingleObject over std::thread;
 // GetSystemInfo's processor count; GetTickCount64.
 #include "kernel_objects.h"
 
@@ -23,7 +23,6 @@ struct ThreadState {
     std::mutex lock;
     std::condition_variable ended;
     bool done = false;
-    DWORD exitCode = 0;
 };
 
 struct ThreadObject : KernelObject {
@@ -32,11 +31,6 @@ struct ThreadObject : KernelObject {
     std::shared_ptr<ThreadState> state;
 };
 
-void DeleteThreadObject(KernelObject* object)
-{
-    delete static_cast<ThreadObject*>(object);
-}
-
 }  // namespace platform::kernel
 
 namespace {
@@ -44,13 +38,10 @@ namespace {
 using platform::kernel::ThreadObject;
 using platform::kernel::ThreadState;
 
-constexpr DWORD stillActive = 259;  // STILL_ACTIVE
-
 void RunThread(std::shared_ptr<ThreadState> state, LPTHREAD_START_ROUTINE start, void* parameter)
 {
-    const DWORD code = start(parameter);
+    start(parameter);
     std::lock_guard<std::mutex> hold(state->lock);
-    state->exitCode = code;
     state->done = true;
     state->ended.notify_all();
 }
@@ -99,18 +90,6 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     else
         state.ended.wait_for(hold, std::chrono::milliseconds(milliseconds), [&] { return state.done; });
     return state.done ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-}
-
-BOOL WINAPI GetExitCodeThread(HANDLE handle, DWORD* exitCode)
-{
-    ThreadObject* thread = platform::kernel::ObjectOf<ThreadObject>(handle);
-    if (!thread || !exitCode) {
-        SetLastError(thread ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    std::lock_guard<std::mutex> hold(thread->state->lock);
-    *exitCode = thread->state->done ? thread->state->exitCode : stillActive;
-    return TRUE;
 }
 
 void WINAPI GetSystemInfo(LPSYSTEM_INFO information)

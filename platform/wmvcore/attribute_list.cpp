@@ -42,17 +42,6 @@ bool AttributeList::Add(MediaAttribute attribute)
     return true;
 }
 
-bool AttributeList::AddString(std::u16string name, const std::u16string& text, WORD stream, WORD language)
-{
-    MediaAttribute attribute;
-    attribute.name = std::move(name);
-    attribute.type = WMT_TYPE_STRING;
-    attribute.value = StringValue(text);
-    attribute.stream = stream;
-    attribute.language = language;
-    return Add(std::move(attribute));
-}
-
 void AttributeList::Clear()
 {
     attributes.clear();

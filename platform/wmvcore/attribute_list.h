@@ -41,7 +41,6 @@ public:
     // length with its NUL can report.
     bool Add(MediaAttribute attribute);
     // Convenience for string attributes; an empty text is kept as well.
-    bool AddString(std::u16string name, const std::u16string& text, WORD stream = 0, WORD language = 0);
 
     // The attributes visible under `stream`: those held on that stream, or
     // all of them for allStreams.

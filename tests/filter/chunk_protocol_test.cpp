@@ -163,8 +163,9 @@ TEST_F(ChunkProtocolTest, TextComesBackInPiecesOfTheBufferSize)
             }
         }
         EXPECT_EQ(text, body.substr(0, text.size()));
-        if (c.capacity > 1)
+        if (c.capacity > 1) {
             EXPECT_EQ(text, body);
+        }
     }
 }
 

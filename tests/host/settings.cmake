@@ -2,4 +2,3 @@
 # module built here.
 add_dependencies(host_tests trellan_module)
 target_compile_definitions(host_tests PRIVATE TRELLAN_MODULE_PATH="$<TARGET_FILE:trellan_module>")
-target_link_libraries(host_tests PRIVATE trellan_host)

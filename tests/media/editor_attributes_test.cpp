@@ -217,8 +217,9 @@ TEST(EditorAttributes, Id3v23FramesInFileOrderUnderRuntimeNames)
         SCOPED_TRACE(testing::Message() << "attribute " << i);
         EXPECT_EQ(all[i].name, expected[i].name);
         EXPECT_EQ(all[i].language, 0);
-        if (expected[i].text)
+        if (expected[i].text) {
             EXPECT_EQ(all[i].Text(), expected[i].text);
+        }
     }
 
     // WM/Picture in the ASF layout: type, data length, MIME type, description, data.

@@ -62,16 +62,6 @@ using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
 enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel };
 
-struct LARGE_INTEGER_PARTS {
-    DWORD LowPart;
-    LONG HighPart;
-};
-union LARGE_INTEGER {
-    LARGE_INTEGER_PARTS u;
-    LONGLONG QuadPart;
-};
-using PLARGE_INTEGER = LARGE_INTEGER*;
-
 extern "C" {
 
 // Only the modes a reader or writer of whole files needs: GENERIC_READ
@@ -81,7 +71,6 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD shareMode, LPSEC
                           DWORD creation, DWORD flags, HANDLE templateFile);
 BOOL WINAPI ReadFile(HANDLE file, void* buffer, DWORD bytes, DWORD* read, void* overlapped);
 BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* written, void* overlapped);
-BOOL WINAPI GetFileSizeEx(HANDLE file, PLARGE_INTEGER size);
 // Closes any kernel handle of the stand-in: files, folder searches are
 // closed by FindClose, threads.
 BOOL WINAPI CloseHandle(HANDLE handle);

@@ -51,7 +51,6 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPT
                            void* parameter, DWORD creationFlags, DWORD* threadId);
 // Waits for a thread handle to end.
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
-BOOL WINAPI GetExitCodeThread(HANDLE thread, DWORD* exitCode);
 
 void WINAPI InitializeSRWLock(PSRWLOCK lock);
 void WINAPI AcquireSRWLockExclusive(PSRWLOCK lock);
