@@ -39,7 +39,7 @@ protected:
 
     // Starts `trellan --registry REGISTRY args...` with standard input from
     // `input` and standard error into a file of its own.
-    pid_t Start(std::vector<std::string> args, const std::string& input = "/dev/null")
+    pid_t Start(std::vector<std::string> args, const std::string& input = "/dev/null", bool asNobody = false)
     {
         const std::string errors = directory + "/errors-" + std::to_string(started++);
         pid_t child = fork();
@@ -50,6 +50,9 @@ protected:
         int out = open("/dev/null", O_WRONLY);
         if (in < 0 || err < 0 || out < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0)
             _exit(101);
+        // File modes do not stop root.
+        if (asNobody && getuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(100);
         args.insert(args.begin(), {TRELLAN_CLI_PATH, "--registry", registry});
         std::vector<char*> argv;
         for (std::string& arg : args)
@@ -156,6 +159,23 @@ TEST_F(CommandProcessesTest, EveryCommandNamesAnUnusableRegistry)
         }
     }
     EXPECT_FALSE(std::filesystem::exists(directory + "/missing"));
+}
+
+TEST_F(CommandProcessesTest, ReadOnlyRegistryIsReadAndRefusesWrites)
+{
+    ASSERT_EQ(Run({"register", module}), 0);
+    // A write-protected file in a folder that takes no new files, open to
+    // the user the commands run as.
+    using std::filesystem::perms;
+    const perms readable = perms::owner_read | perms::group_read | perms::others_read;
+    std::filesystem::permissions(registry, readable);
+    std::filesystem::permissions(directory, readable | perms::owner_exec | perms::group_exec | perms::others_exec);
+    auto [exported, exportErrors] = Wait(Start({"reg", "export", "HKCR\\.mp3"}, "/dev/null", true));
+    auto [refused, refusedErrors] = Wait(Start({"unregister", module}, "/dev/null", true));
+    std::filesystem::permissions(directory, perms::owner_all);
+    EXPECT_EQ(exported, 0) << exportErrors;
+    EXPECT_EQ(refused, 1);
+    EXPECT_NE(refusedErrors.find("can only be read"), std::string::npos) << refusedErrors;
 }
 
 }  // namespace
