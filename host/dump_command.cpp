@@ -76,23 +76,12 @@ bool ReadSettings(const ParsedArguments& parsed, DumpSettings& settings)
     settings.verbose = parsed.Has("--verbose");
     if (const std::u16string* module = parsed.Value("--module"))
         settings.module = *module;
-    unsigned long number = 0;
-    if (const std::u16string* jobs = parsed.Value("--jobs")) {
-        if (!ParseNumber(*jobs, 1, 256, number)) {
-            std::fprintf(stderr, "trellan dump: --jobs needs a number from 1 to 256, not '%s'\n",
-                         ToUtf8(*jobs).c_str());
-            return false;
-        }
-        settings.jobs.jobs = static_cast<unsigned>(number);
-    }
-    if (const std::u16string* units = parsed.Value("--buffer")) {
-        if (!ParseNumber(*units, 1, 1 << 20, number)) {
-            std::fprintf(stderr, "trellan dump: --buffer needs a number of units from 1 to 1048576, not '%s'\n",
-                         ToUtf8(*units).c_str());
-            return false;
-        }
-        settings.jobs.bufferUnits = static_cast<ULONG>(number);
-    }
+    unsigned long jobs = settings.jobs.jobs, units = settings.jobs.bufferUnits;
+    if (!ReadNumberOption(parsed, "dump", "--jobs", 256, jobs) ||
+        !ReadNumberOption(parsed, "dump", "--buffer", 1 << 20, units))
+        return false;
+    settings.jobs.jobs = static_cast<unsigned>(jobs);
+    settings.jobs.bufferUnits = static_cast<ULONG>(units);
     return true;
 }
 

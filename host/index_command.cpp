@@ -231,21 +231,11 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     return complete && run.counts.failed == 0 ? exitSuccess : exitFailure;
 }
 
-// The value of the option `name`, if given, into `number`.
-bool ReadNumber(const ParsedArguments& parsed, const char* name, unsigned long maximum, unsigned long& number)
-{
-    const std::u16string* text = parsed.Value(name);
-    if (!text || ParseNumber(*text, 1, maximum, number))
-        return true;
-    std::fprintf(stderr, "trellan index: %s needs a number from 1 to %lu, not '%s'\n", name, maximum,
-                 ToUtf8(*text).c_str());
-    return false;
-}
-
 bool ReadSettings(const ParsedArguments& parsed, IndexSettings& settings)
 {
     unsigned long jobs = 0;
-    if (!ReadNumber(parsed, "--jobs", 256, jobs) || !ReadNumber(parsed, "--batch", 1000000, settings.batchFiles))
+    if (!ReadNumberOption(parsed, "index", "--jobs", 256, jobs) ||
+        !ReadNumberOption(parsed, "index", "--batch", 1000000, settings.batchFiles))
         return false;
     settings.jobs.jobs = static_cast<unsigned>(jobs);
     settings.quiet = parsed.Has("--quiet");

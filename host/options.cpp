@@ -178,4 +178,15 @@ bool ParseNumber(const std::u16string& text, unsigned long minimum, unsigned lon
     return true;
 }
 
+bool ReadNumberOption(const ParsedArguments& parsed, const char* command, const char* name, unsigned long maximum,
+                      unsigned long& number)
+{
+    const std::u16string* text = parsed.Value(name);
+    if (!text || ParseNumber(*text, 1, maximum, number))
+        return true;
+    std::fprintf(stderr, "trellan %s: %s needs a number from 1 to %lu, not '%s'\n", command, name, maximum,
+                 ToUtf8(*text).c_str());
+    return false;
+}
+
 }  // namespace host

@@ -74,11 +74,8 @@ const CommandSyntax searchSyntax = {
 int RunSearch(const ParsedArguments& parsed)
 {
     unsigned long limit = defaultLimit;
-    if (const std::u16string* text = parsed.Value("--limit"); text && !ParseNumber(*text, 1, 1000000, limit)) {
-        std::fprintf(stderr, "trellan search: --limit needs a number from 1 to 1000000, not '%s'\n",
-                     ToUtf8(*text).c_str());
+    if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit))
         return exitUsage;
-    }
     std::u16string query;
     for (const std::u16string& word : parsed.Operands())
         query += (query.empty() ? u"" : u" ") + word;
