@@ -74,13 +74,7 @@ const char16_t pathSeparator = u'/';
 // (see the stand-in's text conversion).
 std::u16string PathFromListBytes(std::string_view bytes)
 {
-    if (bytes.empty())
-        return {};
-    const int units = MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), nullptr, 0);
-    std::u16string out(units > 0 ? units : 0, u'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), int(bytes.size()), reinterpret_cast<LPWSTR>(out.data()), units);
-    return out;
+    return FromCodePage(CP_ACP, bytes);
 }
 
 Arguments CommandLineArguments(int argc, char** argv)
@@ -93,13 +87,7 @@ Arguments CommandLineArguments(int argc, char** argv)
 
 bool UseRegistryFile(const std::u16string& path)
 {
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(path.c_str()), -1, nullptr, 0,
-                                          nullptr, nullptr);
-    std::string text(bytes > 0 ? bytes : 1, '\0');
-    if (bytes > 0)
-        WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(path.c_str()), -1, text.data(), bytes, nullptr,
-                            nullptr);
-    return setenv("TRELLAN_REGISTRY", text.c_str(), 1) == 0;
+    return setenv("TRELLAN_REGISTRY", ToCodePage(CP_ACP, path).c_str(), 1) == 0;
 }
 
 LONG OpenRegistry(bool* writable, std::string* path)

@@ -97,13 +97,7 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
 
 std::string PathBytes(std::u16string_view path)
 {
-    std::string bytes(path.size() * 3, '\0');  // a UTF-16 unit is at most three bytes
-    const int written = path.empty() ? 0
-                                     : WideCharToMultiByte(CP_ACP, 0, reinterpret_cast<LPCWSTR>(path.data()),
-                                                           int(path.size()), bytes.data(), int(bytes.size()),
-                                                           nullptr, nullptr);
-    bytes.resize(written > 0 ? written : 0);
-    return bytes;
+    return ToCodePage(CP_ACP, path);
 }
 
 }  // namespace host::index
