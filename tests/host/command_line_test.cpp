@@ -1,6 +1,6 @@
 // The command line: option tables, usage errors before anything runs, help,
 // and text as it goes to people and to JSON.
-#include "command_line.h"
+#include "support/command_run.h"
 #include "options.h"
 #include "support/text.h"
 #include "text_escape.h"
@@ -95,14 +95,10 @@ TEST(CommandLine, UsageErrorsHelpAndExitCodes)
         std::string joined;
         for (const std::u16string& arg : row.args)
             joined += Utf8(arg) + " ";
-        ::testing::internal::CaptureStdout();
-        ::testing::internal::CaptureStderr();
-        const int code = host::RunCommandLine(row.args);
-        const std::string out = ::testing::internal::GetCapturedStdout();
-        const std::string err = ::testing::internal::GetCapturedStderr();
-        EXPECT_EQ(code, row.exitCode) << joined << err;
+        const CommandRun run = Trellan(row.args);
+        EXPECT_EQ(run.code, row.exitCode) << joined << run.err;
         // Help goes to standard output, usage errors to standard error.
-        EXPECT_NE((code == 0 ? out : err).find("usage: trellan"), std::string::npos) << joined;
+        EXPECT_NE((run.code == 0 ? run.out : run.err).find("usage: trellan"), std::string::npos) << joined;
     }
 }
 

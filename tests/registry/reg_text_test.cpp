@@ -3,7 +3,7 @@
 // to standard output, bad input.
 #include "registry_fixture.h"
 
-#include "command_line.h"
+#include "support/command_run.h"
 #include "reg_text_file.h"
 #include "registry_commands.h"
 
@@ -163,13 +163,13 @@ TEST_F(RegTextTest, CommandsWriteFilesAndRefuseFolders)
     for (const host::Arguments& args : std::vector<host::Arguments>{
              {u"reg", u"import", Utf16(directory)}, {u"reg", u"import", Utf16(directory + "/missing.reg")},
              {u"reg", u"import"}}) {
-        ::testing::internal::CaptureStderr();
-        EXPECT_EQ(host::RunCommandLine(args), args.size() == 2 ? 2 : 1);
-        EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
+        const CommandRun run = Trellan(args);
+        EXPECT_EQ(run.code, args.size() == 2 ? 2 : 1);
+        EXPECT_NE(run.err, "");
     }
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(host::RunCommandLine({u"reg", u"export", u"HKCU", Utf16(directory)}), 1);
-    EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
+    const CommandRun exported = Trellan({u"reg", u"export", u"HKCU", Utf16(directory)});
+    EXPECT_EQ(exported.code, 1);
+    EXPECT_NE(exported.err, "");
     std::filesystem::remove_all(directory);
 }
 

@@ -2,7 +2,7 @@
 // registry, run it again to unregister.
 #include "script_fixture.h"
 
-#include "command_line.h"
+#include "support/command_run.h"
 #include "registry_commands.h"
 
 #include <unistd.h>
@@ -39,10 +39,9 @@ protected:
     {
         host::Arguments line{u"script", u"run"};
         line.insert(line.end(), args.begin(), args.end());
-        ::testing::internal::CaptureStdout();
-        int code = host::RunCommandLine(line);
-        *printed = ::testing::internal::GetCapturedStdout();
-        return code;
+        const CommandRun run = Trellan(line);
+        *printed = run.out;
+        return run.code;
     }
     std::string directory;
 };
