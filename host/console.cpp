@@ -92,14 +92,36 @@ std::u16string FromUtf8(std::string_view text)
     return FromCodePage(CP_UTF8, text);
 }
 
-std::string StatusName(HRESULT status)
+namespace {
+
+// The code's name in the table, or null.
+const char* KnownName(HRESULT status)
+{
+    for (const StatusRow& row : statusTable)
+        if (row.code == status)
+            return row.name;
+    return nullptr;
+}
+
+std::string Hexadecimal(HRESULT status)
 {
     char number[16];
     std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(status));
-    for (const StatusRow& row : statusTable)
-        if (row.code == status)
-            return std::string(row.name) + " (" + number + ")";
     return number;
+}
+
+}  // namespace
+
+std::string StatusSymbol(HRESULT status)
+{
+    const char* name = KnownName(status);
+    return name ? name : Hexadecimal(status);
+}
+
+std::string StatusName(HRESULT status)
+{
+    const char* name = KnownName(status);
+    return name ? std::string(name) + " (" + Hexadecimal(status) + ")" : Hexadecimal(status);
 }
 
 }  // namespace host

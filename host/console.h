@@ -18,5 +18,7 @@ std::u16string FromCodePage(UINT codePage, std::string_view text);
 
 // "FILTER_E_ACCESS (0x80041703)"; an unknown code is "0x80041703".
 std::string StatusName(HRESULT status);
+// "FILTER_E_ACCESS"; an unknown code is "0x80041703".
+std::string StatusSymbol(HRESULT status);
 
 }  // namespace host

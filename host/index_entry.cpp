@@ -82,8 +82,7 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
     IndexEntry entry;
     entry.path = PathBytes(record.path);
     entry.stamp = stamp;
-    const std::string status = StatusName(record.status);  // "NAME (0x...)", or the number alone
-    entry.status = status.substr(0, status.find(" ("));
+    entry.status = StatusSymbol(record.status);
     entry.failed = FAILED(record.status);
     entry.cause = record.cause;
     std::string_view texts = record.output;
