@@ -28,9 +28,10 @@ const OptionRow dumpOptions[] = {
     {"--verbose", 'v', nullptr, "also say which modules can unload at the end"},
 };
 
-// Standard output through one buffer: written when it holds 64 KiB, when
-// output has waited a tenth of a second (so that a reader of a pipe sees
-// files as they finish), and after every file when people are watching.
+// Standard output through one buffer: written when it holds 64 KiB, with
+// the first file delivered a tenth of a second or more after the last write
+// (so that a reader of a pipe sees files soon after they finish), and after
+// every file when people are watching.
 class DumpOutput {
 public:
     DumpOutput() : terminal(IsTerminal(STD_OUTPUT_HANDLE)) {}

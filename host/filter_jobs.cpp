@@ -12,6 +12,26 @@
 namespace host {
 namespace {
 
+// The number of processors this process may run on.
+unsigned ProcessorCount()
+{
+    SYSTEM_INFO information{};
+    GetSystemInfo(&information);
+    return information.dwNumberOfProcessors > 0 ? information.dwNumberOfProcessors : 1;
+}
+
+// Filters one file: lookup, object creation, Load, Init and the chunk walk.
+void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits, FileRecord& record)
+{
+    FilterLocation location;
+    record.status = finder.Find(record.path, location, record.cause);
+    trellan::ComPtr<IFilter> filter;
+    if (SUCCEEDED(record.status))
+        record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive(), record.cause);
+    if (SUCCEEDED(record.status))
+        WalkFile(filter.Get(), record, bufferUnits);
+}
+
 // What the threads share. Every field is read and written under `lock`.
 struct JobQueue {
     JobQueue(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, const NextFile& next,
@@ -130,24 +150,6 @@ private:
 };
 
 }  // namespace
-
-unsigned ProcessorCount()
-{
-    SYSTEM_INFO information{};
-    GetSystemInfo(&information);
-    return information.dwNumberOfProcessors > 0 ? information.dwNumberOfProcessors : 1;
-}
-
-void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits, FileRecord& record)
-{
-    FilterLocation location;
-    record.status = finder.Find(record.path, location, record.cause);
-    trellan::ComPtr<IFilter> filter;
-    if (SUCCEEDED(record.status))
-        record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive(), record.cause);
-    if (SUCCEEDED(record.status))
-        WalkFile(filter.Get(), record, bufferUnits);
-}
 
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextFile& next, const FinishFile& finish, const DeliverFile& deliver)

@@ -15,9 +15,6 @@ struct FilterJobSettings {
     ULONG bufferUnits = 256;  // GetText's buffer
 };
 
-// The number of processors this process may run on.
-unsigned ProcessorCount();
-
 // The next file to filter: false when there are no more. A record that
 // comes back with `skipped` set, or with a failed status, is not filtered
 // but handed on as it is (a folder that could not be read, say).
@@ -37,8 +34,5 @@ using DeliverFile = std::function<void(FileRecord& record)>;
 // False when the host ran out of memory and stopped before the end.
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextFile& next, const FinishFile& finish, const DeliverFile& deliver);
-
-// Filters one file: lookup, object creation, Load, Init and the chunk walk.
-void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits, FileRecord& record);
 
 }  // namespace host
