@@ -2,6 +2,7 @@
 
 #include "chunk_walk.h"
 #include "failure_cause.h"
+#include "joined_thread.h"
 #include "com_ptr.h"
 
 #include <map>
@@ -129,25 +130,6 @@ DWORD WINAPI WorkerThread(void* parameter)
     WorkUntilOutOfMemory(*static_cast<JobQueue*>(parameter));
     return 0;
 }
-
-// Owns a thread handle: waits for the thread and closes the handle.
-class JoinedThread {
-public:
-    explicit JoinedThread(HANDLE handle) : handle(handle) {}
-    JoinedThread(JoinedThread&& other) noexcept : handle(other.handle) { other.handle = nullptr; }
-    JoinedThread(const JoinedThread&) = delete;
-    JoinedThread& operator=(const JoinedThread&) = delete;
-    ~JoinedThread()
-    {
-        if (handle) {
-            WaitForSingleObject(handle, INFINITE);
-            CloseHandle(handle);
-        }
-    }
-
-private:
-    HANDLE handle;
-};
 
 }  // namespace
 

@@ -8,9 +8,9 @@ constexpr size_t queueLimit = 512;
 
 }  // namespace
 
-WriterThread::WriterThread(BatchWriter& writer) : writer(writer)
+WriterThread::WriterThread(BatchWriter& writer)
+    : writer(writer), thread(CreateThread(nullptr, 0, Run, this, 0, nullptr))
 {
-    thread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
 }
 
 void WriterThread::Write(std::deque<Job>& taken)
@@ -62,9 +62,7 @@ void WriterThread::Finish()
         ending = true;
         queued.WakeAll();
     }
-    WaitForSingleObject(thread, INFINITE);
-    CloseHandle(thread);
-    thread = nullptr;
+    thread.Join();
 }
 
 }  // namespace host::index

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "index_writer.h"
+#include "joined_thread.h"
 #include "slim_lock.h"
 
 #include <atomic>
@@ -41,7 +42,7 @@ private:
     Condition taken;   // the writer took the queue
     std::deque<Job> jobs;
     bool ending = false;
-    HANDLE thread = nullptr;
+    JoinedThread thread;  // last: it ends before the queue it reads goes
 };
 
 }  // namespace host::index
