@@ -7,6 +7,7 @@
 #include <win32/kernel32.h>
 
 #include <cerrno>
+#include <fcntl.h>
 
 namespace platform::kernel {
 
@@ -22,6 +23,17 @@ DWORD AttributesOf(const struct stat& target, bool link)
     if (link)
         attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     return attributes ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+bool StatusAt(int folder, const char* name, struct stat& target, bool& link)
+{
+    struct stat own {};
+    if (fstatat(folder, name, &own, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    link = S_ISLNK(own.st_mode);
+    if (!link || fstatat(folder, name, &target, 0) != 0)
+        target = own;
+    return true;
 }
 
 FILETIME FileTimeOf(const struct timespec& time)
@@ -43,16 +55,10 @@ bool StatusOf(LPCWSTR fileName, struct stat& target, bool& link)
     std::string path;
     if (!platform::modules::FileNameArgument(fileName, path))
         return false;
-    struct stat own {};
-    if (lstat(path.c_str(), &own) != 0) {
+    if (!platform::kernel::StatusAt(AT_FDCWD, path.c_str(), target, link)) {
         SetLastError(platform::datafile::FileOpenError(path, errno));
         return false;
     }
-    link = S_ISLNK(own.st_mode);
-    if (!link)
-        target = own;
-    else if (stat(path.c_str(), &target) != 0)
-        target = own;  // a dangling link is still an entry of its folder
     return true;
 }
 

@@ -16,6 +16,12 @@ DWORD AttributesOf(const struct stat& target, bool link);
 // 1601.
 FILETIME FileTimeOf(const struct timespec& time);
 
+// The status of the entry `name` of the folder open as `folder` (AT_FDCWD:
+// the working folder), links followed, with `link` set for a link; a
+// dangling link is an entry all the same, with its own status. False, with
+// errno set, when there is no such entry.
+bool StatusAt(int folder, const char* name, struct stat& target, bool& link);
+
 // Fills the fields that WIN32_FILE_ATTRIBUTE_DATA and WIN32_FIND_DATAW
 // share.
 template <typename Data>

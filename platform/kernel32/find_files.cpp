@@ -41,13 +41,10 @@ bool IsWholeFolderPattern(const std::string& last)
 // when the entry vanished meanwhile.
 bool FillEntry(int folderFd, const char* name, WIN32_FIND_DATAW& data)
 {
-    struct stat own {};
-    if (fstatat(folderFd, name, &own, AT_SYMLINK_NOFOLLOW) != 0)
+    struct stat target {};
+    bool link = false;
+    if (!platform::kernel::StatusAt(folderFd, name, target, link))
         return false;
-    const bool link = S_ISLNK(own.st_mode);
-    struct stat target = own;
-    if (link && fstatat(folderFd, name, &target, 0) != 0)
-        target = own;
     platform::kernel::FillStatus(data, target, link);
     data.dwReserved0 = data.dwReserved1 = 0;
     data.cAlternateFileName[0] = 0;
