@@ -45,6 +45,11 @@ bool BatchWriter::Remove(std::int64_t id)
     return Begin() && Counted(database.Remove(id));
 }
 
+bool BatchWriter::CommitIfDue()
+{
+    return !batch || std::chrono::steady_clock::now() - begun < batchTime || Commit();
+}
+
 bool BatchWriter::Commit()
 {
     if (!batch)

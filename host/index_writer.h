@@ -26,6 +26,9 @@ public:
     bool Remove(std::int64_t id);
     // Commits the open batch, if any.
     bool Commit();
+    // Commits the open batch if it has been open for `batchTime`: called
+    // while no file comes, so that a slow file does not hold a batch open.
+    bool CommitIfDue();
     // Whether anything was stored or removed.
     bool Wrote() const { return wrote; }
 

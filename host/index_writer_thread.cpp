@@ -5,6 +5,8 @@ namespace {
 
 // Queued files at the most: enough to ride out a commit, little memory.
 constexpr size_t queueLimit = 512;
+// How often an idle writer looks whether its open batch is due.
+constexpr DWORD idleLook = 250;
 
 }  // namespace
 
@@ -27,8 +29,13 @@ DWORD WINAPI WriterThread::Run(void* self)
     std::deque<Job> taken;
     SlimLockHolder hold(writer.lock);
     for (;;) {
-        while (writer.jobs.empty() && !writer.ending)
-            writer.queued.Wait(hold);
+        while (writer.jobs.empty() && !writer.ending) {
+            if (!writer.queued.WaitFor(hold, idleLook))
+                hold.Unlocked([&] {
+                    if (!writer.failed && !writer.writer.CommitIfDue())
+                        writer.failed = true;
+                });
+        }
         if (writer.jobs.empty())
             return 0;
         taken.swap(writer.jobs);

@@ -51,6 +51,11 @@ public:
 
     // Waits until woken; the holder's lock is let go meanwhile.
     void Wait(SlimLockHolder& holder) { SleepConditionVariableSRW(&condition, holder.Lock().Get(), INFINITE, 0); }
+    // Waits until woken or `milliseconds` have passed; false when the time ran out.
+    bool WaitFor(SlimLockHolder& holder, DWORD milliseconds)
+    {
+        return SleepConditionVariableSRW(&condition, holder.Lock().Get(), milliseconds, 0) != FALSE;
+    }
     void WakeAll() { WakeAllConditionVariable(&condition); }
 
 private:

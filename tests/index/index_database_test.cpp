@@ -5,6 +5,7 @@
 #include "index_writer.h"
 
 #include <fstream>
+#include <thread>
 
 namespace trellan::test {
 namespace {
@@ -103,15 +104,24 @@ TEST_F(IndexFixture, BatchesCommitWhenFullAndRollBackWhenLeft)
         for (int i = 0; i < 4; ++i)
             ASSERT_TRUE(writer.Store(TextEntry("/m/" + std::to_string(i), "t"), 0));
         EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // the fourth is in an open batch
+        ASSERT_TRUE(writer.CommitIfDue());             // open for less than its time: stays open
+        EXPECT_EQ(Known(DatabasePath()).size(), 3u);
     }
     EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // left uncommitted: rolled back
+    {
+        BatchWriter writer(database, 100, std::chrono::milliseconds(20));
+        ASSERT_TRUE(writer.Store(TextEntry("/m/due", "t"), 0));
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        ASSERT_TRUE(writer.CommitIfDue());  // open for its time with no file coming: committed
+        EXPECT_EQ(Known(DatabasePath()).size(), 4u);
+    }
 
     BatchWriter writer(database, 100, std::chrono::hours(1));
     ASSERT_TRUE(writer.Store(TextEntry("/m/x", "t"), 0));
     ASSERT_TRUE(writer.Remove(Known(DatabasePath())["/m/0"].id));
     ASSERT_TRUE(writer.Commit());
     KnownFiles known = Known(DatabasePath());
-    EXPECT_EQ(known.size(), 3u);
+    EXPECT_EQ(known.size(), 4u);
     EXPECT_EQ(known.count("/m/0"), 0u);
     EXPECT_EQ(known.count("/m/x"), 1u);
 }
