@@ -73,14 +73,15 @@ void Narrow(const wchar_t* __restrict units, size_t length, char16_t* __restrict
 }  // namespace
 
 // A path's file-system bytes: CP_ACP gives back the bytes of a name that is
-// not UTF-8; other lone surrogates become U+FFFD.
+// not UTF-8; a path with another lone surrogate names no file, as for
+// CreateFileW, and comes back empty.
 std::string Utf8FromUtf16(LPCWSTR text)
 {
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 1)
         return {};
     std::string out(bytes, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, out.data(), bytes, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, WC_ERR_INVALID_CHARS, text, -1, out.data(), bytes, nullptr, nullptr);
     out.pop_back();  // the NUL
     return out;
 }

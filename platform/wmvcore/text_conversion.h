@@ -11,8 +11,8 @@
 
 namespace platform {
 
-// A NUL-terminated UTF-16 path as UTF-8; an unpaired surrogate becomes
-// U+FFFD.
+// A NUL-terminated UTF-16 path as the file system's bytes; empty for a
+// path with a lone surrogate that is no escaped byte (it names no file).
 std::string Utf8FromUtf16(LPCWSTR text);
 
 // TagLib's text (UTF-16 units, one in each wchar_t) up to its first NUL.
