@@ -3,8 +3,8 @@
 // the lines. Every value the reader accepts must also survive being written
 // back as the exporter writes it and read again, unchanged. A crash, a
 // sanitizer report or a value that changes on the way is a finding.
-#include "reg_text_file.h"
-#include "reg_text_reader.h"
+#include "text/text_decoding.h"
+#include "regfile/text_reader.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // trellan: the indexing host's stand-in and the platform's tools, in one
 // command.
-#include "arguments.h"
-#include "command_line.h"
+#include "system/platform_specifics.h"
+#include "cli/command_line.h"
 
 int main(int argc, char** argv)
 {

@@ -1,9 +1,9 @@
 // The command line: option tables, usage errors before anything runs, help,
 // and text as it goes to people and to JSON.
 #include "support/command_run.h"
-#include "options.h"
+#include "cli/options.h"
 #include "support/text.h"
-#include "text_escape.h"
+#include "text/text_escape.h"
 
 #include <gtest/gtest.h>
 

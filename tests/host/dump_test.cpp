@@ -2,7 +2,7 @@
 // registry: the order of the output on any number of jobs, the inputs
 // (folders, lists, names that are not UTF-8), the causes of failures, and
 // what people see on standard error.
-#include "filter_jobs.h"
+#include "filtering/filter_jobs.h"
 #include "support/command_run.h"
 #include "support/media_writer.h"
 #include "support/text.h"

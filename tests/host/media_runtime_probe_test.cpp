@@ -2,7 +2,7 @@
 // editor: it names the runtime's answer only when the runtime cannot read
 // media at all, and says nothing about a file the runtime refuses for the
 // file's own sake.
-#include "media_runtime_probe.h"
+#include "filtering/media_runtime_probe.h"
 
 #include "support/fake_editor.h"
 

@@ -1,8 +1,8 @@
 // The index's database: rows and texts stored, replaced and removed, the
 // run log, batches, and files that are not an index.
 #include "index_fixture.h"
-#include "index_search.h"
-#include "index_writer.h"
+#include "index/search.h"
+#include "index/writer.h"
 
 #include <fstream>
 #include <thread>

@@ -1,8 +1,8 @@
 // An index in a temporary folder, and entries to store in it.
 #pragma once
 
-#include "index_database.h"
-#include "index_search.h"
+#include "index/database.h"
+#include "index/search.h"
 #include "support/media_writer.h"
 
 #include <gtest/gtest.h>

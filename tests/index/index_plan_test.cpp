@@ -1,6 +1,6 @@
 // The incremental plan: the walk's stream against what the index holds.
 #include "index_fixture.h"
-#include "index_plan.h"
+#include "index/plan.h"
 
 #include <algorithm>
 

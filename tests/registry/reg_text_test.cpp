@@ -4,8 +4,8 @@
 #include "registry_fixture.h"
 
 #include "support/command_run.h"
-#include "reg_text_file.h"
-#include "registry_commands.h"
+#include "text/text_decoding.h"
+#include "registry/registry_transfer.h"
 
 #include <filesystem>
 #include <fstream>

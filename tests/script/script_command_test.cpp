@@ -3,7 +3,7 @@
 #include "script_fixture.h"
 
 #include "support/command_run.h"
-#include "registry_commands.h"
+#include "registry/registry_transfer.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // Runs the trellan command line in this process and captures what it prints.
 #pragma once
 
-#include "command_line.h"
+#include "cli/command_line.h"
 
 #include <gtest/gtest.h>
 

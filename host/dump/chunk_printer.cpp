@@ -1,0 +1,168 @@
+#include "dump/chunk_printer.h"
+
+#include "text/text_conversion.h"
+#include "text/text_escape.h"
+
+#include <cstdio>
+
+namespace host {
+namespace {
+
+struct PropertyRow {
+    GUID propertySet;
+    PROPID id;
+    const char* name;
+};
+
+constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
+
+const PropertyRow propertyTable[] = {
+    {PSGUID_STORAGE, PID_STG_CONTENTS, "PID_STG_CONTENTS"},
+    {summaryInformation, PIDSI_TITLE, "PIDSI_TITLE"},
+    {summaryInformation, PIDSI_AUTHOR, "PIDSI_AUTHOR"},
+    {summaryInformation, PIDSI_COMMENTS, "PIDSI_COMMENTS"},
+};
+
+struct NameRow {
+    ULONG value;
+    const char* name;
+};
+
+const NameRow flagNames[] = {
+    {CHUNK_TEXT, "CHUNK_TEXT"},
+    {CHUNK_VALUE, "CHUNK_VALUE"},
+};
+
+const NameRow breakNames[] = {
+    {CHUNK_NO_BREAK, "CHUNK_NO_BREAK"}, {CHUNK_EOW, "CHUNK_EOW"}, {CHUNK_EOS, "CHUNK_EOS"},
+    {CHUNK_EOP, "CHUNK_EOP"},           {CHUNK_EOC, "CHUNK_EOC"},
+};
+
+const char* PropertyName(const FULLPROPSPEC& property)
+{
+    if (property.psProperty.ulKind != PRSPEC_PROPID)
+        return "";
+    for (const PropertyRow& row : propertyTable)
+        if (IsEqualGUID(row.propertySet, property.guidPropSet) && row.id == property.psProperty.propid)
+            return row.name;
+    return "";
+}
+
+template <size_t count>
+std::string NameOf(const NameRow (&table)[count], ULONG value)
+{
+    for (const NameRow& row : table)
+        if (row.value == value)
+            return row.name;
+    return std::to_string(value);
+}
+
+// The chunk's fields that both formats print, as JSON members.
+void AppendChunkJsonFields(std::string& out, const STAT_CHUNK& stat)
+{
+    char fields[320];
+    std::snprintf(fields, sizeof fields,
+                  "{\"id\": %u, \"break\": %d, \"flags\": %u, \"locale\": %u, \"propset\": \"%s\", "
+                  "\"propid\": %u, \"property\": \"%s\", \"source\": %u",
+                  static_cast<unsigned>(stat.idChunk), static_cast<int>(stat.breakType),
+                  static_cast<unsigned>(stat.flags), static_cast<unsigned>(stat.locale),
+                  GuidText(stat.attribute.guidPropSet).c_str(),
+                  static_cast<unsigned>(stat.attribute.psProperty.propid), PropertyName(stat.attribute),
+                  static_cast<unsigned>(stat.idChunkSource));
+    out += fields;
+}
+
+// Each line of `text` (ended by CR LF, LF or CR) behind the margin "    | ".
+void AppendMarginLines(std::string& out, std::u16string_view text)
+{
+    while (!text.empty()) {
+        const size_t end = text.find_first_of(u"\r\n");
+        out += "    | ";
+        AppendEscaped(out, text.substr(0, end), Escaping::terminal);
+        out += '\n';
+        if (end == std::u16string_view::npos)
+            break;
+        const size_t next = text.compare(end, 2, u"\r\n") == 0 ? end + 2 : end + 1;
+        text = text.substr(next);
+    }
+}
+
+}  // namespace
+
+std::string GuidText(REFGUID id)
+{
+    char text[40];
+    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                  static_cast<unsigned>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2],
+                  id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
+    return text;
+}
+
+void FormatFileText(std::string& out, const FileRecord& record)
+{
+    AppendEscaped(out, record.path, Escaping::terminal);
+    out += ": " + StatusName(record.status);
+    if (!record.cause.empty())
+        out += ": " + record.cause;
+    out += '\n';
+    for (const ChunkRecord& chunk : record.chunks) {
+        const STAT_CHUNK& stat = chunk.stat;
+        char line[256];
+        std::snprintf(line, sizeof line, "  chunk %u: break %s, flags %s, locale 0x%04X, %s %u %s\n",
+                      static_cast<unsigned>(stat.idChunk), NameOf(breakNames, stat.breakType).c_str(),
+                      NameOf(flagNames, stat.flags).c_str(), static_cast<unsigned>(stat.locale),
+                      GuidText(stat.attribute.guidPropSet).c_str(),
+                      static_cast<unsigned>(stat.attribute.psProperty.propid), PropertyName(stat.attribute));
+        out += line;
+        if (stat.flags & CHUNK_TEXT)
+            AppendMarginLines(out, chunk.text);
+        if (stat.flags & CHUNK_VALUE) {
+            if (FAILED(chunk.valueStatus))
+                out += "    = " + StatusName(chunk.valueStatus) + "\n";
+            else if (chunk.valueType == VT_LPWSTR)
+                out += "    = VT_LPWSTR " + JsonString(chunk.value) + "\n";
+            else
+                out += "    = type " + std::to_string(chunk.valueType) + "\n";
+        }
+    }
+}
+
+void FormatFileJson(std::string& out, const FileRecord& record)
+{
+    // Room for the whole object at once: three bytes a unit of text, and
+    // the chunks' fields.
+    size_t units = record.path.size();
+    for (const ChunkRecord& chunk : record.chunks)
+        units += chunk.text.size() + chunk.value.size();
+    out.reserve(out.size() + 3 * units + 320 * record.chunks.size() + 256);
+    out += "{\"file\": ";
+    out += JsonString(record.path);
+    out += ", \"status\": \"" + StatusName(record.status) + "\", ";
+    if (!record.cause.empty())
+        out += "\"error\": " + JsonString(FromUtf8(record.cause)) + ", ";
+    out += "\"chunks\": [";
+    const char* separator = "";
+    for (const ChunkRecord& chunk : record.chunks) {
+        out += separator;
+        AppendChunkJsonFields(out, chunk.stat);
+        if (chunk.stat.flags & CHUNK_TEXT) {
+            out += ", \"text\": \"";
+            AppendEscaped(out, chunk.text, Escaping::json);
+            out += '"';
+        }
+        if (chunk.stat.flags & CHUNK_VALUE) {
+            if (FAILED(chunk.valueStatus)) {
+                out += ", \"valueStatus\": \"" + StatusName(chunk.valueStatus) + '"';
+            } else {
+                out += ", \"value\": \"";
+                AppendEscaped(out, chunk.value, Escaping::json);
+                out += '"';
+            }
+        }
+        out += '}';
+        separator = ", ";
+    }
+    out += "]}\n";
+}
+
+}  // namespace host

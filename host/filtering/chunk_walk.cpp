@@ -1,0 +1,66 @@
+#include "filtering/chunk_walk.h"
+
+#include "com_ptr.h"
+
+namespace host {
+namespace {
+
+// Reads the text of the current chunk in pieces of `bufferUnits`.
+void ReadText(IFilter* filter, ChunkRecord& chunk, ULONG bufferUnits)
+{
+    std::u16string buffer(bufferUnits, u'\0');
+    for (;;) {
+        ULONG units = bufferUnits;
+        HRESULT result = filter->GetText(&units, reinterpret_cast<WCHAR*>(buffer.data()));
+        if (FAILED(result))
+            return;  // FILTER_E_NO_MORE_TEXT, or a failure that ends the chunk
+        chunk.text.append(buffer.data(), units > bufferUnits ? bufferUnits : units);
+        if (result == FILTER_S_LAST_TEXT || (units == 0 && bufferUnits != 0))
+            return;
+    }
+}
+
+void ReadValue(IFilter* filter, ChunkRecord& chunk)
+{
+    PROPVARIANT* value = nullptr;
+    chunk.valueStatus = filter->GetValue(&value);
+    if (FAILED(chunk.valueStatus) || !value)
+        return;
+    chunk.valueType = value->vt;
+    if (value->vt == VT_LPWSTR && value->pwszVal)
+        chunk.value = reinterpret_cast<const char16_t*>(value->pwszVal);
+    PropVariantClear(value);
+    CoTaskMemFree(value);
+}
+
+}  // namespace
+
+void WalkFile(IFilter* filter, FileRecord& record, ULONG bufferUnits, size_t maximumChunks)
+{
+    trellan::ComPtr<IPersistFile> persist;
+    record.status = filter->QueryInterface(IID_IPersistFile, persist.ReceiveVoid());
+    if (FAILED(record.status))
+        return;
+    record.status = persist->Load(reinterpret_cast<LPCOLESTR>(record.path.c_str()), STGM_READ);
+    if (FAILED(record.status))
+        return;
+
+    ULONG flags = 0;
+    record.status = filter->Init(IFILTER_INIT_CANON_PARAGRAPHS | IFILTER_INIT_APPLY_INDEX_ATTRIBUTES, 0, nullptr,
+                                 &flags);
+    if (FAILED(record.status))
+        return;
+
+    while (record.chunks.size() < maximumChunks) {
+        ChunkRecord chunk;
+        if (FAILED(filter->GetChunk(&chunk.stat)))
+            break;
+        if (chunk.stat.flags & CHUNK_TEXT)
+            ReadText(filter, chunk, bufferUnits);
+        if (chunk.stat.flags & CHUNK_VALUE)
+            ReadValue(filter, chunk);
+        record.chunks.push_back(std::move(chunk));
+    }
+}
+
+}  // namespace host

@@ -1,0 +1,78 @@
+#include "filtering/failure_cause.h"
+
+#include "filtering/media_runtime_probe.h"
+#include "system/slim_lock.h"
+
+namespace host {
+namespace {
+
+struct ErrorRow {
+    DWORD error;
+    const char* words;
+};
+
+const ErrorRow errorTable[] = {
+    {ERROR_FILE_NOT_FOUND, "no such file or folder"},
+    {ERROR_PATH_NOT_FOUND, "no such file or folder"},
+    {ERROR_ACCESS_DENIED, "permission denied"},
+    {ERROR_DIRECTORY, "not a folder"},
+    {ERROR_INVALID_NAME, "the name is not valid"},
+    {ERROR_FILENAME_EXCED_RANGE, "the name is too long"},
+    {ERROR_CANT_RESOLVE_FILENAME, "too many levels of links"},
+    {ERROR_TOO_MANY_OPEN_FILES, "too many open files"},
+    {ERROR_NOT_ENOUGH_MEMORY, "out of memory"},
+    {ERROR_READ_FAULT, "a read failed"},
+};
+
+// The runtime's answer is the same for every readable file of a run, so it
+// is asked once: a folder of damaged files does not load the runtime and
+// open each file again.
+std::string MediaRuntimeProblemOnce(const std::u16string& path)
+{
+    static SlimLock lock;
+    static bool asked = false;
+    static std::string problem;
+    SlimLockHolder hold(lock);
+    if (!asked) {
+        problem = MediaRuntimeProblem(path);
+        asked = true;
+    }
+    return problem;
+}
+
+}  // namespace
+
+std::string Win32ErrorWords(DWORD error)
+{
+    for (const ErrorRow& row : errorTable)
+        if (row.error == error)
+            return row.words;
+    return "error " + std::to_string(error);
+}
+
+std::string DescribeFailure(const std::u16string& path)
+{
+    const auto* name = reinterpret_cast<LPCWSTR>(path.c_str());
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data))
+        return Win32ErrorWords(GetLastError());
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return "a folder, not a file";
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
+        return "not a regular file (a pipe, socket or device)";
+    HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "cannot be opened for reading: " + Win32ErrorWords(GetLastError());
+    CloseHandle(file);
+    if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
+        return "an empty file";
+    // A readable file may fail only because the platform cannot read media
+    // at all (Wine's media-format runtime has no metadata editor).
+    std::string runtime = MediaRuntimeProblemOnce(path);
+    if (!runtime.empty())
+        return runtime;
+    return "not a media file that the filter can read, or damaged";
+}
+
+}  // namespace host

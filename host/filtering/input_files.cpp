@@ -1,0 +1,217 @@
+#include "filtering/input_files.h"
+
+#include "system/platform_specifics.h"
+#include "filtering/failure_cause.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace host {
+
+struct InputFiles::Folder {
+    struct Entry {
+        std::u16string name;
+        bool isFolder;
+        ULONGLONG size;
+        FILETIME lastWrite;
+    };
+    std::u16string path;
+    std::vector<Entry> entries;  // in name order
+    size_t next = 0;
+};
+
+struct InputFiles::List {
+    explicit List(HANDLE handle, bool owned) : handle(handle), owned(owned) {}
+    List(const List&) = delete;
+    List& operator=(const List&) = delete;
+    ~List()
+    {
+        if (owned)
+            CloseHandle(handle);
+    }
+    HANDLE handle;
+    bool owned;
+    std::u16string name;
+    std::string pending;  // read but not yet split
+    size_t start = 0;     // where the next entry begins in `pending`
+    bool ended = false;
+    bool first = true;    // a byte-order mark may open the list
+};
+
+namespace {
+
+std::u16string Joined(const std::u16string& folder, const std::u16string& name)
+{
+    if (!folder.empty() && (folder.back() == u'/' || folder.back() == pathSeparator))
+        return folder + name;
+    return folder + pathSeparator + name;
+}
+
+bool IsFolder(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str()));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Fills `file` with the failure to read `what` (a folder or a list).
+void Failed(InputFile& file, const std::u16string& path, const char* what, DWORD error)
+{
+    file = InputFile();
+    file.path = path;
+    file.status = HRESULT_FROM_WIN32(error);
+    if (SUCCEEDED(file.status))
+        file.status = E_FAIL;
+    file.problem = std::string("cannot read the ") + what + ": " + Win32ErrorWords(error);
+    file.unreadList = std::strcmp(what, "file list") == 0;
+}
+
+}  // namespace
+
+InputFiles::InputFiles(Arguments operands, Arguments lists, bool nulSeparated)
+    : operands(std::move(operands)), lists(std::move(lists)), nulSeparated(nulSeparated)
+{
+}
+
+InputFiles::~InputFiles() = default;
+
+bool InputFiles::EnterFolder(const std::u16string& path, InputFile& file)
+{
+    WIN32_FIND_DATAW data;
+    const std::u16string pattern = Joined(path, u"*");
+    HANDLE search = FindFirstFileW(reinterpret_cast<LPCWSTR>(pattern.c_str()), &data);
+    if (search == INVALID_HANDLE_VALUE) {
+        Failed(file, path, "folder", GetLastError());
+        return false;
+    }
+    auto folder = std::make_unique<Folder>();
+    folder->path = path;
+    do {
+        const std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
+        if (name == u"." || name == u"..")
+            continue;
+        const bool isFolder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        // A link to a folder is not followed: it could lead back up the tree.
+        if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            continue;
+        folder->entries.push_back(
+            {name, isFolder, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime});
+    } while (FindNextFileW(search, &data));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    if (error != ERROR_NO_MORE_FILES) {
+        Failed(file, path, "folder", error);
+        return false;
+    }
+    std::sort(folder->entries.begin(), folder->entries.end(),
+              [](const Folder::Entry& a, const Folder::Entry& b) { return a.name < b.name; });
+    folders.push_back(std::move(folder));
+    return true;
+}
+
+bool InputFiles::NextFromFolders(InputFile& file)
+{
+    while (!folders.empty()) {
+        Folder& folder = *folders.back();
+        if (folder.next == folder.entries.size()) {
+            folders.pop_back();
+            continue;
+        }
+        const Folder::Entry& entry = folder.entries[folder.next++];
+        const std::u16string path = Joined(folder.path, entry.name);
+        if (entry.isFolder) {
+            if (!EnterFolder(path, file))
+                return true;  // the failure is this step's answer
+            continue;
+        }
+        file = InputFile();
+        file.path = path;
+        file.found = true;
+        file.listed = true;
+        file.size = entry.size;
+        file.lastWrite = entry.lastWrite;
+        return true;
+    }
+    return false;
+}
+
+bool InputFiles::NextFromList(InputFile& file)
+{
+    const char separator = nulSeparated ? '\0' : '\n';
+    for (;;) {
+        const size_t end = list->pending.find(separator, list->start);
+        if (end == std::string::npos && !list->ended) {
+            // Keep what is not split yet, and read more.
+            list->pending.erase(0, list->start);
+            list->start = 0;
+            char buffer[65536];
+            DWORD got = 0;
+            if (!ReadFile(list->handle, buffer, sizeof buffer, &got, nullptr)) {
+                Failed(file, list->name, "file list", GetLastError());
+                list.reset();
+                return true;
+            }
+            if (got == 0)
+                list->ended = true;
+            list->pending.append(buffer, got);
+            continue;
+        }
+        size_t stop = end == std::string::npos ? list->pending.size() : end;
+        std::string_view entry(list->pending.data() + list->start, stop - list->start);
+        list->start = end == std::string::npos ? list->pending.size() : end + 1;
+        if (list->first && entry.substr(0, 3) == "\xEF\xBB\xBF")
+            entry.remove_prefix(3);
+        list->first = false;
+        if (!nulSeparated && !entry.empty() && entry.back() == '\r')
+            entry.remove_suffix(1);
+        if (!entry.empty()) {
+            file = InputFile();
+            file.path = PathFromListBytes(entry);
+            file.found = true;
+            return true;
+        }
+        if (end == std::string::npos) {
+            list.reset();
+            return false;
+        }
+    }
+}
+
+bool InputFiles::Next(InputFile& file)
+{
+    for (;;) {
+        if (NextFromFolders(file))
+            return true;
+        if (list) {
+            if (NextFromList(file))
+                return true;
+            continue;
+        }
+        if (nextOperand < operands.size()) {
+            const std::u16string& operand = operands[nextOperand++];
+            if (IsFolder(operand)) {
+                if (!EnterFolder(operand, file))
+                    return true;
+                continue;
+            }
+            file = InputFile();
+            file.path = operand;
+            return true;
+        }
+        if (nextList < lists.size()) {
+            const std::u16string& name = lists[nextList++];
+            HANDLE handle = name == u"-" ? GetStdHandle(STD_INPUT_HANDLE)
+                                         : CreateFileW(reinterpret_cast<LPCWSTR>(name.c_str()), GENERIC_READ,
+                                                       FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+            if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
+                Failed(file, name, "file list", GetLastError());
+                return true;
+            }
+            list = std::make_unique<List>(handle, name != u"-");
+            list->name = name;
+            continue;
+        }
+        return false;
+    }
+}
+
+}  // namespace host

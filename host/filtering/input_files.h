@@ -1,0 +1,61 @@
+// The files a command is asked about, one at a time: files named on the
+// command line, folders walked recursively, and file lists (--files-from).
+// Nothing is read ahead beyond the folder being walked, so memory does not
+// grow with the number of files.
+#pragma once
+
+#include "cli/commands.h"
+
+#include "winapi.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace host {
+
+struct InputFile {
+    std::u16string path;
+    bool found = false;        // found in a folder or a list, not named on the command line
+    HRESULT status = S_OK;     // a folder or list that could not be read: its failure
+    std::string problem;       // ... in words
+    bool unreadList = false;   // the failure is a file list's: which paths it held is not known
+    // Found in a folder: its size and last write time, as the folder's listing gave them.
+    bool listed = false;
+    ULONGLONG size = 0;
+    FILETIME lastWrite{};
+};
+
+class InputFiles {
+public:
+    // `operands`: files and folders, in order; then each of `lists` ("-" is
+    // standard input), one path a line, or NUL-separated with
+    // `nulSeparated`.
+    InputFiles(Arguments operands, Arguments lists, bool nulSeparated);
+    ~InputFiles();
+    InputFiles(const InputFiles&) = delete;
+    InputFiles& operator=(const InputFiles&) = delete;
+
+    // The next file; false at the end. A folder or list that cannot be read
+    // comes as an InputFile with a failed status, and the walk goes on.
+    bool Next(InputFile& file);
+
+private:
+    struct Folder;
+    struct List;
+    bool NextFromFolders(InputFile& file);
+    bool NextFromList(InputFile& file);
+    // Starts walking `path` as a folder; false (and `file` filled with the
+    // failure) when it cannot be read.
+    bool EnterFolder(const std::u16string& path, InputFile& file);
+
+    Arguments operands;
+    size_t nextOperand = 0;
+    Arguments lists;
+    size_t nextList = 0;
+    bool nulSeparated;
+    std::vector<std::unique_ptr<Folder>> folders;  // the folders being walked, innermost last
+    std::unique_ptr<List> list;                    // the list being read
+};
+
+}  // namespace host

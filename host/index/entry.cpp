@@ -1,0 +1,102 @@
+#include "index/entry.h"
+
+#include "text/text_conversion.h"
+
+#include <algorithm>
+
+namespace host::index {
+namespace {
+
+constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
+
+struct ColumnRow {
+    GUID propertySet;
+    PROPID id;
+    std::string IndexEntry::*column;
+};
+
+const ColumnRow columnTable[] = {
+    {PSGUID_STORAGE, PID_STG_CONTENTS, &IndexEntry::body},
+    {summaryInformation, PIDSI_TITLE, &IndexEntry::title},
+    {summaryInformation, PIDSI_AUTHOR, &IndexEntry::author},
+    {summaryInformation, PIDSI_COMMENTS, &IndexEntry::comments},
+};
+
+std::string* ColumnOf(IndexEntry& entry, const FULLPROPSPEC& property)
+{
+    if (property.psProperty.ulKind != PRSPEC_PROPID)
+        return nullptr;
+    for (const ColumnRow& row : columnTable)
+        if (IsEqualGUID(row.propertySet, property.guidPropSet) && row.id == property.psProperty.propid)
+            return &(entry.*row.column);
+    return nullptr;
+}
+
+// Appends `text` in UTF-8. Lines end in "\n" in the index: the filter's
+// "\r\n" costs a byte a line and shows in snippets.
+void Append(std::string& column, std::u16string_view text)
+{
+    if (text.empty())
+        return;
+    if (!column.empty() && column.back() != '\n')
+        column += '\n';
+    const size_t start = column.size();
+    const size_t room = text.size() * 3;  // a UTF-16 unit is at most three UTF-8 bytes
+    column.resize(start + room);
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<LPCWSTR>(text.data()), int(text.size()),
+                                          column.data() + start, int(room), nullptr, nullptr);
+    column.resize(start + (bytes > 0 ? bytes : 0));
+    column.erase(std::remove(column.begin() + start, column.end(), '\r'), column.end());
+}
+
+// The four texts as FormatEntryTexts lays them out in `output`: title,
+// author and comments (values, which hold no NUL), then the body, each
+// ended by a NUL.
+constexpr size_t textCount = 4;
+std::string IndexEntry::*const textOrder[textCount] = {&IndexEntry::title, &IndexEntry::author,
+                                                       &IndexEntry::comments, &IndexEntry::body};
+
+}  // namespace
+
+void FormatEntryTexts(FileRecord& record)
+{
+    record.output.clear();
+    if (FAILED(record.status) || record.skipped)
+        return;
+    IndexEntry texts;
+    for (const ChunkRecord& chunk : record.chunks) {
+        std::string* column = ColumnOf(texts, chunk.stat.attribute);
+        if (!column)
+            continue;
+        if (chunk.stat.flags & CHUNK_TEXT)
+            Append(*column, chunk.text);
+        else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
+            Append(*column, chunk.value);
+    }
+    for (std::string IndexEntry::*text : textOrder)
+        record.output.append(texts.*text).append(1, '\0');
+}
+
+IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
+{
+    IndexEntry entry;
+    entry.path = PathBytes(record.path);
+    entry.stamp = stamp;
+    entry.status = StatusSymbol(record.status);
+    entry.failed = FAILED(record.status);
+    entry.cause = record.cause;
+    std::string_view texts = record.output;
+    for (size_t i = 0; i < textCount && !texts.empty(); ++i) {
+        const size_t end = i + 1 < textCount ? texts.find('\0') : texts.size() - 1;
+        entry.*textOrder[i] = texts.substr(0, end);
+        texts.remove_prefix(end + 1);
+    }
+    return entry;
+}
+
+std::string PathBytes(std::u16string_view path)
+{
+    return ToCodePage(CP_ACP, path);
+}
+
+}  // namespace host::index

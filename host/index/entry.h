@@ -1,0 +1,20 @@
+// A filtered file turned into what the index stores: its four texts routed
+// by property (the contents, the title, the author, the comments), in UTF-8.
+#pragma once
+
+#include "filtering/file_record.h"
+#include "index/database.h"
+
+namespace host::index {
+
+// Converts the texts of a filtered file into record.output, on the thread
+// that filtered it, so that the single writer has less to do.
+void FormatEntryTexts(FileRecord& record);
+// The entry to store, from a record that FormatEntryTexts has seen.
+IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp);
+
+// A path as the file system's bytes (the code page of file names);
+// PathFromListBytes turns them back.
+std::string PathBytes(std::u16string_view path);
+
+}  // namespace host::index

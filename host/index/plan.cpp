@@ -1,0 +1,51 @@
+#include "index/plan.h"
+
+namespace host::index {
+
+IndexPlan::Names& IndexPlan::Folder(std::string_view folder)
+{
+    if (!lastFolder || folder != lastFolderPath) {
+        lastFolderPath = folder;
+        lastFolder = &folders[lastFolderPath];
+    }
+    return *lastFolder;
+}
+
+void IndexPlan::Know(std::string_view folder, std::string_view name, const KnownFile& file)
+{
+    Folder(folder).try_emplace(std::string(name), Entry{file, false});
+}
+
+Verdict IndexPlan::Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId)
+{
+    const size_t slash = path.rfind('/');
+    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    auto [place, isNew] = Folder(folder).try_emplace(std::string(path.substr(slash + 1)));
+    Entry& entry = place->second;
+    knownId = entry.file.id;
+    if (entry.met)
+        return Verdict::repeated;
+    entry.met = true;
+    if (isNew)
+        return Verdict::added;
+    if (!(entry.file.stamp == stamp))
+        return Verdict::changed;
+    return entry.file.failed ? Verdict::retried : Verdict::unchanged;
+}
+
+std::vector<std::int64_t> IndexPlan::Unmet(const std::vector<std::string>& keptFolders) const
+{
+    std::vector<std::int64_t> ids;
+    for (const auto& [folder, names] : folders) {
+        const std::string prefix = folder + "/";
+        bool kept = false;
+        for (const std::string& keptFolder : keptFolders)
+            kept = kept || prefix.compare(0, keptFolder.size(), keptFolder) == 0;
+        for (const auto& [name, entry] : names)
+            if (!kept && !entry.met && entry.file.id)
+                ids.push_back(entry.file.id);
+    }
+    return ids;
+}
+
+}  // namespace host::index

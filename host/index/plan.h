@@ -1,0 +1,54 @@
+// Which files a run filters: the walk's (path, size, modification time)
+// stream set against what the index holds. A file is new, changed (its size
+// or time differ) or unchanged; an unchanged file that failed last time is
+// tried again, since what made it fail (a missing filter, a permission)
+// may have been put right without touching the file. Files that the walk
+// did not meet are gone, or under a path no longer given: they leave the
+// index once the walk is complete.
+#pragma once
+
+#include "index/database.h"
+
+#include <vector>
+
+namespace host::index {
+
+enum class Verdict {
+    added,      // not in the index: filter
+    changed,    // in the index with another stamp: filter again
+    retried,    // unchanged, but it failed last time: filter again
+    unchanged,  // skip
+    repeated,   // met before in this walk (a path given twice): skip
+};
+
+// Paths are the file system's bytes, a folder and a name: "/music/a.mp3" is
+// "/music" and "a.mp3".
+class IndexPlan {
+public:
+    // Adds a file that the index holds.
+    void Know(std::string_view folder, std::string_view name, const KnownFile& file);
+
+    // Marks `path` as met, and answers what to do with it. `knownId` is the
+    // file's row, 0 for a new file.
+    Verdict Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId);
+
+    // Rows of the files that the walk did not meet, but for those under any
+    // of `keptFolders` (folder paths that end in a separator).
+    std::vector<std::int64_t> Unmet(const std::vector<std::string>& keptFolders = {}) const;
+
+private:
+    struct Entry {
+        KnownFile file;  // id 0: a new file
+        bool met = false;
+    };
+    // By folder, then by name: names are short, and a walk meets a folder's
+    // files together.
+    using Names = std::unordered_map<std::string, Entry>;
+    Names& Folder(std::string_view folder);
+
+    std::unordered_map<std::string, Names> folders;
+    Names* lastFolder = nullptr;
+    std::string lastFolderPath;
+};
+
+}  // namespace host::index

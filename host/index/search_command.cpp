@@ -1,0 +1,117 @@
+// trellan search: queries the index that trellan index keeps.
+#include "system/platform_specifics.h"
+#include "cli/commands.h"
+#include "text/text_conversion.h"
+#include "index/entry.h"
+#include "index/search.h"
+#include "cli/options.h"
+#include "text/text_escape.h"
+
+#include <cstdio>
+
+namespace host {
+namespace {
+
+using namespace index;
+
+const OptionRow searchOptions[] = {
+    {"--db", 0, "FILE", "the index (default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
+    {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, snippet, rank"},
+    {"--limit", 'n', "N", "print at most N hits (default 20)"},
+};
+
+constexpr unsigned long defaultLimit = 20;
+
+// The snippet on one line: the body's lines joined by " / ".
+std::u16string OneLine(std::string_view snippet)
+{
+    std::u16string text = FromUtf8(snippet);
+    std::u16string line;
+    for (char16_t unit : text) {
+        if (unit == u'\n')
+            line += u" / ";
+        else
+            line += unit;
+    }
+    return line;
+}
+
+void AppendHitText(std::string& out, const SearchHit& hit)
+{
+    AppendEscaped(out, PathFromListBytes(hit.path), Escaping::terminal);
+    out += "\n  ";
+    AppendEscaped(out, hit.title.empty() ? u"(no title)" : FromUtf8(hit.title), Escaping::terminal);
+    if (!hit.author.empty()) {
+        out += " \xE2\x80\x94 ";  // an em dash
+        AppendEscaped(out, FromUtf8(hit.author), Escaping::terminal);
+    }
+    out += "\n  ";
+    AppendEscaped(out, OneLine(hit.snippet), Escaping::terminal);
+    out += "\n";
+}
+
+void AppendHitJson(std::string& out, const SearchHit& hit)
+{
+    char rank[32];
+    std::snprintf(rank, sizeof rank, "%.6g", hit.rank);
+    out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
+           ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"snippet\": " + JsonString(FromUtf8(hit.snippet)) +
+           ", \"rank\": " + rank + "}\n";
+}
+
+}  // namespace
+
+const CommandSyntax searchSyntax = {
+    "search", "QUERY...",
+    "Searches the index for files whose title, author, comments or text match QUERY, best first (bm25, with\n"
+    "the title weighted above the author and comments, and those above the text). Words match without\n"
+    "regard to case or accents ('cafe' finds 'Café'). FTS5 query syntax: words (all must match), \"a phrase\",\n"
+    "OR, NOT, prefix*, and column filters: title:harbour, author:\"mira okonkwo\", comments:live, body:2019.\n"
+    "Several QUERY words are joined by spaces. Each hit prints its path, title and author, and a snippet\n"
+    "with the matches [marked].",
+    searchOptions, sizeof searchOptions / sizeof searchOptions[0], 1, SIZE_MAX};
+
+int RunSearch(const ParsedArguments& parsed)
+{
+    unsigned long limit = defaultLimit;
+    if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit))
+        return exitUsage;
+    std::u16string query;
+    for (const std::u16string& word : parsed.Operands())
+        query += (query.empty() ? u"" : u" ") + word;
+
+    const std::u16string* given = parsed.Value("--db");
+    const std::string path = given ? PathBytes(*given) : DefaultIndexPath();
+    IndexDatabase database;
+    std::string error;
+    if (!database.Open(path, false, error)) {
+        std::fprintf(stderr, "trellan search: %s\n", error.c_str());
+        return exitFailure;
+    }
+    std::vector<SearchHit> hits;
+    switch (Search(database, ToUtf8(query), static_cast<std::int64_t>(limit), {}, hits, error)) {
+    case SearchStatus::found:
+        break;
+    case SearchStatus::badQuery:
+        std::fprintf(stderr, "trellan search: the query %s is not valid: %s\n", JsonString(query).c_str(),
+                     error.c_str());
+        return exitUsage;
+    case SearchStatus::failed:
+        std::fprintf(stderr, "trellan search: cannot read the index %s: %s\n", path.c_str(), error.c_str());
+        return exitFailure;
+    }
+    const bool json = parsed.Has("--json");
+    std::string out;
+    for (const SearchHit& hit : hits) {
+        if (json)
+            AppendHitJson(out, hit);
+        else
+            AppendHitText(out, hit);
+    }
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (hits.empty())
+        std::fprintf(stderr, "trellan search: no file matches %s\n", JsonString(query).c_str());
+    return exitSuccess;
+}
+
+}  // namespace host

@@ -1,0 +1,66 @@
+#include "index/status.h"
+
+#include "system/platform_specifics.h"
+#include "index/entry.h"
+#include "cli/options.h"
+#include "text/text_escape.h"
+
+namespace host::index {
+namespace {
+
+// A path or a cause for people: control characters escaped.
+std::string Printable(std::string_view bytes)
+{
+    std::string out;
+    AppendEscaped(out, PathFromListBytes(bytes), Escaping::terminal);
+    return out;
+}
+
+void PrintLastRun(FILE* out, const LastRun& run)
+{
+    if (!run.exists) {
+        std::fprintf(out, "last run: none\n");
+        return;
+    }
+    if (run.finished.empty()) {
+        std::fprintf(out, "last run: started %s and was cut short; the next run finishes the work\n",
+                     run.started.c_str());
+        return;
+    }
+    const RunCounts& counts = run.counts;
+    std::fprintf(out,
+                 "last run: %s, %.1f s: %lld new, %lld changed, %lld unchanged, %lld removed, %lld failed\n",
+                 run.finished.c_str(), run.seconds, static_cast<long long>(counts.added),
+                 static_cast<long long>(counts.changed), static_cast<long long>(counts.unchanged),
+                 static_cast<long long>(counts.removed), static_cast<long long>(counts.failed));
+}
+
+}  // namespace
+
+int PrintIndexStatus(FILE* out, IndexDatabase& database, const std::string& path)
+{
+    LastRun run;
+    std::vector<StatusCount> counts;
+    std::vector<FailedFile> failures;
+    if (!database.ReadLastRun(run) || !database.CountByStatus(counts) || !database.ListFailures(failures)) {
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
+        return exitFailure;
+    }
+    std::int64_t total = 0;
+    for (const StatusCount& count : counts)
+        total += count.files;
+
+    std::fprintf(out, "index: %s\n", Printable(path).c_str());
+    PrintLastRun(out, run);
+    std::fprintf(out, "files: %lld\n", static_cast<long long>(total));
+    for (const StatusCount& count : counts)
+        std::fprintf(out, "  %8lld  %s\n", static_cast<long long>(count.files), count.status.c_str());
+    if (!failures.empty())
+        std::fprintf(out, "failing files:\n");
+    for (const FailedFile& file : failures)
+        std::fprintf(out, "  %s: %s%s%s\n", Printable(file.path).c_str(), file.status.c_str(),
+                     file.cause.empty() ? "" : ": ", file.cause.c_str());
+    return exitSuccess;
+}
+
+}  // namespace host::index

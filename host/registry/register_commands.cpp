@@ -1,0 +1,70 @@
+// trellan register [MODULE] and trellan unregister [MODULE]: call the
+// module's registration exports, as the platform's registration tool does.
+#include "system/platform_specifics.h"
+#include "cli/commands.h"
+#include "text/text_conversion.h"
+#include "system/module_handle.h"
+#include "cli/options.h"
+#include "registry/registry_session.h"
+
+#include <cstdio>
+
+namespace host {
+namespace {
+
+int CallRegistrationExport(const ParsedArguments& args, const char* command, const char* exportName)
+{
+    const std::u16string module = args.Operands().empty() ? BesideProgram(defaultModuleName) : args.Operands()[0];
+    // Everything the module writes is one transaction, committed whatever
+    // the export answers: what a failed registration leaves is the module's
+    // own doing (its recovery pass), as with the platform's tool.
+    RegistryWrite transaction(command);
+    if (!transaction.Began())
+        return exitFailure;
+
+    int exitCode = exitFailure;
+    {
+        ModuleHandle handle(LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str())));
+        if (!handle.Get()) {
+            std::fprintf(stderr, "trellan: cannot load %s: %s\n", ToUtf8(module).c_str(),
+                         StatusName(HRESULT_FROM_WIN32(GetLastError())).c_str());
+            return exitFailure;
+        }
+        using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
+        auto function = reinterpret_cast<RegistrationExport>(
+            reinterpret_cast<void*>(GetProcAddress(handle.Get(), exportName)));
+        if (!function) {
+            std::fprintf(stderr, "trellan: %s exports no %s\n", ToUtf8(module).c_str(), exportName);
+        } else {
+            HRESULT result = function();
+            std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
+            exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
+        }
+    }  // the module is freed before the transaction ends
+    return transaction.Commit() ? exitCode : exitFailure;
+}
+
+}  // namespace
+
+const CommandSyntax registerSyntax = {
+    "register", "[MODULE]",
+    "Calls the module's DllRegisterServer, as the platform's registration tool does. The default module is the\n"
+    "filter beside this program.",
+    nullptr, 0, 0, 1};
+
+const CommandSyntax unregisterSyntax = {
+    "unregister", "[MODULE]",
+    "Calls the module's DllUnregisterServer. The default module is the filter beside this program.", nullptr, 0,
+    0, 1};
+
+int RunRegister(const ParsedArguments& args)
+{
+    return CallRegistrationExport(args, "trellan register", "DllRegisterServer");
+}
+
+int RunUnregister(const ParsedArguments& args)
+{
+    return CallRegistrationExport(args, "trellan unregister", "DllUnregisterServer");
+}
+
+}  // namespace host
