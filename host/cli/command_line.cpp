@@ -7,7 +7,6 @@
 #include "text/text_conversion.h"
 #include "cli/module_version.h"
 #include "cli/options.h"
-#include "registry/registry_transfer.h"
 
 #include <cstdio>
 #include <cstring>

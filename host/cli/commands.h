@@ -18,6 +18,12 @@ extern const CommandSyntax registerSyntax;
 int RunRegister(const ParsedArguments& args);
 extern const CommandSyntax unregisterSyntax;
 int RunUnregister(const ParsedArguments& args);
+extern const CommandSyntax regExportSyntax;
+int RunRegExport(const ParsedArguments& args);
+extern const CommandSyntax regImportSyntax;
+int RunRegImport(const ParsedArguments& args);
+extern const CommandSyntax scriptRunSyntax;
+int RunScriptRun(const ParsedArguments& args);
 // Built where the host links SQLite (TRELLAN_HOST_INDEX).
 extern const CommandSyntax indexSyntax;
 int RunIndex(const ParsedArguments& args);

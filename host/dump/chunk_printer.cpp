@@ -2,6 +2,7 @@
 
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
+#include "text/status_names.h"
 
 #include <cstdio>
 

@@ -2,27 +2,10 @@
 
 #include "filtering/media_runtime_probe.h"
 #include "system/slim_lock.h"
+#include "text/status_names.h"
 
 namespace host {
 namespace {
-
-struct ErrorRow {
-    DWORD error;
-    const char* words;
-};
-
-const ErrorRow errorTable[] = {
-    {ERROR_FILE_NOT_FOUND, "no such file or folder"},
-    {ERROR_PATH_NOT_FOUND, "no such file or folder"},
-    {ERROR_ACCESS_DENIED, "permission denied"},
-    {ERROR_DIRECTORY, "not a folder"},
-    {ERROR_INVALID_NAME, "the name is not valid"},
-    {ERROR_FILENAME_EXCED_RANGE, "the name is too long"},
-    {ERROR_CANT_RESOLVE_FILENAME, "too many levels of links"},
-    {ERROR_TOO_MANY_OPEN_FILES, "too many open files"},
-    {ERROR_NOT_ENOUGH_MEMORY, "out of memory"},
-    {ERROR_READ_FAULT, "a read failed"},
-};
 
 // The runtime's answer is the same for every readable file of a run, so it
 // is asked once: a folder of damaged files does not load the runtime and
@@ -41,14 +24,6 @@ std::string MediaRuntimeProblemOnce(const std::u16string& path)
 }
 
 }  // namespace
-
-std::string Win32ErrorWords(DWORD error)
-{
-    for (const ErrorRow& row : errorTable)
-        if (row.error == error)
-            return row.words;
-    return "error " + std::to_string(error);
-}
 
 std::string DescribeFailure(const std::u16string& path)
 {

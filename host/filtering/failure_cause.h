@@ -8,9 +8,6 @@
 
 namespace host {
 
-// "permission denied", "no such file or folder", ...
-std::string Win32ErrorWords(DWORD error);
-
 // Why a file that the filter refused may have failed: it is missing, a
 // folder, unreadable, empty, not a regular file, the platform's media
 // runtime cannot read media at all, or else it is not a media file that

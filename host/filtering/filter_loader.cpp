@@ -1,6 +1,7 @@
 #include "filtering/filter_loader.h"
 
 #include "text/text_conversion.h"
+#include "text/status_names.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 #include "filtering/input_files.h"
 
 #include "system/platform_specifics.h"
-#include "filtering/failure_cause.h"
+#include "text/status_names.h"
 
 #include <algorithm>
 #include <cstring>

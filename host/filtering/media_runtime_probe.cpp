@@ -3,6 +3,7 @@
 #include "com_ptr.h"
 #include "text/text_conversion.h"
 #include "system/module_handle.h"
+#include "text/status_names.h"
 
 namespace host {
 namespace {

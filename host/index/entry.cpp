@@ -1,6 +1,7 @@
 #include "index/entry.h"
 
 #include "text/text_conversion.h"
+#include "text/status_names.h"
 
 #include <algorithm>
 

@@ -19,6 +19,7 @@
 #include "cli/progress.h"
 #include "registry/registry_session.h"
 #include "text/text_escape.h"
+#include "text/status_names.h"
 
 #include <cstdio>
 #include <deque>

@@ -2,12 +2,13 @@
 // .reg text format: to a file in UTF-16LE with a byte-order mark and CR LF,
 // as the platform's editor writes it; to standard output in UTF-8.
 #include "registry/registry_transfer.h"
+#include "cli/commands.h"
 
 #include "text/text_conversion.h"
 #include "cli/options.h"
 #include "regfile/key_path.h"
 #include "registry/registry_session.h"
-#include "text/text_decoding.h"
+#include "system/whole_file.h"
 #include "regfile/value_line.h"
 
 #include <cstdio>
@@ -206,7 +207,7 @@ int RunRegExport(const ParsedArguments& args)
         return exitFailure;
     }
     if (operands.size() == 2 && operands[1] != u"-") {
-        if (!WriteFileBytes(operands[1], RegFileBytes(text), &error)) {
+        if (!WriteWholeFile(operands[1], RegFileBytes(text), &error)) {
             std::fprintf(stderr, "trellan reg export: %s\n", error.c_str());
             return exitFailure;
         }

@@ -3,6 +3,7 @@
 // one registry transaction: a malformed line, or a change the registry
 // refuses, changes nothing.
 #include "registry/registry_transfer.h"
+#include "cli/commands.h"
 
 #include "cli/options.h"
 

@@ -6,6 +6,7 @@
 #include "system/module_handle.h"
 #include "cli/options.h"
 #include "registry/registry_session.h"
+#include "text/status_names.h"
 
 #include <cstdio>
 

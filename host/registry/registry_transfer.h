@@ -1,21 +1,12 @@
-// The registry commands of the CLI: export and import in the platform's
-// .reg text format, and running a registry script.
+// The registry to .reg text and back, for reg export and reg import.
 #pragma once
-
-#include "cli/commands.h"
 
 #include "winapi.h"
 
 #include <string>
+#include <string_view>
 
 namespace host {
-
-extern const CommandSyntax regExportSyntax;
-int RunRegExport(const ParsedArguments& args);
-extern const CommandSyntax regImportSyntax;
-int RunRegImport(const ParsedArguments& args);
-extern const CommandSyntax scriptRunSyntax;
-int RunScriptRun(const ParsedArguments& args);
 
 // The registry, or the subtree at `key` ("HKEY_CLASSES_ROOT\CLSID",
 // "HKCR\CLSID", ...), as .reg text with "\n" line ends. An empty key means

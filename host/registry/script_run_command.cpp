@@ -1,7 +1,7 @@
 // trellan script run FILE [--unregister] [--set NAME=VALUE]...: runs a
 // registry script file (.regscript) against the registry, in one registry
 // transaction, and prints the result.
-#include "registry/registry_transfer.h"
+#include "cli/commands.h"
 
 #include "text/text_conversion.h"
 #include "cli/options.h"
@@ -9,6 +9,7 @@
 #include "text/text_decoding.h"
 #include "replacement_map.h"
 #include "script_parser.h"
+#include "text/status_names.h"
 
 #include <cstdio>
 

@@ -1,16 +1,8 @@
 #include "text/text_decoding.h"
 
-#include "system/platform_specifics.h"
-#include "text/text_conversion.h"
+#include "system/whole_file.h"
 
 #include "winapi.h"
-
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 namespace host {
 namespace {
@@ -66,60 +58,10 @@ std::u16string DecodeText(std::string_view bytes)
     return WidenEightBit(bytes);
 }
 
-bool ReadFileBytes(const std::u16string& path, std::string* bytes, std::string* error)
-{
-    if (path == u"-") {
-        if (ReadStandardInput(bytes))
-            return true;
-        *error = "cannot read standard input";
-        return false;
-    }
-    const std::filesystem::path file(path);
-    std::error_code status;
-    if (std::filesystem::is_directory(file, status)) {
-        *error = ToUtf8(path) + " is a folder, not a file";
-        return false;
-    }
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        *error = "cannot open " + ToUtf8(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    try {
-        bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    } catch (const std::exception&) {
-        in.setstate(std::ios::badbit);
-    }
-    if (in.bad()) {
-        *error = "cannot read " + ToUtf8(path) + ": the read failed";
-        return false;
-    }
-    return true;
-}
-
-bool WriteFileBytes(const std::u16string& path, const std::string& bytes, std::string* error)
-{
-    const std::filesystem::path file(path);
-    std::error_code status;
-    if (std::filesystem::is_directory(file, status)) {
-        *error = ToUtf8(path) + " is a folder, not a file";
-        return false;
-    }
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    if (out)
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (!out) {
-        *error = "cannot write " + ToUtf8(path) + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
-}
-
 bool ReadTextFile(const std::u16string& path, std::u16string* text, std::string* error)
 {
     std::string bytes;
-    if (!ReadFileBytes(path, &bytes, error))
+    if (!ReadWholeFile(path, &bytes, error))
         return false;
     *text = DecodeText(bytes);
     return true;

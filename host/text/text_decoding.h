@@ -1,17 +1,12 @@
-// Text files for the registry commands: reading bytes (a folder or a file
-// that cannot be read is an error, "-" is standard input), decoding them
-// (UTF-16LE with its mark, UTF-8 with or without one, else 8-bit text), and
-// writing a file.
+// The text of a file's bytes, as the registry commands read .reg files and
+// scripts: UTF-16LE with its mark, UTF-8 with or without one, else 8-bit
+// text.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace host {
-
-// False with `error` naming the file and the problem.
-bool ReadFileBytes(const std::u16string& path, std::string* bytes, std::string* error);
-bool WriteFileBytes(const std::u16string& path, const std::string& bytes, std::string* error);
 
 // The text of a file's bytes: UTF-16LE after its byte-order mark, UTF-8
 // after its mark or when the bytes are UTF-8, otherwise 8-bit text.
@@ -21,7 +16,8 @@ std::u16string DecodeText(std::string_view bytes);
 // (Linux) and the bytes are not UTF-8.
 std::u16string WidenEightBit(std::string_view bytes);
 
-// ReadFileBytes, then DecodeText.
+// ReadWholeFile, then DecodeText. False with `error` naming the file and
+// the problem.
 bool ReadTextFile(const std::u16string& path, std::u16string* text, std::string* error);
 
 }  // namespace host

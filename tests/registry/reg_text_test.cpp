@@ -4,6 +4,7 @@
 #include "registry_fixture.h"
 
 #include "support/command_run.h"
+#include "text/text_conversion.h"
 #include "text/text_decoding.h"
 #include "registry/registry_transfer.h"
 
@@ -154,6 +155,14 @@ TEST_F(RegTextTest, CommandsWriteFilesAndRefuseFolders)
     EXPECT_EQ(host::RunCommandLine({u"reg", u"export", u"HKCU\\Software\\Trellan Fixture", Utf16(directory + "/out.reg")}),
               0);
     EXPECT_EQ(FileBytes(directory + "/out.reg"), Fixture("editor_utf16.reg"));
+
+    // A name that is not UTF-8 (Latin-1 "café") reads and writes as any other.
+    const std::string latin1 = directory + "/caf\xe9.reg";
+    std::ofstream(latin1, std::ios::binary) << Fixture("hand_utf8.reg");
+    const std::u16string latin1Name = host::FromCodePage(CP_ACP, latin1);
+    EXPECT_EQ(Trellan({u"reg", u"import", latin1Name}).code, 0);
+    EXPECT_EQ(Trellan({u"reg", u"export", u"HKCU\\Software\\Trellan Fixture", latin1Name}).code, 0);
+    EXPECT_EQ(FileBytes(latin1), Fixture("editor_utf16.reg"));
 
     // A folder, a missing file, a file that cannot be written: a clear error.
     std::string error;

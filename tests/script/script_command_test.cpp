@@ -4,6 +4,7 @@
 
 #include "support/command_run.h"
 #include "registry/registry_transfer.h"
+#include "text/text_conversion.h"
 
 #include <unistd.h>
 
@@ -112,6 +113,10 @@ TEST_F(ScriptCommandTest, FailuresArePrintedByName)
     // UTF-8 with a byte-order mark.
     EXPECT_EQ(Run({WriteFile("bom.regscript", "\xEF\xBB\xBFHKCR { Mark }")}, &printed), 0);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Mark"));
+    // A file name that is not UTF-8.
+    WriteFile("caf\xe9.regscript", "HKCR { Latin }");
+    EXPECT_EQ(Run({host::FromCodePage(CP_ACP, directory + "/caf\xe9.regscript")}, &printed), 0);
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Latin"));
 
     EXPECT_EQ(Run({Utf16(directory + "/missing.regscript")}, &printed), 1);
     EXPECT_EQ(Run({Utf16(directory)}, &printed), 1) << "a folder";

@@ -1,0 +1,107 @@
+#include "system/whole_file.h"
+
+#include "system/platform_specifics.h"
+#include "text/status_names.h"
+#include "text/text_conversion.h"
+
+namespace host {
+namespace {
+
+// Owns a handle from CreateFileW.
+class OpenedFile {
+public:
+    explicit OpenedFile(HANDLE handle) : handle(handle) {}
+    OpenedFile(const OpenedFile&) = delete;
+    OpenedFile& operator=(const OpenedFile&) = delete;
+    ~OpenedFile() { Close(); }
+
+    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return handle; }
+    // False when the close failed (a write the system could not finish).
+    bool Close()
+    {
+        if (!IsOpen())
+            return true;
+        const BOOL closed = CloseHandle(handle);
+        handle = INVALID_HANDLE_VALUE;
+        return closed != FALSE;
+    }
+
+private:
+    HANDLE handle;
+};
+
+LPCWSTR Wide(const std::u16string& path)
+{
+    return reinterpret_cast<LPCWSTR>(path.c_str());
+}
+
+bool IsFolder(const std::u16string& path)
+{
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Fail(std::string* error, const char* what, const std::u16string& path)
+{
+    *error = std::string(what) + " " + ToUtf8(path) + ": " + Win32ErrorWords(GetLastError());
+    return false;
+}
+
+bool FolderError(std::string* error, const std::u16string& path)
+{
+    *error = ToUtf8(path) + " is a folder, not a file";
+    return false;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* error)
+{
+    if (path == u"-") {
+        if (ReadStandardInput(bytes))
+            return true;
+        *error = "cannot read standard input";
+        return false;
+    }
+    if (IsFolder(path))
+        return FolderError(error, path);
+    OpenedFile file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen())
+        return Fail(error, "cannot open", path);
+    bytes->clear();
+    char buffer[65536];
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr))
+            return Fail(error, "cannot read", path);
+        if (got == 0)
+            return true;
+        bytes->append(buffer, got);
+    }
+}
+
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes, std::string* error)
+{
+    if (IsFolder(path))
+        return FolderError(error, path);
+    OpenedFile file(
+        CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.IsOpen())
+        return Fail(error, "cannot write", path);
+    for (size_t done = 0; done < bytes.size();) {
+        const size_t left = bytes.size() - done;
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), bytes.data() + done, DWORD(left < (1u << 30) ? left : (1u << 30)), &written,
+                       nullptr) ||
+            written == 0)
+            return Fail(error, "cannot write", path);
+        done += written;
+    }
+    if (!file.Close())
+        return Fail(error, "cannot write", path);
+    return true;
+}
+
+}  // namespace host

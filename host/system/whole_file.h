@@ -1,0 +1,19 @@
+// Whole files in and out through the platform's file calls (CreateFileW,
+// ReadFile, WriteFile), so that any name the platform can open works,
+// whatever its bytes: on Linux a name need not be UTF-8.
+#pragma once
+
+#include <string>
+
+namespace host {
+
+// All of the file at `path` ("-": standard input). False with `error`
+// naming the file and the problem: missing, a folder, no permission, a
+// failed read.
+bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* error);
+
+// Replaces the file at `path` with `bytes`, creating it if need be. False
+// with `error` naming the file and the problem.
+bool WriteWholeFile(const std::u16string& path, const std::string& bytes, std::string* error);
+
+}  // namespace host
