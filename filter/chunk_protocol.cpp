@@ -16,14 +16,11 @@ struct ChunkRow {
     PROPID propid;
 };
 
-// FMTID_SummaryInformation, the property set of the three values.
-constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
-
 const ChunkRow chunkTable[] = {
     {1, CHUNK_TEXT, PSGUID_STORAGE, PID_STG_CONTENTS},
-    {2, CHUNK_VALUE, summaryInformation, PIDSI_TITLE},
-    {3, CHUNK_VALUE, summaryInformation, PIDSI_AUTHOR},
-    {4, CHUNK_VALUE, summaryInformation, PIDSI_COMMENTS},
+    {2, CHUNK_VALUE, FMTID_SummaryInformation, PIDSI_TITLE},
+    {3, CHUNK_VALUE, FMTID_SummaryInformation, PIDSI_AUTHOR},
+    {4, CHUNK_VALUE, FMTID_SummaryInformation, PIDSI_COMMENTS},
 };
 const ULONG chunkCount = sizeof chunkTable / sizeof chunkTable[0];
 const ULONG textChunk = 1;

@@ -15,13 +15,11 @@ struct PropertyRow {
     const char* name;
 };
 
-constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
-
 const PropertyRow propertyTable[] = {
     {PSGUID_STORAGE, PID_STG_CONTENTS, "PID_STG_CONTENTS"},
-    {summaryInformation, PIDSI_TITLE, "PIDSI_TITLE"},
-    {summaryInformation, PIDSI_AUTHOR, "PIDSI_AUTHOR"},
-    {summaryInformation, PIDSI_COMMENTS, "PIDSI_COMMENTS"},
+    {FMTID_SummaryInformation, PIDSI_TITLE, "PIDSI_TITLE"},
+    {FMTID_SummaryInformation, PIDSI_AUTHOR, "PIDSI_AUTHOR"},
+    {FMTID_SummaryInformation, PIDSI_COMMENTS, "PIDSI_COMMENTS"},
 };
 
 struct NameRow {
@@ -92,11 +90,9 @@ void AppendMarginLines(std::string& out, std::u16string_view text)
 
 std::string GuidText(REFGUID id)
 {
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(id.Data1), id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2],
-                  id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
-    return text;
+    WCHAR text[40];
+    const int units = StringFromGUID2(id, text, 40);
+    return units > 1 ? ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), units - 1)) : std::string();
 }
 
 void FormatFileText(std::string& out, const FileRecord& record)

@@ -8,8 +8,6 @@
 namespace host::index {
 namespace {
 
-constexpr GUID summaryInformation = {0xF29F85E0, 0x4FF9, 0x1068, {0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9}};
-
 struct ColumnRow {
     GUID propertySet;
     PROPID id;
@@ -18,9 +16,9 @@ struct ColumnRow {
 
 const ColumnRow columnTable[] = {
     {PSGUID_STORAGE, PID_STG_CONTENTS, &IndexEntry::body},
-    {summaryInformation, PIDSI_TITLE, &IndexEntry::title},
-    {summaryInformation, PIDSI_AUTHOR, &IndexEntry::author},
-    {summaryInformation, PIDSI_COMMENTS, &IndexEntry::comments},
+    {FMTID_SummaryInformation, PIDSI_TITLE, &IndexEntry::title},
+    {FMTID_SummaryInformation, PIDSI_AUTHOR, &IndexEntry::author},
+    {FMTID_SummaryInformation, PIDSI_COMMENTS, &IndexEntry::comments},
 };
 
 std::string* ColumnOf(IndexEntry& entry, const FULLPROPSPEC& property)
