@@ -3,8 +3,8 @@
 // search during a run) never wait for the writer.
 #include "index/database.h"
 
-#include <cstdlib>
-#include <filesystem>
+#include "system/platform_specifics.h"
+#include "text/text_conversion.h"
 
 namespace host::index {
 namespace {
@@ -57,27 +57,41 @@ std::int64_t ReadInteger(const Connection& connection, const char* sql)
 
 }  // namespace
 
+namespace {
+
+// The folder of the default index: the user's local data folder (made if
+// need be, with `create`), then "trellan". Empty when it cannot be had.
+std::u16string DefaultIndexFolder(bool create)
+{
+    PWSTR data = nullptr;
+    std::u16string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, create ? KF_FLAG_CREATE : 0, nullptr, &data)))
+        folder = std::u16string(reinterpret_cast<const char16_t*>(data)) + pathSeparator + u"trellan";
+    CoTaskMemFree(data);
+    if (create && !folder.empty())
+        CreateDirectoryW(reinterpret_cast<LPCWSTR>(folder.c_str()), nullptr);  // there already, or it shows at open
+    return folder;
+}
+
+bool FileExists(const std::string& path)
+{
+    const std::u16string name = FromCodePage(CP_ACP, path);
+    return GetFileAttributesW(reinterpret_cast<LPCWSTR>(name.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
 std::string DefaultIndexPath()
 {
-    std::string base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        base = data;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        base = ".";
-    return base + "/trellan/index.sqlite";
+    return ToCodePage(CP_ACP, DefaultIndexFolder(false) + pathSeparator + u"index.sqlite");
 }
 
 bool IndexDatabase::Open(const std::string& path, bool create, std::string& error)
 {
-    if (create && path == DefaultIndexPath()) {
-        std::error_code ignored;  // a folder that cannot be made shows as a file that cannot be opened
-        std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
-    }
+    if (create && path == DefaultIndexPath())
+        DefaultIndexFolder(true);  // a folder that cannot be made shows as a file that cannot be opened
     if (!connection.Open(path, create)) {
-        std::error_code ignored;
-        error = create || std::filesystem::exists(path, ignored)
+        error = create || FileExists(path)
                     ? "cannot open the index " + path + ": " + connection.LastError()
                     : "there is no index at " + path + " (trellan index PATH... makes one)";
         return false;

@@ -6,6 +6,7 @@
 #include "advapi32/registry_open.h"
 
 #include "advapi32/registry_schema.h"
+#include "shell32/known_folders.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,14 +27,7 @@ DatabaseLocation Locate()
 {
     if (const char* path = std::getenv("TRELLAN_REGISTRY"); path && *path)
         return {path, false};
-    std::string base;
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-        base = data;
-    else if (const char* home = std::getenv("HOME"); home && *home)
-        base = std::string(home) + "/.local/share";
-    else
-        base = ".";
-    return {base + "/trellan/registry.sqlite", true};
+    return {shell::LocalDataFolder() + "/trellan/registry.sqlite", true};
 }
 
 std::string FolderOf(const std::string& file)
@@ -54,19 +48,6 @@ bool Exists(const std::string& path)
 {
     struct stat status {};
     return stat(path.c_str(), &status) == 0;
-}
-
-// mkdir -p for the folder that holds `file`.
-void CreateFoldersFor(const std::string& file)
-{
-    std::string folder = FolderOf(file);
-    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-        std::string prefix = folder.substr(0, slash);
-        if (mkdir(prefix.c_str(), 0700) != 0 && errno != EEXIST)
-            return;
-        if (slash == std::string::npos)
-            return;
-    }
 }
 
 // A file name as a URI of SQLite's "file:" form.
@@ -211,7 +192,7 @@ OpenedDatabase OpenRegistryDatabase()
     opened.isFile = !memory;
     if (!memory) {
         if (location.isDefault)
-            CreateFoldersFor(location.path);
+            shell::CreateFolders(FolderOf(location.path));
         else if (!IsFolder(FolderOf(location.path)))
             return Failed(opened, ERROR_PATH_NOT_FOUND);
     }

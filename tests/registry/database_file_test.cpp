@@ -81,6 +81,11 @@ TEST_F(DatabaseFileTest, DefaultFileIsMadeUnderTheDataHomeAndKeepsItsKeys)
     PlatformRegistry_Reset();
     ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Kept", "Name", "value"), ERROR_SUCCESS);
     EXPECT_TRUE(std::filesystem::exists(directory + "/data/home/trellan/registry.sqlite"));
+    // The same folder is what the shell names as the user's local data.
+    PWSTR known = nullptr;
+    ASSERT_EQ(SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &known), S_OK);
+    EXPECT_EQ(Utf8(known), directory + "/data/home");
+    CoTaskMemFree(known);
 
     PlatformRegistry_Reset();  // reopen the file
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Kept"));

@@ -75,6 +75,10 @@ BOOL WINAPI WriteFile(HANDLE file, const void* buffer, DWORD bytes, DWORD* writt
 // closed by FindClose, threads.
 BOOL WINAPI CloseHandle(HANDLE handle);
 
+// Makes one folder; its parent must exist. ERROR_ALREADY_EXISTS when
+// something is there already.
+BOOL WINAPI CreateDirectoryW(LPCWSTR pathName, LPSECURITY_ATTRIBUTES security);
+
 DWORD WINAPI GetFileAttributesW(LPCWSTR fileName);
 BOOL WINAPI GetFileAttributesExW(LPCWSTR fileName, GET_FILEEX_INFO_LEVELS level, void* information);
 // The absolute form of `fileName` against the working folder, from its text

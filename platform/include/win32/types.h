@@ -50,6 +50,7 @@ using VARIANT_BOOL = int16_t;
 using WCHAR = char16_t;
 using OLECHAR = char16_t;
 using LPWSTR = WCHAR*;
+using PWSTR = WCHAR*;
 using LPCWSTR = const WCHAR*;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;

@@ -17,3 +17,4 @@
 #include "resources.h"
 #include "typelib.h"
 #include "comcat.h"
+#include "shell32.h"
