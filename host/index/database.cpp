@@ -52,7 +52,7 @@ PRAGMA user_version = 1;
 std::int64_t ReadInteger(const Connection& connection, const char* sql)
 {
     Statement statement(connection, sql);
-    return statement.Step() ? statement.Integer(0) : -1;
+    return statement.Step() == SQLITE_ROW ? statement.Integer(0) : -1;
 }
 
 }  // namespace
@@ -156,20 +156,22 @@ Statement& IndexDatabase::Cached(std::unique_ptr<Statement>& slot, const char* s
 bool IndexDatabase::LoadKnownFiles(const KnowFile& know)
 {
     Statement folders(connection, "SELECT id, path FROM folders");
-    while (folders.Step())
+    int foldersRead;
+    while ((foldersRead = folders.Step()) == SQLITE_ROW)
         folderIds.emplace(folders.Text(1), folders.Integer(0));
     std::unordered_map<std::int64_t, const std::string*> folderPaths;
     for (const auto& [path, id] : folderIds)
         folderPaths.emplace(id, &path);
 
     Statement files(connection, "SELECT id, folder, name, size, modified, failed FROM files");
-    while (files.Step()) {
+    int filesRead;
+    while ((filesRead = files.Step()) == SQLITE_ROW) {
         auto folder = folderPaths.find(files.Integer(1));
         if (folder != folderPaths.end())  // it is: a folder's row goes only once it holds no file
             know(*folder->second, files.Text(2),
                  {files.Integer(0), {files.Integer(3), files.Integer(4)}, files.Integer(5) != 0});
     }
-    return !folders.Failed() && !files.Failed();
+    return foldersRead == SQLITE_DONE && filesRead == SQLITE_DONE;
 }
 
 std::int64_t IndexDatabase::FolderId(const std::string& folder)
@@ -178,7 +180,7 @@ std::int64_t IndexDatabase::FolderId(const std::string& folder)
         return known->second;
     Statement& insert = Cached(insertFolder, "INSERT INTO folders (path) VALUES (?1) "
                                              "ON CONFLICT (path) DO UPDATE SET path = path RETURNING id");
-    if (!insert.Bind(1, folder).Step())
+    if (insert.BindText(1, folder).Step() != SQLITE_ROW)
         return 0;
     std::int64_t id = insert.Integer(0);
     if (!insert.Run())
@@ -195,9 +197,9 @@ Statement& BindFileState(Statement& statement, const IndexEntry& entry)
 {
     return statement.Bind(3, entry.stamp.size)
         .Bind(4, entry.stamp.modified)
-        .Bind(5, entry.status)
+        .BindText(5, entry.status)
         .Bind(6, entry.failed ? 1 : 0)
-        .Bind(7, entry.cause);
+        .BindText(7, entry.cause);
 }
 
 }  // namespace
@@ -219,7 +221,7 @@ bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
                                                          "failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
                                       entry)
                             .Bind(1, folder)
-                            .Bind(2, std::string_view(entry.path).substr(slash + 1))
+                            .BindText(2, std::string_view(entry.path).substr(slash + 1))
                             .Run())
             return false;
         id = sqlite3_last_insert_rowid(connection.Get());
@@ -232,10 +234,10 @@ bool IndexDatabase::Store(const IndexEntry& entry, std::int64_t knownId)
         return true;
     return Cached(insertText, "INSERT INTO texts (rowid, title, author, comments, body) VALUES (?1, ?2, ?3, ?4, ?5)")
         .Bind(1, id)
-        .Bind(2, entry.title)
-        .Bind(3, entry.author)
-        .Bind(4, entry.comments)
-        .Bind(5, entry.body)
+        .BindText(2, entry.title)
+        .BindText(3, entry.author)
+        .BindText(4, entry.comments)
+        .BindText(5, entry.body)
         .Run();
 }
 
@@ -272,7 +274,7 @@ bool IndexDatabase::LockForRun(const std::string& path, std::string& error)
 std::int64_t IndexDatabase::StartRun()
 {
     Statement statement(connection, "INSERT INTO runs (started) VALUES (julianday('now')) RETURNING id");
-    return statement.Step() ? statement.Integer(0) : 0;
+    return statement.Step() == SQLITE_ROW ? statement.Integer(0) : 0;
 }
 
 bool IndexDatabase::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
@@ -295,7 +297,8 @@ bool IndexDatabase::ReadLastRun(LastRun& run)
                         "SELECT datetime(started, 'localtime'), ifnull(datetime(finished, 'localtime'), ''), "
                         "complete, (ifnull(finished, started) - started) * 86400, added, changed, unchanged, "
                         "removed, failed FROM runs ORDER BY id DESC LIMIT 1");
-    run.exists = statement.Step();
+    const int read = statement.Step();
+    run.exists = read == SQLITE_ROW;
     if (run.exists) {
         run.started = statement.Text(0);
         run.finished = statement.Integer(2) ? statement.Text(1) : std::string_view();
@@ -303,26 +306,28 @@ bool IndexDatabase::ReadLastRun(LastRun& run)
         run.counts = {statement.Integer(4), statement.Integer(5), statement.Integer(6), statement.Integer(7),
                       statement.Integer(8)};
     }
-    return !statement.Failed();
+    return read == SQLITE_ROW || read == SQLITE_DONE;
 }
 
 bool IndexDatabase::CountByStatus(std::vector<StatusCount>& counts)
 {
     Statement statement(connection,
                         "SELECT status, count(*) FROM files GROUP BY status ORDER BY failed, count(*) DESC, status");
-    while (statement.Step())
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
         counts.push_back({std::string(statement.Text(0)), statement.Integer(1)});
-    return !statement.Failed();
+    return read == SQLITE_DONE;
 }
 
 bool IndexDatabase::ListFailures(std::vector<FailedFile>& files)
 {
     Statement statement(connection, "SELECT folders.path || '/' || files.name AS path, status, cause FROM files "
                                     "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY path");
-    while (statement.Step())
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
         files.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                          std::string(statement.Text(2))});
-    return !statement.Failed();
+    return read == SQLITE_DONE;
 }
 
 bool IndexDatabase::CheckIntegrity(std::string& problem)

@@ -4,7 +4,7 @@
 // that was filtered, under the file's row id.
 #pragma once
 
-#include "index/sqlite.h"
+#include "sqlite_statement.h"
 
 #include <cstdint>
 #include <functional>
@@ -14,6 +14,10 @@
 #include <vector>
 
 namespace host::index {
+
+using platform::sqlite::Connection;
+using platform::sqlite::Statement;
+using Transaction = platform::sqlite::WriteTransaction;
 
 // What makes a file "unchanged": its size and its last write time (FILETIME
 // ticks of 100 ns).

@@ -20,16 +20,17 @@ SearchStatus Search(IndexDatabase& database, const std::string& query, std::int6
                     const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error)
 {
     Statement statement(database.Database(), searchSql);
-    statement.Bind(1, query).Bind(2, marks.open).Bind(3, marks.close).Bind(4, limit);
-    while (statement.Step())
+    statement.BindText(1, query).BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit);
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
         hits.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                         std::string(statement.Text(2)), std::string(statement.Text(3)), statement.Real(4)});
-    if (!statement.Failed())
+    if (read == SQLITE_DONE)
         return SearchStatus::found;
     error = database.LastError();
     // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
     // have codes of their own.
-    return statement.ResultCode() == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
+    return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
 }
 
 }  // namespace host::index

@@ -7,7 +7,6 @@
 
 #include <pthread.h>
 
-#include <unordered_map>
 
 namespace platform::registry {
 
@@ -19,14 +18,7 @@ bool commandTransaction = false;
 
 // Prepared statements of the open connection, by their SQL text: each is
 // prepared once and reset after every use.
-std::unordered_map<std::string, sqlite3_stmt*> statementCache;
-
-void FinalizeStatements()
-{
-    for (auto& entry : statementCache)
-        sqlite3_finalize(entry.second);
-    statementCache.clear();
-}
+sqlite::StatementCache statementCache;
 
 // A command waits this long for the writers of other processes.
 constexpr int kCommandWaitMilliseconds = 120000;
@@ -47,7 +39,7 @@ void ChildAfterFork()
 {
     if (connection.db && connection.isFile) {
         connection = OpenedDatabase();
-        statementCache.clear();
+        statementCache.Forget();
         commandTransaction = false;
     }
     registryLock.unlock();
@@ -99,7 +91,7 @@ const std::string& DatabasePath()
 
 void CloseDatabase()
 {
-    FinalizeStatements();
+    statementCache.Clear();
     if (connection.db) {
         if (commandTransaction)
             sqlite3_exec(connection.db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -142,70 +134,9 @@ LONG EndCommandTransaction(bool commit)
     return ERROR_SUCCESS;
 }
 
-Statement::Statement(sqlite3* db, const char* sql) : db(db)
+Statement::Statement(sqlite3* db, const char* sql)
+    : sqlite::Statement(db, sql, db && db == connection.db ? &statementCache : nullptr)
 {
-    if (db == connection.db) {
-        auto cached = statementCache.find(sql);
-        if (cached != statementCache.end()) {
-            statement = cached->second;
-            statementCache.erase(cached);  // in use until this object goes
-            return;
-        }
-    }
-    prepareCode = sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement, nullptr);
-    if (prepareCode != SQLITE_OK) {
-        sqlite3_finalize(statement);
-        statement = nullptr;
-    }
-}
-
-Statement::~Statement()
-{
-    if (!statement)
-        return;
-    if (db == connection.db && db != nullptr) {
-        sqlite3_reset(statement);
-        sqlite3_clear_bindings(statement);
-        auto [slot, added] = statementCache.emplace(sqlite3_sql(statement), statement);
-        if (added)
-            return;
-    }
-    sqlite3_finalize(statement);
-}
-
-Statement& Statement::Bind(int index, int64_t value)
-{
-    if (statement)
-        sqlite3_bind_int64(statement, index, value);
-    return *this;
-}
-
-Statement& Statement::Bind(int index, const std::string& bytes)
-{
-    if (statement)
-        sqlite3_bind_blob(statement, index, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
-    return *this;
-}
-
-// A statement that could not be prepared answers why (a damaged database
-// shows here first).
-int Statement::Step()
-{
-    if (statement)
-        return sqlite3_step(statement);
-    return prepareCode != SQLITE_OK ? prepareCode : SQLITE_ERROR;
-}
-
-int64_t Statement::Integer(int column)
-{
-    return sqlite3_column_int64(statement, column);
-}
-
-std::string Statement::Bytes(int column)
-{
-    const void* data = sqlite3_column_blob(statement, column);
-    int size = sqlite3_column_bytes(statement, column);
-    return data ? std::string(static_cast<const char*>(data), static_cast<size_t>(size)) : std::string();
 }
 
 // The transaction statements go through the statement cache too.

@@ -5,7 +5,7 @@
 
 #include <win32/windows.h>
 
-#include <sqlite3.h>
+#include "sqlite_statement.h"
 
 #include <cstdint>
 #include <mutex>
@@ -41,25 +41,9 @@ LONG EndCommandTransaction(bool commit);
 
 // A prepared statement. Statements of the open connection are kept for
 // reuse when they go; others are finalized.
-class Statement {
+class Statement : public sqlite::Statement {
 public:
     Statement(sqlite3* db, const char* sql);
-    ~Statement();
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool Valid() const { return statement != nullptr; }
-    Statement& Bind(int index, int64_t value);
-    Statement& Bind(int index, const std::string& bytes);  // as a BLOB
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int Step();
-    int64_t Integer(int column);
-    std::string Bytes(int column);
-
-private:
-    sqlite3_stmt* statement = nullptr;
-    sqlite3* db = nullptr;
-    int prepareCode = SQLITE_OK;
 };
 
 // The transaction of one registry call: BEGIN (IMMEDIATE for writers) on

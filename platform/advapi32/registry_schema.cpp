@@ -88,7 +88,7 @@ int CreateSchema(sqlite3* db)
             break;
         Statement insert(db, "INSERT OR IGNORE INTO keys(id, parent, name, folded, depth) VALUES(?, 0, ?, ?, 0)");
         std::u16string name = row.name;
-        insert.Bind(1, static_cast<int64_t>(row.handle - 0x80000000 + 1)).Bind(2, NameBytes(name)).Bind(3, FoldedBytes(name));
+        insert.Bind(1, static_cast<int64_t>(row.handle - 0x80000000 + 1)).BindBlob(2, NameBytes(name)).BindBlob(3, FoldedBytes(name));
         code = insert.Step();
         if (code == SQLITE_DONE)
             code = SQLITE_OK;

@@ -70,7 +70,7 @@ LONG LoadKey(sqlite3* db, KeyId id, KeyRow* key)
 LONG FindChild(sqlite3* db, KeyId parent, std::u16string_view name, KeyRow* child)
 {
     Statement select(db, "SELECT id, depth, readonly, written FROM keys WHERE parent = ? AND folded = ?");
-    select.Bind(1, parent).Bind(2, FoldedBytes(name));
+    select.Bind(1, parent).BindBlob(2, FoldedBytes(name));
     int step = select.Step();
     if (step == SQLITE_DONE)
         return ERROR_FILE_NOT_FOUND;
@@ -89,7 +89,7 @@ LONG InsertChild(sqlite3* db, const KeyRow& parent, std::u16string_view name, Ke
         return ERROR_INVALID_PARAMETER;
     int64_t now = FileTimeNow();
     Statement insert(db, "INSERT INTO keys(parent, name, folded, depth, written) VALUES(?, ?, ?, ?, ?)");
-    insert.Bind(1, parent.id).Bind(2, NameBytes(name)).Bind(3, FoldedBytes(name)).Bind(4, parent.depth + 1).Bind(5, now);
+    insert.Bind(1, parent.id).BindBlob(2, NameBytes(name)).BindBlob(3, FoldedBytes(name)).Bind(4, parent.depth + 1).Bind(5, now);
     int step = insert.Step();
     if (step != SQLITE_DONE)
         return WriteFailure(step);
@@ -160,7 +160,7 @@ LONG ChildAt(sqlite3* db, KeyId parent, DWORD index, std::u16string* name, int64
 LONG FindValue(sqlite3* db, KeyId key, std::u16string_view name, ValueRow* value)
 {
     Statement select(db, "SELECT name, type, data FROM key_values WHERE key = ? AND folded = ?");
-    select.Bind(1, key).Bind(2, FoldedBytes(name));
+    select.Bind(1, key).BindBlob(2, FoldedBytes(name));
     int step = select.Step();
     if (step == SQLITE_DONE)
         return ERROR_FILE_NOT_FOUND;
@@ -176,15 +176,15 @@ LONG StoreValue(sqlite3* db, KeyId key, const ValueRow& value)
 {
     std::string folded = FoldedBytes(value.name);
     Statement update(db, "UPDATE key_values SET name = ?, type = ?, data = ? WHERE key = ? AND folded = ?");
-    update.Bind(1, NameBytes(value.name)).Bind(2, static_cast<int64_t>(value.type)).Bind(3, value.data);
-    update.Bind(4, key).Bind(5, folded);
+    update.BindBlob(1, NameBytes(value.name)).Bind(2, static_cast<int64_t>(value.type)).BindBlob(3, value.data);
+    update.Bind(4, key).BindBlob(5, folded);
     int step = update.Step();
     if (step != SQLITE_DONE)
         return WriteFailure(step);
     if (sqlite3_changes(db) == 0) {
         Statement insert(db, "INSERT INTO key_values(key, name, folded, type, data) VALUES(?, ?, ?, ?, ?)");
-        insert.Bind(1, key).Bind(2, NameBytes(value.name)).Bind(3, folded).Bind(4, static_cast<int64_t>(value.type));
-        insert.Bind(5, value.data);
+        insert.Bind(1, key).BindBlob(2, NameBytes(value.name)).BindBlob(3, folded).Bind(4, static_cast<int64_t>(value.type));
+        insert.BindBlob(5, value.data);
         step = insert.Step();
         if (step != SQLITE_DONE)
             return WriteFailure(step);
@@ -195,7 +195,7 @@ LONG StoreValue(sqlite3* db, KeyId key, const ValueRow& value)
 LONG RemoveValue(sqlite3* db, KeyId key, std::u16string_view name)
 {
     Statement remove(db, "DELETE FROM key_values WHERE key = ? AND folded = ?");
-    remove.Bind(1, key).Bind(2, FoldedBytes(name));
+    remove.Bind(1, key).BindBlob(2, FoldedBytes(name));
     int step = remove.Step();
     if (step != SQLITE_DONE)
         return WriteFailure(step);

@@ -51,7 +51,7 @@ TEST_F(IndexFixture, ReplacesTextsAndDropsEmptyFolders)
     EXPECT_EQ(Hits(database, "alpha OR beta"), 0u);
     EXPECT_TRUE(Known(DatabasePath())["/m/a.mp3"].failed);
     Statement folders(database.Database(), "SELECT group_concat(path) FROM folders");
-    ASSERT_TRUE(folders.Step());
+    ASSERT_EQ(folders.Step(), SQLITE_ROW);
     EXPECT_EQ(folders.Text(0), "/m");
     folders.Reset();
 
