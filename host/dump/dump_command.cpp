@@ -60,6 +60,33 @@ private:
     ULONGLONG flushedAt = GetTickCount64();
 };
 
+// One file of the dump: formatted where it was filtered, printed in order.
+class DumpJob : public FileJob {
+public:
+    DumpJob(bool json, DumpOutput& output, Progress& progress) : json(json), output(output), progress(progress) {}
+
+    void Finish() override
+    {
+        if (record.skipped)
+            return;
+        if (json)
+            FormatFileJson(printed, record);
+        else
+            FormatFileText(printed, record);
+    }
+    void Deliver() override
+    {
+        progress.Add(FAILED(record.status), record.skipped);
+        output.Write(printed);
+    }
+
+private:
+    const bool json;
+    DumpOutput& output;
+    Progress& progress;
+    std::string printed;  // the record as printed
+};
+
 struct DumpSettings {
     bool json = false;
     bool all = false;
@@ -116,29 +143,19 @@ int RunDump(const ParsedArguments& parsed)
     {
         DumpOutput output;
         FilterLoader loader;
-        auto next = [&](FileRecord& record) {
+        auto next = [&]() -> std::unique_ptr<FileJob> {
             InputFile input;
             if (!inputs.Next(input))
-                return false;
+                return nullptr;
+            auto job = std::make_unique<DumpJob>(settings.json, output, progress);
+            FileRecord& record = job->record;
             record.path = std::move(input.path);
             record.status = input.status;
             record.cause = std::move(input.problem);
             record.skipped = input.found && !settings.all && SUCCEEDED(record.status) && !finder.HasFilter(record.path);
-            return true;
+            return job;
         };
-        auto finish = [&](FileRecord& record) {
-            if (record.skipped)
-                return;
-            if (settings.json)
-                FormatFileJson(record.output, record);
-            else
-                FormatFileText(record.output, record);
-        };
-        auto deliver = [&](FileRecord& record) {
-            progress.Add(FAILED(record.status), record.skipped);
-            output.Write(record.output);
-        };
-        if (!RunFilterJobs(loader, finder, settings.jobs, next, finish, deliver)) {
+        if (!RunFilterJobs(loader, finder, settings.jobs, next)) {
             std::fprintf(stderr, "trellan dump: the host ran out of memory; the files after the last one shown were not filtered\n");
             stopped = true;
         }

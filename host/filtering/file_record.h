@@ -23,7 +23,6 @@ struct FileRecord {
     std::string cause;      // the host's own words for a failure, from its look at the path
     std::vector<ChunkRecord> chunks;
     bool skipped = false;   // not filtered: no filter is registered for a file found in a folder or a list
-    std::string output;     // the record as the command prints it, formatted where it was filtered
 };
 
 }  // namespace host

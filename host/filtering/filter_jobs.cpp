@@ -35,19 +35,16 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits
 
 // What the threads share. Every field is read and written under `lock`.
 struct JobQueue {
-    JobQueue(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, const NextFile& next,
-             const FinishFile& finish, const DeliverFile& deliver, unsigned threads)
-        : loader(loader), finder(finder), settings(settings), next(next), finish(finish), deliver(deliver),
-          window(threads * 4)
+    JobQueue(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, const NextJob& next,
+             unsigned threads)
+        : loader(loader), finder(finder), settings(settings), next(next), window(threads * 4)
     {
     }
 
     FilterLoader& loader;
     FilterFinder& finder;
     const FilterJobSettings& settings;
-    const NextFile& next;
-    const FinishFile& finish;
-    const DeliverFile& deliver;
+    const NextJob& next;
     const size_t window;  // files handed out but not yet delivered, at most
 
     SlimLock lock;
@@ -57,7 +54,7 @@ struct JobQueue {
     size_t delivered = 0;   // sequence number of the next file to deliver
     bool delivering = false;
     bool outOfMemory = false;  // the run ended early: memory ran out outside a file's filtering
-    std::map<size_t, FileRecord> done;  // finished, waiting for the files before them
+    std::map<size_t, std::unique_ptr<FileJob>> done;  // finished, waiting for the files before them
 };
 
 // Delivers every finished file that is next in line. Only one thread
@@ -69,9 +66,9 @@ void DeliverInOrder(JobQueue& queue, SlimLockHolder& hold)
     queue.delivering = true;
     for (auto found = queue.done.find(queue.delivered); found != queue.done.end();
          found = queue.done.find(queue.delivered)) {
-        FileRecord record = std::move(found->second);
+        std::unique_ptr<FileJob> job = std::move(found->second);
         queue.done.erase(found);
-        hold.Unlocked([&] { queue.deliver(record); });
+        hold.Unlocked([&] { job->Deliver(); });
         ++queue.delivered;
         queue.changed.WakeAll();
     }
@@ -86,27 +83,28 @@ void Work(JobQueue& queue)
             queue.changed.Wait(hold);
         if (queue.inputEnded)
             return;
-        FileRecord record;
-        if (!queue.next(record)) {
+        std::unique_ptr<FileJob> job = queue.next();
+        if (!job) {
             queue.inputEnded = true;
             queue.changed.WakeAll();
             return;
         }
         const size_t sequence = queue.handedOut++;
         hold.Unlocked([&] {
+            FileRecord& record = job->record;
             try {
                 if (!record.skipped && SUCCEEDED(record.status))
                     FilterOneFile(queue.loader, queue.finder, queue.settings.bufferUnits, record);
                 if (FAILED(record.status) && record.cause.empty())
                     record.cause = DescribeFailure(record.path);
-                queue.finish(record);
+                job->Finish();
             } catch (const std::bad_alloc&) {
                 record.chunks.clear();
                 record.status = E_OUTOFMEMORY;
                 record.cause = "the host ran out of memory";
             }
         });
-        queue.done.emplace(sequence, std::move(record));
+        queue.done.emplace(sequence, std::move(job));
         DeliverInOrder(queue, hold);
     }
 }
@@ -134,10 +132,10 @@ DWORD WINAPI WorkerThread(void* parameter)
 }  // namespace
 
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
-                   const NextFile& next, const FinishFile& finish, const DeliverFile& deliver)
+                   const NextJob& next)
 {
     const unsigned threads = settings.jobs ? settings.jobs : ProcessorCount();
-    JobQueue queue(loader, finder, settings, next, finish, deliver, threads);
+    JobQueue queue(loader, finder, settings, next, threads);
     {
         // The calling thread is one of the workers; the others join it here.
         std::vector<JoinedThread> helpers;

@@ -7,6 +7,7 @@
 #include "filtering/filter_lookup.h"
 
 #include <functional>
+#include <memory>
 
 namespace host {
 
@@ -15,24 +16,35 @@ struct FilterJobSettings {
     ULONG bufferUnits = 256;  // GetText's buffer
 };
 
-// The next file to filter: false when there are no more. A record that
-// comes back with `skipped` set, or with a failed status, is not filtered
+// One file's trip through the runner. A command derives its own job, with
+// what it planned for the file and what it makes of the chunks. A job whose
+// record comes with `skipped` set, or with a failed status, is not filtered
 // but handed on as it is (a folder that could not be read, say).
-using NextFile = std::function<bool(FileRecord& record)>;
-// Runs on the thread that filtered the file, right after: the place for
-// work that may run in parallel, such as formatting the output.
-using FinishFile = std::function<void(FileRecord& record)>;
-// Runs one call at a time, in the order `next` gave the files, as soon as
-// each file and all before it are done.
-using DeliverFile = std::function<void(FileRecord& record)>;
+class FileJob {
+public:
+    virtual ~FileJob() = default;
 
-// `next` is called one call at a time, from any of the threads. Each file
-// gets its own filter object from the module's class factory, created on
-// the thread that filters it. At most a few files per thread are in
-// flight at once, so memory does not grow with the number of files. A file
-// that fails without a cause of its own gets the host's (DescribeFailure).
-// False when the host ran out of memory and stopped before the end.
+    // Runs on the thread that filtered the file, right after: the place
+    // for work that may run in parallel, such as formatting the output.
+    virtual void Finish() {}
+    // Runs one call at a time, in the order the jobs came, as soon as this
+    // file and all before it are done.
+    virtual void Deliver() = 0;
+
+    FileRecord record;
+};
+
+// The next job; null when there are no more. Called one call at a time,
+// from any of the threads.
+using NextJob = std::function<std::unique_ptr<FileJob>()>;
+
+// Each file gets its own filter object from the module's class factory,
+// created on the thread that filters it. At most a few files per thread
+// are in flight at once, so memory does not grow with the number of files.
+// A file that fails without a cause of its own gets the host's
+// (DescribeFailure). False when the host ran out of memory and stopped
+// before the end.
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
-                   const NextFile& next, const FinishFile& finish, const DeliverFile& deliver);
+                   const NextJob& next);
 
 }  // namespace host

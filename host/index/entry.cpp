@@ -48,33 +48,7 @@ void Append(std::string& column, std::u16string_view text)
     column.erase(std::remove(column.begin() + start, column.end(), '\r'), column.end());
 }
 
-// The four texts as FormatEntryTexts lays them out in `output`: title,
-// author and comments (values, which hold no NUL), then the body, each
-// ended by a NUL.
-constexpr size_t textCount = 4;
-std::string IndexEntry::*const textOrder[textCount] = {&IndexEntry::title, &IndexEntry::author,
-                                                       &IndexEntry::comments, &IndexEntry::body};
-
 }  // namespace
-
-void FormatEntryTexts(FileRecord& record)
-{
-    record.output.clear();
-    if (FAILED(record.status) || record.skipped)
-        return;
-    IndexEntry texts;
-    for (const ChunkRecord& chunk : record.chunks) {
-        std::string* column = ColumnOf(texts, chunk.stat.attribute);
-        if (!column)
-            continue;
-        if (chunk.stat.flags & CHUNK_TEXT)
-            Append(*column, chunk.text);
-        else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
-            Append(*column, chunk.value);
-    }
-    for (std::string IndexEntry::*text : textOrder)
-        record.output.append(texts.*text).append(1, '\0');
-}
 
 IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
 {
@@ -84,11 +58,16 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
     entry.status = StatusSymbol(record.status);
     entry.failed = FAILED(record.status);
     entry.cause = record.cause;
-    std::string_view texts = record.output;
-    for (size_t i = 0; i < textCount && !texts.empty(); ++i) {
-        const size_t end = i + 1 < textCount ? texts.find('\0') : texts.size() - 1;
-        entry.*textOrder[i] = texts.substr(0, end);
-        texts.remove_prefix(end + 1);
+    if (entry.failed || record.skipped)
+        return entry;
+    for (const ChunkRecord& chunk : record.chunks) {
+        std::string* column = ColumnOf(entry, chunk.stat.attribute);
+        if (!column)
+            continue;
+        if (chunk.stat.flags & CHUNK_TEXT)
+            Append(*column, chunk.text);
+        else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
+            Append(*column, chunk.value);
     }
     return entry;
 }

@@ -7,10 +7,8 @@
 
 namespace host::index {
 
-// Converts the texts of a filtered file into record.output, on the thread
-// that filtered it, so that the single writer has less to do.
-void FormatEntryTexts(FileRecord& record);
-// The entry to store, from a record that FormatEntryTexts has seen.
+// The entry to store for a filtered file, its texts in UTF-8. Made on the
+// thread that filtered the file, so that the single writer has less to do.
 IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp);
 
 // A path as the file system's bytes (the code page of file names);

@@ -22,7 +22,7 @@
 #include "text/status_names.h"
 
 #include <cstdio>
-#include <deque>
+#include <memory>
 
 namespace host {
 namespace {
@@ -44,8 +44,7 @@ const OptionRow indexOptions[] = {
     {"--quiet", 'q', nullptr, "no progress, no summary and no failing files on standard error"},
 };
 
-// What the walk decided for a file, handed from `next` to `deliver` in the
-// same order as the files.
+// What the walk decided for a file; its job carries it to the writer.
 struct PlannedFile {
     Verdict verdict = Verdict::repeated;
     std::int64_t knownId = 0;
@@ -62,11 +61,9 @@ struct IndexRun {
     std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
     bool listUnread = false;                 // a file list failed: no file can be judged gone
 
-    // The walk (`next`) and `deliver` run at once on different threads.
+    // The walk (`Plan`) and `Deliver` run at once on different threads.
     SlimLock countLock;
     RunCounts counts;
-    SlimLock plannedLock;
-    std::deque<PlannedFile> planned;  // files handed to the filter, in order
 
     IndexRun(IndexDatabase& database, size_t batchFiles, Progress& progress, bool quiet)
         : writer(database, batchFiles, batchTime), background(writer), progress(progress), quiet(quiet)
@@ -91,50 +88,14 @@ struct IndexRun {
         counts.unchanged += unchanged;
     }
 
-    // The walk's next file that needs the filter; false at the end. Files
+    // The walk's next file that needs the filter; null at the end. Files
     // to skip are counted here, without a trip through the filter's jobs.
-    bool Plan(InputFiles& inputs, FilterFinder& finder, FileRecord& record)
-    {
-        for (;;) {
-            InputFile input;
-            if (StopSignal() || background.Failed() || !inputs.Next(input))
-                return false;
-            record.path = IndexedPath(std::move(input.path));
-            record.status = input.status;
-            record.cause = std::move(input.problem);
-            PlannedFile file;
-            if (input.unreadList) {
-                listUnread = true;
-            } else if (FAILED(record.status)) {
-                unreadFolders.push_back(PathBytes(record.path) + "/");
-            } else if (input.found && !finder.HasFilter(record.path)) {
-                CountSkipped(false);
-                continue;
-            } else if ((file.stamped = StampOf(input, record.path, file.stamp))) {
-                file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
-                if (file.verdict == Verdict::unchanged)
-                    CountSkipped(true);
-                if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
-                    continue;
-            } else {
-                file.verdict = Verdict::added;  // let the filter fail, and the failure name its cause
-            }
-            SlimLockHolder hold(plannedLock);
-            planned.push_back(file);
-            return true;
-        }
-    }
+    std::unique_ptr<FileJob> Plan(InputFiles& inputs, FilterFinder& finder);
 
-    // Counts each filtered file, in the order of the walk, and hands it to
-    // the writer.
-    void Deliver(FileRecord& record)
+    // Counts a filtered file, in the order of the walk, and hands it to the
+    // writer.
+    void Deliver(const FileRecord& record, const PlannedFile& file, IndexEntry&& entry)
     {
-        PlannedFile file;
-        {
-            SlimLockHolder hold(plannedLock);
-            file = planned.front();
-            planned.pop_front();
-        }
         const bool failed = FAILED(record.status);
         {
             SlimLockHolder hold(countLock);
@@ -147,7 +108,7 @@ struct IndexRun {
         if (failed)
             ReportFailure(record);
         if (file.stamped)
-            background.Store(EntryFromRecord(record, file.stamp), file.knownId);
+            background.Store(std::move(entry), file.knownId);
     }
 
     // Files the walk did not meet leave the index, but for those in folders
@@ -162,6 +123,65 @@ struct IndexRun {
         return true;
     }
 };
+
+// One file of the run: its texts converted where it was filtered, stored in
+// the walk's order.
+class IndexJob : public FileJob {
+public:
+    IndexJob(IndexRun& run, const PlannedFile& planned) : run(run), planned(planned) {}
+
+    void Finish() override
+    {
+        if (planned.stamped)
+            entry = EntryFromRecord(record, planned.stamp);
+        finished = true;
+    }
+    void Deliver() override
+    {
+        if (planned.stamped && !finished)  // memory ran out before Finish: the failure is stored
+            entry = EntryFromRecord(record, planned.stamp);
+        run.Deliver(record, planned, std::move(entry));
+    }
+
+private:
+    IndexRun& run;
+    const PlannedFile planned;
+    IndexEntry entry;
+    bool finished = false;
+};
+
+std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder)
+{
+    for (;;) {
+        InputFile input;
+        if (StopSignal() || background.Failed() || !inputs.Next(input))
+            return nullptr;
+        FileRecord record;
+        record.path = IndexedPath(std::move(input.path));
+        record.status = input.status;
+        record.cause = std::move(input.problem);
+        PlannedFile file;
+        if (input.unreadList) {
+            listUnread = true;
+        } else if (FAILED(record.status)) {
+            unreadFolders.push_back(PathBytes(record.path) + "/");
+        } else if (input.found && !finder.HasFilter(record.path)) {
+            CountSkipped(false);
+            continue;
+        } else if ((file.stamped = StampOf(input, record.path, file.stamp))) {
+            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+            if (file.verdict == Verdict::unchanged)
+                CountSkipped(true);
+            if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
+                continue;
+        } else {
+            file.verdict = Verdict::added;  // let the filter fail, and the failure name its cause
+        }
+        auto job = std::make_unique<IndexJob>(*this, file);
+        job->record = std::move(record);
+        return job;
+    }
+}
 
 // After the progress summary's own counts (files, filtered, failed, skipped).
 std::string Summary(const RunCounts& counts)
@@ -199,9 +219,7 @@ int IndexFiles(IndexDatabase& database, const ParsedArguments& parsed, const Ind
     bool walked = false;  // every file was planned: no stop for want of memory
     {
         FilterLoader loader;
-        walked = RunFilterJobs(
-            loader, finder, settings.jobs, [&](FileRecord& record) { return run.Plan(inputs, finder, record); },
-            FormatEntryTexts, [&](FileRecord& record) { run.Deliver(record); });
+        walked = RunFilterJobs(loader, finder, settings.jobs, [&] { return run.Plan(inputs, finder); });
         if (!walked)
             std::fprintf(stderr, "trellan index: the host ran out of memory; the run stops here\n");
         loader.CheckUnload(false);

@@ -185,15 +185,20 @@ TEST(Concurrency, MemoryRunningOutOutsideAFileEndsTheRunOnEveryThread)
         host::FilterFinder finder;
         int handedOut = 0;
         std::vector<std::u16string> delivered;
-        auto next = [&](host::FileRecord& record) {
+        struct Job : host::FileJob {
+            std::vector<std::u16string>& delivered;
+            explicit Job(std::vector<std::u16string>& delivered) : delivered(delivered) {}
+            void Deliver() override { delivered.push_back(record.path); }
+        };
+        auto next = [&]() -> std::unique_ptr<host::FileJob> {
             if (handedOut == 20)
                 throw std::bad_alloc();
-            record.path = Utf16(std::to_string(handedOut++));
-            record.skipped = true;
-            return true;
+            auto job = std::make_unique<Job>(delivered);
+            job->record.path = Utf16(std::to_string(handedOut++));
+            job->record.skipped = true;
+            return job;
         };
-        auto deliver = [&](host::FileRecord& record) { delivered.push_back(record.path); };
-        EXPECT_FALSE(host::RunFilterJobs(loader, finder, {jobs, 256}, next, [](host::FileRecord&) {}, deliver));
+        EXPECT_FALSE(host::RunFilterJobs(loader, finder, {jobs, 256}, next));
         ASSERT_LE(delivered.size(), 20u) << jobs;
         for (size_t i = 0; i < delivered.size(); ++i)
             EXPECT_EQ(delivered[i], Utf16(std::to_string(i))) << jobs;
