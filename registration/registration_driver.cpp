@@ -1,8 +1,6 @@
-// The registration driver behind DllRegisterServer and DllUnregisterServer:
-// each chosen row of the class table runs its registry script and
-// registers its component categories; then the type library follows.
-#include "category_map.h"
-#include "server_module.h"
+#include "registration_driver.h"
+
+#include "type_library.h"
 
 #include <cstring>
 
@@ -20,37 +18,32 @@ bool RowIsChosen(const ObjectMapEntry& row, const CLSID* classFilter)
 
 }  // namespace
 
-HRESULT ServerModule::RegisterServer(bool registerTypeLibrary, const CLSID* classFilter)
+HRESULT RegisterServer(const ObjectMapEntry* classTable, HINSTANCE typeLibInstance, bool registerTypeLibrary,
+                       const CLSID* classFilter)
 {
     HRESULT result = S_OK;
-    for (ObjectMapEntry* row = objectMap; row->clsid; row = NextRow(row)) {
+    for (const ObjectMapEntry* row = classTable; row->clsid; ++row) {
         if (!RowIsChosen(*row, classFilter))
             continue;
         result = row->updateRegistry(TRUE);
         if (FAILED(result))
             return result;
-        if (size == fullModuleSize && row->getCategoryMap) {
-            result = RegisterClassCategories(row->clsid, row->getCategoryMap(), true);
-            if (FAILED(result))
-                return result;
-        }
     }
     if (registerTypeLibrary)
-        result = RegisterTypeLibrary(nullptr);
+        result = RegisterTypeLibrary(typeLibInstance, nullptr);
     return result;
 }
 
-HRESULT ServerModule::UnregisterServer(bool unregisterTypeLibrary, const CLSID* classFilter)
+HRESULT UnregisterServer(const ObjectMapEntry* classTable, HINSTANCE typeLibInstance, bool unregisterTypeLibrary,
+                         const CLSID* classFilter)
 {
-    for (ObjectMapEntry* row = objectMap; row->clsid; row = NextRow(row)) {
+    for (const ObjectMapEntry* row = classTable; row->clsid; ++row) {
         if (!RowIsChosen(*row, classFilter))
             continue;
         row->updateRegistry(FALSE);
-        if (size == fullModuleSize && row->getCategoryMap)
-            RegisterClassCategories(row->clsid, row->getCategoryMap(), false);
     }
     if (unregisterTypeLibrary)
-        UnregisterTypeLibrary(nullptr);
+        UnregisterTypeLibrary(typeLibInstance, nullptr);
     return S_OK;
 }
 

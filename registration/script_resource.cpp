@@ -36,7 +36,7 @@ HRESULT LastErrorAsResult()
     return error < 0 ? error : E_FAIL;
 }
 
-HRESULT RunScriptResource(const ServerModule& module, WORD resourceId, BOOL registerServer,
+HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL registerServer,
                           const ScriptReplacement* extra)
 {
     // 1.
@@ -46,7 +46,7 @@ HRESULT RunScriptResource(const ServerModule& module, WORD resourceId, BOOL regi
     // path at all, would register a wrong module: refuse it.
     WCHAR longPath[pathUnits];
     SetLastError(ERROR_SUCCESS);
-    const DWORD longLength = GetModuleFileNameW(module.instance, longPath, pathUnits);
+    const DWORD longLength = GetModuleFileNameW(moduleInstance, longPath, pathUnits);
     if (longLength == 0)
         return LastErrorAsResult();
     if (longLength >= pathUnits)
@@ -55,7 +55,7 @@ HRESULT RunScriptResource(const ServerModule& module, WORD resourceId, BOOL regi
     // 3. The short form, only for the process's own image.
     WCHAR shortPath[pathUnits];
     LPCWSTR chosenPath = longPath;
-    if (module.instance == nullptr || module.instance == GetModuleHandleW(nullptr)) {
+    if (moduleInstance == nullptr || moduleInstance == GetModuleHandleW(nullptr)) {
         const DWORD shortLength = GetShortPathNameW(longPath, shortPath, pathUnits);
         if (shortLength >= pathUnits)
             return E_OUTOFMEMORY;  // the short form does not fit the buffer

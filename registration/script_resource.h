@@ -4,14 +4,13 @@
 #pragma once
 
 #include "replacement_map.h"
-#include "server_module.h"
 
 namespace trellan {
 
 // Builds the replacement map ("Module", then the extra rows), loads the
-// script resource `resourceId` of type "REGISTRY" from the library file and
-// runs it to register (non-zero) or unregister.
-HRESULT RunScriptResource(const ServerModule& module, WORD resourceId, BOOL registerServer,
+// script resource `resourceId` of type "REGISTRY" from the file of
+// `moduleInstance` and runs it to register (non-zero) or unregister.
+HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL registerServer,
                           const ScriptReplacement* extra);
 
 // Loads resource `resourceId` of `resourceType` from the file `modulePath`,

@@ -1,7 +1,6 @@
 #include "type_library.h"
 
 #include "script_resource.h"
-#include "server_module.h"
 
 namespace trellan {
 namespace {
@@ -35,7 +34,7 @@ int DirectoryPartLength(LPCWSTR path)
     return static_cast<int>(end - path);
 }
 
-HRESULT ServerModule::LoadTypeLibrary(LPCWSTR suffix, BSTR* path, ITypeLib** typeLibrary)
+HRESULT LoadTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix, BSTR* path, ITypeLib** typeLibrary)
 {
     // 1.
     *path = nullptr;
@@ -89,12 +88,12 @@ HRESULT ServerModule::LoadTypeLibrary(LPCWSTR suffix, BSTR* path, ITypeLib** typ
     return result;
 }
 
-HRESULT ServerModule::RegisterTypeLibrary(LPCWSTR suffix)
+HRESULT RegisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix)
 {
     // 1.
     BSTR path = nullptr;
     ITypeLib* typeLibrary = nullptr;
-    HRESULT result = LoadTypeLibrary(suffix, &path, &typeLibrary);
+    HRESULT result = LoadTypeLibrary(typeLibInstance, suffix, &path, &typeLibrary);
     if (FAILED(result))
         return result;
 
@@ -113,12 +112,12 @@ HRESULT ServerModule::RegisterTypeLibrary(LPCWSTR suffix)
     return result;
 }
 
-HRESULT ServerModule::UnregisterTypeLibrary(LPCWSTR suffix)
+HRESULT UnregisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix)
 {
     // 1.
     BSTR path = nullptr;
     ITypeLib* typeLibrary = nullptr;
-    const HRESULT result = LoadTypeLibrary(suffix, &path, &typeLibrary);
+    const HRESULT result = LoadTypeLibrary(typeLibInstance, suffix, &path, &typeLibrary);
     if (FAILED(result))
         return result;
 

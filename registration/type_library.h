@@ -15,4 +15,11 @@ constexpr int helpDirectoryUnits = 260;
 // '/' or ':') included; 0 when there is none.
 int DirectoryPartLength(LPCWSTR path);
 
+// The type library carried by the file of `typeLibInstance` (with `suffix`
+// appended to its path), or by the ".tlb" file beside it, and the path it
+// was loaded from.
+HRESULT LoadTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix, BSTR* path, ITypeLib** typeLibrary);
+HRESULT RegisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix);
+HRESULT UnregisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix);
+
 }  // namespace trellan

@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
-#include <comcat.h>
 #include <filter.h>
 #include <filterr.h>
 #include <ntquery.h>

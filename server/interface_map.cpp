@@ -1,5 +1,5 @@
-// QueryInterfaceFromTable: offset entries hand out an interface pointer of
-// the object; function entries decide for themselves.
+// QueryInterfaceFromTable: each row hands out an interface pointer of the
+// object.
 #include "interface_map.h"
 
 namespace trellan {
@@ -10,25 +10,16 @@ HRESULT QueryInterfaceFromTable(void* object, const InterfaceMapEntry* table, RE
         return E_POINTER;
     *out = nullptr;
 
+    // IUnknown is the first row's pointer; any other id is looked up.
     const InterfaceMapEntry* found = nullptr;
     if (IsEqualGUID(iid, IID_IUnknown)) {
         found = &table[0];
     } else {
-        for (const InterfaceMapEntry* row = table; row->resolver != endOfInterfaceTable; ++row) {
-            if (row->iid && !IsEqualGUID(*row->iid, iid))
-                continue;
-            if (row->resolver == offsetEntry) {
+        for (const InterfaceMapEntry* row = table; row->iid; ++row) {
+            if (IsEqualGUID(*row->iid, iid)) {
                 found = row;
                 break;
             }
-            auto resolve = reinterpret_cast<InterfaceResolver>(row->resolver);
-            HRESULT result = resolve(object, iid, out, row->offset);
-            if (result == S_OK)
-                return S_OK;
-            // A refusal leaves nothing behind in *out.
-            *out = nullptr;
-            if (row->iid && FAILED(result))
-                return result;
         }
         if (!found)
             return E_NOINTERFACE;

@@ -6,25 +6,12 @@
 
 namespace trellan {
 
-// A resolver for a function entry: (object start, interface id, out,
-// the row's offset field). It fills *out itself.
-using InterfaceResolver = HRESULT(WINAPI*)(void* object, REFIID iid, void** out, DWORD argument);
-
-// Values of InterfaceMapEntry::resolver with a meaning of their own; any
-// other value is an InterfaceResolver.
-constexpr DWORD_PTR endOfInterfaceTable = 0;
-constexpr DWORD_PTR offsetEntry = 1;
-
+// One row: the interface `iid` sits `offset` bytes into the object. The
+// table ends with a row whose iid is null.
 struct InterfaceMapEntry {
-    const IID* iid;     // null matches every id (function entries only)
-    DWORD offset;       // offset entry: where the interface pointer sits; function entry: its argument
-    DWORD_PTR resolver;
+    const IID* iid;
+    DWORD offset;
 };
-
-inline DWORD_PTR FunctionEntry(InterfaceResolver resolver)
-{
-    return reinterpret_cast<DWORD_PTR>(resolver);
-}
 
 // Where the `Interface` pointer of an `Object` sits within it. Only the
 // distance between the two pointers matters, so any suitably aligned address

@@ -7,15 +7,15 @@
 namespace trellan {
 
 const InterfaceMapEntry FilterInterfaceTable[] = {
-    {&IID_IWMFilter, InterfaceOffset<IWMFilter, WMFilter>(), offsetEntry},
-    {&IID_IFilter, InterfaceOffset<IFilter, WMFilter>(), offsetEntry},
-    {&IID_IPersistFile, InterfaceOffset<IPersistFile, WMFilter>(), offsetEntry},
-    {nullptr, 0, endOfInterfaceTable},
+    {&IID_IWMFilter, InterfaceOffset<IWMFilter, WMFilter>()},
+    {&IID_IFilter, InterfaceOffset<IFilter, WMFilter>()},
+    {&IID_IPersistFile, InterfaceOffset<IPersistFile, WMFilter>()},
+    {nullptr, 0},
 };
 
 const InterfaceMapEntry FactoryInterfaceTable[] = {
-    {&IID_IClassFactory, InterfaceOffset<IClassFactory, CachedClassFactory>(), offsetEntry},
-    {nullptr, 0, endOfInterfaceTable},
+    {&IID_IClassFactory, InterfaceOffset<IClassFactory, CachedClassFactory>()},
+    {nullptr, 0},
 };
 
 }  // namespace trellan

@@ -2,80 +2,39 @@
 // class-object cache behind DllGetClassObject.
 #include "server_module.h"
 
-#include "record_layout.h"
-
-#include <cstddef>
-
 namespace trellan {
-
-const GUID serverModuleVersionId = {0xB62F5910, 0x6528, 0x11D1, {0x96, 0x11, 0x00, 0x00, 0xF8, 0x1E, 0x0D, 0x0D}};
 
 ServerModule serverModuleRecord;
 ServerModule* serverModule = nullptr;
 
-ObjectMapEntry* ServerModule::NextRow(ObjectMapEntry* row) const
-{
-    size_t rowSize = HasFullRows() ? sizeof(ObjectMapEntry) : offsetof(ObjectMapEntry, getCategoryMap);
-    return reinterpret_cast<ObjectMapEntry*>(reinterpret_cast<BYTE*>(row) + rowSize);
-}
-
 HRESULT ServerModule::Init(ObjectMapEntry* classTable, HINSTANCE moduleInstance)
 {
+    // The table, a lock count of 0, the handles.
     objectMap = classTable;
     lockCount = 0;
     instance = moduleInstance;
-    resourceInstance = moduleInstance;
     typeLibInstance = moduleInstance;
-    heap = nullptr;
 
-    InitializeCriticalSection(&reservedLock1);
-    InitializeCriticalSection(&reservedLock2);
+    // The lock under which class objects are created.
     InitializeCriticalSection(&classTableLock);
 
-    reserved1 = 0;
-    ownsHeaps = true;
-    heapCount = 0;
-    reserved2 = 0;
-    heaps = nullptr;
-    terminationList = nullptr;
-
-    // Short rows have no objectMain.
-    for (ObjectMapEntry* row = objectMap; row->clsid; row = NextRow(row)) {
-        if (HasFullRows())
-            row->objectMain(true);
-    }
+    // Each class's own start.
+    for (ObjectMapEntry* row = objectMap; row->clsid; ++row)
+        row->objectMain(true);
     return S_OK;
 }
 
 HRESULT ServerModule::Term()
 {
-    for (ObjectMapEntry* row = objectMap; row->clsid; row = NextRow(row)) {
+    // The cached class objects go, and each class's own end runs.
+    for (ObjectMapEntry* row = objectMap; row->clsid; ++row) {
         if (row->classObject)
             row->classObject->Release();
         row->classObject = nullptr;
-        if (HasFullRows())
-            row->objectMain(false);
+        row->objectMain(false);
     }
 
-    DeleteCriticalSection(&reservedLock1);
-    DeleteCriticalSection(&reservedLock2);
     DeleteCriticalSection(&classTableLock);
-
-    for (TermCallbackNode* node = terminationList; node;) {
-        node->callback(node->data);
-        TermCallbackNode* next = node->next;
-        HeapFree(GetProcessHeap(), 0, node);
-        node = next;
-    }
-    terminationList = nullptr;
-
-    if (heap && ownsHeaps) {
-        if (heaps) {
-            for (ULONG index = 0; index <= heapCount; ++index)
-                HeapDestroy(heaps[index]);
-        }
-        HeapDestroy(heap);
-    }
     return S_OK;
 }
 
@@ -86,7 +45,7 @@ HRESULT ServerModule::GetClassObject(REFCLSID clsid, REFIID iid, void** out)
     *out = nullptr;
     HRESULT result = S_OK;
 
-    for (ObjectMapEntry* row = objectMap; row->clsid; row = NextRow(row)) {
+    for (ObjectMapEntry* row = objectMap; row->clsid; ++row) {
         if (!row->createClassObject)
             continue;
         if (!IsEqualGUID(*row->clsid, clsid))

@@ -130,13 +130,12 @@ TEST_F(ScriptLoadingTest, RunScriptResourceRegistersTheChosenPath)
         {OLESTR("Extra"), OLESTR("x")}, {OLESTR("MODULE"), OLESTR("never used")}, {nullptr, nullptr},
         {OLESTR("After"), OLESTR("past the end")},
     };
-    ServerModule processImage{};  // a null instance stands for the process image
-    ServerModule loadedLibrary{};
-    loadedLibrary.instance = reinterpret_cast<HINSTANCE>(0x1000);
+    const HINSTANCE processImage = nullptr;  // a null instance stands for the process image
+    const HINSTANCE loadedLibrary = reinterpret_cast<HINSTANCE>(0x1000);
 
     struct Case {
         const char* what;
-        const ServerModule* module;
+        HINSTANCE module;
         std::u16string longForm;
         DWORD shortResult;
         HRESULT expected;
@@ -146,19 +145,19 @@ TEST_F(ScriptLoadingTest, RunScriptResourceRegistersTheChosenPath)
     const std::u16string longForm = Utf16(longPath);
     const DWORD shortLength = static_cast<DWORD>(shortPath.size());
     const Case cases[] = {
-        {"a usable short form", &processImage, longForm, shortLength, S_OK, shortPath, 1},
-        {"no short form", &processImage, longForm, 0, S_OK, longPath, 1},
-        {"87 is taken for an error", &processImage, longForm, 87, S_OK, longPath, 1},
-        {"short form of 260", &processImage, longForm, 260, E_OUTOFMEMORY, "", 1},
-        {"short form over 260", &processImage, longForm, 400, E_OUTOFMEMORY, "", 1},
-        {"a library in a host: long form only", &loadedLibrary, longForm, shortLength, S_OK, longPath, 0},
-        {"a long form cut at 260 units", &loadedLibrary, std::u16string(260, u'x'), 0,
+        {"a usable short form", processImage, longForm, shortLength, S_OK, shortPath, 1},
+        {"no short form", processImage, longForm, 0, S_OK, longPath, 1},
+        {"87 is taken for an error", processImage, longForm, 87, S_OK, longPath, 1},
+        {"short form of 260", processImage, longForm, 260, E_OUTOFMEMORY, "", 1},
+        {"short form over 260", processImage, longForm, 400, E_OUTOFMEMORY, "", 1},
+        {"a library in a host: long form only", loadedLibrary, longForm, shortLength, S_OK, longPath, 0},
+        {"a long form cut at 260 units", loadedLibrary, std::u16string(260, u'x'), 0,
          HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), "", 0},
     };
     for (const Case& c : cases) {
         SetUp();
         ModulePath() = {true, c.longForm, 0, c.shortResult, Utf16(shortPath)};
-        EXPECT_EQ(RunScriptResource(*c.module, 101, TRUE, extra), c.expected) << c.what;
+        EXPECT_EQ(RunScriptResource(c.module, 101, TRUE, extra), c.expected) << c.what;
         EXPECT_EQ(ModulePath().shortCalls, c.shortCalls) << c.what;
         RegistryMap expected;
         if (!c.registered.empty())

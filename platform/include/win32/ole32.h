@@ -1,5 +1,5 @@
 // The ole32 subset: IUnknown and the basic COM interfaces, PROPVARIANT,
-// the task allocator and CoCreateInstance.
+// the task allocator.
 #pragma once
 
 #include "guid.h"
@@ -100,18 +100,9 @@ HRESULT STDAPICALLTYPE CLSIDFromString(LPCOLESTR text, CLSID* clsid);
 HRESULT STDAPICALLTYPE IIDFromString(LPCOLESTR text, IID* iid);
 int STDAPICALLTYPE StringFromGUID2(REFGUID guid, LPOLESTR text, int units);
 
-HRESULT STDAPICALLTYPE CoInitializeEx(void* reserved, DWORD coInit);
-void STDAPICALLTYPE CoUninitialize();
-HRESULT STDAPICALLTYPE CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
-                                        void** ppv);
-
 }  // extern "C"
 
 #define CO_E_CLASSSTRING ((HRESULT)0x800401F3)
-
-#define CLSCTX_INPROC_SERVER 0x1
-#define COINIT_MULTITHREADED 0x0
-#define COINIT_APARTMENTTHREADED 0x2
 
 #define STGM_READ 0x00000000L
 #define STGM_SHARE_DENY_NONE 0x00000040L

@@ -16,5 +16,4 @@
 #include "oleaut32.h"
 #include "resources.h"
 #include "typelib.h"
-#include "comcat.h"
 #include "shell32.h"

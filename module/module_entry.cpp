@@ -1,5 +1,6 @@
 #include "module_entry.h"
 
+#include "class_table.h"
 #include "server_module.h"
 
 namespace trellan {
@@ -7,13 +8,10 @@ namespace trellan {
 BOOL WINAPI ModuleEntryPoint(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
+        // The library-wide pointer first, then the record's own start, and
+        // no thread attach or detach calls from then on.
         serverModule = &serverModuleRecord;
-        serverModule->versionId = &serverModuleVersionId;
-        serverModule->size = fullModuleSize;
-        serverModule->buildVersion = moduleBuildVersion;
-
         serverModule->Init(classTable, instance);
-
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
         serverModule->Term();

@@ -1,7 +1,9 @@
-// The library's class table: one row, for WMFilter.
+// The library's class table: one row, for WMFilter, joining the server's
+// object creation and registration's registry update.
+#include "class_table.h"
+
 #include "cached_class_factory.h"
 #include "filter_objects.h"
-#include "server_module.h"
 #include "trellan_ids.h"
 #include "update_registry.h"
 
@@ -14,12 +16,6 @@ LPCWSTR WINAPI FilterDescription()
     return nullptr;
 }
 
-// Null: the class registers no component categories.
-const CategoryMapEntry* WINAPI FilterCategoryMap()
-{
-    return nullptr;
-}
-
 // The class has nothing to set up or tear down with the library.
 void WINAPI FilterObjectMain(bool)
 {
@@ -28,9 +24,9 @@ void WINAPI FilterObjectMain(bool)
 }  // namespace
 
 ObjectMapEntry classTable[] = {
-    {&CLSID_WMFilter, UpdateRegistry, CreateCachedClassFactory, CreateFilterInstance, nullptr, 0,
-     FilterDescription, FilterCategoryMap, FilterObjectMain},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr, nullptr},
+    {&CLSID_WMFilter, UpdateRegistry, CreateCachedClassFactory, CreateFilterInstance, nullptr, FilterDescription,
+     FilterObjectMain},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
 }  // namespace trellan

@@ -1,4 +1,5 @@
 // The library's exported functions for COM.
+#include "registration_driver.h"
 #include "server_module.h"
 
 namespace {
@@ -30,13 +31,13 @@ STDAPI DllCanUnloadNow()
     return count == 0 ? S_OK : S_FALSE;
 }
 
-// Registration: the class's registry script and categories, then the type
-// library.
+// Registration: the class's registry script, then the type library.
 STDAPI DllRegisterServer()
 {
     if (!trellan::serverModule)
         return notAttached;
-    return trellan::serverModule->RegisterServer(true, nullptr);
+    return trellan::RegisterServer(trellan::serverModule->objectMap, trellan::serverModule->typeLibInstance, true,
+                                   nullptr);
 }
 
 // Unregistration ignores every failure and answers S_OK.
@@ -44,5 +45,6 @@ STDAPI DllUnregisterServer()
 {
     if (!trellan::serverModule)
         return notAttached;
-    return trellan::serverModule->UnregisterServer(true, nullptr);
+    return trellan::UnregisterServer(trellan::serverModule->objectMap, trellan::serverModule->typeLibInstance, true,
+                                     nullptr);
 }
