@@ -45,7 +45,7 @@ struct ExpansionBuffer {
 
 HRESULT ScriptParser::ExpandReplacements(LPCWSTR text, LPWSTR* out)
 {
-    // 1. A buffer twice the input's length (one unit for an empty text, which
+    // A buffer twice the input's length (one unit for an empty text, which
     // still needs its NUL).
     *out = nullptr;
     const int length = lstrlenW(text);
@@ -55,7 +55,8 @@ HRESULT ScriptParser::ExpandReplacements(LPCWSTR text, LPWSTR* out)
     if (!buffer.data)
         return E_OUTOFMEMORY;
 
-    // 2. The walk.
+    // The walk: text is copied, "%%" is one "%", and "%name%" is the value of
+    // the name.
     HRESULT status = S_OK;
     LPCWSTR position = text;
     while (*position != 0 && SUCCEEDED(status)) {
@@ -102,11 +103,11 @@ HRESULT ScriptParser::ExpandReplacements(LPCWSTR text, LPWSTR* out)
         position = nameEnd + 1;
     }
 
-    // 3. The terminating NUL.
+    // The terminating NUL.
     if (SUCCEEDED(status) && !buffer.Append(0))
         status = E_OUTOFMEMORY;
 
-    // 4.
+    // The caller owns the text only when the whole walk succeeded.
     if (SUCCEEDED(status))
         *out = buffer.Release();
     return status;
@@ -114,16 +115,16 @@ HRESULT ScriptParser::ExpandReplacements(LPCWSTR text, LPWSTR* out)
 
 HRESULT ScriptParser::RunScript(LPCWSTR text, bool registerMode)
 {
-    // 1.
+    // The script with its replacements made.
     LPWSTR expanded = nullptr;
     HRESULT result = ExpandReplacements(text, &expanded);
     if (FAILED(result))
         return result;
 
-    // 2 and 3: every top-level block, with the recovery pass.
+    // Every top-level block, with the recovery pass.
     result = RunRootBlocks(expanded, registerMode);
 
-    // 4.
+    // The expanded text goes, whatever the blocks answered.
     CoTaskMemFree(expanded);
     return result;
 }

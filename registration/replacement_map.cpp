@@ -39,12 +39,12 @@ ReplacementMap::~ReplacementMap()
 
 HRESULT ReplacementMap::Add(LPCWSTR name, LPCWSTR value)
 {
-    // 1. The entry record.
+    // The entry record.
     auto* entry = static_cast<ReplacementEntry*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ReplacementEntry)));
     if (!entry)
         return E_OUTOFMEMORY;
 
-    // 2. Copies of the name and the value.
+    // Copies of the name and the value.
     entry->name = CopyText(name);
     entry->value = CopyText(value);
     if (!entry->name || !entry->value) {
@@ -52,7 +52,7 @@ HRESULT ReplacementMap::Add(LPCWSTR name, LPCWSTR value)
         return E_OUTOFMEMORY;
     }
 
-    // 3. Room in the array. A failed growth keeps the old array, with its
+    // Room in the array. A failed growth keeps the old array, with its
     // entries, and frees the entry that found no slot.
     if (count == capacity && entries) {
         void* grown = HeapReAlloc(GetProcessHeap(), 0, entries, 2 * capacity * sizeof(ReplacementEntry*));
@@ -68,7 +68,7 @@ HRESULT ReplacementMap::Add(LPCWSTR name, LPCWSTR value)
         return E_OUTOFMEMORY;
     }
 
-    // 4.
+    // The entry joins the map.
     entries[count++] = entry;
     return S_OK;
 }

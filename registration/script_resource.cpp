@@ -39,10 +39,10 @@ HRESULT LastErrorAsResult()
 HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL registerServer,
                           const ScriptReplacement* extra)
 {
-    // 1.
+    // A map of its own for this run.
     ReplacementMap map;
 
-    // 2. The long path of the library file. A path that does not fit, or no
+    // The long path of the library file. A path that does not fit, or no
     // path at all, would register a wrong module: refuse it.
     WCHAR longPath[pathUnits];
     SetLastError(ERROR_SUCCESS);
@@ -52,7 +52,7 @@ HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL regist
     if (longLength >= pathUnits)
         return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 
-    // 3. The short form, only for the process's own image.
+    // The short form, only for the process's own image.
     WCHAR shortPath[pathUnits];
     LPCWSTR chosenPath = longPath;
     if (moduleInstance == nullptr || moduleInstance == GetModuleHandleW(nullptr)) {
@@ -63,7 +63,7 @@ HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL regist
             chosenPath = shortPath;
     }
 
-    // 4 and 5. "Module" first, then the caller's rows. An addition that
+    // "Module" first, then the caller's rows. An addition that
     // failed shows later as a reference to a name the map lacks.
     HeapBlock quotedPath;
     if (!DoubleQuotes(chosenPath, quotedPath))
@@ -72,22 +72,22 @@ HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL regist
     for (const ScriptReplacement* row = extra; row && row->name; ++row)
         map.Add(row->name, row->value);
 
-    // 6. The chosen path itself, not the quoted copy.
+    // The chosen path itself, not the quoted copy.
     const HRESULT result = LoadAndRunScript(map, chosenPath, resourceId, OLESTR("REGISTRY"), registerServer);
 
-    // 7. The map is cleared and destroyed on the way out.
+    // The map is cleared and destroyed on the way out.
     return result;
 }
 
 HRESULT LoadAndRunScript(ReplacementMap& map, LPCWSTR modulePath, WORD resourceId, LPCWSTR resourceType,
                          BOOL registerServer)
 {
-    // 1. The library file, mapped a second time as data.
+    // The library file, mapped a second time as data.
     HMODULE dataFile = LoadLibraryExW(modulePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (!dataFile)
         return LastErrorAsResult();
 
-    // 2. The resource.
+    // The resource.
     HRSRC found = FindResourceW(dataFile, MAKEINTRESOURCEW(resourceId), resourceType);
     HGLOBAL loaded = found ? LoadResource(dataFile, found) : nullptr;
     const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
@@ -98,7 +98,7 @@ HRESULT LoadAndRunScript(ReplacementMap& map, LPCWSTR modulePath, WORD resourceI
     }
     const DWORD size = SizeofResource(dataFile, found);
 
-    // 3. The bytes up to the first NUL, or all of them, NUL-terminated.
+    // The bytes up to the first NUL, or all of them, NUL-terminated.
     const void* nul = std::memchr(data, 0, size);
     const size_t byteLength = nul ? static_cast<const char*>(nul) - data : size;
     HeapBlock terminated;
@@ -113,7 +113,7 @@ HRESULT LoadAndRunScript(ReplacementMap& map, LPCWSTR modulePath, WORD resourceI
         text = terminated.As<char>();
     }
 
-    // 4. UTF-16. A failed conversion leaves an empty text.
+    // UTF-16. A failed conversion leaves an empty text.
     HeapBlock wide((byteLength + 1) * sizeof(WCHAR));
     if (!wide) {
         FreeLibrary(dataFile);
@@ -123,7 +123,7 @@ HRESULT LoadAndRunScript(ReplacementMap& map, LPCWSTR modulePath, WORD resourceI
     MultiByteToWideChar(CP_ACP, 0, text, -1, wide.As<WCHAR>(), static_cast<int>(byteLength + 1));
     terminated.Free();
 
-    // 5. Run it with a fresh parser; the data file goes first.
+    // Run it with a fresh parser; the data file goes first.
     FreeLibrary(dataFile);
     ScriptParser parser(&map);
     return parser.RunScript(wide.As<WCHAR>(), registerServer != FALSE);

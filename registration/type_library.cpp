@@ -36,11 +36,11 @@ int DirectoryPartLength(LPCWSTR path)
 
 HRESULT LoadTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix, BSTR* path, ITypeLib** typeLibrary)
 {
-    // 1.
+    // Nothing is handed out until the load succeeds.
     *path = nullptr;
     *typeLibrary = nullptr;
 
-    // 2. The module path, which must be whole.
+    // The module path, which must be whole.
     WCHAR buffer[typeLibraryPathUnits];
     SetLastError(ERROR_SUCCESS);
     const DWORD length = GetModuleFileNameW(typeLibInstance, buffer, MAX_PATH);
@@ -49,17 +49,17 @@ HRESULT LoadTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix, BSTR* path, I
     if (length >= MAX_PATH)
         return PathTooLong();
 
-    // 3. The suffix.
+    // The suffix, when there is one.
     if (suffix) {
         if (length + lstrlenW(suffix) > longestPath)
             return PathTooLong();
         lstrcatW(buffer, suffix);
     }
 
-    // 4.
+    // The type library of the module file itself.
     HRESULT result = LoadTypeLib(buffer, typeLibrary);
     if (FAILED(result)) {
-        // 5. The ".tlb" file beside it: the last '.' of the whole path,
+        // Else the ".tlb" file beside it: the last '.' of the whole path,
         // directories included, or the end when there is none.
         LPWSTR extension = nullptr;
         LPWSTR position = buffer;
@@ -72,13 +72,13 @@ HRESULT LoadTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix, BSTR* path, I
             return PathTooLong();
         lstrcpyW(extension, typeLibraryExtension);
 
-        // 6.
+        // And that file's type library.
         result = LoadTypeLib(buffer, typeLibrary);
         if (FAILED(result))
             return result;
     }
 
-    // 7.
+    // The path it came from, for the caller.
     *path = SysAllocString(buffer);
     if (!*path) {
         (*typeLibrary)->Release();
@@ -90,23 +90,23 @@ HRESULT LoadTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix, BSTR* path, I
 
 HRESULT RegisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix)
 {
-    // 1.
+    // The type library and its path.
     BSTR path = nullptr;
     ITypeLib* typeLibrary = nullptr;
     HRESULT result = LoadTypeLibrary(typeLibInstance, suffix, &path, &typeLibrary);
     if (FAILED(result))
         return result;
 
-    // 2. The help directory: the path up to and including its last
+    // The help directory: the path up to and including its last
     // separator. LoadTypeLibrary keeps the path short enough to fit.
     WCHAR helpDirectory[helpDirectoryUnits];
     lstrcpyW(helpDirectory, path);
     helpDirectory[DirectoryPartLength(helpDirectory)] = 0;
 
-    // 3.
+    // The platform's registration of it.
     result = RegisterTypeLib(typeLibrary, path, helpDirectory);
 
-    // 4.
+    // Both let go, whatever the registration answered.
     typeLibrary->Release();
     SysFreeString(path);
     return result;
@@ -114,14 +114,14 @@ HRESULT RegisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix)
 
 HRESULT UnregisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix)
 {
-    // 1.
+    // The type library and its path.
     BSTR path = nullptr;
     ITypeLib* typeLibrary = nullptr;
     const HRESULT result = LoadTypeLibrary(typeLibInstance, suffix, &path, &typeLibrary);
     if (FAILED(result))
         return result;
 
-    // 2 to 4. UnRegisterTypeLib is looked up at run time; without it the
+    // Its attributes name what to remove. UnRegisterTypeLib is looked up at run time; without it the
     // type library stays registered, and nothing is reported.
     TLIBATTR* attributes = nullptr;
     if (SUCCEEDED(typeLibrary->GetLibAttr(&attributes)) && attributes) {
@@ -137,7 +137,7 @@ HRESULT UnregisterTypeLibrary(HINSTANCE typeLibInstance, LPCWSTR suffix)
         typeLibrary->ReleaseTLibAttr(attributes);
     }
 
-    // 5.
+    // Both let go; the answer is the load's.
     typeLibrary->Release();
     SysFreeString(path);
     return result;

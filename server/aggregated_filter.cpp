@@ -19,22 +19,22 @@ HRESULT WINAPI CreateAggregatedFilter(IUnknown* outer, REFIID iid, void** out)
         return CLASS_E_NOAGGREGATION;
     }
 
-    // 1. One allocation from the process heap, the contained object inside.
+    // One allocation from the process heap, the contained object inside.
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(AggregatedFilter));
     if (!memory)
         return E_OUTOFMEMORY;
 
-    // 2.-4. refCount 0; the contained object with its delegating operations
+    // refCount 0; the contained object with its delegating operations
     // and the outer object's IUnknown; the wrapper's own operations.
     auto* wrapper = new (memory) AggregatedFilter(outer);
 
-    // 5. The object's unit of the lock count.
+    // The object's unit of the lock count.
     InterlockedIncrement(&serverModuleRecord.lockCount);
 
-    // 6. The outer object's reference to the wrapper.
+    // The outer object's reference to the wrapper.
     HRESULT result = wrapper->QueryInterface(iid, out);
 
-    // 7. Nothing survives a refused query.
+    // Nothing survives a refused query.
     if (result != S_OK) {
         wrapper->Destroy();
         return result;

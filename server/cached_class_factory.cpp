@@ -29,18 +29,18 @@ void CachedClassFactory::Destroy()
 
 HRESULT WINAPI CreateCachedClassFactory(CreateInstanceFunction creator, REFIID iid, void** out)
 {
-    // 1. One allocation from the process heap.
+    // One allocation from the process heap.
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(CachedClassFactory));
     if (!memory)
         return E_OUTOFMEMORY;
 
-    // 2. refCount 0, the base lock, countLock, the instance-making function.
+    // refCount 0, the base lock, countLock, the instance-making function.
     auto* factory = new (memory) CachedClassFactory(creator);
 
-    // 3. The caller's reference.
+    // The caller's reference.
     HRESULT result = factory->QueryInterface(iid, out);
 
-    // 4. Nothing survives a refused query.
+    // Nothing survives a refused query.
     if (result != S_OK) {
         factory->Destroy();
         return result;

@@ -9,21 +9,21 @@ namespace trellan {
 
 HRESULT WINAPI CreatePlainFilter(REFIID iid, void** out)
 {
-    // 1. One allocation from the process heap.
+    // One allocation from the process heap.
     void* memory = HeapAlloc(GetProcessHeap(), 0, sizeof(PlainFilter));
     if (!memory)
         return E_OUTOFMEMORY;
 
-    // 2. The filter constructor; the stand-alone operations come with the type.
+    // The filter constructor; the stand-alone operations come with the type.
     auto* filter = new (memory) PlainFilter();
 
-    // 3. The object's unit of the lock count.
+    // The object's unit of the lock count.
     InterlockedIncrement(&serverModuleRecord.lockCount);
 
-    // 4. The caller's reference.
+    // The caller's reference.
     HRESULT result = QueryInterfaceFromTable(static_cast<WMFilter*>(filter), FilterInterfaceTable, iid, out);
 
-    // 5. Nothing survives a refused query.
+    // Nothing survives a refused query.
     if (result != S_OK) {
         filter->Destroy();
         return result;
