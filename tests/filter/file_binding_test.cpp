@@ -82,8 +82,8 @@ TEST(FileBinding, LoadBetweenChunksDoesNotDisturbTheWalk)
     STAT_CHUNK stat;
     ASSERT_EQ(filter.GetChunk(&stat), S_OK);
     ASSERT_EQ(filter.Load(u"/new.mp3", 0), S_OK);
-    EXPECT_EQ(filter.CurrentChunk(), 1u);
     ASSERT_EQ(filter.GetChunk(&stat), S_OK);
+    EXPECT_EQ(stat.idChunk, 2u) << "the walk goes on where it was";
     PROPVARIANT* value = nullptr;
     ASSERT_EQ(filter.GetValue(&value), S_OK);
     EXPECT_EQ(std::u16string(value->pwszVal), u"old");

@@ -9,7 +9,6 @@
 namespace trellan {
 
 struct WMFilterInspector {
-    static ULONG CurrentChunk(const WMFilter& f) { return f.currentChunk; }
     static ULONG TextPosition(const WMFilter& f) { return f.textPosition; }
     static bool ValueDelivered(const WMFilter& f) { return f.valueDelivered; }
     static bool Initialized(const WMFilter& f) { return f.initialized; }
@@ -35,7 +34,6 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refCount); }
     ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refCount); }
 
-    ULONG CurrentChunk() const { return WMFilterInspector::CurrentChunk(*this); }
     ULONG TextPosition() const { return WMFilterInspector::TextPosition(*this); }
     bool ValueDelivered() const { return WMFilterInspector::ValueDelivered(*this); }
     bool Initialized() const { return WMFilterInspector::Initialized(*this); }
