@@ -3,6 +3,7 @@
 #include "com_ptr.h"
 #include "console.h"
 #include "module_handle.h"
+#include "system_library.h"
 
 namespace host {
 namespace {
@@ -22,9 +23,9 @@ std::string RuntimeAnswer(const char* what, HRESULT answer)
 
 std::string MediaRuntimeProblem(const std::u16string& path)
 {
-    // Loaded by name at run time, so that the host itself starts where the
-    // runtime is missing.
-    ModuleHandle runtime(LoadLibraryW(OLESTR("wmvcore.dll")));
+    // Loaded at run time from the system folder, as the filter loads it, so
+    // that the host itself starts where the runtime is missing.
+    ModuleHandle runtime(trellan::LoadSystemLibrary(OLESTR("wmvcore.dll")));
     if (!runtime.Get())
         return RuntimeAnswer("cannot be loaded:", LastErrorResult());
     auto createEditor = reinterpret_cast<decltype(&WMCreateEditor)>(

@@ -15,9 +15,9 @@
 //   form ends after classTableLock: 132 and 100 bytes on 32-bit Windows.
 // - Calling conventions. WINAPI and STDMETHODCALLTYPE are __stdcall on
 //   32-bit x86; x64 has one convention and ignores them. The four exports
-//   keep their plain names on both (trellan.def); the import library of the
-//   media-format runtime names WMCreateEditor with its stack size on 32-bit
-//   (cmake/wmvcore.def) and without on 64-bit (cmake/wmvcore64.def).
+//   keep their plain names on both (trellan.def); the media-format
+//   runtime's WMCreateEditor, found by its plain name at run time, is
+//   called as __stdcall through CreateEditorFunction (filter/media_runtime.h).
 //
 // The checks below hold every target to these rules, and 32-bit Windows,
 // the only 32-bit target, to the byte counts themselves.
