@@ -157,11 +157,12 @@ TEST(Registration, RefusedWritesAskForAnAdministrator)
 {
     const std::u16string module = Utf16(TRELLAN_MODULE_PATH);
     ASSERT_EQ(Trellan({u"unregister", module}).code, 0);
+    for (const auto& [root, name] : {std::pair{HKEY_LOCAL_MACHINE, u"Software\\Classes"}, {HKEY_CLASSES_ROOT, u"CLSID"}}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(root, name, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
     for (bool machineRefuses : {false, true}) {
-        HKEY classes = nullptr;
-        ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes", 0, nullptr, 0, KEY_READ, nullptr,
-                                  &classes, nullptr), ERROR_SUCCESS);
-        RegCloseKey(classes);
         ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_LOCAL_MACHINE, u"Software\\Classes", machineRefuses),
                   ERROR_SUCCESS);
         ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u"CLSID", TRUE), ERROR_SUCCESS);
