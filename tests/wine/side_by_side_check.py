@@ -84,7 +84,7 @@ def check_state(checks, label, sides, filter_modules, type_libraries, extensions
         for extension in EXTENSIONS:
             found = default_value(side.wine, extension + "\\PersistentHandler")
             checks.check(found == (HANDLER_ID if extensions_lead else others.get(extension)),
-                         f"{label}: {extension} {'leads' if extensions_lead else 'no longer leads'} to the handler "
+                         f"{label}: {extension} {'leads to Trellan' if extensions_lead else 'has its earlier handler, or none'} "
                          f"in the {side.name} view", f"found {found}")
     for platform, expected in type_libraries.items():
         found = default_value(sides[0].wine, TYPE_LIBRARY_PATH + platform)
