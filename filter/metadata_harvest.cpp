@@ -2,6 +2,7 @@
 // runtime's metadata editor, lists the header attributes and routes the
 // string-typed ones of ten names into the object's four strings.
 #include "com_ptr.h"
+#include "media_runtime.h"
 #include "wm_filter.h"
 
 namespace trellan {
@@ -78,9 +79,15 @@ private:
 
 HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
 {
-    // 1. Create the editor.
+    // 1. Create the editor with the runtime's WMCreateEditor; the runtime
+    // is loaded from the system folder at the first harvest, and a missing
+    // one is this step's failure.
     ComPtr<IWMMetadataEditor> editor;
-    HRESULT result = WMCreateEditor(editor.Receive());
+    CreateEditorFunction createEditor = nullptr;
+    HRESULT result = FindCreateEditor(&createEditor);
+    if (FAILED(result))
+        return result;
+    result = createEditor(editor.Receive());
     if (FAILED(result))
         return result;  // an editor the call left behind is released on the way out
     if (!editor)

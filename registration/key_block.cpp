@@ -4,7 +4,8 @@
 // In unregister mode a key is removed only when it could be opened, has no
 // subkeys left once its own block was walked, and no "NoRemove" came before
 // it in the block. Skip mode (inside or after a key that could not be
-// opened) removes nothing.
+// opened, and in the recovery pass past the point where the failed register
+// pass stopped) removes nothing.
 #include "script_parser.h"
 #include "script_tables.h"
 
@@ -158,7 +159,7 @@ HRESULT ScriptParser::ProcessKeyBlock(TokenBuffer& token, HKEY parent, bool regi
                 if (OpensBlock(token))  // a value opens no key for a block
                     return DISP_E_EXCEPTION;
             } else {
-                if (!skipMode)
+                if (!skipMode && !PastFailedPass())
                     RegDeleteValueW(parent, valueName);
                 hr = SkipAssignment(token);
                 if (FAILED(hr))
@@ -221,8 +222,9 @@ HRESULT ScriptParser::RegisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder
 HRESULT ScriptParser::UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder& key, bool deleteAllowed,
                                         bool& skipMode, bool skipOnEntry)
 {
-    // A key that cannot be opened turns skip mode on.
-    if (!skipMode && OpenForUnregister(key, parent, token) != ERROR_SUCCESS)
+    // A key that cannot be opened turns skip mode on, and so does one that
+    // the failed register pass never reached.
+    if (!skipMode && (PastFailedPass() || OpenForUnregister(key, parent, token) != ERROR_SUCCESS))
         skipMode = true;
 
     WCHAR keyName[kNameUnits];

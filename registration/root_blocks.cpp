@@ -32,9 +32,12 @@ HRESULT ScriptParser::RunRootBlocks(LPCWSTR text, bool registerMode)
             LPCWSTR blockStart = cursor;
             hr = ProcessKeyBlock(token, root, true, false);
             if (FAILED(hr)) {
-                // The recovery pass: unregister what the failed pass created.
+                // The recovery pass: unregister what the failed pass created,
+                // up to where it stopped; what it never reached is left.
+                failedPassEnd = cursor;
                 cursor = blockStart;
                 ProcessKeyBlock(token, root, false, false);
+                failedPassEnd = nullptr;
                 break;
             }
         } else {

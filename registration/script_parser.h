@@ -67,6 +67,12 @@ private:
                               bool& skipMode, bool skipOnEntry);
     HRESULT RegisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder& key);
 
+    // The recovery pass after a failed register pass: the item whose name
+    // ends after this point was never reached, and nothing of it or after
+    // it is removed. Null outside the recovery pass.
+    bool PastFailedPass() const { return failedPassEnd && cursor > failedPassEnd; }
+    LPCWSTR failedPassEnd = nullptr;
+
     int blockDepth = 0;
     // Unregister is walking the block of a "CLSID" or "TYPELIB" key, or a
     // block nested in one: nothing there is removed by the same-name rule.

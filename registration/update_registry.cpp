@@ -1,5 +1,8 @@
 // The WMFilter row's registry update: runs the registry script resource 101
-// of the library with the given flag and no extra replacements.
+// of the library with the given flag and no extra replacements, and keeps
+// the media extensions' persistent handlers as they were found
+// (persistent_handlers.h).
+#include "persistent_handlers.h"
 #include "script_resource.h"
 #include "server_module.h"
 #include "update_registry.h"
@@ -10,7 +13,13 @@ const WORD filterScriptResource = 101;
 
 HRESULT WINAPI UpdateRegistry(BOOL registerServer)
 {
-    return RunScriptResource(serverModule->instance, filterScriptResource, registerServer, nullptr);
+    PersistentHandlers handlers;
+    HRESULT result = RunScriptResource(serverModule->instance, filterScriptResource, registerServer, nullptr);
+    if (registerServer)
+        handlers.AfterRegistration(result);
+    else
+        handlers.AfterUnregistration();
+    return result;
 }
 
 }  // namespace trellan

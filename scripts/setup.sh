@@ -11,6 +11,7 @@ packages=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   libwine-dev
+  msitools wixl osslsigncode openssl
 )
 
 missing=()

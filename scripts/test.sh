@@ -2,7 +2,7 @@
 # Every test: the Linux suites, the same suites under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer,
 # a bounded fuzzing run, the Windows cross build, the Windows DLLs under
-# Wine, and the release archives.
+# Wine, and the release archives and installers, signed and verified.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -52,8 +52,22 @@ cmake --build --preset mingw32
 step "The Windows DLLs under Wine"
 scripts/test_wine.sh
 
-step "The release archives"
-scripts/package.sh
+step "The release archives and installers, signed with a throwaway certificate"
+signing=$(mktemp -d)
+openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj "/CN=Trellan test signing" \
+  -addext "extendedKeyUsage=codeSigning" -keyout "$signing/key.pem" -out "$signing/cert.pem" 2>/dev/null
+TRELLAN_SIGN_KEY=$signing/key.pem TRELLAN_SIGN_CERT=$signing/cert.pem scripts/package.sh
+version=$(tr -d ' \r\n' <VERSION)
+for signed in build/mingw32/package/*/trellan.dll build/mingw32/package/*/trellan.exe \
+              build/mingw64/package/*/trellan.dll build/mingw64/package/*/trellan.exe \
+              "dist/trellan-$version-win32.msi" "dist/trellan-$version-win64.msi"; do
+  if ! osslsigncode verify -CAfile "$signing/cert.pem" -in "$signed" >/dev/null 2>&1; then
+    echo "FAIL: the signature of $signed does not verify"
+    exit 1
+  fi
+  echo "signature verified: $signed"
+done
+rm -rf "$signing"
 
 step "Summary"
 echo "tests: ${passed} passed, 0 failed"

@@ -10,12 +10,16 @@
 #     registering twice, unregistering, a path with a quote), with the type
 #     library filed under "win64" or "win32";
 #   - `trellan.exe dump` on media file names found through the registry,
-#     with the wmvcore double serving scripted header attributes, and on a
-#     real file over Wine's own wmvcore.dll, which cannot read media;
+#     with the wmvcore double (in the prefix's system folder, where the
+#     filter loads the runtime from) serving scripted header attributes, on
+#     a real file over Wine's own wmvcore.dll, which cannot read media, and
+#     with wmvcore.dll disabled, where the DLL still registers;
 #   - the Windows test program twice: the DLL loaded with LoadLibrary, and
 #     created by the COM runtime through its registration.
 # Where both run, both DLLs are then registered side by side in the prefix
 # and each is used through CoCreateInstance (tests/wine/side_by_side_check.py).
+# Last, each bitness's Windows Installer package (scripts/make_msi.sh) is
+# installed over an older one, used and removed (tests/wine/msi_check.py).
 # Prints a closing 'wine: N passed, N failed' line over both DLLs; exits
 # non-zero on any failure.
 #
@@ -119,8 +123,22 @@ for arch in win64 win32; do
   else
     fail "$arch: exports"
   fi
-  unexpected=$(tr ' ' '\n' <<<"$imports" | grep -v -x -E 'ADVAPI32.DLL|KERNEL32.DLL|MSVCRT.DLL|OLE32.DLL|OLEAUT32.DLL|USER32.DLL|WMVCORE.DLL|' || true)
-  if [ -z "$unexpected" ]; then pass "$arch: only system DLLs imported"; else fail "$arch: unexpected imports: $unexpected"; fi
+  # The media-format runtime is loaded on first use, not imported: the DLL
+  # must load where it is missing.
+  unexpected=$(tr ' ' '\n' <<<"$imports" | grep -v -x -E 'ADVAPI32.DLL|KERNEL32.DLL|MSVCRT.DLL|OLE32.DLL|OLEAUT32.DLL|USER32.DLL|' || true)
+  if [ -z "$unexpected" ]; then
+    pass "$arch: only system DLLs imported, wmvcore.dll not among them"
+  else
+    fail "$arch: unexpected imports: $unexpected"
+  fi
+  # trellan.exe's manifest and version block.
+  if grep -q 'level="asInvoker"' "$bin/trellan.exe" && grep -q '<longPathAware' "$bin/trellan.exe" &&
+     grep -q '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' "$bin/trellan.exe" &&
+     python3 -c 'import sys; sys.exit(0 if "Trellan command-line host".encode("utf-16-le") in open(sys.argv[1], "rb").read() else 1)' "$bin/trellan.exe"; then
+    pass "$arch: trellan.exe carries its manifest (asInvoker, supported OS ids, long paths) and version block"
+  else
+    fail "$arch: trellan.exe lacks its manifest or version block"
+  fi
 done
 
 step "Fresh 64-bit Wine prefix"
@@ -128,8 +146,8 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 export DISPLAY=
 unset WAYLAND_DISPLAY
-# No Mono or Gecko install prompts; the wmvcore test double next to the
-# programs wins over Wine's built-in wmvcore.dll.
+# No Mono or Gecko install prompts; the wmvcore test double in the system
+# folder wins over Wine's built-in wmvcore.dll.
 export WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=n,b"
 # One 64-bit server for the whole prefix; a 64-bit program that starts a
 # 32-bit one finds the 32-bit loader beside this one.
@@ -159,12 +177,19 @@ media_dir=$drive_c/media
 mkdir -p "$media_dir"
 cp samples/sample.wma "$media_dir/real.wma"
 
+# The filter loads wmvcore.dll from the system folder only: the double goes
+# there, in place of Wine's stand-in file (Wine's own runtime stays built
+# in, for WINEDLLOVERRIDES=wmvcore=b).
+cp "$source_dir/build/mingw64/bin/wmvcore.dll" "$drive_c/windows/system32/wmvcore.dll"
+[ ! -f "$source_dir/build/mingw32/bin/wmvcore.dll" ] ||
+  cp "$source_dir/build/mingw32/bin/wmvcore.dll" "$drive_c/windows/syswow64/wmvcore.dll"
+
 for arch in "${arches[@]}"; do
   use_arch $arch
   ran+=("$arch")
   quoted_dir="$install_dir/it's here"
   mkdir -p "$quoted_dir"
-  cp "$bin/trellan.dll" "$bin/trellan.exe" "$bin/windows_tests.exe" "$bin/wmvcore.dll" "$install_dir/"
+  cp "$bin/trellan.dll" "$bin/trellan.exe" "$bin/windows_tests.exe" "$install_dir/"
   cp "$bin/trellan.dll" "$quoted_dir/"
 
   step "$arch: registration with regsvr32"
@@ -177,7 +202,8 @@ for arch in "${arches[@]}"; do
   fi
 
   step "$arch: harvest through the registry, trellan.exe dump"
-  if timeout 300 "$loader" regsvr32 /s "$module" &&
+  # Registered where the media-format runtime is missing.
+  if timeout 300 env WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=" "$loader" regsvr32 /s "$module" &&
      timeout 600 python3 tests/wine/dump_check.py --wine "$loader" --exe "$install_win\\trellan.exe" \
        --media-dir "$media_dir" --media-winpath 'C:\media' --real-file real.wma; then
     pass "$arch: dump"
@@ -205,12 +231,40 @@ if [ ${#arches[@]} -eq 2 ]; then
   use_arch win64
   if timeout 900 python3 tests/wine/side_by_side_check.py \
        --wine32 "$loader32" --module32 "$module32" --tests32 "$tests32" \
-       --wine64 "$loader" --module64 "$module" --tests64 "$install_win\\windows_tests.exe"; then
+       --wine64 "$loader" --module64 "$module" --tests64 "$install_win\\windows_tests.exe" \
+       --table tests/registration/expected_registration.txt; then
     pass "side by side"
   else
     fail "side by side"
   fi
 fi
+
+# The packages as scripts/package.sh makes them (unsigned, symbols kept),
+# the current version and an older one to upgrade from.
+version=$(tr -d ' \r\n' <VERSION)
+msi_dir=$drive_c/msi
+mkdir -p "$msi_dir"
+for arch in "${arches[@]}"; do
+  use_arch $arch
+  bits=${arch#win}
+  step "$arch: the Windows Installer package"
+  staging=$wine_dir/package-$arch
+  mkdir -p "$staging"
+  cp "$bin/trellan.dll" "$bin/trellan.exe" "$staging/"
+  printf 'Trellan\r\n' >"$staging/INSTALL.txt"
+  sed 's/$/\r/' LICENSE >"$staging/LICENSE.txt"
+  rm -rf "$install_dir"
+  if scripts/make_msi.sh "$bits" "$version" "$staging" "$msi_dir/trellan-$arch.msi" &&
+     scripts/make_msi.sh "$bits" 0.0.0.1 "$staging" "$msi_dir/trellan-older-$arch.msi" &&
+     timeout 900 python3 tests/wine/msi_check.py --wine "$loader" --msi "C:\\msi\\trellan-$arch.msi" \
+       --older-msi "C:\\msi\\trellan-older-$arch.msi" --version "$(msiinfo export "$msi_dir/trellan-$arch.msi" Property | tr -d '\r' | awk '$1 == "ProductVersion" {print $2}')" \
+       --install-dir "$install_dir" --install-winpath "$install_win" \
+       --table tests/registration/expected_registration.txt --media-dir "$media_dir" --media-winpath 'C:\media'; then
+    pass "$arch: the package installs, upgrades, registers, filters and uninstalls"
+  else
+    fail "$arch: the package"
+  fi
+done
 
 step ".reg files through the platform's editor"
 if WINELOADER=$loader timeout 900 tests/wine/reg_round_trip.sh; then

@@ -4,6 +4,7 @@
 #include "text/text_conversion.h"
 #include "system/module_handle.h"
 #include "text/status_names.h"
+#include "system_library.h"
 
 namespace host {
 namespace {
@@ -23,9 +24,9 @@ std::string RuntimeAnswer(const char* what, HRESULT answer)
 
 std::string MediaRuntimeProblem(const std::u16string& path)
 {
-    // Loaded by name at run time, so that the host itself starts where the
-    // runtime is missing.
-    ModuleHandle runtime(LoadLibraryW(OLESTR("wmvcore.dll")));
+    // Loaded at run time from the system folder, as the filter loads it, so
+    // that the host itself starts where the runtime is missing.
+    ModuleHandle runtime(trellan::LoadSystemLibrary(OLESTR("wmvcore.dll")));
     if (!runtime.Get())
         return RuntimeAnswer("cannot be loaded:", LastErrorResult());
     auto createEditor = reinterpret_cast<decltype(&WMCreateEditor)>(

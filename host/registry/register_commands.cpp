@@ -13,6 +13,20 @@
 namespace host {
 namespace {
 
+// The machine's classes (HKEY_LOCAL_MACHINE\Software\Classes, where
+// registration writes) refuse this process: on Windows, a command prompt
+// that is not elevated. regsvr32 reports the same failure as
+// DISP_E_EXCEPTION or E_ACCESSDENIED without saying why.
+bool MachineClassesRefuseWrites()
+{
+    HKEY key = nullptr;
+    const LONG opened =
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, OLESTR("Software\\Classes"), 0, KEY_CREATE_SUB_KEY | KEY_SET_VALUE, &key);
+    if (opened == ERROR_SUCCESS)
+        RegCloseKey(key);
+    return opened == ERROR_ACCESS_DENIED;
+}
+
 int CallRegistrationExport(const ParsedArguments& args, const char* command, const char* exportName)
 {
     const std::u16string module = args.Operands().empty() ? BesideProgram(defaultModuleName) : args.Operands()[0];
@@ -40,6 +54,12 @@ int CallRegistrationExport(const ParsedArguments& args, const char* command, con
             HRESULT result = function();
             std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
             exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
+            if (FAILED(result) && MachineClassesRefuseWrites())
+                std::fprintf(stderr,
+                             "trellan: %s needs an administrator: this process may not change "
+                             "HKEY_LOCAL_MACHINE\\Software\\Classes. Run it from a command prompt started with "
+                             "\"Run as administrator\".\n",
+                             command);
         }
     }  // the module is freed before the transaction ends
     return transaction.Commit() ? exitCode : exitFailure;

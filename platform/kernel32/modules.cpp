@@ -39,6 +39,7 @@ bool FindModuleByName(LPCWSTR name, LoadedModule& module)
     std::string path;
     if (!PathToUtf8(name, path) || path.empty())
         return false;
+    SystemModulePath(path, path);  // a system DLL's name is the stand-in's
     if (path.find('/') != std::string::npos) {
         void* handle = dlopen(MakeAbsolute(path).c_str(), RTLD_LAZY | RTLD_NOLOAD);
         if (!handle)
@@ -79,10 +80,8 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
     }
     // The loader remembers the name it was given; an absolute one keeps
     // GetModuleFileNameW right after the current directory changes.
-    if (path.find('/') != std::string::npos)
+    if (!SystemModulePath(path, path) && path.find('/') != std::string::npos)
         path = MakeAbsolute(path);
-    else
-        SystemModulePath(path, path);
     dlerror();
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

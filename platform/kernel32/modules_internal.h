@@ -40,8 +40,13 @@ LoadedModule ProcessImage();
 // caller closes it with dlclose. `extraFlags` may add RTLD_NODELETE.
 void* OpenLoaded(const LoadedModule& module, int extraFlags = 0);
 // The stand-in library's own path when `name` is a system DLL's file name
-// ("oleaut32.dll", any letter case, ".dll" optional).
+// ("oleaut32.dll", any letter case, ".dll" optional), bare or in the system
+// folder (after '/' or '\\', as a Windows path built from
+// GetSystemDirectoryW has it).
 bool SystemModulePath(const std::string& name, std::string& path);
+// The system folder: the stand-in library's own folder, without the
+// trailing '/'.
+bool SystemDirectory(std::string& directory);
 
 // The module's absolute file path.
 std::string FilePathOf(const LoadedModule& module);

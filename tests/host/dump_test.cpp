@@ -8,6 +8,7 @@
 #include "support/text.h"
 
 #include <gtest/gtest.h>
+#include <win32/registry_control.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,6 +148,33 @@ TEST_F(DumpTest, TextOutputKeepsItsMarginAndSendsNoControlCharacter)
     EXPECT_EQ(run.err.find("can unload"), std::string::npos);
     EXPECT_NE(run.err.find("trellan dump: 1 file, 1 filtered"), std::string::npos) << run.err;
     EXPECT_NE(Trellan({u"dump", u"-v", u"-q", Path("song.mp3")}).err.find("can unload"), std::string::npos);
+}
+
+// Where the machine's classes refuse writes (on Windows, a prompt that is
+// not elevated) a failed registration says that it needs an administrator;
+// other failures do not.
+TEST(Registration, RefusedWritesAskForAnAdministrator)
+{
+    const std::u16string module = Utf16(TRELLAN_MODULE_PATH);
+    ASSERT_EQ(Trellan({u"unregister", module}).code, 0);
+    for (const auto& [root, name] : {std::pair{HKEY_LOCAL_MACHINE, u"Software\\Classes"}, {HKEY_CLASSES_ROOT, u"CLSID"}}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(root, name, 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr), ERROR_SUCCESS);
+        RegCloseKey(key);
+    }
+    for (bool machineRefuses : {false, true}) {
+        ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_LOCAL_MACHINE, u"Software\\Classes", machineRefuses),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u"CLSID", TRUE), ERROR_SUCCESS);
+        const CommandRun run = Trellan({u"register", module});
+        ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u"CLSID", FALSE), ERROR_SUCCESS);
+        ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_LOCAL_MACHINE, u"Software\\Classes", FALSE), ERROR_SUCCESS);
+        EXPECT_EQ(run.code, 1);
+        EXPECT_NE(run.out.find("DllRegisterServer"), std::string::npos) << run.out;
+        EXPECT_EQ(run.err.find("trellan register needs an administrator") != std::string::npos, machineRefuses)
+            << run.err;
+    }
+    ASSERT_EQ(Trellan({u"register", module}).code, 0);
 }
 
 TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)

@@ -27,7 +27,7 @@ RegistryMap ExpectedRegistration(const std::string& modulePath)
     while (std::getline(table, line)) {
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.empty() || line[0] == '#')
+        if (line.empty() || line[0] == '#' || line[0] == '@')
             continue;
         const size_t first = line.find('|');
         const size_t second = line.find('|', first + 1);
@@ -43,6 +43,24 @@ RegistryMap ExpectedRegistration(const std::string& modulePath)
             expected[key + ":" + (name.empty() ? "@" : name)] = "sz:" + data;
     }
     return expected;
+}
+
+std::vector<ReplacedHandler> ReplacedHandlers()
+{
+    std::ifstream table(TRELLAN_EXPECTED_REGISTRATION);
+    std::vector<ReplacedHandler> rows;
+    std::string line;
+    while (std::getline(table, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.empty() || line[0] != '@')
+            continue;
+        const size_t first = line.find('|');
+        const size_t second = line.find('|', first + 1);
+        rows.push_back({line.substr(1, first - 1), line.substr(first + 1, second - first - 1),
+                        line.substr(second + 1)});
+    }
+    return rows;
 }
 
 RegistryMap ExpectedAfterUnregistration()

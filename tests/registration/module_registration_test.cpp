@@ -68,31 +68,47 @@ TEST_F(ModuleRegistrationTest, RegistrationWritesEveryRowAndTheTypeLibrary)
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
 }
 
-TEST_F(ModuleRegistrationTest, StaleKeysAndOtherHandlersAreReplaced)
+TEST_F(ModuleRegistrationTest, StaleKeysAreReplacedAndOtherHandlersComeBack)
 {
     const std::string filterKey = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}";
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, filterKey + "\\Stale\\Deeper", "", "old build"), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, filterKey, "Leftover", "x"), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler", "", "{00000000-1111-2222-3333-444444444444}"),
-              ERROR_SUCCESS);
+    const std::vector<ReplacedHandler> replaced = ReplacedHandlers();
+    ASSERT_FALSE(replaced.empty());
+    for (const ReplacedHandler& row : replaced)
+        ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, row.key, "", row.handler), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\OpenWithList\\player.exe", "", ""), ERROR_SUCCESS);
     ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".wma", "Content Type", "audio/x-ms-wma"), ERROR_SUCCESS);
 
-    ASSERT_EQ(module->registerServer(), S_OK);
-    RegistryMap registry = Snapshot(HKEY_CLASSES_ROOT);
-    EXPECT_EQ(registry.count("HKCR\\" + filterKey + "\\Stale"), 0u);
-    EXPECT_EQ(registry.count("HKCR\\" + filterKey + ":Leftover"), 0u);
-    EXPECT_EQ(registry["HKCR\\.mp3\\PersistentHandler:@"], "sz:{841BB775-EF27-4f3e-8522-D09327C5A8EA}");
+    // Registered twice: the handler saved the first time stays saved.
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(module->registerServer(), S_OK);
+        RegistryMap registry = Snapshot(HKEY_CLASSES_ROOT);
+        EXPECT_EQ(registry.count("HKCR\\" + filterKey + "\\Stale"), 0u);
+        EXPECT_EQ(registry.count("HKCR\\" + filterKey + ":Leftover"), 0u);
+        for (const ReplacedHandler& row : replaced) {
+            EXPECT_EQ(registry["HKCR\\" + row.key + ":@"], "sz:{841BB775-EF27-4f3e-8522-D09327C5A8EA}");
+            EXPECT_EQ(registry["HKCR\\" + row.key + ":" + row.savedName], "sz:" + row.handler) << round;
+        }
+    }
 
-    // Unregistration leaves the extension keys with what others put there.
+    // Unregistration leaves the extension keys with what others put there,
+    // the replaced handlers back in place.
     ASSERT_EQ(module->unregisterServer(), S_OK);
-    registry = Snapshot(HKEY_CLASSES_ROOT);
     RegistryMap expected = ExpectedAfterUnregistration();
     expected["HKCR\\.mp3\\OpenWithList"] = "key";
     expected["HKCR\\.mp3\\OpenWithList\\player.exe"] = "key";
     expected["HKCR\\.mp3\\OpenWithList\\player.exe:@"] = "sz:";
     expected["HKCR\\.wma:Content Type"] = "sz:audio/x-ms-wma";
-    EXPECT_EQ(registry, expected);
+    for (const ReplacedHandler& row : replaced) {
+        expected["HKCR\\" + row.key] = "key";
+        expected["HKCR\\" + row.key + ":@"] = "sz:" + row.handler;
+    }
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+
+    // Unregistering again finds the other product's handler and keeps it.
+    ASSERT_EQ(module->unregisterServer(), S_OK);
+    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
 }
 
 TEST_F(ModuleRegistrationTest, UnregistrationLeavesOnlyTheSharedKeys)
@@ -128,18 +144,26 @@ TEST_F(ModuleRegistrationTest, AFailingScriptStopsRegistrationBeforeTheTypeLibra
         << "the recovery pass removed what the failed block created";
 }
 
-TEST_F(ModuleRegistrationTest, AValueThatCannotBeWrittenFailsRegistration)
+TEST_F(ModuleRegistrationTest, AFailedRegistrationLeavesEveryHandlerAsItWas)
 {
+    // .wma's handler cannot be replaced. .mp3's was replaced before the
+    // failure and comes back; .wmv's, with a value of its own, lies past
+    // the failure and is not touched.
     const std::string otherHandler = "{00000000-1111-2222-3333-444444444444}";
-    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler", "", otherHandler), ERROR_SUCCESS);
-    ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u".mp3\\PersistentHandler", TRUE), ERROR_SUCCESS);
+    for (const char* key : {".mp3\\PersistentHandler", ".wma\\PersistentHandler", ".wmv\\PersistentHandler"})
+        ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, key, "", otherHandler), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, ".wmv\\PersistentHandler", "Theirs", "kept"), ERROR_SUCCESS);
+    ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CLASSES_ROOT, u".wma\\PersistentHandler", TRUE), ERROR_SUCCESS);
+    const RegistryMap before = Snapshot(HKEY_CLASSES_ROOT);
 
     EXPECT_EQ(module->registerServer(), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
     RegistryMap registry = Snapshot(HKEY_CLASSES_ROOT);
-    EXPECT_EQ(registry["HKCR\\.mp3\\PersistentHandler:@"], "sz:" + otherHandler);
     EXPECT_EQ(registry.count("HKCR\\CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"), 0u)
         << "the recovery pass removed the class";
     EXPECT_EQ(registry.count("HKCR\\TypeLib"), 0u) << "the type library is not registered";
+    RegistryMap expected = before;
+    expected["HKCR\\CLSID"] = "key";  // made by the registration, and kept (NoRemove)
+    EXPECT_EQ(registry, expected);
 }
 
 TEST_F(ModuleRegistrationTest, AModuleThatCannotFindItsOwnHandleRefusesEveryCall)

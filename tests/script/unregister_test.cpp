@@ -198,10 +198,22 @@ TEST_F(UnregisterTest, FilterScriptRoundTripRestoresTheRegistryApartFromNoRemove
 
 TEST_F(UnregisterTest, RecoveryPassRemovesWhatAFailedBlockCreated)
 {
+    // Another product's keys after the failing item: the failed pass never
+    // reached them, so the recovery pass leaves them as they are.
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Later", "Theirs", "kept"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_CLASSES_ROOT, "Last\\Inner", "", "kept too"), ERROR_SUCCESS);
     const std::string bad = "HKCR { NoRemove CLSID { ForceRemove {X} = s 'x' { InprocServer32 = s 'p' "
-                            "{ val ThreadingModel = s 'Both' } Broken = b 1 } } }";
+                            "{ val ThreadingModel = s 'Both' } Broken = b 1 } } Later = s 'ours' "
+                            "Last { Inner = s 'ours' { val V = s 'ours' } } }";
     EXPECT_EQ(RunScript(bad, true), E_FAIL);
-    RegistryMap expected = {{"HKCR\\CLSID", "key"}};  // NoRemove keeps it
+    RegistryMap expected = {
+        {"HKCR\\CLSID", "key"},  // NoRemove keeps it
+        {"HKCR\\Later", "key"},
+        {"HKCR\\Later:Theirs", "sz:kept"},
+        {"HKCR\\Last", "key"},
+        {"HKCR\\Last\\Inner", "key"},
+        {"HKCR\\Last\\Inner:@", "sz:kept too"},
+    };
     EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
 }
 

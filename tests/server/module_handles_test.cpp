@@ -161,6 +161,8 @@ TEST(ModuleHandles, Failures)
         {"a directory", Utf16(directory.string()), ERROR_BAD_EXE_FORMAT},
         {"empty name", u"", ERROR_MOD_NOT_FOUND},
         {"lone surrogate", std::u16string(u"/tmp/") + char16_t(0xD800) + u".so", ERROR_MOD_NOT_FOUND},
+        {"a system DLL's name outside the system folder", Utf16((directory / "wmvcore.dll").string()),
+         ERROR_MOD_NOT_FOUND},
     };
     for (const LoadCase& c : loads) {
         SetLastError(0);
@@ -194,6 +196,28 @@ TEST(ModuleHandles, Failures)
     EXPECT_FALSE(GetModuleHandleExW(0, nullptr, nullptr));
 
     fs::remove_all(directory);
+}
+
+// The media-format runtime as the filter loads it: by its name in the
+// system folder, which is the stand-in library's folder, with either
+// separator.
+TEST(ModuleHandles, SystemFolder)
+{
+    WCHAR folder[MAX_PATH];
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(GetSystemDirectoryW(folder, length), length + 1) << "too small: the size needed, with the NUL";
+    EXPECT_EQ(GetSystemDirectoryW(folder, MAX_PATH), length);
+    const std::u16string directory(folder, length);
+    EXPECT_EQ(fs::path(Utf8(directory)), fs::path(Utf8(FileNameOf(GetModuleHandleW(u"ole32.dll")))).parent_path());
+
+    for (const char16_t* name : {u"\\wmvcore.dll", u"/WMVCORE.DLL"}) {
+        HMODULE runtime = LoadLibraryW((directory + name).c_str());
+        ASSERT_NE(runtime, nullptr) << Utf8(name);
+        EXPECT_EQ(runtime, GetModuleHandleW(u"wmvcore.dll"));
+        EXPECT_NE(GetProcAddress(runtime, "WMCreateEditor"), nullptr);
+        EXPECT_TRUE(FreeLibrary(runtime));
+    }
 }
 
 TEST(ModuleHandles, FileNameBufferSizes)

@@ -103,6 +103,13 @@ HMODULE ClassSource::LoadedModule() const
     return GetModuleHandleW(options.modulePath.c_str());
 }
 
+void ClassSource::Unload()
+{
+    if (module)
+        FreeLibrary(module);
+    module = nullptr;
+}
+
 HRESULT ClassSource::CanUnloadNow() const
 {
     HMODULE loaded = LoadedModule();

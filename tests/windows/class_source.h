@@ -45,6 +45,8 @@ public:
     // The module as loaded in the process (null when not loaded), and its
     // DllCanUnloadNow answer.
     HMODULE LoadedModule() const;
+    // Frees the module that the Loaded route loaded.
+    void Unload();
     HRESULT CanUnloadNow() const;
 
 private:

@@ -49,6 +49,17 @@ int main(int argc, char** argv)
                                                               : "CoCreateInstance through the registry");
     ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
     int result = RUN_ALL_TESTS();
+    // The media-format runtime, which the harvest loads on first use, goes
+    // with the module.
+    if (options.route == Route::Loaded && result == 0 && GetModuleHandleW(OLESTR("wmvcore.dll"))) {
+        source.Unload();
+        if (GetModuleHandleW(OLESTR("wmvcore.dll"))) {
+            std::fprintf(stderr, "FAILED: wmvcore.dll is still loaded after trellan.dll was freed\n");
+            result = 1;
+        } else {
+            std::printf("wmvcore.dll was freed with trellan.dll\n");
+        }
+    }
     SetSource(nullptr);
     return result;
 }

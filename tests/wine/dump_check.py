@@ -3,7 +3,8 @@
 filter is found through the registry, with the wmvcore test double serving
 scripted attributes, and compares the routed chunks exactly. With
 --real-file, also dumps a real media file over Wine's own wmvcore.dll, which
-has no working metadata editor: the dump must name the runtime's answer.
+has no working metadata editor, and with the runtime disabled: the dump must
+name the runtime's answer, and that it is missing.
 
 usage: dump_check.py --wine LOADER --exe WINPATH --media-dir DIR --media-winpath WINPATH
                      [--real-file NAME]
@@ -180,6 +181,17 @@ def main():
                 cause = record.get("error", "")
                 checks.check("media-format runtime" in cause and "E_NOTIMPL (0x80004001)" in cause,
                              f"{name}: the cause names the runtime's answer E_NOTIMPL", cause)
+
+            print("a real file where the runtime is missing (wmvcore.dll disabled)")
+            missing = dict(env, WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=")
+            code, out, err = wine.run(options.exe, "dump", "--json", path(name), env=missing)
+            checks.check(code == 1, f"{name}: dump exits 1, the filter loaded without the runtime", f"exit {code} {err}")
+            for record in parse_records(checks, out, 1, name):
+                checks.check(record.get("status") == "FILTER_E_ACCESS (0x80041703)",
+                             f"{name}: Init fails cleanly with FILTER_E_ACCESS", record.get("status"))
+                cause = record.get("error", "")
+                checks.check("media-format runtime (wmvcore.dll) cannot be loaded" in cause,
+                             f"{name}: the cause names the missing runtime", cause)
     except WineError as error:
         checks.check(False, "wine", str(error))
 

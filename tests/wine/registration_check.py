@@ -14,13 +14,13 @@ non-zero when a check fails."""
 import argparse
 import sys
 
-from wine_registry import Checks, Wine, WineError, load_table
+from wine_registry import Checks, Wine, WineError, load_replaced, load_table
 
 FILTER_CLASS = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"
 HANDLER_CLASS = "CLSID\\{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
 TYPE_LIBRARY = "TypeLib\\{26FF8391-CEFA-44AC-AB73-8B4158F16429}"
 EXTENSIONS = [".mp3", ".wma", ".wmv", ".asf"]
-FOREIGN_HANDLER = "{0F0E0D0C-0B0A-0908-0706-050403020100}"
+TRELLAN_HANDLER = "{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
 
 # Subtrees that registration owns whole: after registration they hold the
 # table's rows under them and nothing else.
@@ -112,13 +112,14 @@ class RegistryView:
         return self.trees == other.trees and self.clsid_exists == other.clsid_exists
 
 
-def plant(wine):
+def plant(wine, replaced):
     """What an older build and another product left behind."""
     wine.reg_add(FILTER_CLASS, None, "Older Veltrane filter")
     wine.reg_add(FILTER_CLASS + "\\StaleFromOlderBuild", "Left", "over")
     wine.reg_add(FILTER_CLASS + "\\InprocServer32", None, "C:\\old\\trellan-old.dll")
     wine.reg_add(FILTER_CLASS + "\\InprocServer32", "OldSetting", "1")
-    wine.reg_add(".mp3\\PersistentHandler", None, FOREIGN_HANDLER)
+    for key, _, handler in replaced:
+        wine.reg_add(key, None, handler)
     wine.reg_add(".mp3\\OpenWithProgids", "Player.mp3", "")
     wine.reg_add(".wmv\\ShellEx\\{BB2E617C-0920-11D1-9A0B-00C04FC2D6C1}", None, "{ABCDEF00-0000-0000-0000-000000000001}")
 
@@ -138,13 +139,27 @@ def check_registered(checks, view, rows, module, label):
                      f"expected {expected}, found {actual}")
 
 
-def check_unregistered(checks, view, rows, label):
+def check_replaced_kept(checks, view, replaced, label):
+    """Registration replaced another product's handler and keeps it."""
+    for key, saved, handler in replaced:
+        checks.check(view.value(key, "") == ("REG_SZ", TRELLAN_HANDLER), f"{label}: {key} names Trellan's handler")
+        checks.check(view.value(key, saved) == ("REG_SZ", handler),
+                     f"{label}: {key} keeps the handler it replaced in {saved}", f"found {view.value(key, saved)}")
+
+
+def check_unregistered(checks, view, rows, label, replaced=()):
     checks.check(view.exists("CLSID"), f"{label}: CLSID stays")
     for extension in EXTENSIONS:
         checks.check(view.exists(extension), f"{label}: {extension} stays")
-    gone = sorted({key for key, name, data in rows if lower(key) != "clsid" and lower(key) not in EXTENSIONS})
+    back = {lower(key) for key, _, _ in replaced}
+    gone = sorted({key for key, name, data in rows
+                   if lower(key) != "clsid" and lower(key) not in EXTENSIONS and lower(key) not in back})
     for key in gone:
         checks.check(not view.exists(key), f"{label}: {key} is gone")
+    for key, saved, handler in replaced:
+        checks.check(view.value(key, "") == ("REG_SZ", handler), f"{label}: {key} names the other product's "
+                     "handler again", f"found {view.value(key, '')}")
+        checks.check(view.value(key, saved) is None, f"{label}: {key} holds no saved value")
     checks.check(not view.exists(TYPE_LIBRARY), f"{label}: {TYPE_LIBRARY} is gone")
 
 
@@ -171,31 +186,30 @@ def main():
     checks = Checks()
     module = options.module
     rows = load_table(options.table, module, help_dir_of(module), options.platform)
+    replaced = load_replaced(options.table)
     try:
         print("registration over planted keys")
-        plant(wine)
+        plant(wine, replaced)
         if regsvr32(checks, wine, module, False, "register"):
             view = RegistryView(wine)
             check_registered(checks, view, rows, module, "registered")
-            checks.check(view.value(".mp3\\PersistentHandler", "") ==
-                         ("REG_SZ", "{841BB775-EF27-4f3e-8522-D09327C5A8EA}"),
-                         "registered: the other product's handler on .mp3 is replaced")
+            check_replaced_kept(checks, view, replaced, "registered")
 
         print("registering twice")
         before = RegistryView(wine)
         if regsvr32(checks, wine, module, False, "register again"):
-            checks.check(RegistryView(wine) == before, "register again: nothing changes")
+            checks.check(RegistryView(wine) == before, "register again: nothing changes, the saved handler stays")
 
         print("unregistration")
         if regsvr32(checks, wine, module, True, "unregister"):
             view = RegistryView(wine)
-            check_unregistered(checks, view, rows, "unregistered")
+            check_unregistered(checks, view, rows, "unregistered", replaced)
             checks.check(view.value(".mp3\\OpenWithProgids", "Player.mp3") == ("REG_SZ", ""),
                          "unregistered: .mp3's other subkey survives")
             checks.check(view.value(".wmv\\ShellEx\\{BB2E617C-0920-11D1-9A0B-00C04FC2D6C1}", "") is not None,
                          "unregistered: .wmv's other subkey survives")
         if regsvr32(checks, wine, module, True, "unregister again"):
-            check_unregistered(checks, RegistryView(wine), rows, "unregistered twice")
+            check_unregistered(checks, RegistryView(wine), rows, "unregistered twice", replaced)
 
         if options.quoted_module:
             print("a module path with a single quote")
@@ -204,7 +218,7 @@ def main():
             if regsvr32(checks, wine, quoted, False, "register quoted"):
                 check_registered(checks, RegistryView(wine), quoted_rows, quoted, "quoted")
             if regsvr32(checks, wine, quoted, True, "unregister quoted"):
-                check_unregistered(checks, RegistryView(wine), quoted_rows, "quoted unregistered")
+                check_unregistered(checks, RegistryView(wine), quoted_rows, "quoted unregistered", replaced)
     except WineError as error:
         checks.check(False, "wine", str(error))
 

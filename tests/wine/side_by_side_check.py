@@ -7,13 +7,14 @@ own bitness.
 
 Then what unregistering one DLL does to the other. The class keys live in
 each view apart, but the extension keys and the type library's key are
-shared by both views: unregistering either DLL removes the extensions'
-PersistentHandler for both, so the other DLL's class stays registered but no
-extension leads to it until that DLL is registered again.
+shared by both views: unregistering either DLL while the other stays keeps
+the extensions on Trellan's handler, which the view of the DLL that stays
+resolves to it; unregistering the second puts back the handler that another
+product had set before (the shared table's "@" rows) and removes the others.
 
 usage: side_by_side_check.py --wine32 LOADER --wine64 LOADER
                              --module32 WINPATH --module64 WINPATH
-                             --tests32 WINPATH --tests64 WINPATH
+                             --tests32 WINPATH --tests64 WINPATH --table FILE
 Prints one line per check and a closing 'N passed, N failed' line; exits
 non-zero when a check fails."""
 
@@ -21,7 +22,7 @@ import argparse
 import sys
 
 from registration_check import EXTENSIONS, TYPE_LIBRARY
-from wine_registry import Checks, Wine, WineError
+from wine_registry import Checks, Wine, WineError, load_replaced
 
 FILTER_CLASS_ID = "{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}"
 HANDLER_ID = "{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
@@ -65,10 +66,12 @@ class Side:
                      "CoCreateInstance and filters files over its own wmvcore double", f"exit {code}\n{out}{err}")
 
 
-def check_state(checks, label, sides, filter_modules, type_libraries, extensions_lead):
+def check_state(checks, label, sides, filter_modules, type_libraries, extensions_lead, replaced):
     """filter_modules: {side name: module or None}; type_libraries: {"win32"
     or "win64": path or None}; extensions_lead: whether the extensions name
-    the persistent handler (in both views, as they are shared)."""
+    the persistent handler (in both views, as they are shared); when they do
+    not, each extension of `replaced` names the other product's handler."""
+    others = {key.split("\\")[0].lower(): handler for key, _, handler in replaced}
     for side in sides:
         expected = filter_modules[side.name]
         found = default_value(side.wine, FILTER_SERVER)
@@ -80,8 +83,8 @@ def check_state(checks, label, sides, filter_modules, type_libraries, extensions
                      "filter", f"found {handler}")
         for extension in EXTENSIONS:
             found = default_value(side.wine, extension + "\\PersistentHandler")
-            checks.check(found == (HANDLER_ID if extensions_lead else None),
-                         f"{label}: {extension} {'leads' if extensions_lead else 'no longer leads'} to the handler "
+            checks.check(found == (HANDLER_ID if extensions_lead else others.get(extension)),
+                         f"{label}: {extension} {'leads to Trellan' if extensions_lead else 'has its earlier handler, or none'} "
                          f"in the {side.name} view", f"found {found}")
     for platform, expected in type_libraries.items():
         found = default_value(sides[0].wine, TYPE_LIBRARY_PATH + platform)
@@ -94,33 +97,38 @@ def main():
         parser.add_argument(f"--wine{bits}", required=True)
         parser.add_argument(f"--module{bits}", required=True)
         parser.add_argument(f"--tests{bits}", required=True)
+    parser.add_argument("--table", required=True)
     options = parser.parse_args()
+    replaced = load_replaced(options.table)
 
     side32 = Side("32-bit", options.wine32, options.module32, options.tests32)
     side64 = Side("64-bit", options.wine64, options.module64, options.tests64)
     sides = [side32, side64]
     checks = Checks()
     try:
+        for key, _, handler in replaced:
+            side64.wine.reg_add(key, None, handler)
         print("both registered")
         side32.regsvr32(checks, False)
         side64.regsvr32(checks, False)
         check_state(checks, "both", sides, {"32-bit": options.module32, "64-bit": options.module64},
-                    {"win32": options.module32, "win64": options.module64}, True)
+                    {"win32": options.module32, "win64": options.module64}, True, replaced)
         side32.filter_files(checks, "both")
         side64.filter_files(checks, "both")
 
         print("the 32-bit DLL unregistered, the 64-bit one left")
         side32.regsvr32(checks, True)
         check_state(checks, "32-bit gone", sides, {"32-bit": None, "64-bit": options.module64},
-                    {"win32": None, "win64": options.module64}, False)
+                    {"win32": None, "win64": options.module64}, True, replaced)
         side64.filter_files(checks, "32-bit gone")
 
-        print("the 64-bit DLL registered again, then unregistered")
+        print("the 64-bit DLL registered again, then unregistered: the other product's handler is back")
         side64.regsvr32(checks, False)
         check_state(checks, "64-bit again", sides, {"32-bit": None, "64-bit": options.module64},
-                    {"win32": None, "win64": options.module64}, True)
+                    {"win32": None, "win64": options.module64}, True, replaced)
         side64.regsvr32(checks, True)
-        check_state(checks, "none", sides, {"32-bit": None, "64-bit": None}, {"win32": None, "win64": None}, False)
+        check_state(checks, "none", sides, {"32-bit": None, "64-bit": None}, {"win32": None, "win64": None}, False,
+                    replaced)
         checks.check(default_value(side64.wine, TYPE_LIBRARY + "\\1.0") is None,
                      "none: the type library's key is gone")
     except WineError as error:

@@ -109,11 +109,24 @@ def load_table(path, module, help_dir, platform="win32"):
     with open(path, encoding="utf-8") as table:
         for line in table:
             line = line.rstrip("\r\n")
-            if not line or line.startswith("#"):
+            if not line or line.startswith("#") or line.startswith("@"):
                 continue
             key, name, data = line.split("|", 2)
             data = data.replace("%MODULE%", module).replace("%HELPDIR%", help_dir)
             if key.lower().endswith(TYPE_LIBRARY_PATH_KEY):
                 key = key[: -len("win32")] + platform
             rows.append((key, name, None if not name and not data else data))
+    return rows
+
+
+def load_replaced(path):
+    """The table's "@" rows: (PersistentHandler key, the value in which
+    registration keeps the handler it replaced, that handler), for a key
+    that another product had set before registration."""
+    rows = []
+    with open(path, encoding="utf-8") as table:
+        for line in table:
+            line = line.rstrip("\r\n")
+            if line.startswith("@"):
+                rows.append(tuple(line[1:].split("|", 2)))
     return rows

@@ -20,7 +20,8 @@
 extern "C" {
 
 // Loads the module at `fileName` (a relative path is taken from the current
-// directory; a bare name goes through the loader's search) and runs its
+// directory; a bare name goes through the loader's search; a system DLL's
+// name, bare or in the system folder, loads the stand-in) and runs its
 // load-time steps on the first load. Every successful call must be matched
 // by a FreeLibrary. Null with the last error set when the module cannot be
 // loaded: ERROR_MOD_NOT_FOUND for a missing file, ERROR_BAD_EXE_FORMAT for
@@ -50,6 +51,12 @@ HMODULE WINAPI GetModuleHandleW(LPCWSTR moduleName);
 // GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT the module gains a load,
 // which a FreeLibrary must drop.
 BOOL WINAPI GetModuleHandleExW(DWORD flags, LPCWSTR moduleName, HMODULE* module);
+
+// The system folder: the folder of the stand-in library, where the system
+// DLLs are found ("wmvcore.dll" there is the stand-in's media-format
+// runtime), without a trailing separator. Answers the units written without
+// the NUL; for a buffer that is too small, the units needed with the NUL.
+UINT WINAPI GetSystemDirectoryW(LPWSTR buffer, UINT size);
 
 // The loader never calls thread attach or detach here; answers whether the
 // handle names a loaded module.

@@ -1,0 +1,29 @@
+// Loads a DLL of the system folder by its file name: the full path from
+// GetSystemDirectoryW, so that neither the host program's folder nor the
+// search path is asked and a file of the same name planted there is never
+// loaded in its place. A 32-bit process on 64-bit Windows gets the 32-bit
+// DLL, as the system folder it names is redirected for it.
+#pragma once
+
+#include "winapi.h"
+
+namespace trellan {
+
+// Null with the last error set when the DLL cannot be loaded.
+inline HMODULE LoadSystemLibrary(LPCWSTR fileName)
+{
+    WCHAR path[MAX_PATH];
+    const UINT folder = GetSystemDirectoryW(path, MAX_PATH);
+    const int name = lstrlenW(fileName);
+    if (folder == 0)
+        return nullptr;
+    if (folder + 1 + name >= MAX_PATH) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return nullptr;
+    }
+    path[folder] = '\\';
+    lstrcpyW(path + folder + 1, fileName);
+    return LoadLibraryW(path);
+}
+
+}  // namespace trellan

@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""The Windows Installer packages under Wine: over another product's
+persistent handler (the shared table's "@" rows), an older package is
+installed, the current one installed over it as an upgrade, a file filtered
+through the registration the package made, and the package removed, after
+which the other product's handler is back and nothing of Trellan's is left.
+
+usage: msi_check.py --wine LOADER --msi WINPATH --older-msi WINPATH
+                    --version PACKAGE_VERSION --install-dir DIR --install-winpath WINPATH
+                    --table FILE --media-dir DIR --media-winpath WINPATH
+The loader's bitness chooses msiexec, reg.exe and so the registry view.
+Prints one line per check and a closing 'N passed, N failed' line; exits
+non-zero when a check fails."""
+
+import argparse
+import json
+import os
+import sys
+
+from wine_registry import Checks, Wine, WineError, load_replaced
+
+FILTER_SERVER = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}\\InprocServer32"
+TRELLAN_HANDLER = "{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
+UNINSTALL = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+
+
+def value(wine, key, name=None):
+    """A REG_SZ value's data (the default value when name is None), or None."""
+    args = ["reg", "query", f"HKCR\\{key}"] + (["/ve"] if name is None else ["/v", name])
+    code, out, _ = wine.run(*args)
+    if code != 0:
+        return None
+    for line in out.splitlines():
+        parts = line.strip().split("    ", 2)
+        if len(parts) >= 2 and parts[1].startswith("REG_"):
+            return parts[2] if len(parts) == 3 else ""
+    return None
+
+
+def installed_products(wine):
+    """[(DisplayName, DisplayVersion)] of the Trellan entries under Uninstall."""
+    code, out, _ = wine.run("reg", "query", UNINSTALL, "/s")
+    entries, current = [], {}
+    for line in out.splitlines() + ["HKEY_END"]:
+        if line.startswith("HKEY_"):
+            if current.get("DisplayName", "").startswith("Trellan"):
+                entries.append((current["DisplayName"], current.get("DisplayVersion")))
+            current = {}
+            continue
+        parts = line.strip().split("    ", 2)
+        if len(parts) == 3:
+            current[parts[0]] = parts[2]
+    return entries
+
+
+def msiexec(checks, wine, *args):
+    code, out, err = wine.run("msiexec", *args, "/qn")
+    return checks.check(code == 0, f"msiexec {' '.join(args)} exits 0", f"exit {code} {out}{err}")
+
+
+def check_installed(checks, wine, label, module, replaced):
+    checks.check(value(wine, FILTER_SERVER) == module, f"{label}: InprocServer32 names {module}",
+                 f"found {value(wine, FILTER_SERVER)}")
+    for key, saved, handler in replaced:
+        checks.check(value(wine, key) == TRELLAN_HANDLER, f"{label}: {key} names Trellan's handler")
+        checks.check(value(wine, key, saved) == handler, f"{label}: {key} keeps the other product's handler")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for option in ["--wine", "--msi", "--older-msi", "--version", "--install-dir", "--install-winpath", "--table",
+                   "--media-dir", "--media-winpath"]:
+        parser.add_argument(option, required=True)
+    options = parser.parse_args()
+
+    checks = Checks()
+    wine = Wine(options.wine)
+    replaced = load_replaced(options.table)
+    module = options.install_winpath + "\\trellan.dll"
+    exe = options.install_winpath + "\\trellan.exe"
+    with open(os.path.join(options.media_dir, "installed.mp3"), "wb"):
+        pass
+    with open(os.path.join(options.media_dir, "installed.txt"), "w", encoding="utf-8") as script:
+        script.write("installed.mp3|0|Title|string|Installed by the package\n")
+    try:
+        for key, _, handler in replaced:
+            wine.reg_add(key, None, handler)
+
+        print("the older package")
+        if msiexec(checks, wine, "/i", options.older_msi):
+            check_installed(checks, wine, "older", module, replaced)
+
+        print("the current package over it")
+        if msiexec(checks, wine, "/i", options.msi):
+            products = installed_products(wine)
+            checks.check(len(products) == 1 and products[0][1] == options.version,
+                         f"upgrade: one Trellan installed, version {options.version}", f"found {products}")
+            check_installed(checks, wine, "upgraded", module, replaced)
+            for name in ["trellan.dll", "trellan.exe", "INSTALL.txt", "LICENSE.txt"]:
+                checks.check(os.path.isfile(os.path.join(options.install_dir, name)), f"upgraded: {name} installed")
+            env = {"TRELLAN_WMVCORE_SCRIPT": options.media_winpath + "\\installed.txt"}
+            code, out, err = wine.run(exe, "dump", "--json", options.media_winpath + "\\installed.mp3", env=env)
+            record = json.loads(out.strip().splitlines()[-1]) if code == 0 and out.strip() else {}
+            chunks = record.get("chunks", [])
+            checks.check(code == 0 and len(chunks) == 4 and chunks[1].get("value") == "Installed by the package",
+                         "upgraded: the installed trellan.exe filters a file through the registration",
+                         f"exit {code} {out}{err}")
+
+        print("removal")
+        if msiexec(checks, wine, "/x", options.msi):
+            checks.check(installed_products(wine) == [], "removed: no Trellan installed")
+            checks.check(value(wine, FILTER_SERVER) is None, "removed: the filter class is unregistered")
+            checks.check(not os.path.exists(os.path.join(options.install_dir, "trellan.dll")),
+                         "removed: trellan.dll is gone")
+            for key, saved, handler in replaced:
+                checks.check(value(wine, key) == handler, f"removed: {key} names the other product's handler again",
+                             f"found {value(wine, key)}")
+                checks.check(value(wine, key, saved) is None, f"removed: {key} holds no saved value")
+    except (WineError, ValueError) as error:
+        checks.check(False, "wine", str(error))
+
+    print(f"msi: {checks.passed} passed, {checks.failed} failed")
+    return 0 if checks.failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
