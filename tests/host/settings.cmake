@@ -1,4 +1,5 @@
-# The CLI end to end: the command line, the inputs, and dump through the
-# module built here.
-add_dependencies(host_tests trellan_module)
-target_compile_definitions(host_tests PRIVATE TRELLAN_MODULE_PATH="$<TARGET_FILE:trellan_module>")
+# The CLI end to end: the command line, the inputs, dump through the module
+# built here, the registry commands.
+# The .reg tests read the platform editor's files, committed in every
+# encoding it writes.
+target_compile_definitions(host_tests PRIVATE TRELLAN_REG_FIXTURES="${CMAKE_CURRENT_SOURCE_DIR}/host/regfile/fixtures")

@@ -92,7 +92,7 @@ protected:
 
 TEST_F(CommandProcessesTest, TwentyProcessesTakeTurnsAndLeaveOneFile)
 {
-    const std::string fixture = std::string(TRELLAN_TEST_SOURCE_DIR) + "/registry/fixtures/editor_utf16.reg";
+    const std::string fixture = std::string(TRELLAN_TEST_SOURCE_DIR) + "/host/regfile/fixtures/editor_utf16.reg";
     ASSERT_EQ(Run({"reg", "import", "-"}, fixture), 0);
     std::vector<pid_t> children;
     for (int i = 0; i < 20; ++i)

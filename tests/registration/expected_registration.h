@@ -2,7 +2,7 @@
 // that the Linux and the Windows tests share.
 #pragma once
 
-#include "script/script_fixture.h"
+#include "support/script_fixture.h"
 
 #include <string>
 #include <vector>

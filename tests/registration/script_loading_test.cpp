@@ -2,7 +2,7 @@
 // the NUL rules, the errors of the data-file load, the recovery pass, and
 // the choice of the path that becomes "Module".
 #include "registration/module_path_double.h"
-#include "script/script_fixture.h"
+#include "support/script_fixture.h"
 #include "script_resource.h"
 #include "support/resource_image.h"
 

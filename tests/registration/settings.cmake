@@ -1,11 +1,7 @@
 if(TARGET registration_tests)
-  # The registry snapshot helpers of the script tests.
-  target_sources(registration_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/script/script_fixture.cpp)
   target_link_libraries(registration_tests PRIVATE trellan_registration trellan_server)
-  add_dependencies(registration_tests trellan_module)
   target_compile_definitions(registration_tests PRIVATE
     TRELLAN_TEST_TEMP_DIR="${CMAKE_CURRENT_BINARY_DIR}"
-    TRELLAN_MODULE_PATH="$<TARGET_FILE:trellan_module>"
     TRELLAN_TYPELIB_FILE="${TRELLAN_TYPELIB_FILE}"
     TRELLAN_EXPECTED_REGISTRATION="${CMAKE_CURRENT_SOURCE_DIR}/registration/expected_registration.txt")
 endif()

@@ -1,6 +1,6 @@
 // Aggregation: an outer object written here, which counts its own
 // references, holds the filter by the wrapper's own IUnknown.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "com_ptr.h"
 

@@ -1,6 +1,6 @@
 // Failed allocations: E_OUTOFMEMORY, nothing made, the lock count and the
 // cache as they were, and the next request works.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "com_ptr.h"
 

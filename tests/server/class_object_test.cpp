@@ -1,5 +1,5 @@
 // DllGetClassObject and the class-object cache, through the loaded module.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "com_ptr.h"
 

@@ -2,7 +2,7 @@
 // filters made, queried, initialised, walked and released, with LockServer
 // in pairs and DllCanUnloadNow asked along the way. Run under
 // ThreadSanitizer by scripts/run_tsan.sh.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 #include "shared_editor.h"
 
 #include "com_ptr.h"

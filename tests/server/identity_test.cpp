@@ -1,6 +1,6 @@
 // The stand-alone filter object's identity and interfaces, through the
 // loaded module.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "com_ptr.h"
 

@@ -1,6 +1,6 @@
 // The module lock count through objects, outside factory references and
 // LockServer, with DllCanUnloadNow after every step.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "com_ptr.h"
 

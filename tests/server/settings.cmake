@@ -2,7 +2,5 @@
 # the server's static parts directly. The test program stands in its own
 # HeapFree in front of the platform's (heap_watch.cpp), so that the tests
 # can see which blocks the module gives back.
-add_dependencies(server_tests trellan_module)
-target_compile_definitions(server_tests PRIVATE TRELLAN_MODULE_PATH="$<TARGET_FILE:trellan_module>")
 target_link_libraries(server_tests PRIVATE trellan_server Threads::Threads ${CMAKE_DL_LIBS})
 target_link_options(server_tests PRIVATE -Wl,--export-dynamic-symbol=HeapFree)

@@ -3,7 +3,7 @@
 // the factory's block was given back, and the count in a factory that a
 // caller still holds (the count follows the interface pointer).
 #include "heap_watch.h"
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include <gtest/gtest.h>
 #include <win32/seams.h>

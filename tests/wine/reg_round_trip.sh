@@ -64,11 +64,11 @@ done
 fixture_key='HKEY_CURRENT_USER\Software\Trellan Fixture'
 for fixture in editor_utf16.reg ansi_regedit4.reg; do
   db=$work/$fixture.sqlite
-  "$trellan" --registry "$db" reg import "$root/tests/registry/fixtures/$fixture" &&
+  "$trellan" --registry "$db" reg import "$root/tests/host/regfile/fixtures/$fixture" &&
     "$trellan" --registry "$db" reg export "$fixture_key" "$work/ours.reg" || { echo "FAIL: trellan $fixture"; failed=1; }
   for tool in "regedit /s" "reg import"; do
     source_file=$work/ours.reg
-    [ $fixture = ansi_regedit4.reg ] && source_file=$root/tests/registry/fixtures/$fixture
+    [ $fixture = ansi_regedit4.reg ] && source_file=$root/tests/host/regfile/fixtures/$fixture
     wine_run reg delete "$fixture_key" /f
     # shellcheck disable=SC2086
     wine_run $tool "$(winpath "$source_file")" &&

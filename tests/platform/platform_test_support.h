@@ -1,4 +1,4 @@
-// Helpers of the type-library area tests: files, a scratch directory, owned
+// Helpers of the platform tests: files, a scratch directory, owned
 // COM pointers and BSTRs, and a text snapshot of the registry.
 #pragma once
 

@@ -1,6 +1,6 @@
 // The filter's compiled resources read back through a data-file load of a
 // module that carries them as its ".rsrc" section.
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 #include <win32/resources.h>
 

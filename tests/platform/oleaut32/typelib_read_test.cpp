@@ -1,6 +1,6 @@
 // The filter's type library read back, from the compiled .tlb and from the
 // TYPELIB resource of a module that carries it.
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 namespace trellan::test {
 namespace {

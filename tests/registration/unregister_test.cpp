@@ -1,7 +1,7 @@
 // Unregister mode: which keys go, "NoRemove", skip mode, scripts whose keys
 // are already gone, and register-then-unregister round trips.
 #include "filter_script.h"
-#include "script_fixture.h"
+#include "support/script_fixture.h"
 
 #include <win32/seams.h>
 

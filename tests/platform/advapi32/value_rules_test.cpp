@@ -1,6 +1,6 @@
 // The registry's rules for values: types, the default value, names without
 // regard to case, and the platform's buffer rules.
-#include "registry_fixture.h"
+#include "support/registry_fixture.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // The platform's module functions over the dynamic loader, with the
 // module and the test program itself.
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "support/text.h"
 

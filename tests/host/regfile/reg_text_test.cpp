@@ -1,7 +1,7 @@
 // The CLI's export and import in the .reg text format: the platform's
 // editor's files (committed fixtures in its encodings), export to a file and
 // to standard output, bad input.
-#include "registry_fixture.h"
+#include "support/registry_fixture.h"
 
 #include "support/command_run.h"
 #include "text/text_conversion.h"

@@ -2,7 +2,7 @@
 // registry back as a flat map, for comparisons.
 #pragma once
 
-#include "registry/registry_fixture.h"
+#include "support/registry_fixture.h"
 #include "script_parser.h"
 
 #include <map>

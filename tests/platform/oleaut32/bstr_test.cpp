@@ -1,5 +1,5 @@
 // BSTRs: the 32-bit byte length before the text, the NUL after it.
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 #include <win32/seams.h>
 

@@ -1,5 +1,5 @@
 // The registry test seam: a named call fails on request.
-#include "registry_fixture.h"
+#include "support/registry_fixture.h"
 
 namespace trellan::test {
 namespace {

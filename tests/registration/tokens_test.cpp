@@ -1,5 +1,5 @@
 // Tokens of the script language, and its constant tables.
-#include "script_fixture.h"
+#include "support/script_fixture.h"
 #include "script_tables.h"
 
 #include <vector>

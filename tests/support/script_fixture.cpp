@@ -1,4 +1,4 @@
-#include "script_fixture.h"
+#include "support/script_fixture.h"
 
 #include <cstdio>
 #include <vector>

@@ -3,7 +3,7 @@
 // may use the registry at once, how an unusable or read-only file is met,
 // and one transaction for a whole command (killed and raced commands, and
 // the file left at exit: the registration tests).
-#include "registry_fixture.h"
+#include "support/registry_fixture.h"
 
 #include <sqlite3.h>
 

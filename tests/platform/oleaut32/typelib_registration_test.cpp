@@ -1,7 +1,7 @@
 // RegisterTypeLib and UnRegisterTypeLib: the keys written for the filter's
 // library and for a library with automation interfaces, and a round trip
 // that leaves the registry as it was.
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 namespace trellan::test {
 namespace {

@@ -1,7 +1,7 @@
 // The resource reader on files written by the tests: names and types,
 // languages, both ELF classes, and damaged resource files.
 #include "resource_images.h"
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 #include <win32/resources.h>
 

@@ -1,7 +1,7 @@
 // Damaged type libraries: cut short, bytes flipped, offsets pointing out of
 // their tables. Each is refused with a type-library error or read as far as
 // it is whole, never a crash; run under the address sanitizer too.
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 #include <cstring>
 #include <random>

@@ -1,4 +1,4 @@
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // The registry's rules for keys: names, paths, roots, access, read-only
 // keys, deleted keys.
-#include "registry_fixture.h"
+#include "support/registry_fixture.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 // GetShortPathNameW: a path is its own short form; the answer follows the
 // platform's rules for buffers that fit and buffers that do not.
-#include "typelib_test_support.h"
+#include "platform/platform_test_support.h"
 
 #include <win32/resources.h>
 

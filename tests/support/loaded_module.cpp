@@ -1,4 +1,4 @@
-#include "loaded_module.h"
+#include "support/loaded_module.h"
 
 #include "support/text.h"
 

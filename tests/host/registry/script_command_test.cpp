@@ -1,6 +1,6 @@
 // The CLI's script command end to end: run a script file, export the
 // registry, run it again to unregister.
-#include "script_fixture.h"
+#include "support/script_fixture.h"
 
 #include "support/command_run.h"
 #include "registry/registry_transfer.h"

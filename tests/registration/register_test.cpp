@@ -1,6 +1,6 @@
 // Register mode: every item kind, values of each type, nested blocks, keys
 // that open only for reading, and the failures that end a run.
-#include "script_fixture.h"
+#include "support/script_fixture.h"
 
 #include <win32/seams.h>
 
