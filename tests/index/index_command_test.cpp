@@ -69,21 +69,21 @@ public:  // the steps' changes use the helpers
     std::array<std::int64_t, 6> LastCounts()
     {
         LastRun run;
-        EXPECT_TRUE(database.ReadLastRun(run));
+        EXPECT_TRUE(database->ReadLastRun(run));
         const RunCounts& c = run.counts;
         return {!run.finished.empty(), c.added, c.changed, c.unchanged, c.removed, c.failed};
     }
     void ExpectSound()
     {
         std::string error;
-        EXPECT_TRUE(database.CheckIntegrity(error)) << error;
+        EXPECT_TRUE(database->CheckIntegrity(error)) << error;
     }
 
     using IndexFixture::folder;
     const std::string library = folder.PathOf("lib");
 };
 
-TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
+TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
 {
     WriteMp3("lib/a/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall");
     WriteAsf("lib/a/harbour.wma", "Harbour Lights", "Mira Okonkwo", "Live at the pier");
@@ -95,7 +95,7 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     struct Step {
         const char* name;
         void (*change)(IndexCommand&);
-        const char* path;  // what is indexed
+        const char* path;  // what is indexed; null: the paths the index remembers
         int exitCode;
         std::array<std::int64_t, 6> counts;  // finished, new, changed, unchanged, removed, failed
         std::vector<std::pair<const char*, Names>> queries;
@@ -130,13 +130,19 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
           {"nacht", {}},
           {"tribute", {}},
           {"lea nouvelle", {"new.mp3"}}}},
-        {"a path no longer given (and given in other words)", [](IndexCommand&) {}, "lib/b/../a/.", 0,
-         {1, 0, 0, 2, 3, 0},
-         {{"muller OR nouvelle", {}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
+        {"a run over part of the library (named in other words) touches only that part", [](IndexCommand&) {},
+         "lib/b/../a/.", 0, {1, 0, 0, 2, 0, 0},
+         {{"muller OR nouvelle", {"new.mp3", "strasse.asf"}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
+        {"a run without PATH goes over the remembered ones",
+         [](IndexCommand& test) { std::filesystem::remove_all(test.folder.PathOf("lib/c")); }, nullptr, 1,
+         {1, 0, 0, 4, 1, 1},
+         {{"muller OR nouvelle", {"strasse.asf"}}}},
     };
     for (const Step& step : steps) {
         step.change(*this);
-        EXPECT_EQ(Index({Utf16(folder.PathOf(step.path))}), step.exitCode) << step.name;
+        EXPECT_EQ(Index(step.path ? host::Arguments{Utf16(folder.PathOf(step.path))} : host::Arguments{}),
+                  step.exitCode)
+            << step.name;
         EXPECT_EQ(LastCounts(), step.counts) << step.name;
         for (const auto& [query, names] : step.queries)
             EXPECT_EQ(Sorted(Found(query)), names) << step.name << ": " << query;
@@ -147,9 +153,16 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     EXPECT_EQ(Index({u"--files-from", Utf16(folder.PathOf("no-such-list"))}), 1);
     EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
+
+    // A path forgotten takes its files along; one not covered is refused.
+    EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib/a"))}), 1);
+    EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib"))}), 0);
+    EXPECT_EQ(Found("cafe OR nights OR strasse"), Names{});
+    EXPECT_EQ(Index({}), 2);  // nothing left to go over
+    ExpectSound();
 }
 
-TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
+TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
 {
     WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier");
     Write("lib/broken.wma", Bytes(300, 'x'));
@@ -162,7 +175,8 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         std::vector<const char*> printed;  // on standard output, then on standard error
     } cases[] = {
         {{u"index", u"--status", u"--db", db}, 0,
-         {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: "}},
+         {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: ", "paths:\n  /", "/lib (",
+          "watcher: none"}},
         {{u"search", u"--db", db, u"cafe"}, 0,
          {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
         {{u"search", u"--db", db, u"--json", u"PIER"},
@@ -174,7 +188,10 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 1, {"there is no index at"}},
         {{u"search", u"--db", db, u"--limit", u"0", u"cafe"}, 2, {"--limit"}},
         {{u"index", u"--status", u"--db", db, lib}, 2, {"--status takes no PATH"}},
-        {{u"index", u"--db", db}, 2, {"name at least one"}},
+        {{u"index", u"--db", Utf16(folder.PathOf("fresh.sqlite"))}, 2, {"covers no path of this machine"}},
+        {{u"index", u"--watch", u"--files-from", u"-", u"--db", db}, 2, {"--watch watches folders"}},
+        {{u"search", u"--db", db, u"cafe OR ext:mp3"}, 2, {"filters the whole query"}},
+        {{u"search", u"--db", db, u"ext:mp3"}, 0, {"/lib/cafe.mp3\n"}},
         {{u"index", u"--batch", u"0", u"--db", db, lib}, 2, {"--batch needs a number from 1"}},
     };
     for (const Case& test : cases) {
@@ -185,7 +202,7 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
     }
 }
 
-TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
+TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
 {
     constexpr int files = 400;
     for (int i = 0; i < files; ++i)
@@ -223,6 +240,8 @@ TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinish
     EXPECT_EQ(Found("piece").size(), static_cast<size_t>(files));
     ExpectSound();
 }
+
+TRELLAN_INDEX_BACKENDS(IndexCommand);
 
 }  // namespace
 }  // namespace trellan::test

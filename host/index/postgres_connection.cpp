@@ -1,0 +1,187 @@
+#include "index/postgres_connection.h"
+
+#include <cstring>
+
+namespace host::index::postgres {
+namespace {
+
+// Type oids of the built-in types, as the server's catalog fixes them.
+constexpr Oid boolOid = 16, byteaOid = 17, int8Oid = 20, textOid = 25;
+
+std::uint64_t BigEndian(const char* bytes, int size)
+{
+    std::uint64_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+// NOTICEs (a query of stop words alone, say) are not for the user.
+void IgnoreNotice(void*, const char*) {}
+
+}  // namespace
+
+Result& Result::operator=(Result&& other) noexcept
+{
+    if (this != &other) {
+        PQclear(result);
+        result = other.result;
+        other.result = nullptr;
+    }
+    return *this;
+}
+
+bool Result::Ok() const
+{
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+std::string Result::State() const
+{
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    return state ? state : "";
+}
+
+std::int64_t Result::Integer(int row, int column) const
+{
+    if (PQgetisnull(result, row, column))
+        return 0;
+    const int size = PQgetlength(result, row, column);
+    const std::uint64_t value = BigEndian(PQgetvalue(result, row, column), size);
+    // Widened with its sign.
+    const int shift = 64 - 8 * size;
+    return shift > 0 && shift < 64 ? static_cast<std::int64_t>(value << shift) >> shift
+                                   : static_cast<std::int64_t>(value);
+}
+
+double Result::Real(int row, int column) const
+{
+    if (PQgetisnull(result, row, column))
+        return 0;
+    const std::uint64_t bits = BigEndian(PQgetvalue(result, row, column), 8);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::string_view Result::Bytes(int row, int column) const
+{
+    return {PQgetvalue(result, row, column), static_cast<size_t>(PQgetlength(result, row, column))};
+}
+
+Params& Params::Add(Oid type, std::string value)
+{
+    types.push_back(type);
+    values.push_back(std::move(value));
+    return *this;
+}
+
+Params& Params::Integer(std::int64_t value)
+{
+    std::string bytes(8, '\0');
+    for (int i = 7; i >= 0; --i, value = static_cast<std::int64_t>(static_cast<std::uint64_t>(value) >> 8))
+        bytes[i] = static_cast<char>(value & 0xFF);
+    return Add(int8Oid, std::move(bytes));
+}
+
+Params& Params::Boolean(bool value)
+{
+    return Add(boolOid, std::string(1, value ? '\1' : '\0'));
+}
+
+Params& Params::Text(std::string_view value)
+{
+    return Add(textOid, std::string(value));
+}
+
+Params& Params::Bytes(std::string_view value)
+{
+    return Add(byteaOid, std::string(value));
+}
+
+bool Connection::Open(const std::string& location)
+{
+    Close();
+    connection = PQconnectdb(location.c_str());
+    if (!connection || PQstatus(connection) != CONNECTION_OK)
+        return false;
+    PQsetNoticeProcessor(connection, IgnoreNotice, nullptr);
+    return true;
+}
+
+void Connection::Close()
+{
+    PQfinish(connection);
+    connection = nullptr;
+    prepared.clear();
+}
+
+std::string Connection::LastError() const
+{
+    std::string error = !lastError.empty() ? lastError : connection ? PQerrorMessage(connection) : "out of memory";
+    while (!error.empty() && (error.back() == '\n' || error.back() == ' '))
+        error.pop_back();
+    return error;
+}
+
+Result Connection::Checked(PGresult* raw)
+{
+    Result result(raw);
+    if (result.Ok()) {
+        lastError.clear();
+    } else {
+        const char* message = raw ? PQresultErrorMessage(raw) : nullptr;
+        lastError = message && *message ? message : PQerrorMessage(connection);
+    }
+    return result;
+}
+
+bool Connection::Execute(const char* sql)
+{
+    return Checked(PQexec(connection, sql)).Ok();
+}
+
+namespace {
+
+struct Arrays {
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+};
+
+Arrays ArraysOf(const std::vector<std::string>& values)
+{
+    Arrays arrays;
+    for (const std::string& value : values) {
+        arrays.values.push_back(value.data());
+        arrays.lengths.push_back(static_cast<int>(value.size()));
+        arrays.formats.push_back(1);
+    }
+    return arrays;
+}
+
+}  // namespace
+
+Result Connection::Query(const std::string& sql, const Params& params)
+{
+    const Arrays arrays = ArraysOf(params.values);
+    return Checked(PQexecParams(connection, sql.c_str(), static_cast<int>(params.values.size()),
+                                params.types.data(), arrays.values.data(), arrays.lengths.data(),
+                                arrays.formats.data(), 1));
+}
+
+Result Connection::Prepared(const char* name, const char* sql, const Params& params)
+{
+    if (!prepared.count(name)) {
+        Result made = Checked(PQprepare(connection, name, sql, static_cast<int>(params.types.size()),
+                                        params.types.data()));
+        if (!made.Ok())
+            return made;
+        prepared.insert(name);
+    }
+    const Arrays arrays = ArraysOf(params.values);
+    return Checked(PQexecPrepared(connection, name, static_cast<int>(params.values.size()), arrays.values.data(),
+                                  arrays.lengths.data(), arrays.formats.data(), 1));
+}
+
+}  // namespace host::index::postgres
