@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace host::index {
@@ -103,6 +104,9 @@ class IndexDatabase {
 public:
     virtual ~IndexDatabase() = default;
     virtual std::string LastError() const = 0;
+    // The index for people: a SQLite file's path, a PostgreSQL connection
+    // without its password.
+    virtual std::string Name() const = 0;
 
     // Keeps any other run over these paths (file system bytes, absolute)
     // off this index until it is closed; false, and `error` says so, when
@@ -204,6 +208,9 @@ std::string DefaultIndexPath();
 
 // This machine's name, as covered paths and watchers record it.
 std::string MachineName();
+
+// A path's folder ("" for a name at the top) and its name.
+std::pair<std::string, std::string> SplitPath(const std::string& path);
 
 // Whether `path` is `scope` or lies under it.
 bool IsUnder(std::string_view path, std::string_view scope);

@@ -1,5 +1,7 @@
 #include "index/folder_watch.h"
 
+#include "index/database.h"
+
 #include <dirent.h>
 #include <poll.h>
 #include <sys/inotify.h>
@@ -17,11 +19,6 @@ namespace {
 constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_MODIFY | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                         IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                         IN_DONT_FOLLOW;
-
-bool IsUnderOrAt(const std::string& path, const std::string& root)
-{
-    return path.compare(0, root.size(), root) == 0 && (path.size() == root.size() || path[root.size()] == '/');
-}
 
 }  // namespace
 
@@ -81,7 +78,7 @@ void FolderWatch::WatchTree(const std::string& root)
 
 void FolderWatch::Unwatch(const std::string& root)
 {
-    for (auto at = watches.lower_bound(root); at != watches.end() && IsUnderOrAt(at->first, root);) {
+    for (auto at = watches.lower_bound(root); at != watches.end() && IsUnder(at->first, root);) {
         inotify_rm_watch(descriptor, at->second);
         paths.erase(at->second);
         at = watches.erase(at);

@@ -88,7 +88,7 @@ bool RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths
     return true;
 }
 
-int Forget(IndexDatabase& database, const ParsedArguments& parsed, const std::string& location)
+int Forget(IndexDatabase& database, const ParsedArguments& parsed)
 {
     const std::string path = PathBytes(IndexedPath(*parsed.Value("--forget")));
     std::string error;
@@ -100,7 +100,7 @@ int Forget(IndexDatabase& database, const ParsedArguments& parsed, const std::st
     if (!parsed.Has("--quiet")) {
         std::string line = "trellan index: ";
         AppendEscaped(line, PathFromListBytes(path), Escaping::terminal);
-        line += " and its " + std::to_string(removed) + " files are out of " + location + "\n";
+        line += " and its " + std::to_string(removed) + " files are out of " + database.Name() + "\n";
         std::fputs(line.c_str(), stderr);
     }
     return exitSuccess;
@@ -145,9 +145,9 @@ int RunIndex(const ParsedArguments& parsed)
         return exitFailure;
     }
     if (status)
-        return PrintIndexStatus(stdout, *database, location);
+        return PrintIndexStatus(stdout, *database);
     if (forget)
-        return Forget(*database, parsed, location);
+        return Forget(*database, parsed);
     RunPaths paths;
     if (!RunPathsOf(*database, parsed, paths))
         return exitUsage;

@@ -35,6 +35,14 @@ std::string MachineName()
     return name;
 }
 
+std::pair<std::string, std::string> SplitPath(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
 bool IsUnder(std::string_view path, std::string_view scope)
 {
     if (scope == "/")

@@ -21,6 +21,19 @@ void IgnoreNotice(void*, const char*) {}
 
 }  // namespace
 
+std::string WithoutPassword(const std::string& location)
+{
+    PQconninfoOption* options = PQconninfoParse(location.c_str(), nullptr);
+    if (!options)
+        return "(a PostgreSQL connection string that libpq cannot read)";
+    std::string shown;
+    for (const PQconninfoOption* option = options; option->keyword; ++option)
+        if (option->val && *option->val && std::strcmp(option->keyword, "password") != 0)
+            shown += (shown.empty() ? "" : " ") + std::string(option->keyword) + "=" + option->val;
+    PQconninfoFree(options);
+    return shown;
+}
+
 Result& Result::operator=(Result&& other) noexcept
 {
     if (this != &other) {

@@ -13,6 +13,10 @@
 
 namespace host::index::postgres {
 
+// A connection string or URI as libpq reads it, in its "key=value" form
+// without the password, to show to people.
+std::string WithoutPassword(const std::string& location);
+
 class Result {
 public:
     explicit Result(PGresult* result = nullptr) : result(result) {}

@@ -122,20 +122,12 @@ std::string LocalTime(double epoch)
     return text;
 }
 
-std::pair<std::string, std::string> Split(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {std::string(), path};
-    return {path.substr(0, slash), path.substr(slash + 1)};
-}
-
 }  // namespace
 
 bool PostgresIndex::Open(const std::string& where, std::string& error)
 {
-    location = where;
-    if (!connection.Open(location)) {
+    location = postgres::WithoutPassword(where);
+    if (!connection.Open(where)) {
         error = "cannot connect to the PostgreSQL index " + location + ": " + connection.LastError();
         return false;
     }
@@ -213,7 +205,7 @@ bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::strin
 bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
 {
     for (const std::string& root : scope) {
-        const auto [parent, name] = Split(root);
+        const auto [parent, name] = SplitPath(root);
         const std::string below = root == "/" ? "" : root;
         Result files = connection.Query(
             "SELECT files.id, folders.id, folders.path, files.name, files.size, files.modified, files.failed "
@@ -282,7 +274,7 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         if (entry.failed)
             return connection.Prepared("untext", "DELETE FROM texts WHERE file = $1", Params().Integer(id)).Ok();
     } else {
-        const auto [folderPath, name] = Split(entry.path);
+        const auto [folderPath, name] = SplitPath(entry.path);
         const std::int64_t folder = FolderId(folderPath);
         if (!folder)
             return false;

@@ -21,6 +21,7 @@ public:
     bool Open(const std::string& location, std::string& error);
 
     std::string LastError() const override { return connection.LastError(); }
+    std::string Name() const override { return location; }
     bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
     bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
     bool Begin() override;

@@ -104,15 +104,6 @@ bool FileExists(const std::string& path)
     return GetFileAttributesW(reinterpret_cast<LPCWSTR>(name.c_str())) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The folder part and the name part of a path.
-std::pair<std::string, std::string> Split(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {std::string(), path};
-    return {path.substr(0, slash), path.substr(slash + 1)};
-}
-
 }  // namespace
 
 std::string DefaultIndexPath()
@@ -191,7 +182,7 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
                                   "(path >= ?3 AND path < ?4)");
     Statement files(connection, "SELECT id, name, size, modified, failed FROM files WHERE folder = ?1");
     for (const std::string& root : scope) {
-        const auto [parent, name] = Split(root);
+        const auto [parent, name] = SplitPath(root);
         const std::string below = root == "/" ? "" : root;
         folders.BindText(1, root).BindText(2, parent).BindText(3, below + "/").BindText(4, below + "0");
         int foldersRead;
@@ -304,7 +295,7 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
                  .Run())
             return false;
     } else {
-        const auto [folderPath, name] = Split(entry.path);
+        const auto [folderPath, name] = SplitPath(entry.path);
         const std::int64_t folder = FolderId(folderPath);
         if (!folder || !BindFileState(Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, "
                                                          "failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),

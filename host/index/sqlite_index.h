@@ -22,6 +22,7 @@ public:
     bool Open(const std::string& path, bool create, std::string& error);
 
     std::string LastError() const override { return connection.LastError(); }
+    std::string Name() const override { return path; }
     bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
     bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
     bool Begin() override;

@@ -37,7 +37,7 @@ void PrintLastRun(FILE* out, const LastRun& run)
 
 }  // namespace
 
-int PrintIndexStatus(FILE* out, IndexDatabase& database, const std::string& path)
+int PrintIndexStatus(FILE* out, IndexDatabase& database)
 {
     LastRun run;
     std::vector<StatusCount> counts;
@@ -53,7 +53,7 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database, const std::string& path
     for (const StatusCount& count : counts)
         total += count.files;
 
-    std::fprintf(out, "index: %s\n", Printable(path).c_str());
+    std::fprintf(out, "index: %s\n", Printable(database.Name()).c_str());
     std::fprintf(out, "paths:%s\n", paths.empty() ? " none" : "");
     for (const CoveredPath& path : paths)
         std::fprintf(out, "  %s (%s)\n", Printable(path.path).c_str(), path.machine.c_str());

@@ -247,6 +247,11 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         for (const char* text : test.printed)
             EXPECT_NE((run.out + run.err).find(text), std::string::npos) << text << " in:\n" << run.out << run.err;
     }
+    if (IsPostgres()) {  // a password given in the connection string is not shown
+        const CommandRun run = Trellan({u"index", u"--status", u"--db", db + u" password=hunter2"});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.out.find("hunter2"), std::string::npos) << run.out;
+    }
 }
 
 TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
@@ -371,10 +376,12 @@ TEST_P(IndexCommand, TwoIndexersAtOnceEachOverItsPathsAndASearchFromAThirdProces
     } else {
         // One run at a time: a second one that came while the first ran is refused, and goes after it.
         EXPECT_TRUE(xCode == 0 || yCode == 0) << xCode << " " << yCode;
-        if (xCode != 0)
+        if (xCode != 0) {
             EXPECT_EQ(Index({Utf16(folder.PathOf("lib/x"))}), 0);
-        if (yCode != 0)
+        }
+        if (yCode != 0) {
             EXPECT_EQ(Index({Utf16(folder.PathOf("lib/y"))}), 0);
+        }
     }
     ExpectSound();
 

@@ -28,11 +28,12 @@ KnownFiles Known(const std::string& location, const std::vector<std::string>& sc
     KnownFiles known;
     auto database = OpenIndex(location, false, error);
     EXPECT_TRUE(database) << error;
-    if (database)
+    if (database) {
         EXPECT_TRUE(database->LoadKnownFiles(scope, [&](std::string_view folder, std::string_view name,
                                                         const KnownFile& file) {
             known[std::string(folder) + "/" + std::string(name)] = file;
         }));
+    }
     return known;
 }
 
@@ -119,8 +120,9 @@ TEST_P(IndexDatabaseTest, RunsOverTheSamePathsTakeTurns)
         ASSERT_TRUE(first->LockForRun(test.held, error)) << error;
         const bool allowed = IsPostgres() ? test.postgresql : test.sqlite;
         EXPECT_EQ(second->LockForRun(test.wanted, error), allowed) << test.wanted[0];
-        if (!allowed)
+        if (!allowed) {
             EXPECT_NE(error.find("another trellan index is running"), std::string::npos) << error;
+        }
         first.reset();  // its lock goes with it
         auto third = OpenIndex(DatabasePath(), false, error);
         EXPECT_TRUE(third->LockForRun(test.held, error)) << error;
