@@ -66,6 +66,7 @@ public:
     bool Open(const std::string& location);
     void Close();
     std::string LastError() const;
+    bool InTransaction() const { return connection && PQtransactionStatus(connection) == PQTRANS_INTRANS; }
 
     // Runs statements without parameters (several, separated by ';').
     bool Execute(const char* sql);

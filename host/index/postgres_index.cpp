@@ -204,25 +204,41 @@ bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::strin
 
 bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
 {
-    for (const std::string& root : scope) {
+    // Through a cursor, some thousands of rows at a time, so that memory
+    // does not grow with the files twice (the plan holds them already).
+    const bool own = !connection.InTransaction();
+    if (own && !connection.Execute("BEGIN"))
+        return false;
+    bool read = true;
+    for (size_t i = 0; read && i < scope.size(); ++i) {
+        const std::string& root = scope[i];
         const auto [parent, name] = SplitPath(root);
         const std::string below = root == "/" ? "" : root;
-        Result files = connection.Query(
-            "SELECT files.id, folders.id, folders.path, files.name, files.size, files.modified, files.failed "
-            "FROM files JOIN folders ON folders.id = files.folder "
-            "WHERE folders.path = $1 OR (folders.path >= $4 AND folders.path < $5) OR "
-            "(folders.path = $2 AND files.name = $3)",
-            Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"));
-        if (!files.Ok())
-            return false;
-        for (int row = 0; row < files.Rows(); ++row) {
-            const std::string_view folder = files.Bytes(row, 2);
-            folderIds.emplace(std::string(folder), files.Integer(row, 1));
-            know(folder, files.Bytes(row, 3),
-                 {files.Integer(row, 0), {files.Integer(row, 4), files.Integer(row, 5)}, files.Integer(row, 6) != 0});
+        read = connection
+                   .Query("DECLARE known NO SCROLL CURSOR FOR SELECT files.id, folders.id, folders.path, files.name, "
+                          "files.size, files.modified, files.failed FROM files JOIN folders ON folders.id = "
+                          "files.folder WHERE folders.path = $1 OR (folders.path >= $4 AND folders.path < $5) OR "
+                          "(folders.path = $2 AND files.name = $3)",
+                          Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
+                   .Ok();
+        for (Result files; read;) {
+            files = connection.Query("FETCH 5000 FROM known");
+            read = files.Ok();
+            if (!read || files.Rows() == 0)
+                break;
+            for (int row = 0; row < files.Rows(); ++row) {
+                const std::string_view folder = files.Bytes(row, 2);
+                folderIds.emplace(std::string(folder), files.Integer(row, 1));
+                know(folder, files.Bytes(row, 3),
+                     {files.Integer(row, 0), {files.Integer(row, 4), files.Integer(row, 5)},
+                      files.Integer(row, 6) != 0});
+            }
         }
+        read = read && connection.Execute("CLOSE known");
     }
-    return true;
+    if (own)
+        read = connection.Execute(read ? "COMMIT" : "ROLLBACK") && read;
+    return read;
 }
 
 bool PostgresIndex::Begin()
