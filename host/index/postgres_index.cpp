@@ -461,31 +461,14 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
 
 namespace {
 
-// The place filters as SQL on `folders` and `files`, their values (bytes)
-// bound from parameter `first` on: one kind's values are alternatives.
-std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first)
-{
-    std::string where;
-    for (PlaceKind kind : {PlaceKind::path, PlaceKind::dir, PlaceKind::ext}) {
-        std::string any;
-        for (size_t i = 0; i < places.size(); ++i) {
-            if (places[i].kind != kind)
-                continue;
-            const std::string n = "$" + std::to_string(first + int(i));
-            const std::string test =
-                kind == PlaceKind::path  ? "folders.path || '\\x2f'::bytea || files.name = " + n
-                : kind == PlaceKind::dir ? "(folders.path = " + n + " OR (folders.path >= " + n +
-                                               " || '\\x2f'::bytea AND folders.path < " + n + " || '\\x30'::bytea))"
-                                         : "lower(encode(substring(files.name FROM length(files.name) - length(" + n +
-                                               ")), 'escape')) = lower(encode('\\x2e'::bytea || " + n +
-                                               ", 'escape'))";
-            any += (any.empty() ? "" : " OR ") + test;
-        }
-        if (!any.empty())
-            where += " AND (" + any + ")";
-    }
-    return where;
-}
+// The place filters on `folders` and `files`, a path's value as bytes.
+const PlaceSql placeSql = {
+    "folders.path || '\\x2f'::bytea || files.name = @",
+    "(folders.path = @ OR (folders.path >= @ || '\\x2f'::bytea AND folders.path < @ || '\\x30'::bytea))",
+    "lower(encode(substring(files.name FROM length(files.name) - length(@)), 'escape')) = "
+    "lower(encode('\\x2e'::bytea || @, 'escape'))",
+    '$',
+};
 
 }  // namespace
 
@@ -495,7 +478,7 @@ SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit,
     // Exact words first, then ts_rank with the weights of the fields (body,
     // comments, author, title); the rank is given negated, lower is better,
     // as for SQLite. The snippet is taken after the limit: only hits need one.
-    const std::string places = PlaceConditions(query.places, 5);
+    const std::string places = PlaceConditions(query.places, 5, placeSql);
     const std::string sql =
         query.tsquery.empty()
             ? "SELECT folders.path || '\\x2f'::bytea || files.name AS path, texts.title, texts.author, '', "

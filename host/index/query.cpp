@@ -305,6 +305,26 @@ private:
 
 }  // namespace
 
+std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql)
+{
+    std::string where;
+    for (PlaceKind kind : {PlaceKind::path, PlaceKind::dir, PlaceKind::ext}) {
+        std::string any;
+        for (size_t i = 0; i < places.size(); ++i) {
+            if (places[i].kind != kind)
+                continue;
+            const std::string parameter = sql.parameter + std::to_string(first + int(i));
+            std::string test = kind == PlaceKind::path ? sql.path : kind == PlaceKind::dir ? sql.dir : sql.ext;
+            for (size_t at; (at = test.find('@')) != std::string::npos;)
+                test.replace(at, 1, parameter);
+            any += (any.empty() ? "" : " OR ") + test;
+        }
+        if (!any.empty())
+            where += " AND (" + any + ")";
+    }
+    return where;
+}
+
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error)
 {
     parsed = ParsedQuery();

@@ -24,6 +24,19 @@ struct ParsedQuery {
     std::vector<PlaceFilter> places;
 };
 
+// A back end's SQL test of each place filter, '@' standing for the value's
+// parameter, and how its parameters are named ('?' or '$' and a number).
+struct PlaceSql {
+    const char* path;
+    const char* dir;
+    const char* ext;
+    char parameter;
+};
+
+// The place filters as " AND (...)" conditions, their values bound from
+// parameter `first` on: one kind's values are alternatives.
+std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql);
+
 // False, with `error` saying where and why, for a malformed query.
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error);
 

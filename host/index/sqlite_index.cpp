@@ -487,29 +487,13 @@ bool SqliteIndex::CheckIntegrity(std::string& problem)
 
 namespace {
 
-// The place filters as SQL on `folders` and `files`, their values bound from
-// parameter `first` on: one kind's values are alternatives.
-std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first)
-{
-    std::string where;
-    for (PlaceKind kind : {PlaceKind::path, PlaceKind::dir, PlaceKind::ext}) {
-        std::string any;
-        for (size_t i = 0; i < places.size(); ++i) {
-            if (places[i].kind != kind)
-                continue;
-            const std::string n = "?" + std::to_string(first + int(i));
-            const std::string test =
-                kind == PlaceKind::path  ? "folders.path || '/' || files.name = " + n
-                : kind == PlaceKind::dir ? "(folders.path = " + n + " OR (folders.path >= " + n + " || '/' AND " +
-                                               "folders.path < " + n + " || '0'))"
-                                         : "lower(substr(files.name, -length(" + n + ") - 1)) = '.' || lower(" + n + ")";
-            any += (any.empty() ? "" : " OR ") + test;
-        }
-        if (!any.empty())
-            where += " AND (" + any + ")";
-    }
-    return where;
-}
+// The place filters on `folders` and `files`; '0' follows '/'.
+const PlaceSql placeSql = {
+    "folders.path || '/' || files.name = @",
+    "(folders.path = @ OR (folders.path >= @ || '/' AND folders.path < @ || '0'))",
+    "lower(substr(files.name, -length(@) - 1)) = '.' || lower(@)",
+    '?',
+};
 
 }  // namespace
 
@@ -519,7 +503,7 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     // The inner query ranks files whose exact words match above those that
     // match by stem alone, then by bm25, and stops at the limit before the
     // join; snippet() needs the full-text cursor, so it is taken there too.
-    const std::string places = PlaceConditions(query.places, 5);
+    const std::string places = PlaceConditions(query.places, 5, placeSql);
     const std::string placed = places.empty() ? std::string()
                                               : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON "
                                                 "folders.id = files.folder WHERE 1" + places + ")";
