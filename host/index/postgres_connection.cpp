@@ -1,9 +1,71 @@
 #include "index/postgres_connection.h"
 
+#include <dlfcn.h>
+
 #include <cstring>
+#include <mutex>
 
 namespace host::index::postgres {
 namespace {
+
+// The calls of libpq this file makes, by the same names: inside this
+// namespace they are these pointers, filled from the library once.
+#define TRELLAN_LIBPQ(name) decltype(&::name) name = nullptr
+TRELLAN_LIBPQ(PQclear);
+TRELLAN_LIBPQ(PQconnectdb);
+TRELLAN_LIBPQ(PQconninfoFree);
+TRELLAN_LIBPQ(PQconninfoParse);
+TRELLAN_LIBPQ(PQerrorMessage);
+TRELLAN_LIBPQ(PQexec);
+TRELLAN_LIBPQ(PQexecParams);
+TRELLAN_LIBPQ(PQexecPrepared);
+TRELLAN_LIBPQ(PQfinish);
+TRELLAN_LIBPQ(PQgetisnull);
+TRELLAN_LIBPQ(PQgetlength);
+TRELLAN_LIBPQ(PQgetvalue);
+TRELLAN_LIBPQ(PQntuples);
+TRELLAN_LIBPQ(PQprepare);
+TRELLAN_LIBPQ(PQresultErrorField);
+TRELLAN_LIBPQ(PQresultErrorMessage);
+TRELLAN_LIBPQ(PQresultStatus);
+TRELLAN_LIBPQ(PQsetNoticeProcessor);
+TRELLAN_LIBPQ(PQstatus);
+TRELLAN_LIBPQ(PQtransactionStatus);
+#undef TRELLAN_LIBPQ
+
+struct LibPqRow {
+    const char* name;
+    void** slot;
+};
+#define TRELLAN_ROW(name) {#name, reinterpret_cast<void**>(&name)}
+const LibPqRow libPqTable[] = {
+    TRELLAN_ROW(PQclear),          TRELLAN_ROW(PQconnectdb),          TRELLAN_ROW(PQconninfoFree),
+    TRELLAN_ROW(PQconninfoParse),  TRELLAN_ROW(PQerrorMessage),       TRELLAN_ROW(PQexec),
+    TRELLAN_ROW(PQexecParams),     TRELLAN_ROW(PQexecPrepared),       TRELLAN_ROW(PQfinish),
+    TRELLAN_ROW(PQgetisnull),      TRELLAN_ROW(PQgetlength),          TRELLAN_ROW(PQgetvalue),
+    TRELLAN_ROW(PQntuples),        TRELLAN_ROW(PQprepare),            TRELLAN_ROW(PQresultErrorField),
+    TRELLAN_ROW(PQresultErrorMessage), TRELLAN_ROW(PQresultStatus),   TRELLAN_ROW(PQsetNoticeProcessor),
+    TRELLAN_ROW(PQstatus),         TRELLAN_ROW(PQtransactionStatus),
+};
+#undef TRELLAN_ROW
+
+// Loads libpq and its calls, once; empty, or what went wrong.
+const std::string& LoadLibPq()
+{
+    static std::once_flag once;
+    static std::string problem;
+    std::call_once(once, [] {
+        void* library = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            problem = std::string("cannot load PostgreSQL's client library (libpq.so.5, Debian's libpq5): ") + dlerror();
+            return;
+        }
+        for (const LibPqRow& row : libPqTable)
+            if (!(*row.slot = dlsym(library, row.name)))
+                problem = std::string("libpq.so.5 has no ") + row.name;
+    });
+    return problem;
+}
 
 // Type oids of the built-in types, as the server's catalog fixes them.
 constexpr Oid boolOid = 16, byteaOid = 17, int8Oid = 20, textOid = 25;
@@ -23,6 +85,8 @@ void IgnoreNotice(void*, const char*) {}
 
 std::string WithoutPassword(const std::string& location)
 {
+    if (!LoadLibPq().empty())
+        return location;
     PQconninfoOption* options = PQconninfoParse(location.c_str(), nullptr);
     if (!options)
         return "(a PostgreSQL connection string that libpq cannot read)";
@@ -34,10 +98,22 @@ std::string WithoutPassword(const std::string& location)
     return shown;
 }
 
+Result::~Result()
+{
+    if (result)
+        PQclear(result);
+}
+
+int Result::Rows() const
+{
+    return result ? PQntuples(result) : 0;
+}
+
 Result& Result::operator=(Result&& other) noexcept
 {
     if (this != &other) {
-        PQclear(result);
+        if (result)
+            PQclear(result);
         result = other.result;
         other.result = nullptr;
     }
@@ -116,6 +192,8 @@ Params& Params::Bytes(std::string_view value)
 bool Connection::Open(const std::string& location)
 {
     Close();
+    if (!(lastError = LoadLibPq()).empty())
+        return false;
     connection = PQconnectdb(location.c_str());
     if (!connection || PQstatus(connection) != CONNECTION_OK)
         return false;
@@ -123,9 +201,15 @@ bool Connection::Open(const std::string& location)
     return true;
 }
 
+bool Connection::InTransaction() const
+{
+    return connection && PQtransactionStatus(connection) == PQTRANS_INTRANS;
+}
+
 void Connection::Close()
 {
-    PQfinish(connection);
+    if (connection)
+        PQfinish(connection);
     connection = nullptr;
     prepared.clear();
 }
