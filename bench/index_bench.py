@@ -14,7 +14,14 @@ Wall times are what the figures are about; on a machine shared with other
 work they wander, so the processor time (user + system) of each run is
 printed beside them.
 
+With --scale it measures instead, for each back end (SQLite, and
+PostgreSQL on a private server that scripts/postgres_cluster.sh starts) at
+10,000 and 200,000 files (made by the benchmark): files a second of the first
+run, the index's size, the re-index of the unchanged library and the peak
+memory of both; then the memory of `index --watch` per watched folder.
+
 usage: bench/index_bench.py [--build DIR] [--files N] [--rounds N] [--searches N]
+       bench/index_bench.py --scale [--build DIR] [--sizes N,N]
 """
 
 import argparse
@@ -22,11 +29,12 @@ import os
 import random
 import sqlite3
 import statistics
+import subprocess
 import sys
 import tempfile
 import time
 
-from bench_support import DEFAULT_BUILD, load_generator, program, registered_workspace
+from bench_support import DEFAULT_BUILD, ROOT, load_generator, program, registered_workspace
 
 FIRST = ["Mira", "Jonas", "Zoë", "Ana", "Björn", "Chloé", "Dmitri", "Eliška", "Farid", "Grete", "Hiro", "Inès",
          "József", "Kwame", "Léa", "Mateus", "Noémie", "Oskar", "Priya", "Renée", "Søren", "Tomás", "Uma", "Wen"]
@@ -74,15 +82,16 @@ def make_library(folder, count, seed=13):
     rng = random.Random(seed)
     for number in range(count):
         extension, data = media_file(g, rng, number)
-        sub = os.path.join(folder, f"shelf{number // 100:03}")
+        sub = os.path.join(folder, f"shelf{number // 100:04}")
         os.makedirs(sub, exist_ok=True)
         with open(os.path.join(sub, f"track{number:05}{extension}"), "wb") as out:
             out.write(data)
 
 
-def timed(command, env):
+def timed(command, env, memory=None):
     """Wall time and processor time of one run, in seconds. posix_spawn keeps
-    the measuring process's own cost out of short runs."""
+    the measuring process's own cost out of short runs. `memory`, a list,
+    gets the run's peak resident memory in bytes."""
     with tempfile.TemporaryFile() as errors, open(os.devnull, "wb") as devnull:
         actions = [(os.POSIX_SPAWN_DUP2, devnull.fileno(), 1), (os.POSIX_SPAWN_DUP2, errors.fileno(), 2)]
         start = time.perf_counter()
@@ -92,6 +101,8 @@ def timed(command, env):
         if os.waitstatus_to_exitcode(status) != 0:
             errors.seek(0)
             sys.exit(f"index_bench: {' '.join(command)} failed: {errors.read().decode()}")
+    if memory is not None:
+        memory.append(usage.ru_maxrss * 1024)
     return elapsed, usage.ru_utime + usage.ru_stime
 
 
@@ -109,14 +120,99 @@ def text_bytes(database):
     return total or 0
 
 
+def postgres_size(server):
+    """The bytes of the index's tables and their indexes in PostgreSQL."""
+    sql = ("SELECT sum(pg_total_relation_size(c.oid)) FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace "
+           "WHERE n.nspname = 'trellan' AND c.relkind = 'r'")
+    return int(subprocess.run(["psql", "-XAtc", sql, server], check=True, capture_output=True, text=True).stdout)
+
+
+def resident(pid):
+    with open(f"/proc/{pid}/status") as status:
+        for line in status:
+            if line.startswith("VmRSS:"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def watcher_memory(trellan, env, work, database, folders):
+    """The resident memory of `index --watch` over `folders` folders of one
+    file each, once it watches them all."""
+    library = os.path.join(work, f"watched{folders}")
+    for number in range(folders):
+        folder = os.path.join(library, f"f{number // 100:03}", f"g{number:05}")
+        os.makedirs(folder, exist_ok=True)
+        open(os.path.join(folder, "note.txt"), "w").close()
+    watcher = subprocess.Popen([trellan, "index", "-q", "--watch", "--db", database, library], env=env)
+    try:
+        for _ in range(600):
+            status = subprocess.run([trellan, "index", "--status", "--db", database], env=env, capture_output=True,
+                                    text=True).stdout
+            if "watcher: running" in status:
+                break
+            time.sleep(0.1)
+        time.sleep(0.5)
+        return resident(watcher.pid)
+    finally:
+        watcher.terminate()
+        watcher.wait()
+        subprocess.run([trellan, "index", "-q", "--forget", library, "--db", database], env=env, check=True)
+
+
+def scale(args, trellan):
+    sizes = [int(size) for size in args.sizes.split(",")]
+    cluster = os.path.join(ROOT, "scripts", "postgres_cluster.sh")
+    with registered_workspace(trellan, "trellan-index-scale-") as (work, env):
+        # Beside the workspace, not in it: the server's own user must reach it.
+        server_folder = tempfile.mkdtemp(prefix="trellan-bench-postgres-")
+        server = subprocess.run([cluster, "start", server_folder], check=True, capture_output=True,
+                                text=True).stdout.strip()
+        try:
+            print(f"{os.cpu_count()} processors; PostgreSQL on a Unix socket of this machine")
+            for files in sizes:
+                library = os.path.join(work, f"library{files}")
+                make_library(library, files)
+                for backend in ("SQLite", "PostgreSQL"):
+                    if backend == "SQLite":
+                        database = os.path.join(work, f"index{files}.sqlite")
+                    else:
+                        database = f"{server} dbname=bench{files}"
+                        subprocess.run(["psql", "-Xqc", f"CREATE DATABASE bench{files}", server], check=True)
+                    index = [trellan, "index", "-q", "--jobs", "2", "--db", database, library]
+                    first_memory, again_memory = [], []
+                    first, first_cpu = timed(index, env, first_memory)
+                    again, _ = timed(index, env, again_memory)
+                    if backend == "SQLite":
+                        size = sum(os.path.getsize(database + s) for s in ("", "-wal") if os.path.exists(database + s))
+                    else:
+                        size = postgres_size(database)
+                    print(f"{backend:10} {files:7} files: first run {files / first:6.0f} files/s ({first:6.1f} s, "
+                          f"{first_cpu:6.1f} s processor), index {size / 2**20:7.1f} MiB, re-index {again:6.2f} s, "
+                          f"peak memory {first_memory[0] / 2**20:5.1f} MiB first, {again_memory[0] / 2**20:5.1f} MiB "
+                          f"re-index", flush=True)
+                subprocess.run(["rm", "-rf", library], check=True)
+            database = os.path.join(work, "watch.sqlite")
+            small, large = 1000, 20000
+            low, high = (watcher_memory(trellan, env, work, database, n) for n in (small, large))
+            print(f"watcher: {low / 2**20:.1f} MiB over {small} folders, {high / 2**20:.1f} MiB over {large}: "
+                  f"{(high - low) / (large - small):.0f} bytes a folder (and the kernel's own for each watch)")
+        finally:
+            subprocess.run([cluster, "stop", server_folder], check=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=DEFAULT_BUILD)
     parser.add_argument("--files", type=int, default=10000)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--searches", type=int, default=101)
+    parser.add_argument("--scale", action="store_true")
+    parser.add_argument("--sizes", default="10000,200000")
     args = parser.parse_args()
     trellan = program(args.build, "trellan", "index_bench")
+    if args.scale:
+        scale(args, trellan)
+        return
 
     with registered_workspace(trellan, "trellan-index-bench-") as (work, env):
         library = os.path.join(work, "library")

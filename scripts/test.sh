@@ -25,6 +25,15 @@ run_ctest() {
   passed=$((passed + ${count:-0}))
 }
 
+# A private PostgreSQL server for the index's tests, stopped at the end
+# whatever happens; the tests' PostgreSQL rows fail when it is missing.
+postgres_folder=$(mktemp -d /tmp/trellan-postgres.XXXXXX)
+trap 'scripts/postgres_cluster.sh stop "$postgres_folder"' EXIT
+step "A private PostgreSQL server for the index tests"
+TRELLAN_TEST_POSTGRES=$(scripts/postgres_cluster.sh start "$postgres_folder")
+export TRELLAN_TEST_POSTGRES
+echo "$TRELLAN_TEST_POSTGRES"
+
 step "Linux build and tests"
 cmake --preset linux >/dev/null
 cmake --build --preset linux

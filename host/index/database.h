@@ -1,23 +1,21 @@
-// The index's own SQLite database: a row per file (path, size, modification
-// time, the filter's status by name, the host's cause of a failure) and an
-// FTS5 table with the title, author, comments and body text of every file
-// that was filtered, under the file's row id.
+// The index, whichever database holds it: a row per file (path, size,
+// modification time, the filter's status by name, the host's cause of a
+// failure), the title, author, comments and body text of every file that
+// was filtered, the paths the index covers, a log of runs and the watchers
+// that keep it current. Two back ends implement it, SQLite (one machine's
+// file) and PostgreSQL (one database for many machines); OpenIndex picks
+// one by the location, and nothing above this interface knows which.
 #pragma once
-
-#include "sqlite_statement.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace host::index {
-
-using platform::sqlite::Connection;
-using platform::sqlite::Statement;
-using Transaction = platform::sqlite::WriteTransaction;
 
 // What makes a file "unchanged": its size and its last write time (FILETIME
 // ticks of 100 ns).
@@ -70,64 +68,151 @@ struct FailedFile {
     std::string path, status, cause;
 };
 
+// A path the index covers, and the machine whose runs added it.
+struct CoveredPath {
+    std::string path, machine;
+};
+
+// A `trellan index --watch` that is running now.
+struct RunningWatcher {
+    std::string machine;
+    std::int64_t process = 0;
+    std::string since;  // local time, "YYYY-MM-DD HH:MM:SS"
+};
+
+struct SearchHit {
+    std::string path;  // the file system's bytes
+    std::string title, author;
+    std::string snippet;  // the best passage, matches between the markers
+    double rank = 0;      // lower is better
+};
+
+struct SnippetMarks {
+    const char* open = "[";
+    const char* close = "]";
+};
+
+enum class SearchStatus {
+    found,     // `hits` holds the hits, if any
+    badQuery,  // the query is malformed or names no field of the index
+    failed,    // the index cannot be read
+};
+
+struct ParsedQuery;
+
 class IndexDatabase {
 public:
-    // Opens the index at `path`, creating it (and the folders of the default
-    // location) when `create` is set, as a run does; without it (a search,
-    // the status), the write-ahead log is left to the runs. On failure
-    // `error` says why.
-    bool Open(const std::string& path, bool create, std::string& error);
-    // Closes the index and lets go of the run lock.
-    void Close();
-    std::string LastError() const { return connection.LastError(); }
+    virtual ~IndexDatabase() = default;
+    virtual std::string LastError() const = 0;
+    // The index for people: a SQLite file's path, a PostgreSQL connection
+    // without its password.
+    virtual std::string Name() const = 0;
 
-    // Keeps any other run off this index until it is closed; false (and
-    // `error` says so) when another run holds it.
-    bool LockForRun(const std::string& path, std::string& error);
+    // Keeps any other run over these paths (file system bytes, absolute)
+    // off this index until it is closed; false, and `error` says so, when
+    // another run holds one of them, or a path above or below one.
+    virtual bool LockForRun(const std::vector<std::string>& paths, std::string& error) = 0;
 
-    // Calls `know` for every file the index holds.
-    bool LoadKnownFiles(const KnowFile& know);
+    // Calls `know` for every file the index holds under any of `scope`
+    // (a path, and everything below it when it is a folder).
+    virtual bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) = 0;
 
-    // Writes: call inside a Transaction. `knownId` is the file's row, 0 for
-    // a file the index does not hold yet.
-    bool Store(const IndexEntry& entry, std::int64_t knownId);
-    bool Remove(std::int64_t id);
+    // Writes go between Begin and Commit; Rollback undoes them.
+    virtual bool Begin() = 0;
+    virtual bool Commit() = 0;
+    virtual void Rollback() = 0;
+    // `knownId` is the file's row, 0 for a file the index does not hold yet.
+    virtual bool Store(const IndexEntry& entry, std::int64_t knownId) = 0;
+    virtual bool Remove(std::int64_t id) = 0;
     // Drops the folders that no file is in any more.
-    bool RemoveEmptyFolders();
-    // A transaction was rolled back: the folder rows it made are gone.
-    void ForgetFolders() { folderIds.clear(); }
-    Connection& Database() { return connection; }
+    virtual bool RemoveEmptyFolders() = 0;
+
+    // The paths the index covers. AddPath adds one for this machine, unless
+    // a covered path holds it already, and drops the ones it holds.
+    virtual bool ReadPaths(std::vector<CoveredPath>& paths) = 0;
+    bool AddPath(const std::string& path);
+    // Drops a covered path and every file under it, in one transaction;
+    // false with nothing changed when the index does not cover it.
+    bool ForgetPath(const std::string& path, std::int64_t& removed, std::string& error);
 
     // The run log: a run is started before its first batch and finished
     // after its last; a run that never finished was cut short.
-    std::int64_t StartRun();
-    bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete);
-    bool ReadLastRun(LastRun& run);
+    virtual std::int64_t StartRun() = 0;
+    virtual bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) = 0;
+    virtual bool ReadLastRun(LastRun& run) = 0;
 
-    bool CountByStatus(std::vector<StatusCount>& counts);
-    bool ListFailures(std::vector<FailedFile>& files);
-    // FTS5's own check of its index against its content.
-    bool CheckIntegrity(std::string& problem);
-    // Leaves what the write-ahead log holds there at close, instead of
-    // copying it into the file and waiting for the disk twice: for readers,
-    // and for a run that wrote no more than its line in the run log. A run
-    // that writes copies it all at close.
-    void KeepLogAtClose();
+    // A watcher says it is running until it stops (or its process ends).
+    virtual bool StartWatching() = 0;
+    virtual void StopWatching() = 0;
+    virtual bool ReadWatchers(std::vector<RunningWatcher>& watchers) = 0;
+
+    virtual bool CountByStatus(std::vector<StatusCount>& counts) = 0;
+    virtual bool ListFailures(std::vector<FailedFile>& files) = 0;
+    // The full-text index checked against what it indexes.
+    virtual bool CheckIntegrity(std::string& problem) = 0;
+
+    virtual SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+                                std::vector<SearchHit>& hits, std::string& error) = 0;
+
+protected:
+    // A covered path of this machine's, added or dropped as it is.
+    virtual bool InsertPath(const std::string& path) = 0;
+    virtual bool DropPath(const std::string& path, bool& dropped) = 0;
+
+public:
+    // Called at the end of a run: `wrote` tells whether it stored or
+    // removed anything (SQLite then leaves its log for the next writer).
+    virtual void RunEnded(bool wrote) { (void)wrote; }
+};
+
+// Rolls back unless committed.
+class Transaction {
+public:
+    explicit Transaction(IndexDatabase& database) : database(database), begun(database.Begin()) {}
+    ~Transaction()
+    {
+        if (begun)
+            database.Rollback();
+    }
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+    bool Begun() const { return begun; }
+    bool Commit()
+    {
+        if (!begun)
+            return false;
+        begun = false;
+        if (database.Commit())
+            return true;
+        database.Rollback();
+        return false;
+    }
 
 private:
-    bool CreateSchema(std::string& error);
-    Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
-    // The row of a folder path, made if need be; 0 on failure.
-    std::int64_t FolderId(const std::string& folder);
-
-    // First, so that the statements are finalized before it closes.
-    Connection connection;
-    Connection runLock;
-    std::unique_ptr<Statement> insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText;
-    std::unordered_map<std::string, std::int64_t> folderIds;
+    IndexDatabase& database;
+    bool begun;
 };
+
+// A PostgreSQL connection string or URI ("postgresql://", "postgres://",
+// or "key=value" words) names a PostgreSQL database; anything else is a
+// SQLite file.
+bool IsPostgresLocation(std::string_view location);
+
+// Opens the index at `location`, creating its schema (and, for SQLite, the
+// file and the folders of the default location) when `create` is set, as a
+// run does. Null on failure, and `error` says why.
+std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error);
 
 // ${XDG_DATA_HOME:-$HOME/.local/share}/trellan/index.sqlite
 std::string DefaultIndexPath();
+
+// This machine's name, as covered paths and watchers record it.
+std::string MachineName();
+
+// A path's folder ("" for a name at the top) and its name.
+std::pair<std::string, std::string> SplitPath(const std::string& path);
+
+// Whether `path` is `scope` or lies under it.
+bool IsUnder(std::string_view path, std::string_view scope);
 
 }  // namespace host::index

@@ -33,7 +33,8 @@ Verdict IndexPlan::Classify(std::string_view path, const FileStamp& stamp, std::
     return entry.file.failed ? Verdict::retried : Verdict::unchanged;
 }
 
-std::vector<std::int64_t> IndexPlan::Unmet(const std::vector<std::string>& keptFolders) const
+std::vector<std::int64_t> IndexPlan::Unmet(const std::vector<std::string>& keptFolders,
+                                           const std::vector<std::string>& scope) const
 {
     std::vector<std::int64_t> ids;
     for (const auto& [folder, names] : folders) {
@@ -41,9 +42,18 @@ std::vector<std::int64_t> IndexPlan::Unmet(const std::vector<std::string>& keptF
         bool kept = false;
         for (const std::string& keptFolder : keptFolders)
             kept = kept || prefix.compare(0, keptFolder.size(), keptFolder) == 0;
-        for (const auto& [name, entry] : names)
-            if (!kept && !entry.met && entry.file.id)
+        bool folderInScope = scope.empty();
+        for (const std::string& path : scope)
+            folderInScope = folderInScope || IsUnder(folder, path);
+        for (const auto& [name, entry] : names) {
+            if (kept || entry.met || !entry.file.id)
+                continue;
+            bool inScope = folderInScope;
+            for (size_t i = 0; !inScope && i < scope.size(); ++i)
+                inScope = IsUnder(prefix + name, scope[i]);
+            if (inScope)
                 ids.push_back(entry.file.id);
+        }
     }
     return ids;
 }

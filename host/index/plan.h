@@ -3,12 +3,14 @@
 // or time differ) or unchanged; an unchanged file that failed last time is
 // tried again, since what made it fail (a missing filter, a permission)
 // may have been put right without touching the file. Files that the walk
-// did not meet are gone, or under a path no longer given: they leave the
-// index once the walk is complete.
+// did not meet under the run's paths are gone: they leave the index once
+// the walk is complete.
 #pragma once
 
 #include "index/database.h"
 
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace host::index {
@@ -33,8 +35,10 @@ public:
     Verdict Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId);
 
     // Rows of the files that the walk did not meet, but for those under any
-    // of `keptFolders` (folder paths that end in a separator).
-    std::vector<std::int64_t> Unmet(const std::vector<std::string>& keptFolders = {}) const;
+    // of `keptFolders` (folder paths that end in a separator); with `scope`,
+    // only those under one of its paths.
+    std::vector<std::int64_t> Unmet(const std::vector<std::string>& keptFolders = {},
+                                    const std::vector<std::string>& scope = {}) const;
 
 private:
     struct Entry {

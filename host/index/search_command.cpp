@@ -15,7 +15,8 @@ namespace {
 using namespace index;
 
 const OptionRow searchOptions[] = {
-    {"--db", 0, "FILE", "the index (default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
+    {"--db", 0, "INDEX", "the index: a SQLite file, or a PostgreSQL connection string or URI "
+                         "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
     {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, snippet, rank"},
     {"--limit", 'n', "N", "print at most N hits (default 20)"},
 };
@@ -63,12 +64,13 @@ void AppendHitJson(std::string& out, const SearchHit& hit)
 
 const CommandSyntax searchSyntax = {
     "search", "QUERY...",
-    "Searches the index for files whose title, author, comments or text match QUERY, best first (bm25, with\n"
-    "the title weighted above the author and comments, and those above the text). Words match without\n"
-    "regard to case or accents ('cafe' finds 'Café'). FTS5 query syntax: words (all must match), \"a phrase\",\n"
-    "OR, NOT, prefix*, and column filters: title:harbour, author:\"mira okonkwo\", comments:live, body:2019.\n"
-    "Several QUERY words are joined by spaces. Each hit prints its path, title and author, and a snippet\n"
-    "with the matches [marked].",
+    "Searches the index for files whose title, author, comments or text match QUERY, best first: exact words\n"
+    "above other forms of the same English stem ('light' finds 'Lights'), then the title above the author and\n"
+    "comments, and those above the text. Words match without regard to case or accents ('cafe' finds 'Café').\n"
+    "Syntax: words (all must match), \"a phrase\", OR, AND, NOT, (brackets), prefix*, fields: title:harbour,\n"
+    "author:\"mira okonkwo\", comments:live, body:2019, and where the file is: path:FILE, dir:FOLDER (and\n"
+    "everything under it), ext:mp3 (several of one kind are alternatives). QUERY words are joined by spaces.\n"
+    "Each hit prints its path, title and author, and a snippet with the matches [marked].",
     searchOptions, sizeof searchOptions / sizeof searchOptions[0], 1, SIZE_MAX};
 
 int RunSearch(const ParsedArguments& parsed)
@@ -82,14 +84,14 @@ int RunSearch(const ParsedArguments& parsed)
 
     const std::u16string* given = parsed.Value("--db");
     const std::string path = given ? PathBytes(*given) : DefaultIndexPath();
-    IndexDatabase database;
     std::string error;
-    if (!database.Open(path, false, error)) {
+    std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
+    if (!database) {
         std::fprintf(stderr, "trellan search: %s\n", error.c_str());
         return exitFailure;
     }
     std::vector<SearchHit> hits;
-    switch (Search(database, ToUtf8(query), static_cast<std::int64_t>(limit), {}, hits, error)) {
+    switch (Search(*database, ToUtf8(query), static_cast<std::int64_t>(limit), {}, hits, error)) {
     case SearchStatus::found:
         break;
     case SearchStatus::badQuery:

@@ -37,12 +37,15 @@ void PrintLastRun(FILE* out, const LastRun& run)
 
 }  // namespace
 
-int PrintIndexStatus(FILE* out, IndexDatabase& database, const std::string& path)
+int PrintIndexStatus(FILE* out, IndexDatabase& database)
 {
     LastRun run;
     std::vector<StatusCount> counts;
     std::vector<FailedFile> failures;
-    if (!database.ReadLastRun(run) || !database.CountByStatus(counts) || !database.ListFailures(failures)) {
+    std::vector<CoveredPath> paths;
+    std::vector<RunningWatcher> watchers;
+    if (!database.ReadLastRun(run) || !database.CountByStatus(counts) || !database.ListFailures(failures) ||
+        !database.ReadPaths(paths) || !database.ReadWatchers(watchers)) {
         std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
         return exitFailure;
     }
@@ -50,7 +53,15 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database, const std::string& path
     for (const StatusCount& count : counts)
         total += count.files;
 
-    std::fprintf(out, "index: %s\n", Printable(path).c_str());
+    std::fprintf(out, "index: %s\n", Printable(database.Name()).c_str());
+    std::fprintf(out, "paths:%s\n", paths.empty() ? " none" : "");
+    for (const CoveredPath& path : paths)
+        std::fprintf(out, "  %s (%s)\n", Printable(path.path).c_str(), path.machine.c_str());
+    if (watchers.empty())
+        std::fprintf(out, "watcher: none\n");
+    for (const RunningWatcher& watcher : watchers)
+        std::fprintf(out, "watcher: running on %s (process %lld) since %s\n", watcher.machine.c_str(),
+                     static_cast<long long>(watcher.process), watcher.since.c_str());
     PrintLastRun(out, run);
     std::fprintf(out, "files: %lld\n", static_cast<long long>(total));
     for (const StatusCount& count : counts)

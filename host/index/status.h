@@ -9,6 +9,6 @@ namespace host::index {
 
 // Counts by status, the last run, and the failing files with their status
 // and cause. Answers the exit code.
-int PrintIndexStatus(FILE* out, IndexDatabase& database, const std::string& path);
+int PrintIndexStatus(FILE* out, IndexDatabase& database);
 
 }  // namespace host::index

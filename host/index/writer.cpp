@@ -6,7 +6,7 @@ bool BatchWriter::Begin()
 {
     if (batch)
         return true;
-    batch.emplace(database.Database());
+    batch.emplace(database);
     changes = 0;
     begun = std::chrono::steady_clock::now();
     if (batch->Begun())
@@ -17,10 +17,7 @@ bool BatchWriter::Begin()
 
 void BatchWriter::Drop()
 {
-    if (batch) {
-        batch.reset();
-        database.ForgetFolders();
-    }
+    batch.reset();
 }
 
 bool BatchWriter::Counted(bool written)

@@ -16,6 +16,8 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <random>
 #include <thread>
 
@@ -69,21 +71,66 @@ public:  // the steps' changes use the helpers
     std::array<std::int64_t, 6> LastCounts()
     {
         LastRun run;
-        EXPECT_TRUE(database.ReadLastRun(run));
+        EXPECT_TRUE(database->ReadLastRun(run));
         const RunCounts& c = run.counts;
         return {!run.finished.empty(), c.added, c.changed, c.unchanged, c.removed, c.failed};
     }
     void ExpectSound()
     {
         std::string error;
-        EXPECT_TRUE(database.CheckIntegrity(error)) << error;
+        EXPECT_TRUE(database->CheckIntegrity(error)) << error;
+    }
+
+    // A command line run in a copy of this process (with its registry);
+    // with `out`, its standard output goes to that file.
+    pid_t Spawn(host::Arguments args, const std::string& out = "")
+    {
+        std::fflush(stdout);
+        const pid_t child = fork();
+        if (child == 0) {
+            if (!out.empty())
+                std::freopen(out.c_str(), "w", stdout);
+            const int code = host::RunCommandLine(args);
+            std::fflush(stdout);
+            _exit(code);
+        }
+        return child;
+    }
+    // Its exit code as a shell gives it: 128 + the signal that ended it.
+    static int Reap(pid_t child)
+    {
+        int status = 0;
+        if (waitpid(child, &status, 0) != child)
+            return -1;
+        return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status);
+    }
+    // Waits until `query` finds `names` (in any order); answers the wait,
+    // or nothing when it did not come within `limit`.
+    std::optional<std::chrono::milliseconds> Await(const std::string& query, const Names& names,
+                                                   std::chrono::milliseconds limit = std::chrono::seconds(6))
+    {
+        const auto start = std::chrono::steady_clock::now();
+        for (;;) {
+            const auto waited =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+            if (Sorted(Found(query)) == Sorted(names))
+                return waited;
+            if (waited > limit)
+                return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    void Move(const std::string& from, const std::string& to)
+    {
+        std::filesystem::create_directories(std::filesystem::path(folder.PathOf(to)).parent_path());
+        std::filesystem::rename(folder.PathOf(from), folder.PathOf(to));
     }
 
     using IndexFixture::folder;
     const std::string library = folder.PathOf("lib");
 };
 
-TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
+TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
 {
     WriteMp3("lib/a/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall");
     WriteAsf("lib/a/harbour.wma", "Harbour Lights", "Mira Okonkwo", "Live at the pier");
@@ -95,7 +142,7 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     struct Step {
         const char* name;
         void (*change)(IndexCommand&);
-        const char* path;  // what is indexed
+        const char* path;  // what is indexed; null: the paths the index remembers
         int exitCode;
         std::array<std::int64_t, 6> counts;  // finished, new, changed, unchanged, removed, failed
         std::vector<std::pair<const char*, Names>> queries;
@@ -130,13 +177,19 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
           {"nacht", {}},
           {"tribute", {}},
           {"lea nouvelle", {"new.mp3"}}}},
-        {"a path no longer given (and given in other words)", [](IndexCommand&) {}, "lib/b/../a/.", 0,
-         {1, 0, 0, 2, 3, 0},
-         {{"muller OR nouvelle", {}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
+        {"a run over part of the library (named in other words) touches only that part", [](IndexCommand&) {},
+         "lib/b/../a/.", 0, {1, 0, 0, 2, 0, 0},
+         {{"muller OR nouvelle", {"new.mp3", "strasse.asf"}}, {"cafe OR nights", {"cafe.mp3", "harbour.wma"}}}},
+        {"a run without PATH goes over the remembered ones",
+         [](IndexCommand& test) { std::filesystem::remove_all(test.folder.PathOf("lib/c")); }, nullptr, 1,
+         {1, 0, 0, 4, 1, 1},
+         {{"muller OR nouvelle", {"strasse.asf"}}}},
     };
     for (const Step& step : steps) {
         step.change(*this);
-        EXPECT_EQ(Index({Utf16(folder.PathOf(step.path))}), step.exitCode) << step.name;
+        EXPECT_EQ(Index(step.path ? host::Arguments{Utf16(folder.PathOf(step.path))} : host::Arguments{}),
+                  step.exitCode)
+            << step.name;
         EXPECT_EQ(LastCounts(), step.counts) << step.name;
         for (const auto& [query, names] : step.queries)
             EXPECT_EQ(Sorted(Found(query)), names) << step.name << ": " << query;
@@ -147,9 +200,16 @@ TEST_F(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     EXPECT_EQ(Index({u"--files-from", Utf16(folder.PathOf("no-such-list"))}), 1);
     EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
+
+    // A path forgotten takes its files along; one not covered is refused.
+    EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib/a"))}), 1);
+    EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib"))}), 0);
+    EXPECT_EQ(Found("cafe OR nights OR strasse"), Names{});
+    EXPECT_EQ(Index({}), 2);  // nothing left to go over
+    ExpectSound();
 }
 
-TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
+TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
 {
     WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier");
     Write("lib/broken.wma", Bytes(300, 'x'));
@@ -162,7 +222,8 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         std::vector<const char*> printed;  // on standard output, then on standard error
     } cases[] = {
         {{u"index", u"--status", u"--db", db}, 0,
-         {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: "}},
+         {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: ", "paths:\n  /", "/lib (",
+          "watcher: none"}},
         {{u"search", u"--db", db, u"cafe"}, 0,
          {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
         {{u"search", u"--db", db, u"--json", u"PIER"},
@@ -174,7 +235,10 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 1, {"there is no index at"}},
         {{u"search", u"--db", db, u"--limit", u"0", u"cafe"}, 2, {"--limit"}},
         {{u"index", u"--status", u"--db", db, lib}, 2, {"--status takes no PATH"}},
-        {{u"index", u"--db", db}, 2, {"name at least one"}},
+        {{u"index", u"--db", Utf16(folder.PathOf("fresh.sqlite"))}, 2, {"covers no path of this machine"}},
+        {{u"index", u"--watch", u"--files-from", u"-", u"--db", db}, 2, {"--watch watches folders"}},
+        {{u"search", u"--db", db, u"cafe OR ext:mp3"}, 2, {"filters the whole query"}},
+        {{u"search", u"--db", db, u"ext:mp3"}, 0, {"/lib/cafe.mp3\n"}},
         {{u"index", u"--batch", u"0", u"--db", db, lib}, 2, {"--batch needs a number from 1"}},
     };
     for (const Case& test : cases) {
@@ -183,9 +247,14 @@ TEST_F(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         for (const char* text : test.printed)
             EXPECT_NE((run.out + run.err).find(text), std::string::npos) << text << " in:\n" << run.out << run.err;
     }
+    if (IsPostgres()) {  // a password given in the connection string is not shown
+        const CommandRun run = Trellan({u"index", u"--status", u"--db", db + u" password=hunter2"});
+        EXPECT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(run.out.find("hunter2"), std::string::npos) << run.out;
+    }
 }
 
-TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
+TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
 {
     constexpr int files = 400;
     for (int i = 0; i < files; ++i)
@@ -223,6 +292,118 @@ TEST_F(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinish
     EXPECT_EQ(Found("piece").size(), static_cast<size_t>(files));
     ExpectSound();
 }
+
+TEST_P(IndexCommand, WatchIndexesEveryChangeWithinSecondsAndStopsWithASoundIndex)
+{
+    WriteAsf("lib/a/one.wma", "First Light", "Ana Lindqvist");
+    WriteAsf("lib/b/two.wma", "Second Tide", "Ben Okonkwo");
+    const std::u16string db = Utf16(DatabasePath());
+    pid_t watcher = Spawn({u"index", u"-q", u"--watch", u"--db", db, Utf16(library)});
+    ASSERT_TRUE(Await("first OR second", {"one.wma", "two.wma"}, std::chrono::seconds(20)));
+
+    const std::string b = "dir:" + folder.PathOf("lib/b") + " ";
+    struct Step {
+        const char* name;
+        void (*change)(IndexCommand&);
+        std::string query;
+        Names found;
+    } steps[] = {
+        {"a file written", [](IndexCommand& t) { t.WriteMp3("lib/a/three.mp3", "Third Harbour", "Mira", ""); },
+         "harbour", {"three.mp3"}},
+        {"a file retagged", [](IndexCommand& t) { t.WriteAsf("lib/a/one.wma", "First Dawn", "Ana Lindqvist"); },
+         "title:(dawn OR light)", {"one.wma"}},
+        {"a file renamed", [](IndexCommand& t) { t.Move("lib/a/three.mp3", "lib/a/drei.mp3"); }, "harbour",
+         {"drei.mp3"}},
+        {"a file moved between folders", [](IndexCommand& t) { t.Move("lib/a/drei.mp3", "lib/b/drei.mp3"); },
+         b + "harbour", {"drei.mp3"}},
+        {"a folder made, with a file in it",
+         [](IndexCommand& t) { t.WriteAsf("lib/c/d/new.wma", "Fresh Start", "Léa Moreau"); }, "fresh", {"new.wma"}},
+        {"a folder renamed", [](IndexCommand& t) { t.Move("lib/c", "lib/b/e"); }, b + "fresh OR start", {"new.wma"}},
+        {"a file in the moved folder written",
+         [](IndexCommand& t) { t.WriteAsf("lib/b/e/d/later.wma", "Later On", "Léa Moreau"); }, b + "moreau",
+         {"new.wma", "later.wma"}},
+        {"a file deleted", [](IndexCommand& t) { std::filesystem::remove(t.folder.PathOf("lib/b/two.wma")); },
+         "second OR dawn", {"one.wma"}},
+        {"a file moved out", [](IndexCommand& t) { t.Move("lib/b/drei.mp3", "outside/drei.mp3"); }, "harbour", {}},
+    };
+    for (const Step& step : steps) {
+        step.change(*this);
+        const auto waited = Await(step.query, step.found);
+        ASSERT_TRUE(waited) << step.name << ": " << step.query;
+        EXPECT_LT(waited->count(), 3000) << step.name;  // 2 s after it settled, with room for a busy machine
+    }
+    EXPECT_NE(Trellan({u"index", u"--status", u"--db", db}).out.find("watcher: running on "), std::string::npos);
+    kill(watcher, SIGTERM);
+    EXPECT_EQ(Reap(watcher), 128 + SIGTERM);
+    ExpectSound();
+    EXPECT_NE(Trellan({u"index", u"--status", u"--db", db}).out.find("watcher: none"), std::string::npos);
+
+    // Killed, a change while none watches, and a restart over the
+    // remembered paths: the first run finds it.
+    watcher = Spawn({u"index", u"-q", u"--watch", u"--db", db});
+    ASSERT_TRUE(Await("fresh", {"new.wma"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    kill(watcher, SIGKILL);
+    EXPECT_EQ(Reap(watcher), 128 + SIGKILL);
+    ExpectSound();
+    WriteAsf("lib/a/late.wma", "Late Show", "Ana Lindqvist");
+    std::filesystem::remove(folder.PathOf("lib/a/one.wma"));
+    EXPECT_NE(Trellan({u"index", u"--status", u"--db", db}).out.find("watcher: none"), std::string::npos);
+    watcher = Spawn({u"index", u"-q", u"--watch", u"--db", db});
+    EXPECT_TRUE(Await("lindqvist", {"late.wma"}, std::chrono::seconds(20)));
+    kill(watcher, SIGINT);
+    EXPECT_EQ(Reap(watcher), 128 + SIGINT);
+    ExpectSound();
+}
+
+TEST_P(IndexCommand, TwoIndexersAtOnceEachOverItsPathsAndASearchFromAThirdProcess)
+{
+    constexpr int files = 120;
+    for (int i = 0; i < files; ++i) {
+        WriteAsf("lib/x/" + std::to_string(i % 4) + "/x" + std::to_string(i) + ".wma", "Xray " + std::to_string(i),
+                 "Composer");
+        WriteAsf("lib/y/y" + std::to_string(i) + ".wma", "Yankee " + std::to_string(i), "Composer");
+    }
+    const std::u16string db = Utf16(DatabasePath());
+    auto run = [&](const char* part) {
+        return Spawn({u"index", u"-q", u"--batch", u"10", u"--db", db, Utf16(folder.PathOf(part))});
+    };
+    const pid_t x = run("lib/x"), y = run("lib/y");
+    const int xCode = Reap(x), yCode = Reap(y);
+    if (IsPostgres()) {
+        EXPECT_EQ(xCode, 0);  // both at once
+        EXPECT_EQ(yCode, 0);
+    } else {
+        // One run at a time: a second one that came while the first ran is refused, and goes after it.
+        EXPECT_TRUE(xCode == 0 || yCode == 0) << xCode << " " << yCode;
+        if (xCode != 0) {
+            EXPECT_EQ(Index({Utf16(folder.PathOf("lib/x"))}), 0);
+        }
+        if (yCode != 0) {
+            EXPECT_EQ(Index({Utf16(folder.PathOf("lib/y"))}), 0);
+        }
+    }
+    ExpectSound();
+
+    // Each run again over its own part, one with a file gone: the other part stays whole.
+    std::filesystem::remove(folder.PathOf("lib/y/y0.wma"));
+    EXPECT_EQ(Index({Utf16(folder.PathOf("lib/y"))}), 0);
+    EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{1, 0, 0, files - 1, 1, 0}));
+
+    const std::string hits = folder.PathOf("hits.json");
+    const pid_t search = Spawn({u"search", u"--json", u"-n", u"1000", u"--db", db, u"xray", u"OR", u"yankee"}, hits);
+    ASSERT_EQ(Reap(search), 0);
+    std::ifstream printed(hits);
+    int lines = 0;
+    for (std::string line; std::getline(printed, line);)
+        lines += line.find("\"path\": ") != std::string::npos;
+    EXPECT_EQ(lines, 2 * files - 1);
+    const std::string status = Trellan({u"index", u"--status", u"--db", db}).out;
+    EXPECT_NE(status.find("/lib/x ("), std::string::npos) << status;
+    EXPECT_NE(status.find("/lib/y ("), std::string::npos) << status;
+}
+
+TRELLAN_INDEX_BACKENDS(IndexCommand);
 
 }  // namespace
 }  // namespace trellan::test

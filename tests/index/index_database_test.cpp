@@ -1,7 +1,9 @@
-// The index's database: rows and texts stored, replaced and removed, the
-// run log, batches, and files that are not an index.
+// The index's database, on each back end: rows and texts stored, replaced
+// and removed, covered paths, run locks, the run log, batches, and
+// databases that are not an index of this version.
 #include "index_fixture.h"
 #include "index/search.h"
+#include "index/sqlite_index.h"
 #include "index/writer.h"
 
 #include <fstream>
@@ -20,87 +22,137 @@ size_t Hits(IndexDatabase& database, const std::string& query)
     return hits.size();
 }
 
-KnownFiles Known(const std::string& path)
+KnownFiles Known(const std::string& location, const std::vector<std::string>& scope = {"/"})
 {
-    IndexDatabase database;
     std::string error;
     KnownFiles known;
-    EXPECT_TRUE(database.Open(path, false, error)) << error;
-    EXPECT_TRUE(database.LoadKnownFiles([&](std::string_view folder, std::string_view name, const KnownFile& file) {
-        known[std::string(folder) + "/" + std::string(name)] = file;
-    }));
+    auto database = OpenIndex(location, false, error);
+    EXPECT_TRUE(database) << error;
+    if (database) {
+        EXPECT_TRUE(database->LoadKnownFiles(scope, [&](std::string_view folder, std::string_view name,
+                                                        const KnownFile& file) {
+            known[std::string(folder) + "/" + std::string(name)] = file;
+        }));
+    }
     return known;
 }
 
+using IndexDatabaseTest = IndexFixture;
+
 // What the end-to-end runs do not reach: a file that fails after it was
-// indexed loses its text, and a folder's row goes with its last file and
-// comes back with a new one.
-TEST_F(IndexFixture, ReplacesTextsAndDropsEmptyFolders)
+// indexed loses its text, a folder's row goes with its last file and comes
+// back with a new one, and files are known by the paths above them.
+TEST_P(IndexDatabaseTest, ReplacesTextsAndDropsEmptyFolders)
 {
-    StoreAll({TextEntry("/m/a.mp3", "Alpha", "", "", "", {10, 100}), TextEntry("/n/b.mp3", "Beta")});
+    StoreAll({TextEntry("/m/a.mp3", "Alpha", "", "", "", {10, 100}), TextEntry("/n/b.mp3", "Beta"),
+              TextEntry("/n/sub/c.mp3", "Gamma"), TextEntry("/no/d.mp3", "Delta")});
     KnownFiles known = Known(DatabasePath());
-    ASSERT_EQ(known.size(), 2u);
+    ASSERT_EQ(known.size(), 4u);
     EXPECT_EQ(known["/m/a.mp3"].stamp, (FileStamp{10, 100}));
+    EXPECT_EQ(Known(DatabasePath(), {"/n"}).size(), 2u);  // not /no
+    EXPECT_EQ(Known(DatabasePath(), {"/m/a.mp3", "/n/sub"}).size(), 2u);
     {
-        Transaction transaction(database.Database());
-        ASSERT_TRUE(database.Store(FailedEntry("/m/a.mp3", "empty file", {0, 101}), known["/m/a.mp3"].id));
-        ASSERT_TRUE(database.Remove(known["/n/b.mp3"].id));
-        ASSERT_TRUE(database.RemoveEmptyFolders());
+        ASSERT_TRUE(database->LoadKnownFiles({"/m", "/n"}, [](auto, auto, auto&) {}));
+        Transaction transaction(*database);
+        ASSERT_TRUE(database->Store(FailedEntry("/m/a.mp3", "empty file", {0, 101}), known["/m/a.mp3"].id));
+        ASSERT_TRUE(database->Remove(known["/n/b.mp3"].id));
+        ASSERT_TRUE(database->Remove(known["/n/sub/c.mp3"].id));
+        ASSERT_TRUE(database->RemoveEmptyFolders());
         ASSERT_TRUE(transaction.Commit());
     }
-    EXPECT_EQ(Hits(database, "alpha OR beta"), 0u);
+    EXPECT_EQ(Hits(*database, "alpha OR beta OR gamma"), 0u);
     EXPECT_TRUE(Known(DatabasePath())["/m/a.mp3"].failed);
-    Statement folders(database.Database(), "SELECT group_concat(path) FROM folders");
-    ASSERT_EQ(folders.Step(), SQLITE_ROW);
-    EXPECT_EQ(folders.Text(0), "/m");
-    folders.Reset();
+    std::vector<FailedFile> failures;
+    ASSERT_TRUE(database->ListFailures(failures));
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].path, "/m/a.mp3");
+    EXPECT_EQ(failures[0].cause, "empty file");
 
     StoreAll({TextEntry("/n/c.mp3", "Gamma")});
-    EXPECT_EQ(Hits(database, "gamma"), 1u);
+    EXPECT_EQ(Hits(*database, "gamma"), 1u);
     std::string problem;
-    EXPECT_TRUE(database.CheckIntegrity(problem)) << problem;
+    EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
 }
 
-TEST_F(IndexFixture, OneRunAtATime)
+TEST_P(IndexDatabaseTest, RemembersPathsAndForgetsThemWithTheirFiles)
 {
+    StoreAll({TextEntry("/m/a/x.mp3", "Alpha"), TextEntry("/m/b/y.mp3", "Beta")});
+    for (const char* path : {"/m/a", "/m/a/deeper", "/m/b", "/m"})
+        ASSERT_TRUE(database->AddPath(path)) << database->LastError();
+    std::vector<CoveredPath> paths;
+    ASSERT_TRUE(database->ReadPaths(paths));
+    ASSERT_EQ(paths.size(), 1u);  // /m holds the others
+    EXPECT_EQ(paths[0].path, "/m");
+    EXPECT_EQ(paths[0].machine, MachineName());
+
+    std::int64_t removed = 0;
     std::string error;
-    ASSERT_TRUE(database.LockForRun(DatabasePath(), error)) << error;
-    {
-        IndexDatabase other;
-        ASSERT_TRUE(other.Open(DatabasePath(), false, error)) << error;
-        EXPECT_FALSE(other.LockForRun(DatabasePath(), error));
-        EXPECT_NE(error.find("another trellan index is running"), std::string::npos) << error;
-    }
-    database.Close();
-    IndexDatabase next;
-    ASSERT_TRUE(next.Open(DatabasePath(), false, error)) << error;
-    EXPECT_TRUE(next.LockForRun(DatabasePath(), error)) << error;
+    EXPECT_FALSE(database->ForgetPath("/m/a", removed, error));
+    EXPECT_NE(error.find("does not cover /m/a"), std::string::npos) << error;
+    EXPECT_EQ(Known(DatabasePath()).size(), 2u);
+    ASSERT_TRUE(database->ForgetPath("/m", removed, error)) << error;
+    EXPECT_EQ(removed, 2);
+    EXPECT_EQ(Known(DatabasePath()).size(), 0u);
+    paths.clear();
+    ASSERT_TRUE(database->ReadPaths(paths));
+    EXPECT_TRUE(paths.empty());
 }
 
-TEST_F(IndexFixture, RunLogTellsFinishedRunsFromCutShortOnes)
+TEST_P(IndexDatabaseTest, RunsOverTheSamePathsTakeTurns)
+{
+    // SQLite takes one run at a time; PostgreSQL one run a path, and a path
+    // above or below it.
+    struct Case {
+        std::vector<std::string> held, wanted;
+        bool sqlite, postgresql;  // whether the second run may go
+    } cases[] = {
+        {{"/lib/a"}, {"/lib/a"}, false, false},
+        {{"/lib/a"}, {"/lib/a/deep"}, false, false},
+        {{"/lib/a/deep"}, {"/lib"}, false, false},
+        {{"/lib/a"}, {"/lib/b"}, false, true},
+        {{"/lib/a"}, {"/lib/ab", "/other"}, false, true},
+    };
+    for (const Case& test : cases) {
+        std::string error;
+        auto first = OpenIndex(DatabasePath(), false, error);
+        auto second = OpenIndex(DatabasePath(), false, error);
+        ASSERT_TRUE(first && second) << error;
+        ASSERT_TRUE(first->LockForRun(test.held, error)) << error;
+        const bool allowed = IsPostgres() ? test.postgresql : test.sqlite;
+        EXPECT_EQ(second->LockForRun(test.wanted, error), allowed) << test.wanted[0];
+        if (!allowed) {
+            EXPECT_NE(error.find("another trellan index is running"), std::string::npos) << error;
+        }
+        first.reset();  // its lock goes with it
+        auto third = OpenIndex(DatabasePath(), false, error);
+        EXPECT_TRUE(third->LockForRun(test.held, error)) << error;
+    }
+}
+
+TEST_P(IndexDatabaseTest, RunLogTellsFinishedRunsFromCutShortOnes)
 {
     LastRun run;
-    ASSERT_TRUE(database.ReadLastRun(run));
+    ASSERT_TRUE(database->ReadLastRun(run));
     EXPECT_FALSE(run.exists);
 
-    std::int64_t first = database.StartRun();
-    ASSERT_TRUE(database.FinishRun(first, {3, 2, 1, 4, 5}, true));
-    ASSERT_TRUE(database.ReadLastRun(run));
+    std::int64_t first = database->StartRun();
+    ASSERT_TRUE(database->FinishRun(first, {3, 2, 1, 4, 5}, true));
+    ASSERT_TRUE(database->ReadLastRun(run));
     EXPECT_TRUE(run.exists);
     EXPECT_FALSE(run.finished.empty());
     EXPECT_EQ(run.counts.added, 3);
     EXPECT_EQ(run.counts.failed, 5);
 
-    database.StartRun();  // killed: never finished
-    ASSERT_TRUE(database.ReadLastRun(run));
+    database->StartRun();  // killed: never finished
+    ASSERT_TRUE(database->ReadLastRun(run));
     EXPECT_TRUE(run.finished.empty());
     EXPECT_EQ(run.counts.added, 0);
 }
 
-TEST_F(IndexFixture, BatchesCommitWhenFullAndRollBackWhenLeft)
+TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
 {
     {
-        BatchWriter writer(database, 3, std::chrono::hours(1));
+        BatchWriter writer(*database, 3, std::chrono::hours(1));
         for (int i = 0; i < 4; ++i)
             ASSERT_TRUE(writer.Store(TextEntry("/m/" + std::to_string(i), "t"), 0));
         EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // the fourth is in an open batch
@@ -109,14 +161,14 @@ TEST_F(IndexFixture, BatchesCommitWhenFullAndRollBackWhenLeft)
     }
     EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // left uncommitted: rolled back
     {
-        BatchWriter writer(database, 100, std::chrono::milliseconds(20));
+        BatchWriter writer(*database, 100, std::chrono::milliseconds(20));
         ASSERT_TRUE(writer.Store(TextEntry("/m/due", "t"), 0));
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         ASSERT_TRUE(writer.CommitIfDue());  // open for its time with no file coming: committed
         EXPECT_EQ(Known(DatabasePath()).size(), 4u);
     }
 
-    BatchWriter writer(database, 100, std::chrono::hours(1));
+    BatchWriter writer(*database, 100, std::chrono::hours(1));
     ASSERT_TRUE(writer.Store(TextEntry("/m/x", "t"), 0));
     ASSERT_TRUE(writer.Remove(Known(DatabasePath())["/m/0"].id));
     ASSERT_TRUE(writer.Commit());
@@ -126,19 +178,39 @@ TEST_F(IndexFixture, BatchesCommitWhenFullAndRollBackWhenLeft)
     EXPECT_EQ(known.count("/m/x"), 1u);
 }
 
-TEST(IndexDatabaseFile, RefusesWhatIsNotAnIndex)
+TRELLAN_INDEX_BACKENDS(IndexDatabaseTest);
+
+// The first schema, as the first Trellan with an index made it.
+const char* const firstSchemaSql = R"(
+CREATE TABLE folders (id INTEGER PRIMARY KEY, path TEXT NOT NULL UNIQUE);
+CREATE TABLE files (id INTEGER PRIMARY KEY, folder INTEGER NOT NULL REFERENCES folders (id), name TEXT NOT NULL,
+    size INTEGER NOT NULL, modified INTEGER NOT NULL, status TEXT NOT NULL, failed INTEGER NOT NULL,
+    cause TEXT NOT NULL);
+CREATE VIRTUAL TABLE texts USING fts5(title, author, comments, body, tokenize = 'unicode61 remove_diacritics 2');
+INSERT INTO texts(texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0)');
+CREATE TABLE runs (id INTEGER PRIMARY KEY, started REAL NOT NULL, finished REAL, complete INTEGER NOT NULL DEFAULT 0,
+    added INTEGER NOT NULL DEFAULT 0, changed INTEGER NOT NULL DEFAULT 0, unchanged INTEGER NOT NULL DEFAULT 0,
+    removed INTEGER NOT NULL DEFAULT 0, failed INTEGER NOT NULL DEFAULT 0);
+INSERT INTO folders VALUES (1, '/m');
+INSERT INTO files VALUES (1, 1, 'a.mp3', 5, 6, 'S_OK', 0, '');
+INSERT INTO texts (rowid, title, author, comments, body) VALUES (1, 'Harbour Lights', '', '', '');
+PRAGMA user_version = 1;
+)";
+
+TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
 {
     TempDir folder;
     struct Case {
         const char* name;
         const char* setupSql;  // null: no database made; "": a text file
         bool create;
-        const char* error;
+        const char* error;     // null: opens
     } cases[] = {
         {"missing.sqlite", nullptr, false, "there is no index at"},
         {"other.sqlite", "CREATE TABLE keys (name TEXT)", true, "is not a Trellan index"},
-        {"newer.sqlite", "PRAGMA user_version = 9", true, "newer Trellan"},
+        {"newer.sqlite", "PRAGMA user_version = 9", true, "schema version 9"},
         {"text.sqlite", "", true, "not a database"},
+        {"first.sqlite", firstSchemaSql, false, nullptr},
     };
     for (const Case& test : cases) {
         std::string path = folder.PathOf(test.name);
@@ -149,11 +221,36 @@ TEST(IndexDatabaseFile, RefusesWhatIsNotAnIndex)
         } else if (test.setupSql) {
             std::ofstream(path) << "just some text, long enough to be more than a header's worth of bytes...\n";
         }
-        IndexDatabase database;
         std::string error;
-        EXPECT_FALSE(database.Open(path, test.create, error)) << test.name;
+        auto database = OpenIndex(path, test.create, error);
+        if (!test.error) {
+            ASSERT_TRUE(database) << test.name << ": " << error;
+            EXPECT_EQ(Hits(*database, "light"), 1u) << test.name;  // stemmed now
+            EXPECT_EQ(Known(path).size(), 1u);
+            std::string problem;
+            EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
+            continue;
+        }
+        EXPECT_FALSE(database) << test.name;
         EXPECT_NE(error.find(test.error), std::string::npos) << test.name << ": " << error;
     }
+}
+
+TEST_P(IndexDatabaseTest, RefusesAnIndexOfAnotherSchemaVersion)
+{
+    database.reset();
+    if (IsPostgres()) {
+        host::index::postgres::Connection connection;
+        ASSERT_TRUE(connection.Open(DatabasePath()));
+        ASSERT_TRUE(connection.Execute("UPDATE trellan.schema_version SET version = 7"));
+    } else {
+        Connection connection;
+        ASSERT_TRUE(connection.Open(DatabasePath(), false));
+        ASSERT_TRUE(connection.Execute("PRAGMA user_version = 7"));
+    }
+    std::string error;
+    EXPECT_FALSE(OpenIndex(DatabasePath(), false, error));
+    EXPECT_NE(error.find("schema version 7"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -1,15 +1,27 @@
-// An index in a temporary folder, and entries to store in it.
+// An index of each back end, and entries to store in it: SQLite in a
+// temporary folder, PostgreSQL in a database of its own on the server that
+// TRELLAN_TEST_POSTGRES names (scripts/test.sh starts one), dropped after
+// the test. Where no server is named, the PostgreSQL rows fail under CI and
+// are skipped elsewhere, saying why.
 #pragma once
 
 #include "index/database.h"
+#include "index/postgres_connection.h"
 #include "index/search.h"
 #include "support/media_writer.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <unordered_map>
 
 namespace trellan::test {
 
 using KnownFiles = std::unordered_map<std::string, host::index::KnownFile>;
+
+enum class Backend { sqlite, postgresql };
 
 inline host::index::IndexEntry TextEntry(const std::string& path, const std::string& title,
                                          const std::string& author = "", const std::string& comments = "",
@@ -36,21 +48,49 @@ inline host::index::IndexEntry FailedEntry(const std::string& path, const std::s
     return entry;
 }
 
-class IndexFixture : public ::testing::Test {
+class IndexFixture : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        std::string error;
-        ASSERT_TRUE(database.Open(DatabasePath(), true, error)) << error;
+        if (GetParam() == Backend::postgresql) {
+            const char* server = std::getenv("TRELLAN_TEST_POSTGRES");
+            if (!server || !*server) {
+                if (std::getenv("CI"))
+                    FAIL() << "TRELLAN_TEST_POSTGRES names no PostgreSQL server; scripts/test.sh starts one";
+                GTEST_SKIP() << "TRELLAN_TEST_POSTGRES names no PostgreSQL server (scripts/test.sh starts one)";
+            }
+            static std::atomic<int> made{0};
+            databaseName = "trellan_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
+            ASSERT_TRUE(server_.Open(server)) << server_.LastError();
+            ASSERT_TRUE(server_.Execute(("CREATE DATABASE " + databaseName).c_str())) << server_.LastError();
+            location = std::string(server) + " dbname=" + databaseName;
+        } else {
+            location = folder.PathOf("index.sqlite");
+        }
+        Reopen();
     }
-    std::string DatabasePath() const { return folder.PathOf("index.sqlite"); }
+    void TearDown() override
+    {
+        database.reset();
+        if (!databaseName.empty())
+            server_.Execute(("DROP DATABASE IF EXISTS " + databaseName + " WITH (FORCE)").c_str());
+    }
+    void Reopen()
+    {
+        database.reset();
+        std::string error;
+        database = host::index::OpenIndex(location, true, error);
+        ASSERT_TRUE(database) << error;
+    }
+    const std::string& DatabasePath() const { return location; }
+    bool IsPostgres() const { return GetParam() == Backend::postgresql; }
 
     // Stores each entry as a new file, in one transaction.
     void StoreAll(const std::vector<host::index::IndexEntry>& entries)
     {
-        host::index::Transaction transaction(database.Database());
+        host::index::Transaction transaction(*database);
         for (const auto& entry : entries)
-            ASSERT_TRUE(database.Store(entry, 0)) << database.LastError();
+            ASSERT_TRUE(database->Store(entry, 0)) << database->LastError();
         ASSERT_TRUE(transaction.Commit());
     }
 
@@ -59,7 +99,7 @@ protected:
     {
         std::vector<host::index::SearchHit> hits;
         std::string error;
-        EXPECT_EQ(Search(database, query, 10000, {}, hits, error), host::index::SearchStatus::found)
+        EXPECT_EQ(Search(*database, query, 10000, {}, hits, error), host::index::SearchStatus::found)
             << query << ": " << error;
         std::vector<std::string> names;
         for (const host::index::SearchHit& hit : hits)
@@ -68,7 +108,19 @@ protected:
     }
 
     TempDir folder;
-    host::index::IndexDatabase database;
+    std::unique_ptr<host::index::IndexDatabase> database;
+
+private:
+    host::index::postgres::Connection server_;
+    std::string databaseName;
+    std::string location;
 };
+
+// Every test of a fixture, once for each back end.
+#define TRELLAN_INDEX_BACKENDS(fixture)                                                                 \
+    INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::Values(Backend::sqlite, Backend::postgresql), \
+                             [](const ::testing::TestParamInfo<Backend>& info) {                       \
+                                 return info.param == Backend::sqlite ? "SQLite" : "PostgreSQL";        \
+                             })
 
 }  // namespace trellan::test

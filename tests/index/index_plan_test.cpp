@@ -47,6 +47,9 @@ TEST(IndexPlan, SortsTheWalkIntoNewChangedUnchangedAndGone)
     EXPECT_EQ(unmet, (std::vector<std::int64_t>{5, 6}));
     // Files in a folder the walk could not read stay.
     EXPECT_EQ(plan.Unmet({"/old/", "/m/go/"}), (std::vector<std::int64_t>{5}));
+    // A run over some paths removes only what is under them.
+    EXPECT_EQ(plan.Unmet({}, {"/old", "/m/gone.wmv/x"}), (std::vector<std::int64_t>{6}));
+    EXPECT_EQ(plan.Unmet({}, {"/m/gone.wmv"}), (std::vector<std::int64_t>{5}));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Queries against a small index: case and diacritics, column filters,
-// ranking by column, snippets, malformed queries.
+// Queries against a small index, on each back end: case and diacritics,
+// stems, field and place filters, ranking, snippets, malformed queries.
 #include "index_fixture.h"
 
 namespace trellan::test {
@@ -21,13 +21,15 @@ protected:
             TextEntry("/lib/strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
             TextEntry("/lib/moscow", "Москва", "Ирина", "", "Москва\nИрина"),
             TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
+            TextEntry("/lib/sub/light.MP3", "The Light", "", "", "The Light"),
+            TextEntry("/lib/sub/deep/runner.wma", "Runners", "", "", "running and runners"),
         });
     }
 };
 
 using Paths = std::vector<std::string>;
 
-TEST_F(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
+TEST_P(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
 {
     struct Case {
         const char* query;
@@ -50,7 +52,7 @@ TEST_F(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
 }
 
-TEST_F(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
+TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
 {
     struct Case {
         const char* query;
@@ -66,31 +68,46 @@ TEST_F(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"harbour NOT lights", {"tribute"}},
         {"\"mira okonkwo\" OR nocturne", {"dusk", "harbour"}},
         {"noct*", {"dusk"}},
+        // Stems: other forms of a word match, the exact word first.
+        {"light", {"light.MP3", "harbour"}},
+        {"lights", {"harbour", "light.MP3"}},
+        {"run", {"runner.wma"}},
+        {"title:(lights OR runners) NOT harbour", {"runner.wma", "light.MP3"}},
+        // Where the file is.
+        {"light ext:mp3", {"light.MP3"}},
+        {"ext:wma ext:.MP3", {"runner.wma", "light.MP3"}},  // place alone: in path order
+        {"dir:/lib/sub", {"runner.wma", "light.MP3"}},
+        {"dir:/lib/sub/ light", {"light.MP3"}},
+        {"dir:/li", {}},
+        {"path:/lib/harbour lights", {"harbour"}},
+        {"harbour path:/lib/cafe", {}},
     };
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
 }
 
-TEST_F(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
+TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
 {
     std::vector<SearchHit> hits;
     std::string error;
-    ASSERT_EQ(Search(database, "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
+    ASSERT_EQ(Search(*database, "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].title, "Café Society");
     EXPECT_EQ(hits[0].author, "Zoë Brontë");
     EXPECT_NE(hits[0].snippet.find("<Café>"), std::string::npos) << hits[0].snippet;
 
     hits.clear();
-    ASSERT_EQ(Search(database, "harbour OR okonkwo OR cafe", 2, {}, hits, error), SearchStatus::found);
+    ASSERT_EQ(Search(*database, "harbour OR okonkwo OR cafe", 2, {}, hits, error), SearchStatus::found);
     EXPECT_EQ(hits.size(), 2u);  // the limit
 
-    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR("}) {
+    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()"}) {
         error.clear();
-        EXPECT_EQ(Search(database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
+        EXPECT_EQ(Search(*database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
         EXPECT_FALSE(error.empty()) << query;
     }
 }
+
+TRELLAN_INDEX_BACKENDS(IndexSearch);
 
 }  // namespace
 }  // namespace trellan::test

@@ -1,0 +1,94 @@
+// Which back end holds an index, by its location, and what both share.
+#include "index/database.h"
+#include "index/postgres_index.h"
+#include "index/sqlite_index.h"
+
+#include <unistd.h>
+
+namespace host::index {
+
+bool IsPostgresLocation(std::string_view location)
+{
+    return location.starts_with("postgresql://") || location.starts_with("postgres://") ||
+           location.find('=') != std::string_view::npos;
+}
+
+std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error)
+{
+    if (IsPostgresLocation(location)) {
+        auto database = std::make_unique<PostgresIndex>();
+        if (!database->Open(location, error))
+            return nullptr;
+        return database;
+    }
+    auto database = std::make_unique<SqliteIndex>();
+    if (!database->Open(location, create, error))
+        return nullptr;
+    return database;
+}
+
+std::string MachineName()
+{
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0 || !*name)
+        return "localhost";
+    return name;
+}
+
+std::pair<std::string, std::string> SplitPath(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return {std::string(), path};
+    return {path.substr(0, slash), path.substr(slash + 1)};
+}
+
+bool IsUnder(std::string_view path, std::string_view scope)
+{
+    if (scope == "/")
+        return !path.empty() && path[0] == '/';
+    return path.starts_with(scope) && (path.size() == scope.size() || path[scope.size()] == '/');
+}
+
+bool IndexDatabase::AddPath(const std::string& added)
+{
+    std::vector<CoveredPath> paths;
+    if (!ReadPaths(paths))
+        return false;
+    for (const CoveredPath& covered : paths)
+        if (IsUnder(added, covered.path))
+            return true;
+    bool dropped = false;
+    for (const CoveredPath& covered : paths)
+        if (IsUnder(covered.path, added) && !DropPath(covered.path, dropped))
+            return false;
+    return InsertPath(added);
+}
+
+bool IndexDatabase::ForgetPath(const std::string& forgotten, std::int64_t& removed, std::string& error)
+{
+    Transaction transaction(*this);
+    bool dropped = false;
+    if (!transaction.Begun() || !DropPath(forgotten, dropped)) {
+        error = LastError();
+        return false;
+    }
+    if (!dropped) {
+        error = "the index does not cover " + forgotten;
+        return false;
+    }
+    std::vector<std::int64_t> ids;
+    bool done = LoadKnownFiles({forgotten}, [&](std::string_view, std::string_view, const KnownFile& file) {
+        ids.push_back(file.id);
+    });
+    removed = 0;
+    for (size_t i = 0; done && i < ids.size(); ++i)
+        done = Remove(ids[i]) && ++removed;
+    if (!done || !RemoveEmptyFolders() || !transaction.Commit()) {
+        error = LastError();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace host::index

@@ -1,0 +1,234 @@
+#include "index/index_run.h"
+
+#include "system/platform_specifics.h"
+#include "text/text_conversion.h"
+#include "index/entry.h"
+#include "index/paths.h"
+#include "index/plan.h"
+#include "index/stop.h"
+#include "index/writer.h"
+#include "index/writer_thread.h"
+#include "filtering/input_files.h"
+#include "cli/options.h"
+#include "cli/progress.h"
+#include "text/text_escape.h"
+#include "text/status_names.h"
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+namespace host::index {
+namespace {
+
+// A batch is committed after the run's count of files, or this long,
+// whichever comes first: a killed run loses at most that much work.
+constexpr std::chrono::milliseconds batchTime(2000);
+
+// What the walk decided for a file; its job carries it to the writer.
+struct PlannedFile {
+    Verdict verdict = Verdict::repeated;
+    std::int64_t knownId = 0;
+    FileStamp stamp;
+    bool stamped = false;  // the file could be looked at; else it is not stored
+};
+
+struct IndexRun {
+    IndexPlan plan;
+    BatchWriter writer;
+    WriterThread background;
+    Progress& progress;
+    const bool quiet;
+    std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
+    std::vector<std::string> scope;          // the run's paths: only files under them may go
+    bool listUnread = false;                 // a file list failed: no file can be judged gone
+
+    // The walk (`Plan`) and `Deliver` run at once on different threads.
+    SlimLock countLock;
+    RunCounts counts;
+
+    IndexRun(IndexDatabase& database, size_t batchFiles, Progress& progress, bool quiet)
+        : writer(database, batchFiles, batchTime), background(writer), progress(progress), quiet(quiet)
+    {
+    }
+
+    void ReportFailure(const FileRecord& record)
+    {
+        if (quiet)
+            return;
+        std::string line = "trellan index: ";
+        AppendEscaped(line, record.path, Escaping::terminal);
+        line += ": " + StatusName(record.status) + (record.cause.empty() ? "" : ": " + record.cause) + "\n";
+        std::fputs(line.c_str(), stderr);
+    }
+
+    // A file that is not filtered: unchanged, or one no filter is registered for.
+    void CountSkipped(bool unchanged)
+    {
+        SlimLockHolder hold(countLock);
+        progress.Add(false, true);
+        counts.unchanged += unchanged;
+    }
+
+    // The walk's next file that needs the filter; null at the end. Files
+    // to skip are counted here, without a trip through the filter's jobs.
+    std::unique_ptr<FileJob> Plan(InputFiles& inputs, FilterFinder& finder);
+
+    // Counts a filtered file, in the order of the walk, and hands it to the
+    // writer.
+    void Deliver(const FileRecord& record, const PlannedFile& file, IndexEntry&& entry)
+    {
+        const bool failed = FAILED(record.status);
+        {
+            SlimLockHolder hold(countLock);
+            progress.Add(failed, false);
+            // A path that is no file to look at (gone, a folder) is not stored.
+            counts.added += file.stamped && file.verdict == Verdict::added;
+            counts.changed += file.stamped && file.verdict == Verdict::changed;
+            counts.unchanged += file.stamped && file.verdict == Verdict::retried;
+        }
+        if (failed)
+            ReportFailure(record);
+        if (file.stamped)
+            background.Store(std::move(entry), file.knownId);
+    }
+
+    // Files the walk did not meet leave the index, but for those in folders
+    // it could not read. False when a signal stopped it or a write failed.
+    bool RemoveUnmet()
+    {
+        for (std::int64_t id : plan.Unmet(unreadFolders, scope)) {
+            if (StopSignal() || !writer.Remove(id))
+                return false;
+            ++counts.removed;
+        }
+        return true;
+    }
+};
+
+// One file of the run: its texts converted where it was filtered, stored in
+// the walk's order.
+class IndexJob : public FileJob {
+public:
+    IndexJob(IndexRun& run, const PlannedFile& planned) : run(run), planned(planned) {}
+
+    void Finish() override
+    {
+        if (planned.stamped)
+            entry = EntryFromRecord(record, planned.stamp);
+        finished = true;
+    }
+    void Deliver() override
+    {
+        if (planned.stamped && !finished)  // memory ran out before Finish: the failure is stored
+            entry = EntryFromRecord(record, planned.stamp);
+        run.Deliver(record, planned, std::move(entry));
+    }
+
+private:
+    IndexRun& run;
+    const PlannedFile planned;
+    IndexEntry entry;
+    bool finished = false;
+};
+
+std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder)
+{
+    for (;;) {
+        InputFile input;
+        if (StopSignal() || background.Failed() || !inputs.Next(input))
+            return nullptr;
+        FileRecord record;
+        record.path = IndexedPath(std::move(input.path));
+        record.status = input.status;
+        record.cause = std::move(input.problem);
+        PlannedFile file;
+        if (input.unreadList) {
+            listUnread = true;
+        } else if (FAILED(record.status)) {
+            unreadFolders.push_back(PathBytes(record.path) + "/");
+        } else if (input.found && !finder.HasFilter(record.path)) {
+            CountSkipped(false);
+            continue;
+        } else if ((file.stamped = StampOf(input, record.path, file.stamp))) {
+            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+            if (file.verdict == Verdict::unchanged)
+                CountSkipped(true);
+            if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
+                continue;
+        } else {
+            // A path named that is not there: a folder's files stay (an
+            // unmounted share is not an empty one); the filter fails, and
+            // the failure names its cause.
+            if (!input.found)
+                unreadFolders.push_back(PathBytes(record.path) + "/");
+            file.verdict = Verdict::added;
+        }
+        auto job = std::make_unique<IndexJob>(*this, file);
+        job->record = std::move(record);
+        return job;
+    }
+}
+
+// After the progress summary's own counts (files, filtered, failed, skipped).
+std::string Summary(const RunCounts& counts)
+{
+    return ", " + std::to_string(counts.added) + " new, " + std::to_string(counts.changed) + " changed, " +
+           std::to_string(counts.unchanged) + " unchanged, " + std::to_string(counts.removed) + " removed";
+}
+
+}  // namespace
+
+RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings)
+{
+    const bool quiet = settings.quiet;
+    Progress progress("index", quiet);
+    IndexRun run(database, settings.batchFiles, progress, quiet);
+    auto know = [&](std::string_view folder, std::string_view name, const KnownFile& file) {
+        run.plan.Know(folder, name, file);
+    };
+    // A file list may name any file: the whole index is known, so that a
+    // listed file finds its row, but only files under the paths may go.
+    const std::vector<std::string> known = paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"};
+    run.scope = paths.scope;
+    if (!database.LoadKnownFiles(known, know)) {
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
+        return {host::exitFailure, {}, false};
+    }
+    const std::int64_t runId = database.StartRun();
+
+    InputFiles inputs(paths.walked, paths.lists, paths.nulSeparated);
+    FilterFinder finder;
+    bool walked = false;  // every file was planned: no stop for want of memory
+    {
+        FilterLoader loader;
+        walked = RunFilterJobs(loader, finder, settings.jobs, [&] { return run.Plan(inputs, finder); });
+        if (!walked)
+            std::fprintf(stderr, "trellan index: the host ran out of memory; the run stops here\n");
+        loader.CheckUnload(false);
+    }
+    run.background.Finish();
+    bool written = !run.background.Failed() && run.writer.Commit();
+    // Removals only after a whole walk: a run cut short has not met every file.
+    bool complete = written && walked && !StopSignal() && !run.listUnread;
+    if (complete) {
+        const bool removed = run.RemoveUnmet();  // false: a signal stopped it, or a write failed
+        written = run.writer.Commit() && (removed || StopSignal());
+        complete = removed && written;
+    }
+    if (complete && run.counts.removed && !database.RemoveEmptyFolders())
+        written = complete = false;
+    if (!written)
+        std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database.LastError().c_str());
+    run.counts.failed = progress.Failed();
+    database.FinishRun(runId, run.counts, complete);
+    database.RunEnded(run.writer.Wrote());
+    if (settings.summary)
+        progress.Finish(Summary(run.counts));
+    RunResult result{complete && run.counts.failed == 0 ? host::exitSuccess : host::exitFailure, run.counts, StopSignal() != 0};
+    if (result.stopped)
+        result.exitCode = 128 + StopSignal();  // as a shell reports a command that the signal ended: 130 for Ctrl-C
+    return result;
+}
+
+}  // namespace host::index

@@ -1,0 +1,39 @@
+// One run of trellan index over some paths: the walk, the filter's jobs and
+// the writer, with the index's files under the paths set against what the
+// walk meets. A run touches only files under its paths.
+#pragma once
+
+#include "cli/commands.h"
+#include "filtering/filter_jobs.h"
+#include "index/database.h"
+
+#include <string>
+#include <vector>
+
+namespace host::index {
+
+struct RunSettings {
+    FilterJobSettings jobs;
+    unsigned long batchFiles = 3000;
+    bool quiet = false;    // no progress, summary or failing files
+    bool summary = true;   // the summary line at the end (when not quiet)
+};
+
+// What a run is over: its paths (absolute), of which `walked` are there to
+// walk (the others are gone: their files leave the index), and file lists.
+struct RunPaths {
+    Arguments walked;
+    std::vector<std::string> scope;  // the file system's bytes
+    Arguments lists;
+    bool nulSeparated = false;
+};
+
+struct RunResult {
+    int exitCode = 0;
+    RunCounts counts;
+    bool stopped = false;  // a signal stopped it
+};
+
+RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings);
+
+}  // namespace host::index

@@ -1,0 +1,215 @@
+#include "index/index_watch.h"
+
+#include "index/entry.h"
+#include "system/platform_specifics.h"
+#include "index/folder_watch.h"
+#include "index/stop.h"
+#include "text/text_conversion.h"
+#include "text/text_escape.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <map>
+
+namespace host::index {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How long a path must be quiet before it is indexed: a file still open for
+// writing waits longer, so that it is not filtered half-written.
+constexpr std::chrono::milliseconds settled(300), settledWriting(1000);
+constexpr int waitMilliseconds = 100;
+
+struct Pending {
+    Clock::time_point last;
+    bool writing = false;
+};
+
+std::string Printable(const std::string& path)
+{
+    std::string out;
+    AppendEscaped(out, PathFromListBytes(path), Escaping::terminal);
+    return out;
+}
+
+class Watcher {
+public:
+    Watcher(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings, const WatchSettings& watch)
+        : database(database), paths(paths), roots(paths.scope), settings(settings), watch(watch)
+    {
+        batchSettings = settings;
+        batchSettings.summary = watch.verbose;
+    }
+
+    RunResult Run()
+    {
+        std::string error;
+        if (!folders.Start(error)) {
+            std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+            return {1, {}, false};
+        }
+        for (const std::string& root : roots)
+            WatchRoot(root);
+        ReportLimit();
+        // Watched first, then the first run: no change falls between them.
+        const RunResult first = RunIndexOnce(database, paths, settings);
+        if (first.stopped)
+            return first;
+        if (!database.StartWatching())
+            std::fprintf(stderr, "trellan index: cannot record the watcher: %s\n", database.LastError().c_str());
+        if (watch.verbose)
+            std::fprintf(stderr, "trellan index: watching %zu folders\n", folders.Watched());
+        nextRescan = Clock::now() + std::chrono::seconds(watch.rescanSeconds);
+        int exitCode = 0;
+        while (!StopSignal()) {
+            if (!folders.Wait(waitMilliseconds, [&](const FolderChange& change) { Changed(change); })) {
+                std::fprintf(stderr, "trellan index: cannot read the folders' changes\n");
+                exitCode = 1;
+                break;
+            }
+            Rescan();
+            if (StopSignal())
+                break;
+            IndexSettled();
+        }
+        database.StopWatching();
+        RunResult result{exitCode, {}, StopSignal() != 0};
+        if (result.stopped)
+            result.exitCode = 128 + StopSignal();
+        return result;
+    }
+
+private:
+    // A root that is a file is watched through its folder.
+    void WatchRoot(const std::string& root)
+    {
+        struct stat status;
+        if (stat(root.c_str(), &status) == 0 && !S_ISDIR(status.st_mode))
+            folders.WatchTree(root.substr(0, root.rfind('/')));
+        else
+            folders.WatchTree(root);
+    }
+
+    bool UnderRoots(const std::string& path) const
+    {
+        for (const std::string& root : roots)
+            if (IsUnder(path, root))
+                return true;
+        return false;
+    }
+
+    void Changed(const FolderChange& change)
+    {
+        if (change.overflow) {
+            std::fprintf(stderr, "trellan index: the system dropped changes (its queue of events overflowed); "
+                                 "every path is rescanned now and every %lu s from now on\n",
+                         watch.rescanSeconds);
+            rescanAll = true;
+            for (const std::string& root : roots)
+                Mark(root, false);
+            return;
+        }
+        if (!UnderRoots(change.path))
+            return;
+        if (change.folder) {
+            // A folder made, moved or gone: its watches follow it, and its
+            // files are walked (or leave the index) with it.
+            folders.Unwatch(change.path);
+            struct stat status;
+            if (lstat(change.path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+                folders.WatchTree(change.path);
+            ReportLimit();
+        }
+        Mark(change.path, change.writing);
+    }
+
+    void Mark(const std::string& path, bool writing)
+    {
+        Pending& pending = dirty[path];
+        pending.last = Clock::now();
+        pending.writing = writing;
+    }
+
+    void ReportLimit()
+    {
+        if (folders.LimitMet() && !limitReported) {
+            limitReported = true;
+            std::fprintf(stderr, "trellan index: the system's limit of watched folders is reached "
+                                 "(fs.inotify.max_user_watches); the folders beyond it are rescanned every %lu s\n",
+                         watch.rescanSeconds);
+        }
+        for (std::string& folder : folders.TakeUnwatched())
+            unwatched.push_back(std::move(folder));
+    }
+
+    void Rescan()
+    {
+        if (Clock::now() < nextRescan)
+            return;
+        nextRescan = Clock::now() + std::chrono::seconds(watch.rescanSeconds);
+        if (rescanAll)
+            for (const std::string& root : roots)
+                Mark(root, false);
+        std::vector<std::string> again;
+        again.swap(unwatched);
+        for (const std::string& folder : again) {
+            Mark(folder, false);
+            folders.WatchTree(folder);  // the limit may have room now
+        }
+        ReportLimit();
+    }
+
+    // Indexes the paths that have been quiet for long enough, as one run
+    // over them: what is there is walked, what is gone leaves the index.
+    void IndexSettled()
+    {
+        const Clock::time_point now = Clock::now();
+        RunPaths batch;
+        for (auto at = dirty.begin(); at != dirty.end();) {
+            if (now - at->second.last < (at->second.writing ? settledWriting : settled)) {
+                ++at;
+                continue;
+            }
+            // Paths in name order: one under a path already taken is walked with it.
+            if (batch.scope.empty() || !IsUnder(at->first, batch.scope.back())) {
+                batch.scope.push_back(at->first);
+                struct stat status;
+                if (lstat(at->first.c_str(), &status) == 0)
+                    batch.walked.push_back(PathFromListBytes(at->first));
+            }
+            at = dirty.erase(at);
+        }
+        if (batch.scope.empty())
+            return;
+        const RunResult result = RunIndexOnce(database, batch, batchSettings);
+        if (watch.verbose && result.exitCode != 0 && !result.stopped)
+            std::fprintf(stderr, "trellan index: the batch over %s%s did not all go in\n",
+                         Printable(batch.scope[0]).c_str(), batch.scope.size() > 1 ? " and more" : "");
+    }
+
+    IndexDatabase& database;
+    const RunPaths paths;
+    const std::vector<std::string> roots;
+    const RunSettings settings;
+    const WatchSettings watch;
+    RunSettings batchSettings;
+    FolderWatch folders;
+    std::map<std::string, Pending> dirty;  // in name order
+    std::vector<std::string> unwatched;
+    bool rescanAll = false;
+    bool limitReported = false;
+    Clock::time_point nextRescan;
+};
+
+}  // namespace
+
+RunResult WatchAndIndex(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings,
+                        const WatchSettings& watch)
+{
+    return Watcher(database, paths, settings, watch).Run();
+}
+
+}  // namespace host::index

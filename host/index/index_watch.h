@@ -1,0 +1,19 @@
+// trellan index --watch: after the first run, the run's folders are
+// watched and every change is indexed once it has settled, in batches.
+#pragma once
+
+#include "index/index_run.h"
+
+namespace host::index {
+
+struct WatchSettings {
+    unsigned long rescanSeconds = 300;  // what cannot be watched is walked again this often
+    bool verbose = false;               // the summary of every batch
+};
+
+// The first run over `paths`, then the watch, until a signal stops it or
+// watching fails.
+RunResult WatchAndIndex(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings,
+                        const WatchSettings& watch);
+
+}  // namespace host::index

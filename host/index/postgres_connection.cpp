@@ -1,0 +1,284 @@
+#include "index/postgres_connection.h"
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <mutex>
+
+namespace host::index::postgres {
+namespace {
+
+// The calls of libpq this file makes, by the same names: inside this
+// namespace they are these pointers, filled from the library once.
+#define TRELLAN_LIBPQ(name) decltype(&::name) name = nullptr
+TRELLAN_LIBPQ(PQclear);
+TRELLAN_LIBPQ(PQconnectdb);
+TRELLAN_LIBPQ(PQconninfoFree);
+TRELLAN_LIBPQ(PQconninfoParse);
+TRELLAN_LIBPQ(PQerrorMessage);
+TRELLAN_LIBPQ(PQexec);
+TRELLAN_LIBPQ(PQexecParams);
+TRELLAN_LIBPQ(PQexecPrepared);
+TRELLAN_LIBPQ(PQfinish);
+TRELLAN_LIBPQ(PQgetisnull);
+TRELLAN_LIBPQ(PQgetlength);
+TRELLAN_LIBPQ(PQgetvalue);
+TRELLAN_LIBPQ(PQntuples);
+TRELLAN_LIBPQ(PQprepare);
+TRELLAN_LIBPQ(PQresultErrorField);
+TRELLAN_LIBPQ(PQresultErrorMessage);
+TRELLAN_LIBPQ(PQresultStatus);
+TRELLAN_LIBPQ(PQsetNoticeProcessor);
+TRELLAN_LIBPQ(PQstatus);
+TRELLAN_LIBPQ(PQtransactionStatus);
+#undef TRELLAN_LIBPQ
+
+struct LibPqRow {
+    const char* name;
+    void** slot;
+};
+#define TRELLAN_ROW(name) {#name, reinterpret_cast<void**>(&name)}
+const LibPqRow libPqTable[] = {
+    TRELLAN_ROW(PQclear),          TRELLAN_ROW(PQconnectdb),          TRELLAN_ROW(PQconninfoFree),
+    TRELLAN_ROW(PQconninfoParse),  TRELLAN_ROW(PQerrorMessage),       TRELLAN_ROW(PQexec),
+    TRELLAN_ROW(PQexecParams),     TRELLAN_ROW(PQexecPrepared),       TRELLAN_ROW(PQfinish),
+    TRELLAN_ROW(PQgetisnull),      TRELLAN_ROW(PQgetlength),          TRELLAN_ROW(PQgetvalue),
+    TRELLAN_ROW(PQntuples),        TRELLAN_ROW(PQprepare),            TRELLAN_ROW(PQresultErrorField),
+    TRELLAN_ROW(PQresultErrorMessage), TRELLAN_ROW(PQresultStatus),   TRELLAN_ROW(PQsetNoticeProcessor),
+    TRELLAN_ROW(PQstatus),         TRELLAN_ROW(PQtransactionStatus),
+};
+#undef TRELLAN_ROW
+
+// Loads libpq and its calls, once; empty, or what went wrong.
+const std::string& LoadLibPq()
+{
+    static std::once_flag once;
+    static std::string problem;
+    std::call_once(once, [] {
+        void* library = dlopen("libpq.so.5", RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            problem = std::string("cannot load PostgreSQL's client library (libpq.so.5, Debian's libpq5): ") + dlerror();
+            return;
+        }
+        for (const LibPqRow& row : libPqTable)
+            if (!(*row.slot = dlsym(library, row.name)))
+                problem = std::string("libpq.so.5 has no ") + row.name;
+    });
+    return problem;
+}
+
+// Type oids of the built-in types, as the server's catalog fixes them.
+constexpr Oid boolOid = 16, byteaOid = 17, int8Oid = 20, textOid = 25;
+
+std::uint64_t BigEndian(const char* bytes, int size)
+{
+    std::uint64_t value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+// NOTICEs (a query of stop words alone, say) are not for the user.
+void IgnoreNotice(void*, const char*) {}
+
+}  // namespace
+
+std::string WithoutPassword(const std::string& location)
+{
+    if (!LoadLibPq().empty())
+        return location;
+    PQconninfoOption* options = PQconninfoParse(location.c_str(), nullptr);
+    if (!options)
+        return "(a PostgreSQL connection string that libpq cannot read)";
+    std::string shown;
+    for (const PQconninfoOption* option = options; option->keyword; ++option)
+        if (option->val && *option->val && std::strcmp(option->keyword, "password") != 0)
+            shown += (shown.empty() ? "" : " ") + std::string(option->keyword) + "=" + option->val;
+    PQconninfoFree(options);
+    return shown;
+}
+
+Result::~Result()
+{
+    if (result)
+        PQclear(result);
+}
+
+int Result::Rows() const
+{
+    return result ? PQntuples(result) : 0;
+}
+
+Result& Result::operator=(Result&& other) noexcept
+{
+    if (this != &other) {
+        if (result)
+            PQclear(result);
+        result = other.result;
+        other.result = nullptr;
+    }
+    return *this;
+}
+
+bool Result::Ok() const
+{
+    const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
+    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+}
+
+std::string Result::State() const
+{
+    const char* state = result ? PQresultErrorField(result, PG_DIAG_SQLSTATE) : nullptr;
+    return state ? state : "";
+}
+
+std::int64_t Result::Integer(int row, int column) const
+{
+    if (PQgetisnull(result, row, column))
+        return 0;
+    const int size = PQgetlength(result, row, column);
+    const std::uint64_t value = BigEndian(PQgetvalue(result, row, column), size);
+    // Widened with its sign.
+    const int shift = 64 - 8 * size;
+    return shift > 0 && shift < 64 ? static_cast<std::int64_t>(value << shift) >> shift
+                                   : static_cast<std::int64_t>(value);
+}
+
+double Result::Real(int row, int column) const
+{
+    if (PQgetisnull(result, row, column))
+        return 0;
+    const std::uint64_t bits = BigEndian(PQgetvalue(result, row, column), 8);
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+std::string_view Result::Bytes(int row, int column) const
+{
+    return {PQgetvalue(result, row, column), static_cast<size_t>(PQgetlength(result, row, column))};
+}
+
+Params& Params::Add(Oid type, std::string value)
+{
+    types.push_back(type);
+    values.push_back(std::move(value));
+    return *this;
+}
+
+Params& Params::Integer(std::int64_t value)
+{
+    std::string bytes(8, '\0');
+    for (int i = 7; i >= 0; --i, value = static_cast<std::int64_t>(static_cast<std::uint64_t>(value) >> 8))
+        bytes[i] = static_cast<char>(value & 0xFF);
+    return Add(int8Oid, std::move(bytes));
+}
+
+Params& Params::Boolean(bool value)
+{
+    return Add(boolOid, std::string(1, value ? '\1' : '\0'));
+}
+
+Params& Params::Text(std::string_view value)
+{
+    return Add(textOid, std::string(value));
+}
+
+Params& Params::Bytes(std::string_view value)
+{
+    return Add(byteaOid, std::string(value));
+}
+
+bool Connection::Open(const std::string& location)
+{
+    Close();
+    if (!(lastError = LoadLibPq()).empty())
+        return false;
+    connection = PQconnectdb(location.c_str());
+    if (!connection || PQstatus(connection) != CONNECTION_OK)
+        return false;
+    PQsetNoticeProcessor(connection, IgnoreNotice, nullptr);
+    return true;
+}
+
+bool Connection::InTransaction() const
+{
+    return connection && PQtransactionStatus(connection) == PQTRANS_INTRANS;
+}
+
+void Connection::Close()
+{
+    if (connection)
+        PQfinish(connection);
+    connection = nullptr;
+    prepared.clear();
+}
+
+std::string Connection::LastError() const
+{
+    std::string error = !lastError.empty() ? lastError : connection ? PQerrorMessage(connection) : "out of memory";
+    while (!error.empty() && (error.back() == '\n' || error.back() == ' '))
+        error.pop_back();
+    return error;
+}
+
+Result Connection::Checked(PGresult* raw)
+{
+    Result result(raw);
+    if (result.Ok()) {
+        lastError.clear();
+    } else {
+        const char* message = raw ? PQresultErrorMessage(raw) : nullptr;
+        lastError = message && *message ? message : PQerrorMessage(connection);
+    }
+    return result;
+}
+
+bool Connection::Execute(const char* sql)
+{
+    return Checked(PQexec(connection, sql)).Ok();
+}
+
+namespace {
+
+struct Arrays {
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+};
+
+Arrays ArraysOf(const std::vector<std::string>& values)
+{
+    Arrays arrays;
+    for (const std::string& value : values) {
+        arrays.values.push_back(value.data());
+        arrays.lengths.push_back(static_cast<int>(value.size()));
+        arrays.formats.push_back(1);
+    }
+    return arrays;
+}
+
+}  // namespace
+
+Result Connection::Query(const std::string& sql, const Params& params)
+{
+    const Arrays arrays = ArraysOf(params.values);
+    return Checked(PQexecParams(connection, sql.c_str(), static_cast<int>(params.values.size()),
+                                params.types.data(), arrays.values.data(), arrays.lengths.data(),
+                                arrays.formats.data(), 1));
+}
+
+Result Connection::Prepared(const char* name, const char* sql, const Params& params)
+{
+    if (!prepared.count(name)) {
+        Result made = Checked(PQprepare(connection, name, sql, static_cast<int>(params.types.size()),
+                                        params.types.data()));
+        if (!made.Ok())
+            return made;
+        prepared.insert(name);
+    }
+    const Arrays arrays = ArraysOf(params.values);
+    return Checked(PQexecPrepared(connection, name, static_cast<int>(params.values.size()), arrays.values.data(),
+                                  arrays.lengths.data(), arrays.formats.data(), 1));
+}
+
+}  // namespace host::index::postgres

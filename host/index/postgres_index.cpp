@@ -1,0 +1,515 @@
+// The index's PostgreSQL schema and its reads and writes. Every write of a
+// run is in the batch's transaction; a killed run's connection ends, and
+// the server rolls its open batch back.
+#include "index/postgres_index.h"
+
+#include "index/query.h"
+
+#include <ctime>
+#include <unistd.h>
+
+namespace host::index {
+namespace {
+
+using postgres::Params;
+using postgres::Result;
+
+constexpr int kSchemaVersion = 2;
+// The advisory lock that keeps two first runs from making the schema at once.
+constexpr std::int64_t kSchemaLock = 0x7472656C6C616E00;  // "trellan\0"
+
+const char* const schemaSql = R"(
+CREATE SCHEMA trellan;
+CREATE TABLE trellan.schema_version (version integer NOT NULL);
+INSERT INTO trellan.schema_version VALUES (2);
+CREATE EXTENSION IF NOT EXISTS unaccent;
+CREATE TEXT SEARCH CONFIGURATION trellan.stems (COPY = pg_catalog.english);
+ALTER TEXT SEARCH CONFIGURATION trellan.stems
+    ALTER MAPPING FOR hword, hword_part, word WITH unaccent, english_stem;
+CREATE TEXT SEARCH CONFIGURATION trellan.words (COPY = pg_catalog.simple);
+ALTER TEXT SEARCH CONFIGURATION trellan.words
+    ALTER MAPPING FOR hword, hword_part, word, asciihword, asciiword, hword_asciipart WITH unaccent, simple;
+CREATE TABLE trellan.folders (
+    id bigserial PRIMARY KEY,
+    path bytea NOT NULL UNIQUE
+);
+CREATE TABLE trellan.files (
+    id bigserial PRIMARY KEY,
+    folder bigint NOT NULL REFERENCES trellan.folders (id),
+    name bytea NOT NULL,
+    size bigint NOT NULL,
+    modified bigint NOT NULL,
+    status text NOT NULL,
+    failed boolean NOT NULL,
+    cause text NOT NULL,
+    UNIQUE (folder, name)
+);
+CREATE TABLE trellan.texts (
+    file bigint PRIMARY KEY REFERENCES trellan.files (id) ON DELETE CASCADE,
+    title text NOT NULL,
+    author text NOT NULL,
+    comments text NOT NULL,
+    body text NOT NULL,
+    stems tsvector NOT NULL,
+    words tsvector NOT NULL
+);
+CREATE INDEX texts_stems ON trellan.texts USING gin (stems);
+CREATE TABLE trellan.runs (
+    id bigserial PRIMARY KEY,
+    machine text NOT NULL,
+    started timestamptz NOT NULL DEFAULT now(),
+    finished timestamptz,
+    complete boolean NOT NULL DEFAULT false,
+    added bigint NOT NULL DEFAULT 0,
+    changed bigint NOT NULL DEFAULT 0,
+    unchanged bigint NOT NULL DEFAULT 0,
+    removed bigint NOT NULL DEFAULT 0,
+    failed bigint NOT NULL DEFAULT 0
+);
+CREATE TABLE trellan.paths (
+    path bytea PRIMARY KEY,
+    machine text NOT NULL,
+    added timestamptz NOT NULL DEFAULT now()
+);
+CREATE TABLE trellan.watchers (
+    id bigserial PRIMARY KEY,
+    machine text NOT NULL,
+    process bigint NOT NULL,
+    backend integer NOT NULL DEFAULT pg_backend_pid(),
+    started timestamptz NOT NULL DEFAULT now()
+);
+)";
+
+// The four fields, weighted, in one tsvector of configuration `config`;
+// the texts are parameters $2 to $5.
+#define TRELLAN_VECTOR(config)                                                                  \
+    "setweight(to_tsvector('" config "', $2), 'A') || setweight(to_tsvector('" config "', $3), 'B') || " \
+    "setweight(to_tsvector('" config "', $4), 'C') || setweight(to_tsvector('" config "', $5), 'D')"
+
+const char* const upsertTextSql =
+    "INSERT INTO trellan.texts (file, title, author, comments, body, stems, words) "
+    "VALUES ($1, $2, $3, $4, $5, " TRELLAN_VECTOR("trellan.stems") ", " TRELLAN_VECTOR("trellan.words") ") "
+    "ON CONFLICT (file) DO UPDATE SET title = excluded.title, author = excluded.author, "
+    "comments = excluded.comments, body = excluded.body, stems = excluded.stems, words = excluded.words";
+
+// A key of a path for the advisory locks (FNV-1a over its bytes).
+std::int64_t LockKey(std::string_view path)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : path)
+        hash = (hash ^ c) * 1099511628211ull;
+    return static_cast<std::int64_t>(hash);
+}
+
+// The folders above a path: "/a/b/c" has "/a/b", "/a" and "/".
+std::vector<std::string> Above(const std::string& path)
+{
+    std::vector<std::string> folders;
+    for (size_t slash = path.rfind('/'); slash != std::string::npos && slash > 0; slash = path.rfind('/', slash - 1))
+        folders.push_back(path.substr(0, slash));
+    if (path.size() > 1)
+        folders.push_back("/");
+    return folders;
+}
+
+std::string LocalTime(double epoch)
+{
+    const std::time_t seconds = static_cast<std::time_t>(epoch);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+}  // namespace
+
+bool PostgresIndex::Open(const std::string& where, std::string& error)
+{
+    location = postgres::WithoutPassword(where);
+    if (!connection.Open(where)) {
+        error = "cannot connect to the PostgreSQL index " + location + ": " + connection.LastError();
+        return false;
+    }
+    if (!connection.Execute("SET search_path = trellan, public") || !CreateSchema(error)) {
+        if (error.empty())
+            error = connection.LastError();
+        error = "the PostgreSQL index " + location + " " + error;
+        return false;
+    }
+    return true;
+}
+
+bool PostgresIndex::CreateSchema(std::string& error)
+{
+    auto version = [&](std::int64_t& found) {
+        Result schema = connection.Query(
+            "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname = 'trellan'), "
+            "(SELECT count(*) FROM pg_tables WHERE schemaname = 'trellan' AND tablename = 'schema_version')");
+        if (!schema.Ok())
+            return false;
+        found = schema.Integer(0, 0) == 0 ? 0 : -1;
+        if (schema.Integer(0, 1) == 0)
+            return true;
+        Result row = connection.Query("SELECT max(version) FROM trellan.schema_version");
+        found = row.Ok() && row.Rows() ? row.Integer(0, 0) : -1;
+        return row.Ok();
+    };
+    std::int64_t found = 0;
+    if (!version(found))
+        return false;
+    if (found == 0) {
+        // Made once, by the first run; another that comes at the same time waits and finds it made.
+        if (!connection.Execute("BEGIN") ||
+            !connection.Query("SELECT pg_advisory_xact_lock($1)", Params().Integer(kSchemaLock)).Ok() ||
+            !version(found) || (found == 0 && !connection.Execute(schemaSql)) || !connection.Execute("COMMIT")) {
+            error = "cannot be made into an index: " + connection.LastError();
+            connection.Execute("ROLLBACK");
+            return false;
+        }
+        found = found == 0 ? kSchemaVersion : found;
+    }
+    if (found == kSchemaVersion)
+        return true;
+    error = found < 0 ? "has a schema \"trellan\" that is not a Trellan index"
+                      : "holds a Trellan index of schema version " + std::to_string(found) +
+                            "; this Trellan reads version " + std::to_string(kSchemaVersion);
+    return false;
+}
+
+bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::string& error)
+{
+    // Each path locked alone, and the folders above it shared: a run over
+    // "/a" and one over "/a/b" exclude each other, runs over "/a/b" and
+    // "/a/c" do not.
+    for (const std::string& path : paths) {
+        Result own = connection.Query("SELECT pg_try_advisory_lock($1)", Params().Integer(LockKey(path)));
+        bool held = own.Ok() && own.Integer(0, 0);
+        for (const std::string& folder : Above(path)) {
+            if (!held)
+                break;
+            Result shared =
+                connection.Query("SELECT pg_try_advisory_lock_shared($1)", Params().Integer(LockKey(folder)));
+            held = shared.Ok() && shared.Integer(0, 0);
+        }
+        if (!held) {
+            error = own.Ok() ? "another trellan index is running over " + path +
+                                   " (or a path above or below it) in " + location
+                             : "cannot lock " + path + " in " + location + ": " + connection.LastError();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
+{
+    // Through a cursor, some thousands of rows at a time, so that memory
+    // does not grow with the files twice (the plan holds them already).
+    const bool own = !connection.InTransaction();
+    if (own && !connection.Execute("BEGIN"))
+        return false;
+    bool read = true;
+    for (size_t i = 0; read && i < scope.size(); ++i) {
+        const std::string& root = scope[i];
+        const auto [parent, name] = SplitPath(root);
+        const std::string below = root == "/" ? "" : root;
+        read = connection
+                   .Query("DECLARE known NO SCROLL CURSOR FOR SELECT files.id, folders.id, folders.path, files.name, "
+                          "files.size, files.modified, files.failed FROM files JOIN folders ON folders.id = "
+                          "files.folder WHERE folders.path = $1 OR (folders.path >= $4 AND folders.path < $5) OR "
+                          "(folders.path = $2 AND files.name = $3)",
+                          Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
+                   .Ok();
+        for (Result files; read;) {
+            files = connection.Query("FETCH 5000 FROM known");
+            read = files.Ok();
+            if (!read || files.Rows() == 0)
+                break;
+            for (int row = 0; row < files.Rows(); ++row) {
+                const std::string_view folder = files.Bytes(row, 2);
+                folderIds.emplace(std::string(folder), files.Integer(row, 1));
+                know(folder, files.Bytes(row, 3),
+                     {files.Integer(row, 0), {files.Integer(row, 4), files.Integer(row, 5)},
+                      files.Integer(row, 6) != 0});
+            }
+        }
+        read = read && connection.Execute("CLOSE known");
+    }
+    if (own)
+        read = connection.Execute(read ? "COMMIT" : "ROLLBACK") && read;
+    return read;
+}
+
+bool PostgresIndex::Begin()
+{
+    return connection.Execute("BEGIN");
+}
+
+bool PostgresIndex::Commit()
+{
+    return connection.Execute("COMMIT");
+}
+
+void PostgresIndex::Rollback()
+{
+    connection.Execute("ROLLBACK");
+    folderIds.clear();  // rows it made are gone
+}
+
+std::int64_t PostgresIndex::FolderId(const std::string& folder)
+{
+    if (auto known = folderIds.find(folder); known != folderIds.end())
+        return known->second;
+    Result made = connection.Prepared("folder",
+                                      "INSERT INTO folders (path) VALUES ($1) ON CONFLICT (path) "
+                                      "DO UPDATE SET path = excluded.path RETURNING id",
+                                      Params().Bytes(folder));
+    if (!made.Ok() || made.Rows() != 1)
+        return 0;
+    return folderIds[folder] = made.Integer(0, 0);
+}
+
+bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
+{
+    std::int64_t id = knownId;
+    const auto state = [&](Params params) {
+        return params.Integer(entry.stamp.size)
+            .Integer(entry.stamp.modified)
+            .Text(entry.status)
+            .Boolean(entry.failed)
+            .Text(entry.cause);
+    };
+    if (id) {
+        if (!connection
+                 .Prepared("update", "UPDATE files SET size = $2, modified = $3, status = $4, failed = $5, "
+                                     "cause = $6 WHERE id = $1",
+                           state(Params().Integer(id)))
+                 .Ok())
+            return false;
+        if (entry.failed)
+            return connection.Prepared("untext", "DELETE FROM texts WHERE file = $1", Params().Integer(id)).Ok();
+    } else {
+        const auto [folderPath, name] = SplitPath(entry.path);
+        const std::int64_t folder = FolderId(folderPath);
+        if (!folder)
+            return false;
+        Result made = connection.Prepared("insert",
+                                          "INSERT INTO files (folder, name, size, modified, status, failed, cause) "
+                                          "VALUES ($1, $2, $3, $4, $5, $6, $7) RETURNING id",
+                                          state(Params().Integer(folder).Bytes(name)));
+        if (!made.Ok() || made.Rows() != 1)
+            return false;
+        id = made.Integer(0, 0);
+        if (entry.failed)
+            return true;
+    }
+    return connection
+        .Prepared("text", upsertTextSql,
+                  Params().Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body))
+        .Ok();
+}
+
+bool PostgresIndex::Remove(std::int64_t id)
+{
+    return connection.Prepared("remove", "DELETE FROM files WHERE id = $1", Params().Integer(id)).Ok();
+}
+
+bool PostgresIndex::RemoveEmptyFolders()
+{
+    // Only the folders this run has met: the others are other runs'.
+    std::string ids = "{";
+    for (const auto& [path, id] : folderIds)
+        ids += (ids.size() > 1 ? "," : "") + std::to_string(id);
+    folderIds.clear();
+    return connection
+        .Query("DELETE FROM folders WHERE id = ANY($1::text::bigint[]) AND "
+               "NOT EXISTS (SELECT 1 FROM files WHERE files.folder = folders.id)",
+               Params().Text(ids + "}"))
+        .Ok();
+}
+
+bool PostgresIndex::ReadPaths(std::vector<CoveredPath>& paths)
+{
+    Result rows = connection.Query("SELECT path, machine FROM paths ORDER BY path");
+    for (int row = 0; row < rows.Rows(); ++row)
+        paths.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1))});
+    return rows.Ok();
+}
+
+bool PostgresIndex::InsertPath(const std::string& path)
+{
+    return connection
+        .Query("INSERT INTO paths (path, machine) VALUES ($1, $2) ON CONFLICT (path) DO NOTHING",
+               Params().Bytes(path).Text(MachineName()))
+        .Ok();
+}
+
+bool PostgresIndex::DropPath(const std::string& path, bool& dropped)
+{
+    Result gone = connection.Query("DELETE FROM paths WHERE path = $1 RETURNING 1", Params().Bytes(path));
+    dropped = gone.Rows() > 0;
+    return gone.Ok();
+}
+
+std::int64_t PostgresIndex::StartRun()
+{
+    Result run = connection.Query("INSERT INTO runs (machine) VALUES ($1) RETURNING id", Params().Text(MachineName()));
+    return run.Ok() && run.Rows() ? run.Integer(0, 0) : 0;
+}
+
+bool PostgresIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
+{
+    return connection
+        .Query("UPDATE runs SET finished = now(), complete = $2, added = $3, changed = $4, unchanged = $5, "
+               "removed = $6, failed = $7 WHERE id = $1",
+               Params()
+                   .Integer(run)
+                   .Boolean(complete)
+                   .Integer(counts.added)
+                   .Integer(counts.changed)
+                   .Integer(counts.unchanged)
+                   .Integer(counts.removed)
+                   .Integer(counts.failed))
+        .Ok();
+}
+
+bool PostgresIndex::ReadLastRun(LastRun& run)
+{
+    Result rows = connection.Query(
+        "SELECT extract(epoch FROM started)::float8, extract(epoch FROM finished)::float8, complete, "
+        "extract(epoch FROM coalesce(finished, started) - started)::float8, added, changed, unchanged, removed, "
+        "failed FROM runs ORDER BY id DESC LIMIT 1");
+    run.exists = rows.Rows() == 1;
+    if (run.exists) {
+        run.started = LocalTime(rows.Real(0, 0));
+        run.finished = rows.Integer(0, 2) ? LocalTime(rows.Real(0, 1)) : std::string();
+        run.seconds = rows.Real(0, 3);
+        run.counts = {rows.Integer(0, 4), rows.Integer(0, 5), rows.Integer(0, 6), rows.Integer(0, 7),
+                      rows.Integer(0, 8)};
+    }
+    return rows.Ok();
+}
+
+bool PostgresIndex::StartWatching()
+{
+    Result row = connection.Query("INSERT INTO watchers (machine, process) VALUES ($1, $2) RETURNING id",
+                                  Params().Text(MachineName()).Integer(getpid()));
+    watcherRow = row.Ok() && row.Rows() ? row.Integer(0, 0) : 0;
+    return watcherRow != 0;
+}
+
+void PostgresIndex::StopWatching()
+{
+    if (watcherRow)
+        connection.Query("DELETE FROM watchers WHERE id = $1", Params().Integer(watcherRow));
+    watcherRow = 0;
+}
+
+bool PostgresIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
+{
+    // A watcher's row counts while the connection that wrote it is still
+    // there; a killed watcher's stays behind, and is left out.
+    Result rows = connection.Query(
+        "SELECT machine, process, extract(epoch FROM started)::float8 FROM watchers w WHERE EXISTS "
+        "(SELECT 1 FROM pg_stat_activity a WHERE a.pid = w.backend AND a.backend_start <= w.started) ORDER BY id");
+    for (int row = 0; row < rows.Rows(); ++row)
+        watchers.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), LocalTime(rows.Real(row, 2))});
+    return rows.Ok();
+}
+
+bool PostgresIndex::CountByStatus(std::vector<StatusCount>& counts)
+{
+    Result rows = connection.Query("SELECT status, count(*) FROM files GROUP BY status, failed "
+                                   "ORDER BY failed, count(*) DESC, status");
+    for (int row = 0; row < rows.Rows(); ++row)
+        counts.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1)});
+    return rows.Ok();
+}
+
+bool PostgresIndex::ListFailures(std::vector<FailedFile>& files)
+{
+    Result rows = connection.Query("SELECT folders.path || '\\x2f'::bytea || files.name AS path, status, cause "
+                                   "FROM files JOIN folders ON folders.id = files.folder WHERE failed ORDER BY path");
+    for (int row = 0; row < rows.Rows(); ++row)
+        files.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
+                         std::string(rows.Bytes(row, 2))});
+    return rows.Ok();
+}
+
+bool PostgresIndex::CheckIntegrity(std::string& problem)
+{
+    // Every file that was filtered has its texts, no failed one has any,
+    // and each vector is what its texts make.
+    Result rows = connection.Query(
+        "SELECT (SELECT count(*) FROM files LEFT JOIN texts ON texts.file = files.id "
+        "        WHERE (texts.file IS NULL) <> files.failed), "
+        "       (SELECT count(*) FROM texts WHERE stems <> setweight(to_tsvector('trellan.stems', title), 'A') || "
+        "        setweight(to_tsvector('trellan.stems', author), 'B') || "
+        "        setweight(to_tsvector('trellan.stems', comments), 'C') || "
+        "        setweight(to_tsvector('trellan.stems', body), 'D'))");
+    if (!rows.Ok()) {
+        problem = connection.LastError();
+        return false;
+    }
+    if (rows.Integer(0, 0) == 0 && rows.Integer(0, 1) == 0)
+        return true;
+    problem = std::to_string(rows.Integer(0, 0)) + " files without their texts (or failed files with texts), " +
+              std::to_string(rows.Integer(0, 1)) + " texts whose vector does not match them";
+    return false;
+}
+
+namespace {
+
+// The place filters on `folders` and `files`, a path's value as bytes.
+const PlaceSql placeSql = {
+    "folders.path || '\\x2f'::bytea || files.name = @",
+    "(folders.path = @ OR (folders.path >= @ || '\\x2f'::bytea AND folders.path < @ || '\\x30'::bytea))",
+    "lower(encode(substring(files.name FROM length(files.name) - length(@)), 'escape')) = "
+    "lower(encode('\\x2e'::bytea || @, 'escape'))",
+    '$',
+};
+
+}  // namespace
+
+SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+                                   std::vector<SearchHit>& hits, std::string& error)
+{
+    // Exact words first, then ts_rank with the weights of the fields (body,
+    // comments, author, title); the rank is given negated, lower is better,
+    // as for SQLite. The snippet is taken after the limit: only hits need one.
+    const std::string places = PlaceConditions(query.places, 5, placeSql);
+    const std::string sql =
+        query.tsquery.empty()
+            ? "SELECT folders.path || '\\x2f'::bytea || files.name AS path, texts.title, texts.author, '', "
+              "0::float8, $1::text, $2::text, $3::text FROM texts JOIN files ON files.id = texts.file "
+              "JOIN folders ON folders.id = files.folder WHERE true" + places + " ORDER BY path LIMIT $4"
+            : "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) "
+              "SELECT folders.path || '\\x2f'::bytea || files.name, hit.title, hit.author, "
+              "ts_headline('trellan.stems', CASE WHEN hit.body <> '' THEN hit.body ELSE "
+              "concat_ws(E'\\n', hit.title, hit.author, hit.comments) END, q.stems, "
+              "'StartSel=\"' || replace($2, '\"', '') || '\", StopSel=\"' || replace($3, '\"', '') || "
+              "'\", MaxWords=12, MinWords=4, MaxFragments=1, FragmentDelimiter=…'), hit.rank "
+              "FROM (SELECT texts.file, texts.title, texts.author, texts.comments, texts.body, "
+              "texts.words @@ q.words AS exact, -ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank "
+              "FROM texts JOIN files ON files.id = texts.file JOIN folders ON folders.id = files.folder, q "
+              "WHERE texts.stems @@ q.stems" + places + " ORDER BY exact DESC, rank LIMIT $4) AS hit "
+              "JOIN files ON files.id = hit.file JOIN folders ON folders.id = files.folder, q "
+              "ORDER BY hit.exact DESC, hit.rank";
+    Params params;
+    params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
+    for (const PlaceFilter& place : query.places)
+        params.Bytes(place.value);
+    Result rows = connection.Query(sql, params);
+    if (!rows.Ok()) {
+        error = connection.LastError();
+        // A query that to_tsquery cannot read is a syntax error (class 42).
+        return rows.State().starts_with("42") ? SearchStatus::badQuery : SearchStatus::failed;
+    }
+    for (int row = 0; row < rows.Rows(); ++row)
+        hits.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
+                        std::string(rows.Bytes(row, 2)), std::string(rows.Bytes(row, 3)), rows.Real(row, 4)});
+    return SearchStatus::found;
+}
+
+}  // namespace host::index

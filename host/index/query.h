@@ -1,0 +1,43 @@
+// The search syntax, read once and written out for each back end: words
+// (all must match), "a phrase", OR, AND, NOT (between two terms),
+// brackets, prefix*, and field filters: title:, author:, comments:, body:
+// on the texts, and path:, dir: and ext: on where the file is.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace host::index {
+
+enum class PlaceKind { path, dir, ext };
+
+// A filter on where the file is: several of one kind are alternatives, and
+// every kind given must hold.
+struct PlaceFilter {
+    PlaceKind kind;
+    std::string value;  // path and dir: the file system's bytes, absolute; ext: without the dot
+};
+
+struct ParsedQuery {
+    std::string fts5;     // an FTS5 MATCH expression; empty when the query has only place filters
+    std::string tsquery;  // the same for PostgreSQL's to_tsquery, fields as weights A-D
+    std::vector<PlaceFilter> places;
+};
+
+// A back end's SQL test of each place filter, '@' standing for the value's
+// parameter, and how its parameters are named ('?' or '$' and a number).
+struct PlaceSql {
+    const char* path;
+    const char* dir;
+    const char* ext;
+    char parameter;
+};
+
+// The place filters as " AND (...)" conditions, their values bound from
+// parameter `first` on: one kind's values are alternatives.
+std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql);
+
+// False, with `error` saying where and why, for a malformed query.
+bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error);
+
+}  // namespace host::index

@@ -1,0 +1,546 @@
+// The index's SQLite schema and its reads and writes. WAL with
+// synchronous=NORMAL: a killed process loses only the transaction it was
+// in, and readers (a search during a run) never wait for the writer.
+#include "index/sqlite_index.h"
+
+#include "index/query.h"
+#include "system/platform_specifics.h"
+#include "text/text_conversion.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+namespace host::index {
+namespace {
+
+constexpr int kSchemaVersion = 2;
+constexpr int kBusyTimeoutMilliseconds = 30000;
+
+// A file's path is its folder's path, "/", and its name: folders are stored
+// once. Title first, then author and comments, then the body: bm25's
+// weights follow the columns' order.
+const char* const schemaSql = R"(
+CREATE TABLE folders (
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE
+);
+CREATE TABLE files (
+    id INTEGER PRIMARY KEY,
+    folder INTEGER NOT NULL REFERENCES folders (id),
+    name TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    modified INTEGER NOT NULL,
+    status TEXT NOT NULL,
+    failed INTEGER NOT NULL,
+    cause TEXT NOT NULL
+);
+CREATE TABLE runs (
+    id INTEGER PRIMARY KEY,
+    started REAL NOT NULL,
+    finished REAL,
+    complete INTEGER NOT NULL DEFAULT 0,
+    added INTEGER NOT NULL DEFAULT 0,
+    changed INTEGER NOT NULL DEFAULT 0,
+    unchanged INTEGER NOT NULL DEFAULT 0,
+    removed INTEGER NOT NULL DEFAULT 0,
+    failed INTEGER NOT NULL DEFAULT 0
+);
+CREATE VIRTUAL TABLE texts USING fts5(title, author, comments, body,
+    tokenize = 'unicode61 remove_diacritics 2');
+)";
+
+// What version 2 adds to version 1, and how version 1 is brought up to it:
+// the covered paths, the watchers, files found by folder (runs over part of
+// the index), the stemmed texts and the exact words. An index of version 1
+// covers no path until a run names one.
+const char* const upgradeSql = R"(
+CREATE TABLE paths (
+    path TEXT PRIMARY KEY,
+    machine TEXT NOT NULL,
+    added REAL NOT NULL
+);
+CREATE TABLE watchers (
+    id INTEGER PRIMARY KEY,
+    machine TEXT NOT NULL,
+    process INTEGER NOT NULL,
+    started REAL NOT NULL
+);
+CREATE INDEX files_by_folder ON files (folder, name);
+CREATE VIRTUAL TABLE stems USING fts5(title, author, comments, body,
+    tokenize = 'porter unicode61 remove_diacritics 2');
+INSERT INTO stems (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
+CREATE VIRTUAL TABLE words USING fts5(title, author, comments, body, content = '',
+    tokenize = 'unicode61 remove_diacritics 2');
+INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
+DROP TABLE texts;
+ALTER TABLE stems RENAME TO texts;
+INSERT INTO texts(texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0)');
+PRAGMA user_version = 2;
+)";
+
+std::int64_t ReadInteger(const Connection& connection, const char* sql)
+{
+    Statement statement(connection, sql);
+    return statement.Step() == SQLITE_ROW ? statement.Integer(0) : -1;
+}
+
+// The folder of the default index: the user's local data folder (made if
+// need be, with `create`), then "trellan". Empty when it cannot be had.
+std::u16string DefaultIndexFolder(bool create)
+{
+    PWSTR data = nullptr;
+    std::u16string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, create ? KF_FLAG_CREATE : 0, nullptr, &data)))
+        folder = std::u16string(reinterpret_cast<const char16_t*>(data)) + pathSeparator + u"trellan";
+    CoTaskMemFree(data);
+    if (create && !folder.empty())
+        CreateDirectoryW(reinterpret_cast<LPCWSTR>(folder.c_str()), nullptr);  // there already, or it shows at open
+    return folder;
+}
+
+bool FileExists(const std::string& path)
+{
+    const std::u16string name = FromCodePage(CP_ACP, path);
+    return GetFileAttributesW(reinterpret_cast<LPCWSTR>(name.c_str())) != INVALID_FILE_ATTRIBUTES;
+}
+
+}  // namespace
+
+std::string DefaultIndexPath()
+{
+    return ToCodePage(CP_ACP, DefaultIndexFolder(false) + pathSeparator + u"index.sqlite");
+}
+
+bool SqliteIndex::Open(const std::string& location, bool create, std::string& error)
+{
+    path = location;
+    if (create && path == DefaultIndexPath())
+        DefaultIndexFolder(true);  // a folder that cannot be made shows as a file that cannot be opened
+    if (!connection.Open(path, create)) {
+        error = create || FileExists(path)
+                    ? "cannot open the index " + path + ": " + connection.LastError()
+                    : "there is no index at " + path + " (trellan index PATH... makes one)";
+        return false;
+    }
+    sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
+    // Pages read through a map of the file: fewer system calls for searches and runs alike.
+    if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL") ||
+        !connection.Execute("PRAGMA mmap_size = 268435456")) {
+        error = "cannot open the index " + path + ": " + connection.LastError();
+        return false;
+    }
+    if (!CreateSchema(error)) {
+        error = path + " " + error;
+        return false;
+    }
+    if (!create)
+        RunEnded(false);
+    return true;
+}
+
+bool SqliteIndex::CreateSchema(std::string& error)
+{
+    std::int64_t version = ReadInteger(connection, "PRAGMA user_version");
+    if (version == kSchemaVersion)
+        return true;
+    if (version > kSchemaVersion) {
+        error = "is an index of schema version " + std::to_string(version) + ", of a newer Trellan; this one reads " +
+                "version " + std::to_string(kSchemaVersion);
+        return false;
+    }
+    platform::sqlite::WriteTransaction made(connection);
+    // Read again inside the transaction: another process may have just made it.
+    version = ReadInteger(connection, "PRAGMA user_version");
+    if (version == kSchemaVersion)
+        return true;
+    const bool fresh = version == 0 && ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") == 0;
+    if (!fresh && version != 1) {
+        error = version < 0 ? "cannot be read: " + connection.LastError() : "is not a Trellan index";
+        return false;
+    }
+    if (!made.Begun() || (fresh && !connection.Execute(schemaSql)) || !connection.Execute(upgradeSql) ||
+        !made.Commit()) {
+        error = (fresh ? "cannot be made into an index: " : "cannot be upgraded from schema version 1: ") +
+                connection.LastError();
+        return false;
+    }
+    return true;
+}
+
+Statement& SqliteIndex::Cached(std::unique_ptr<Statement>& slot, const char* sql)
+{
+    if (!slot)
+        slot = std::make_unique<Statement>(connection, sql);
+    return *slot;
+}
+
+bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
+{
+    // A path's own folder row (a file given by name), then the folders from
+    // it down, found through the folders' index by range: '0' follows '/'.
+    Statement folders(connection, "SELECT id, path FROM folders WHERE path = ?1 OR path = ?2 OR "
+                                  "(path >= ?3 AND path < ?4)");
+    Statement files(connection, "SELECT id, name, size, modified, failed FROM files WHERE folder = ?1");
+    for (const std::string& root : scope) {
+        const auto [parent, name] = SplitPath(root);
+        const std::string below = root == "/" ? "" : root;
+        folders.BindText(1, root).BindText(2, parent).BindText(3, below + "/").BindText(4, below + "0");
+        int foldersRead;
+        std::vector<std::pair<std::int64_t, std::string>> found;
+        while ((foldersRead = folders.Step()) == SQLITE_ROW)
+            found.emplace_back(folders.Integer(0), std::string(folders.Text(1)));
+        if (foldersRead != SQLITE_DONE)
+            return false;
+        for (const auto& [id, folder] : found) {
+            folderIds.emplace(folder, id);
+            const bool parentOnly = folder == parent && folder != root;
+            files.Bind(1, id);
+            int filesRead;
+            while ((filesRead = files.Step()) == SQLITE_ROW)
+                if (!parentOnly || files.Text(1) == name)
+                    know(folder, files.Text(1),
+                         {files.Integer(0), {files.Integer(2), files.Integer(3)}, files.Integer(4) != 0});
+            if (filesRead != SQLITE_DONE)
+                return false;
+        }
+    }
+    return true;
+}
+
+std::int64_t SqliteIndex::FolderId(const std::string& folder)
+{
+    if (auto known = folderIds.find(folder); known != folderIds.end())
+        return known->second;
+    Statement& insert = Cached(insertFolder, "INSERT INTO folders (path) VALUES (?1) "
+                                             "ON CONFLICT (path) DO UPDATE SET path = path RETURNING id");
+    if (insert.BindText(1, folder).Step() != SQLITE_ROW)
+        return 0;
+    std::int64_t id = insert.Integer(0);
+    if (!insert.Run())
+        return 0;
+    folderIds.emplace(folder, id);
+    return id;
+}
+
+bool SqliteIndex::Begin()
+{
+    transaction.emplace(connection);
+    if (transaction->Begun())
+        return true;
+    transaction.reset();
+    return false;
+}
+
+bool SqliteIndex::Commit()
+{
+    const bool committed = transaction && transaction->Commit();
+    transaction.reset();
+    return committed;
+}
+
+void SqliteIndex::Rollback()
+{
+    transaction.reset();
+    folderIds.clear();  // the folder rows it made are gone
+}
+
+namespace {
+
+// Binds what a run learns of a file (size, time, status, failed, cause) to
+// the parameters ?3 to ?7; ?1 and ?2 say which file.
+Statement& BindFileState(Statement& statement, const IndexEntry& entry)
+{
+    return statement.Bind(3, entry.stamp.size)
+        .Bind(4, entry.stamp.modified)
+        .BindText(5, entry.status)
+        .Bind(6, entry.failed ? 1 : 0)
+        .BindText(7, entry.cause);
+}
+
+Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
+{
+    return statement.Bind(1, id)
+        .BindText(2, entry.title)
+        .BindText(3, entry.author)
+        .BindText(4, entry.comments)
+        .BindText(5, entry.body);
+}
+
+}  // namespace
+
+bool SqliteIndex::RemoveWords(std::int64_t id)
+{
+    // A contentless table forgets a row given the texts it indexed.
+    Statement& read = Cached(readText, "SELECT title, author, comments, body FROM texts WHERE rowid = ?1");
+    if (read.Bind(1, id).Step() != SQLITE_ROW)
+        return true;
+    IndexEntry old;
+    old.title = read.Text(0), old.author = read.Text(1), old.comments = read.Text(2), old.body = read.Text(3);
+    read.Reset();
+    return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body) "
+                                         "VALUES ('delete', ?1, ?2, ?3, ?4, ?5)"),
+                     id, old)
+               .Run() &&
+           Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
+}
+
+bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
+{
+    std::int64_t id = knownId;
+    if (id) {
+        if (!BindFileState(Cached(updateFile, "UPDATE files SET size = ?3, modified = ?4, status = ?5, failed = ?6, "
+                                              "cause = ?7 WHERE id = ?1"),
+                           entry)
+                 .Bind(1, id)
+                 .Run())
+            return false;
+    } else {
+        const auto [folderPath, name] = SplitPath(entry.path);
+        const std::int64_t folder = FolderId(folderPath);
+        if (!folder || !BindFileState(Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, "
+                                                         "failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+                                      entry)
+                            .Bind(1, folder)
+                            .BindText(2, name)
+                            .Run())
+            return false;
+        id = sqlite3_last_insert_rowid(connection.Get());
+    }
+    // The texts under the file's id: a file the index held loses its old
+    // ones first; a file that failed gets none.
+    if (knownId && !RemoveWords(id))
+        return false;
+    if (entry.failed)
+        return true;
+    return BindTexts(Cached(insertText, "INSERT INTO texts (rowid, title, author, comments, body) "
+                                        "VALUES (?1, ?2, ?3, ?4, ?5)"),
+                     id, entry)
+               .Run() &&
+           BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body) "
+                                         "VALUES (?1, ?2, ?3, ?4, ?5)"),
+                     id, entry)
+               .Run();
+}
+
+bool SqliteIndex::Remove(std::int64_t id)
+{
+    return RemoveWords(id) && Cached(deleteFile, "DELETE FROM files WHERE id = ?1").Bind(1, id).Run();
+}
+
+bool SqliteIndex::RemoveEmptyFolders()
+{
+    folderIds.clear();
+    return connection.Execute("DELETE FROM folders WHERE id NOT IN (SELECT folder FROM files)");
+}
+
+bool SqliteIndex::ReadPaths(std::vector<CoveredPath>& paths)
+{
+    Statement statement(connection, "SELECT path, machine FROM paths ORDER BY path");
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
+        paths.push_back({std::string(statement.Text(0)), std::string(statement.Text(1))});
+    return read == SQLITE_DONE;
+}
+
+bool SqliteIndex::InsertPath(const std::string& added)
+{
+    return Statement(connection, "INSERT INTO paths (path, machine, added) VALUES (?1, ?2, julianday('now'))")
+        .BindText(1, added)
+        .BindText(2, MachineName())
+        .Run();
+}
+
+bool SqliteIndex::DropPath(const std::string& dropped, bool& wasThere)
+{
+    if (!Statement(connection, "DELETE FROM paths WHERE path = ?1").BindText(1, dropped).Run())
+        return false;
+    wasThere = sqlite3_changes(connection.Get()) != 0;
+    return true;
+}
+
+bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error)
+{
+    // An exclusive transaction on a companion file (kept empty: no journal),
+    // held until the index is closed; the system lets it go when the process
+    // ends, however it ends. One run at a time, whatever its paths.
+    if (!runLock.Open(path + "-lock", true) || !runLock.Execute("PRAGMA journal_mode = OFF") ||
+        !runLock.Execute("BEGIN EXCLUSIVE")) {
+        error = runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY
+                    ? "another trellan index is running on " + path
+                    : "cannot lock " + path + "-lock: " + runLock.LastError();
+        return false;
+    }
+    // The run is the only writer: a larger page cache, and a write-ahead log
+    // that is copied into the file less often while it runs (a page written
+    // many times is copied once); closing the index copies the rest.
+    // Pages through that cache, not the map of the file: a run's memory
+    // stays the cache's, whatever the size of the index.
+    return connection.Execute("PRAGMA cache_size = -32000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000") &&
+           connection.Execute("PRAGMA mmap_size = 0");
+}
+
+std::int64_t SqliteIndex::StartRun()
+{
+    Statement statement(connection, "INSERT INTO runs (started) VALUES (julianday('now')) RETURNING id");
+    return statement.Step() == SQLITE_ROW ? statement.Integer(0) : 0;
+}
+
+bool SqliteIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
+{
+    return Statement(connection, "UPDATE runs SET finished = julianday('now'), complete = ?2, added = ?3, "
+                                 "changed = ?4, unchanged = ?5, removed = ?6, failed = ?7 WHERE id = ?1")
+        .Bind(1, run)
+        .Bind(2, complete ? 1 : 0)
+        .Bind(3, counts.added)
+        .Bind(4, counts.changed)
+        .Bind(5, counts.unchanged)
+        .Bind(6, counts.removed)
+        .Bind(7, counts.failed)
+        .Run();
+}
+
+bool SqliteIndex::ReadLastRun(LastRun& run)
+{
+    Statement statement(connection,
+                        "SELECT datetime(started, 'localtime'), ifnull(datetime(finished, 'localtime'), ''), "
+                        "complete, (ifnull(finished, started) - started) * 86400, added, changed, unchanged, "
+                        "removed, failed FROM runs ORDER BY id DESC LIMIT 1");
+    const int read = statement.Step();
+    run.exists = read == SQLITE_ROW;
+    if (run.exists) {
+        run.started = statement.Text(0);
+        run.finished = statement.Integer(2) ? statement.Text(1) : std::string_view();
+        run.seconds = statement.Real(3);
+        run.counts = {statement.Integer(4), statement.Integer(5), statement.Integer(6), statement.Integer(7),
+                      statement.Integer(8)};
+    }
+    return read == SQLITE_ROW || read == SQLITE_DONE;
+}
+
+bool SqliteIndex::StartWatching()
+{
+    Statement statement(connection, "INSERT INTO watchers (machine, process, started) "
+                                    "VALUES (?1, ?2, julianday('now')) RETURNING id");
+    if (statement.BindText(1, MachineName()).Bind(2, getpid()).Step() != SQLITE_ROW)
+        return false;
+    watcherRow = statement.Integer(0);
+    return statement.Run();
+}
+
+void SqliteIndex::StopWatching()
+{
+    if (watcherRow)
+        Statement(connection, "DELETE FROM watchers WHERE id = ?1").Bind(1, watcherRow).Run();
+    watcherRow = 0;
+}
+
+bool SqliteIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
+{
+    // A watcher holds the run lock for as long as it runs: when the lock is
+    // free, or its process is gone from this machine, the row is left over
+    // from a watcher that was killed.
+    Connection probe;
+    bool lockFree = probe.Open(path + "-lock", false) && probe.Execute("PRAGMA journal_mode = OFF") &&
+                    probe.Execute("BEGIN EXCLUSIVE");
+    Statement statement(connection,
+                        "SELECT machine, process, datetime(started, 'localtime') FROM watchers ORDER BY id");
+    int read;
+    const std::string machine = MachineName();
+    while ((read = statement.Step()) == SQLITE_ROW) {
+        const bool here = statement.Text(0) == machine;
+        if (lockFree || (here && kill(static_cast<pid_t>(statement.Integer(1)), 0) != 0 && errno == ESRCH))
+            continue;
+        watchers.push_back({std::string(statement.Text(0)), statement.Integer(1), std::string(statement.Text(2))});
+    }
+    return read == SQLITE_DONE;
+}
+
+bool SqliteIndex::CountByStatus(std::vector<StatusCount>& counts)
+{
+    Statement statement(connection,
+                        "SELECT status, count(*) FROM files GROUP BY status ORDER BY failed, count(*) DESC, status");
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
+        counts.push_back({std::string(statement.Text(0)), statement.Integer(1)});
+    return read == SQLITE_DONE;
+}
+
+bool SqliteIndex::ListFailures(std::vector<FailedFile>& files)
+{
+    Statement statement(connection, "SELECT folders.path || '/' || files.name AS path, status, cause FROM files "
+                                    "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY path");
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
+        files.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
+                         std::string(statement.Text(2))});
+    return read == SQLITE_DONE;
+}
+
+bool SqliteIndex::CheckIntegrity(std::string& problem)
+{
+    if (connection.Execute("INSERT INTO texts (texts, rank) VALUES ('integrity-check', 1)") &&
+        connection.Execute("INSERT INTO words (words, rank) VALUES ('integrity-check', 0)"))
+        return true;
+    problem = connection.LastError();
+    return false;
+}
+
+namespace {
+
+// The place filters on `folders` and `files`; '0' follows '/'.
+const PlaceSql placeSql = {
+    "folders.path || '/' || files.name = @",
+    "(folders.path = @ OR (folders.path >= @ || '/' AND folders.path < @ || '0'))",
+    "lower(substr(files.name, -length(@) - 1)) = '.' || lower(@)",
+    '?',
+};
+
+}  // namespace
+
+SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+                                 std::vector<SearchHit>& hits, std::string& error)
+{
+    // The inner query ranks files whose exact words match above those that
+    // match by stem alone, then by bm25, and stops at the limit before the
+    // join; snippet() needs the full-text cursor, so it is taken there too.
+    const std::string places = PlaceConditions(query.places, 5, placeSql);
+    const std::string placed = places.empty() ? std::string()
+                                              : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON "
+                                                "folders.id = files.folder WHERE 1" + places + ")";
+    const std::string sql =
+        query.fts5.empty()
+            ? "SELECT folders.path || '/' || files.name AS path, texts.title, texts.author, '', 0.0, ?1, ?2, ?3 "
+              "FROM texts JOIN files ON files.id = texts.rowid JOIN folders ON folders.id = files.folder "
+              "WHERE 1" + places + " ORDER BY path LIMIT ?4"
+            : "SELECT folders.path || '/' || files.name, hit.title, hit.author, hit.snippet, hit.rank "
+              "FROM (SELECT rowid, title, author, snippet(texts, -1, ?2, ?3, '…', 12) AS snippet, rank, "
+              "rowid IN (SELECT rowid FROM words WHERE words MATCH ?1) AS exact "
+              "FROM texts WHERE texts MATCH ?1" + placed + " ORDER BY exact DESC, rank LIMIT ?4) AS hit "
+              "JOIN files ON files.id = hit.rowid JOIN folders ON folders.id = files.folder "
+              "ORDER BY hit.exact DESC, hit.rank";
+    Statement statement(connection, sql.c_str());
+    statement.BindText(1, query.fts5).BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit);
+    for (size_t i = 0; i < query.places.size(); ++i)
+        statement.BindText(5 + int(i), query.places[i].value);
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
+        hits.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
+                        std::string(statement.Text(2)), std::string(statement.Text(3)), statement.Real(4)});
+    if (read == SQLITE_DONE)
+        return SearchStatus::found;
+    error = connection.LastError();
+    // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
+    // have codes of their own.
+    return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
+}
+
+void SqliteIndex::RunEnded(bool wrote)
+{
+    // Leaves what the write-ahead log holds there at close, instead of
+    // copying it into the file and waiting for the disk twice: for readers,
+    // and for a run that wrote no more than its line in the run log.
+    if (!wrote)
+        sqlite3_db_config(connection.Get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
+}  // namespace host::index

@@ -1,0 +1,69 @@
+// The index in a SQLite file of its own: folders and files in tables, the
+// texts in an FTS5 table with English stems (porter over unicode61, accents
+// removed), and the same words unstemmed in a contentless FTS5 table, so
+// that exact words rank above their stems' other forms. One run writes at
+// a time (a lock on a companion file); searches read during a run (WAL).
+#pragma once
+
+#include "index/database.h"
+#include "sqlite_statement.h"
+
+#include <optional>
+#include <unordered_map>
+
+namespace host::index {
+
+using platform::sqlite::Connection;
+using platform::sqlite::Statement;
+
+class SqliteIndex : public IndexDatabase {
+public:
+    // On failure `error` says why.
+    bool Open(const std::string& path, bool create, std::string& error);
+
+    std::string LastError() const override { return connection.LastError(); }
+    std::string Name() const override { return path; }
+    bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
+    bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
+    bool Begin() override;
+    bool Commit() override;
+    void Rollback() override;
+    bool Store(const IndexEntry& entry, std::int64_t knownId) override;
+    bool Remove(std::int64_t id) override;
+    bool RemoveEmptyFolders() override;
+    bool ReadPaths(std::vector<CoveredPath>& paths) override;
+    bool InsertPath(const std::string& path) override;
+    bool DropPath(const std::string& path, bool& dropped) override;
+    std::int64_t StartRun() override;
+    bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) override;
+    bool ReadLastRun(LastRun& run) override;
+    bool StartWatching() override;
+    void StopWatching() override;
+    bool ReadWatchers(std::vector<RunningWatcher>& watchers) override;
+    bool CountByStatus(std::vector<StatusCount>& counts) override;
+    bool ListFailures(std::vector<FailedFile>& files) override;
+    bool CheckIntegrity(std::string& problem) override;
+    SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+                        std::vector<SearchHit>& hits, std::string& error) override;
+    void RunEnded(bool wrote) override;
+
+private:
+    bool CreateSchema(std::string& error);
+    Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
+    // The row of a folder path, made if need be; 0 on failure.
+    std::int64_t FolderId(const std::string& folder);
+    // Takes a file's texts out of the exact-word table (it needs them back).
+    bool RemoveWords(std::int64_t id);
+
+    // First, so that the statements are finalized before it closes.
+    Connection connection;
+    Connection runLock;
+    std::string path;
+    std::unique_ptr<Statement> insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText, insertWords,
+        readText, deleteWords;
+    std::unordered_map<std::string, std::int64_t> folderIds;
+    std::optional<platform::sqlite::WriteTransaction> transaction;
+    std::int64_t watcherRow = 0;
+};
+
+}  // namespace host::index
