@@ -3,6 +3,8 @@
 // and value bytes.
 #pragma once
 
+#include "tag_bytes.h"
+
 #include <win32/wmsdk.h>
 
 #include <cstddef>
@@ -19,8 +21,14 @@ struct MediaAttribute {
     std::u16string name;
     WMT_ATTR_DATATYPE type = WMT_TYPE_STRING;
     std::vector<BYTE> value;  // as the runtime delivers it: strings UTF-16 with their NUL
-    WORD stream = 0;          // 0: the file itself
-    WORD language = 0;        // index into the file's language list
+    // The rest of a binary value, left in the file and read from it when a
+    // caller asks for the value (a picture's data, an object's bytes).
+    StoredBytes inFile;
+    WORD stream = 0;    // 0: the file itself
+    WORD language = 0;  // index into the file's language list
+
+    // The length of the whole value, in bytes.
+    uint64_t Length() const { return value.size() + inFile.length; }
 };
 
 // Value bytes for each of the runtime's types.
@@ -40,7 +48,6 @@ public:
     // already holds mostAttributes or the name is longer than a 16-bit
     // length with its NUL can report.
     bool Add(MediaAttribute attribute);
-    // Convenience for string attributes; an empty text is kept as well.
 
     // The attributes visible under `stream`: those held on that stream, or
     // all of them for allStreams.

@@ -29,8 +29,15 @@ HRESULT OpenFailure(int error)
 
 MediaFile::~MediaFile()
 {
+    Close();
+}
+
+void MediaFile::Close()
+{
     if (descriptor >= 0)
         ::close(descriptor);
+    descriptor = -1;
+    size = 0;
 }
 
 HRESULT MediaFile::Open(const std::string& path)
@@ -60,15 +67,23 @@ bool MediaFile::Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) c
     if (descriptor < 0 || offset > size || length > size - offset)
         return false;
     bytes.resize(length);
+    if (ReadInto(offset, length, bytes.data()))
+        return true;
+    bytes.clear();
+    return false;
+}
+
+bool MediaFile::ReadInto(uint64_t offset, size_t length, BYTE* out) const
+{
+    if (descriptor < 0 || offset > size || length > size - offset)
+        return false;
     size_t done = 0;
     while (done < length) {
-        ssize_t got = ::pread(descriptor, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        ssize_t got = ::pread(descriptor, out + done, length - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            bytes.clear();
+        if (got <= 0)
             return false;
-        }
         done += static_cast<size_t>(got);
     }
     return true;

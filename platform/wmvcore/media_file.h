@@ -23,11 +23,17 @@ public:
     // a directory, a device, a pipe or any other failure.
     HRESULT Open(const std::string& path);
 
+    // Closes the file; it may be opened again.
+    void Close();
+    bool IsOpen() const { return descriptor >= 0; }
+
     uint64_t Size() const { return size; }
 
     // Reads exactly `length` bytes at `offset` into `bytes`; false when the
     // file holds fewer or the read fails.
     bool Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) const;
+    // The same into `out`, which has room for `length` bytes.
+    bool ReadInto(uint64_t offset, size_t length, BYTE* out) const;
 
 private:
     int descriptor = -1;

@@ -10,6 +10,7 @@
 #include "media_file.h"
 #include "mpeg_probe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -37,11 +38,10 @@ HRESULT InsideTagLib(Read read)
 
 }  // namespace
 
-HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes)
+HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeList& attributes)
 {
     attributes.Clear();
 
-    MediaFile file;
     HRESULT result = file.Open(path);
     if (FAILED(result))
         return result;
@@ -65,6 +65,9 @@ HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes)
     }
     if (FAILED(result))
         attributes.Clear();
+    const auto& all = attributes.All();
+    if (std::none_of(all.begin(), all.end(), [](const MediaAttribute& attribute) { return !attribute.inFile.Empty(); }))
+        file.Close();
     return result;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "attribute_list.h"
+#include "media_file.h"
 
 #include <atomic>
 #include <mutex>
@@ -75,11 +76,13 @@ private:
     HRESULT NoneWhenOpen(Count* count);
 
     std::atomic<LONG> references{1};
-    // Guards `opened` and `attributes`: the editor may be shared between
-    // threads.
+    // Guards `opened`, `attributes` and `file`: the editor may be shared
+    // between threads.
     std::mutex stateLock;
     bool opened = false;
     AttributeList attributes;
+    MediaFile file;  // open while a value is left in it
+
 };
 
 }  // namespace platform
