@@ -67,15 +67,23 @@ TEST(FilterFiles, AsfHeaderObjectsRouteInHeaderOrder)
     }
 }
 
-TEST(FilterFiles, AsfAttributeOnAStreamOverridesTheFileLevelOne)
+// The file's own title, author and comments win over a stream's and over
+// another language's; where the file has none, those stand in. The body
+// text keeps every value.
+TEST(FilterFiles, AsfOwnFieldsAreTheFilesOwn)
 {
     AsfContent content;
     content.title = u"File Title";
-    content.metadata = {AsfString(u"Title", u"Stream Title", 1), AsfString(u"Description", u"Stream Notes", 2)};
+    content.description = u"File Notes";
+    content.metadata = {AsfString(u"Title", u"Stream Title", 1), AsfString(u"Author", u"Stream Author", 2)};
+    AsfAttribute french = AsfString(u"Description", u"Notes en fran\u00e7ais", 0);
+    french.language = 1;
+    content.library = {french};
     TempDir dir;
     ExpectOutcome(FilterFile(dir.Write("override.asf", BuildAsf(content))),
-                  {Lines({u"File Title", u"Stream Title", u"Stream Notes"}), u"Stream Title", u"",
-                   u"Stream Notes"});
+                  {Lines({u"File Title", u"File Notes", u"Stream Title", u"Stream Author",
+                          u"Notes en fran\u00e7ais"}),
+                   u"File Title", u"Stream Author", u"File Notes"});
 }
 
 TEST(FilterFiles, Mp3WithId3v23Utf16Frames)
