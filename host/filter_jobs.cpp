@@ -114,7 +114,12 @@ void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, FileRecord& record)
     FileRecord again;
     again.path = std::move(record.path);
     record = std::move(again);
-    hold.Unlocked([&] { FilterAndDescribe(queue, record); });
+    hold.Unlocked([&] {
+        // What the other files left free in the heap goes back first, as
+        // it would not have been taken with one job.
+        HeapCompact(GetProcessHeap(), 0);
+        FilterAndDescribe(queue, record);
+    });
     --queue.filtering;
     queue.alone = false;
     --queue.waitingAlone;

@@ -54,4 +54,26 @@ private:
 // limit (ulimit -v, -d) that it would pass.
 bool MemoryAvailable(uint64_t bytes);
 
+// Admits one file's reading and the serving of its attributes when the
+// memory they may take can be had together with what the files admitted
+// before it and still open may take, and counts it among those until it is
+// released (at Close). Files open on several threads thus never take
+// together more than the limit leaves: the memory that one reading proved
+// to be there cannot be taken by another before it is used, so that TagLib
+// does not run out of memory in the middle of its work.
+class ReadingAdmission {
+public:
+    ReadingAdmission() = default;
+    ~ReadingAdmission() { Release(); }
+    ReadingAdmission(const ReadingAdmission&) = delete;
+    ReadingAdmission& operator=(const ReadingAdmission&) = delete;
+
+    // False when the memory cannot be had now.
+    bool Admit(uint64_t estimate);
+    void Release();
+
+private:
+    uint64_t counted = 0;  // added to what the open files may take
+};
+
 }  // namespace platform

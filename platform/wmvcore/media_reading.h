@@ -3,6 +3,7 @@
 #pragma once
 
 #include "attribute_list.h"
+#include "header_limits.h"
 #include "media_file.h"
 
 #include <string>
@@ -16,6 +17,9 @@ namespace platform {
 // E_OUTOFMEMORY (the memory that reading it takes cannot be had now). The
 // file stays open while an attribute's value is left in it, to be read from
 // there; otherwise, and on failure, it is closed.
-HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeList& attributes);
+// `admission` counts the memory that reading and serving the attributes
+// takes while they are served.
+HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeList& attributes,
+                            ReadingAdmission& admission);
 
 }  // namespace platform

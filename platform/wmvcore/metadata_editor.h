@@ -5,6 +5,7 @@
 #pragma once
 
 #include "attribute_list.h"
+#include "header_limits.h"
 #include "media_file.h"
 
 #include <atomic>
@@ -82,6 +83,7 @@ private:
     bool opened = false;
     AttributeList attributes;
     MediaFile file;  // open while a value is left in it
+    ReadingAdmission admission;  // the memory that the open file's attributes take
 
 };
 
