@@ -56,8 +56,8 @@ public:
     const MediaAttribute* At(WORD stream, WORD index) const;
     // The indices, under `stream`, of the attributes named `name`, in
     // enumeration order; null when there is none. The names of a view are
-    // indexed at the first look-up in it (the harvest never looks up a
-    // name), so this is not to be called from two threads at once.
+    // indexed at the first look-up in it, so this is not to be called from
+    // two threads at once.
     const std::vector<WORD>* IndicesOf(WORD stream, const std::u16string& name) const;
 
     void Clear();

@@ -55,10 +55,25 @@ bool InflatedSize(const BYTE* data, size_t length, uint64_t limit, uint64_t& siz
 
 bool Utf16Encoding(BYTE encoding) { return encoding == 1 || encoding == 2 || encoding == 4; }
 
+// The byte-order mark for a UTF-16 field that has none: little-endian, as
+// the taggers that leave the mark out write it, unless the field's zero
+// bytes (the high bytes of Latin text) stand first in its units.
+void PutMarkFor(const BYTE* field, size_t length, std::vector<BYTE>& out)
+{
+    size_t zeroFirst = 0, zeroSecond = 0;
+    for (size_t i = 0; i + 1 < length; i += 2) {
+        zeroFirst += field[i] == 0;
+        zeroSecond += field[i + 1] == 0;
+    }
+    if (zeroFirst > zeroSecond)
+        out.insert(out.end(), {0xFE, 0xFF});
+    else
+        out.insert(out.end(), {0xFF, 0xFE});
+}
+
 // Appends UTF-16 text fields (each ended by 0x00 0x00 at an even offset, the
-// last perhaps not) with a little-endian byte-order mark before each field
-// that has none: TagLib reads such a field as nothing, and the taggers that
-// leave the mark out write little-endian. Answers whether a mark was added.
+// last perhaps not) with a byte-order mark before each field that has none,
+// which TagLib would read as nothing. Answers whether a mark was added.
 bool AppendMarkedUtf16(const BYTE* bytes, size_t length, std::vector<BYTE>& out)
 {
     bool marked = false;
@@ -73,7 +88,7 @@ bool AppendMarkedUtf16(const BYTE* bytes, size_t length, std::vector<BYTE>& out)
         const bool hasMark = end - start >= 2 && ((bytes[start] == 0xFF && bytes[start + 1] == 0xFE) ||
                                                   (bytes[start] == 0xFE && bytes[start + 1] == 0xFF));
         if (end - start >= 2 && !hasMark) {
-            out.insert(out.end(), {0xFF, 0xFE});
+            PutMarkFor(bytes + start, end - start, out);
             marked = true;
         }
         out.insert(out.end(), bytes + start, bytes + end);

@@ -107,6 +107,7 @@ struct Walk {
     bool refused = false;           // a frame runs past the tag, or the first is no frame
     bool clean = false;             // only zero padding follows the frames
     bool overLimit = false;         // more frames that give attributes than can be listed
+    bool ambiguous = false;         // a 2.4 size reads otherwise as a plain number
 };
 
 // Walks the frames from `position`: each must have a valid id and lie inside
@@ -150,6 +151,7 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
             walk.refused = true;
             return walk;
         }
+        walk.ambiguous = walk.ambiguous || bytes[4] || bytes[5] || bytes[6];
 
         FrameSpan frame;
         std::memcpy(frame.id, bytes, idLength);
@@ -182,8 +184,11 @@ Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position)
 {
     if (header.major < 4)
         return WalkFrames(header.major, body, position, SizeReading::EachFrame, false);
-    Walk best = WalkFrames(header.major, body, position, SizeReading::SyncSafe, true);
-    if (best.overLimit || (!best.refused && best.clean))
+    Walk best = WalkFrames(header.major, body, position, SizeReading::SyncSafe, false);
+    if (best.overLimit || (!best.refused && !best.ambiguous))
+        return best;  // every size under 128: both readings are the same
+    best.clean = !best.refused && body.ZeroFrom(best.end);
+    if (best.clean)
         return best;
     for (const SizeReading reading : {SizeReading::Plain, SizeReading::EachFrame}) {
         Walk next = WalkFrames(header.major, body, position, reading, reading == SizeReading::Plain);

@@ -217,7 +217,8 @@ TEST(FilterFiles, Mp3LayoutsOfRealTaggersGiveWhatOtherReadersShow)
     Id3Layout extendedWithCrc = extended;
     extendedWithCrc.crc = true;
     Id3Frame commentWithoutMark = Id3Comment(u"", u"", latin1);
-    commentWithoutMark.body = {1, 'e', 'n', 'g', 0, 0, 'N', 0, 'o', 0, ' ', 0, 'm', 0, 'a', 0, 'r', 0, 'k', 0};
+    // Big-endian, as its zero bytes show; the title is little-endian.
+    commentWithoutMark.body = {1, 'e', 'n', 'g', 0, 0, 0, 'N', 0, 'o', 0, ' ', 0, 'm', 0, 'a', 0, 'r', 0, 'k'};
     Id3v1Fields v1;
     v1.title = "A title much longer than thirt";
     v1.artist = "An artist cut at thirty byte";
