@@ -15,6 +15,9 @@
 namespace platform {
 namespace {
 
+// The fields of the Content Description object.
+const size_t contentDescriptionFields = 5;
+
 struct TypeRow {
     TagLib::ASF::Attribute::AttributeTypes asfType;
     WMT_ATTR_DATATYPE runtimeType;
@@ -132,6 +135,7 @@ HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes)
             return NS_E_INVALID_INPUT_FORMAT;
     }
 
+    attributes.Reserve(contentDescriptionFields + layout.records.size());
     std::map<std::u16string, NameQueue> byName;
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto entry = map.begin(); entry != map.end(); ++entry)

@@ -44,6 +44,10 @@ constexpr size_t mostAttributes = 0xFFFF;
 
 class AttributeList {
 public:
+    AttributeList() = default;
+    AttributeList(const AttributeList&) = delete;  // its views point into it
+    AttributeList& operator=(const AttributeList&) = delete;
+
     // Adds an attribute at the end. False, with nothing added, when the list
     // already holds mostAttributes or the name is longer than a 16-bit
     // length with its NUL can report.
@@ -60,6 +64,8 @@ public:
     // two threads at once.
     const std::vector<WORD>* IndicesOf(WORD stream, const std::u16string& name) const;
 
+    // Makes room for `count` attributes in all.
+    void Reserve(size_t count) { attributes.reserve(count); }
     void Clear();
     bool Empty() const { return attributes.empty(); }
     const std::vector<MediaAttribute>& All() const { return attributes; }
@@ -79,6 +85,8 @@ private:
     std::vector<MediaAttribute> attributes;
     mutable View all;
     mutable std::unordered_map<WORD, View> streams;
+    View* lastView = nullptr;  // the view of `lastStream`
+    WORD lastStream = 0;
 };
 
 }  // namespace platform

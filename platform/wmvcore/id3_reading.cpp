@@ -353,6 +353,7 @@ bool Merge(std::vector<Listed>& listed, AttributeList& attributes)
             kept[i] = !given.count(name) && name != commentName;
     }
 
+    attributes.Reserve(listed.size());
     for (size_t i = 0; i < listed.size(); ++i) {
         MediaAttribute& attribute = listed[i].attribute;
         // A name too long for a 16-bit length is left out: the runtime could

@@ -7,6 +7,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -71,32 +72,51 @@ void PutMarkFor(const BYTE* field, size_t length, std::vector<BYTE>& out)
         out.insert(out.end(), {0xFF, 0xFE});
 }
 
-// Appends UTF-16 text fields (each ended by 0x00 0x00 at an even offset, the
-// last perhaps not) with a byte-order mark before each field that has none,
-// which TagLib would read as nothing. Answers whether a mark was added.
-bool AppendMarkedUtf16(const BYTE* bytes, size_t length, std::vector<BYTE>& out)
+// Walks UTF-16 text fields (each ended by 0x00 0x00 at an even offset, the
+// last perhaps not, and only `mostFields` of them: what follows the last is
+// its text) and calls `field` with each one's start and end.
+template <typename Field>
+void ForEachUtf16Field(const BYTE* bytes, size_t length, size_t mostFields, Field field)
 {
-    bool marked = false;
     size_t start = 0;
-    while (start < length) {
-        size_t end = start;
-        while (end + 1 < length && (bytes[end] != 0 || bytes[end + 1] != 0))
-            end += 2;
-        const bool terminated = end + 1 < length;
-        if (!terminated)
-            end = length;
-        const bool hasMark = end - start >= 2 && ((bytes[start] == 0xFF && bytes[start + 1] == 0xFE) ||
-                                                  (bytes[start] == 0xFE && bytes[start + 1] == 0xFF));
-        if (end - start >= 2 && !hasMark) {
-            PutMarkFor(bytes + start, end - start, out);
-            marked = true;
+    for (size_t count = 1; start < length; ++count) {
+        size_t end = length;
+        if (count < mostFields) {
+            end = start;
+            while (end + 1 < length && (bytes[end] != 0 || bytes[end + 1] != 0))
+                end += 2;
+            if (end + 1 >= length)
+                end = length;
         }
-        out.insert(out.end(), bytes + start, bytes + end);
-        if (terminated)
-            out.insert(out.end(), {0, 0});
-        start = terminated ? end + 2 : length;
+        field(start, end);
+        start = end == length ? length : end + 2;
     }
-    return marked;
+}
+
+bool HasMark(const BYTE* field, size_t length)
+{
+    return length >= 2 && ((field[0] == 0xFF && field[1] == 0xFE) || (field[0] == 0xFE && field[1] == 0xFF));
+}
+
+// Appends UTF-16 text fields with a byte-order mark before each field that
+// has none, which TagLib would read as nothing. False, with nothing
+// appended, when every field has its mark.
+bool AppendMarkedUtf16(const BYTE* bytes, size_t length, size_t mostFields, std::vector<BYTE>& out)
+{
+    bool unmarked = false;
+    ForEachUtf16Field(bytes, length, mostFields, [&](size_t start, size_t end) {
+        unmarked = unmarked || (end - start >= 2 && !HasMark(bytes + start, end - start));
+    });
+    if (!unmarked)
+        return false;
+    ForEachUtf16Field(bytes, length, mostFields, [&](size_t start, size_t end) {
+        if (end - start >= 2 && !HasMark(bytes + start, end - start))
+            PutMarkFor(bytes + start, end - start, out);
+        out.insert(out.end(), bytes + start, bytes + end);
+        if (end < length)
+            out.insert(out.end(), {0, 0});
+    });
+    return true;
 }
 
 // Where a picture frame's data begins, found as TagLib finds it: the
@@ -156,7 +176,7 @@ void TagRebuilder::Emit(const BYTE* id, const BYTE* flags, const BYTE* data, DWO
     out.insert(out.end(), data, data + size);
 }
 
-HRESULT TagRebuilder::AppendText(const FrameSpan& frame, const std::vector<BYTE>& data)
+HRESULT TagRebuilder::AppendText(const FrameSpan& frame, const BYTE* data)
 {
     const bool formatted = major == 3 ? frame.flags & formatted23 : major == 4 && (frame.flags & formatted24);
     uint64_t valueSize = frame.size;
@@ -165,19 +185,23 @@ HRESULT TagRebuilder::AppendText(const FrameSpan& frame, const std::vector<BYTE>
         // stay within the limit, or TagLib's inflation would not.
         if (frame.size < 4)
             return NS_E_INVALID_INPUT_FORMAT;
-        if (!InflatedSize(data.data() + 4, frame.size - 4, largestValue, valueSize))
+        if (!InflatedSize(data + 4, frame.size - 4, largestValue, valueSize))
             return valueSize > largestValue ? overLimit : NS_E_INVALID_INPUT_FORMAT;
     }
 
     // Text that TagLib would drop whole: UTF-8 with ill-formed bytes (those
     // become U+FFFD, the rest is kept) and UTF-16 without a byte-order mark.
-    const BYTE* bytes = data.data();
+    const BYTE* bytes = data;
     DWORD size = frame.size;
     const size_t textStart = frame.id[0] == 'T' ? 1 : 4;  // after the encoding (and the language)
     if (!formatted && frame.size > textStart && (bytes[0] == 3 || bytes[0] == 1)) {
         repaired.assign(bytes, bytes + textStart);
-        const bool changed = bytes[0] == 3 ? AppendRepairedUtf8(bytes + textStart, frame.size - textStart, repaired)
-                                           : AppendMarkedUtf16(bytes + textStart, frame.size - textStart, repaired);
+        // A comment or lyrics frame has a description and a text; the others
+        // any number of values.
+        const size_t mostFields = frame.id[0] == 'T' ? SIZE_MAX : 2;
+        const bool changed =
+            bytes[0] == 3 ? AppendRepairedUtf8(bytes + textStart, frame.size - textStart, repaired)
+                          : AppendMarkedUtf16(bytes + textStart, frame.size - textStart, mostFields, repaired);
         if (changed) {
             bytes = repaired.data();
             size = static_cast<DWORD>(repaired.size());

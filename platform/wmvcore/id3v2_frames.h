@@ -32,10 +32,10 @@ class TagRebuilder {
 public:
     TagRebuilder(int major, HeaderBudget& budget, std::vector<BYTE>& out) : major(major), budget(budget), out(out) {}
 
-    // Checks a text frame's data against the limits, repairs its text and
+    // Checks a text frame's data (`frame.size` bytes) against the limits, repairs its text and
     // appends it: S_OK, overLimit, or NS_E_INVALID_INPUT_FORMAT for a
     // compressed frame that does not inflate within itself.
-    HRESULT AppendText(const FrameSpan& frame, const std::vector<BYTE>& data);
+    HRESULT AppendText(const FrameSpan& frame, const BYTE* data);
 
     // Appends a picture frame: the fields before its data, with the data
     // left in the file (`pictureData`); a compressed frame whole, within the

@@ -3,7 +3,9 @@
 
 #include "id3v2_frames.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace platform {
 namespace {
@@ -245,16 +247,22 @@ HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
     const BYTE flags = header.flags & ~(extendedHeader | footer24 | (header.major < 4 ? unsynchronisedTag : 0));
     tag.rebuilt.assign({'I', 'D', '3', BYTE(header.major), 0, flags, 0, 0, 0, 0});
     TagRebuilder rebuilder(header.major, budget, tag.rebuilt);
-    std::vector<BYTE> data;
+    // The data of one text frame at a time, not cleared before it is read.
+    std::unique_ptr<BYTE[]> data;
+    size_t room = 0;
     for (const FrameSpan& frame : walk.frames) {
         HRESULT result = S_OK;
         if (frame.kind == FrameKind::Text) {
             // Kept whole: one over the value limit is refused before it is read.
             if (frame.size > largestValue)
                 return overLimit;
-            if (!body.Read(frame.position, frame.size, data))
+            if (frame.size > room) {
+                room = std::max<size_t>(frame.size, 2 * room);
+                data = std::make_unique_for_overwrite<BYTE[]>(room);
+            }
+            if (!body.Copy(frame.position, frame.size, data.get()))
                 return NS_E_INVALID_INPUT_FORMAT;
-            result = rebuilder.AppendText(frame, data);
+            result = rebuilder.AppendText(frame, data.get());
         } else {
             StoredBytes picture;
             bool appended = false;
