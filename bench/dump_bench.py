@@ -22,6 +22,8 @@ import time
 
 from bench_support import DEFAULT_BUILD, load_generator, program, registered_workspace
 
+PEAK_MEMORY = None  # bench/peak_memory, found in main
+
 
 def extra_files(g):
     """Four files beyond the samples, written with the generator's functions."""
@@ -98,15 +100,23 @@ def make_mix(folder, copies):
 
 
 def timed(command, env, stdin=None):
-    """Wall time of one run, in seconds, and its peak resident memory in KiB."""
+    """Wall time of one run, in seconds."""
     start = time.perf_counter()
-    process = subprocess.Popen(command, env=env, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(process.pid, 0)
+    process = subprocess.run(command, env=env, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode not in (0, 1):
         sys.exit(f"dump_bench: {command[0]} failed with {process.returncode}")
-    return elapsed, usage.ru_maxrss
+    return elapsed
+
+
+def peak_memory(command, env, stdin=None):
+    """The peak resident memory of one run, in KiB, measured by bench/peak_memory
+    (a process started from here would be charged with this script's memory)."""
+    process = subprocess.run([PEAK_MEMORY] + command, env=env, stdin=stdin, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, text=True)
+    if process.returncode not in (0, 1):
+        sys.exit(f"dump_bench: {command[0]} failed with {process.returncode}")
+    return int(process.stdout.split()[-1])
 
 
 def compare(label, commands, env, rounds, memory=False):
@@ -116,18 +126,17 @@ def compare(label, commands, env, rounds, memory=False):
     peaks = {name: [] for name in commands}
     for _ in range(rounds):
         for name, command in commands.items():
-            seconds, rss = timed(command, env)
-            times[name].append(seconds)
-            peaks[name].append(rss)
+            times[name].append(timed(command, env))
+            if memory:
+                peaks[name].append(peak_memory(command, env))
     medians = {name: statistics.median(values) for name, values in times.items()}
     base = medians["taglib"]
-    base_rss = statistics.median(peaks["taglib"])
     print(f"\n{label}")
     for name, value in medians.items():
         line = f"  {name:<22} {value * 1000:8.1f} ms   {value / base:5.2f}x"
         if memory:
             rss = statistics.median(peaks[name])
-            line += f"   {rss / 1024:6.1f} MiB   {rss / base_rss:5.2f}x"
+            line += f"   {rss / 1024:6.1f} MiB   {rss / statistics.median(peaks['taglib']):5.2f}x"
         print(line)
     return medians
 
@@ -140,6 +149,8 @@ def main():
     args = parser.parse_args()
     trellan = program(args.build, "trellan", "dump_bench")
     taglib = program(args.build, "taglib_read", "dump_bench")
+    global PEAK_MEMORY
+    PEAK_MEMORY = program(args.build, "peak_memory", "dump_bench")
 
     with registered_workspace(trellan, "trellan-bench-") as (work, env):
         mix = os.path.join(work, "mix")
@@ -183,8 +194,8 @@ def main():
                 for i in range(count):
                     out.write(paths[i % len(paths)] + "\n")
             with open(listing) as source:
-                seconds, rss = timed([trellan, "dump", "--json", "-q", "--files-from", "-"], env, stdin=source)
-            print(f"  {count:>6} files  {rss / 1024:7.1f} MiB  {seconds:6.2f} s")
+                rss = peak_memory([trellan, "dump", "--json", "-q", "--files-from", "-"], env, stdin=source)
+            print(f"  {count:>6} files  {rss / 1024:7.1f} MiB")
 
 
 if __name__ == "__main__":
