@@ -192,8 +192,8 @@ TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)
 // of jobs gives what one job gives, every file read.
 TEST(Concurrency, FilesThatFailForMemoryBesideOthersAreFilteredAgainAlone)
 {
-#if defined(__SANITIZE_ADDRESS__)
-    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit leaves";
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit leaves";
 #else
     const CommandRun registered = Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)});
     ASSERT_EQ(registered.code, 0) << registered.err;
