@@ -84,6 +84,8 @@ bool MediaFile::ReadInto(uint64_t offset, size_t length, BYTE* out) const
 {
     if (descriptor < 0 || offset > size || length > size - offset)
         return false;
+    if (length == 0)
+        return true;  // `out` may then be null
     if (const BYTE* cached = Cached(offset, length)) {
         std::memcpy(out, cached, length);
         return true;
