@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Times `trellan dump --json` as a whole process against a direct TagLib read
 of the same files (bench/taglib_read), in one run, alternating, and prints the
-ratios and what two jobs gain over one; then the peak resident memory of dump at 1,000 and 10,000 files.
+ratios and what two jobs gain over one; the same, with peak resident memory,
+for the files laid out as real taggers write them and for files with large
+pictures; then the peak resident memory of dump at 1,000 and 10,000 files.
 
 The mix: the sample generator's six files and four more made with its
 functions (a tagger's ID3v2.3 file with a picture and an ID3v1 tag, an
@@ -19,6 +21,8 @@ import sys
 import time
 
 from bench_support import DEFAULT_BUILD, load_generator, program, registered_workspace
+
+PEAK_MEMORY = None  # bench/peak_memory, found in main
 
 
 def extra_files(g):
@@ -63,11 +67,25 @@ def extra_files(g):
         [(1, "WM/Language", g.STRING, "en-gb")], library=library, video=True)
 
 
-def make_mix(folder, copies):
-    g = load_generator()
-    originals = list(g.samples()) + list(extra_files(g))
+def picture_files(g):
+    """Large pictures, as stores and scanners put them in: a 12 MiB PNG in an
+    ID3v2.3 tag, two 8 MiB pictures in a WMA file's Metadata Library."""
+    def noise(size, seed):
+        return bytes((seed * 2654435761 + i * 40503) >> 8 & 0xFF for i in range(256)) * (size // 256)
+    png = b"\x89PNG\r\n\x1a\n" + noise(12 << 20, 12)
+    apic = ("APIC", bytes([0]) + b"image/png\0" + bytes([3]) + b"\0" + png)
+    yield "picture.mp3", g.id3v2(3, [g.text_frame("TIT2", g.LATIN1, "Cover"),
+                                     g.text_frame("TPE1", g.LATIN1, "Store"), apic]) + g.silent_frames(3)
+    pictures = [(0, 0, "WM/Picture", g.BINARY,
+                 bytes([3 + seed]) + g.struct.pack("<I", 8 << 20) + g.utf16z("image/jpeg") + g.utf16z("")
+                 + noise(8 << 20, seed)) for seed in (1, 2)]
+    yield "pictures.wma", g.build_asf(g.guid("7E1A0007-0000-4000-8000-000000000007"),
+                                      ("Two covers", "Store", "", "", ""), [], [], library=pictures)
+
+
+def write_files(folder, files, copies=1):
     paths = []
-    for name, data in originals:
+    for name, data in files:
         for copy in range(copies):
             path = os.path.join(folder, f"{copy:05}-{name}")
             with open(path, "wb") as out:
@@ -76,29 +94,50 @@ def make_mix(folder, copies):
     return paths
 
 
+def make_mix(folder, copies):
+    g = load_generator()
+    return write_files(folder, list(g.samples()) + list(extra_files(g)), copies)
+
+
 def timed(command, env, stdin=None):
-    """Wall time of one run, in seconds, and its peak resident memory in KiB."""
+    """Wall time of one run, in seconds."""
     start = time.perf_counter()
-    process = subprocess.Popen(command, env=env, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    _, status, usage = os.wait4(process.pid, 0)
+    process = subprocess.run(command, env=env, stdin=stdin, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     elapsed = time.perf_counter() - start
-    process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode not in (0, 1):
         sys.exit(f"dump_bench: {command[0]} failed with {process.returncode}")
-    return elapsed, usage.ru_maxrss
+    return elapsed
 
 
-def compare(label, commands, env, rounds):
-    """Runs the commands in turn, `rounds` times; the median of each."""
+def peak_memory(command, env, stdin=None):
+    """The peak resident memory of one run, in KiB, measured by bench/peak_memory
+    (a process started from here would be charged with this script's memory)."""
+    process = subprocess.run([PEAK_MEMORY] + command, env=env, stdin=stdin, stdout=subprocess.PIPE,
+                             stderr=subprocess.DEVNULL, text=True)
+    if process.returncode not in (0, 1):
+        sys.exit(f"dump_bench: {command[0]} failed with {process.returncode}")
+    return int(process.stdout.split()[-1])
+
+
+def compare(label, commands, env, rounds, memory=False):
+    """Runs the commands in turn, `rounds` times; the median of each (and of
+    its peak resident memory)."""
     times = {name: [] for name in commands}
+    peaks = {name: [] for name in commands}
     for _ in range(rounds):
         for name, command in commands.items():
-            times[name].append(timed(command, env)[0])
+            times[name].append(timed(command, env))
+            if memory:
+                peaks[name].append(peak_memory(command, env))
     medians = {name: statistics.median(values) for name, values in times.items()}
     base = medians["taglib"]
     print(f"\n{label}")
     for name, value in medians.items():
-        print(f"  {name:<22} {value * 1000:8.1f} ms   {value / base:5.2f}x")
+        line = f"  {name:<22} {value * 1000:8.1f} ms   {value / base:5.2f}x"
+        if memory:
+            rss = statistics.median(peaks[name])
+            line += f"   {rss / 1024:6.1f} MiB   {rss / statistics.median(peaks['taglib']):5.2f}x"
+        print(line)
     return medians
 
 
@@ -110,6 +149,8 @@ def main():
     args = parser.parse_args()
     trellan = program(args.build, "trellan", "dump_bench")
     taglib = program(args.build, "taglib_read", "dump_bench")
+    global PEAK_MEMORY
+    PEAK_MEMORY = program(args.build, "peak_memory", "dump_bench")
 
     with registered_workspace(trellan, "trellan-bench-") as (work, env):
         mix = os.path.join(work, "mix")
@@ -130,6 +171,22 @@ def main():
             "dump --json --jobs 1": [trellan, "dump", "--json", "-q", "--jobs", "1"] + long_files,
         }, env, args.rounds)
 
+        g = load_generator()
+        layouts = os.path.join(work, "layouts")
+        os.mkdir(layouts)
+        layout_paths = write_files(layouts, g.real_world_samples(), args.copies)
+        compare(f"the files laid out as real taggers write them ({len(layout_paths)} files)", {
+            "taglib": [taglib] + layout_paths,
+            "dump --json --jobs 1": [trellan, "dump", "--json", "-q", "--jobs", "1"] + layout_paths,
+        }, env, args.rounds, memory=True)
+        pictures = os.path.join(work, "pictures")
+        os.mkdir(pictures)
+        for path in write_files(pictures, picture_files(g)):
+            compare(f"{os.path.basename(path)[6:]} alone", {
+                "taglib": [taglib, path],
+                "dump --json --jobs 1": [trellan, "dump", "--json", "-q", "--jobs", "1", path],
+            }, env, args.rounds, memory=True)
+
         print("\npeak resident memory of dump --json, files from a list")
         for count in (1000, 10000):
             listing = os.path.join(work, f"list-{count}")
@@ -137,8 +194,8 @@ def main():
                 for i in range(count):
                     out.write(paths[i % len(paths)] + "\n")
             with open(listing) as source:
-                seconds, rss = timed([trellan, "dump", "--json", "-q", "--files-from", "-"], env, stdin=source)
-            print(f"  {count:>6} files  {rss / 1024:7.1f} MiB  {seconds:6.2f} s")
+                rss = peak_memory([trellan, "dump", "--json", "-q", "--files-from", "-"], env, stdin=source)
+            print(f"  {count:>6} files  {rss / 1024:7.1f} MiB")
 
 
 if __name__ == "__main__":

@@ -9,6 +9,7 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,9 @@ namespace {
 
 const char* const sampleNames[] = {"sample.mp3", "sample-v24.mp3", "sample-v1.mp3",
                                    "sample.wma", "sample.wmv",     "sample.asf"};
+// The sample generator's files laid out as real taggers write them.
+const char* const layoutNames[] = {"plain-sizes-v24.mp3", "extended-header-v23.mp3", "utf16-without-mark.mp3",
+                                   "ape-id3v1.mp3",       "txxx-description.mp3",    "languages.wma"};
 
 using trellan::test::Bytes;
 
@@ -54,6 +58,48 @@ Bytes OneLargeValue()
                                        trellan::test::SilentMpegFrames(3)});
 }
 
+// Large pictures, as stores and scanners put them in: one 12 MiB PNG in an
+// ID3v2.3 tag, two 8 MiB pictures in a WMA file's Metadata Library.
+Bytes PseudoRandom(size_t size, unsigned seed)
+{
+    Bytes bytes(size);
+    for (BYTE& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<BYTE>(seed >> 24);
+    }
+    return bytes;
+}
+
+Bytes LargePng()
+{
+    using trellan::test::Id3Encoding;
+    Bytes png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    const Bytes data = PseudoRandom(12 * 1024 * 1024, 12);
+    png.insert(png.end(), data.begin(), data.end());
+    return trellan::test::Concatenate(
+        {trellan::test::BuildId3v2(3, {trellan::test::Id3Text("TIT2", u"Cover", Id3Encoding::latin1),
+                                       trellan::test::Id3Text("TPE1", u"Store", Id3Encoding::latin1),
+                                       trellan::test::Id3Picture("image/png", 3, u"", png)}),
+         trellan::test::SilentMpegFrames(3)});
+}
+
+Bytes TwoWmaPictures()
+{
+    trellan::test::AsfContent content;
+    content.title = u"Two covers";
+    content.author = u"Store";
+    for (unsigned seed : {1u, 2u}) {
+        Bytes picture = {BYTE(seed + 2), 0, 0, 0x80, 0};  // type, data length
+        for (char16_t unit : std::u16string(u"image/jpeg"))
+            picture.insert(picture.end(), {BYTE(unit), 0});
+        picture.insert(picture.end(), {0, 0, 0, 0});  // the MIME type's NUL, an empty description
+        const Bytes data = PseudoRandom(8 * 1024 * 1024, seed);
+        picture.insert(picture.end(), data.begin(), data.end());
+        content.library.push_back(trellan::test::AsfBinary(u"WM/Picture", picture));
+    }
+    return trellan::test::BuildAsf(content);
+}
+
 struct BenchFile {
     std::string label;
     std::string path;
@@ -70,6 +116,10 @@ const std::vector<BenchFile>& Files()
         list.push_back({"20000 ASF attributes, distinct names", dir.Write("distinct.wma", ManyAsfAttributes(false))});
         list.push_back({"50000 ID3v2 frames", dir.Write("frames.mp3", ManyId3v2Frames())});
         list.push_back({"1 MB value", dir.Write("large-value.mp3", OneLargeValue())});
+        for (const char* name : layoutNames)
+            list.push_back({name, std::string(TRELLAN_SAMPLES_DIR) + "/" + name});
+        list.push_back({"12 MiB PNG picture", dir.Write("picture.mp3", LargePng())});
+        list.push_back({"two 8 MiB WMA pictures", dir.Write("pictures.wma", TwoWmaPictures())});
         return list;
     }();
     return files;
@@ -137,8 +187,9 @@ void TagLibRead(benchmark::State& state)
     benchmark::DoNotOptimize(length);
 }
 
-// The samples, then the four large files.
-constexpr int fileCount = sizeof sampleNames / sizeof sampleNames[0] + 4;
+// The samples, the four large files, the layouts, the two files with large
+// pictures.
+constexpr int fileCount = std::size(sampleNames) + 4 + std::size(layoutNames) + 2;
 
 BENCHMARK(FilterWalk)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(TagLibRead)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecond);

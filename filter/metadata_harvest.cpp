@@ -18,6 +18,10 @@ struct RouteRow {
     HeapString WMFilter::*ownField;  // null: appended to the body text only
 };
 
+// The names of the three own fields, first in the routing table.
+const WCHAR* const ownFieldNames[] = {OLESTR("Title"), OLESTR("Author"), OLESTR("Description")};
+const int ownFieldCount = 3;
+
 bool EqualsIgnoringAsciiCase(LPCWSTR a, LPCWSTR b)
 {
     auto fold = [](WCHAR unit) { return unit >= u'a' && unit <= u'z' ? WCHAR(unit - u'a' + u'A') : unit; };
@@ -74,8 +78,57 @@ private:
     HeapBlock value;
 };
 
-}  // namespace
+// Which own field a name routes to, or -1.
+int OwnFieldOf(LPCWSTR name)
+{
+    for (int field = 0; field < ownFieldCount; ++field)
+        if (EqualsIgnoringAsciiCase(name, ownFieldNames[field]))
+            return field;
+    return -1;
+}
 
+// The file's own value of an own field: the last file-level string under
+// its name in the default language that is not empty. `field` keeps what
+// the enumeration gave it when the file has no such value, or the runtime
+// cannot list one. E_OUTOFMEMORY when a buffer cannot be allocated.
+HRESULT TakeFileValue(IWMHeaderInfo3* info, LPCWSTR name, HeapString& field)
+{
+    WORD language = 0;  // the default language
+    WORD count = 0;
+    if (FAILED(info->GetAttributeIndices(fileLevel, name, &language, nullptr, &count)) || count == 0)
+        return S_OK;
+    HeapBlock indices(count * sizeof(WORD));
+    if (!indices)
+        return E_OUTOFMEMORY;
+    if (FAILED(info->GetAttributeIndices(fileLevel, name, &language, indices.As<WORD>(), &count)))
+        return S_OK;
+    for (WORD i = count; i-- > 0;) {
+        const WORD index = indices.As<WORD>()[i];
+        WORD nameLength = 0;
+        DWORD valueLength = 0;
+        WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
+        if (FAILED(info->GetAttributeByIndexEx(fileLevel, index, nullptr, &nameLength, &type, nullptr, nullptr,
+                                               &valueLength)) ||
+            type != WMT_TYPE_STRING)
+            continue;
+        AttributeBuffers buffers(nameLength, valueLength);
+        if (!buffers.Allocated())
+            return E_OUTOFMEMORY;
+        WORD languageIndex = 0;
+        if (FAILED(info->GetAttributeByIndexEx(fileLevel, index, buffers.Name(), &nameLength, &type, &languageIndex,
+                                               buffers.Value(), &valueLength)) ||
+            type != WMT_TYPE_STRING)
+            continue;
+        buffers.Terminate();
+        if (buffers.ValueText()[0]) {
+            field.assign(buffers.ValueText(), std::char_traits<WCHAR>::length(buffers.ValueText()));
+            return S_OK;
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace
 
 HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
 {
@@ -135,20 +188,26 @@ HRESULT WMFilter::HarvestAttributesEx(IWMHeaderInfo3* info)
     if (FAILED(result))
         return result;
 
+    // How many values each own field was given: one that was given several
+    // (from streams, or in other languages) takes the file's own at the end.
+    int ownValues[ownFieldCount] = {};
     for (WORD index = 0; index < count; ++index) {
-        // Probe for the lengths; nothing is allocated yet.
+        // Probe for the lengths and the type; nothing is allocated yet.
         WORD nameLength = 0;
         DWORD valueLength = 0;
-        result = info->GetAttributeByIndexEx(allStreams, index, nullptr, &nameLength, nullptr, nullptr, nullptr,
+        WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
+        result = info->GetAttributeByIndexEx(allStreams, index, nullptr, &nameLength, &type, nullptr, nullptr,
                                              &valueLength);
         if (FAILED(result))
             return result;
+        // A value that is not a string is never routed, so it is not read.
+        if (type != WMT_TYPE_STRING)
+            continue;
 
         AttributeBuffers buffers(nameLength, valueLength);
         if (!buffers.Allocated())
             return E_OUTOFMEMORY;
 
-        WMT_ATTR_DATATYPE type = WMT_TYPE_DWORD;
         WORD languageIndex = 0;
         result = info->GetAttributeByIndexEx(allStreams, index, buffers.Name(), &nameLength, &type,
                                              &languageIndex, buffers.Value(), &valueLength);
@@ -156,9 +215,24 @@ HRESULT WMFilter::HarvestAttributesEx(IWMHeaderInfo3* info)
             return result;  // both buffers are freed on the way out
 
         buffers.Terminate();
-        if (type == WMT_TYPE_STRING)
+        if (type == WMT_TYPE_STRING) {
             RouteAttribute(buffers.Name(), buffers.ValueText());
+            const int field = OwnFieldOf(buffers.Name());
+            if (field >= 0 && buffers.ValueText()[0])
+                ++ownValues[field];
+        }
         buffers.Free();
+    }
+
+    // The file's own values for the own fields: a stream's value, or one in
+    // another language, never replaces the file-level one.
+    HeapString* const ownFields[ownFieldCount] = {&title, &author, &description};
+    for (int field = 0; field < ownFieldCount; ++field) {
+        if (ownValues[field] < 2)
+            continue;
+        const HRESULT taken = TakeFileValue(info, ownFieldNames[field], *ownFields[field]);
+        if (FAILED(taken))
+            return taken;
     }
     return result;
 }
@@ -178,6 +252,9 @@ HRESULT WMFilter::HarvestAttributes(IWMHeaderInfo* info)
         result = info->GetAttributeByIndex(index, &streamNumber, nullptr, &nameLength, &type, nullptr, &valueLength);
         if (FAILED(result))
             return result;
+        // A value that is not a string is never routed, so it is not read.
+        if (type != WMT_TYPE_STRING)
+            continue;
 
         AttributeBuffers buffers(nameLength, valueLength);
         if (!buffers.Allocated())
@@ -201,9 +278,9 @@ void WMFilter::RouteAttribute(LPCWSTR name, LPCWSTR value)
 {
     // Compared in this order, without regard to the case of ASCII letters.
     static const RouteRow routingTable[] = {
-        {OLESTR("Title"), &WMFilter::title},
-        {OLESTR("Author"), &WMFilter::author},
-        {OLESTR("Description"), &WMFilter::description},
+        {ownFieldNames[0], &WMFilter::title},
+        {ownFieldNames[1], &WMFilter::author},
+        {ownFieldNames[2], &WMFilter::description},
         {OLESTR("Copyright"), nullptr},
         {OLESTR("WM/AlbumTitle"), nullptr},
         {OLESTR("WM/Year"), nullptr},

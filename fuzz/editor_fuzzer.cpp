@@ -198,7 +198,8 @@ bool Read(const std::string& path, std::vector<Attribute>& attributes)
     Expect(WMCreateEditor(&editor) == S_OK && editor, "WMCreateEditor");
     const std::u16string widePath(path.begin(), path.end());  // the scratch path is ASCII
     const HRESULT opened = editor->Open(widePath.c_str());
-    Expect(opened == S_OK || opened == NS_E_INVALID_INPUT_FORMAT || opened == E_OUTOFMEMORY,
+    Expect(opened == S_OK || opened == NS_E_INVALID_INPUT_FORMAT || opened == E_OUTOFMEMORY ||
+               opened == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE),
            "Open answered with a code it does not document");
     if (SUCCEEDED(opened)) {
         attributes = ReadEverything(editor);

@@ -3,7 +3,9 @@
 
 Each file is small (a few hundred bytes to a few KiB): a minimal but valid
 ASF header with an empty Data Object, or an ID3 tag with a few silent MPEG
-frames. samples/README.md lists what the filter reads from each file.
+frames. Besides the six samples, files laid out as real taggers, rippers and
+gain tools write them (real_world_samples). samples/README.md lists what the
+filter reads from each file.
 
 Usage: scripts/make_samples.py [OUTPUT_DIR]   (default: samples/ next to this script's folder)
 """
@@ -154,13 +156,39 @@ def syncsafe(value):
     return bytes([(value >> 21) & 0x7F, (value >> 14) & 0x7F, (value >> 7) & 0x7F, value & 0x7F])
 
 
-def id3v2(version, frames, padding=64):
+def text_frame_without_mark(frame_id, text):
+    """A UTF-16 text frame without a byte-order mark (little-endian), as some taggers write it."""
+    return frame_id, bytes([UTF16]) + text.encode("utf-16-le")
+
+
+def id3v2(version, frames, padding=64, plain_sizes=False, extended_header=False):
+    """An ID3v2 tag. plain_sizes: 2.4 frame sizes as plain 32-bit numbers, as one
+    widely used player wrote them; extended_header: a 2.3 extended header with a CRC."""
     body = b""
+    if extended_header:
+        body += struct.pack(">IHII", 10, 0x8000, padding, 0x1234ABCD)
     for frame_id, data in frames:
-        size = syncsafe(len(data)) if version == 4 else struct.pack(">I", len(data))
+        size = syncsafe(len(data)) if version == 4 and not plain_sizes else struct.pack(">I", len(data))
         body += frame_id.encode("ascii") + size + b"\0\0" + data
     body += b"\0" * padding
-    return b"ID3" + bytes([version, 0, 0]) + syncsafe(len(body)) + body
+    flags = 0x40 if extended_header else 0
+    return b"ID3" + bytes([version, 0, flags]) + syncsafe(len(body)) + body
+
+
+def ape(items):
+    """An APEv2 tag with header and footer; items: (key, value bytes, flags: 0 text, 2 binary)."""
+    body = b"".join(struct.pack("<II", len(value), flags) + key.encode("ascii") + b"\0" + value
+                    for key, value, flags in items)
+    def frame(header):
+        return b"APETAGEX" + struct.pack("<IIII", 2000, len(body) + 32, len(items),
+                                         0x80000000 | (0x20000000 if header else 0)) + b"\0" * 8
+    return frame(True) + body + frame(False)
+
+
+def lyrics3(lyrics):
+    """A Lyrics3 version 2 tag."""
+    content = b"LYRICSBEGIN" + b"IND00002" + b"10" + b"LYR" + b"%05d" % len(lyrics) + lyrics.encode("latin-1")
+    return content + b"%06d" % len(content) + b"LYRICS200"
 
 
 def id3v1(title, artist, album, year, comment, track, genre):
@@ -239,11 +267,56 @@ def samples():
                  (1, 1, "Description", STRING, "Sample ASF stream description")])
 
 
+def real_world_samples():
+    """Files laid out as real taggers, rippers and gain tools write them."""
+    prose = ("Recorded in one take at the old mill, with the windows open, the rain on the roof "
+             "and a dog that would not stop barking at the far end of the yard.")
+    yield "plain-sizes-v24.mp3", id3v2(4, [
+        text_frame("TIT2", LATIN1, "Mill Song"),
+        comment_frame("COMM", LATIN1, "", prose),
+        text_frame("TPE1", LATIN1, "The Millers"),
+    ], plain_sizes=True) + silent_frames(2)
+
+    yield "extended-header-v23.mp3", id3v2(3, [
+        text_frame("TIT2", UTF16, "Extended Header Title"),
+        text_frame("TPE1", UTF16, "Extended Header Artist"),
+        comment_frame("COMM", UTF16, "", "Written with a CRC"),
+    ], extended_header=True) + silent_frames(2)
+
+    yield "utf16-without-mark.mp3", id3v2(3, [
+        text_frame_without_mark("TIT2", "Sans marque d\u2019ordre"),
+        text_frame_without_mark("TPE1", "Chor\u00e4le"),
+    ]) + silent_frames(2)
+
+    yield "ape-id3v1.mp3", silent_frames(4) + ape([
+        ("Title", "The Title That Is Longer Than Thirty Bytes".encode(), 0),
+        ("Artist", "An Artist Whose Name Is Too Long For ID3v1".encode(), 0),
+        ("Comment", "An APE comment, whole".encode(), 0),
+        ("REPLAYGAIN_TRACK_GAIN", b"-7.31 dB", 0),
+        ("Cover Art (Front)", b"front.jpg\0" + bytes(range(256)) * 4, 2),
+    ]) + lyrics3("Na na na") + id3v1(
+        "The Title That Is Longer Than Thirty Bytes", "An Artist Whose Name Is Too Long For ID3v1",
+        "Album", "2015", "An APE comment, whole", 1, 12)
+
+    yield "txxx-description.mp3", id3v2(3, [
+        text_frame("TIT2", LATIN1, "User Texts"),
+        user_text_frame(LATIN1, "DESCRIPTION", "Not the comment"),
+    ]) + silent_frames(2)
+
+    yield "languages.wma", build_asf(
+        guid("7E1A0006-0000-4000-8000-000000000006"),
+        ("Harbour at Dawn", "Port Authority Band", "", "Gulls and engines", ""),
+        [("WM/Genre", STRING, "Field Recording")],
+        [(1, "Title", STRING, "Stream One Title")],
+        library=[(1, 0, "Title", STRING, "Le port \u00e0 l\u2019aube"),
+                 (1, 0, "Description", STRING, "Mouettes et moteurs")])
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     out_dir = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(here), "samples")
     os.makedirs(out_dir, exist_ok=True)
-    for name, data in samples():
+    for name, data in list(samples()) + list(real_world_samples()):
         assert len(data) < 64 * 1024, name
         with open(os.path.join(out_dir, name), "wb") as out:
             out.write(data)

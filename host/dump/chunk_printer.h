@@ -13,5 +13,6 @@ void FormatFileJson(std::string& out, const FileRecord& record);
 
 // "{B725F130-47EF-101A-A5F1-02608C9EEBAC}"
 std::string GuidText(REFGUID id);
+void AppendGuidText(std::string& out, REFGUID id);
 
 }  // namespace host

@@ -25,29 +25,41 @@ std::string MediaRuntimeProblemOnce(const std::u16string& path)
 
 }  // namespace
 
-std::string DescribeFailure(const std::u16string& path)
+FailureCause DescribeFailure(const std::u16string& path)
 {
     const auto* name = reinterpret_cast<LPCWSTR>(path.c_str());
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data))
-        return Win32ErrorWords(GetLastError());
+    if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data)) {
+        const DWORD error = GetLastError();
+        return {Win32ErrorWords(error), error == ERROR_NOT_ENOUGH_MEMORY};
+    }
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return "a folder, not a file";
+        return {"a folder, not a file"};
     if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
-        return "not a regular file (a pipe, socket or device)";
+        return {"not a regular file (a pipe, socket or device)"};
     HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return "cannot be opened for reading: " + Win32ErrorWords(GetLastError());
+        return {"cannot be opened for reading: " + Win32ErrorWords(GetLastError())};
     CloseHandle(file);
     if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
-        return "an empty file";
+        return {"an empty file"};
     // A readable file may fail only because the platform cannot read media
     // at all (Wine's media-format runtime has no metadata editor).
     std::string runtime = MediaRuntimeProblemOnce(path);
     if (!runtime.empty())
-        return runtime;
-    return "not a media file that the filter can read, or damaged";
+        return {runtime};
+    // The runtime reads media: its answer for this file tells a file over
+    // its limits and memory that ran short from a file it cannot read. A
+    // file that opens now failed while it was short of memory, or changed.
+    const HRESULT opened = MediaRuntimeOpenResult(path);
+    if (opened == E_OUTOFMEMORY)
+        return {"out of memory", true};
+    if (opened == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))
+        return {"over the size limit of the media-format runtime's metadata editor"};
+    if (SUCCEEDED(opened))
+        return {"out of memory, or the file changed while it was read (it opens now)", true};
+    return {"not a media file that the filter can read, or damaged"};
 }
 
 }  // namespace host

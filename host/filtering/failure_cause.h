@@ -8,10 +8,17 @@
 
 namespace host {
 
+struct FailureCause {
+    std::string words;
+    // Memory ran short: the file may well be read when it is not.
+    bool memory = false;
+};
+
 // Why a file that the filter refused may have failed: it is missing, a
 // folder, unreadable, empty, not a regular file, the platform's media
-// runtime cannot read media at all, or else it is not a media file that
-// the filter can read.
-std::string DescribeFailure(const std::u16string& path);
+// runtime cannot read media at all, or, by what the runtime's metadata
+// editor answers for the file, it is over the editor's size limit, memory
+// ran out, or else it is not a media file that the filter can read.
+FailureCause DescribeFailure(const std::u16string& path);
 
 }  // namespace host

@@ -55,7 +55,73 @@ struct JobQueue {
     bool delivering = false;
     bool outOfMemory = false;  // the run ended early: memory ran out outside a file's filtering
     std::map<size_t, std::unique_ptr<FileJob>> done;  // finished, waiting for the files before them
+    size_t filtering = 0;      // files being filtered now
+    size_t started = 0;        // files whose filtering has begun, in all
+    size_t waitingAlone = 0;   // files waiting to be filtered again on their own
+    bool alone = false;        // a file is being filtered on its own
 };
+
+void RanOutOfMemory(FileRecord& record)
+{
+    record.chunks.clear();
+    record.status = E_OUTOFMEMORY;
+    record.cause = "the host ran out of memory";
+}
+
+// Filters one file and gives a failure the host's cause. True when it failed
+// for memory.
+bool FilterAndDescribe(JobQueue& queue, FileRecord& record)
+{
+    try {
+        if (!record.skipped && SUCCEEDED(record.status))
+            FilterOneFile(queue.loader, queue.finder, queue.settings.bufferUnits, record);
+        bool memory = record.status == E_OUTOFMEMORY;
+        if (FAILED(record.status) && record.cause.empty()) {
+            FailureCause cause = DescribeFailure(record.path);
+            record.cause = std::move(cause.words);
+            memory = memory || cause.memory;
+        }
+        return memory;
+    } catch (const std::bad_alloc&) {
+        RanOutOfMemory(record);
+        return true;
+    }
+}
+
+void Finish(FileJob& job)
+{
+    try {
+        job.Finish();
+    } catch (const std::bad_alloc&) {
+        RanOutOfMemory(job.record);
+    }
+}
+
+// A file that failed for memory while other files were filtered may have
+// failed for their sake: it is filtered again alone, once the others are
+// done and before any more begin, so that every number of jobs gives the
+// records that one job gives.
+void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, FileRecord& record)
+{
+    ++queue.waitingAlone;
+    while (queue.filtering > 0 || queue.alone)
+        queue.changed.Wait(hold);
+    queue.alone = true;
+    ++queue.filtering;
+    FileRecord again;
+    again.path = std::move(record.path);
+    record = std::move(again);
+    hold.Unlocked([&] {
+        // What the other files left free in the heap goes back first, as
+        // it would not have been taken with one job.
+        HeapCompact(GetProcessHeap(), 0);
+        FilterAndDescribe(queue, record);
+    });
+    --queue.filtering;
+    queue.alone = false;
+    --queue.waitingAlone;
+    queue.changed.WakeAll();
+}
 
 // Delivers every finished file that is next in line. Only one thread
 // delivers at a time; the others leave their files in `done`.
@@ -79,7 +145,7 @@ void Work(JobQueue& queue)
 {
     SlimLockHolder hold(queue.lock);
     for (;;) {
-        while (!queue.inputEnded && queue.handedOut - queue.delivered >= queue.window)
+        while (!queue.inputEnded && (queue.handedOut - queue.delivered >= queue.window || queue.waitingAlone > 0))
             queue.changed.Wait(hold);
         if (queue.inputEnded)
             return;
@@ -90,20 +156,22 @@ void Work(JobQueue& queue)
             return;
         }
         const size_t sequence = queue.handedOut++;
+        const size_t startedBefore = queue.started++;
+        const bool othersAtStart = queue.filtering++ > 0;
+        bool memory = false;
         hold.Unlocked([&] {
-            FileRecord& record = job->record;
-            try {
-                if (!record.skipped && SUCCEEDED(record.status))
-                    FilterOneFile(queue.loader, queue.finder, queue.settings.bufferUnits, record);
-                if (FAILED(record.status) && record.cause.empty())
-                    record.cause = DescribeFailure(record.path);
-                job->Finish();
-            } catch (const std::bad_alloc&) {
-                record.chunks.clear();
-                record.status = E_OUTOFMEMORY;
-                record.cause = "the host ran out of memory";
-            }
+            memory = FilterAndDescribe(queue, job->record);
+            if (!memory)
+                Finish(*job);
         });
+        --queue.filtering;
+        if (queue.waitingAlone > 0)
+            queue.changed.WakeAll();
+        if (memory) {
+            if (othersAtStart || queue.started != startedBefore + 1)
+                FilterAgainAlone(queue, hold, job->record);
+            hold.Unlocked([&] { Finish(*job); });
+        }
         queue.done.emplace(sequence, std::move(job));
         DeliverInOrder(queue, hold);
     }

@@ -3,6 +3,8 @@
 // a metadata editor itself, as the filter does, and opens the file with it.
 #pragma once
 
+#include "winapi.h"
+
 #include <string>
 
 namespace host {
@@ -13,5 +15,10 @@ namespace host {
 // when the editor opens the file, or refuses it for the file's own sake
 // (missing, not a media file, damaged).
 std::string MediaRuntimeProblem(const std::u16string& path);
+
+// What the runtime's metadata editor answers when it opens the file (it is
+// closed again at once), or the runtime's own failure when it has no
+// working editor.
+HRESULT MediaRuntimeOpenResult(const std::u16string& path);
 
 }  // namespace host

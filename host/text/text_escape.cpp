@@ -1,5 +1,7 @@
 #include "text/text_escape.h"
 
+#include <algorithm>
+
 namespace host {
 namespace {
 
@@ -56,21 +58,33 @@ char* WriteEscape(char* target, unsigned unit)
     return target;
 }
 
-}  // namespace
-
-void AppendEscaped(std::string& out, std::u16string_view text, Escaping escaping)
+// Writes units of `text` from `i` on as UTF-8 with escapes, as many as
+// surely fit in `room` bytes (a unit takes at most six bytes, an escape; a
+// surrogate pair four); answers the end of what was written and moves `i`
+// past the units written.
+char* WriteUnits(std::u16string_view text, size_t& i, char* target, size_t room, const bool* plain)
 {
     const char16_t* units = text.data();
     const size_t length = text.size();
-    // Three bytes a unit hold any text but escapes, which take up to six:
-    // the room is checked before each escape and grown when it runs short.
-    const size_t start = out.size();
-    out.resize(start + 3 * length + 8);
-    char* target = out.data() + start;
-    char* end = out.data() + out.size();
-    const bool* plain = escaping == Escaping::json ? plainTable.json : plainTable.terminal;
-    size_t i = 0;
-    while (i < length) {
+    const size_t stop = i + std::min(length - i, room / 6 - 1);
+    while (i < stop) {
+        // Runs of one script go out in loops of their own, with one test a
+        // unit: Latin text, then two-byte and three-byte letters.
+        while (i < stop && units[i] < 0x80 && plain[units[i]])
+            *target++ = char(units[i++]);
+        while (i < stop && units[i] >= 0xA0 && units[i] < 0x800) {
+            const char16_t unit = units[i++];
+            *target++ = char(0xC0 | (unit >> 6));
+            *target++ = char(0x80 | (unit & 0x3F));
+        }
+        while (i < stop && units[i] >= 0x800 && units[i] < 0xD800) {
+            const char16_t unit = units[i++];
+            *target++ = char(0xE0 | (unit >> 12));
+            *target++ = char(0x80 | ((unit >> 6) & 0x3F));
+            *target++ = char(0x80 | (unit & 0x3F));
+        }
+        if (i == stop)
+            break;
         const char16_t unit = units[i++];
         if (unit < 0x80 && plain[unit]) {
             *target++ = char(unit);
@@ -90,16 +104,25 @@ void AppendEscaped(std::string& out, std::u16string_view text, Escaping escaping
         } else {
             // A control character (U+0000..U+001F, U+007F..U+009F), a quote
             // or backslash in JSON, or a lone surrogate.
-            if (size_t(end - target) < 3 * (length - i) + 8) {
-                const size_t written = target - out.data();
-                out.resize(out.size() + 3 * (length - i) + 64);
-                target = out.data() + written;
-                end = out.data() + out.size();
-            }
             target = WriteEscape(target, unit);
         }
     }
-    out.resize(target - out.data());
+    return target;
+}
+
+}  // namespace
+
+void AppendEscaped(std::string& out, std::u16string_view text, Escaping escaping)
+{
+    // Written piece by piece into a buffer of its own and appended, so that
+    // the output is not cleared before it is written.
+    char buffer[4096];
+    const bool* plain = escaping == Escaping::json ? plainTable.json : plainTable.terminal;
+    size_t i = 0;
+    while (i < text.size()) {
+        const char* end = WriteUnits(text, i, buffer, sizeof buffer, plain);
+        out.append(buffer, static_cast<size_t>(end - buffer));
+    }
 }
 
 std::string JsonString(std::u16string_view text)

@@ -4,6 +4,8 @@
 
 #include <win32/kernel32.h>
 
+#include <malloc.h>
+
 #include <cstdlib>
 
 namespace {
@@ -47,6 +49,14 @@ BOOL WINAPI HeapFree(HANDLE, DWORD, void* block)
 {
     std::free(block);
     return TRUE;
+}
+
+SIZE_T WINAPI HeapCompact(HANDLE, DWORD)
+{
+    // Every thread's arena, not only the caller's.
+    malloc_trim(0);
+    SetLastError(NO_ERROR);
+    return 0;
 }
 
 }  // extern "C"

@@ -1,10 +1,11 @@
-// CreateThread and WaitForSingleObject over std::thread;
+// CreateThread and WaitForSingleObject over POSIX threads;
 // GetSystemInfo's processor count; GetTickCount64.
 #include "kernel_objects.h"
 
 #include <win32/kernel32.h>
 #include <win32/threads.h>
 
+#include <pthread.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -38,12 +39,25 @@ namespace {
 using platform::kernel::ThreadObject;
 using platform::kernel::ThreadState;
 
-void RunThread(std::shared_ptr<ThreadState> state, LPTHREAD_START_ROUTINE start, void* parameter)
+// A new thread's stack, as the platform reserves by default, rather than the
+// C library's 8 MiB: under a limit on the address space, every job's stack
+// would leave less for reading files.
+constexpr size_t defaultStackSize = 1024 * 1024;
+
+struct ThreadStart {
+    std::shared_ptr<ThreadState> state;
+    LPTHREAD_START_ROUTINE start;
+    void* parameter;
+};
+
+void* RunThread(void* argument)
 {
-    start(parameter);
-    std::lock_guard<std::mutex> hold(state->lock);
-    state->done = true;
-    state->ended.notify_all();
+    std::unique_ptr<ThreadStart> thread(static_cast<ThreadStart*>(argument));
+    thread->start(thread->parameter);
+    std::lock_guard<std::mutex> hold(thread->state->lock);
+    thread->state->done = true;
+    thread->state->ended.notify_all();
+    return nullptr;
 }
 
 }  // namespace
@@ -62,11 +76,27 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T stackSize, LPTHREAD_STA
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
+    ThreadStart* begin = nullptr;
     try {
         object->state = std::make_shared<ThreadState>();
-        // Detached: the shared state, not the std::thread, tells when it ends.
-        std::thread(RunThread, object->state, start, parameter).detach();
+        begin = new ThreadStart{object->state, start, parameter};
     } catch (...) {
+        delete object;
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    // Detached: the shared state, not the thread, tells when it ends.
+    pthread_attr_t attributes;
+    pthread_t thread;
+    bool created = pthread_attr_init(&attributes) == 0;
+    if (created) {
+        pthread_attr_setstacksize(&attributes, defaultStackSize);
+        pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+        created = pthread_create(&thread, &attributes, RunThread, begin) == 0;
+        pthread_attr_destroy(&attributes);
+    }
+    if (!created) {
+        delete begin;
         delete object;
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;

@@ -1,10 +1,12 @@
-// Walks the ASF Header Object: its child objects, the Header Extension's
-// child objects, and the records of the objects that carry attributes.
+// Walks the ASF Header Object from the file: its child objects, the Header
+// Extension's child objects, and the records of the objects that carry
+// attributes; and writes the header that TagLib reads.
 #include "asf_layout.h"
 
 #include "text_conversion.h"
 
 #include <cstring>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -17,27 +19,38 @@ const GUID asfExtendedContentDescriptionObject = {
 const GUID asfHeaderExtensionObject = {0x5FBF03B5, 0xA92E, 0x11CF, {0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65}};
 const GUID asfMetadataObject = {0xC5F8CBEA, 0x5BAF, 0x4877, {0x84, 0x67, 0xAA, 0x8C, 0x44, 0xFA, 0x4C, 0xCA}};
 const GUID asfMetadataLibraryObject = {0x44231C94, 0x9498, 0x49D1, {0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54}};
+const GUID asfFilePropertiesObject = {0x8CABDCA1, 0xA947, 0x11CF, {0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65}};
+const GUID asfStreamPropertiesObject = {0xB7DC0791, 0xA9B7, 0x11CF, {0x8E, 0xE6, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65}};
 
 // Sizes of the fixed parts.
 const size_t objectHeaderSize = 24;        // id + 64-bit size
 const size_t headerObjectSize = 30;        // + 32-bit object count + 2 reserved bytes
+// TagLib takes a header without File Properties and Stream Properties
+// objects as no ASF header. It reads no attribute from them, and the file's
+// own may be of any size, so the header it is given has zeroed ones of the
+// sizes it reads.
+const size_t filePropertiesBodySize = 80;
+const size_t streamPropertiesBodySize = 78;
 // The Content Description's fields: title, author, copyright,
 // description, rating.
 const int contentDescriptionFields = 5;
-// The type of a string value in the attribute records.
+// The types of string and binary values in the attribute records.
 const WORD asfStringType = 0;
+const WORD asfBinaryType = 1;
 
-// A bounded reader over one object's bytes: every read checks the bounds.
+// A bounded reader over one object's bytes in the file: every read checks
+// the bounds.
 class Cursor {
 public:
-    Cursor(const BYTE* data, size_t length) : data(data), length(length) {}
+    Cursor(ByteSource& source, uint64_t start, uint64_t length) : source(&source), position(start), end(start + length) {}
 
-    bool Remains(size_t count) const { return count <= length - position; }
-    size_t Position() const { return position; }
-    size_t Left() const { return length - position; }
-    const BYTE* Here() const { return data + position; }
+    bool Remains(uint64_t count) const { return count <= end - position; }
+    uint64_t Left() const { return end - position; }
+    uint64_t Position() const { return position; }
+    // A cursor over the next `length` bytes, which must remain.
+    Cursor Part(uint64_t length) const { return Cursor(*source, position, length); }
 
-    bool Skip(size_t count)
+    bool Skip(uint64_t count)
     {
         if (!Remains(count))
             return false;
@@ -48,124 +61,219 @@ public:
     bool Dword(DWORD& value) { return Number(value); }
     bool Qword(QWORD& value) { return Number(value); }
     bool Guid(GUID& value) { return Number(value); }
+    // The next `count` bytes, appended to `out`.
+    bool Append(size_t count, std::vector<BYTE>& out)
+    {
+        if (!Remains(count))
+            return false;
+        const size_t at = out.size();
+        out.resize(at + count);
+        if (!source->Copy(position, count, out.data() + at))
+            return false;
+        position += count;
+        return true;
+    }
+    bool Locate(uint64_t count, StoredBytes& stored) { return Remains(count) && source->Locate(position, count, stored) && Skip(count); }
 
 private:
     template <typename Value>
     bool Number(Value& value)
     {
-        if (!Remains(sizeof value))
+        // The format is little-endian, as is the host.
+        if (!Remains(sizeof value) || !source->Copy(position, sizeof value, reinterpret_cast<BYTE*>(&value)))
             return false;
-        std::memcpy(&value, data + position, sizeof value);  // the format is little-endian, as is the host
         position += sizeof value;
         return true;
     }
 
-    const BYTE* data;
-    size_t length;
-    size_t position = 0;
+    ByteSource* source;
+    uint64_t position;
+    uint64_t end;
 };
 
-// One child object: its id and a cursor over its body (after the 24-byte
-// object header).
-struct ChildObject {
-    GUID id;
-    Cursor body;
+// The header that TagLib reads, written object by object: an object's
+// size is filled in when it is finished.
+class HeaderWriter {
+public:
+    explicit HeaderWriter(std::vector<BYTE>& out) : out(out) {}
+
+    template <typename Value>
+    void Put(const Value& value)
+    {
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(&value);
+        out.insert(out.end(), bytes, bytes + sizeof value);
+    }
+    void PutBytes(const std::vector<BYTE>& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+    // Starts an object; answers where it starts, for End.
+    size_t Begin(const GUID& id)
+    {
+        const size_t start = out.size();
+        Put(id);
+        Put(QWORD(0));
+        return start;
+    }
+    void End(size_t start)
+    {
+        const QWORD size = out.size() - start;
+        std::memcpy(out.data() + start + sizeof(GUID), &size, sizeof size);
+    }
+    size_t Size() const { return out.size(); }
+    void PutAt(size_t at, DWORD value) { std::memcpy(out.data() + at, &value, sizeof value); }
+
+private:
+    std::vector<BYTE>& out;
 };
 
 // Reads the next child object from `parent`; false when its size is below
 // the object header or runs past the parent.
-bool NextChild(Cursor& parent, ChildObject& child)
+bool NextChild(Cursor& parent, GUID& id, Cursor& body)
 {
-    GUID id;
     QWORD size = 0;
     if (!parent.Guid(id) || !parent.Qword(size))
         return false;
     if (size < objectHeaderSize || size - objectHeaderSize > parent.Left())
         return false;
-    child = ChildObject{id, Cursor(parent.Here(), static_cast<size_t>(size - objectHeaderSize))};
-    return parent.Skip(static_cast<size_t>(size - objectHeaderSize));
+    body = parent.Part(size - objectHeaderSize);
+    return parent.Skip(size - objectHeaderSize);
 }
 
-bool CheckContentDescription(Cursor body, AsfLayout& layout)
+HRESULT ReadContentDescription(Cursor body, AsfLayout& layout, HeaderWriter& writer)
 {
     WORD lengths[contentDescriptionFields];
-    size_t total = 0;
+    uint64_t total = 0;
     for (WORD& length : lengths) {
-        if (!body.Word(length) || !layout.budget.Add(length, true))
-            return false;
+        if (!body.Word(length))
+            return NS_E_INVALID_INPUT_FORMAT;
+        if (!layout.budget.Add(length, true))
+            return overLimit;
         total += length;
     }
-    return body.Remains(total);
+    const size_t start = writer.Begin(asfContentDescriptionObject);
+    for (WORD length : lengths)
+        writer.Put(length);
+    std::vector<BYTE> texts;
+    if (!body.Append(static_cast<size_t>(total), texts))
+        return NS_E_INVALID_INPUT_FORMAT;
+    writer.PutBytes(texts);
+    writer.End(start);
+    return S_OK;
 }
 
-std::u16string NameAt(const Cursor& body, size_t byteLength)
+std::u16string NameOf(const std::vector<BYTE>& bytes)
 {
-    return Utf16FromLittleEndian(body.Here(), byteLength);
+    return Utf16FromLittleEndian(bytes.data(), bytes.size());
 }
 
-bool ReadExtendedContentDescription(Cursor body, AsfLayout& layout)
+// One record's value: kept for TagLib, or, when binary, left in the file and
+// given to TagLib as empty.
+HRESULT ReadValue(Cursor& body, WORD type, uint64_t length, uint64_t nameLength, AsfLayout& layout,
+                  AsfAttributeRecord& record, std::vector<BYTE>& value)
+{
+    value.clear();
+    if (type == asfBinaryType) {
+        if (!body.Locate(length, record.inFile))
+            return NS_E_INVALID_INPUT_FORMAT;
+        return layout.budget.Add(nameLength, false) ? S_OK : overLimit;
+    }
+    if (!body.Remains(length))
+        return NS_E_INVALID_INPUT_FORMAT;
+    if (!layout.budget.Add(nameLength + length, type == asfStringType))
+        return overLimit;
+    return body.Append(static_cast<size_t>(length), value) ? S_OK : NS_E_INVALID_INPUT_FORMAT;
+}
+
+HRESULT ReadExtendedContentDescription(Cursor body, AsfLayout& layout, HeaderWriter& writer)
 {
     WORD count = 0;
     if (!body.Word(count))
-        return false;
+        return NS_E_INVALID_INPUT_FORMAT;
+    const size_t start = writer.Begin(asfExtendedContentDescriptionObject);
+    writer.Put(count);
+    std::vector<BYTE> name, value;
     for (WORD i = 0; i < count; ++i) {
         WORD nameLength = 0;
         WORD type = 0;
         WORD valueLength = 0;
-        if (!body.Word(nameLength) || !body.Remains(nameLength))
-            return false;
-        AsfAttributeRecord record{NameAt(body, nameLength), 0, 0};
-        if (!body.Skip(nameLength) || !body.Word(type) || !body.Word(valueLength) || !body.Skip(valueLength) ||
-            !layout.budget.Add(nameLength + valueLength, type == asfStringType))
-            return false;
+        name.clear();
+        if (!body.Word(nameLength) || !body.Append(nameLength, name) || !body.Word(type) || !body.Word(valueLength))
+            return NS_E_INVALID_INPUT_FORMAT;
+        AsfAttributeRecord record{NameOf(name), 0, 0, {}};
+        const HRESULT result = ReadValue(body, type, valueLength, nameLength, layout, record, value);
+        if (FAILED(result))
+            return result;
+        writer.Put(nameLength);
+        writer.PutBytes(name);
+        writer.Put(type);
+        writer.Put(static_cast<WORD>(value.size()));
+        writer.PutBytes(value);
         layout.records.push_back(std::move(record));
     }
-    return true;
+    writer.End(start);
+    return S_OK;
 }
 
 // The Metadata and Metadata Library objects share their record layout; in
 // the Metadata object the language field is reserved (0).
-bool ReadMetadataRecords(Cursor body, AsfLayout& layout)
+HRESULT ReadMetadataRecords(const GUID& id, Cursor body, AsfLayout& layout, HeaderWriter& writer)
 {
     WORD count = 0;
     if (!body.Word(count))
-        return false;
+        return NS_E_INVALID_INPUT_FORMAT;
+    const size_t start = writer.Begin(id);
+    writer.Put(count);
+    std::vector<BYTE> name, value;
     for (WORD i = 0; i < count; ++i) {
         WORD language = 0;
         WORD stream = 0;
         WORD nameLength = 0;
         WORD type = 0;
         DWORD valueLength = 0;
+        name.clear();
         if (!body.Word(language) || !body.Word(stream) || !body.Word(nameLength) || !body.Word(type) ||
-            !body.Dword(valueLength) || !body.Remains(nameLength))
-            return false;
-        AsfAttributeRecord record{NameAt(body, nameLength), stream, language};
-        if (!body.Skip(nameLength) || !body.Skip(valueLength) ||
-            !layout.budget.Add(uint64_t(nameLength) + valueLength, type == asfStringType))
-            return false;
+            !body.Dword(valueLength) || !body.Append(nameLength, name))
+            return NS_E_INVALID_INPUT_FORMAT;
+        AsfAttributeRecord record{NameOf(name), stream, language, {}};
+        const HRESULT result = ReadValue(body, type, valueLength, nameLength, layout, record, value);
+        if (FAILED(result))
+            return result;
+        for (WORD field : {language, stream, nameLength, type})
+            writer.Put(field);
+        writer.Put(static_cast<DWORD>(value.size()));
+        writer.PutBytes(name);
+        writer.PutBytes(value);
         layout.records.push_back(std::move(record));
     }
-    return true;
+    writer.End(start);
+    return S_OK;
 }
 
-bool ReadHeaderExtension(Cursor body, AsfLayout& layout)
+HRESULT ReadHeaderExtension(Cursor body, AsfLayout& layout, HeaderWriter& writer)
 {
     GUID reserved;
     WORD reserved2 = 0;
     DWORD dataSize = 0;
     if (!body.Guid(reserved) || !body.Word(reserved2) || !body.Dword(dataSize) || !body.Remains(dataSize))
-        return false;
-    Cursor data(body.Here(), dataSize);
+        return NS_E_INVALID_INPUT_FORMAT;
+    const size_t start = writer.Begin(asfHeaderExtensionObject);
+    writer.Put(reserved);
+    writer.Put(reserved2);
+    const size_t dataSizeAt = writer.Size();
+    writer.Put(DWORD(0));
+    Cursor data = body.Part(dataSize);
     while (data.Left() > 0) {
-        ChildObject child{{}, Cursor(nullptr, 0)};
-        if (!NextChild(data, child))
-            return false;
-        if (child.id == asfMetadataObject || child.id == asfMetadataLibraryObject) {
-            if (!ReadMetadataRecords(child.body, layout))
-                return false;
+        GUID id;
+        Cursor child = data;
+        if (!NextChild(data, id, child))
+            return NS_E_INVALID_INPUT_FORMAT;
+        if (id == asfMetadataObject || id == asfMetadataLibraryObject) {
+            const HRESULT result = ReadMetadataRecords(id, child, layout, writer);
+            if (FAILED(result))
+                return result;
         }
     }
-    return true;
+    writer.PutAt(dataSizeAt, static_cast<DWORD>(writer.Size() - dataSizeAt - sizeof(DWORD)));
+    writer.End(start);
+    return S_OK;
 }
 
 }  // namespace
@@ -186,30 +294,46 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
     DWORD objectCount = 0;
     std::memcpy(&headerSize, fixed.data() + 16, sizeof headerSize);
     std::memcpy(&objectCount, fixed.data() + 24, sizeof objectCount);
-    if (headerSize < headerObjectSize || headerSize > file.Size() || headerSize > largestHeader)
+    if (headerSize < headerObjectSize || headerSize > file.Size())
         return NS_E_INVALID_INPUT_FORMAT;
 
-    std::vector<BYTE>& header = layout.header;
-    if (!file.Read(0, static_cast<size_t>(headerSize), header))
-        return NS_E_FILE_OPEN_FAILED;
-
-    Cursor children(header.data() + headerObjectSize, header.size() - headerObjectSize);
-    for (DWORD i = 0; i < objectCount; ++i) {
-        ChildObject child{{}, Cursor(nullptr, 0)};
-        if (!NextChild(children, child))
-            return NS_E_INVALID_INPUT_FORMAT;
-        bool intact = true;
-        if (child.id == asfContentDescriptionObject) {
-            intact = CheckContentDescription(child.body, layout);
-            layout.hasContentDescription = true;
-        } else if (child.id == asfExtendedContentDescriptionObject) {
-            intact = ReadExtendedContentDescription(child.body, layout);
-        } else if (child.id == asfHeaderExtensionObject) {
-            intact = ReadHeaderExtension(child.body, layout);
-        }
-        if (!intact)
-            return NS_E_INVALID_INPUT_FORMAT;
+    StoredSource source(file, 0, headerSize);
+    Cursor children(source, headerObjectSize, headerSize - headerObjectSize);
+    HeaderWriter writer(layout.header);
+    layout.header = fixed;
+    DWORD written = 0;
+    for (const auto& [id, size] : {std::pair{asfFilePropertiesObject, filePropertiesBodySize},
+                                   std::pair{asfStreamPropertiesObject, streamPropertiesBodySize}}) {
+        const size_t start = writer.Begin(id);
+        writer.PutBytes(std::vector<BYTE>(size, 0));
+        writer.End(start);
+        ++written;
     }
+    for (DWORD i = 0; i < objectCount; ++i) {
+        GUID id;
+        Cursor child = children;
+        if (!NextChild(children, id, child))
+            return NS_E_INVALID_INPUT_FORMAT;
+        HRESULT result = S_OK;
+        if (id == asfContentDescriptionObject) {
+            result = ReadContentDescription(child, layout, writer);
+            layout.hasContentDescription = true;
+        } else if (id == asfExtendedContentDescriptionObject) {
+            result = ReadExtendedContentDescription(child, layout, writer);
+        } else if (id == asfHeaderExtensionObject) {
+            result = ReadHeaderExtension(child, layout, writer);
+        } else {
+            continue;  // nothing in it gives an attribute: neither read nor kept
+        }
+        if (FAILED(result))
+            return result;
+        ++written;
+        if (layout.header.size() > largestHeader)
+            return overLimit;
+    }
+    const QWORD size = layout.header.size();
+    std::memcpy(layout.header.data() + 16, &size, sizeof size);
+    std::memcpy(layout.header.data() + 24, &written, sizeof written);
     return S_OK;
 }
 

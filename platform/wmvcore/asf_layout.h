@@ -1,13 +1,16 @@
 // The structure of an ASF header, checked before TagLib reads its values:
 // every object and every attribute record must lie inside its parent, so a
-// truncated or damaged header is refused instead of half-read, and the
-// header must keep to the editor's limits. The walk also records the
-// attribute records in file order, which TagLib's name-keyed map does not
-// keep, and keeps the header's bytes, which are all that TagLib is given.
+// truncated or damaged header is refused instead of half-read, and what is
+// kept must keep to the editor's limits. The header is read from the file
+// object by object. The walk records the attribute records in file order,
+// which TagLib's name-keyed map does not keep, and rebuilds the header for
+// TagLib from the objects that hold attributes, with the values of binary
+// records left in the file.
 #pragma once
 
 #include "header_limits.h"
 #include "media_file.h"
+#include "tag_bytes.h"
 
 #include <string>
 #include <vector>
@@ -20,12 +23,16 @@ struct AsfAttributeRecord {
     std::u16string name;
     WORD stream = 0;
     WORD language = 0;
+    StoredBytes inFile;  // the value of a binary record, left in the file
 };
 
 struct AsfLayout {
     bool hasContentDescription = false;
     std::vector<AsfAttributeRecord> records;
-    std::vector<BYTE> header;  // the whole Header Object
+    // The Header Object as TagLib reads it: the Content Description, the
+    // Extended Content Description and the Header Extension with its
+    // Metadata and Metadata Library objects, binary values left out.
+    std::vector<BYTE> header;
     HeaderBudget budget;
 };
 
@@ -33,7 +40,8 @@ struct AsfLayout {
 bool StartsWithAsfHeader(const std::vector<BYTE>& head);
 
 // Reads and checks the Header Object of `file`; NS_E_INVALID_INPUT_FORMAT
-// when anything in it is out of bounds or over the limits.
+// when anything in it is out of bounds, overLimit when what it keeps is
+// over the limits.
 HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout);
 
 }  // namespace platform

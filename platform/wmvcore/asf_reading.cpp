@@ -15,6 +15,9 @@
 namespace platform {
 namespace {
 
+// The fields of the Content Description object.
+const size_t contentDescriptionFields = 5;
+
 struct TypeRow {
     TagLib::ASF::Attribute::AttributeTypes asfType;
     WMT_ATTR_DATATYPE runtimeType;
@@ -80,11 +83,17 @@ bool ConvertValue(const TagLib::ASF::Attribute& source, MediaAttribute& target)
 }
 
 // False when the list is full, which the limits keep from happening.
-bool AddAttribute(AttributeList& attributes, const std::u16string& name, const TagLib::ASF::Attribute& source)
+// `inFile`: the value of a binary record, left in the file.
+bool AddAttribute(AttributeList& attributes, const std::u16string& name, const TagLib::ASF::Attribute& source,
+                  const StoredBytes& inFile = {})
 {
     MediaAttribute attribute;
     attribute.name = name;
-    return !ConvertValue(source, attribute) || attributes.Add(std::move(attribute));
+    if (!ConvertValue(source, attribute))
+        return true;
+    if (attribute.type == WMT_TYPE_BINARY)
+        attribute.inFile = inFile;
+    return attributes.Add(std::move(attribute));
 }
 
 // TagLib's attributes of one name, and how many of them are listed. The
@@ -126,6 +135,7 @@ HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes)
             return NS_E_INVALID_INPUT_FORMAT;
     }
 
+    attributes.Reserve(contentDescriptionFields + layout.records.size());
     std::map<std::u16string, NameQueue> byName;
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto entry = map.begin(); entry != map.end(); ++entry)
@@ -136,7 +146,7 @@ HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes)
         if (found == byName.end() || found->second.taken >= found->second.values->size())
             continue;
         NameQueue& queue = found->second;
-        if (!AddAttribute(attributes, found->first, *queue.next))
+        if (!AddAttribute(attributes, found->first, *queue.next, record.inFile))
             return NS_E_INVALID_INPUT_FORMAT;
         ++queue.next;
         ++queue.taken;

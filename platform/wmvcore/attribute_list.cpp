@@ -35,7 +35,13 @@ bool AttributeList::Add(MediaAttribute attribute)
     // attribute counts and indices as 16-bit numbers.
     if (attribute.name.size() + 1 > 0xFFFF || attributes.size() >= mostAttributes)
         return false;
-    View& own = streams[attribute.stream];
+    // The stream of the last attribute added, found again without a look-up
+    // (the map's elements stay where they are).
+    if (!lastView || lastStream != attribute.stream) {
+        lastView = &streams[attribute.stream];
+        lastStream = attribute.stream;
+    }
+    View& own = *lastView;
     own.members.push_back(static_cast<WORD>(attributes.size()));
     own.named = all.named = false;  // a later look-up indexes the names again
     attributes.push_back(std::move(attribute));
@@ -47,6 +53,7 @@ void AttributeList::Clear()
     attributes.clear();
     all = View{};
     streams.clear();
+    lastView = nullptr;
 }
 
 AttributeList::View* AttributeList::ViewOf(WORD stream) const

@@ -3,6 +3,8 @@
 // and value bytes.
 #pragma once
 
+#include "tag_bytes.h"
+
 #include <win32/wmsdk.h>
 
 #include <cstddef>
@@ -19,8 +21,14 @@ struct MediaAttribute {
     std::u16string name;
     WMT_ATTR_DATATYPE type = WMT_TYPE_STRING;
     std::vector<BYTE> value;  // as the runtime delivers it: strings UTF-16 with their NUL
-    WORD stream = 0;          // 0: the file itself
-    WORD language = 0;        // index into the file's language list
+    // The rest of a binary value, left in the file and read from it when a
+    // caller asks for the value (a picture's data, an object's bytes).
+    StoredBytes inFile;
+    WORD stream = 0;    // 0: the file itself
+    WORD language = 0;  // index into the file's language list
+
+    // The length of the whole value, in bytes.
+    uint64_t Length() const { return value.size() + inFile.length; }
 };
 
 // Value bytes for each of the runtime's types.
@@ -36,11 +44,14 @@ constexpr size_t mostAttributes = 0xFFFF;
 
 class AttributeList {
 public:
+    AttributeList() = default;
+    AttributeList(const AttributeList&) = delete;  // its views point into it
+    AttributeList& operator=(const AttributeList&) = delete;
+
     // Adds an attribute at the end. False, with nothing added, when the list
     // already holds mostAttributes or the name is longer than a 16-bit
     // length with its NUL can report.
     bool Add(MediaAttribute attribute);
-    // Convenience for string attributes; an empty text is kept as well.
 
     // The attributes visible under `stream`: those held on that stream, or
     // all of them for allStreams.
@@ -49,10 +60,12 @@ public:
     const MediaAttribute* At(WORD stream, WORD index) const;
     // The indices, under `stream`, of the attributes named `name`, in
     // enumeration order; null when there is none. The names of a view are
-    // indexed at the first look-up in it (the harvest never looks up a
-    // name), so this is not to be called from two threads at once.
+    // indexed at the first look-up in it, so this is not to be called from
+    // two threads at once.
     const std::vector<WORD>* IndicesOf(WORD stream, const std::u16string& name) const;
 
+    // Makes room for `count` attributes in all.
+    void Reserve(size_t count) { attributes.reserve(count); }
     void Clear();
     bool Empty() const { return attributes.empty(); }
     const std::vector<MediaAttribute>& All() const { return attributes; }
@@ -72,6 +85,8 @@ private:
     std::vector<MediaAttribute> attributes;
     mutable View all;
     mutable std::unordered_map<WORD, View> streams;
+    View* lastView = nullptr;  // the view of `lastStream`
+    WORD lastStream = 0;
 };
 
 }  // namespace platform

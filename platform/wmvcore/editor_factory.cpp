@@ -31,7 +31,7 @@ EditorEntry LoadEditorLibrary()
         std::string path = self.dli_fname;
         const size_t slash = path.find_last_of('/');
         path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "libtrellan-wmvcore.so";
-        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void* library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
         if (library)
             entry = reinterpret_cast<EditorEntry>(dlsym(library, PLATFORM_WMVCORE_ENTRY));
     });

@@ -23,18 +23,20 @@ const HRESULT valueTooLong = HRESULT_FROM_WIN32(ERROR_ARITHMETIC_OVERFLOW);
 // The runtime's buffer protocol for one attribute. A null buffer asks for
 // the length it needs; a buffer whose given length is too small gets
 // ASF_E_BUFFERTOOSMALL with the needed lengths stored and nothing copied.
-// Names are counted in UTF-16 units with their NUL, values in bytes.
+// Names are counted in UTF-16 units with their NUL, values in bytes. The
+// part of a value left in the file is read from it into the caller's
+// buffer; a file that no longer holds it gives NS_E_FILE_READ.
 template <typename ValueLength>
-HRESULT CopyAttribute(const MediaAttribute& attribute, WCHAR* name, WORD* nameLength, WMT_ATTR_DATATYPE* type,
-                      BYTE* value, ValueLength* valueLength)
+HRESULT CopyAttribute(const MediaAttribute& attribute, const MediaFile& file, WCHAR* name, WORD* nameLength,
+                      WMT_ATTR_DATATYPE* type, BYTE* value, ValueLength* valueLength)
 {
     if ((name && !nameLength) || (value && !valueLength))
         return E_INVALIDARG;
-    if (attribute.value.size() > std::numeric_limits<ValueLength>::max())
+    if (attribute.Length() > std::numeric_limits<ValueLength>::max())
         return valueTooLong;
 
     const WORD nameNeeded = static_cast<WORD>(attribute.name.size() + 1);
-    const ValueLength valueNeeded = static_cast<ValueLength>(attribute.value.size());
+    const ValueLength valueNeeded = static_cast<ValueLength>(attribute.Length());
     const bool tooSmall = (name && *nameLength < nameNeeded) || (value && *valueLength < valueNeeded);
     if (nameLength)
         *nameLength = nameNeeded;
@@ -45,10 +47,12 @@ HRESULT CopyAttribute(const MediaAttribute& attribute, WCHAR* name, WORD* nameLe
     if (tooSmall)
         return ASF_E_BUFFERTOOSMALL;
 
+    if (value && !attribute.inFile.Empty() && !ReadStoredBytes(file, attribute.inFile, value + attribute.value.size()))
+        return NS_E_FILE_READ;
     if (name)
         std::memcpy(name, attribute.name.c_str(), nameNeeded * sizeof(WCHAR));
-    if (value && valueNeeded)
-        std::memcpy(value, attribute.value.data(), valueNeeded);
+    if (value && !attribute.value.empty())
+        std::memcpy(value, attribute.value.data(), attribute.value.size());
     return S_OK;
 }
 
@@ -83,7 +87,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndex(WORD index, WORD* st
     const MediaAttribute* attribute = attributes.At(fileLevel, index);
     if (!attribute)
         return E_INVALIDARG;
-    return CopyAttribute(*attribute, name, name_len, type, value, length);
+    return CopyAttribute(*attribute, file, name, name_len, type, value, length);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByName(WORD* stream_num, LPCWSTR name,
@@ -99,7 +103,8 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByName(WORD* stream_num, LPC
     const std::vector<WORD>* indices = attributes.IndicesOf(fileLevel, name);
     if (!indices)
         return ASF_E_NOTFOUND;
-    return CopyAttribute<WORD>(*attributes.At(fileLevel, indices->front()), nullptr, nullptr, type, value, length);
+    return CopyAttribute<WORD>(*attributes.At(fileLevel, indices->front()), file, nullptr, nullptr, type, value,
+                               length);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibEditor::SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD)
@@ -205,7 +210,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndexEx(WORD stream_num, W
     const MediaAttribute* attribute = attributes.At(stream_num, index);
     if (!attribute)
         return E_INVALIDARG;
-    HRESULT result = CopyAttribute(*attribute, name, name_len, type, value, data_len);
+    HRESULT result = CopyAttribute(*attribute, file, name, name_len, type, value, data_len);
     if (lang_index && result != E_INVALIDARG)
         *lang_index = attribute->language;
     return result;

@@ -5,6 +5,8 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 
+#include <mutex>
+
 namespace platform {
 namespace {
 
@@ -17,17 +19,9 @@ constexpr uint64_t entryCost = 1024;
 constexpr uint64_t textCostPerByte = 12;
 constexpr uint64_t otherCostPerByte = 4;
 
-}  // namespace
-
-bool HeaderBudget::Add(uint64_t bytes, bool text)
-{
-    if (entries >= mostAttributes || bytes > largestValue || valueBytes + bytes > largestValues)
-        return false;
-    ++entries;
-    valueBytes += bytes;
-    estimate += entryCost + bytes * (text ? textCostPerByte : otherCostPerByte);
-    return true;
-}
+// What the files admitted and still open may take together.
+std::mutex admissionLock;
+uint64_t admittedEstimates = 0;
 
 // True when neither the address space nor the data segment is limited:
 // memory then runs out only to the system's out-of-memory killer, never as
@@ -38,6 +32,18 @@ bool Unlimited()
     rlimit space{}, data{};
     return getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur == RLIM_INFINITY &&
            getrlimit(RLIMIT_DATA, &data) == 0 && data.rlim_cur == RLIM_INFINITY;
+}
+
+}  // namespace
+
+bool HeaderBudget::Add(uint64_t bytes, bool text)
+{
+    if (entries >= mostAttributes || bytes > largestValue || valueBytes + bytes > largestValues)
+        return false;
+    ++entries;
+    valueBytes += bytes;
+    estimate += entryCost + bytes * (text ? textCostPerByte : otherCostPerByte);
+    return true;
 }
 
 bool MemoryAvailable(uint64_t bytes)
@@ -53,6 +59,28 @@ bool MemoryAvailable(uint64_t bytes)
         return false;
     munmap(reserved, length);
     return true;
+}
+
+bool ReadingAdmission::Admit(uint64_t estimate)
+{
+    Release();
+    if (Unlimited())
+        return true;
+    std::lock_guard<std::mutex> hold(admissionLock);
+    if (!MemoryAvailable(admittedEstimates + estimate))
+        return false;
+    counted = estimate;
+    admittedEstimates += estimate;
+    return true;
+}
+
+void ReadingAdmission::Release()
+{
+    if (counted == 0)
+        return;
+    std::lock_guard<std::mutex> hold(admissionLock);
+    admittedEstimates -= counted;
+    counted = 0;
 }
 
 }  // namespace platform

@@ -1,13 +1,14 @@
-// Maps ID3v2 frames and ID3v1 fields to the runtime's attribute names, and
-// merges the two tags as readers of both give them: the first plain
-// comment, ID3v1 for what ID3v2 lacks, user texts that stand in for no
-// standard frame.
+// Maps ID3v2 frames, APE items and ID3v1 fields to the runtime's attribute
+// names, and merges the tags as readers of them give them: the first plain
+// comment, APE and then ID3v1 for what ID3v2 lacks, user texts that stand in
+// for no standard frame.
 #include "id3_reading.h"
 
 #include "text_conversion.h"
 
 #include <taglib/tbytevectorstream.h>
 
+#include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/commentsframe.h>
 #include <taglib/id3v1genres.h>
@@ -119,20 +120,25 @@ void AddOnce(std::vector<std::u16string>& names, const std::u16string& name)
 }
 
 // The ASF form of a picture: type, 32-bit data length, MIME type and
-// description as NUL-terminated UTF-16, then the data.
-std::vector<BYTE> PictureValue(const TagLib::ID3v2::AttachedPictureFrame& frame)
+// description as NUL-terminated UTF-16, then the data: what TagLib holds of
+// it (a compressed frame's), or else the data left in the file.
+MediaAttribute PictureValue(const TagLib::ID3v2::AttachedPictureFrame& frame, const StoredBytes& inFile)
 {
-    std::vector<BYTE> value;
+    MediaAttribute attribute;
+    attribute.name = u"WM/Picture";
+    attribute.type = WMT_TYPE_BINARY;
+    std::vector<BYTE>& value = attribute.value;
     value.push_back(static_cast<BYTE>(frame.type()));
     const TagLib::ByteVector data = frame.picture();
-    const DWORD length = data.size();
+    const DWORD length = data.size() + inFile.length;
     value.insert(value.end(), reinterpret_cast<const BYTE*>(&length), reinterpret_cast<const BYTE*>(&length + 1));
     for (const TagLib::String& text : {frame.mimeType(), frame.description()}) {
         const std::vector<BYTE> bytes = StringValueOf(text);
         value.insert(value.end(), bytes.begin(), bytes.end());
     }
     value.insert(value.end(), data.begin(), data.end());
-    return value;
+    attribute.inFile = inFile;
+    return attribute;
 }
 
 // The text fields of a TXXX frame without its description, which TagLib
@@ -151,6 +157,7 @@ enum class Source {
     PlainComment,     // a comment frame without a description
     DescribedComment, // a comment frame with one
     UserText,         // a TXXX frame, named by its description
+    Ape,              // an item of the APE tag
     Id3v1,            // a field of the ID3v1 tag
 };
 
@@ -169,7 +176,20 @@ void List(std::vector<Listed>& listed, const char16_t* name, std::vector<BYTE> v
     listed.push_back({std::move(attribute), source});
 }
 
-void ListFrame(std::vector<Listed>& listed, const FrameRow& row, const TagLib::ID3v2::Frame* frame)
+// The data of the tag's pictures left in the file, handed out in the order
+// of the picture frames.
+class PictureData {
+public:
+    explicit PictureData(const std::vector<StoredBytes>& pictures) : pictures(pictures) {}
+    StoredBytes Next() { return next < pictures.size() ? pictures[next++] : StoredBytes{}; }
+
+private:
+    const std::vector<StoredBytes>& pictures;
+    size_t next = 0;
+};
+
+void ListFrame(std::vector<Listed>& listed, const FrameRow& row, const TagLib::ID3v2::Frame* frame,
+               PictureData& pictures)
 {
     using namespace TagLib::ID3v2;
     const auto* text = dynamic_cast<const TextIdentificationFrame*>(frame);
@@ -197,7 +217,7 @@ void ListFrame(std::vector<Listed>& listed, const FrameRow& row, const TagLib::I
         break;
     case FrameValue::Picture:
         if (const auto* picture = dynamic_cast<const AttachedPictureFrame*>(frame))
-            List(listed, row.attributeName, PictureValue(*picture), Source::Frame, WMT_TYPE_BINARY);
+            listed.push_back({PictureValue(*picture, pictures.Next()), Source::Frame});
         break;
     case FrameValue::UserText:
         if (const auto* user = dynamic_cast<const UserTextIdentificationFrame*>(frame)) {
@@ -211,16 +231,47 @@ void ListFrame(std::vector<Listed>& listed, const FrameRow& row, const TagLib::I
     }
 }
 
-void ReadId3v2(const TagLib::ID3v2::Tag& tag, std::vector<Listed>& listed)
+void ReadId3v2(const TagLib::ID3v2::Tag& tag, const std::vector<StoredBytes>& pictureData,
+               std::vector<Listed>& listed)
 {
+    PictureData pictures(pictureData);
     for (const TagLib::ID3v2::Frame* frame : tag.frameList()) {
         const TagLib::ByteVector id = frame->frameID();
         for (const FrameRow& row : frameTable) {
             if (id.size() == 4 && std::memcmp(id.data(), row.frameId, 4) == 0) {
-                ListFrame(listed, row, frame);
+                ListFrame(listed, row, frame, pictures);
                 break;
             }
         }
+    }
+}
+
+// A TagLib file over the bytes of a rebuilt APE tag, for TagLib's APE reader.
+class ApeBytes final : public TagLib::File {
+public:
+    explicit ApeBytes(TagLib::IOStream* stream) : TagLib::File(stream) {}
+    TagLib::Tag* tag() const override { return nullptr; }
+    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
+    bool save() override { return false; }
+};
+
+// The kept APE items in file order, one attribute a key; several values of
+// an item are joined as ID3v2's are.
+void ReadApe(const ApeTag& ape, std::vector<Listed>& listed)
+{
+    if (ape.rebuilt.empty())
+        return;
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(ape.rebuilt.data()),
+                                                       static_cast<unsigned int>(ape.rebuilt.size())));
+    ApeBytes file(&stream);
+    const TagLib::APE::Tag tag(&file, static_cast<long>(ape.rebuilt.size() - 32));
+    const TagLib::APE::ItemListMap& items = tag.itemListMap();
+    for (const ApeRow* row : ape.rows) {
+        const auto found = items.find(row->key);
+        if (found == items.end() || found->second.type() != TagLib::APE::Item::Text)
+            continue;
+        const std::u16string text = JoinFields(found->second.values());
+        List(listed, row->attributeName, StringValue(row->year ? YearOf(text) : text), Source::Ape);
     }
 }
 
@@ -269,11 +320,12 @@ bool HasText(const MediaAttribute& attribute)
            (attribute.value[0] != 0 || attribute.value[1] != 0);
 }
 
-// Keeps what a reader of both tags gives: every standard frame; of the
+// Keeps what a reader of the tags gives: every standard frame; of the
 // comments, the first without a description, or else the first with one;
-// an ID3v1 field whose name no standard frame gives a text; a TXXX frame
-// whose name neither a standard frame nor an ID3v1 field gives a text.
-// The ID3v2 frames come in file order, then the ID3v1 fields.
+// an APE item whose name no standard frame gives a text; an ID3v1 field
+// whose name neither gives; a TXXX frame whose name none of them gives, and
+// never as the comment (no reader shows a user text there). The ID3v2
+// frames come in file order, then the APE items, then the ID3v1 fields.
 bool Merge(std::vector<Listed>& listed, AttributeList& attributes)
 {
     const Listed* comment = nullptr;
@@ -287,17 +339,21 @@ bool Merge(std::vector<Listed>& listed, AttributeList& attributes)
         if ((entry.source == Source::Frame || &entry == comment) && HasText(entry.attribute))
             given.insert(Folded(entry.attribute.name));
     std::vector<bool> kept(listed.size());
-    for (size_t i = 0; i < listed.size(); ++i)
-        if (listed[i].source == Source::Id3v1 && (kept[i] = !given.count(Folded(listed[i].attribute.name))))
-            given.insert(Folded(listed[i].attribute.name));
+    for (const Source ranked : {Source::Ape, Source::Id3v1})
+        for (size_t i = 0; i < listed.size(); ++i)
+            if (listed[i].source == ranked && (kept[i] = !given.count(Folded(listed[i].attribute.name))))
+                given.insert(Folded(listed[i].attribute.name));
+    const std::u16string commentName = Folded(u"Description");
     for (size_t i = 0; i < listed.size(); ++i) {
         const Source source = listed[i].source;
+        const std::u16string name = Folded(listed[i].attribute.name);
         if (source == Source::Frame || &listed[i] == comment)
             kept[i] = true;
         else if (source == Source::UserText)
-            kept[i] = !given.count(Folded(listed[i].attribute.name));
+            kept[i] = !given.count(name) && name != commentName;
     }
 
+    attributes.Reserve(listed.size());
     for (size_t i = 0; i < listed.size(); ++i) {
         MediaAttribute& attribute = listed[i].attribute;
         // A name too long for a 16-bit length is left out: the runtime could
@@ -343,17 +399,19 @@ std::u16string YearOf(const std::u16string& text)
 HRESULT ReadMpegAttributes(const MpegProbe& probe, AttributeList& attributes)
 {
     std::vector<Listed> listed;
-    if (!probe.id3v2.empty()) {
+    const std::vector<BYTE>& id3v2 = probe.id3v2.rebuilt;
+    if (!id3v2.empty()) {
         // TagLib reads the tag as the probe rebuilt it, from memory: nothing
         // of the file that the probe did not check reaches it.
-        TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(probe.id3v2.data()),
-                                                           static_cast<unsigned int>(probe.id3v2.size())));
+        TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(id3v2.data()),
+                                                           static_cast<unsigned int>(id3v2.size())));
         TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
         if (!file.isValid())
             return NS_E_INVALID_INPUT_FORMAT;
         if (file.hasID3v2Tag())
-            ReadId3v2(*file.ID3v2Tag(), listed);
+            ReadId3v2(*file.ID3v2Tag(), probe.id3v2.pictures, listed);
     }
+    ReadApe(probe.ape, listed);
     if (!probe.id3v1.empty())
         ReadId3v1(Id3v1Bytes(probe.id3v1), listed);
     return Merge(listed, attributes) ? S_OK : NS_E_INVALID_INPUT_FORMAT;

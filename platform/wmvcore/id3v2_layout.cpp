@@ -1,11 +1,11 @@
 // The ID3v2 header and frame walk, and the tag rebuilt for TagLib.
 #include "id3v2_layout.h"
 
-#include "text_conversion.h"
+#include "id3v2_frames.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace platform {
 namespace {
@@ -14,6 +14,9 @@ const size_t headerSize = 10;
 // Zero bytes after the frames. They keep the tag's last bytes from reading
 // as an ID3v1 or APE tag when TagLib looks for those at the end.
 const size_t trailingPadding = 160;
+
+// Header flags.
+const BYTE unsynchronisedTag = 0x80, extendedHeader = 0x40, compressedTag22 = 0x40, footer24 = 0x10;
 
 DWORD BigEndian(const BYTE* bytes, int count)
 {
@@ -35,16 +38,15 @@ bool SyncSafe(const BYTE* bytes, DWORD& value)
     return true;
 }
 
-void PutSize(std::vector<BYTE>& out, DWORD size, int major)
-{
-    const int bytes = major == 2 ? 3 : 4;
-    const int bitsPerByte = major == 4 ? 7 : 8;
-    const DWORD mask = (1u << bitsPerByte) - 1;
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(static_cast<BYTE>((size >> (bitsPerByte * i)) & mask));
-}
-
 bool IsFrameIdUnit(BYTE unit) { return (unit >= 'A' && unit <= 'Z') || (unit >= '0' && unit <= '9'); }
+
+bool IsFrameId(const BYTE* id, size_t length)
+{
+    for (size_t i = 0; i < length; ++i)
+        if (!IsFrameIdUnit(id[i]))
+            return false;
+    return true;
+}
 
 struct Header {
     int major = 0;
@@ -69,140 +71,135 @@ bool ParseHeader(const std::vector<BYTE>& bytes, Header& header)
     return SyncSafe(&bytes[6], header.bodySize);
 }
 
-// Undoes the unsynchronisation of a whole 2.2 or 2.3 tag: 0xFF 0x00
-// becomes 0xFF.
-std::vector<BYTE> Resynchronised(const std::vector<BYTE>& body)
+// Where the frames begin after the extended header of a 2.3 or 2.4 tag.
+bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& position)
 {
-    std::vector<BYTE> out;
-    out.reserve(body.size());
-    for (size_t i = 0; i < body.size(); ++i) {
-        out.push_back(body[i]);
-        if (body[i] == 0xFF && i + 1 < body.size() && body[i + 1] == 0)
-            ++i;
-    }
-    return out;
-}
-
-// The size of what a zlib stream inflates to, when it ends within `length`
-// bytes and inflates to at most `limit` bytes; false otherwise.
-bool InflatedSize(const BYTE* data, size_t length, uint64_t limit, uint64_t& size)
-{
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
+    BYTE size[4];
+    if (body.Size() < 4 || !body.Copy(0, 4, size))
         return false;
-    stream.next_in = const_cast<Bytef*>(data);
-    stream.avail_in = static_cast<uInt>(length);
-    BYTE scratch[16 * 1024];
-    size = 0;
-    int status = Z_OK;
-    while (status == Z_OK && size <= limit) {
-        stream.next_out = scratch;
-        stream.avail_out = sizeof scratch;
-        status = inflate(&stream, Z_NO_FLUSH);
-        size += sizeof scratch - stream.avail_out;
+    uint64_t length = 0;
+    if (header.major == 3) {
+        length = uint64_t(BigEndian(size, 4)) + 4;  // the size leaves itself out
+        // Some writers count it in: then the first frame begins four bytes
+        // earlier.
+        BYTE id[4];
+        const auto frameAt = [&](uint64_t at) { return at + 4 <= body.Size() && body.Copy(at, 4, id) && IsFrameId(id, 4); };
+        if (length >= 10 && !frameAt(length) && frameAt(length - 4))
+            length -= 4;
+    } else {
+        DWORD synchsafe = 0;
+        if (!SyncSafe(size, synchsafe))
+            return false;
+        length = synchsafe;
     }
-    inflateEnd(&stream);
-    return status == Z_STREAM_END && size <= limit;
+    if (length < 6 || length > body.Size())
+        return false;
+    position = length;
+    return true;
 }
 
-// One frame as the walk found it.
-struct Frame {
-    const BYTE* id;
-    const BYTE* flags;  // two bytes; null in 2.2, which has none
-    const BYTE* data;
-    DWORD size;
+// How the frame sizes of a 2.4 tag are read: synchsafe as the version has
+// them, plain 32-bit numbers as one widely used player wrote them for
+// years, or each frame as it fits.
+enum class SizeReading { SyncSafe, Plain, EachFrame };
+
+struct Walk {
+    std::vector<FrameSpan> frames;  // the frames that give attributes
+    uint64_t end = 0;               // where the last frame ends
+    bool refused = false;           // a frame runs past the tag, or the first is no frame
+    bool clean = false;             // only zero padding follows the frames
+    bool overLimit = false;         // more frames that give attributes than can be listed
+    bool ambiguous = false;         // a 2.4 size reads otherwise as a plain number
 };
 
-class TagRebuilder {
-public:
-    TagRebuilder(int major, HeaderBudget& budget, std::vector<BYTE>& out) : major(major), budget(budget), out(out) {}
-
-    // Checks one frame against the limits and appends it to the tag.
-    bool Append(const Frame& frame)
-    {
-        const size_t idLength = major == 2 ? 3 : 4;
-        const bool text = frame.id[0] == 'T' || std::memcmp(frame.id, major == 2 ? "COM" : "COMM", idLength) == 0 ||
-                          std::memcmp(frame.id, major == 2 ? "ULT" : "USLT", idLength) == 0;
-        const WORD flags = frame.flags ? static_cast<WORD>(frame.flags[0] << 8 | frame.flags[1]) : 0;
-        const bool compressed = major == 3 ? flags & 0x0080 : major == 4 ? flags & 0x0008 : false;
-        const bool encrypted = major == 3 ? flags & 0x0040 : major == 4 ? flags & 0x0004 : false;
-        const bool formatted = major == 3 ? flags & 0x00E0 : major == 4 ? flags & 0x004F : false;
-
-        uint64_t valueSize = frame.size;
-        if (compressed && !encrypted) {
-            // TagLib inflates what follows the 4-byte size: it must end and
-            // stay within the limit, or TagLib's inflation would not.
-            if (frame.size < 4 || !InflatedSize(frame.data + 4, frame.size - 4, largestValue, valueSize))
-                return false;
-        }
-
-        // Text in UTF-8 with ill-formed bytes: TagLib would drop the whole
-        // text, so those bytes become U+FFFD and the rest is kept.
-        const BYTE* data = frame.data;
-        DWORD size = frame.size;
-        const size_t textStart = frame.id[0] == 'T' ? 1 : 4;  // after the encoding (and the language)
-        if (text && !formatted && frame.size > textStart && frame.data[0] == 3) {
-            repaired.assign(frame.data, frame.data + textStart);
-            if (AppendRepairedUtf8(frame.data + textStart, frame.size - textStart, repaired)) {
-                data = repaired.data();
-                size = static_cast<DWORD>(repaired.size());
-                valueSize = size;
-            }
-        }
-        if (!budget.Add(valueSize, text))
-            return false;
-        if (size == 0)
-            return true;  // TagLib would stop at an empty frame; it has nothing to give anyway
-
-        out.insert(out.end(), frame.id, frame.id + idLength);
-        PutSize(out, size, major);
-        if (frame.flags)
-            out.insert(out.end(), frame.flags, frame.flags + 2);
-        out.insert(out.end(), data, data + size);
-        return true;
-    }
-
-private:
-    int major;
-    HeaderBudget& budget;
-    std::vector<BYTE>& out;
-    std::vector<BYTE> repaired;
-};
-
-// Walks the frames of the tag body from `position` and appends each to the
-// rebuilt tag: each frame must have a valid id and lie inside the tag. Zero
-// bytes end the frames (padding); so does a non-frame after at least one
-// frame, which some taggers leave in the padding.
-bool WalkFrames(const Header& header, const std::vector<BYTE>& body, size_t position, TagRebuilder& rebuilt)
+// Walks the frames from `position`: each must have a valid id and lie inside
+// the tag. Zero bytes end the frames (padding); so does a non-frame after at
+// least one frame, which some taggers leave in the padding. `checkPadding`:
+// find out whether the walk ends cleanly.
+Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading reading, bool checkPadding)
 {
-    const size_t idLength = header.major == 2 ? 3 : 4;
-    const size_t frameHeaderSize = header.major == 2 ? 6 : 10;
-    int frames = 0;
-    while (body.size() - position >= frameHeaderSize && body[position] != 0) {
-        const BYTE* frame = &body[position];
-        bool validId = true;
-        for (size_t i = 0; i < idLength; ++i)
-            validId = validId && IsFrameIdUnit(frame[i]);
-        if (!validId)
-            return frames > 0;
-
-        const size_t room = body.size() - position - frameHeaderSize;
-        DWORD size = 0;
-        if (header.major == 2) {
-            size = BigEndian(frame + 3, 3);
-        } else if (header.major == 3) {
-            size = BigEndian(frame + 4, 4);
-        } else if (!SyncSafe(frame + 4, size) || size > room) {
-            size = BigEndian(frame + 4, 4);  // some writers put plain sizes in 2.4 tags
+    const size_t idLength = major == 2 ? 3 : 4;
+    const size_t frameHeaderSize = major == 2 ? 6 : 10;
+    Walk walk;
+    walk.end = position;
+    size_t frames = 0;
+    BYTE bytes[10];
+    while (body.Size() - position >= frameHeaderSize) {
+        if (!body.Copy(position, frameHeaderSize, bytes)) {
+            walk.refused = true;
+            return walk;
         }
-        if (size > room)
-            return false;
-        if (!rebuilt.Append({frame, header.major == 2 ? nullptr : frame + 8, frame + frameHeaderSize, size}))
-            return false;
+        if (bytes[0] == 0)
+            break;
+        if (!IsFrameId(bytes, idLength)) {
+            walk.refused = frames == 0;
+            return walk;
+        }
+
+        const uint64_t room = body.Size() - position - frameHeaderSize;
+        DWORD size = 0;
+        if (major == 2) {
+            size = BigEndian(bytes + 3, 3);
+        } else if (major == 3 || reading == SizeReading::Plain) {
+            size = BigEndian(bytes + 4, 4);
+        } else if (!SyncSafe(bytes + 4, size) || size > room) {
+            if (reading == SizeReading::SyncSafe) {
+                walk.refused = true;
+                return walk;
+            }
+            size = BigEndian(bytes + 4, 4);
+        }
+        if (size > room) {
+            walk.refused = true;
+            return walk;
+        }
+        walk.ambiguous = walk.ambiguous || bytes[4] || bytes[5] || bytes[6];
+
+        FrameSpan frame;
+        std::memcpy(frame.id, bytes, idLength);
+        frame.flags = major == 2 ? 0 : static_cast<WORD>(bytes[8] << 8 | bytes[9]);
+        frame.position = position + frameHeaderSize;
+        frame.size = size;
+        frame.kind = KindOfFrame(bytes, major);
+        if (frame.kind != FrameKind::Skipped) {
+            if (walk.frames.size() >= mostAttributes) {
+                walk.overLimit = true;
+                return walk;
+            }
+            walk.frames.push_back(frame);
+        }
         position += frameHeaderSize + size;
+        walk.end = position;
         ++frames;
     }
-    return true;
+    walk.clean = checkPadding && body.ZeroFrom(position);
+    return walk;
+}
+
+// The frames as the tag proves them. A 2.4 tag is read with synchsafe
+// sizes, and else with plain ones, when every frame is then a frame inside
+// the tag followed by nothing but padding; under the wrong reading a size
+// lands inside another frame's text, where the walk meets junk or runs out
+// of the tag. When neither reading ends cleanly, the one whose frames reach
+// furthest wins, each frame read as it fits among them.
+Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position)
+{
+    if (header.major < 4)
+        return WalkFrames(header.major, body, position, SizeReading::EachFrame, false);
+    Walk best = WalkFrames(header.major, body, position, SizeReading::SyncSafe, false);
+    if (best.overLimit || (!best.refused && !best.ambiguous))
+        return best;  // every size under 128: both readings are the same
+    best.clean = !best.refused && body.ZeroFrom(best.end);
+    if (best.clean)
+        return best;
+    for (const SizeReading reading : {SizeReading::Plain, SizeReading::EachFrame}) {
+        Walk next = WalkFrames(header.major, body, position, reading, reading == SizeReading::Plain);
+        if (next.overLimit || (reading == SizeReading::Plain && !next.refused && next.clean))
+            return next;
+        if (!next.refused && (best.refused || next.end > best.end))
+            best = std::move(next);
+    }
+    return best;
 }
 
 }  // namespace
@@ -212,55 +209,78 @@ bool StartsWithId3v2(const std::vector<BYTE>& head)
     return head.size() >= 3 && head[0] == 'I' && head[1] == 'D' && head[2] == '3';
 }
 
-HRESULT ReadId3v2Tag(const MediaFile& file, std::vector<BYTE>& tag, uint64_t& end, HeaderBudget& budget)
+HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
 {
+    tag = Id3v2Tag{};
     std::vector<BYTE> bytes;
     Header header;
-    if (!file.Read(0, headerSize, bytes) || !ParseHeader(bytes, header) || header.bodySize > largestHeader - headerSize)
+    if (!file.Read(0, headerSize, bytes) || !ParseHeader(bytes, header) || file.Size() - headerSize < header.bodySize)
         return NS_E_INVALID_INPUT_FORMAT;
-    if (header.major == 2 && (header.flags & 0x40))
+    if (header.major == 2 && (header.flags & compressedTag22))
         return NS_E_INVALID_INPUT_FORMAT;  // the compression of 2.2 was never defined
-    std::vector<BYTE> body;
-    if (!file.Read(headerSize, header.bodySize, body))
-        return NS_E_INVALID_INPUT_FORMAT;
-    end = headerSize + header.bodySize + (header.major == 4 && (header.flags & 0x10) ? headerSize : 0);
+    tag.end = headerSize + header.bodySize + (header.major == 4 && (header.flags & footer24) ? headerSize : 0);
 
     // In 2.2 and 2.3 the whole tag is unsynchronised, frame headers too; in
     // 2.4 each frame says so itself, and TagLib undoes it.
-    BYTE flags = header.flags;
-    if (header.major < 4 && (flags & 0x80)) {
-        body = Resynchronised(body);
-        flags &= ~0x80;
-    }
-
-    size_t position = 0;
-    if (header.major >= 3 && (flags & 0x40)) {
-        if (body.size() < 4)
-            return NS_E_INVALID_INPUT_FORMAT;
-        DWORD extendedSize = 0;
-        if (header.major == 3) {
-            extendedSize = BigEndian(body.data(), 4) + 4;  // the size leaves itself out
-        } else if (!SyncSafe(body.data(), extendedSize)) {
-            return NS_E_INVALID_INPUT_FORMAT;
-        }
-        if (extendedSize < 6 || extendedSize > body.size())
-            return NS_E_INVALID_INPUT_FORMAT;
-        position = extendedSize;
-    }
-
-    // The header with the new size, the extended header as it was, the
-    // frames, the padding. The footer of 2.4 is left out with its flag.
-    tag.assign({'I', 'D', '3', BYTE(header.major), 0, BYTE(flags & ~0x10), 0, 0, 0, 0});
-    tag.insert(tag.end(), body.begin(), body.begin() + static_cast<ptrdiff_t>(position));
-    TagRebuilder rebuilt(header.major, budget, tag);
-    // The limit holds for the tag as rebuilt too: replacing bytes that are
-    // not UTF-8 can make a text up to three times as long.
-    if (!WalkFrames(header, body, position, rebuilt) || tag.size() > largestHeader)
+    const bool unsynchronised = header.major < 4 && (header.flags & unsynchronisedTag);
+    StoredSource stored(file, headerSize, header.bodySize);
+    ResynchronisedSource resynchronised(file, headerSize, header.bodySize);
+    if (unsynchronised && !resynchronised.Measure())
         return NS_E_INVALID_INPUT_FORMAT;
-    tag.resize(tag.size() + trailingPadding, 0);
-    const DWORD size = static_cast<DWORD>(tag.size() - headerSize);
+    ByteSource& body = unsynchronised ? static_cast<ByteSource&>(resynchronised) : stored;
+
+    // The extended header is left out of the rebuilt tag: its CRC and
+    // restrictions do not hold for it, and TagLib misreads a 2.3 one.
+    uint64_t position = 0;
+    if (header.major >= 3 && (header.flags & extendedHeader) && !SkipExtendedHeader(header, body, position))
+        return NS_E_INVALID_INPUT_FORMAT;
+
+    const Walk walk = ChooseWalk(header, body, position);
+    if (walk.overLimit)
+        return overLimit;
+    if (walk.refused)
+        return NS_E_INVALID_INPUT_FORMAT;
+
+    // The header with the new size, without the flags of what is left out
+    // (the unsynchronisation undone, the extended header, the footer), the
+    // frames, the padding.
+    const BYTE flags = header.flags & ~(extendedHeader | footer24 | (header.major < 4 ? unsynchronisedTag : 0));
+    tag.rebuilt.assign({'I', 'D', '3', BYTE(header.major), 0, flags, 0, 0, 0, 0});
+    TagRebuilder rebuilder(header.major, budget, tag.rebuilt);
+    // The data of one text frame at a time, not cleared before it is read.
+    std::unique_ptr<BYTE[]> data;
+    size_t room = 0;
+    for (const FrameSpan& frame : walk.frames) {
+        HRESULT result = S_OK;
+        if (frame.kind == FrameKind::Text) {
+            // Kept whole: one over the value limit is refused before it is read.
+            if (frame.size > largestValue)
+                return overLimit;
+            if (frame.size > room) {
+                room = std::max<size_t>(frame.size, 2 * room);
+                data = std::make_unique_for_overwrite<BYTE[]>(room);
+            }
+            if (!body.Copy(frame.position, frame.size, data.get()))
+                return NS_E_INVALID_INPUT_FORMAT;
+            result = rebuilder.AppendText(frame, data.get());
+        } else {
+            StoredBytes picture;
+            bool appended = false;
+            result = rebuilder.AppendPicture(frame, file, body, picture, appended);
+            if (appended)
+                tag.pictures.push_back(picture);
+        }
+        if (FAILED(result))
+            return result;
+        // The limit holds for the tag as rebuilt: replacing bytes that are
+        // not UTF-8 can make a text up to three times as long.
+        if (tag.rebuilt.size() > largestHeader)
+            return overLimit;
+    }
+    tag.rebuilt.resize(tag.rebuilt.size() + trailingPadding, 0);
+    const DWORD size = static_cast<DWORD>(tag.rebuilt.size() - headerSize);
     for (int i = 0; i < 4; ++i)
-        tag[6 + i] = static_cast<BYTE>((size >> (7 * (3 - i))) & 0x7F);
+        tag.rebuilt[6 + i] = static_cast<BYTE>((size >> (7 * (3 - i))) & 0x7F);
     return S_OK;
 }
 

@@ -1,13 +1,17 @@
 // The ID3v2 tag at the start of an MPEG file, checked frame by frame before
 // TagLib reads it: the header, the frames (each with a valid id and inside
-// the tag) and the editor's limits. TagLib is then given the tag as the
-// walk understood it, rebuilt in memory: unsynchronisation undone, every
-// frame's size written in its version's own form, invalid UTF-8 in text
-// frames replaced by U+FFFD, and nothing after the last frame but padding.
+// the tag) and the editor's limits. The tag is read from the file frame by
+// frame: only the frames that give attributes are read, and a picture's
+// data is left in the file. TagLib is then given the tag as the walk
+// understood it, rebuilt in memory: unsynchronisation undone, the extended
+// header left out, every frame's size written in its version's own form,
+// text that TagLib would drop repaired, pictures without their data, and
+// nothing after the last frame but padding.
 #pragma once
 
 #include "header_limits.h"
 #include "media_file.h"
+#include "tag_bytes.h"
 
 #include <vector>
 
@@ -16,10 +20,17 @@ namespace platform {
 // True when the file begins with the ID3v2 identifier "ID3".
 bool StartsWithId3v2(const std::vector<BYTE>& head);
 
-// Reads the tag at the start of `file`, counts its frames into `budget`,
-// fills `tag` with the rebuilt tag and `end` with the offset where the tag
-// ends in the file. NS_E_INVALID_INPUT_FORMAT when the tag is truncated,
-// damaged or over the limits.
-HRESULT ReadId3v2Tag(const MediaFile& file, std::vector<BYTE>& tag, uint64_t& end, HeaderBudget& budget);
+struct Id3v2Tag {
+    std::vector<BYTE> rebuilt;  // the tag that TagLib reads
+    // For each picture frame of the rebuilt tag, in order: its data, left in
+    // the file (empty for a frame kept whole).
+    std::vector<StoredBytes> pictures;
+    uint64_t end = 0;  // where the tag ends in the file
+};
+
+// Reads the tag at the start of `file` and counts what it keeps into
+// `budget`. NS_E_INVALID_INPUT_FORMAT when the tag is truncated or
+// damaged; overLimit when what it keeps is over the limits.
+HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget);
 
 }  // namespace platform

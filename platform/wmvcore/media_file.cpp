@@ -3,13 +3,18 @@
 // read, so that a pipe or a device path cannot make the editor wait.
 #include "media_file.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
 namespace {
+
+const size_t headCache = 16 * 1024;
+const size_t tailCache = 4 * 1024;
 
 HRESULT OpenFailure(int error)
 {
@@ -29,8 +34,17 @@ HRESULT OpenFailure(int error)
 
 MediaFile::~MediaFile()
 {
+    Close();
+}
+
+void MediaFile::Close()
+{
     if (descriptor >= 0)
         ::close(descriptor);
+    descriptor = -1;
+    size = 0;
+    head = Cache{};
+    tail = Cache{};
 }
 
 HRESULT MediaFile::Open(const std::string& path)
@@ -60,15 +74,58 @@ bool MediaFile::Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) c
     if (descriptor < 0 || offset > size || length > size - offset)
         return false;
     bytes.resize(length);
+    if (ReadInto(offset, length, bytes.data()))
+        return true;
+    bytes.clear();
+    return false;
+}
+
+bool MediaFile::ReadInto(uint64_t offset, size_t length, BYTE* out) const
+{
+    if (descriptor < 0 || offset > size || length > size - offset)
+        return false;
+    if (length == 0)
+        return true;  // `out` may then be null
+    if (const BYTE* cached = Cached(offset, length)) {
+        std::memcpy(out, cached, length);
+        return true;
+    }
+    return ReadFromFile(offset, length, out);
+}
+
+const BYTE* MediaFile::Cached(uint64_t offset, size_t length) const
+{
+    auto load = [&](Cache& cache, uint64_t start, size_t cachedLength) {
+        if (!cache.bytes) {
+            cache.bytes = std::make_unique_for_overwrite<BYTE[]>(cachedLength);
+            cache.length = cachedLength;
+            if (!ReadFromFile(start, cachedLength, cache.bytes.get()))
+                cache = Cache{};
+        }
+        return cache.bytes.get();
+    };
+    const size_t headLength = static_cast<size_t>(std::min<uint64_t>(size, headCache));
+    if (offset + length <= headLength) {
+        const BYTE* bytes = load(head, 0, headLength);
+        return bytes ? bytes + offset : nullptr;
+    }
+    const uint64_t tailStart = size - std::min<uint64_t>(size, tailCache);
+    if (offset >= tailStart) {
+        const BYTE* bytes = load(tail, tailStart, static_cast<size_t>(size - tailStart));
+        return bytes ? bytes + (offset - tailStart) : nullptr;
+    }
+    return nullptr;
+}
+
+bool MediaFile::ReadFromFile(uint64_t offset, size_t length, BYTE* out) const
+{
     size_t done = 0;
     while (done < length) {
-        ssize_t got = ::pread(descriptor, bytes.data() + done, length - done, static_cast<off_t>(offset + done));
+        ssize_t got = ::pread(descriptor, out + done, length - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0) {
-            bytes.clear();
+        if (got <= 0)
             return false;
-        }
         done += static_cast<size_t>(got);
     }
     return true;

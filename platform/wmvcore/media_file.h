@@ -1,10 +1,13 @@
 // A media file opened for probing: a regular file, read by position. The
-// descriptor is closed when the object goes.
+// descriptor is closed when the object goes. The first 16 KiB and the last
+// 4 KiB, where tags are, are each read once, at the first read in them: the
+// walk's many small reads there cost no system call.
 #pragma once
 
 #include <win32/wmsdk.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,15 +26,32 @@ public:
     // a directory, a device, a pipe or any other failure.
     HRESULT Open(const std::string& path);
 
+    // Closes the file; it may be opened again.
+    void Close();
+    bool IsOpen() const { return descriptor >= 0; }
+
     uint64_t Size() const { return size; }
 
     // Reads exactly `length` bytes at `offset` into `bytes`; false when the
     // file holds fewer or the read fails.
     bool Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) const;
+    // The same into `out`, which has room for `length` bytes.
+    bool ReadInto(uint64_t offset, size_t length, BYTE* out) const;
 
 private:
+    // The cached bytes that hold [offset, offset + length), or null.
+    const BYTE* Cached(uint64_t offset, size_t length) const;
+    bool ReadFromFile(uint64_t offset, size_t length, BYTE* out) const;
+
     int descriptor = -1;
     uint64_t size = 0;
+    // The cached bytes, not cleared before they are read.
+    struct Cache {
+        std::unique_ptr<BYTE[]> bytes;
+        size_t length = 0;
+    };
+    mutable Cache head;  // from offset 0, once read
+    mutable Cache tail;  // to the end, once read
 };
 
 }  // namespace platform

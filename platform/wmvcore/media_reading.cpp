@@ -1,6 +1,7 @@
 // Opens the file, tells its format by content, checks its structure and
-// its limits, makes sure that the memory reading it takes can be had, then
-// lets TagLib read the tags from the checked bytes.
+// its limits, makes sure that the memory reading it takes can be had (with
+// that of the other readings running), then lets TagLib read the tags from
+// the checked bytes.
 #include "media_reading.h"
 
 #include "asf_layout.h"
@@ -10,6 +11,7 @@
 #include "media_file.h"
 #include "mpeg_probe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -37,11 +39,11 @@ HRESULT InsideTagLib(Read read)
 
 }  // namespace
 
-HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes)
+HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeList& attributes,
+                            ReadingAdmission& admission)
 {
     attributes.Clear();
 
-    MediaFile file;
     HRESULT result = file.Open(path);
     if (FAILED(result))
         return result;
@@ -51,20 +53,25 @@ HRESULT ReadMediaAttributes(const std::string& path, AttributeList& attributes)
     if (StartsWithAsfHeader(head)) {
         AsfLayout layout;
         result = ReadAsfLayout(file, layout);
-        if (SUCCEEDED(result) && !MemoryAvailable(layout.budget.MemoryEstimate()))
-            result = E_OUTOFMEMORY;
         if (SUCCEEDED(result))
-            result = InsideTagLib([&] { return ReadAsfAttributes(layout, attributes); });
+            result = admission.Admit(layout.budget.MemoryEstimate())
+                         ? InsideTagLib([&] { return ReadAsfAttributes(layout, attributes); })
+                         : E_OUTOFMEMORY;
     } else {
         MpegProbe probe;
         result = ProbeMpegFile(file, probe);
-        if (SUCCEEDED(result) && !MemoryAvailable(probe.budget.MemoryEstimate()))
-            result = E_OUTOFMEMORY;
         if (SUCCEEDED(result))
-            result = InsideTagLib([&] { return ReadMpegAttributes(probe, attributes); });
+            result = admission.Admit(probe.budget.MemoryEstimate())
+                         ? InsideTagLib([&] { return ReadMpegAttributes(probe, attributes); })
+                         : E_OUTOFMEMORY;
     }
-    if (FAILED(result))
+    if (FAILED(result)) {
         attributes.Clear();
+        admission.Release();
+    }
+    const auto& all = attributes.All();
+    if (std::none_of(all.begin(), all.end(), [](const MediaAttribute& attribute) { return !attribute.inFile.Empty(); }))
+        file.Close();
     return result;
 }
 

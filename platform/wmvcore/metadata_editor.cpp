@@ -45,14 +45,18 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::Open(const WCHAR* pwszFilename)
     if (opened)
         return NS_E_INVALID_REQUEST;  // Close first
     try {
-        HRESULT result = ReadMediaAttributes(Utf8FromUtf16(pwszFilename), attributes);
+        HRESULT result = ReadMediaAttributes(file, Utf8FromUtf16(pwszFilename), attributes, admission);
         opened = SUCCEEDED(result);
         return result;
     } catch (const std::bad_alloc&) {
         attributes.Clear();
+        file.Close();
+        admission.Release();
         return E_OUTOFMEMORY;
     } catch (...) {
         attributes.Clear();
+        file.Close();
+        admission.Release();
         return NS_E_INVALID_INPUT_FORMAT;
     }
 }
@@ -63,6 +67,8 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::Close()
     if (!opened)
         return NS_E_INVALID_REQUEST;
     attributes.Clear();
+    file.Close();
+    admission.Release();
     opened = false;
     return S_OK;
 }

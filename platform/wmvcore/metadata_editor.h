@@ -5,6 +5,8 @@
 #pragma once
 
 #include "attribute_list.h"
+#include "header_limits.h"
+#include "media_file.h"
 
 #include <atomic>
 #include <mutex>
@@ -75,11 +77,14 @@ private:
     HRESULT NoneWhenOpen(Count* count);
 
     std::atomic<LONG> references{1};
-    // Guards `opened` and `attributes`: the editor may be shared between
-    // threads.
+    // Guards `opened`, `attributes` and `file`: the editor may be shared
+    // between threads.
     std::mutex stateLock;
     bool opened = false;
     AttributeList attributes;
+    MediaFile file;  // open while a value is left in it
+    ReadingAdmission admission;  // the memory that the open file's attributes take
+
 };
 
 }  // namespace platform

@@ -1,8 +1,6 @@
 // The ID3v1 trailer check and the MPEG frame-header chain; the ID3v2 tag
-// is read by id3v2_layout.cpp.
+// is read by id3v2_layout.cpp, the APE tag by ape_layout.cpp.
 #include "mpeg_probe.h"
-
-#include "id3v2_layout.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -119,14 +117,17 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
     probe = MpegProbe{};
 
     std::vector<BYTE> bytes;
-    uint64_t id3v2End = 0;
+    bool hasId3v2 = false;
     if (file.Read(0, 3, bytes) && StartsWithId3v2(bytes)) {
-        const HRESULT result = ReadId3v2Tag(file, probe.id3v2, id3v2End, probe.budget);
+        const HRESULT result = ReadId3v2Tag(file, probe.id3v2, probe.budget);
         if (FAILED(result))
             return result;
+        hasId3v2 = true;
     }
+    const uint64_t id3v2End = probe.id3v2.end;
 
-    // An ID3v1 tag follows everything else, the ID3v2 tag included.
+    // An ID3v1 tag follows everything else, the ID3v2 tag included; an APE
+    // tag and a Lyrics3 tag come before it.
     uint64_t audioEnd = file.Size();
     if (file.Size() >= id3v2End + id3v1Size && file.Read(file.Size() - id3v1Size, id3v1Size, bytes) && IsId3v1Tag(bytes)) {
         probe.id3v1 = bytes;
@@ -134,7 +135,11 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
             probe.budget.Add(30, true);
         audioEnd -= id3v1Size;
     }
-    if (!probe.id3v2.empty())
+    const HRESULT ape = ReadApeTag(file, audioEnd, id3v2End, probe.ape, probe.budget);
+    if (FAILED(ape))
+        return ape;
+    audioEnd = probe.ape.start;
+    if (hasId3v2)
         return S_OK;
 
     const size_t headLength = static_cast<size_t>(

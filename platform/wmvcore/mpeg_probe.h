@@ -4,7 +4,9 @@
 // tag, or holds a run of consecutive valid MPEG frame headers.
 #pragma once
 
+#include "ape_layout.h"
 #include "header_limits.h"
+#include "id3v2_layout.h"
 #include "media_file.h"
 
 #include <vector>
@@ -12,15 +14,16 @@
 namespace platform {
 
 struct MpegProbe {
-    std::vector<BYTE> id3v2;  // the ID3v2 tag as TagLib reads it (see id3v2_layout.h), or empty
+    Id3v2Tag id3v2;           // the ID3v2 tag as TagLib reads it (see id3v2_layout.h); empty without one
+    ApeTag ape;               // the kept items of an APE tag at the end (see ape_layout.h)
     std::vector<BYTE> id3v1;  // the 128 bytes of the ID3v1 tag, or empty
     bool hasFrames = false;
     HeaderBudget budget;
 };
 
 // S_OK when the file is MPEG audio as above; NS_E_INVALID_INPUT_FORMAT
-// when it is not, or when its ID3v2 tag is truncated, damaged or over the
-// editor's limits.
+// when it is not, or when its ID3v2 tag is truncated or damaged; overLimit
+// when what its tags keep is over the editor's limits.
 HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe);
 
 }  // namespace platform

@@ -105,6 +105,8 @@ std::vector<BYTE> StringValueOf(const TagLib::String& text)
 std::u16string Utf16FromLittleEndian(const BYTE* bytes, size_t length)
 {
     std::u16string out(length / sizeof(char16_t), u'\0');
+    if (out.empty())
+        return out;  // `bytes` may then be null
     std::memcpy(out.data(), bytes, out.size() * sizeof(char16_t));
     out.resize(std::min(out.find(u'\0'), out.size()));
     return out;

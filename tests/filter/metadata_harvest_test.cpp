@@ -224,8 +224,8 @@ TEST(MetadataHarvest, StreamAttributesAreSeenOnlyThroughTheLevelThreeInterface)
                          StringAttribute(u"Title", u"stream title", 2)};
     HarvestOutcome level3 = RunHarvest(script);
     EXPECT_EQ(level3.body, u"file\r\non stream 1\r\nstream title\r\n");
-    EXPECT_EQ(level3.title, u"stream title");
-    EXPECT_EQ(level3.author, u"on stream 1");
+    EXPECT_EQ(level3.title, u"file") << "a stream's value never replaces the file's own";
+    EXPECT_EQ(level3.author, u"on stream 1") << "the only value there is";
 
     for (bool grant2 : {true, false}) {
         script.grantInfo3 = false;
@@ -234,6 +234,54 @@ TEST(MetadataHarvest, StreamAttributesAreSeenOnlyThroughTheLevelThreeInterface)
         EXPECT_EQ(level1.body, u"file\r\n");
         EXPECT_EQ(level1.title, u"file");
         EXPECT_EQ(level1.author, u"");
+    }
+}
+
+// Title, author and comments are the file's own: file-level values in the
+// default language, the last of them where there are several; a value of a
+// stream or of another language stands in only where the file has none.
+// The body text keeps every value.
+TEST(MetadataHarvest, OwnFieldsTakeTheFilesOwnValues)
+{
+    auto inLanguage = [](FakeAttribute attribute, WORD language) {
+        attribute.language = language;
+        return attribute;
+    };
+    struct Case {
+        const char* what;
+        std::vector<FakeAttribute> attributes;
+        std::u16string title, author, description;
+    };
+    const Case cases[] = {
+        {"another language after the default one",
+         {StringAttribute(u"Title", u"Harbour"), inLanguage(StringAttribute(u"Title", u"Port"), 1),
+          StringAttribute(u"Description", u"Calm"), inLanguage(StringAttribute(u"Description", u"Calme"), 1)},
+         u"Harbour", u"", u"Calm"},
+        {"streams and languages around two file values",
+         {StringAttribute(u"Author", u"on a stream", 3), StringAttribute(u"Author", u"first"),
+          StringAttribute(u"Author", u"second"), inLanguage(StringAttribute(u"Author", u"zweite"), 2),
+          StringAttribute(u"Author", u"", 0)},
+         u"", u"second", u""},
+        {"no file value in the default language",
+         {inLanguage(StringAttribute(u"Title", u"Titre"), 1), StringAttribute(u"Title", u"Stream", 1)}, u"Stream",
+         u"", u""},
+        {"a file value of another type",
+         {DwordAttribute(u"Title", 5), StringAttribute(u"Title", u"a stream's", 2)}, u"a stream's", u"", u""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EditorScript script;
+        script.attributes = c.attributes;
+        HarvestOutcome outcome = RunHarvest(script);
+        EXPECT_EQ(outcome.init, S_OK);
+        EXPECT_EQ(outcome.title, c.title);
+        EXPECT_EQ(outcome.author, c.author);
+        EXPECT_EQ(outcome.description, c.description);
+        size_t lines = 0;
+        for (const FakeAttribute& attribute : c.attributes)
+            lines += attribute.type == WMT_TYPE_STRING && attribute.value.size() > 2;
+        EXPECT_EQ(static_cast<size_t>(std::count(outcome.body.begin(), outcome.body.end(), u'\n')), lines);
+        EXPECT_EQ(outcome.log.liveReferences, 0);
     }
 }
 
@@ -252,18 +300,30 @@ TEST(MetadataHarvest, NoAttributesIsSuccessWithEmptyStrings)
     }
 }
 
-TEST(MetadataHarvest, TheProbeComesBeforeEveryRead)
+// The probe comes before every read, and asks the type: a value that is not
+// a string is never read. A field given one value needs no look-up by name.
+TEST(MetadataHarvest, TheProbeComesBeforeEveryReadOfAString)
 {
-    EditorScript script;
-    script.attributes = ThreeAttributes();
-    HarvestOutcome outcome = RunHarvest(script);
-    std::vector<std::string> expected = {"Create", "QI3", "CountEx"};
-    for (int i = 0; i < 3; ++i) {
-        expected.push_back("ProbeAttrEx:" + std::to_string(i));
-        expected.push_back("ReadAttrEx:" + std::to_string(i));
+    for (bool level3 : {true, false}) {
+        EditorScript script;
+        script.attributes = ThreeAttributes();
+        script.attributes.insert(script.attributes.begin() + 1, DwordAttribute(u"WM/Picture", 7));
+        script.grantInfo3 = level3;
+        HarvestOutcome outcome = RunHarvest(script);
+        const std::string call = level3 ? "AttrEx:" : "Attr:";
+        std::vector<std::string> expected = {"Create", "QI3"};
+        if (!level3)
+            expected.push_back("QI2");
+        expected.push_back(level3 ? "CountEx" : "Count");
+        for (int i = 0; i < 4; ++i) {
+            expected.push_back("Probe" + call + std::to_string(i));
+            if (i != 1)
+                expected.push_back("Read" + call + std::to_string(i));
+        }
+        expected.push_back("Close");
+        EXPECT_EQ(outcome.log.calls, expected);
+        EXPECT_EQ(outcome.body, u"One\r\nTwo\r\nThree\r\n");
     }
-    expected.push_back("Close");
-    EXPECT_EQ(outcome.log.calls, expected);
 }
 
 // Failing each heap allocation of the harvest in turn: a failed buffer

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include <zlib.h>
+
 namespace trellan::test {
 namespace {
 
@@ -237,6 +239,89 @@ TEST(EditorAttributes, Id3v23FramesInFileOrderUnderRuntimeNames)
     // Everything is file-level: level 1 lists the same, stream 1 nothing.
     EXPECT_EQ(NamesOf(ReadAllLevel1(opened.Info1().Get())), NamesOf(all));
     EXPECT_TRUE(ReadAllEx(opened.Info3().Get(), 1).empty());
+}
+
+// A 0 after every 0xFF, as unsynchronisation writes it.
+Bytes Unsynchronised(const Bytes& bytes)
+{
+    Bytes out;
+    for (BYTE byte : bytes) {
+        out.push_back(byte);
+        if (byte == 0xFF)
+            out.push_back(0);
+    }
+    return out;
+}
+
+// WM/Picture in the ASF layout: type, data length, MIME type, description, data.
+Bytes PictureValue(BYTE type, const std::u16string& mime, const std::u16string& description, const Bytes& data)
+{
+    Bytes value = {type};
+    for (int i = 0; i < 4; ++i)
+        value.push_back(BYTE(data.size() >> (8 * i)));
+    for (const std::u16string& text : {mime, description}) {
+        for (char16_t unit : text)
+            value.insert(value.end(), {BYTE(unit), BYTE(unit >> 8)});
+        value.insert(value.end(), {0, 0});
+    }
+    value.insert(value.end(), data.begin(), data.end());
+    return value;
+}
+
+// A picture's data is read from the file when it is asked for, in every
+// layout that stores it: unsynchronised with the whole tag (2.3) or on its
+// own with a data-length indicator (2.4), a 2.2 PIC frame, a compressed
+// frame (kept whole); the frames after it are read as ever.
+TEST(EditorAttributes, PicturesAreReadFromTheFileInEveryLayout)
+{
+    Bytes data = {0xFF, 0xD8, 0xFF, 0xE0, 0, 0xFF, 0, 0, 0xFF};
+    for (int i = 0; i < 3000; ++i)
+        data.push_back(BYTE(i * 7));
+    data.push_back(0xFF);
+    const Id3Frame apic = Id3Picture("image/jpeg", 3, u"Front", data);
+    Id3Frame pic = apic;
+    pic.id = "PIC";
+    pic.body = {0, 'J', 'P', 'G', 3, 'F', 'r', 'o', 'n', 't', 0};
+    pic.body.insert(pic.body.end(), data.begin(), data.end());
+    Id3Frame unsynchronisedFrame = apic;  // with a data-length indicator
+    const DWORD length = static_cast<DWORD>(apic.body.size());
+    unsynchronisedFrame.body = {BYTE(length >> 21 & 0x7F), BYTE(length >> 14 & 0x7F), BYTE(length >> 7 & 0x7F),
+                                BYTE(length & 0x7F)};
+    const Bytes encoded = Unsynchronised(apic.body);
+    unsynchronisedFrame.body.insert(unsynchronisedFrame.body.end(), encoded.begin(), encoded.end());
+    unsynchronisedFrame.flags = 0x0003;
+    Id3Frame compressed = apic;
+    uLongf size = compressBound(static_cast<uLong>(apic.body.size()));
+    Bytes stream(size);
+    ASSERT_EQ(compress2(stream.data(), &size, apic.body.data(), static_cast<uLong>(apic.body.size()), 9), Z_OK);
+    compressed.body = {BYTE(length >> 24), BYTE(length >> 16), BYTE(length >> 8), BYTE(length)};
+    compressed.body.insert(compressed.body.end(), stream.begin(), stream.begin() + static_cast<ptrdiff_t>(size));
+    compressed.flags = 0x0080;
+
+    const Id3Frame after = Id3Text("TPE1", u"After", Id3Encoding::latin1);
+    Id3Frame after2 = after;
+    after2.id = "TP1";
+    struct Case {
+        const char* what;
+        Bytes tag;
+    };
+    const Case cases[] = {
+        {"2.3", BuildId3v2(3, {apic, after}, 8)},
+        {"2.3 unsynchronised", BuildId3v2(3, {apic, after}, 8, true)},
+        {"2.4 unsynchronised frame", BuildId3v2(4, {unsynchronisedFrame, after}, 8)},
+        {"2.2", BuildId3v2(2, {pic, after2}, 8)},
+        {"2.3 compressed", BuildId3v2(3, {compressed, after}, 8)},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const OpenedEditor opened = OpenEditor(dir.Write("picture.mp3", Concatenate({c.tag, SilentMpegFrames(2)})));
+        ASSERT_EQ(opened.openResult, S_OK);
+        const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
+        ASSERT_EQ(NamesOf(all), (Names{u"WM/Picture", u"Author"}));
+        EXPECT_EQ(all[0].value, PictureValue(3, u"image/jpeg", u"Front", data));
+        EXPECT_EQ(all[1].Text(), u"After");
+    }
 }
 
 TEST(EditorAttributes, Id3v24Utf8TextsAndRecordingTimes)

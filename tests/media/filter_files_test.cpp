@@ -67,15 +67,23 @@ TEST(FilterFiles, AsfHeaderObjectsRouteInHeaderOrder)
     }
 }
 
-TEST(FilterFiles, AsfAttributeOnAStreamOverridesTheFileLevelOne)
+// The file's own title, author and comments win over a stream's and over
+// another language's; where the file has none, those stand in. The body
+// text keeps every value.
+TEST(FilterFiles, AsfOwnFieldsAreTheFilesOwn)
 {
     AsfContent content;
     content.title = u"File Title";
-    content.metadata = {AsfString(u"Title", u"Stream Title", 1), AsfString(u"Description", u"Stream Notes", 2)};
+    content.description = u"File Notes";
+    content.metadata = {AsfString(u"Title", u"Stream Title", 1), AsfString(u"Author", u"Stream Author", 2)};
+    AsfAttribute french = AsfString(u"Description", u"Notes en fran\u00e7ais", 0);
+    french.language = 1;
+    content.library = {french};
     TempDir dir;
     ExpectOutcome(FilterFile(dir.Write("override.asf", BuildAsf(content))),
-                  {Lines({u"File Title", u"Stream Title", u"Stream Notes"}), u"Stream Title", u"",
-                   u"Stream Notes"});
+                  {Lines({u"File Title", u"File Notes", u"Stream Title", u"Stream Author",
+                          u"Notes en fran\u00e7ais"}),
+                   u"File Title", u"Stream Author", u"File Notes"});
 }
 
 TEST(FilterFiles, Mp3WithId3v23Utf16Frames)
@@ -183,6 +191,78 @@ TEST(FilterFiles, Mp3TagsAsReadersOfBothVersionsGiveThem)
         SCOPED_TRACE(c.what);
         const Bytes file = Concatenate({BuildId3v2(4, c.frames), SilentMpegFrames(2), c.withV1 ? BuildId3v1(v1) : Bytes{}});
         ExpectOutcome(FilterFile(dir.Write("both.mp3", file)), c.expected);
+    }
+}
+
+// Layouts that taggers, rippers and gain tools write, through the filter:
+// each gives what other readers show for it.
+TEST(FilterFiles, Mp3LayoutsOfRealTaggersGiveWhatOtherReadersShow)
+{
+    const auto latin1 = Id3Encoding::latin1;
+    // Over 127 bytes, so that a plain size does not read as the same
+    // synchsafe one.
+    const std::u16string prose = u"Recorded in one take at the old mill, with the windows open, the rain on the "
+                                 u"roof and a dog that would not stop barking at the far end of the yard.";
+    const std::u16string capitals(160, u'Q');
+    auto frames = [&](const std::u16string& comment) {
+        return std::vector<Id3Frame>{Id3Text("TIT2", u"Mill Song", latin1), Id3Comment(u"", comment, latin1),
+                                     Id3Text("TPE1", u"The Millers", latin1)};
+    };
+    Id3Layout plainSizes;
+    plainSizes.plainSizes = true;
+    plainSizes.padding = 32;
+    Id3Layout extended;
+    extended.extendedHeader = true;
+    extended.padding = 16;
+    Id3Layout extendedWithCrc = extended;
+    extendedWithCrc.crc = true;
+    Id3Frame commentWithoutMark = Id3Comment(u"", u"", latin1);
+    // Big-endian, as its zero bytes show; the title is little-endian.
+    commentWithoutMark.body = {1, 'e', 'n', 'g', 0, 0, 0, 'N', 0, 'o', 0, ' ', 0, 'm', 0, 'a', 0, 'r', 0, 'k'};
+    Id3v1Fields v1;
+    v1.title = "A title much longer than thirt";
+    v1.artist = "An artist cut at thirty byte";
+    v1.comment = "V1 comment";
+    const Bytes ape = BuildApe({ApeText("Title", "A title much longer than thirty bytes, whole"),
+                                ApeText("ARTIST", "An artist cut at thirty bytes in ID3v1"),
+                                ApeText("REPLAYGAIN_TRACK_GAIN", "-6.20 dB"), {"Cover Art (Front)", Bytes(5000, 0xFF), 2}});
+    const Bytes mpeg = SilentMpegFrames(3);
+    const std::u16string apeTitle = u"A title much longer than thirty bytes, whole";
+    const std::u16string apeArtist = u"An artist cut at thirty bytes in ID3v1";
+
+    struct Case {
+        const char* what;
+        Bytes file;
+        Expected expected;
+    };
+    const Case cases[] = {
+        {"ID3v2.4 with plain sizes, prose in the comment", Concatenate({BuildId3v2(4, frames(prose), plainSizes), mpeg}),
+         {Lines({u"Mill Song", prose, u"The Millers"}), u"Mill Song", u"The Millers", prose}},
+        {"ID3v2.4 with plain sizes, capitals in the comment",
+         Concatenate({BuildId3v2(4, frames(capitals), plainSizes), mpeg}),
+         {Lines({u"Mill Song", capitals, u"The Millers"}), u"Mill Song", u"The Millers", capitals}},
+        {"ID3v2.3 with an extended header", Concatenate({BuildId3v2(3, frames(prose), extended), mpeg}),
+         {Lines({u"Mill Song", prose, u"The Millers"}), u"Mill Song", u"The Millers", prose}},
+        {"ID3v2.3 with an extended header and a CRC", Concatenate({BuildId3v2(3, frames(prose), extendedWithCrc), mpeg}),
+         {Lines({u"Mill Song", prose, u"The Millers"}), u"Mill Song", u"The Millers", prose}},
+        {"UTF-16 without a byte-order mark",
+         Concatenate({BuildId3v2(3, {Id3TextWithoutMark("TIT2", u"No mark \u00e9"), commentWithoutMark}), mpeg}),
+         {Lines({u"No mark \u00e9", u"No mark"}), u"No mark \u00e9", u"", u"No mark"}},
+        {"APE before ID3v1", Concatenate({mpeg, ape, BuildId3v1(v1)}),
+         {Lines({apeTitle, apeArtist, u"V1 comment"}), apeTitle, apeArtist, u"V1 comment"}},
+        {"APE and Lyrics3 before ID3v1", Concatenate({mpeg, ape, BuildLyrics3("La la la"), BuildId3v1(v1)}),
+         {Lines({apeTitle, apeArtist, u"V1 comment"}), apeTitle, apeArtist, u"V1 comment"}},
+        {"ID3v2, then APE, then ID3v1",
+         Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"V2 Title", latin1)}), mpeg, ape, BuildId3v1(v1)}),
+         {Lines({u"V2 Title", apeArtist, u"V1 comment"}), u"V2 Title", apeArtist, u"V1 comment"}},
+        {"a TXXX described DESCRIPTION",
+         Concatenate({BuildId3v2(3, {Id3UserText(u"DESCRIPTION", u"not a comment", latin1)}), mpeg}),
+         {u"", u"", u"", u""}},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ExpectOutcome(FilterFile(dir.Write("layout.mp3", c.file)), c.expected);
     }
 }
 

@@ -129,14 +129,37 @@ public:
         *count = static_cast<WORD>(Visible(stream).size());
         return activeScript->countResult;
     }
-    HRESULT STDMETHODCALLTYPE GetAttributeIndices(WORD, LPCWSTR, WORD*, WORD*, WORD*) override { return E_NOTIMPL; }
+    // The indices under `stream` of the attributes named `name` (exactly),
+    // in the language given, or in any.
+    HRESULT STDMETHODCALLTYPE GetAttributeIndices(WORD stream, LPCWSTR name, WORD* language, WORD* indices,
+                                                  WORD* count) override
+    {
+        activeLog->calls.push_back("Indices");
+        const std::vector<const FakeAttribute*> visible = Visible(stream);
+        WORD found = 0;
+        for (size_t index = 0; index < visible.size(); ++index) {
+            if (visible[index]->name != reinterpret_cast<const char16_t*>(name) ||
+                (language && visible[index]->language != *language))
+                continue;
+            if (indices && found < *count)
+                indices[found] = static_cast<WORD>(index);
+            ++found;
+        }
+        const bool tooSmall = indices && found > *count;
+        *count = found;
+        return tooSmall ? ASF_E_BUFFERTOOSMALL : S_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetAttributeByIndexEx(WORD stream, WORD index, LPWSTR name, WORD* nameLength,
                                                     WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
                                                     DWORD* valueLength) override
     {
         if (name && language && *language != 0)
             return E_INVALIDARG;  // the read passes a language index of 0
-        return Serve(stream, index, name, nameLength, type, value, valueLength, "AttrEx");
+        const HRESULT result = Serve(stream, index, name, nameLength, type, value, valueLength, "AttrEx");
+        const std::vector<const FakeAttribute*> visible = Visible(stream);
+        if (SUCCEEDED(result) && language && index < visible.size())
+            *language = visible[index]->language;
+        return result;
     }
     HRESULT STDMETHODCALLTYPE ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD) override
     {

@@ -16,6 +16,7 @@ struct FakeAttribute {
     std::vector<BYTE> value;  // as the editor delivers it (strings with their NUL)
     WORD stream = 0;          // 0: file level
     bool nameTerminated = true;  // false: the name's length and copy leave out its NUL
+    WORD language = 0;           // index into the file's language list
 };
 
 FakeAttribute StringAttribute(const std::u16string& name, const std::u16string& value, WORD stream = 0);
@@ -46,7 +47,7 @@ struct EditorLog {
     int opens = 0;
     int closes = 0;
     std::u16string openedPath;
-    std::vector<std::string> calls;  // "QI3", "QI2", "QI1", "CountEx", "Count", "Close", ...
+    std::vector<std::string> calls;  // "QI3", "QI2", "QI1", "CountEx", "Count", "Indices", "Close", ...
 };
 
 // Installs the scripted editor as WMCreateEditor's factory for the life of

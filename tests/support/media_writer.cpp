@@ -402,9 +402,33 @@ Id3Frame Id3Picture(const std::string& mimeType, BYTE pictureType, const std::u1
     return {"APIC", body};
 }
 
+Id3Frame Id3TextWithoutMark(const std::string& id, const std::u16string& text)
+{
+    Bytes body = {BYTE(Id3Encoding::utf16)};
+    for (char16_t unit : text)
+        PutWord(body, unit);
+    return {id, body};
+}
+
 Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding, bool unsynchronised)
 {
+    Id3Layout layout;
+    layout.padding = padding;
+    layout.unsynchronised = unsynchronised;
+    return BuildId3v2(majorVersion, frames, layout);
+}
+
+Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, const Id3Layout& layout)
+{
     Bytes body;
+    if (layout.extendedHeader) {
+        // Its size leaves itself out: flags and padding size, and the CRC.
+        PutBytes(body, BigEndian32(layout.crc ? 10 : 6));
+        body.insert(body.end(), {BYTE(layout.crc ? 0x80 : 0), 0});
+        PutBytes(body, BigEndian32(static_cast<DWORD>(layout.padding)));
+        if (layout.crc)
+            PutBytes(body, BigEndian32(0x1234ABCD));
+    }
     for (const Id3Frame& frame : frames) {
         body.insert(body.end(), frame.id.begin(), frame.id.end());
         const DWORD size = static_cast<DWORD>(frame.body.size());
@@ -412,13 +436,14 @@ Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t p
             const Bytes bytes = BigEndian32(size);
             body.insert(body.end(), bytes.begin() + 1, bytes.end());  // 24 bits, no flags
         } else {
-            PutBytes(body, majorVersion >= 4 ? SyncSafe(size) : BigEndian32(size));
+            PutBytes(body, majorVersion >= 4 && !layout.plainSizes ? SyncSafe(size) : BigEndian32(size));
             body.push_back(BYTE(frame.flags >> 8));
             body.push_back(BYTE(frame.flags));
         }
         PutBytes(body, frame.body);
     }
-    body.resize(body.size() + padding, 0);
+    body.resize(body.size() + layout.padding, 0);
+    const bool unsynchronised = layout.unsynchronised;
     if (unsynchronised) {
         Bytes plain;
         plain.swap(body);
@@ -429,10 +454,47 @@ Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t p
         }
     }
 
-    Bytes tag = {'I', 'D', '3', BYTE(majorVersion), 0, BYTE(unsynchronised ? 0x80 : 0)};
+    Bytes tag = {'I', 'D', '3', BYTE(majorVersion), 0,
+                 BYTE((unsynchronised ? 0x80 : 0) | (layout.extendedHeader ? 0x40 : 0))};
     PutBytes(tag, SyncSafe(static_cast<DWORD>(body.size())));
     PutBytes(tag, body);
     return tag;
+}
+
+ApeItem ApeText(const std::string& key, const std::string& utf8)
+{
+    return {key, Bytes(utf8.begin(), utf8.end()), 0};
+}
+
+Bytes BuildApe(const std::vector<ApeItem>& items)
+{
+    Bytes body;
+    for (const ApeItem& item : items) {
+        PutDword(body, static_cast<DWORD>(item.value.size()));
+        PutDword(body, item.flags);
+        body.insert(body.end(), item.key.begin(), item.key.end());
+        body.push_back(0);
+        PutBytes(body, item.value);
+    }
+    auto frame = [&](bool header) {
+        Bytes out = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
+        PutDword(out, 2000);
+        PutDword(out, static_cast<DWORD>(body.size() + 32));  // the items and the footer
+        PutDword(out, static_cast<DWORD>(items.size()));
+        PutDword(out, 0x80000000u | (header ? 0x20000000u : 0));  // has a header; this is it
+        out.resize(out.size() + 8, 0);
+        return out;
+    };
+    return Concatenate({frame(true), body, frame(false)});
+}
+
+Bytes BuildLyrics3(const std::string& lyrics)
+{
+    const std::string content = "LYRICSBEGININD00002" "10" "LYR" + std::string(5 - std::to_string(lyrics.size()).size(), '0') +
+                                std::to_string(lyrics.size()) + lyrics;
+    std::string size = std::to_string(content.size());
+    const std::string tag = content + std::string(6 - size.size(), '0') + size + "LYRICS200";
+    return Bytes(tag.begin(), tag.end());
 }
 
 Bytes BuildId3v1(const Id3v1Fields& fields)

@@ -74,11 +74,37 @@ Id3Frame Id3UserText(const std::u16string& description, const std::u16string& te
 Id3Frame Id3Picture(const std::string& mimeType, BYTE pictureType, const std::u16string& description,
                     const Bytes& data);
 
+// A text frame in UTF-16 whose text has no byte-order mark (little-endian),
+// as some taggers write it.
+Id3Frame Id3TextWithoutMark(const std::string& id, const std::u16string& text);
+
+// How a tag is laid out beyond its frames.
+struct Id3Layout {
+    size_t padding = 0;           // zero bytes after the frames
+    bool unsynchronised = false;  // the whole tag, as 2.2 and 2.3 do it (a 0 after every 0xFF)
+    bool plainSizes = false;      // 2.4 frame sizes as plain 32-bit numbers, as one player wrote them
+    bool extendedHeader = false;  // 2.3: an extended header before the frames
+    bool crc = false;             // with a CRC in it
+};
+
 // An ID3v2 tag of version 2.2, 2.3 or 2.4 with the frames in order and
 // `padding` zero bytes after them. `unsynchronised`: the whole tag
 // unsynchronised, as 2.2 and 2.3 do it (a 0 after every 0xFF).
 Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, size_t padding = 0,
                  bool unsynchronised = false);
+Bytes BuildId3v2(int majorVersion, const std::vector<Id3Frame>& frames, const Id3Layout& layout);
+
+// An APE tag (version 2.000, with header and footer) of items in order:
+// key, value and the item flags (0 text, 2 binary).
+struct ApeItem {
+    std::string key;
+    Bytes value;
+    DWORD flags = 0;
+};
+ApeItem ApeText(const std::string& key, const std::string& utf8);
+Bytes BuildApe(const std::vector<ApeItem>& items);
+// A Lyrics3 version 2 tag holding `lyrics`.
+Bytes BuildLyrics3(const std::string& lyrics);
 
 struct Id3v1Fields {
     std::string title, artist, album, year, comment;

@@ -39,6 +39,10 @@ BOOL WINAPI HeapDestroy(HANDLE heap);
 void* WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 void* WINAPI HeapReAlloc(HANDLE heap, DWORD flags, void* block, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, void* block);
+// Gives the free memory that the heap keeps back to the system (the heap
+// keeps what it has grown to between compactions). Answers 0, with no
+// last error: the size of the largest free block is not known here.
+SIZE_T WINAPI HeapCompact(HANDLE heap, DWORD flags);
 
 // Text conversion. Every code page is UTF-8 here. CP_UTF8 turns what does
 // not convert into U+FFFD, as on the platform; CP_ACP and CP_OEMCP are the

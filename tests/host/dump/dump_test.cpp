@@ -10,7 +10,9 @@
 #include <gtest/gtest.h>
 #include <win32/registry_control.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -65,6 +67,12 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
     dir.Write("text.wma", Bytes{'n', 'o', 't', ' ', 'm', 'e', 'd', 'i', 'a'});
     std::filesystem::create_directory(dir.PathOf("folder.mp3"));
     mkfifo(dir.PathOf("pipe.asf").c_str(), 0600);
+    // A title frame of 17 MiB, over the editor's limit of 16 MiB a value.
+    const DWORD huge = 17u << 20;
+    dir.Write("huge.mp3", {'I', 'D', '3', 3, 0, 0, BYTE((huge + 10) >> 21 & 0x7F), BYTE((huge + 10) >> 14 & 0x7F),
+                           BYTE((huge + 10) >> 7 & 0x7F), BYTE((huge + 10) & 0x7F), 'T', 'I', 'T', '2',
+                           BYTE(huge >> 24), BYTE(huge >> 16), BYTE(huge >> 8), BYTE(huge), 0, 0});
+    ASSERT_EQ(truncate(dir.PathOf("huge.mp3").c_str(), huge + 20), 0);
     struct Case {
         const char* name;
         const char* status;
@@ -75,6 +83,7 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
         {"missing.mp3", "FILTER_E_ACCESS (0x80041703)", "no such file or folder"},
         {"empty.mp3", "FILTER_E_ACCESS (0x80041703)", "an empty file"},
         {"text.wma", "FILTER_E_ACCESS (0x80041703)", "not a media file that the filter can read, or damaged"},
+        {"huge.mp3", "FILTER_E_ACCESS (0x80041703)", "over the size limit of the media-format runtime's metadata editor"},
         {"folder.mp3/", "FILTER_E_ACCESS (0x80041703)", "a folder, not a file"},
         {"pipe.asf", "FILTER_E_ACCESS (0x80041703)", "not a regular file (a pipe, socket or device)"},
         {"notes.txt", "REGDB_E_CLASSNOTREG (0x80040154)", "no filter is registered for the extension .txt"},
@@ -204,6 +213,51 @@ TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)
             first = run.out;
         EXPECT_EQ(run.out, first) << "jobs " << Utf8(jobs);
     }
+}
+
+// Under a memory limit that leaves room for one large file at a time, files
+// that fail for memory beside others are filtered again alone: every number
+// of jobs gives what one job gives, every file read.
+TEST(Concurrency, FilesThatFailForMemoryBesideOthersAreFilteredAgainAlone)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizer reserves more address space than the limit leaves";
+#else
+    const CommandRun registered = Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)});
+    ASSERT_EQ(registered.code, 0) << registered.err;
+    TempDir dir;
+    // About 28 MiB each by the editor's estimate.
+    const Bytes large = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Large", Id3Encoding::latin1),
+                                                    Id3Lyrics(std::u16string(1000000, u'a'), Id3Encoding::utf16)}),
+                                     SilentMpegFrames(1)});
+    host::Arguments files;
+    for (int i = 0; i < 6; ++i)
+        files.push_back(Utf16(dir.Write(std::to_string(i) + ".mp3", large)));
+    for (const char16_t* jobs : {u"1", u"4"}) {
+        host::Arguments args{u"dump", u"--json", u"-q", u"--jobs", jobs};
+        args.insert(args.end(), files.begin(), files.end());
+        Trellan(args);  // every first use made, before the limit
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            size_t pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            const rlimit limit{pages * size_t(sysconf(_SC_PAGESIZE)) + (48u << 20), RLIM_INFINITY};
+            if (setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(3);
+            const CommandRun run = Trellan(args);
+            size_t read = 0;
+            for (size_t at = run.out.find("\"status\": \"S_OK"); at != std::string::npos;
+                 at = run.out.find("\"status\": \"S_OK", at + 1))
+                ++read;
+            _exit(run.code == 0 && read == files.size() ? 0 : 4);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status)) << "jobs " << Utf8(jobs) << ": the child ended with signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "jobs " << Utf8(jobs);
+    }
+#endif
 }
 
 TEST(Concurrency, MemoryRunningOutOutsideAFileEndsTheRunOnEveryThread)

@@ -2,9 +2,11 @@
 // editor: it names the runtime's answer only when the runtime cannot read
 // media at all, and says nothing about a file the runtime refuses for the
 // file's own sake.
+#include "filtering/failure_cause.h"
 #include "filtering/media_runtime_probe.h"
 
 #include "support/fake_editor.h"
+#include "support/media_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -60,3 +62,32 @@ TEST(MediaRuntimeProbe, NamesTheRuntimesAnswerOnlyWhenItCannotReadMedia)
 }
 
 }  // namespace
+
+// A readable file that the filter refused is described by what the
+// runtime's editor answers for it: over its limits, or short of memory
+// (then it may well be read when memory is not short), or else not media.
+TEST(FailureCause, TheEditorsAnswerTellsLimitsAndMemoryFromDamage)
+{
+    trellan::test::TempDir dir;
+    const std::string path = dir.Write("song.mp3", {'I', 'D', '3'});
+    struct Row {
+        HRESULT openResult;
+        const char* words;
+        bool memory;
+    };
+    const Row rows[] = {
+        {HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE), "over the size limit of the media-format runtime's metadata editor",
+         false},
+        {E_OUTOFMEMORY, "out of memory", true},
+        {S_OK, "out of memory, or the file changed while it was read (it opens now)", true},
+        {NS_E_INVALID_INPUT_FORMAT, "not a media file that the filter can read, or damaged", false},
+    };
+    for (const Row& row : rows) {
+        EditorScript script;
+        script.openResult = row.openResult;
+        ScriptedEditor editor(script);
+        const host::FailureCause cause = host::DescribeFailure(std::u16string(path.begin(), path.end()));
+        EXPECT_EQ(cause.words, row.words);
+        EXPECT_EQ(cause.memory, row.memory) << row.words;
+    }
+}
