@@ -107,9 +107,11 @@ void AppendMarginLines(std::string& out, std::u16string_view text)
 void AppendGuidText(std::string& out, REFGUID id)
 {
     WCHAR text[40];
+    char ascii[40];
     const int units = StringFromGUID2(id, text, 40);  // with its NUL
     for (int i = 0; i + 1 < units; ++i)
-        out += static_cast<char>(text[i]);  // a GUID's text is ASCII
+        ascii[i] = static_cast<char>(text[i]);  // a GUID's text is ASCII
+    out.append(ascii, units > 0 ? units - 1 : 0);
 }
 
 std::string GuidText(REFGUID id)

@@ -1,7 +1,7 @@
 // GUIDs to and from their braced text form.
 #include <win32/ole32.h>
 
-#include <cstdio>
+#include <cstdint>
 
 namespace {
 
@@ -94,12 +94,27 @@ int STDAPICALLTYPE StringFromGUID2(REFGUID guid, LPOLESTR text, int units)
     const int needed = 39;
     if (!text || units < needed)
         return 0;
-    char narrow[needed + 1];
-    std::snprintf(narrow, sizeof narrow, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
-    for (int i = 0; i < needed; ++i)
-        text[i] = static_cast<WCHAR>(narrow[i]);
+    // Hex digits by hand: hosts write a property set's text for every chunk.
+    static const char digits[] = "0123456789ABCDEF";
+    WCHAR* out = text;
+    auto hex = [&out](uint32_t value, int count) {
+        for (int shift = 4 * (count - 1); shift >= 0; shift -= 4)
+            *out++ = static_cast<WCHAR>(digits[(value >> shift) & 0xF]);
+    };
+    *out++ = u'{';
+    hex(guid.Data1, 8);
+    *out++ = u'-';
+    hex(guid.Data2, 4);
+    *out++ = u'-';
+    hex(guid.Data3, 4);
+    *out++ = u'-';
+    for (int i = 0; i < 8; ++i) {
+        if (i == 2)
+            *out++ = u'-';
+        hex(guid.Data4[i], 2);
+    }
+    *out++ = u'}';
+    *out = 0;
     return needed;
 }
 
