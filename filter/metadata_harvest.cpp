@@ -132,7 +132,7 @@ HRESULT TakeFileValue(IWMHeaderInfo3* info, LPCWSTR name, HeapString& field)
 
 HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
 {
-    // 1. Create the editor with the runtime's WMCreateEditor; the runtime
+    // Create the editor with the runtime's WMCreateEditor; the runtime
     // is loaded from the system folder at the first harvest, and a missing
     // one is this step's failure.
     ComPtr<IWMMetadataEditor> editor;
@@ -146,12 +146,12 @@ HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
     if (!editor)
         return E_POINTER;  // a success that handed back nothing
 
-    // 2. Open the file; Close is not called when this fails.
+    // Open the file; Close is not called when this fails.
     result = editor->Open(path);
     if (FAILED(result))
         return result;
 
-    // 3 to 5. The first header-information interface the editor grants is
+    // The first header-information interface the editor grants is
     // the one the enumeration uses.
     ComPtr<IWMHeaderInfo3> info3;
     ComPtr<IWMHeaderInfo2> info2;
@@ -168,7 +168,7 @@ HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
             result = E_NOINTERFACE;  // a success that handed back nothing
     }
 
-    // 6. Release the level-1 and level-2 interfaces, close the editor,
+    // Release the level-1 and level-2 interfaces, close the editor,
     // release the level-3 interface and the editor. An exception from the
     // enumeration skips this: the owners release everything without Close.
     info1.Reset();
@@ -177,7 +177,7 @@ HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
     info3.Reset();
     editor.Reset();
 
-    // 7.
+    // The enumeration's result is the harvest's.
     return result;
 }
 
