@@ -13,7 +13,7 @@ namespace platform::kernel {
 DWORD AttributesOf(const struct stat& target, bool link);
 
 // A time since the Unix epoch as the platform's 100-nanosecond ticks since
-// 1601.
+// the start of 1601.
 FILETIME FileTimeOf(const struct timespec& time);
 
 // The status of the entry `name` of the folder open as `folder` (AT_FDCWD:

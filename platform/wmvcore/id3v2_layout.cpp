@@ -64,7 +64,7 @@ bool ParseHeader(const std::vector<BYTE>& bytes, Header& header)
     header.flags = bytes[5];
     // Flags that each version defines: 2.2 unsynchronisation and
     // compression; 2.3 adds the extended header and the experimental bit;
-    // 2.4 the footer.
+    // and 2.4 the footer.
     const BYTE knownFlags[] = {0xC0, 0xE0, 0xF0};
     if (header.major < 2 || header.major > 4 || bytes[4] == 0xFF || (header.flags & ~knownFlags[header.major - 2]))
         return false;
