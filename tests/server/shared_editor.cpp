@@ -1,5 +1,7 @@
 #include "shared_editor.h"
 
+#include "support/unimplemented_editor.h"
+
 #include <win32/seams.h>
 
 #include <atomic>
@@ -37,7 +39,7 @@ HRESULT Deliver(const void* source, size_t bytes, size_t unit, void* target, WOR
     return S_OK;
 }
 
-class Editor final : public IWMMetadataEditor, public IWMHeaderInfo {
+class Editor final : public UnimplementedEditor {
 public:
     Editor() { liveEditors.fetch_add(1); }
     ~Editor() { liveEditors.fetch_sub(1); }
@@ -88,22 +90,6 @@ public:
         return Deliver(attribute.value->c_str(), (attribute.value->size() + 1) * sizeof(char16_t), 1, value,
                        valueLength);
     }
-    HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD*, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetMarkerCount(WORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMarker(WORD, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddMarker(LPCWSTR, QWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveMarker(WORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetScriptCount(WORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddScript(LPCWSTR, LPCWSTR, QWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
 
 private:
     std::atomic<ULONG> references{1};

@@ -1,5 +1,7 @@
 #include "support/fake_editor.h"
 
+#include "support/unimplemented_editor.h"
+
 #include <win32/seams.h>
 
 #include <algorithm>
@@ -12,7 +14,7 @@ namespace {
 EditorScript* activeScript = nullptr;
 EditorLog* activeLog = nullptr;
 
-class FakeEditor final : public IWMMetadataEditor, public IWMHeaderInfo3 {
+class FakeEditor final : public UnimplementedEditor {
 public:
     FakeEditor() : references(1)
     {
@@ -76,7 +78,6 @@ public:
         activeLog->calls.push_back("Close");
         return E_UNEXPECTED;  // the harvest ignores it
     }
-    HRESULT STDMETHODCALLTYPE Flush() override { return E_NOTIMPL; }
 
     // IWMHeaderInfo
     HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD stream, WORD* count) override
@@ -94,30 +95,6 @@ public:
         HRESULT result = Serve(*stream, index, name, nameLength, type, value, &length, "Attr");
         *valueLength = static_cast<WORD>(length);
         return result;
-    }
-    HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD*, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetMarkerCount(WORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMarker(WORD, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddMarker(LPCWSTR, QWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveMarker(WORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetScriptCount(WORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddScript(LPCWSTR, LPCWSTR, QWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
-
-    // IWMHeaderInfo2
-    HRESULT STDMETHODCALLTYPE GetCodecInfoCount(DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*, WORD*,
-                                           BYTE*) override
-    {
-        return E_NOTIMPL;
     }
 
     // IWMHeaderInfo3
@@ -160,20 +137,6 @@ public:
         if (SUCCEEDED(result) && language && index < visible.size())
             *language = visible[index]->language;
         return result;
-    }
-    HRESULT STDMETHODCALLTYPE ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE AddAttribute(WORD, LPCWSTR, WORD*, WMT_ATTR_DATATYPE, WORD, const BYTE*,
-                                           DWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DeleteAttribute(WORD, WORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddCodecInfo(LPCWSTR, LPCWSTR, WMT_CODEC_INFO_TYPE, WORD, BYTE*) override
-    {
-        return E_NOTIMPL;
     }
 
 private:

@@ -25,6 +25,9 @@ enum WMT_CODEC_INFO_TYPE {
     WMT_CODECINFO_UNKNOWN = 0xFFFFFFFF,
 };
 
+// The SDK names some text arguments of the header interfaces so.
+#define LPCWSTR_WMSDK_TYPE_SAFE LPCWSTR
+
 struct IWMMetadataEditor : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Open(const WCHAR* pwszFilename) = 0;
     virtual HRESULT STDMETHODCALLTYPE Close() = 0;

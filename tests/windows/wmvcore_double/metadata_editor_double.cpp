@@ -4,6 +4,8 @@
 // names in UTF-16 units and values in bytes, both counting the NUL.
 #include "scripted_attributes.h"
 
+#include "support/unimplemented_editor.h"
+
 #include <new>
 #include <vector>
 
@@ -16,7 +18,7 @@ const WORD kAllStreams = 0xFFFF;
 
 LONG liveEditors = 0;
 
-class EditorDouble final : public IWMMetadataEditor, public IWMHeaderInfo3 {
+class EditorDouble final : public trellan::test::UnimplementedEditor {
 public:
     EditorDouble() { InterlockedIncrement(&liveEditors); }
     ~EditorDouble() { InterlockedDecrement(&liveEditors); }
@@ -89,42 +91,11 @@ public:
         *length = static_cast<WORD>(valueLength);
         return result;
     }
-    HRESULT STDMETHODCALLTYPE GetAttributeByName(WORD*, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetMarkerCount(WORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetMarker(WORD, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddMarker(LPCWSTR_WMSDK_TYPE_SAFE, QWORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE RemoveMarker(WORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetScriptCount(WORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddScript(LPCWSTR_WMSDK_TYPE_SAFE, LPCWSTR_WMSDK_TYPE_SAFE, QWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE RemoveScript(WORD) override { return E_NOTIMPL; }
-
-    // IWMHeaderInfo2
-    HRESULT STDMETHODCALLTYPE GetCodecInfoCount(DWORD*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*, WORD*,
-                                           BYTE*) override
-    {
-        return E_NOTIMPL;
-    }
 
     // IWMHeaderInfo3
     HRESULT STDMETHODCALLTYPE GetAttributeCountEx(WORD stream, WORD* count) override
     {
         return GetAttributeCount(stream, count);
-    }
-    HRESULT STDMETHODCALLTYPE GetAttributeIndices(WORD, LPCWSTR, WORD*, WORD*, WORD*) override
-    {
-        return E_NOTIMPL;
     }
     HRESULT STDMETHODCALLTYPE GetAttributeByIndexEx(WORD stream, WORD index, LPWSTR name, WORD* nameLength,
                                                     WMT_ATTR_DATATYPE* type, WORD* language, BYTE* value,
@@ -133,21 +104,6 @@ public:
         if (language)
             *language = 0;
         return ReadAttribute(stream, index, name, nameLength, type, value, length);
-    }
-    HRESULT STDMETHODCALLTYPE ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE AddAttribute(WORD, LPCWSTR, WORD*, WMT_ATTR_DATATYPE, WORD, const BYTE*,
-                                           DWORD) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE DeleteAttribute(WORD, WORD) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE AddCodecInfo(LPCWSTR_WMSDK_TYPE_SAFE, LPCWSTR_WMSDK_TYPE_SAFE, WMT_CODEC_INFO_TYPE,
-                                           WORD, BYTE*) override
-    {
-        return E_NOTIMPL;
     }
 
 private:
