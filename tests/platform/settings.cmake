@@ -33,3 +33,9 @@ target_compile_definitions(platform_tests PRIVATE
 # The registry tests read the database file directly to check its integrity.
 find_package(SQLite3 REQUIRED)
 target_link_libraries(platform_tests PRIVATE SQLite::SQLite3)
+
+# The metadata editor's tests read the sample files and their README from the source tree.
+target_compile_definitions(platform_tests PRIVATE TRELLAN_SAMPLES_DIR="${CMAKE_SOURCE_DIR}/samples")
+# Compressed ID3v2 frames are written with zlib.
+find_package(ZLIB REQUIRED)
+target_link_libraries(platform_tests PRIVATE ZLIB::ZLIB)
