@@ -1,6 +1,6 @@
 // trellan: the indexing host's stand-in and the platform's tools, in one
 // command.
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "cli/command_line.h"
 
 int main(int argc, char** argv)

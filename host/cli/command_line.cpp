@@ -2,7 +2,7 @@
 // help, and the dispatch to a command once its arguments are checked.
 #include "cli/command_line.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "cli/commands.h"
 #include "text/text_conversion.h"
 #include "cli/module_version.h"

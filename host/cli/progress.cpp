@@ -1,6 +1,6 @@
 #include "cli/progress.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // trellan dump: filters files and prints their chunks, as text for people
 // or as one JSON object a line. Files are filtered on several threads and
 // printed in the order they were named, as they finish.
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "dump/chunk_printer.h"
 #include "cli/commands.h"
 #include "text/text_conversion.h"

@@ -1,6 +1,6 @@
 #include "filtering/input_files.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "text/status_names.h"
 
 #include <algorithm>

@@ -5,7 +5,7 @@
 // is interrupted or killed leaves a sound index, and the next run finishes
 // the work. The index remembers the paths it covers: a run without PATH
 // goes over this machine's.
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "index/entry.h"

@@ -1,6 +1,6 @@
 #include "index/index_run.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "text/text_conversion.h"
 #include "index/entry.h"
 #include "index/paths.h"

@@ -1,7 +1,7 @@
 #include "index/index_watch.h"
 
 #include "index/entry.h"
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "index/folder_watch.h"
 #include "index/stop.h"
 #include "text/text_conversion.h"

@@ -1,5 +1,5 @@
 // trellan search: queries the index that trellan index keeps.
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "cli/commands.h"
 #include "text/text_conversion.h"
 #include "index/entry.h"

@@ -4,7 +4,7 @@
 #include "index/sqlite_index.h"
 
 #include "index/query.h"
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "text/text_conversion.h"
 
 #include <signal.h>

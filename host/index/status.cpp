@@ -1,6 +1,6 @@
 #include "index/status.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "index/entry.h"
 #include "cli/options.h"
 #include "text/text_escape.h"

@@ -1,6 +1,6 @@
 // trellan register [MODULE] and trellan unregister [MODULE]: call the
 // module's registration exports, as the platform's registration tool does.
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "cli/commands.h"
 #include "text/text_conversion.h"
 #include "system/module_handle.h"

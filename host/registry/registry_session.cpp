@@ -1,6 +1,6 @@
 #include "registry/registry_session.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "regfile/key_path.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "system/whole_file.h"
 
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 #include "text/status_names.h"
 #include "text/text_conversion.h"
 

@@ -1,6 +1,6 @@
 // The platform-dependent corners of the CLI: how the command line arrives,
 // how the registry file is chosen, and what the module file is called.
-#include "system/platform_specifics.h"
+#include "system/platform_differences.h"
 
 #include "text/text_conversion.h"
 
