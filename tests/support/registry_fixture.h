@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace trellan::test {
 
@@ -54,6 +55,19 @@ public:
 private:
     HKEY handle = nullptr;
 };
+
+// A string's bytes as the registry stores them: UTF-16LE with its NUL.
+inline std::vector<BYTE> RegistryStringBytes(const std::u16string& text)
+{
+    std::vector<BYTE> bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<BYTE>(unit & 0xFF));
+        bytes.push_back(static_cast<BYTE>(unit >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
 
 inline LONG CreateKey(HKEY root, const std::string& path, DWORD* disposition = nullptr)
 {

@@ -28,18 +28,6 @@ LONG SetRaw(const std::string& path, const std::u16string& name, DWORD type, con
     return result;
 }
 
-std::vector<BYTE> Utf16Bytes(const std::u16string& text)
-{
-    std::vector<BYTE> bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<BYTE>(unit & 0xFF));
-        bytes.push_back(static_cast<BYTE>(unit >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
-
 std::u16string ExportText(const std::string& key)
 {
     std::u16string text;
@@ -66,14 +54,14 @@ std::string Fixture(const char* name)
 
 TEST_F(RegTextTest, ExportWritesThePlatformsFormat)
 {
-    ASSERT_EQ(SetRaw("Format", u"", REG_SZ, Utf16Bytes(u"default")), ERROR_SUCCESS);
-    ASSERT_EQ(SetRaw("Format", u"Path", REG_SZ, Utf16Bytes(u"C:\\dir \"quoted\"")), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Format", u"", REG_SZ, RegistryStringBytes(u"default")), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Format", u"Path", REG_SZ, RegistryStringBytes(u"C:\\dir \"quoted\"")), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format", u"Count", REG_DWORD, {0x2A, 0, 0, 0}), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format", u"Blob", REG_BINARY, {0x0A, 0x1B}), ERROR_SUCCESS);
-    ASSERT_EQ(SetRaw("Format", u"Expand", REG_EXPAND_SZ, Utf16Bytes(u"%A%")), ERROR_SUCCESS);
-    ASSERT_EQ(SetRaw("Format", u"Multi", REG_MULTI_SZ, Utf16Bytes(std::u16string(u"a\0", 2))), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Format", u"Expand", REG_EXPAND_SZ, RegistryStringBytes(u"%A%")), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Format", u"Multi", REG_MULTI_SZ, RegistryStringBytes(std::u16string(u"a\0", 2))), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format", u"Big", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}), ERROR_SUCCESS);
-    ASSERT_EQ(SetRaw("Format", u"Lines", REG_SZ, Utf16Bytes(u"a\nb\r")), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Format", u"Lines", REG_SZ, RegistryStringBytes(u"a\nb\r")), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Format\\Sub", u"na\\me", REG_NONE, {}), ERROR_SUCCESS);
 
     const std::string expected =
@@ -108,14 +96,14 @@ TEST_F(RegTextTest, ImportReadsBackEverythingExportWrote)
     for (int i = 0; i < 300; ++i)
         longBlob.push_back(static_cast<BYTE>(i));
     ASSERT_EQ(SetRaw("Round\\Trip", u"Long", REG_BINARY, longBlob), ERROR_SUCCESS);
-    ASSERT_EQ(SetRaw("Round\\Trip", u"Text \u00e9\U0001F600", REG_SZ, Utf16Bytes(u"it's \"\\\" \u4e2d")), ERROR_SUCCESS);
+    ASSERT_EQ(SetRaw("Round\\Trip", u"Text \u00e9\U0001F600", REG_SZ, RegistryStringBytes(u"it's \"\\\" \u4e2d")), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Round\\Trip", u"", REG_DWORD, {0xFF, 0xFF, 0xFF, 0xFF}), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Round\\Trip", u"Odd", REG_SZ, {0x41}), ERROR_SUCCESS);  // not a proper string
     ASSERT_EQ(SetRaw("Round\\Trip", u"Short", REG_DWORD, {1, 2}), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw("Round\\Empty", u"EmptySz", REG_SZ, {}), ERROR_SUCCESS);
     ASSERT_EQ(CreateKey(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler"), ERROR_SUCCESS);
     ASSERT_EQ(SetRaw(std::string("Round\\Lone \xED\xA0\x80"), std::u16string(u"half \xD800 pair", 11), REG_SZ,
-                     Utf16Bytes(u"x")),
+                     RegistryStringBytes(u"x")),
               ERROR_SUCCESS);
 
     // Through the file form (UTF-16, where a lone surrogate keeps its place).

@@ -28,18 +28,6 @@ protected:
     Key key;
 };
 
-std::vector<BYTE> Bytes(const std::u16string& text)
-{
-    std::vector<BYTE> bytes;
-    for (char16_t unit : text) {
-        bytes.push_back(static_cast<BYTE>(unit & 0xFF));
-        bytes.push_back(static_cast<BYTE>(unit >> 8));
-    }
-    bytes.push_back(0);
-    bytes.push_back(0);
-    return bytes;
-}
-
 struct TypedValue {
     const char16_t* name;
     DWORD type;
@@ -49,15 +37,15 @@ struct TypedValue {
 TEST_F(ValueRulesTest, EveryTypeReadsBackAsWritten)
 {
     const TypedValue cases[] = {
-        {u"Text", REG_SZ, Bytes(u"hello \u00e9\U0001F600")},
-        {u"Expand", REG_EXPAND_SZ, Bytes(u"%PATH%\\bin")},
-        {u"Multi", REG_MULTI_SZ, Bytes(std::u16string(u"one\0two\0", 8))},
+        {u"Text", REG_SZ, RegistryStringBytes(u"hello \u00e9\U0001F600")},
+        {u"Expand", REG_EXPAND_SZ, RegistryStringBytes(u"%PATH%\\bin")},
+        {u"Multi", REG_MULTI_SZ, RegistryStringBytes(std::u16string(u"one\0two\0", 8))},
         {u"Number", REG_DWORD, {0x2A, 0, 0, 0}},
         {u"Big", REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
         {u"Blob", REG_BINARY, {0x00, 0xFF, 0x0A, 0x1B}},
         {u"EmptyBlob", REG_BINARY, {}},
         {u"Nothing", REG_NONE, {}},
-        {u"", REG_SZ, Bytes(u"default")},
+        {u"", REG_SZ, RegistryStringBytes(u"default")},
     };
     for (const TypedValue& row : cases)
         ASSERT_EQ(Set(row.name, row.type, row.data), ERROR_SUCCESS);
@@ -78,7 +66,7 @@ TEST_F(ValueRulesTest, NamesIgnoreCaseAndKeepTheirPlaceAndSpelling)
     ASSERT_EQ(Set(u"Second", REG_DWORD, {2, 0, 0, 0}), ERROR_SUCCESS);
     ASSERT_EQ(Set(u"FIRST", REG_DWORD, {3, 0, 0, 0}), ERROR_SUCCESS);  // overwrites "First"
     // A null name and "" both mean the default value.
-    ASSERT_EQ(Set(nullptr, REG_SZ, Bytes(u"d")), ERROR_SUCCESS);
+    ASSERT_EQ(Set(nullptr, REG_SZ, RegistryStringBytes(u"d")), ERROR_SUCCESS);
     DWORD size = 0;
     EXPECT_EQ(RegQueryValueExW(key.Get(), u"", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
     EXPECT_EQ(size, 4u);
@@ -108,7 +96,7 @@ TEST_F(ValueRulesTest, NamesIgnoreCaseAndKeepTheirPlaceAndSpelling)
 
 TEST_F(ValueRulesTest, BuffersFollowThePlatformsRules)
 {
-    ASSERT_EQ(Set(u"Text", REG_SZ, Bytes(u"abcdef")), ERROR_SUCCESS);  // 14 bytes
+    ASSERT_EQ(Set(u"Text", REG_SZ, RegistryStringBytes(u"abcdef")), ERROR_SUCCESS);  // 14 bytes
     ASSERT_EQ(RegCreateKeyExW(key.Get(), u"Sub", 0, nullptr, 0, KEY_READ, nullptr, Key().Receive(), nullptr),
               ERROR_SUCCESS);
 
