@@ -60,15 +60,16 @@ struct Model {
 };
 
 // The strings and Init's result that a harvest of `attributes` gives when
-// the read of attribute `failAt` fails.
+// the read of attribute `failAt` fails. Only strings are read: a number is
+// probed and passed over, so a read that would fail on it never happens.
 void Harvest(Model& model, const std::vector<std::pair<int, std::u16string>>& attributes, size_t failAt)
 {
     for (size_t i = 0; i < attributes.size(); ++i) {
-        if (i == failAt) {
+        const auto& [row, value] = attributes[i];
+        if (i == failAt && row >= 0) {
             model.harvestResult = FILTER_E_ACCESS;
             return;
         }
-        const auto& [row, value] = attributes[i];
         const std::u16string text = value.substr(0, value.find(u'\0'));
         if (row < 0 || text.empty() || !names[row].routed)
             continue;
