@@ -28,7 +28,7 @@ const OptionRow dumpOptions[] = {
     {"--verbose", 'v', nullptr, "also say which modules can unload at the end"},
 };
 
-// Standard output through one buffer: written when it holds 64 KiB, with
+// Standard output through one buffer: written when it would hold 64 KiB, with
 // the first file delivered a tenth of a second or more after the last write
 // (so that a reader of a pipe sees files soon after they finish), and after
 // every file when people are watching.
@@ -41,20 +41,34 @@ public:
 
     void Write(const std::string& text)
     {
-        pending += text;
         const ULONGLONG now = GetTickCount64();
-        if (terminal || pending.size() >= 1 << 16 || now - flushedAt >= 100)
+        if (pending.size() + text.size() >= bufferSize) {
+            // A large record goes out as it is, not copied into the buffer
+            // (whose room would then stay taken for the rest of the run).
+            Flush(now);
+            Put(text);
+            return;
+        }
+        pending += text;
+        if (terminal || now - flushedAt >= 100)
             Flush(now);
     }
     void Flush(ULONGLONG now = GetTickCount64())
     {
-        std::fwrite(pending.data(), 1, pending.size(), stdout);
-        std::fflush(stdout);
+        Put(pending);
         pending.clear();
         flushedAt = now;
     }
 
 private:
+    static constexpr size_t bufferSize = 1 << 16;
+
+    static void Put(const std::string& text)
+    {
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+
     const bool terminal;
     std::string pending;
     ULONGLONG flushedAt = GetTickCount64();
@@ -74,6 +88,7 @@ public:
         else
             FormatFileText(printed, record);
     }
+    void Discard() override { std::string().swap(printed); }
     void Deliver() override
     {
         progress.Add(FAILED(record.status), record.skipped);

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <new>
+#include <set>
 #include <memory>
 #include <vector>
 
@@ -33,11 +34,18 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits
         WalkFile(filter.Get(), record, bufferUnits);
 }
 
+// A job handed out, and whether the runner filters it (a job that came
+// skipped or failed is handed on as it came).
+struct HandedJob {
+    std::unique_ptr<FileJob> job;
+    bool filters = false;
+};
+
 // What the threads share. Every field is read and written under `lock`.
 struct JobQueue {
     JobQueue(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, const NextJob& next,
              unsigned threads)
-        : loader(loader), finder(finder), settings(settings), next(next), window(threads * 4)
+        : loader(loader), finder(finder), settings(settings), next(next), threads(threads), window(threads * 4)
     {
     }
 
@@ -45,6 +53,7 @@ struct JobQueue {
     FilterFinder& finder;
     const FilterJobSettings& settings;
     const NextJob& next;
+    const unsigned threads;
     const size_t window;  // files handed out but not yet delivered, at most
 
     SlimLock lock;
@@ -54,10 +63,10 @@ struct JobQueue {
     size_t delivered = 0;   // sequence number of the next file to deliver
     bool delivering = false;
     bool outOfMemory = false;  // the run ended early: memory ran out outside a file's filtering
-    std::map<size_t, std::unique_ptr<FileJob>> done;  // finished, waiting for the files before them
+    std::map<size_t, HandedJob> done;   // finished, waiting for the files before them
+    std::map<size_t, HandedJob> again;  // to be filtered again, before any new file
     size_t filtering = 0;      // files being filtered now
-    size_t started = 0;        // files whose filtering has begun, in all
-    size_t waitingAlone = 0;   // files waiting to be filtered again on their own
+    std::set<size_t> waitingAlone;  // files waiting to be filtered again on their own
     bool alone = false;        // a file is being filtered on its own
 };
 
@@ -88,29 +97,58 @@ bool FilterAndDescribe(JobQueue& queue, FileRecord& record)
     }
 }
 
+// Finishes a job and gives up its chunks: what the command needs of them
+// is in what Finish made.
 void Finish(FileJob& job)
 {
     try {
         job.Finish();
+        std::vector<ChunkRecord>().swap(job.record.chunks);
     } catch (const std::bad_alloc&) {
         RanOutOfMemory(job.record);
     }
 }
 
-// A file that failed for memory while other files were filtered may have
-// failed for their sake: it is filtered again alone, once the others are
-// done and before any more begin, so that every number of jobs gives the
-// records that one job gives.
-void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, FileRecord& record)
+// Clears a record for filtering again: the path alone, as it came.
+void StartAgain(FileRecord& record)
 {
-    ++queue.waitingAlone;
-    while (queue.filtering > 0 || queue.alone)
-        queue.changed.Wait(hold);
-    queue.alone = true;
-    ++queue.filtering;
     FileRecord again;
     again.path = std::move(record.path);
     record = std::move(again);
+}
+
+// The files after `sequence` that were filtered and wait to be delivered
+// give their memory back: with one job they would not have begun yet. They
+// are filtered again, in their turn, before any new file.
+void SendBackLaterFiles(JobQueue& queue, size_t sequence)
+{
+    for (auto later = queue.done.upper_bound(sequence); later != queue.done.end();) {
+        auto current = later++;
+        if (!current->second.filters)
+            continue;
+        current->second.job->Discard();
+        StartAgain(current->second.job->record);
+        queue.again.insert(queue.done.extract(current));  // moves the node: no allocation
+    }
+}
+
+// A file that failed for memory while other files were in flight may have
+// failed for their sake: it is filtered again alone, once the files before
+// it are delivered and none other is filtered or held, before any more
+// begin, so that every number of jobs gives the records that one job gives.
+void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, size_t sequence, FileRecord& record)
+{
+    queue.waitingAlone.insert(sequence);
+    while (!queue.outOfMemory && (queue.filtering > 0 || queue.alone || queue.delivered != sequence))
+        queue.changed.Wait(hold);
+    if (queue.outOfMemory) {  // the run is ending: the failure stands
+        queue.waitingAlone.erase(sequence);
+        return;
+    }
+    queue.alone = true;
+    ++queue.filtering;
+    SendBackLaterFiles(queue, sequence);
+    StartAgain(record);
     hold.Unlocked([&] {
         // What the other files left free in the heap goes back first, as
         // it would not have been taken with one job.
@@ -119,7 +157,7 @@ void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, FileRecord& record)
     });
     --queue.filtering;
     queue.alone = false;
-    --queue.waitingAlone;
+    queue.waitingAlone.erase(sequence);
     queue.changed.WakeAll();
 }
 
@@ -132,7 +170,7 @@ void DeliverInOrder(JobQueue& queue, SlimLockHolder& hold)
     queue.delivering = true;
     for (auto found = queue.done.find(queue.delivered); found != queue.done.end();
          found = queue.done.find(queue.delivered)) {
-        std::unique_ptr<FileJob> job = std::move(found->second);
+        std::unique_ptr<FileJob> job = std::move(found->second.job);
         queue.done.erase(found);
         hold.Unlocked([&] { job->Deliver(); });
         ++queue.delivered;
@@ -141,38 +179,71 @@ void DeliverInOrder(JobQueue& queue, SlimLockHolder& hold)
     queue.delivering = false;
 }
 
+// True when a file sent back may be filtered again now: while files wait
+// to be filtered alone, only those before all of them, which the waiting
+// files wait for.
+bool MayTakeAgain(const JobQueue& queue)
+{
+    return !queue.again.empty() &&
+           (queue.waitingAlone.empty() || queue.again.begin()->first < *queue.waitingAlone.begin());
+}
+
+// True when a new file may be handed out now.
+bool MayTakeNew(const JobQueue& queue)
+{
+    return queue.waitingAlone.empty() && !queue.inputEnded && queue.handedOut - queue.delivered < queue.window;
+}
+
+// True when this thread has no more to do: nothing is left to hand out,
+// and no file waits alone (which may yet send files back).
+bool RunIsOver(const JobQueue& queue)
+{
+    return queue.outOfMemory || (queue.inputEnded && queue.again.empty() && queue.waitingAlone.empty());
+}
+
 void Work(JobQueue& queue)
 {
     SlimLockHolder hold(queue.lock);
     for (;;) {
-        while (!queue.inputEnded && (queue.handedOut - queue.delivered >= queue.window || queue.waitingAlone > 0))
+        while (!RunIsOver(queue) && !MayTakeAgain(queue) && !MayTakeNew(queue))
             queue.changed.Wait(hold);
-        if (queue.inputEnded)
+        if (RunIsOver(queue))
             return;
-        std::unique_ptr<FileJob> job = queue.next();
-        if (!job) {
-            queue.inputEnded = true;
-            queue.changed.WakeAll();
-            return;
+        size_t sequence = 0;
+        HandedJob handed;
+        if (MayTakeAgain(queue)) {
+            auto first = queue.again.begin();
+            sequence = first->first;
+            handed = std::move(first->second);
+            queue.again.erase(first);
+        } else {
+            handed.job = queue.next();
+            if (!handed.job) {
+                queue.inputEnded = true;
+                queue.changed.WakeAll();
+                continue;
+            }
+            sequence = queue.handedOut++;
+            handed.filters = !handed.job->record.skipped && SUCCEEDED(handed.job->record.status);
         }
-        const size_t sequence = queue.handedOut++;
-        const size_t startedBefore = queue.started++;
-        const bool othersAtStart = queue.filtering++ > 0;
+        FileJob& job = *handed.job;
+        ++queue.filtering;
         bool memory = false;
         hold.Unlocked([&] {
-            memory = FilterAndDescribe(queue, job->record);
+            memory = FilterAndDescribe(queue, job.record);
             if (!memory)
-                Finish(*job);
+                Finish(job);
         });
         --queue.filtering;
-        if (queue.waitingAlone > 0)
+        if (!queue.waitingAlone.empty())
             queue.changed.WakeAll();
         if (memory) {
-            if (othersAtStart || queue.started != startedBefore + 1)
-                FilterAgainAlone(queue, hold, job->record);
-            hold.Unlocked([&] { Finish(*job); });
+            // With one job nothing else was in flight: the failure stands.
+            if (queue.threads > 1)
+                FilterAgainAlone(queue, hold, sequence, job.record);
+            hold.Unlocked([&] { Finish(job); });
         }
-        queue.done.emplace(sequence, std::move(job));
+        queue.done.emplace(sequence, std::move(handed));
         DeliverInOrder(queue, hold);
     }
 }

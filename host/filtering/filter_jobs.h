@@ -26,7 +26,13 @@ public:
 
     // Runs on the thread that filtered the file, right after: the place
     // for work that may run in parallel, such as formatting the output.
+    // The record's chunks are given up after it, so that a file waiting
+    // for those before it holds only what Finish made of them.
     virtual void Finish() {}
+    // Forgets what Finish made: the file is to be filtered again. (A file
+    // done while another failed for memory gives its memory back for that
+    // file's second try, and is filtered again after it.)
+    virtual void Discard() {}
     // Runs one call at a time, in the order the jobs came, as soon as this
     // file and all before it are done.
     virtual void Deliver() = 0;

@@ -118,6 +118,11 @@ public:
             entry = EntryFromRecord(record, planned.stamp);
         finished = true;
     }
+    void Discard() override
+    {
+        entry = IndexEntry{};
+        finished = false;
+    }
     void Deliver() override
     {
         if (planned.stamped && !finished)  // memory ran out before Finish: the failure is stored

@@ -217,7 +217,9 @@ TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)
 
 // Under a memory limit that leaves room for one large file at a time, files
 // that fail for memory beside others are filtered again alone: every number
-// of jobs gives what one job gives, every file read.
+// of jobs gives what one job gives, every file read. The second row's files
+// are large enough that the records waiting to be delivered, and the output,
+// would be what the second try runs short of.
 TEST(Concurrency, FilesThatFailForMemoryBesideOthersAreFilteredAgainAlone)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -225,37 +227,51 @@ TEST(Concurrency, FilesThatFailForMemoryBesideOthersAreFilteredAgainAlone)
 #else
     const CommandRun registered = Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)});
     ASSERT_EQ(registered.code, 0) << registered.err;
-    TempDir dir;
-    // About 28 MiB each by the editor's estimate.
-    const Bytes large = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Large", Id3Encoding::latin1),
-                                                    Id3Lyrics(std::u16string(1000000, u'a'), Id3Encoding::utf16)}),
+    const Bytes small = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Small", Id3Encoding::latin1)}),
                                      SilentMpegFrames(1)});
-    host::Arguments files;
-    for (int i = 0; i < 6; ++i)
-        files.push_back(Utf16(dir.Write(std::to_string(i) + ".mp3", large)));
-    for (const char16_t* jobs : {u"1", u"4"}) {
-        host::Arguments args{u"dump", u"--json", u"-q", u"--jobs", jobs};
-        args.insert(args.end(), files.begin(), files.end());
-        Trellan(args);  // every first use made, before the limit
-        const pid_t child = fork();
-        ASSERT_GE(child, 0);
-        if (child == 0) {
-            size_t pages = 0;
-            std::ifstream("/proc/self/statm") >> pages;
-            const rlimit limit{pages * size_t(sysconf(_SC_PAGESIZE)) + (48u << 20), RLIM_INFINITY};
-            if (setrlimit(RLIMIT_AS, &limit) != 0)
-                _exit(3);
-            const CommandRun run = Trellan(args);
-            size_t read = 0;
-            for (size_t at = run.out.find("\"status\": \"S_OK"); at != std::string::npos;
-                 at = run.out.find("\"status\": \"S_OK", at + 1))
-                ++read;
-            _exit(run.code == 0 && read == files.size() ? 0 : 4);
+    const struct {
+        Id3Frame text;    // the large value
+        int largeFiles;   // each followed by the small file when `withSmall`
+        bool withSmall;
+        size_t headroom;  // MiB above what the process holds before the run
+    } cases[] = {
+        // About 28 MiB each by the editor's estimate.
+        {Id3Lyrics(std::u16string(1000000, u'a'), Id3Encoding::utf16), 6, false, 48},
+        // About 150 MiB each by the editor's estimate, 25 MB of output each.
+        {Id3Comment(u"", std::u16string(12 << 20, u'w'), Id3Encoding::latin1), 3, true, 360},
+    };
+    for (const auto& row : cases) {
+        TempDir dir;
+        const Bytes large = Concatenate(
+            {BuildId3v2(3, {Id3Text("TIT2", u"Large", Id3Encoding::latin1), row.text}), SilentMpegFrames(1)});
+        host::Arguments files;
+        for (int i = 0; i < row.largeFiles; ++i) {
+            files.push_back(Utf16(dir.Write(std::to_string(i) + ".mp3", large)));
+            if (row.withSmall)
+                files.push_back(Utf16(dir.Write(std::to_string(i) + "-small.mp3", small)));
         }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        EXPECT_TRUE(WIFEXITED(status)) << "jobs " << Utf8(jobs) << ": the child ended with signal " << WTERMSIG(status);
-        EXPECT_EQ(WEXITSTATUS(status), 0) << "jobs " << Utf8(jobs);
+        std::string oneJob;
+        for (const char16_t* jobs : {u"1", u"2", u"4"}) {
+            host::Arguments args{u"dump", u"--json", u"-q", u"--jobs", jobs};
+            args.insert(args.end(), files.begin(), files.end());
+            if (oneJob.empty())
+                oneJob = Trellan(args).out;  // every first use made, before the limit; the records of one job
+            const pid_t child = fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                size_t pages = 0;
+                std::ifstream("/proc/self/statm") >> pages;
+                const rlimit limit{pages * size_t(sysconf(_SC_PAGESIZE)) + (row.headroom << 20), RLIM_INFINITY};
+                if (setrlimit(RLIMIT_AS, &limit) != 0)
+                    _exit(3);
+                const CommandRun run = Trellan(args);
+                _exit(run.code != 0 ? 4 : run.out != oneJob ? 5 : 0);
+            }
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status)) << "jobs " << Utf8(jobs) << ": the child ended with signal " << WTERMSIG(status);
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "jobs " << Utf8(jobs) << " (4: a file failed, 5: other records)";
+        }
     }
 #endif
 }
