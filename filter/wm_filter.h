@@ -40,7 +40,8 @@ public:
     HRESULT HarvestMetadata(LPCWSTR path);
     HRESULT HarvestAttributesEx(IWMHeaderInfo3* info);
     HRESULT HarvestAttributes(IWMHeaderInfo* info);
-    void RouteAttribute(LPCWSTR name, LPCWSTR value);
+    // `units`: the value's buffer, which holds a NUL.
+    void RouteAttribute(LPCWSTR name, LPCWSTR value, size_t units);
 
     // A new PROPVARIANT from the task allocator holding a copy of `text`,
     // or null when the task allocator is exhausted.
