@@ -13,6 +13,8 @@
 // Otherwise a process with more threads, or one that read a large file
 // before, could read fewer files under the same limit, and the same run
 // would give other results with another number of jobs.
+#include <win32/seams.h>
+
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -26,6 +28,13 @@ constexpr int keptBytesUnderALimit = 256 << 10;
 
 __attribute__((constructor)) void KeepHeapMemory()
 {
+    PlatformSeam_FitHeapToLimits();
+}
+
+}  // namespace
+
+extern "C" void PlatformSeam_FitHeapToLimits()
+{
     rlimit space{}, data{};
     const bool limited = (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) ||
                          (getrlimit(RLIMIT_DATA, &data) == 0 && data.rlim_cur != RLIM_INFINITY);
@@ -35,5 +44,3 @@ __attribute__((constructor)) void KeepHeapMemory()
     if (limited)
         mallopt(M_ARENA_MAX, 1);
 }
-
-}  // namespace

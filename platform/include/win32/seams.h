@@ -19,6 +19,10 @@ long PlatformSeam_AllocationCount();
 void PlatformSeam_FailRegistryCall(const char* function, LONG error, int skip, int count);
 void PlatformSeam_ClearRegistryFailures();
 
+// Fits the process heap to the memory limits as they are now, as at the
+// start of a process: for a child that set a limit after it was forked.
+void PlatformSeam_FitHeapToLimits();
+
 // Replaces the metadata editor's factory behind WMCreateEditor; null puts
 // the TagLib editor back. Returns the factory that was installed before.
 using PlatformEditorFactory = HRESULT (*)(IWMMetadataEditor** editor);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 #include <win32/registry_control.h>
+#include <win32/seams.h>
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -264,6 +265,7 @@ TEST(Concurrency, FilesThatFailForMemoryBesideOthersAreFilteredAgainAlone)
                 const rlimit limit{pages * size_t(sysconf(_SC_PAGESIZE)) + (row.headroom << 20), RLIM_INFINITY};
                 if (setrlimit(RLIMIT_AS, &limit) != 0)
                     _exit(3);
+                PlatformSeam_FitHeapToLimits();  // as in a process started under the limit
                 const CommandRun run = Trellan(args);
                 _exit(run.code != 0 ? 4 : run.out != oneJob ? 5 : 0);
             }
