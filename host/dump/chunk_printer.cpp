@@ -102,16 +102,6 @@ void AppendMarginLines(std::string& out, std::u16string_view text)
     }
 }
 
-// The bytes of a text in UTF-8, before escapes: a surrogate pair's four
-// bytes are two for each of its units.
-size_t Utf8Length(const std::u16string& text)
-{
-    size_t bytes = 0;
-    for (const char16_t unit : text)
-        bytes += unit < 0x80 ? 1 : unit < 0x800 || (unit >= 0xD800 && unit < 0xE000) ? 2 : 3;
-    return bytes;
-}
-
 }  // namespace
 
 void AppendGuidText(std::string& out, REFGUID id)
@@ -162,14 +152,14 @@ void FormatFileText(std::string& out, const FileRecord& record)
 
 void FormatFileJson(std::string& out, const FileRecord& record)
 {
-    // Room for the whole object at once: the texts' UTF-8 bytes (escapes
-    // are rare and may grow it once) and the chunks' fields. Not three bytes
-    // a unit: the room is address space that a large record would hold for
+    // Room for the whole object at once where its text is ASCII, a byte a
+    // unit, and the chunks' fields; other text grows it. Not three bytes a
+    // unit: that room is address space that a large record would hold for
     // nothing, beside files still being read.
-    size_t bytes = Utf8Length(record.path);
+    size_t units = record.path.size();
     for (const ChunkRecord& chunk : record.chunks)
-        bytes += Utf8Length(chunk.text) + Utf8Length(chunk.value);
-    out.reserve(out.size() + bytes + 320 * record.chunks.size() + 256);
+        units += chunk.text.size() + chunk.value.size();
+    out.reserve(out.size() + units + 320 * record.chunks.size() + 256);
     out += "{\"file\": ";
     out += JsonString(record.path);
     out += ", \"status\": \"" + StatusName(record.status) + "\", ";

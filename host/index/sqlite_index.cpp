@@ -15,6 +15,8 @@ namespace {
 
 constexpr int kSchemaVersion = 2;
 constexpr int kBusyTimeoutMilliseconds = 30000;
+// How long a run waits for another's run lock before it is refused.
+constexpr int kRunLockWaitMilliseconds = 250;
 
 // A file's path is its folder's path, "/", and its name: folders are stored
 // once. Title first, then author and comments, then the body: bm25's
@@ -362,9 +364,12 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
 {
     // An exclusive transaction on a companion file (kept empty: no journal),
     // held until the index is closed; the system lets it go when the process
-    // ends, however it ends. One run at a time, whatever its paths.
-    if (!runLock.Open(path + "-lock", true) || !runLock.Execute("PRAGMA journal_mode = OFF") ||
-        !runLock.Execute("BEGIN EXCLUSIVE")) {
+    // ends, however it ends. One run at a time, whatever its paths. Two runs
+    // that start at once each hold a shared lock for a moment on the way to
+    // the exclusive one: without a short wait both would be refused.
+    if (!runLock.Open(path + "-lock", true) ||
+        sqlite3_busy_timeout(runLock.Get(), kRunLockWaitMilliseconds) != SQLITE_OK ||
+        !runLock.Execute("PRAGMA journal_mode = OFF") || !runLock.Execute("BEGIN EXCLUSIVE")) {
         error = runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY
                     ? "another trellan index is running on " + path
                     : "cannot lock " + path + "-lock: " + runLock.LastError();
