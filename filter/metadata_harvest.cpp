@@ -34,12 +34,6 @@ bool EqualsIgnoringAsciiCase(LPCWSTR a, LPCWSTR b)
     return *a == *b;
 }
 
-// The name and value buffers of one attribute read, in whole UTF-16 units
-// and zeroed: the name buffer one unit longer than the reported name
-// length, the value buffer the reported byte length rounded up to a whole
-// unit and one unit more. Whatever the editor writes, an odd byte length
-// or a text without its NUL included, is read as a NUL-terminated text
-// inside its block.
 // The units of `text` before its first NUL, which comes within `units`,
 // found four units a step: a long value costs one pass over it at the speed
 // of memory, not a comparison a unit.
@@ -57,6 +51,12 @@ size_t TextLength(const WCHAR* text, size_t units)
     return at;
 }
 
+// The name and value buffers of one attribute read, in whole UTF-16 units
+// and zeroed: the name buffer one unit longer than the reported name
+// length, the value buffer the reported byte length rounded up to a whole
+// unit and one unit more. Whatever the editor writes, an odd byte length
+// or a text without its NUL included, is read as a NUL-terminated text
+// inside its block.
 class AttributeBuffers {
 public:
     AttributeBuffers(WORD nameLength, DWORD valueLength)

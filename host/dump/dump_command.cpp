@@ -28,7 +28,7 @@ const OptionRow dumpOptions[] = {
     {"--verbose", 'v', nullptr, "also say which modules can unload at the end"},
 };
 
-// Standard output through one buffer: written when it would hold 64 KiB, with
+// Standard output through one buffer: written when it holds 64 KiB, with
 // the first file delivered a tenth of a second or more after the last write
 // (so that a reader of a pipe sees files soon after they finish), and after
 // every file when people are watching.
@@ -42,7 +42,7 @@ public:
     void Write(const std::string& text)
     {
         const ULONGLONG now = GetTickCount64();
-        if (pending.size() + text.size() >= bufferSize) {
+        if (text.size() >= bufferSize) {
             // A large record goes out as it is, not copied into the buffer
             // (whose room would then stay taken for the rest of the run).
             Flush(now);
@@ -50,7 +50,7 @@ public:
             return;
         }
         pending += text;
-        if (terminal || now - flushedAt >= 100)
+        if (terminal || pending.size() >= bufferSize || now - flushedAt >= 100)
             Flush(now);
     }
     void Flush(ULONGLONG now = GetTickCount64())

@@ -67,7 +67,6 @@ struct JobQueue {
     std::map<size_t, HandedJob> again;  // to be filtered again, before any new file
     size_t filtering = 0;      // files being filtered now
     std::set<size_t> waitingAlone;  // files waiting to be filtered again on their own
-    bool alone = false;        // a file is being filtered on its own
 };
 
 void RanOutOfMemory(FileRecord& record)
@@ -139,14 +138,13 @@ void SendBackLaterFiles(JobQueue& queue, size_t sequence)
 void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, size_t sequence, FileRecord& record)
 {
     queue.waitingAlone.insert(sequence);
-    while (!queue.outOfMemory && (queue.filtering > 0 || queue.alone || queue.delivered != sequence))
+    while (!queue.outOfMemory && (queue.filtering > 0 || queue.delivered != sequence))
         queue.changed.Wait(hold);
     if (queue.outOfMemory) {  // the run is ending: the failure stands
         queue.waitingAlone.erase(sequence);
         return;
     }
-    queue.alone = true;
-    ++queue.filtering;
+    ++queue.filtering;  // counted among those filtered, so that no other begins
     SendBackLaterFiles(queue, sequence);
     StartAgain(record);
     hold.Unlocked([&] {
@@ -156,7 +154,6 @@ void FilterAgainAlone(JobQueue& queue, SlimLockHolder& hold, size_t sequence, Fi
         FilterAndDescribe(queue, record);
     });
     --queue.filtering;
-    queue.alone = false;
     queue.waitingAlone.erase(sequence);
     queue.changed.WakeAll();
 }

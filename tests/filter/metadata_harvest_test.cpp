@@ -203,6 +203,12 @@ TEST(MetadataHarvest, ValuesAndNamesOfAnyLengthAreReadInsideTheirBuffers)
         {"no bytes", {u"Title", WMT_TYPE_STRING, {}}, u""},
         {"name without its NUL", {u"Title", WMT_TYPE_STRING, {'F', 0, 0, 0}, 0, false}, u"F"},
         {"empty name without its NUL", {u"", WMT_TYPE_STRING, {'G', 0}, 0, false}, u""},
+        // Long enough for the length to be found four units a step.
+        {"a NUL among the second four units",
+         {u"Title", WMT_TYPE_STRING, {'A', 0, 'B', 0, 'C', 0, 'D', 0, 'E', 0, 'F', 0, 0, 0, 'G', 0, 'H', 0}}, u"ABCDEF"},
+        {"units with a zero byte, and no NUL",
+         {u"Title", WMT_TYPE_STRING, {0, 1, 0, 0x80, 0xFF, 0, 0, 0xFF, 1, 0, 'x', 0, 0, 1, 0xE9, 0, 'y', 0}},
+         u"\u0100\u8000\u00FF\uFF00\u0001x\u0100\u00E9y"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
