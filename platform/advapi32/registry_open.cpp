@@ -197,6 +197,10 @@ OpenedDatabase OpenRegistryDatabase()
             return Failed(opened, ERROR_PATH_NOT_FOUND);
     }
 
+    // SQLite would wait for ever on a pipe with no writer, and read a device.
+    struct stat file {};
+    if (!memory && stat(location.path.c_str(), &file) == 0 && !S_ISREG(file.st_mode))
+        return Failed(opened, S_ISDIR(file.st_mode) ? ERROR_CANTOPEN : ERROR_BAD_FILE_TYPE);
     Connection writer(location.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (writer.code != SQLITE_OK)
         return Exists(location.path) ? OpenForReading(opened) : Failed(opened, ErrorOf(writer.code));

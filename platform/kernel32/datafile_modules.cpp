@@ -84,6 +84,10 @@ DWORD FileOpenError(const std::string& path, int error)
     switch (error) {
     case ENOTDIR:
         return ERROR_PATH_NOT_FOUND;
+    case ELOOP:
+        return ERROR_CANT_RESOLVE_FILENAME;
+    case ENAMETOOLONG:
+        return ERROR_FILENAME_EXCED_RANGE;
     case EACCES:
     case EPERM:
         return ERROR_ACCESS_DENIED;

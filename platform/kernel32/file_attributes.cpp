@@ -16,8 +16,10 @@ DWORD AttributesOf(const struct stat& target, bool link)
     DWORD attributes = 0;
     if (S_ISDIR(target.st_mode))
         attributes |= FILE_ATTRIBUTE_DIRECTORY;
-    else if (!S_ISREG(target.st_mode))
+    else if (!S_ISREG(target.st_mode) && !S_ISLNK(target.st_mode))
         attributes |= FILE_ATTRIBUTE_DEVICE;  // a pipe, socket or device: nothing a file reader can use
+    // A link whose target cannot be had is a reparse point alone, as on the
+    // platform: opening it fails, and says why.
     if (!(target.st_mode & S_IWUSR))
         attributes |= FILE_ATTRIBUTE_READONLY;
     if (link)

@@ -90,9 +90,11 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTR
     }
     if (!platform::modules::FileNameArgument(fileName, path))
         return INVALID_HANDLE_VALUE;
+    // Opened without waiting, as the platform opens: a pipe with no writer
+    // would keep open() waiting for ever. Reads wait as usual afterwards.
     int descriptor;
     do
-        descriptor = open(path.c_str(), openFlags, 0666);
+        descriptor = open(path.c_str(), openFlags | O_NONBLOCK, 0666);
     while (descriptor < 0 && errno == EINTR);
     if (descriptor < 0) {
         const int error = errno;
@@ -102,7 +104,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTR
         return INVALID_HANDLE_VALUE;
     }
     struct stat status {};
-    if (fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+    const bool known = fstat(descriptor, &status) == 0;
+    if (known && !S_ISREG(status.st_mode))
+        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    if (known && S_ISDIR(status.st_mode) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
         close(descriptor);
         SetLastError(ERROR_ACCESS_DENIED);  // the platform opens folders only for backup semantics
         return INVALID_HANDLE_VALUE;

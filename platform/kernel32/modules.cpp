@@ -82,6 +82,13 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR fileName)
     // GetModuleFileNameW right after the current directory changes.
     if (!SystemModulePath(path, path) && path.find('/') != std::string::npos)
         path = MakeAbsolute(path);
+    // The loader would wait for ever on a pipe with no writer: a module by
+    // name is a regular file (a name without a folder is the loader's to find).
+    struct stat file {};
+    if (path.find('/') != std::string::npos && stat(path.c_str(), &file) == 0 && !S_ISREG(file.st_mode)) {
+        SetLastError(ERROR_BAD_EXE_FORMAT);
+        return nullptr;
+    }
     dlerror();
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {

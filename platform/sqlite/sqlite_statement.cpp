@@ -140,7 +140,10 @@ WriteTransaction::WriteTransaction(Connection& connection) : connection(connecti
 
 WriteTransaction::~WriteTransaction()
 {
-    if (begun)
+    // SQLite rolls a transaction back itself after some failures (memory,
+    // a full disk, I/O): a ROLLBACK then would fail and replace the
+    // failure's message with "no transaction is active".
+    if (begun && !sqlite3_get_autocommit(connection.Get()))
         connection.Execute("ROLLBACK");
 }
 
