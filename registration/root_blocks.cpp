@@ -34,6 +34,7 @@ HRESULT ScriptParser::RunRootBlocks(LPCWSTR text, bool registerMode)
             if (FAILED(hr)) {
                 // The recovery pass: unregister what the failed pass created,
                 // up to where it stopped; what it never reached is left.
+                failedAt = cursor;
                 failedPassEnd = cursor;
                 cursor = blockStart;
                 ProcessKeyBlock(token, root, false, false);

@@ -61,6 +61,10 @@ public:
 
     LPCWSTR cursor = nullptr;
     ReplacementMap* map = nullptr;
+    // Where a register pass failed, before its recovery pass walked back:
+    // for telling people where a script went wrong. Null otherwise (the
+    // cursor is then where it stopped).
+    LPCWSTR failedAt = nullptr;
 
 private:
     HRESULT UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder& key, bool deleteAllowed,

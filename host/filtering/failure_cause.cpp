@@ -25,40 +25,66 @@ std::string MediaRuntimeProblemOnce(const std::u16string& path)
 
 }  // namespace
 
-FailureCause DescribeFailure(const std::u16string& path)
+bool DescribePathProblem(const std::u16string& path, FailureCause& cause)
 {
     const auto* name = reinterpret_cast<LPCWSTR>(path.c_str());
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(name, GetFileExInfoStandard, &data)) {
         const DWORD error = GetLastError();
-        return {Win32ErrorWords(error), error == ERROR_NOT_ENOUGH_MEMORY};
+        cause = {Win32ErrorWords(error), error == ERROR_NOT_ENOUGH_MEMORY,
+                 error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_ACCESS_DENIED};
+        return true;
     }
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        return {"a folder, not a file"};
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE)
-        return {"not a regular file (a pipe, socket or device)"};
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        cause = {"a folder, not a file"};
+        return true;
+    }
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) {
+        cause = {"not a regular file (a pipe, socket or device)"};
+        return true;
+    }
     HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                               nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return {"cannot be opened for reading: " + Win32ErrorWords(GetLastError())};
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        // A link whose target cannot be had is described as a link.
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+            (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+            cause = {"a link to a file or folder that does not exist"};
+        else if (error == ERROR_CANT_RESOLVE_FILENAME)
+            cause = {"a loop of links (too many levels of links)"};
+        else
+            cause = {"cannot be opened for reading: " + Win32ErrorWords(error), false, true};
+        return true;
+    }
     CloseHandle(file);
-    if (data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
+    return false;
+}
+
+FailureCause DescribeFailure(const std::u16string& path)
+{
+    FailureCause cause;
+    if (DescribePathProblem(path, cause))
+        return cause;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(reinterpret_cast<LPCWSTR>(path.c_str()), GetFileExInfoStandard, &data) &&
+        data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
         return {"an empty file"};
     // A readable file may fail only because the platform cannot read media
     // at all (Wine's media-format runtime has no metadata editor).
     std::string runtime = MediaRuntimeProblemOnce(path);
     if (!runtime.empty())
-        return {runtime};
+        return {runtime, false, true};
     // The runtime reads media: its answer for this file tells a file over
     // its limits and memory that ran short from a file it cannot read. A
     // file that opens now failed while it was short of memory, or changed.
     const HRESULT opened = MediaRuntimeOpenResult(path);
     if (opened == E_OUTOFMEMORY)
-        return {"out of memory", true};
+        return {"out of memory", true, true};
     if (opened == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))
         return {"over the size limit of the media-format runtime's metadata editor"};
     if (SUCCEEDED(opened))
-        return {"out of memory, or the file changed while it was read (it opens now)", true};
+        return {"out of memory, or the file changed while it was read (it opens now)", true, true};
     return {"not a media file that the filter can read, or damaged"};
 }
 

@@ -12,7 +12,15 @@ struct FailureCause {
     std::string words;
     // Memory ran short: the file may well be read when it is not.
     bool memory = false;
+    // The cause is outside the file (memory, a permission, the platform's
+    // runtime): the file may read well once that is put right.
+    bool outside = false;
 };
+
+// What is wrong with the path itself, if anything: it is missing, a folder,
+// a link to nothing or a loop of links, not a regular file, a name too long,
+// or it cannot be opened. False when it is a regular file that opens.
+bool DescribePathProblem(const std::u16string& path, FailureCause& cause);
 
 // Why a file that the filter refused may have failed: it is missing, a
 // folder, unreadable, empty, not a regular file, the platform's media

@@ -30,8 +30,16 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits
     trellan::ComPtr<IFilter> filter;
     if (SUCCEEDED(record.status))
         record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive(), record.cause);
-    if (SUCCEEDED(record.status))
-        WalkFile(filter.Get(), record, bufferUnits);
+    if (FAILED(record.status)) {
+        // No filter, or one that cannot be had: that is not the file's
+        // fault, unless the path itself is the problem (it is not there).
+        FailureCause cause;
+        record.outside = !DescribePathProblem(record.path, cause) || cause.outside;
+        if (!record.outside)
+            record.cause = std::move(cause.words);
+        return;
+    }
+    WalkFile(filter.Get(), record, bufferUnits);
 }
 
 // A job handed out, and whether the runner filters it (a job that came
@@ -74,6 +82,7 @@ void RanOutOfMemory(FileRecord& record)
     record.chunks.clear();
     record.status = E_OUTOFMEMORY;
     record.cause = "the host ran out of memory";
+    record.outside = true;
 }
 
 // Filters one file and gives a failure the host's cause. True when it failed
@@ -88,7 +97,9 @@ bool FilterAndDescribe(JobQueue& queue, FileRecord& record)
             FailureCause cause = DescribeFailure(record.path);
             record.cause = std::move(cause.words);
             memory = memory || cause.memory;
+            record.outside = cause.outside;
         }
+        record.outside = record.outside || memory;
         return memory;
     } catch (const std::bad_alloc&) {
         RanOutOfMemory(record);

@@ -6,6 +6,7 @@
 #include "system/module_handle.h"
 #include "cli/options.h"
 #include "registry/registry_session.h"
+#include "system/whole_file.h"
 #include "text/status_names.h"
 
 #include <cstdio>
@@ -37,6 +38,11 @@ int CallRegistrationExport(const ParsedArguments& args, const char* command, con
     if (!transaction.Began())
         return exitFailure;
 
+    std::string notAFile;
+    if (!CheckRegularFile(module, &notAFile)) {
+        std::fprintf(stderr, "trellan: %s\n", notAFile.c_str());
+        return exitFailure;
+    }
     int exitCode = exitFailure;
     {
         ModuleHandle handle(LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str())));

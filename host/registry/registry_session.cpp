@@ -18,6 +18,8 @@ std::string Problem(LONG error, const std::string& path)
         return "the registry " + path + " is not a registry database, or it is damaged" + code;
     case ERROR_ACCESS_DENIED:
         return "the registry " + path + " cannot be read" + code;
+    case ERROR_BAD_FILE_TYPE:
+        return "the registry " + path + " is not a regular file (a pipe, socket or device)" + code;
     case ERROR_BUSY:
         return "the registry " + path + " is kept busy by other commands" + code;
     default:

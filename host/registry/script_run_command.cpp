@@ -61,8 +61,27 @@ int RunScriptRun(const ParsedArguments& args)
         return exitFailure;
     std::basic_string<WCHAR> script(text.begin(), text.end());
     trellan::ScriptParser parser(&map);
-    HRESULT result = parser.RunScript(script.c_str(), registerMode);
+    // As RunScript does, in its two steps, so that a failure can be placed
+    // on its line of the expanded script.
+    LPWSTR expanded = nullptr;
+    HRESULT result = parser.ExpandReplacements(script.c_str(), &expanded);
+    if (SUCCEEDED(result))
+        result = parser.RunRootBlocks(expanded, registerMode);
     std::printf("%s\n", StatusName(result).c_str());
+    if (FAILED(result)) {
+        std::string where;
+        if (expanded) {
+            const LPCWSTR stop = parser.failedAt ? parser.failedAt : parser.cursor;
+            size_t line = 1;
+            for (LPCWSTR at = expanded; stop && at < stop && *at; ++at)
+                line += *at == u'\n';
+            where = ", line " + std::to_string(line);
+        }
+        std::fprintf(stderr, "trellan script run: %s%s: %s\n", ToUtf8(*file).c_str(), where.c_str(),
+                     result == DISP_E_EXCEPTION ? "the script is malformed here (DISP_E_EXCEPTION)"
+                                                : StatusName(result).c_str());
+    }
+    CoTaskMemFree(expanded);
     if (!transaction.Commit())
         return exitFailure;
     return SUCCEEDED(result) ? exitSuccess : exitFailure;

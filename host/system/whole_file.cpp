@@ -56,6 +56,17 @@ bool FolderError(std::string* error, const std::u16string& path)
 
 }  // namespace
 
+bool CheckRegularFile(const std::u16string& path, std::string* error)
+{
+    // A pipe with no writer would keep a reader waiting for ever, and a
+    // device would hand it what it likes; files by name are files.
+    const DWORD attributes = GetFileAttributesW(Wide(path));
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DEVICE))
+        return true;
+    *error = ToUtf8(path) + " is not a regular file (a pipe, socket or device)";
+    return false;
+}
+
 bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* error)
 {
     if (path == u"-") {
@@ -66,6 +77,8 @@ bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* 
     }
     if (IsFolder(path))
         return FolderError(error, path);
+    if (!CheckRegularFile(path, error))
+        return false;
     OpenedFile file(CreateFileW(Wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())

@@ -7,9 +7,14 @@
 
 namespace host {
 
+// False, with `error` naming the file, when `path` is a pipe, socket or
+// device, which a reader would wait on or read for ever; true otherwise
+// (a missing file is for the open to report).
+bool CheckRegularFile(const std::u16string& path, std::string* error);
+
 // All of the file at `path` ("-": standard input). False with `error`
-// naming the file and the problem: missing, a folder, no permission, a
-// failed read.
+// naming the file and the problem: missing, a folder, not a regular file,
+// no permission, a failed read.
 bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* error);
 
 // Replaces the file at `path` with `bytes`, creating it if need be. False

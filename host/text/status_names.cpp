@@ -66,7 +66,7 @@ const ErrorRow errorTable[] = {
     {ERROR_ACCESS_DENIED, "permission denied"},
     {ERROR_DIRECTORY, "not a folder"},
     {ERROR_INVALID_NAME, "the name is not valid"},
-    {ERROR_FILENAME_EXCED_RANGE, "the name is too long"},
+    {ERROR_FILENAME_EXCED_RANGE, "the name is longer than the file system allows"},
     {ERROR_CANT_RESOLVE_FILENAME, "too many levels of links"},
     {ERROR_TOO_MANY_OPEN_FILES, "too many open files"},
     {ERROR_NOT_ENOUGH_MEMORY, "out of memory"},

@@ -74,6 +74,10 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
                            BYTE((huge + 10) >> 7 & 0x7F), BYTE((huge + 10) & 0x7F), 'T', 'I', 'T', '2',
                            BYTE(huge >> 24), BYTE(huge >> 16), BYTE(huge >> 8), BYTE(huge), 0, 0});
     ASSERT_EQ(truncate(dir.PathOf("huge.mp3").c_str(), huge + 20), 0);
+    std::filesystem::create_symlink(dir.PathOf("nowhere.mp3"), dir.PathOf("dangling.mp3"));
+    std::filesystem::create_symlink(dir.PathOf("loop.wma"), dir.PathOf("loop.wma"));
+    const std::string tooLong = std::string(300, 'n') + ".mp3";
+    dir.Write("notes.txt", Bytes{'n'});
     struct Case {
         const char* name;
         const char* status;
@@ -88,6 +92,10 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
         {"folder.mp3/", "FILTER_E_ACCESS (0x80041703)", "a folder, not a file"},
         {"pipe.asf", "FILTER_E_ACCESS (0x80041703)", "not a regular file (a pipe, socket or device)"},
         {"notes.txt", "REGDB_E_CLASSNOTREG (0x80040154)", "no filter is registered for the extension .txt"},
+        {"missing", "REGDB_E_CLASSNOTREG (0x80040154)", "no such file or folder"},
+        {"dangling.mp3", "FILTER_E_ACCESS (0x80041703)", "a link to a file or folder that does not exist"},
+        {"loop.wma", "FILTER_E_ACCESS (0x80041703)", "a loop of links (too many levels of links)"},
+        {tooLong.c_str(), "FILTER_E_ACCESS (0x80041703)", "the name is longer than the file system allows"},
     };
     for (const Case& row : cases) {
         // A folder given by name is walked; its file is named as a file here.

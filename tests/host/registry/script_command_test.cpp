@@ -6,6 +6,10 @@
 #include "registry/registry_transfer.h"
 #include "text/text_conversion.h"
 
+#include <win32/registry_control.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -117,6 +121,34 @@ TEST_F(ScriptCommandTest, FailuresArePrintedByName)
     WriteFile("caf\xe9.regscript", "HKCR { Latin }");
     EXPECT_EQ(Run({host::FromCodePage(CP_ACP, directory + "/caf\xe9.regscript")}, &printed), 0);
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, "Latin"));
+
+    // A malformed script is placed on its line.
+    const CommandRun malformed = Trellan({u"script", u"run", WriteFile("lines.regscript", "HKCR\n{\n  Good\n  Bad = q 1\n}\n")});
+    EXPECT_EQ(malformed.code, 1);
+    EXPECT_NE(malformed.err.find("lines.regscript, line 4: the script is malformed here"), std::string::npos)
+        << malformed.err;
+
+    // A file by name that is a pipe is refused, never waited on (a child,
+    // in case it would wait).
+    const std::string pipe = directory + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    for (const host::Arguments& args :
+         std::vector<host::Arguments>{{u"script", u"run", Utf16(pipe)},
+                                      {u"reg", u"import", Utf16(pipe)},
+                                      {u"register", Utf16(pipe)},
+                                      {u"--registry", Utf16(pipe), u"reg", u"export", u"HKCR\\x"}}) {
+        std::fflush(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            alarm(20);
+            PlatformRegistry_Reset();  // --registry is read when the registry is first opened, as in a new process
+            const CommandRun run = Trellan(args);
+            _exit(run.code != 0 && run.err.find("not a regular file") != std::string::npos ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Utf8(args[0]) << " " << Utf8(args[1]);
+    }
 
     EXPECT_EQ(Run({Utf16(directory + "/missing.regscript")}, &printed), 1);
     EXPECT_EQ(Run({Utf16(directory)}, &printed), 1) << "a folder";
