@@ -1,16 +1,29 @@
 #include "index/writer.h"
 
 namespace host::index {
+namespace {
+
+// A batch holds at most this much text (it is kept until its commit, to be
+// written again if the commit fails); a file with more is written alone.
+constexpr size_t batchBytes = 8u << 20;
+constexpr size_t largeEntryBytes = 1u << 20;
+
+size_t TextBytes(const IndexEntry& entry)
+{
+    return entry.title.size() + entry.author.size() + entry.comments.size() + entry.body.size();
+}
+
+}  // namespace
 
 bool BatchWriter::Begin()
 {
-    if (batch)
+    if (batch || outer)
         return true;
     batch.emplace(database);
-    changes = 0;
     begun = std::chrono::steady_clock::now();
     if (batch->Begun())
         return true;
+    error = database.LastError();
     batch.reset();
     return false;
 }
@@ -18,28 +31,50 @@ bool BatchWriter::Begin()
 void BatchWriter::Drop()
 {
     batch.reset();
+    pending.clear();
+    pendingBytes = 0;
 }
 
-bool BatchWriter::Counted(bool written)
+bool BatchWriter::Apply(const Change& change)
 {
-    if (!written) {
-        Drop();
+    return change.remove ? database.Remove(change.knownId) : database.Store(change.entry, change.knownId);
+}
+
+bool BatchWriter::Add(Change&& change)
+{
+    wrote = true;
+    if (outer) {
+        if (Apply(change))
+            return true;
+        error = database.LastError();
         return false;
     }
-    wrote = true;
-    if (++changes >= batchFiles || std::chrono::steady_clock::now() - begun >= batchTime)
+    if (!Begin())
+        return Recover();
+    const bool applied = Apply(change);
+    pendingBytes += TextBytes(change.entry);
+    pending.push_back(std::move(change));
+    if (!applied)
+        return Recover();
+    if (pending.size() >= batchFiles || pendingBytes >= batchBytes ||
+        std::chrono::steady_clock::now() - begun >= batchTime)
         return Commit();
     return true;
 }
 
-bool BatchWriter::Store(const IndexEntry& entry, std::int64_t knownId)
+bool BatchWriter::Store(IndexEntry entry, std::int64_t knownId)
 {
-    return Begin() && Counted(database.Store(entry, knownId));
+    // A large text is written on its own: if the index cannot take it
+    // (memory), no other file goes with it.
+    if (!outer && TextBytes(entry) >= largeEntryBytes && !Commit())
+        return false;
+    const bool alone = !outer && TextBytes(entry) >= largeEntryBytes;
+    return Add({std::move(entry), knownId, false}) && (!alone || Commit());
 }
 
 bool BatchWriter::Remove(std::int64_t id)
 {
-    return Begin() && Counted(database.Remove(id));
+    return Add({IndexEntry{}, id, true});
 }
 
 bool BatchWriter::CommitIfDue()
@@ -51,12 +86,73 @@ bool BatchWriter::Commit()
 {
     if (!batch)
         return true;
-    bool committed = batch->Commit();
-    if (committed)
-        batch.reset();
-    else
-        Drop();
-    return committed;
+    if (!batch->Commit()) {
+        error = database.LastError();
+        return Recover();
+    }
+    batch.reset();
+    pending.clear();
+    pendingBytes = 0;
+    return true;
+}
+
+bool BatchWriter::Recover()
+{
+    error = database.LastError();  // before the rollback, which has nothing to say
+    std::vector<Change> changes;
+    changes.swap(pending);
+    Drop();
+    // One change is as small as a batch gets; a damaged index, or one that
+    // cannot be reached, refuses every part alike.
+    if (changes.size() <= 1 && !changes.empty() && !changes[0].remove)
+        return StoreRefused(changes[0]);
+    if (changes.size() <= 1 || database.Damaged())
+        return false;
+    return WriteInParts(changes, 0, changes.size());
+}
+
+bool BatchWriter::WriteTogether(const std::vector<Change>& changes, size_t begin, size_t end)
+{
+    Transaction part(database);
+    if (!part.Begun())
+        return false;
+    for (size_t i = begin; i < end; ++i)
+        if (!Apply(changes[i]))
+            return false;
+    return part.Commit();
+}
+
+bool BatchWriter::WriteInParts(std::vector<Change>& changes, size_t begin, size_t end)
+{
+    if (WriteTogether(changes, begin, end))
+        return true;
+    error = database.LastError();
+    if (end - begin == 1)
+        return !changes[begin].remove && StoreRefused(changes[begin]);
+    const size_t middle = begin + (end - begin) / 2;
+    return WriteInParts(changes, begin, middle) && WriteInParts(changes, middle, end);
+}
+
+bool BatchWriter::StoreRefused(const Change& change)
+{
+    // The file keeps what the index held of it, marked as failed so that
+    // the next run tries it again; if even that cannot be written, the
+    // index itself is failing.
+    IndexEntry failure;
+    failure.path = change.entry.path;
+    failure.stamp = change.entry.stamp;
+    const bool memory = error.find("out of memory") != std::string::npos;
+    failure.status = memory ? "E_OUTOFMEMORY" : "E_FAIL";
+    failure.failed = true;
+    failure.keep = true;
+    failure.cause = "the index could not store it: " + error;
+    Transaction alone(database);
+    if (!alone.Begun() || !database.Store(failure, change.knownId) || !alone.Commit()) {
+        error = database.LastError();
+        return false;
+    }
+    refused.push_back({change.entry.path, failure.cause});
+    return true;
 }
 
 }  // namespace host::index

@@ -18,7 +18,7 @@ WriterThread::WriterThread(BatchWriter& writer)
 void WriterThread::Write(std::deque<Job>& taken)
 {
     for (Job& job : taken)
-        if (!failed && !writer.Store(job.entry, job.knownId))
+        if (!failed && !writer.Store(std::move(job.entry), job.knownId))
             failed = true;
     taken.clear();
 }
