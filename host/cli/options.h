@@ -72,6 +72,7 @@ bool ReadNumberOption(const ParsedArguments& parsed, const char* command, const 
                       unsigned long& number);
 
 // The exit codes of every command.
-enum ExitCode { exitSuccess = 0, exitFailure = 1, exitUsage = 2 };
+// 3: an index that cannot be opened, read or written, or is damaged.
+enum ExitCode { exitSuccess = 0, exitFailure = 1, exitUsage = 2, exitIndexFailed = 3 };
 
 }  // namespace host

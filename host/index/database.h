@@ -17,11 +17,15 @@
 
 namespace host::index {
 
-// What makes a file "unchanged": its size and its last write time (FILETIME
-// ticks of 100 ns).
+// What makes a file "unchanged": its size, its last write time, its last
+// change time (FILETIME ticks of 100 ns) and its file number. A tag editor
+// that keeps the write time (and the size, through padding) still moves the
+// change time; a file replaced by another keeps neither number.
 struct FileStamp {
     std::int64_t size = 0;
     std::int64_t modified = 0;
+    std::int64_t changed = 0;
+    std::int64_t inode = 0;
     bool operator==(const FileStamp&) const = default;
 };
 
@@ -43,6 +47,10 @@ struct IndexEntry {
     FileStamp stamp;
     std::string status;  // by name: "S_OK", "FILTER_E_ACCESS", or the number when it has none
     bool failed = false;
+    // The failure is not the file's own (no filter, a module that does not
+    // load, memory, a permission, the index): a row the index holds keeps
+    // its texts, and the file is tried again at the next run.
+    bool keep = false;
     std::string cause;   // the host's words for a failure
     std::string title, author, comments, body;
 };
@@ -66,6 +74,7 @@ struct StatusCount {
 
 struct FailedFile {
     std::string path, status, cause;
+    bool kept = false;  // the texts of its last good filtering are still searched
 };
 
 // A path the index covers, and the machine whose runs added it.
@@ -104,6 +113,15 @@ class IndexDatabase {
 public:
     virtual ~IndexDatabase() = default;
     virtual std::string LastError() const = 0;
+    // The last error was damage to the index itself (SQLite's "database
+    // disk image is malformed"): the index must be rebuilt, not written.
+    virtual bool Damaged() const { return false; }
+    // Whether the index is sound enough to write (SQLite's quick check);
+    // false with `problem` saying why.
+    virtual bool CheckSound(std::string& problem) { (void)problem; return true; }
+    // After a failed write: whether the index can be used again, reconnecting
+    // a lost connection (and taking its run's locks and watcher record back).
+    virtual bool Reconnect(std::string& error) { (void)error; return true; }
     // The index for people: a SQLite file's path, a PostgreSQL connection
     // without its password.
     virtual std::string Name() const = 0;
@@ -124,6 +142,8 @@ public:
     // `knownId` is the file's row, 0 for a file the index does not hold yet.
     virtual bool Store(const IndexEntry& entry, std::int64_t knownId) = 0;
     virtual bool Remove(std::int64_t id) = 0;
+    // Removes every file under `path`, as a rebuild in place does first.
+    virtual bool RemoveUnder(const std::string& path) = 0;
     // Drops the folders that no file is in any more.
     virtual bool RemoveEmptyFolders() = 0;
 
@@ -177,15 +197,14 @@ public:
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
     bool Begun() const { return begun; }
+    // A failed commit is rolled back when the transaction goes, so that the
+    // database's error still says why it failed until then.
     bool Commit()
     {
-        if (!begun)
+        if (!begun || !database.Commit())
             return false;
         begun = false;
-        if (database.Commit())
-            return true;
-        database.Rollback();
-        return false;
+        return true;
     }
 
 private:
@@ -200,8 +219,16 @@ bool IsPostgresLocation(std::string_view location);
 
 // Opens the index at `location`, creating its schema (and, for SQLite, the
 // file and the folders of the default location) when `create` is set, as a
-// run does. Null on failure, and `error` says why.
+// run does; a run that will write checks first that the index is not
+// damaged. Null on failure, and `error` says why.
 std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error);
+
+// What a command says of a failure of the index: `error` as it is, or, for
+// a damaged index, that it is damaged and how to make a new one.
+std::string IndexProblem(const IndexDatabase& database, const std::string& error);
+
+// What every command says of a damaged index, after its name.
+inline constexpr const char* damagedAdvice = " is damaged; 'trellan index --rebuild' makes a new one";
 
 // ${XDG_DATA_HOME:-$HOME/.local/share}/trellan/index.sqlite
 std::string DefaultIndexPath();

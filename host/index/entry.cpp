@@ -2,8 +2,11 @@
 
 #include "text/text_conversion.h"
 #include "text/status_names.h"
+#include "text/text_escape.h"
+#include "system/platform_differences.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace host::index {
 namespace {
@@ -57,6 +60,7 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
     entry.stamp = stamp;
     entry.status = StatusSymbol(record.status);
     entry.failed = FAILED(record.status);
+    entry.keep = entry.failed && record.outside;
     entry.cause = record.cause;
     if (entry.failed || record.skipped)
         return entry;
@@ -75,6 +79,25 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
 std::string PathBytes(std::u16string_view path)
 {
     return ToCodePage(CP_ACP, path);
+}
+
+bool IndexLocation(const ParsedArguments& parsed, const char* command, std::string& location)
+{
+    const std::u16string* given = parsed.Value("--db");
+    if (given && given->empty()) {
+        std::fprintf(stderr, "trellan %s: --db needs an index: a SQLite file, or a PostgreSQL connection string\n",
+                     command);
+        return false;
+    }
+    location = given ? PathBytes(*given) : DefaultIndexPath();
+    return true;
+}
+
+std::string PrintablePath(std::string_view bytes)
+{
+    std::string out;
+    AppendEscaped(out, PathFromListBytes(bytes), Escaping::terminal);
+    return out;
 }
 
 }  // namespace host::index

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "filtering/file_record.h"
+#include "cli/options.h"
 #include "index/database.h"
 
 namespace host::index {
@@ -14,5 +15,13 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp);
 // A path as the file system's bytes (the code page of file names);
 // PathFromListBytes turns them back.
 std::string PathBytes(std::u16string_view path);
+
+// The index that --db names, else the default one; false, with the reason
+// printed for `command`, when --db is empty.
+bool IndexLocation(const ParsedArguments& parsed, const char* command, std::string& location);
+
+// A path of the index (the file system's bytes) for people: control
+// characters escaped.
+std::string PrintablePath(std::string_view bytes);
 
 }  // namespace host::index

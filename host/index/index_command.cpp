@@ -12,6 +12,7 @@
 #include "index/index_run.h"
 #include "index/index_watch.h"
 #include "index/paths.h"
+#include "index/rebuild.h"
 #include "index/status.h"
 #include "index/stop.h"
 #include "registry/registry_session.h"
@@ -35,6 +36,8 @@ const OptionRow indexOptions[] = {
     {"--watch", 0, nullptr, "after the run, keep running and index every change under the paths (inotify)"},
     {"--rescan", 0, "SECONDS", "with --watch: how often to rescan what cannot be watched (default 300)"},
     {"--forget", 0, "PATH", "drop PATH from the index's paths, and its files from the index"},
+    {"--rebuild", 0, nullptr, "build the index anew, every file filtered again, over the PATHs or the ones it "
+                              "remembers; the old one is replaced only once the new one is complete"},
     {"--status", 0, nullptr, "show what the index holds: paths, files by status, the last run, the failing files"},
     {"--quiet", 'q', nullptr, "no progress, no summary and no failing files on standard error"},
     {"--verbose", 'v', nullptr, "with --watch: a progress line and the summary of every batch"},
@@ -57,9 +60,9 @@ bool ReadSettings(const ParsedArguments& parsed, RunSettings& settings, WatchSet
     return true;
 }
 
-// The run's paths: those named, else this machine's remembered ones. False
-// (and the reason printed) when there are none.
-bool RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths& paths)
+// The run's paths: those named, else this machine's remembered ones. An
+// exit code (and the reason printed) when there are none.
+int RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths& paths)
 {
     for (const std::u16string& operand : parsed.Operands()) {
         paths.walked.push_back(IndexedPath(operand));
@@ -68,11 +71,12 @@ bool RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths
     paths.lists = parsed.Values("--files-from");
     paths.nulSeparated = parsed.Has("--null");
     if (!paths.walked.empty() || !paths.lists.empty())
-        return true;
+        return exitSuccess;
     std::vector<CoveredPath> covered;
     if (!database.ReadPaths(covered)) {
-        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
-        return false;
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n",
+                     IndexProblem(database, database.LastError()).c_str());
+        return exitIndexFailed;
     }
     const std::string machine = MachineName();
     for (const CoveredPath& path : covered)
@@ -83,9 +87,9 @@ bool RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths
     if (paths.scope.empty()) {
         std::fprintf(stderr, "trellan index: the index covers no path of this machine yet; name at least one "
                              "folder, file or --files-from list\n");
-        return false;
+        return exitUsage;
     }
-    return true;
+    return exitSuccess;
 }
 
 int Forget(IndexDatabase& database, const ParsedArguments& parsed)
@@ -94,8 +98,8 @@ int Forget(IndexDatabase& database, const ParsedArguments& parsed)
     std::string error;
     std::int64_t removed = 0;
     if (!database.LockForRun({path}, error) || !database.ForgetPath(path, removed, error)) {
-        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-        return exitFailure;
+        std::fprintf(stderr, "trellan index: %s\n", IndexProblem(database, error).c_str());
+        return database.Damaged() ? exitIndexFailed : exitFailure;
     }
     if (!parsed.Has("--quiet")) {
         std::string line = "trellan index: ";
@@ -121,10 +125,15 @@ int RunIndex(const ParsedArguments& parsed)
 {
     const bool status = parsed.Has("--status");
     const bool forget = parsed.Has("--forget");
+    const bool rebuild = parsed.Has("--rebuild");
     const bool hasInputs = !parsed.Operands().empty() || parsed.Has("--files-from");
-    if ((status || forget) && (hasInputs || parsed.Has("--watch") || (status && forget))) {
-        std::fprintf(stderr, "trellan index: %s takes no PATH, --files-from or --watch, nor the other\n",
+    if ((status || forget) && (hasInputs || parsed.Has("--watch") || rebuild || (status && forget))) {
+        std::fprintf(stderr, "trellan index: %s takes no PATH, --files-from, --watch or --rebuild, nor the other\n",
                      status ? "--status" : "--forget");
+        return exitUsage;
+    }
+    if (rebuild && (parsed.Has("--watch") || parsed.Has("--files-from"))) {
+        std::fprintf(stderr, "trellan index: --rebuild builds over folders, without --watch or --files-from\n");
         return exitUsage;
     }
     if (parsed.Has("--watch") && parsed.Has("--files-from")) {
@@ -136,21 +145,33 @@ int RunIndex(const ParsedArguments& parsed)
     if (!ReadSettings(parsed, settings, watch))
         return exitUsage;
 
-    const std::u16string* given = parsed.Value("--db");
-    const std::string location = given ? PathBytes(*given) : DefaultIndexPath();
+    std::string location;
+    if (!IndexLocation(parsed, "index", location))
+        return exitUsage;
+    if (rebuild) {
+        RunPaths paths;
+        for (const std::u16string& operand : parsed.Operands()) {
+            paths.walked.push_back(IndexedPath(operand));
+            paths.scope.push_back(PathBytes(paths.walked.back()));
+        }
+        if (!RegistryReady("trellan index", false))
+            return exitFailure;
+        StopOnSignal stopOnSignal;
+        return RebuildIndex(location, std::move(paths), settings);
+    }
     std::string error;
     std::unique_ptr<IndexDatabase> database = OpenIndex(location, !status, error);
     if (!database) {
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-        return exitFailure;
+        return exitIndexFailed;
     }
     if (status)
         return PrintIndexStatus(stdout, *database);
     if (forget)
         return Forget(*database, parsed);
     RunPaths paths;
-    if (!RunPathsOf(*database, parsed, paths))
-        return exitUsage;
+    if (const int problem = RunPathsOf(*database, parsed, paths))
+        return problem;
     if (!RegistryReady("trellan index", false))
         return exitFailure;
     if (!database->LockForRun(paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"}, error)) {
@@ -158,8 +179,12 @@ int RunIndex(const ParsedArguments& parsed)
         return exitFailure;
     }
     for (const std::string& path : paths.scope)
-        if (!database->AddPath(path))
-            std::fprintf(stderr, "trellan index: cannot remember the path: %s\n", database->LastError().c_str());
+        if (!database->AddPath(path)) {
+            std::fprintf(stderr, "trellan index: cannot remember the path: %s\n",
+                         IndexProblem(*database, database->LastError()).c_str());
+            if (database->Damaged())
+                return exitIndexFailed;
+        }
 
     StopOnSignal stopOnSignal;
     const RunResult result = parsed.Has("--watch") ? WatchAndIndex(*database, paths, settings, watch)

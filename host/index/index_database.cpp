@@ -27,6 +27,13 @@ std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool creat
     return database;
 }
 
+std::string IndexProblem(const IndexDatabase& database, const std::string& error)
+{
+    if (!database.Damaged())
+        return error;
+    return "the index " + database.Name() + damagedAdvice + " (" + error + ")";
+}
+
 std::string MachineName()
 {
     char name[256] = {};

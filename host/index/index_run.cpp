@@ -16,6 +16,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <memory>
 
 namespace host::index {
@@ -47,8 +48,13 @@ struct IndexRun {
     SlimLock countLock;
     RunCounts counts;
 
-    IndexRun(IndexDatabase& database, size_t batchFiles, Progress& progress, bool quiet)
-        : writer(database, batchFiles, batchTime), background(writer), progress(progress), quiet(quiet)
+    // Failures outside the files, by cause: they keep their rows, and the
+    // end of the run says what to do about them.
+    std::map<std::string, std::int64_t> outsideCauses;
+
+    IndexRun(IndexDatabase& database, const RunSettings& settings, Progress& progress)
+        : writer(database, settings.batchFiles, batchTime, settings.outerTransaction), background(writer),
+          progress(progress), quiet(settings.quiet)
     {
     }
 
@@ -85,10 +91,15 @@ struct IndexRun {
             // A path that is no file to look at (gone, a folder) is not stored.
             counts.added += file.stamped && file.verdict == Verdict::added;
             counts.changed += file.stamped && file.verdict == Verdict::changed;
-            counts.unchanged += file.stamped && file.verdict == Verdict::retried;
+            // Tried again, or kept as it was for want of its filter.
+            counts.unchanged += file.stamped && (file.verdict == Verdict::retried || file.verdict == Verdict::unchanged);
         }
         if (failed)
             ReportFailure(record);
+        if (failed && record.outside && file.stamped) {
+            SlimLockHolder hold(countLock);
+            ++outsideCauses[record.cause];
+        }
         if (file.stamped)
             background.Store(std::move(entry), file.knownId);
     }
@@ -153,8 +164,16 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
         } else if (FAILED(record.status)) {
             unreadFolders.push_back(PathBytes(record.path) + "/");
         } else if (input.found && !finder.HasFilter(record.path)) {
-            CountSkipped(false);
-            continue;
+            // No filter for its type: a file the index holds keeps its row
+            // (the registry may have lost the filter); others are not media.
+            if (!plan.Knows(PathBytes(record.path)) || !(file.stamped = StampOf(input, record.path, file.stamp))) {
+                CountSkipped(false);
+                continue;
+            }
+            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+            FilterLocation none;
+            record.status = finder.Find(record.path, none, record.cause);
+            record.outside = true;
         } else if ((file.stamped = StampOf(input, record.path, file.stamp))) {
             file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
             if (file.verdict == Verdict::unchanged)
@@ -175,6 +194,28 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
     }
 }
 
+// One line for each cause of failures outside the files, with what to do.
+void AdviseOnOutsideFailures(const std::map<std::string, std::int64_t>& causes)
+{
+    for (const auto& [cause, files] : causes) {
+        std::string line = "trellan index: " + std::to_string(files) +
+                           (files == 1 ? " file keeps what the index held and is" : " files keep what the index held and are") +
+                           " tried again at the next run: " + cause;
+        if (cause.starts_with("no filter is registered") || cause.starts_with("cannot load the filter module") ||
+            cause.find("names no IFilter") != std::string::npos ||
+            cause.find("has no in-process server") != std::string::npos) {
+            bool writable = false;
+            std::string registry;
+            OpenRegistry(&writable, &registry);
+            line += " (in the registry " + registry + "); 'trellan register' registers the filter that ships "
+                    "with Trellan";
+        } else if (cause.find("out of memory") != std::string::npos) {
+            line += "; run again with more memory free, or with --jobs 1";
+        }
+        std::fputs((line + "\n").c_str(), stderr);
+    }
+}
+
 // After the progress summary's own counts (files, filtered, failed, skipped).
 std::string Summary(const RunCounts& counts)
 {
@@ -188,7 +229,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
 {
     const bool quiet = settings.quiet;
     Progress progress("index", quiet);
-    IndexRun run(database, settings.batchFiles, progress, quiet);
+    IndexRun run(database, settings, progress);
     auto know = [&](std::string_view folder, std::string_view name, const KnownFile& file) {
         run.plan.Know(folder, name, file);
     };
@@ -196,9 +237,13 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     // listed file finds its row, but only files under the paths may go.
     const std::vector<std::string> known = paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"};
     run.scope = paths.scope;
-    if (!database.LoadKnownFiles(known, know)) {
-        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
-        return {host::exitFailure, {}, false};
+    if (!settings.outerTransaction && !database.LoadKnownFiles(known, know)) {
+        RunResult failed;
+        failed.exitCode = host::exitIndexFailed;
+        failed.indexFailed = true;
+        failed.error = database.LastError();
+        std::fprintf(stderr, "trellan index: %s\n", IndexProblem(database, failed.error).c_str());
+        return failed;
     }
     const std::int64_t runId = database.StartRun();
 
@@ -223,14 +268,31 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     }
     if (complete && run.counts.removed && !database.RemoveEmptyFolders())
         written = complete = false;
-    if (!written)
-        std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database.LastError().c_str());
-    run.counts.failed = progress.Failed();
+    RunResult result;
+    if (!written) {
+        result.indexFailed = true;
+        result.error = run.writer.Error().empty() ? database.LastError() : run.writer.Error();
+        std::fprintf(stderr, "trellan index: cannot write to the index: %s\n",
+                     IndexProblem(database, result.error).c_str());
+    }
+    for (const RefusedFile& refused : run.writer.Refused()) {
+        ++run.counts.failed;
+        ++run.outsideCauses[refused.cause];
+        if (!quiet)
+            std::fprintf(stderr, "trellan index: %s: %s\n", PrintablePath(refused.path).c_str(), refused.cause.c_str());
+    }
+    run.counts.failed += progress.Failed();
     database.FinishRun(runId, run.counts, complete);
     database.RunEnded(run.writer.Wrote());
     if (settings.summary)
         progress.Finish(Summary(run.counts));
-    RunResult result{complete && run.counts.failed == 0 ? host::exitSuccess : host::exitFailure, run.counts, StopSignal() != 0};
+    if (!quiet)
+        AdviseOnOutsideFailures(run.outsideCauses);
+    result.counts = run.counts;
+    result.exitCode = result.indexFailed              ? host::exitIndexFailed
+                      : complete && run.counts.failed == 0 ? host::exitSuccess
+                                                           : host::exitFailure;
+    result.stopped = StopSignal() != 0;
     if (result.stopped)
         result.exitCode = 128 + StopSignal();  // as a shell reports a command that the signal ended: 130 for Ctrl-C
     return result;

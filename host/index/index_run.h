@@ -17,6 +17,9 @@ struct RunSettings {
     unsigned long batchFiles = 3000;
     bool quiet = false;    // no progress, summary or failing files
     bool summary = true;   // the summary line at the end (when not quiet)
+    // Every write goes into the transaction the caller holds (a rebuild in
+    // place): nothing is committed, and the index is not read first.
+    bool outerTransaction = false;
 };
 
 // What a run is over: its paths (absolute), of which `walked` are there to
@@ -31,7 +34,9 @@ struct RunPaths {
 struct RunResult {
     int exitCode = 0;
     RunCounts counts;
-    bool stopped = false;  // a signal stopped it
+    bool stopped = false;      // a signal stopped it
+    bool indexFailed = false;  // the index could not be read or written
+    std::string error;         // ... and why
 };
 
 RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings);

@@ -1,5 +1,6 @@
 #include "index/index_watch.h"
 
+#include "cli/options.h"
 #include "index/entry.h"
 #include "system/platform_differences.h"
 #include "index/folder_watch.h"
@@ -9,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <map>
@@ -21,19 +23,14 @@ using Clock = std::chrono::steady_clock;
 // How long a path must be quiet before it is indexed: a file still open for
 // writing waits longer, so that it is not filtered half-written.
 constexpr std::chrono::milliseconds settled(300), settledWriting(1000);
+// After a failed write, the first attempt again, and the longest wait.
+constexpr std::chrono::milliseconds firstRetryDelay(500), maximumRetryDelay(30000);
 constexpr int waitMilliseconds = 100;
 
 struct Pending {
     Clock::time_point last;
     bool writing = false;
 };
-
-std::string Printable(const std::string& path)
-{
-    std::string out;
-    AppendEscaped(out, PathFromListBytes(path), Escaping::terminal);
-    return out;
-}
 
 class Watcher {
 public:
@@ -49,7 +46,9 @@ public:
         std::string error;
         if (!folders.Start(error)) {
             std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-            return {1, {}, false};
+            RunResult failed;
+            failed.exitCode = exitFailure;
+            return failed;
         }
         for (const std::string& root : roots)
             WatchRoot(root);
@@ -58,7 +57,10 @@ public:
         const RunResult first = RunIndexOnce(database, paths, settings);
         if (first.stopped)
             return first;
-        if (!database.StartWatching())
+        if (first.indexFailed)
+            Unwritable(first.error, paths.scope);
+        recorded = database.StartWatching();
+        if (!recorded)
             std::fprintf(stderr, "trellan index: cannot record the watcher: %s\n", database.LastError().c_str());
         if (watch.verbose)
             std::fprintf(stderr, "trellan index: watching %zu folders\n", folders.Watched());
@@ -73,10 +75,19 @@ public:
             Rescan();
             if (StopSignal())
                 break;
-            IndexSettled();
+            if (database.Damaged()) {
+                std::fprintf(stderr, "trellan index: the index %s%s; the watcher stops\n",
+                             PrintablePath(database.Name()).c_str(), damagedAdvice);
+                exitCode = exitIndexFailed;
+                break;
+            }
+            if (WritableAgain())
+                IndexSettled();
         }
         database.StopWatching();
-        RunResult result{exitCode, {}, StopSignal() != 0};
+        RunResult result;
+        result.exitCode = exitCode;
+        result.stopped = StopSignal() != 0;
         if (result.stopped)
             result.exitCode = 128 + StopSignal();
         return result;
@@ -185,9 +196,58 @@ private:
         if (batch.scope.empty())
             return;
         const RunResult result = RunIndexOnce(database, batch, batchSettings);
+        if (result.indexFailed) {
+            Unwritable(result.error, batch.scope);
+            return;
+        }
+        if (outage) {
+            // Back: what changed while the index could not be written, and
+            // was not seen (the system's queue of changes may have
+            // overflowed meanwhile), is found by walking every path again.
+            outage = false;
+            std::fprintf(stderr, "trellan index: the index can be written again; every path is walked again for "
+                                 "what changed meanwhile\n");
+            for (const std::string& root : roots)
+                Mark(root, false);
+        }
         if (watch.verbose && result.exitCode != 0 && !result.stopped)
             std::fprintf(stderr, "trellan index: the batch over %s%s did not all go in\n",
-                         Printable(batch.scope[0]).c_str(), batch.scope.size() > 1 ? " and more" : "");
+                         PrintablePath(batch.scope[0]).c_str(), batch.scope.size() > 1 ? " and more" : "");
+    }
+
+    // The index could not be written (a lost connection, a lock held too
+    // long, a full disk): the batch's paths wait for the next attempt, which
+    // comes later and later, up to half a minute apart.
+    void Unwritable(const std::string& error, const std::vector<std::string>& scope)
+    {
+        for (const std::string& path : scope)
+            Mark(path, false);
+        retryDelay = outage ? std::min(retryDelay * 2, maximumRetryDelay) : firstRetryDelay;
+        nextAttempt = Clock::now() + retryDelay;
+        if (!outage || error != outageError)
+            std::fprintf(stderr, "trellan index: cannot write to the index: %s; the changes wait, and the watcher "
+                                 "tries again\n",
+                         error.c_str());
+        outage = true;
+        outageError = error;
+    }
+
+    // Whether to index now: after an outage, once its next attempt is due
+    // and the index can be reached again.
+    bool WritableAgain()
+    {
+        if (!outage)
+            return true;
+        if (Clock::now() < nextAttempt)
+            return false;
+        std::string error;
+        if (!database.Reconnect(error)) {
+            Unwritable(error, {});
+            return false;
+        }
+        if (!recorded)
+            recorded = database.StartWatching();
+        return true;
     }
 
     IndexDatabase& database;
@@ -202,6 +262,11 @@ private:
     bool rescanAll = false;
     bool limitReported = false;
     Clock::time_point nextRescan;
+    bool recorded = false;  // the watcher's record is in the index
+    bool outage = false;    // the index cannot be written now
+    std::string outageError;
+    std::chrono::milliseconds retryDelay{0};
+    Clock::time_point nextAttempt;
 };
 
 }  // namespace

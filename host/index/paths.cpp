@@ -1,11 +1,17 @@
 #include "index/paths.h"
 
+#include "index/entry.h"
+
+#include <sys/stat.h>
+
 namespace host::index {
 namespace {
 
-std::int64_t Ticks(const FILETIME& time)
+// FILETIME ticks: 100 ns since 1601, as the platform counts file times.
+std::int64_t Ticks(const timespec& time)
 {
-    return static_cast<std::int64_t>((std::uint64_t(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+    constexpr std::int64_t secondsFrom1601 = 11644473600LL;
+    return (static_cast<std::int64_t>(time.tv_sec) + secondsFrom1601) * 10000000LL + time.tv_nsec / 100;
 }
 
 // True for an absolute path without "." or ".." parts or doubled
@@ -39,18 +45,15 @@ std::u16string IndexedPath(std::u16string path)
     return full;
 }
 
-bool StampOf(const InputFile& input, const std::u16string& path, FileStamp& stamp)
+bool StampOf(const InputFile&, const std::u16string& path, FileStamp& stamp)
 {
-    if (input.listed) {
-        stamp = {static_cast<std::int64_t>(input.size), Ticks(input.lastWrite)};
-        return true;
-    }
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(reinterpret_cast<LPCWSTR>(path.c_str()), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    // The index is built on Linux only: the change time and the file number
+    // are the system's own, which no listing of a folder gives.
+    struct stat status {};
+    if (stat(PathBytes(path).c_str(), &status) != 0 || S_ISDIR(status.st_mode))
         return false;
-    stamp = {static_cast<std::int64_t>((std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow),
-             Ticks(data.ftLastWriteTime)};
+    stamp = {static_cast<std::int64_t>(status.st_size), Ticks(status.st_mtim), Ticks(status.st_ctim),
+             static_cast<std::int64_t>(status.st_ino)};
     return true;
 }
 

@@ -1,5 +1,5 @@
-// What the index knows a file by: its absolute path, and its size and last
-// write time.
+// What the index knows a file by: its absolute path, and its size, times
+// and file number.
 #pragma once
 
 #include "index/database.h"
@@ -11,9 +11,8 @@ namespace host::index {
 // folder.
 std::u16string IndexedPath(std::u16string path);
 
-// The size and time of the walk's file at `path`: from its folder's
-// listing when the walk found it there, else from a look at the file.
-// False when there is no file to look at (gone, or a folder).
+// The size, times and file number of the walk's file at `path`. False when
+// there is no file to look at (gone, or a folder).
 bool StampOf(const InputFile& input, const std::u16string& path, FileStamp& stamp);
 
 }  // namespace host::index

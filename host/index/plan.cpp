@@ -16,6 +16,15 @@ void IndexPlan::Know(std::string_view folder, std::string_view name, const Known
     Folder(folder).try_emplace(std::string(name), Entry{file, false});
 }
 
+bool IndexPlan::Knows(std::string_view path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+    const Names& names = Folder(folder);
+    const auto found = names.find(std::string(path.substr(slash + 1)));
+    return found != names.end() && found->second.file.id != 0;
+}
+
 Verdict IndexPlan::Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId)
 {
     const size_t slash = path.rfind('/');

@@ -30,6 +30,9 @@ public:
     // Adds a file that the index holds.
     void Know(std::string_view folder, std::string_view name, const KnownFile& file);
 
+    // Whether the index holds `path`, without marking it met.
+    bool Knows(std::string_view path);
+
     // Marks `path` as met, and answers what to do with it. `knownId` is the
     // file's row, 0 for a new file.
     Verdict Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId);

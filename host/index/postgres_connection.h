@@ -19,6 +19,11 @@ namespace host::index::postgres {
 // without the password, to show to people.
 std::string WithoutPassword(const std::string& location);
 
+// `message` with every password that `location` holds (a URI's "user:secret@"
+// or a "password=" word) masked: libpq's messages quote what they could
+// not read.
+std::string WithoutSecrets(std::string message, const std::string& location);
+
 class Result {
 public:
     explicit Result(PGresult* result = nullptr) : result(result) {}
@@ -69,6 +74,9 @@ public:
     void Close();
     std::string LastError() const;
     bool InTransaction() const;
+    // The connection to the server is still there (it may have been lost to
+    // a restart or a network cut).
+    bool Alive();
 
     // Runs statements without parameters (several, separated by ';').
     bool Execute(const char* sql);

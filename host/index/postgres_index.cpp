@@ -14,14 +14,14 @@ namespace {
 using postgres::Params;
 using postgres::Result;
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 // The advisory lock that keeps two first runs from making the schema at once.
 constexpr std::int64_t kSchemaLock = 0x7472656C6C616E00;  // "trellan\0"
 
 const char* const schemaSql = R"(
 CREATE SCHEMA trellan;
 CREATE TABLE trellan.schema_version (version integer NOT NULL);
-INSERT INTO trellan.schema_version VALUES (2);
+INSERT INTO trellan.schema_version VALUES (3);
 CREATE EXTENSION IF NOT EXISTS unaccent;
 CREATE TEXT SEARCH CONFIGURATION trellan.stems (COPY = pg_catalog.english);
 ALTER TEXT SEARCH CONFIGURATION trellan.stems
@@ -39,6 +39,8 @@ CREATE TABLE trellan.files (
     name bytea NOT NULL,
     size bigint NOT NULL,
     modified bigint NOT NULL,
+    changed bigint NOT NULL DEFAULT 0,
+    inode bigint NOT NULL DEFAULT 0,
     status text NOT NULL,
     failed boolean NOT NULL,
     cause text NOT NULL,
@@ -76,8 +78,20 @@ CREATE TABLE trellan.watchers (
     machine text NOT NULL,
     process bigint NOT NULL,
     backend integer NOT NULL DEFAULT pg_backend_pid(),
-    started timestamptz NOT NULL DEFAULT now()
+    started timestamptz NOT NULL DEFAULT now(),
+    connected timestamptz NOT NULL DEFAULT now()
 );
+)";
+
+// Version 3 knows a file also by its change time and its file number, so
+// that an edit that kept the write time is seen (the rows of an older index
+// have neither, so each file is filtered again at its next run), and a
+// watcher by the connection it has now, which changes when it reconnects.
+const char* const upgradeToThreeSql = R"(
+ALTER TABLE trellan.files ADD COLUMN changed bigint NOT NULL DEFAULT 0,
+    ADD COLUMN inode bigint NOT NULL DEFAULT 0;
+ALTER TABLE trellan.watchers ADD COLUMN connected timestamptz NOT NULL DEFAULT now();
+UPDATE trellan.schema_version SET version = 3;
 )";
 
 // The four fields, weighted, in one tsvector of configuration `config`;
@@ -127,8 +141,10 @@ std::string LocalTime(double epoch)
 bool PostgresIndex::Open(const std::string& where, std::string& error)
 {
     location = postgres::WithoutPassword(where);
+    connectionString = where;
     if (!connection.Open(where)) {
-        error = "cannot connect to the PostgreSQL index " + location + ": " + connection.LastError();
+        error = "cannot connect to the PostgreSQL index " + location + ": " +
+                postgres::WithoutSecrets(connection.LastError(), where);
         return false;
     }
     if (!connection.Execute("SET search_path = trellan, public") || !CreateSchema(error)) {
@@ -169,6 +185,19 @@ bool PostgresIndex::CreateSchema(std::string& error)
         }
         found = found == 0 ? kSchemaVersion : found;
     }
+    if (found == 2) {
+        // Upgraded once, by the first run of this version; another that
+        // comes at the same time waits and finds it upgraded.
+        if (!connection.Execute("BEGIN") ||
+            !connection.Query("SELECT pg_advisory_xact_lock($1)", Params().Integer(kSchemaLock)).Ok() ||
+            !version(found) || (found == 2 && !connection.Execute(upgradeToThreeSql)) ||
+            !connection.Execute("COMMIT")) {
+            error = "cannot be upgraded from schema version 2: " + connection.LastError();
+            connection.Execute("ROLLBACK");
+            return false;
+        }
+        found = found == 2 ? kSchemaVersion : found;
+    }
     if (found == kSchemaVersion)
         return true;
     error = found < 0 ? "has a schema \"trellan\" that is not a Trellan index"
@@ -181,7 +210,9 @@ bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::strin
 {
     // Each path locked alone, and the folders above it shared: a run over
     // "/a" and one over "/a/b" exclude each other, runs over "/a/b" and
-    // "/a/c" do not.
+    // "/a/c" do not. The paths are kept, to lock them again after a
+    // reconnection.
+    lockedPaths = paths;
     for (const std::string& path : paths) {
         Result own = connection.Query("SELECT pg_try_advisory_lock($1)", Params().Integer(LockKey(path)));
         bool held = own.Ok() && own.Integer(0, 0);
@@ -216,7 +247,8 @@ bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const 
         const std::string below = root == "/" ? "" : root;
         read = connection
                    .Query("DECLARE known NO SCROLL CURSOR FOR SELECT files.id, folders.id, folders.path, files.name, "
-                          "files.size, files.modified, files.failed FROM files JOIN folders ON folders.id = "
+                          "files.size, files.modified, files.changed, files.inode, files.failed FROM files "
+                          "JOIN folders ON folders.id = "
                           "files.folder WHERE folders.path = $1 OR (folders.path >= $4 AND folders.path < $5) OR "
                           "(folders.path = $2 AND files.name = $3)",
                           Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
@@ -230,8 +262,9 @@ bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const 
                 const std::string_view folder = files.Bytes(row, 2);
                 folderIds.emplace(std::string(folder), files.Integer(row, 1));
                 know(folder, files.Bytes(row, 3),
-                     {files.Integer(row, 0), {files.Integer(row, 4), files.Integer(row, 5)},
-                      files.Integer(row, 6) != 0});
+                     {files.Integer(row, 0),
+                      {files.Integer(row, 4), files.Integer(row, 5), files.Integer(row, 6), files.Integer(row, 7)},
+                      files.Integer(row, 8) != 0});
             }
         }
         read = read && connection.Execute("CLOSE known");
@@ -278,15 +311,20 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
             .Integer(entry.stamp.modified)
             .Text(entry.status)
             .Boolean(entry.failed)
-            .Text(entry.cause);
+            .Text(entry.cause)
+            .Integer(entry.stamp.changed)
+            .Integer(entry.stamp.inode);
     };
     if (id) {
         if (!connection
                  .Prepared("update", "UPDATE files SET size = $2, modified = $3, status = $4, failed = $5, "
-                                     "cause = $6 WHERE id = $1",
+                                     "cause = $6, changed = $7, inode = $8 WHERE id = $1",
                            state(Params().Integer(id)))
                  .Ok())
             return false;
+        // A failure outside the file keeps the texts it had.
+        if (entry.keep)
+            return true;
         if (entry.failed)
             return connection.Prepared("untext", "DELETE FROM texts WHERE file = $1", Params().Integer(id)).Ok();
     } else {
@@ -295,8 +333,8 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         if (!folder)
             return false;
         Result made = connection.Prepared("insert",
-                                          "INSERT INTO files (folder, name, size, modified, status, failed, cause) "
-                                          "VALUES ($1, $2, $3, $4, $5, $6, $7) RETURNING id",
+                                          "INSERT INTO files (folder, name, size, modified, status, failed, cause, "
+                                          "changed, inode) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
                                           state(Params().Integer(folder).Bytes(name)));
         if (!made.Ok() || made.Rows() != 1)
             return false;
@@ -313,6 +351,17 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
 bool PostgresIndex::Remove(std::int64_t id)
 {
     return connection.Prepared("remove", "DELETE FROM files WHERE id = $1", Params().Integer(id)).Ok();
+}
+
+bool PostgresIndex::RemoveUnder(const std::string& under)
+{
+    const auto [parent, name] = SplitPath(under);
+    const std::string below = under == "/" ? "" : under;
+    return connection
+        .Query("DELETE FROM files USING folders WHERE folders.id = files.folder AND (folders.path = $1 OR "
+               "(folders.path >= $4 AND folders.path < $5) OR (folders.path = $2 AND files.name = $3))",
+               Params().Bytes(under).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
+        .Ok();
 }
 
 bool PostgresIndex::RemoveEmptyFolders()
@@ -391,6 +440,31 @@ bool PostgresIndex::ReadLastRun(LastRun& run)
     return rows.Ok();
 }
 
+bool PostgresIndex::Reconnect(std::string& error)
+{
+    if (connection.Alive())
+        return true;
+    // A new connection: the server let the old one's locks go, and the
+    // watcher's record names the new one.
+    if (!connection.Open(connectionString) || !connection.Execute("SET search_path = trellan, public")) {
+        error = "cannot connect to the PostgreSQL index " + location + ": " +
+                postgres::WithoutSecrets(connection.LastError(), connectionString);
+        return false;
+    }
+    folderIds.clear();
+    if (!lockedPaths.empty() && !LockForRun(std::vector<std::string>(lockedPaths), error))
+        return false;
+    if (watcherRow &&
+        !connection
+             .Query("UPDATE watchers SET backend = pg_backend_pid(), connected = now() WHERE id = $1",
+                    Params().Integer(watcherRow))
+             .Ok()) {
+        error = connection.LastError();
+        return false;
+    }
+    return true;
+}
+
 bool PostgresIndex::StartWatching()
 {
     Result row = connection.Query("INSERT INTO watchers (machine, process) VALUES ($1, $2) RETURNING id",
@@ -412,7 +486,7 @@ bool PostgresIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
     // there; a killed watcher's stays behind, and is left out.
     Result rows = connection.Query(
         "SELECT machine, process, extract(epoch FROM started)::float8 FROM watchers w WHERE EXISTS "
-        "(SELECT 1 FROM pg_stat_activity a WHERE a.pid = w.backend AND a.backend_start <= w.started) ORDER BY id");
+        "(SELECT 1 FROM pg_stat_activity a WHERE a.pid = w.backend AND a.backend_start <= w.connected) ORDER BY id");
     for (int row = 0; row < rows.Rows(); ++row)
         watchers.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), LocalTime(rows.Real(row, 2))});
     return rows.Ok();
@@ -429,21 +503,23 @@ bool PostgresIndex::CountByStatus(std::vector<StatusCount>& counts)
 
 bool PostgresIndex::ListFailures(std::vector<FailedFile>& files)
 {
-    Result rows = connection.Query("SELECT folders.path || '\\x2f'::bytea || files.name AS path, status, cause "
-                                   "FROM files JOIN folders ON folders.id = files.folder WHERE failed ORDER BY path");
+    Result rows = connection.Query("SELECT folders.path || '\\x2f'::bytea || files.name AS path, status, cause, "
+                                   "EXISTS (SELECT 1 FROM texts WHERE texts.file = files.id) FROM files "
+                                   "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY cause, path");
     for (int row = 0; row < rows.Rows(); ++row)
         files.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
-                         std::string(rows.Bytes(row, 2))});
+                         std::string(rows.Bytes(row, 2)), rows.Integer(row, 3) != 0});
     return rows.Ok();
 }
 
 bool PostgresIndex::CheckIntegrity(std::string& problem)
 {
-    // Every file that was filtered has its texts, no failed one has any,
-    // and each vector is what its texts make.
+    // Every file that was filtered has its texts (a failed one may keep
+    // those of its last good filtering), and each vector is what its texts
+    // make.
     Result rows = connection.Query(
         "SELECT (SELECT count(*) FROM files LEFT JOIN texts ON texts.file = files.id "
-        "        WHERE (texts.file IS NULL) <> files.failed), "
+        "        WHERE texts.file IS NULL AND NOT files.failed), "
         "       (SELECT count(*) FROM texts WHERE stems <> setweight(to_tsvector('trellan.stems', title), 'A') || "
         "        setweight(to_tsvector('trellan.stems', author), 'B') || "
         "        setweight(to_tsvector('trellan.stems', comments), 'C') || "
@@ -454,7 +530,7 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
     }
     if (rows.Integer(0, 0) == 0 && rows.Integer(0, 1) == 0)
         return true;
-    problem = std::to_string(rows.Integer(0, 0)) + " files without their texts (or failed files with texts), " +
+    problem = std::to_string(rows.Integer(0, 0)) + " files without their texts, " +
               std::to_string(rows.Integer(0, 1)) + " texts whose vector does not match them";
     return false;
 }

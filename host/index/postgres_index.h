@@ -29,6 +29,8 @@ public:
     void Rollback() override;
     bool Store(const IndexEntry& entry, std::int64_t knownId) override;
     bool Remove(std::int64_t id) override;
+    bool RemoveUnder(const std::string& under) override;
+    bool Reconnect(std::string& error) override;
     bool RemoveEmptyFolders() override;
     bool ReadPaths(std::vector<CoveredPath>& paths) override;
     std::int64_t StartRun() override;
@@ -52,7 +54,9 @@ private:
     std::int64_t FolderId(const std::string& folder);
 
     postgres::Connection connection;
-    std::string location;
+    std::string location;          // without the password, for people
+    std::string connectionString;  // as given, to reconnect
+    std::vector<std::string> lockedPaths;
     std::unordered_map<std::string, std::int64_t> folderIds;  // folders this run has met
     std::int64_t watcherRow = 0;
 };

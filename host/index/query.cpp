@@ -235,7 +235,7 @@ private:
                 value.erase(0, 1);
             return value;
         }
-        value = PathBytes(IndexedPath(FromUtf8(value)));
+        value = PathBytes(IndexedPath(FromCodePage(CP_ACP, value)));
         while (value.size() > 1 && value.back() == '/')
             value.pop_back();
         return value;
@@ -246,7 +246,7 @@ private:
         const size_t close = text.find('"', at + 1);
         if (close == std::string::npos)
             return Error("a '\"' is not closed");
-        const std::string words = text.substr(at + 1, close - at - 1);
+        const std::string words = AsText(text.substr(at + 1, close - at - 1));
         at = close + 1;
         const bool prefix = at < text.size() && text[at] == '*';
         at += prefix;
@@ -289,8 +289,14 @@ private:
             lexeme += ":" + std::string(prefix ? "*" : "") + (field ? std::string(1, field->weight) : "");
         return lexeme;
     }
-    static Piece Term(const std::string& word, bool prefix, const FieldRow* field)
+    // The query comes as the file system's bytes, so that a place filter
+    // matches a name that is not UTF-8; words are text, and what does not
+    // decode in them becomes U+FFFD.
+    static std::string AsText(const std::string& bytes) { return ToUtf8(FromCodePage(CP_ACP, bytes)); }
+
+    static Piece Term(const std::string& bytes, bool prefix, const FieldRow* field)
     {
+        const std::string word = AsText(bytes);
         std::string fts = Quoted(word, '"') + (prefix ? " *" : "");
         if (field)
             fts = std::string(field->name) + " : " + fts;

@@ -82,16 +82,17 @@ int RunSearch(const ParsedArguments& parsed)
     for (const std::u16string& word : parsed.Operands())
         query += (query.empty() ? u"" : u" ") + word;
 
-    const std::u16string* given = parsed.Value("--db");
-    const std::string path = given ? PathBytes(*given) : DefaultIndexPath();
+    std::string path;
+    if (!IndexLocation(parsed, "search", path))
+        return exitUsage;
     std::string error;
     std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
     if (!database) {
         std::fprintf(stderr, "trellan search: %s\n", error.c_str());
-        return exitFailure;
+        return exitIndexFailed;
     }
     std::vector<SearchHit> hits;
-    switch (Search(*database, ToUtf8(query), static_cast<std::int64_t>(limit), {}, hits, error)) {
+    switch (Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), {}, hits, error)) {
     case SearchStatus::found:
         break;
     case SearchStatus::badQuery:
@@ -99,8 +100,9 @@ int RunSearch(const ParsedArguments& parsed)
                      error.c_str());
         return exitUsage;
     case SearchStatus::failed:
-        std::fprintf(stderr, "trellan search: cannot read the index %s: %s\n", path.c_str(), error.c_str());
-        return exitFailure;
+        std::fprintf(stderr, "trellan search: cannot read the index %s: %s\n", database->Name().c_str(),
+                     IndexProblem(*database, error).c_str());
+        return exitIndexFailed;
     }
     const bool json = parsed.Has("--json");
     std::string out;

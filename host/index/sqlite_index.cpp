@@ -7,13 +7,14 @@
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
 
+#include <algorithm>
 #include <signal.h>
 #include <unistd.h>
 
 namespace host::index {
 namespace {
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 constexpr int kBusyTimeoutMilliseconds = 30000;
 // How long a run waits for another's run lock before it is refused.
 constexpr int kRunLockWaitMilliseconds = 250;
@@ -80,6 +81,15 @@ INSERT INTO texts(texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0)');
 PRAGMA user_version = 2;
 )";
 
+// Version 3 knows a file also by its change time and its file number, so
+// that an edit that kept the write time is seen. The rows of an older index
+// have neither, so each file is filtered again at the next run.
+const char* const upgradeToThreeSql = R"(
+ALTER TABLE files ADD COLUMN changed INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE files ADD COLUMN inode INTEGER NOT NULL DEFAULT 0;
+PRAGMA user_version = 3;
+)";
+
 std::int64_t ReadInteger(const Connection& connection, const char* sql)
 {
     Statement statement(connection, sql);
@@ -119,54 +129,103 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
     if (create && path == DefaultIndexPath())
         DefaultIndexFolder(true);  // a folder that cannot be made shows as a file that cannot be opened
     if (!connection.Open(path, create)) {
-        error = create || FileExists(path)
+        damaged = (sqlite3_errcode(connection.Get()) & 0xFF) == SQLITE_NOTADB;
+        error = damaged ? path + damagedAdvice + " (" + connection.LastError() + ")"
+                : create || FileExists(path)
                     ? "cannot open the index " + path + ": " + connection.LastError()
                     : "there is no index at " + path + " (trellan index PATH... makes one)";
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
+    // Nothing is copied from the write-ahead log into the file at close
+    // unless this process wrote (RunEnded): a damaged index and its log
+    // stay as they were, and readers close without waiting for the disk.
+    sqlite3_db_config(connection.Get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     // Pages read through a map of the file: fewer system calls for searches and runs alike.
     if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL") ||
         !connection.Execute("PRAGMA mmap_size = 268435456")) {
-        error = "cannot open the index " + path + ": " + connection.LastError();
+        damaged = Damaged();
+        error = damaged ? path + damagedAdvice + " (" + connection.LastError() + ")"
+                        : "cannot open the index " + path + ": " + connection.LastError();
         return false;
     }
-    if (!CreateSchema(error)) {
+    if (!CreateSchema(create, error)) {
         error = path + " " + error;
         return false;
     }
-    if (!create)
-        RunEnded(false);
     return true;
 }
 
-bool SqliteIndex::CreateSchema(std::string& error)
+bool SqliteIndex::CreateSchema(bool create, std::string& error)
 {
     std::int64_t version = ReadInteger(connection, "PRAGMA user_version");
-    if (version == kSchemaVersion)
-        return true;
+    if (version < 0 && Damaged()) {
+        error = damagedAdvice;
+        return false;
+    }
     if (version > kSchemaVersion) {
         error = "is an index of schema version " + std::to_string(version) + ", of a newer Trellan; this one reads " +
                 "version " + std::to_string(kSchemaVersion);
         return false;
     }
+    // A run that will write looks at the index first: a damaged one is
+    // never written into, not even to upgrade it.
+    if (create && version > 0 && !CheckBeforeWriting(error))
+        return false;
+    if (version == kSchemaVersion)
+        return true;
     platform::sqlite::WriteTransaction made(connection);
     // Read again inside the transaction: another process may have just made it.
     version = ReadInteger(connection, "PRAGMA user_version");
     if (version == kSchemaVersion)
         return true;
     const bool fresh = version == 0 && ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") == 0;
-    if (!fresh && version != 1) {
-        error = version < 0 ? "cannot be read: " + connection.LastError() : "is not a Trellan index";
+    if (!fresh && version != 1 && version != 2) {
+        error = Damaged()       ? damagedAdvice
+                : version < 0 ? "cannot be read: " + connection.LastError()
+                              : "is not a Trellan index";
         return false;
     }
-    if (!made.Begun() || (fresh && !connection.Execute(schemaSql)) || !connection.Execute(upgradeSql) ||
+    if (!made.Begun() || (fresh && !connection.Execute(schemaSql)) ||
+        (version < 2 && !connection.Execute(upgradeSql)) || !connection.Execute(upgradeToThreeSql) ||
         !made.Commit()) {
-        error = (fresh ? "cannot be made into an index: " : "cannot be upgraded from schema version 1: ") +
+        error = (fresh ? "cannot be made into an index: "
+                       : "cannot be upgraded from schema version " + std::to_string(version) + ": ") +
                 connection.LastError();
         return false;
     }
     return true;
+}
+
+bool SqliteIndex::CheckBeforeWriting(std::string& error)
+{
+    // The pages and their structure (a tenth of a second at 200,000 files);
+    // the full-text tables too where the last run was cut short, since
+    // their pages may have been left half-written by a failing disk.
+    Statement check(connection, "PRAGMA quick_check(1)");
+    const int read = check.Step();
+    const bool sound = read == SQLITE_ROW && check.Text(0) == "ok";
+    std::string problem = read == SQLITE_ROW ? std::string(check.Text(0)) : connection.LastError();
+    check.Reset();
+    bool ftsSound = true;
+    if (sound && ReadInteger(connection, "SELECT count(*) FROM runs WHERE finished IS NULL AND "
+                                         "id = (SELECT max(id) FROM runs)") > 0)
+        ftsSound = CheckIntegrity(problem);
+    if (sound && ftsSound)
+        return true;
+    if (read != SQLITE_ROW && !Damaged()) {
+        error = "cannot be read: " + problem;
+        return false;
+    }
+    damaged = true;
+    error = std::string(damagedAdvice) + " (" + problem + ")";
+    return false;
+}
+
+bool SqliteIndex::Damaged() const
+{
+    const int code = connection.Get() ? sqlite3_errcode(connection.Get()) & 0xFF : SQLITE_OK;
+    return damaged || code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
 Statement& SqliteIndex::Cached(std::unique_ptr<Statement>& slot, const char* sql)
@@ -182,7 +241,8 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
     // it down, found through the folders' index by range: '0' follows '/'.
     Statement folders(connection, "SELECT id, path FROM folders WHERE path = ?1 OR path = ?2 OR "
                                   "(path >= ?3 AND path < ?4)");
-    Statement files(connection, "SELECT id, name, size, modified, failed FROM files WHERE folder = ?1");
+    Statement files(connection,
+                    "SELECT id, name, size, modified, changed, inode, failed FROM files WHERE folder = ?1");
     for (const std::string& root : scope) {
         const auto [parent, name] = SplitPath(root);
         const std::string below = root == "/" ? "" : root;
@@ -201,7 +261,8 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
             while ((filesRead = files.Step()) == SQLITE_ROW)
                 if (!parentOnly || files.Text(1) == name)
                     know(folder, files.Text(1),
-                         {files.Integer(0), {files.Integer(2), files.Integer(3)}, files.Integer(4) != 0});
+                         {files.Integer(0), {files.Integer(2), files.Integer(3), files.Integer(4), files.Integer(5)},
+                          files.Integer(6) != 0});
             if (filesRead != SQLITE_DONE)
                 return false;
         }
@@ -235,9 +296,11 @@ bool SqliteIndex::Begin()
 
 bool SqliteIndex::Commit()
 {
-    const bool committed = transaction && transaction->Commit();
+    // A failed commit stays open until Rollback, with its error.
+    if (!transaction || !transaction->Commit())
+        return false;
     transaction.reset();
-    return committed;
+    return true;
 }
 
 void SqliteIndex::Rollback()
@@ -248,15 +311,17 @@ void SqliteIndex::Rollback()
 
 namespace {
 
-// Binds what a run learns of a file (size, time, status, failed, cause) to
-// the parameters ?3 to ?7; ?1 and ?2 say which file.
+// Binds what a run learns of a file (size, times, file number, status,
+// failed, cause) to the parameters ?3 to ?9; ?1 and ?2 say which file.
 Statement& BindFileState(Statement& statement, const IndexEntry& entry)
 {
     return statement.Bind(3, entry.stamp.size)
         .Bind(4, entry.stamp.modified)
         .BindText(5, entry.status)
         .Bind(6, entry.failed ? 1 : 0)
-        .BindText(7, entry.cause);
+        .BindText(7, entry.cause)
+        .Bind(8, entry.stamp.changed)
+        .Bind(9, entry.stamp.inode);
 }
 
 Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
@@ -291,7 +356,7 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
     std::int64_t id = knownId;
     if (id) {
         if (!BindFileState(Cached(updateFile, "UPDATE files SET size = ?3, modified = ?4, status = ?5, failed = ?6, "
-                                              "cause = ?7 WHERE id = ?1"),
+                                              "cause = ?7, changed = ?8, inode = ?9 WHERE id = ?1"),
                            entry)
                  .Bind(1, id)
                  .Run())
@@ -300,7 +365,8 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         const auto [folderPath, name] = SplitPath(entry.path);
         const std::int64_t folder = FolderId(folderPath);
         if (!folder || !BindFileState(Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, "
-                                                         "failed, cause) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+                                                         "failed, cause, changed, inode) "
+                                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
                                       entry)
                             .Bind(1, folder)
                             .BindText(2, name)
@@ -309,7 +375,10 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         id = sqlite3_last_insert_rowid(connection.Get());
     }
     // The texts under the file's id: a file the index held loses its old
-    // ones first; a file that failed gets none.
+    // ones first; a file that failed gets none, but for one that failed
+    // for a reason outside it, which keeps what it had.
+    if (entry.keep)
+        return true;
     if (knownId && !RemoveWords(id))
         return false;
     if (entry.failed)
@@ -327,6 +396,14 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
 bool SqliteIndex::Remove(std::int64_t id)
 {
     return RemoveWords(id) && Cached(deleteFile, "DELETE FROM files WHERE id = ?1").Bind(1, id).Run();
+}
+
+bool SqliteIndex::RemoveUnder(const std::string& under)
+{
+    std::vector<std::int64_t> ids;
+    return LoadKnownFiles({under}, [&](std::string_view, std::string_view, const KnownFile& file) {
+        ids.push_back(file.id);
+    }) && std::all_of(ids.begin(), ids.end(), [&](std::int64_t id) { return Remove(id); });
 }
 
 bool SqliteIndex::RemoveEmptyFolders()
@@ -367,12 +444,14 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
     // ends, however it ends. One run at a time, whatever its paths. Two runs
     // that start at once each hold a shared lock for a moment on the way to
     // the exclusive one: without a short wait both would be refused.
-    if (!runLock.Open(path + "-lock", true) ||
+    if (lockPath.empty())
+        lockPath = path + "-lock";
+    if (!runLock.Open(lockPath, true) ||
         sqlite3_busy_timeout(runLock.Get(), kRunLockWaitMilliseconds) != SQLITE_OK ||
         !runLock.Execute("PRAGMA journal_mode = OFF") || !runLock.Execute("BEGIN EXCLUSIVE")) {
         error = runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY
-                    ? "another trellan index is running on " + path
-                    : "cannot lock " + path + "-lock: " + runLock.LastError();
+                    ? "another trellan index is running on " + lockPath.substr(0, lockPath.size() - 5)
+                    : "cannot lock " + lockPath + ": " + runLock.LastError();
         return false;
     }
     // The run is the only writer: a larger page cache, and a write-ahead log
@@ -445,7 +524,7 @@ bool SqliteIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
     // free, or its process is gone from this machine, the row is left over
     // from a watcher that was killed.
     Connection probe;
-    bool lockFree = probe.Open(path + "-lock", false) && probe.Execute("PRAGMA journal_mode = OFF") &&
+    bool lockFree = probe.Open(lockPath.empty() ? path + "-lock" : lockPath, false) && probe.Execute("PRAGMA journal_mode = OFF") &&
                     probe.Execute("BEGIN EXCLUSIVE");
     Statement statement(connection,
                         "SELECT machine, process, datetime(started, 'localtime') FROM watchers ORDER BY id");
@@ -472,12 +551,13 @@ bool SqliteIndex::CountByStatus(std::vector<StatusCount>& counts)
 
 bool SqliteIndex::ListFailures(std::vector<FailedFile>& files)
 {
-    Statement statement(connection, "SELECT folders.path || '/' || files.name AS path, status, cause FROM files "
-                                    "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY path");
+    Statement statement(connection, "SELECT folders.path || '/' || files.name AS path, status, cause, "
+                                    "EXISTS (SELECT 1 FROM texts WHERE texts.rowid = files.id) FROM files "
+                                    "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY cause, path");
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
         files.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
-                         std::string(statement.Text(2))});
+                         std::string(statement.Text(2)), statement.Integer(3) != 0});
     return read == SQLITE_DONE;
 }
 
@@ -539,13 +619,22 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
 }
 
+void SqliteIndex::CloseIndex()
+{
+    transaction.reset();
+    for (auto* statement : {&insertFolder, &insertFile, &updateFile, &deleteFile, &insertText, &deleteText,
+                            &insertWords, &readText, &deleteWords})
+        statement->reset();
+    connection.Close();
+}
+
 void SqliteIndex::RunEnded(bool wrote)
 {
-    // Leaves what the write-ahead log holds there at close, instead of
-    // copying it into the file and waiting for the disk twice: for readers,
-    // and for a run that wrote no more than its line in the run log.
-    if (!wrote)
-        sqlite3_db_config(connection.Get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    // A run that wrote copies the write-ahead log into the file at close;
+    // one that wrote no more than its line in the run log leaves it there
+    // for the next writer, instead of waiting for the disk twice.
+    if (wrote && !Damaged())
+        sqlite3_db_config(connection.Get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
 }
 
 }  // namespace host::index

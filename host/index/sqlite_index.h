@@ -21,7 +21,15 @@ public:
     // On failure `error` says why.
     bool Open(const std::string& path, bool create, std::string& error);
 
-    std::string LastError() const override { return connection.LastError(); }
+    // Remembers damage as it is reported, since a rollback after it clears
+    // the connection's error.
+    std::string LastError() const override
+    {
+        damaged = Damaged();
+        return connection.LastError();
+    }
+    bool Damaged() const override;
+    bool CheckSound(std::string& problem) override { return CheckBeforeWriting(problem); }
     std::string Name() const override { return path; }
     bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
     bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
@@ -30,6 +38,12 @@ public:
     void Rollback() override;
     bool Store(const IndexEntry& entry, std::int64_t knownId) override;
     bool Remove(std::int64_t id) override;
+    bool RemoveUnder(const std::string& under) override;
+    // Closes the index (copying its log into it if this process wrote) but
+    // keeps the run lock.
+    void CloseIndex();
+    // A rebuild into a new file holds the run lock of the index it replaces.
+    void LockAs(const std::string& indexPath) { lockPath = indexPath + "-lock"; }
     bool RemoveEmptyFolders() override;
     bool ReadPaths(std::vector<CoveredPath>& paths) override;
     bool InsertPath(const std::string& path) override;
@@ -48,7 +62,10 @@ public:
     void RunEnded(bool wrote) override;
 
 private:
-    bool CreateSchema(std::string& error);
+    bool CreateSchema(bool create, std::string& error);
+    // PRAGMA quick_check, and the full-text tables' own check after a run
+    // that was cut short; false, `error` saying so, for a damaged index.
+    bool CheckBeforeWriting(std::string& error);
     Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
     // The row of a folder path, made if need be; 0 on failure.
     std::int64_t FolderId(const std::string& folder);
@@ -64,6 +81,8 @@ private:
     std::unordered_map<std::string, std::int64_t> folderIds;
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;
+    mutable bool damaged = false;
+    std::string lockPath;  // the run lock's file: the index's own, or the one a rebuild replaces
 };
 
 }  // namespace host::index

@@ -8,14 +8,6 @@
 namespace host::index {
 namespace {
 
-// A path or a cause for people: control characters escaped.
-std::string Printable(std::string_view bytes)
-{
-    std::string out;
-    AppendEscaped(out, PathFromListBytes(bytes), Escaping::terminal);
-    return out;
-}
-
 void PrintLastRun(FILE* out, const LastRun& run)
 {
     if (!run.exists) {
@@ -44,19 +36,26 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database)
     std::vector<FailedFile> failures;
     std::vector<CoveredPath> paths;
     std::vector<RunningWatcher> watchers;
+    std::string problem;
+    if (!database.CheckSound(problem)) {
+        std::fprintf(stderr, "trellan index: the index %s%s\n", PrintablePath(database.Name()).c_str(),
+                     problem.c_str());
+        return exitIndexFailed;
+    }
     if (!database.ReadLastRun(run) || !database.CountByStatus(counts) || !database.ListFailures(failures) ||
         !database.ReadPaths(paths) || !database.ReadWatchers(watchers)) {
-        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", database.LastError().c_str());
-        return exitFailure;
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n",
+                     IndexProblem(database, database.LastError()).c_str());
+        return exitIndexFailed;
     }
     std::int64_t total = 0;
     for (const StatusCount& count : counts)
         total += count.files;
 
-    std::fprintf(out, "index: %s\n", Printable(database.Name()).c_str());
+    std::fprintf(out, "index: %s\n", PrintablePath(database.Name()).c_str());
     std::fprintf(out, "paths:%s\n", paths.empty() ? " none" : "");
     for (const CoveredPath& path : paths)
-        std::fprintf(out, "  %s (%s)\n", Printable(path.path).c_str(), path.machine.c_str());
+        std::fprintf(out, "  %s (%s)\n", PrintablePath(path.path).c_str(), path.machine.c_str());
     if (watchers.empty())
         std::fprintf(out, "watcher: none\n");
     for (const RunningWatcher& watcher : watchers)
@@ -66,11 +65,22 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database)
     std::fprintf(out, "files: %lld\n", static_cast<long long>(total));
     for (const StatusCount& count : counts)
         std::fprintf(out, "  %8lld  %s\n", static_cast<long long>(count.files), count.status.c_str());
+    // The failing files by cause (they come sorted by it); those that keep
+    // the texts of their last good filtering are still found by a search.
     if (!failures.empty())
-        std::fprintf(out, "failing files:\n");
-    for (const FailedFile& file : failures)
-        std::fprintf(out, "  %s: %s%s%s\n", Printable(file.path).c_str(), file.status.c_str(),
-                     file.cause.empty() ? "" : ": ", file.cause.c_str());
+        std::fprintf(out, "failing files, tried again at every run:\n");
+    for (size_t first = 0; first < failures.size();) {
+        size_t end = first;
+        while (end < failures.size() && failures[end].cause == failures[first].cause)
+            ++end;
+        std::fprintf(out, "  %s (%zu %s)\n", failures[first].cause.empty() ? "no cause known"
+                                                                             : PrintablePath(failures[first].cause).c_str(),
+                     end - first, end - first == 1 ? "file" : "files");
+        for (; first < end; ++first)
+            std::fprintf(out, "    %s: %s%s\n", PrintablePath(failures[first].path).c_str(),
+                         failures[first].status.c_str(),
+                         failures[first].kept ? " (its last good texts are kept)" : "");
+    }
     return exitSuccess;
 }
 

@@ -6,8 +6,12 @@
 #include "support/command_run.h"
 #include "support/text.h"
 
+#include <win32/seams.h>
+#include "sqlite_statement.h"
+
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -186,6 +190,21 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
          [](IndexCommand& test) { std::filesystem::remove_all(test.folder.PathOf("lib/c")); }, nullptr, 1,
          {1, 0, 0, 4, 1, 1},
          {{"muller OR nouvelle", {"strasse.asf"}}}},
+        {"a tag edited with the file's size and write time kept",
+         [](IndexCommand& test) {
+             const std::string path = test.folder.PathOf("lib/a/cafe.mp3");
+             struct stat before {};
+             stat(path.c_str(), &before);
+             test.WriteMp3("lib/a/cafe.mp3", "Café Variety", "Zoë Brontë", "Recorded at the Ångström hall");
+             const timespec times[2] = {before.st_atim, before.st_mtim};
+             utimensat(AT_FDCWD, path.c_str(), times, 0);
+         },
+         nullptr, 1, {1, 0, 1, 3, 0, 1}, {{"title:variety", {"cafe.mp3"}}, {"title:society", {}}}},
+        {"a registry without the filter keeps every row, to be tried again",
+         [](IndexCommand&) { Trellan({u"unregister", Utf16(TRELLAN_MODULE_PATH)}); }, nullptr, 1,
+         {1, 0, 0, 4, 0, 4}, {{"variety OR nights OR muller", {"cafe.mp3", "harbour.wma", "strasse.asf"}}}},
+        {"the filter registered again", [](IndexCommand&) { Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)}); },
+         nullptr, 1, {1, 0, 0, 4, 0, 1}, {{"variety OR nights OR muller", {"cafe.mp3", "harbour.wma", "strasse.asf"}}}},
     };
     for (const Step& step : steps) {
         step.change(*this);
@@ -202,6 +221,14 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     EXPECT_EQ(Index({u"--files-from", Utf16(folder.PathOf("no-such-list"))}), 1);
     EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
+
+    // Rebuilt over the remembered paths: every file filtered again, the old
+    // index kept beside the new one.
+    EXPECT_EQ(Index({u"--rebuild"}), 1);
+    Reopen();
+    EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{1, 4, 0, 0, 0, 1}));
+    EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
+    EXPECT_EQ(std::filesystem::exists(DatabasePath() + ".old"), !IsPostgres());
 
     // A path forgotten takes its files along; one not covered is refused.
     EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib/a"))}), 1);
@@ -224,8 +251,8 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         std::vector<const char*> printed;  // on standard output, then on standard error
     } cases[] = {
         {{u"index", u"--status", u"--db", db}, 0,
-         {"files: 2", "1  S_OK\n", "broken.wma: FILTER_E_ACCESS: ", "last run: ", "paths:\n  /", "/lib (",
-          "watcher: none"}},
+         {"files: 2", "1  S_OK\n", "  not a media file that the filter can read, or damaged (1 file)\n",
+          "broken.wma: FILTER_E_ACCESS\n", "last run: ", "paths:\n  /", "/lib (", "watcher: none"}},
         {{u"search", u"--db", db, u"cafe"}, 0,
          {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
         {{u"search", u"--db", db, u"--json", u"PIER"},
@@ -234,7 +261,11 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
           "[pier]"}},
         {{u"search", u"--db", db, u"nothing", u"here"}, 0, {"no file matches \"nothing here\""}},
         {{u"search", u"--db", db, u"genre:jazz"}, 2, {"is not valid"}},
-        {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 1, {"there is no index at"}},
+        {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 3, {"there is no index at"}},
+        {{u"search", u"--db", u"", u"cafe"}, 2, {"--db needs an index"}},
+        {{u"index", u"--db", u"", lib}, 2, {"--db needs an index"}},
+        {{u"index", u"--rebuild", u"--watch", u"--db", db}, 2, {"--rebuild builds over folders"}},
+        {{u"search", u"--db", u"postgresql://someone:hunter2@[x/media", u"cafe"}, 3, {"cannot connect"}},
         {{u"search", u"--db", db, u"--limit", u"0", u"cafe"}, 2, {"--limit"}},
         {{u"index", u"--status", u"--db", db, lib}, 2, {"--status takes no PATH"}},
         {{u"index", u"--db", Utf16(folder.PathOf("fresh.sqlite"))}, 2, {"covers no path of this machine"}},
@@ -248,12 +279,104 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         EXPECT_EQ(run.code, test.exitCode) << Utf8(test.args[0]) << " " << Utf8(test.args.back());
         for (const char* text : test.printed)
             EXPECT_NE((run.out + run.err).find(text), std::string::npos) << text << " in:\n" << run.out << run.err;
+        EXPECT_EQ((run.out + run.err).find("hunter2"), std::string::npos) << run.err;  // no password, ever
     }
     if (IsPostgres()) {  // a password given in the connection string is not shown
         const CommandRun run = Trellan({u"index", u"--status", u"--db", db + u" password=hunter2"});
         EXPECT_EQ(run.code, 0) << run.err;
         EXPECT_EQ(run.out.find("hunter2"), std::string::npos) << run.out;
     }
+}
+
+TEST_P(IndexCommand, ADamagedIndexIsNeverWrittenIntoAndIsRebuiltBesideIt)
+{
+    if (IsPostgres())
+        GTEST_SKIP() << "the server keeps its own pages";
+    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "");
+    WriteAsf("lib/harbour.wma", "Harbour Lights", "Mira Okonkwo");
+    ASSERT_EQ(Index({Utf16(library)}), 0);
+    database.reset();
+    {  // the log copied into the file, so that the damage is what a reader meets
+        platform::sqlite::Connection last;
+        ASSERT_TRUE(last.Open(DatabasePath(), false) && last.Execute("PRAGMA wal_checkpoint(TRUNCATE)"));
+    }
+    // Random bytes over the second page (a table's root).
+    const auto readAll = [](const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    };
+    std::string damaged = readAll(DatabasePath());
+    std::mt19937 random(7);
+    for (size_t i = 4096; i < 8192 && i < damaged.size(); ++i)
+        damaged[i] = static_cast<char>(random());
+    std::ofstream(DatabasePath(), std::ios::binary | std::ios::trunc) << damaged;
+    WriteMp3("lib/new.mp3", "Nouvelle Vague", "Léa Moreau", "");
+
+    const std::u16string db = Utf16(DatabasePath());
+    for (const host::Arguments& args : std::vector<host::Arguments>{{u"index", u"--db", db, Utf16(library)},
+                                                                    {u"index", u"--db", db},
+                                                                    {u"index", u"--status", u"--db", db},
+                                                                    {u"search", u"--db", db, u"harbour"}}) {
+        const CommandRun run = Trellan(args);
+        EXPECT_EQ(run.code, 3) << Utf8(args[1]) << ": " << run.err;
+        EXPECT_NE(run.err.find(" is damaged; 'trellan index --rebuild' makes a new one"), std::string::npos)
+            << run.err;
+    }
+    EXPECT_EQ(readAll(DatabasePath()), damaged);  // untouched
+
+    ASSERT_EQ(Index({u"--rebuild", Utf16(library)}), 0);
+    Reopen();
+    EXPECT_EQ(Sorted(Found("harbour OR nouvelle OR cafe")), (Names{"cafe.mp3", "harbour.wma", "new.mp3"}));
+    EXPECT_EQ(readAll(DatabasePath() + ".old"), damaged);
+    ExpectSound();
+}
+
+TEST_P(IndexCommand, UnderAMemoryLimitEverySmallFileIsStoredAndTheNextRunTakesTheRest)
+{
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "a sanitizer's shadow memory does not fit under a limit on the address space";
+#else
+    if (IsPostgres())
+        GTEST_SKIP() << "the writer that runs short is the same for both back ends; SQLite's holds the texts";
+    // Two 12 MiB comments and a 12 MiB picture among 20 small files.
+    const Bytes comment = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Large", Id3Encoding::latin1),
+                                                      Id3Comment(u"", std::u16string(12 << 20, u'w'),
+                                                                 Id3Encoding::latin1)}),
+                                       SilentMpegFrames(1)});
+    Write("lib/large1.mp3", comment);
+    Write("lib/large2.mp3", comment);
+    Write("lib/picture.mp3", Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Pictured", Id3Encoding::latin1),
+                                                         Id3Picture("image/png", 3, u"", Bytes(12 << 20, 'p'))}),
+                                          SilentMpegFrames(1)}));
+    for (int i = 0; i < 20; ++i)
+        WriteMp3("lib/small" + std::to_string(i) + ".mp3", "Small " + std::to_string(i), "Someone", "");
+    for (const char16_t* jobs : {u"2", u"1"}) {
+        SCOPED_TRACE(Utf8(jobs));
+        Reopen();
+        std::filesystem::create_directories(folder.PathOf("nothing"));
+        ASSERT_EQ(Index({u"--jobs", jobs, Utf16(folder.PathOf("nothing"))}), 0);  // every first use made
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            size_t pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            const rlimit limit{pages * size_t(sysconf(_SC_PAGESIZE)) + (120u << 20), RLIM_INFINITY};
+            if (setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(100);
+            PlatformSeam_FitHeapToLimits();  // as in a process started under the limit
+            _exit(Index({u"--jobs", jobs, Utf16(library)}));
+        }
+        const int code = Reap(child);
+        EXPECT_TRUE(code == 0 || code == 1) << code;
+        EXPECT_EQ(Found("small").size(), 20u);
+        ExpectSound();
+        EXPECT_EQ(Index({u"--jobs", jobs, Utf16(library)}), 0);
+        EXPECT_EQ(Sorted(Found("large OR pictured")), (Names{"large1.mp3", "large2.mp3", "picture.mp3"}));
+        EXPECT_EQ(Found("small").size(), 20u);
+        ExpectSound();
+        ASSERT_EQ(Index({u"--forget", Utf16(library)}), 0);
+    }
+#endif
 }
 
 TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
@@ -327,6 +450,16 @@ TEST_P(IndexCommand, WatchIndexesEveryChangeWithinSecondsAndStopsWithASoundIndex
         {"a file deleted", [](IndexCommand& t) { std::filesystem::remove(t.folder.PathOf("lib/b/two.wma")); },
          "second OR dawn", {"one.wma"}},
         {"a file moved out", [](IndexCommand& t) { t.Move("lib/b/drei.mp3", "outside/drei.mp3"); }, "harbour", {}},
+        {"a file written after the index's connection was cut (the server restarted)",
+         [](IndexCommand& t) {
+             if (t.IsPostgres()) {
+                 host::index::postgres::Connection cut;
+                 ASSERT_TRUE(cut.Open(t.DatabasePath())) << cut.LastError();
+                 ASSERT_TRUE(cut.Query("SELECT pg_terminate_backend(backend) FROM trellan.watchers").Ok());
+             }
+             t.WriteAsf("lib/a/after.wma", "After Hours", "Cut Quartet");
+         },
+         "hours", {"after.wma"}},
     };
     for (const Step& step : steps) {
         step.change(*this);

@@ -82,8 +82,11 @@ protected:
         database = host::index::OpenIndex(location, true, error);
         ASSERT_TRUE(database) << error;
     }
+public:  // for the steps of a table
     const std::string& DatabasePath() const { return location; }
     bool IsPostgres() const { return GetParam() == Backend::postgresql; }
+
+protected:
 
     // Stores each entry as a new file, in one transaction.
     void StoreAll(const std::vector<host::index::IndexEntry>& entries)

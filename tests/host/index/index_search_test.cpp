@@ -25,6 +25,7 @@ protected:
             TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
             TextEntry("/lib/sub/light.MP3", "The Light", "", "", "The Light"),
             TextEntry("/lib/sub/deep/runner.wma", "Runners", "", "", "running and runners"),
+            TextEntry("/lib/latin\xE9/caf\xE9.asf", "Latin Name", "", "", "Latin Name"),  // not UTF-8
         });
     }
 };
@@ -83,6 +84,8 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"dir:/li", {}},
         {"path:/lib/harbour lights", {"harbour"}},
         {"harbour path:/lib/cafe", {}},
+        {"path:/lib/latin\xE9/caf\xE9.asf", {"caf\xE9.asf"}},
+        {"latin dir:/lib/latin\xE9", {"caf\xE9.asf"}},
     };
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
