@@ -259,9 +259,10 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     }
     run.background.Finish();
     bool written = !run.background.Failed() && run.writer.Commit();
-    // Removals only after a whole walk: a run cut short has not met every file.
+    // Removals only after a whole walk: a run cut short has not met every
+    // file. A run over file lists alone names no path to remove files under.
     bool complete = written && walked && !StopSignal() && !run.listUnread;
-    if (complete) {
+    if (complete && !run.scope.empty()) {
         const bool removed = run.RemoveUnmet();  // false: a signal stopped it, or a write failed
         written = run.writer.Commit() && (removed || StopSignal());
         complete = removed && written;

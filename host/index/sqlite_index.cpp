@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace host::index {
@@ -110,6 +111,13 @@ std::u16string DefaultIndexFolder(bool create)
     return folder;
 }
 
+// The index's write-ahead log holds pages not yet in the file.
+bool LogPending(const std::string& path)
+{
+    struct stat log {};
+    return stat((path + "-wal").c_str(), &log) == 0 && log.st_size > 0;
+}
+
 bool FileExists(const std::string& path)
 {
     const std::u16string name = FromCodePage(CP_ACP, path);
@@ -145,8 +153,15 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
     if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL") ||
         !connection.Execute("PRAGMA mmap_size = 268435456")) {
         damaged = Damaged();
-        error = damaged ? path + damagedAdvice + " (" + connection.LastError() + ")"
-                        : "cannot open the index " + path + ": " + connection.LastError();
+        const bool readOnly = (sqlite3_errcode(connection.Get()) & 0xFF) == SQLITE_READONLY;
+        // An index this process may not write (a read-only share, another
+        // user's) is still searched, as it stands, when no log is pending.
+        if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
+            CreateSchema(false, error))
+            return true;
+        error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
+                : readOnly ? "the index " + path + " can only be read, not written (" + connection.LastError() + ")"
+                           : "cannot open the index " + path + ": " + connection.LastError();
         return false;
     }
     if (!CreateSchema(create, error)) {

@@ -7,6 +7,7 @@
 
 #include "advapi32/registry_schema.h"
 #include "shell32/known_folders.h"
+#include "sqlite_statement.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -48,23 +49,6 @@ bool Exists(const std::string& path)
 {
     struct stat status {};
     return stat(path.c_str(), &status) == 0;
-}
-
-// A file name as a URI of SQLite's "file:" form.
-std::string FileUri(const std::string& path, const char* query)
-{
-    static const char hex[] = "0123456789ABCDEF";
-    std::string uri = "file:";
-    for (unsigned char c : path) {
-        if (c == '?' || c == '#' || c == '%' || c < 0x20 || c >= 0x7F) {
-            uri += '%';
-            uri += hex[c >> 4];
-            uri += hex[c & 15];
-        } else {
-            uri += static_cast<char>(c);
-        }
-    }
-    return uri + "?" + query;
 }
 
 LONG ErrorOf(int code)
@@ -174,7 +158,7 @@ OpenedDatabase OpenForReading(OpenedDatabase opened)
         return Failed(opened, ErrorOf(code));
     if (logPending)
         return Failed(opened, ERROR_CANTOPEN);
-    Connection immutable(FileUri(opened.path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
+    Connection immutable(sqlite::FileUri(opened.path, "immutable=1"), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
     code = immutable.code == SQLITE_OK ? CheckSchema(immutable.db, &present) : immutable.code;
     if (code != SQLITE_OK)
         return Failed(opened, ErrorOf(code));

@@ -2,6 +2,29 @@
 
 namespace platform::sqlite {
 
+std::string FileUri(const std::string& path, const char* query)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = "file:";
+    for (unsigned char c : path) {
+        if (c == '?' || c == '#' || c == '%' || c < 0x20 || c >= 0x7F) {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        } else {
+            uri += static_cast<char>(c);
+        }
+    }
+    return uri + "?" + query;
+}
+
+bool Connection::OpenImmutable(const std::string& path)
+{
+    Close();
+    return sqlite3_open_v2(FileUri(path, "immutable=1").c_str(), &db,
+                           SQLITE_OPEN_READONLY | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK;
+}
+
 bool Connection::Open(const std::string& path, bool create)
 {
     Close();

@@ -14,6 +14,9 @@
 
 namespace platform::sqlite {
 
+// A file name as a URI of SQLite's "file:" form, with `query` ("immutable=1").
+std::string FileUri(const std::string& path, const char* query);
+
 class Connection {
 public:
     Connection() = default;
@@ -25,6 +28,9 @@ public:
     // is missing. On failure the handle is kept until the next Open or
     // Close, for its message.
     bool Open(const std::string& path, bool create);
+    // Opens `path` to read as it is, taking no locks and making no files
+    // beside it: for a file in a folder this process may not write.
+    bool OpenImmutable(const std::string& path);
     void Close();
     // Runs statements that return no rows.
     bool Execute(const char* sql);

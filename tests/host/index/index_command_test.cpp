@@ -221,6 +221,13 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     EXPECT_EQ(Index({u"--files-from", Utf16(folder.PathOf("no-such-list"))}), 1);
     EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
+    // A list that can be read, and no PATH: only the listed files are
+    // looked at, and none other leaves the index.
+    const std::string listed = folder.PathOf("lib/a/cafe.mp3");
+    folder.Write("list", Bytes(listed.begin(), listed.end()));
+    EXPECT_EQ(Index({u"--files-from", Utf16(folder.PathOf("list"))}), 0);
+    EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{1, 0, 0, 1, 0, 0}));
+    EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
 
     // Rebuilt over the remembered paths: every file filtered again, the old
     // index kept beside the new one.
