@@ -242,7 +242,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
         failed.exitCode = host::exitIndexFailed;
         failed.indexFailed = true;
         failed.error = database.LastError();
-        std::fprintf(stderr, "trellan index: %s\n", IndexProblem(database, failed.error).c_str());
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", IndexProblem(database, failed.error).c_str());
         return failed;
     }
     const std::int64_t runId = database.StartRun();

@@ -255,6 +255,12 @@ std::string Connection::LastError() const
     std::string error = !lastError.empty() ? lastError : connection ? PQerrorMessage(connection) : "out of memory";
     while (!error.empty() && (error.back() == '\n' || error.back() == ' '))
         error.pop_back();
+    // One line: libpq's messages go on over indented lines.
+    for (size_t at; (at = error.find_first_of("\n\t")) != std::string::npos;)
+        error.replace(at, error.find_first_not_of("\n\t ", at) == std::string::npos
+                              ? error.size() - at
+                              : error.find_first_not_of("\n\t ", at) - at,
+                      " ");
     return error;
 }
 
