@@ -108,25 +108,27 @@ bool BatchWriter::Recover()
         return StoreRefused(changes[0]);
     if (changes.size() <= 1 || database.Damaged())
         return false;
-    return WriteInParts(changes, 0, changes.size());
+    // The whole failed already: its halves, each in a transaction of its own.
+    const size_t middle = changes.size() / 2;
+    return WriteInParts(changes, 0, middle) && WriteInParts(changes, middle, changes.size());
 }
 
 bool BatchWriter::WriteTogether(const std::vector<Change>& changes, size_t begin, size_t end)
 {
     Transaction part(database);
-    if (!part.Begun())
-        return false;
-    for (size_t i = begin; i < end; ++i)
-        if (!Apply(changes[i]))
-            return false;
-    return part.Commit();
+    bool written = part.Begun();
+    for (size_t i = begin; written && i < end; ++i)
+        written = Apply(changes[i]);
+    if (written && part.Commit())
+        return true;
+    error = database.LastError();  // while the part is open: its rollback has nothing to say
+    return false;
 }
 
 bool BatchWriter::WriteInParts(std::vector<Change>& changes, size_t begin, size_t end)
 {
     if (WriteTogether(changes, begin, end))
         return true;
-    error = database.LastError();
     if (end - begin == 1)
         return !changes[begin].remove && StoreRefused(changes[begin]);
     const size_t middle = begin + (end - begin) / 2;

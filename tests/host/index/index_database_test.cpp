@@ -2,6 +2,7 @@
 // and removed, covered paths, run locks, the run log, batches, and
 // databases that are not an index of this version.
 #include "index_fixture.h"
+#include "sqlite_statement.h"
 #include "index/search.h"
 #include "index/sqlite_index.h"
 #include "index/writer.h"
@@ -176,6 +177,35 @@ TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
     EXPECT_EQ(known.size(), 4u);
     EXPECT_EQ(known.count("/m/0"), 0u);
     EXPECT_EQ(known.count("/m/x"), 1u);
+}
+
+TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
+{
+    // The index refuses one file's texts, as it would for want of memory.
+    if (IsPostgres()) {
+        host::index::postgres::Connection raw;
+        ASSERT_TRUE(raw.Open(DatabasePath()) &&
+                    raw.Execute("CREATE FUNCTION trellan.poison() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                                "IF NEW.name = 'poison'::bytea AND NEW.status = 'S_OK' THEN RAISE 'out of memory'; "
+                                "END IF; RETURN NEW; END $$; CREATE TRIGGER poison BEFORE INSERT ON trellan.files "
+                                "FOR EACH ROW EXECUTE FUNCTION trellan.poison()"))
+            << raw.LastError();
+    } else {
+        platform::sqlite::Connection raw;
+        ASSERT_TRUE(raw.Open(DatabasePath(), false) &&
+                    raw.Execute("CREATE TRIGGER poison BEFORE INSERT ON files WHEN NEW.name = 'poison' AND "
+                                "NEW.status = 'S_OK' BEGIN SELECT RAISE(ABORT, 'out of memory'); END"));
+    }
+    BatchWriter writer(*database, 100, std::chrono::hours(1));
+    for (const char* name : {"a", "b", "poison", "c", "d", "e"})
+        ASSERT_TRUE(writer.Store(TextEntry(std::string("/p/") + name, name), 0)) << writer.Error();
+    ASSERT_TRUE(writer.Commit()) << writer.Error();
+    const KnownFiles known = Known(DatabasePath());
+    EXPECT_EQ(known.size(), 6u);
+    EXPECT_TRUE(known.at("/p/poison").failed);
+    EXPECT_FALSE(known.at("/p/e").failed);
+    ASSERT_EQ(writer.Refused().size(), 1u);
+    EXPECT_NE(writer.Refused()[0].cause.find("out of memory"), std::string::npos) << writer.Refused()[0].cause;
 }
 
 TRELLAN_INDEX_BACKENDS(IndexDatabaseTest);
