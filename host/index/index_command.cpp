@@ -10,7 +10,7 @@
 #include "cli/options.h"
 #include "index/entry.h"
 #include "index/index_run.h"
-#include "index/index_watch.h"
+#include "index/watch/index_watch.h"
 #include "index/paths.h"
 #include "index/rebuild.h"
 #include "index/status.h"

@@ -1,7 +1,7 @@
 // Which back end holds an index, by its location, and what both share.
 #include "index/database.h"
-#include "index/postgres_index.h"
-#include "index/sqlite_index.h"
+#include "index/postgres/postgres_index.h"
+#include "index/sqlite/sqlite_index.h"
 
 #include <unistd.h>
 

@@ -6,7 +6,7 @@
 #include "index/rebuild.h"
 
 #include "index/entry.h"
-#include "index/sqlite_index.h"
+#include "index/sqlite/sqlite_index.h"
 #include "system/platform_differences.h"
 #include "cli/options.h"
 

@@ -3,7 +3,7 @@
 #include "cli/commands.h"
 #include "text/text_conversion.h"
 #include "index/entry.h"
-#include "index/search.h"
+#include "index/query/search.h"
 #include "cli/options.h"
 #include "text/text_escape.h"
 

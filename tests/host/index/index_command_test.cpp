@@ -2,7 +2,7 @@
 // media files written by the tests, indexed through the registered filter,
 // changed, indexed again, and runs killed at random moments.
 #include "index_fixture.h"
-#include "index/search.h"
+#include "index/query/search.h"
 #include "support/command_run.h"
 #include "support/text.h"
 

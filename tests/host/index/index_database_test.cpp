@@ -3,8 +3,8 @@
 // databases that are not an index of this version.
 #include "index_fixture.h"
 #include "sqlite_statement.h"
-#include "index/search.h"
-#include "index/sqlite_index.h"
+#include "index/query/search.h"
+#include "index/sqlite/sqlite_index.h"
 #include "index/writer.h"
 
 #include <fstream>

@@ -6,8 +6,8 @@
 #pragma once
 
 #include "index/database.h"
-#include "index/postgres_connection.h"
-#include "index/search.h"
+#include "index/postgres/postgres_connection.h"
+#include "index/query/search.h"
 #include "support/media_writer.h"
 
 #include <gtest/gtest.h>

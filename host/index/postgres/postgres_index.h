@@ -9,7 +9,7 @@
 #pragma once
 
 #include "index/database.h"
-#include "index/postgres_connection.h"
+#include "index/postgres/postgres_connection.h"
 
 #include <unordered_map>
 

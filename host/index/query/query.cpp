@@ -1,4 +1,4 @@
-#include "index/query.h"
+#include "index/query/query.h"
 
 #include "index/entry.h"
 #include "index/paths.h"

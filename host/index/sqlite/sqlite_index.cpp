@@ -1,9 +1,9 @@
 // The index's SQLite schema and its reads and writes. WAL with
 // synchronous=NORMAL: a killed process loses only the transaction it was
 // in, and readers (a search during a run) never wait for the writer.
-#include "index/sqlite_index.h"
+#include "index/sqlite/sqlite_index.h"
 
-#include "index/query.h"
+#include "index/query/query.h"
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
 

@@ -1,9 +1,9 @@
-#include "index/index_watch.h"
+#include "index/watch/index_watch.h"
 
 #include "cli/options.h"
 #include "index/entry.h"
 #include "system/platform_differences.h"
-#include "index/folder_watch.h"
+#include "index/watch/folder_watch.h"
 #include "index/stop.h"
 #include "text/text_conversion.h"
 #include "text/text_escape.h"

@@ -1,4 +1,4 @@
-#include "index/folder_watch.h"
+#include "index/watch/folder_watch.h"
 
 #include "index/database.h"
 

@@ -1,4 +1,4 @@
-#include "index/postgres_connection.h"
+#include "index/postgres/postgres_connection.h"
 
 #include <dlfcn.h>
 

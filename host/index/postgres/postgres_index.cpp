@@ -1,9 +1,9 @@
 // The index's PostgreSQL schema and its reads and writes. Every write of a
 // run is in the batch's transaction; a killed run's connection ends, and
 // the server rolls its open batch back.
-#include "index/postgres_index.h"
+#include "index/postgres/postgres_index.h"
 
-#include "index/query.h"
+#include "index/query/query.h"
 
 #include <ctime>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "index/search.h"
+#include "index/query/search.h"
 
-#include "index/query.h"
+#include "index/query/query.h"
 
 namespace host::index {
 
