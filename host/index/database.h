@@ -77,9 +77,11 @@ struct FailedFile {
     bool kept = false;  // the texts of its last good filtering are still searched
 };
 
-// A path the index covers, and the machine whose runs added it.
+// A path the index covers, the machine whose runs added it, and what its
+// runs leave out: what the `excludes` globs match below the path.
 struct CoveredPath {
     std::string path, machine;
+    std::vector<std::string> excludes;
 };
 
 // A `trellan index --watch` that is running now.
@@ -151,6 +153,8 @@ public:
     // a covered path holds it already, and drops the ones it holds.
     virtual bool ReadPaths(std::vector<CoveredPath>& paths) = 0;
     bool AddPath(const std::string& path);
+    // What a covered path's runs leave out, replaced.
+    virtual bool SetExcludes(const CoveredPath& path) = 0;
     // Drops a covered path and every file under it, in one transaction;
     // false with nothing changed when the index does not cover it.
     bool ForgetPath(const std::string& path, std::int64_t& removed, std::string& error);
@@ -176,7 +180,7 @@ public:
 
 protected:
     // A covered path of this machine's, added or dropped as it is.
-    virtual bool InsertPath(const std::string& path) = 0;
+    virtual bool InsertPath(const CoveredPath& path) = 0;
     virtual bool DropPath(const std::string& path, bool& dropped) = 0;
 
 public:
@@ -241,5 +245,9 @@ std::pair<std::string, std::string> SplitPath(const std::string& path);
 
 // Whether `path` is `scope` or lies under it.
 bool IsUnder(std::string_view path, std::string_view scope);
+
+// Lines of text, as the globs of a covered path are stored; no empty ones.
+std::vector<std::string> SplitLines(std::string_view text);
+std::string JoinLines(const std::vector<std::string>& lines);
 
 }  // namespace host::index

@@ -19,6 +19,7 @@
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace host {
@@ -36,6 +37,9 @@ const OptionRow indexOptions[] = {
     {"--watch", 0, nullptr, "after the run, keep running and index every change under the paths (inotify)"},
     {"--rescan", 0, "SECONDS", "with --watch: how often to rescan what cannot be watched (default 300)"},
     {"--forget", 0, "PATH", "drop PATH from the index's paths, and its files from the index"},
+    {"--exclude", 0, "GLOB", "leave out what GLOB matches below the path (may be given many times; remembered)"},
+    {"--forget-exclude", 0, "GLOB", "index again what an --exclude GLOB left out"},
+    {"--hidden", 0, nullptr, "index folders whose names start with a dot too (trash folders among them)"},
     {"--rebuild", 0, nullptr, "build the index anew, every file filtered again, over the PATHs or the ones it "
                               "remembers; the old one is replaced only once the new one is complete"},
     {"--status", 0, nullptr, "show what the index holds: paths, files by status, the last run, the failing files"},
@@ -90,6 +94,44 @@ int RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths&
         return exitUsage;
     }
     return exitSuccess;
+}
+
+// The exclusions given are remembered with the covered paths of this
+// machine that hold the run's paths (all of them for a run over lists or
+// the remembered paths), and the rules of those paths go with the run.
+bool ApplyExcludes(IndexDatabase& database, const ParsedArguments& parsed, RunPaths& paths)
+{
+    std::vector<CoveredPath> covered;
+    if (!database.ReadPaths(covered))
+        return false;
+    const std::string machine = MachineName();
+    for (CoveredPath& path : covered) {
+        bool ours = path.machine == machine && paths.scope.empty();
+        for (const std::string& scope : paths.scope)
+            ours = ours || (path.machine == machine && IsUnder(scope, path.path));
+        if (!ours)
+            continue;
+        bool changed = false;
+        for (const std::u16string& given : parsed.Values("--exclude")) {
+            const std::string glob = PathBytes(given);
+            if (std::find(path.excludes.begin(), path.excludes.end(), glob) == path.excludes.end()) {
+                path.excludes.push_back(glob);
+                changed = true;
+            }
+        }
+        for (const std::u16string& given : parsed.Values("--forget-exclude")) {
+            const auto found = std::find(path.excludes.begin(), path.excludes.end(), PathBytes(given));
+            if (found != path.excludes.end()) {
+                path.excludes.erase(found);
+                changed = true;
+            }
+        }
+        if (changed && !database.SetExcludes(path))
+            return false;
+        paths.leftOut.paths.push_back(std::move(path));
+    }
+    paths.leftOut.hidden = parsed.Has("--hidden");
+    return true;
 }
 
 int Forget(IndexDatabase& database, const ParsedArguments& parsed)
@@ -156,6 +198,7 @@ int RunIndex(const ParsedArguments& parsed)
         }
         if (!RegistryReady("trellan index", false))
             return exitFailure;
+        paths.leftOut.hidden = parsed.Has("--hidden");
         StopOnSignal stopOnSignal;
         return RebuildIndex(location, std::move(paths), settings);
     }
@@ -185,6 +228,11 @@ int RunIndex(const ParsedArguments& parsed)
             if (database->Damaged())
                 return exitIndexFailed;
         }
+    if (!ApplyExcludes(*database, parsed, paths)) {
+        std::fprintf(stderr, "trellan index: cannot remember the exclusions: %s\n",
+                     IndexProblem(*database, database->LastError()).c_str());
+        return exitIndexFailed;
+    }
 
     StopOnSignal stopOnSignal;
     const RunResult result = parsed.Has("--watch") ? WatchAndIndex(*database, paths, settings, watch)

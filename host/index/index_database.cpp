@@ -57,6 +57,28 @@ bool IsUnder(std::string_view path, std::string_view scope)
     return path.starts_with(scope) && (path.size() == scope.size() || path[scope.size()] == '/');
 }
 
+std::vector<std::string> SplitLines(std::string_view text)
+{
+    std::vector<std::string> lines;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        if (end == std::string_view::npos)
+            end = text.size();
+        if (end > start)
+            lines.emplace_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + line;
+    return text;
+}
+
 bool IndexDatabase::AddPath(const std::string& added)
 {
     std::vector<CoveredPath> paths;
@@ -65,11 +87,20 @@ bool IndexDatabase::AddPath(const std::string& added)
     for (const CoveredPath& covered : paths)
         if (IsUnder(added, covered.path))
             return true;
+    // The paths it takes the place of hand it what their runs left out,
+    // their globs set below them.
+    CoveredPath taking{added, MachineName(), {}};
     bool dropped = false;
-    for (const CoveredPath& covered : paths)
-        if (IsUnder(covered.path, added) && !DropPath(covered.path, dropped))
+    for (const CoveredPath& covered : paths) {
+        if (!IsUnder(covered.path, added))
+            continue;
+        if (!DropPath(covered.path, dropped))
             return false;
-    return InsertPath(added);
+        const std::string below = covered.path.substr(added == "/" ? 1 : added.size() + 1);
+        for (const std::string& glob : covered.excludes)
+            taking.excludes.push_back(below.empty() ? glob : below + "/" + glob);
+    }
+    return InsertPath(taking);
 }
 
 bool IndexDatabase::ForgetPath(const std::string& forgotten, std::int64_t& removed, std::string& error)

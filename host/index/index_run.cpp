@@ -42,6 +42,7 @@ struct IndexRun {
     const bool quiet;
     std::vector<std::string> unreadFolders;  // the walk could not read them: their files stay
     std::vector<std::string> scope;          // the run's paths: only files under them may go
+    LeftOutRules leftOut;
     bool listUnread = false;                 // a file list failed: no file can be judged gone
 
     // The walk (`Plan`) and `Deliver` run at once on different threads.
@@ -163,6 +164,11 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
             listUnread = true;
         } else if (FAILED(record.status)) {
             unreadFolders.push_back(PathBytes(record.path) + "/");
+        } else if (input.found && LeftOut(leftOut, PathBytes(record.path))) {
+            // Excluded, or in a hidden folder: not indexed, and gone from
+            // the index if it was there.
+            CountSkipped(false);
+            continue;
         } else if (input.found && !finder.HasFilter(record.path)) {
             // No filter for its type: a file the index holds keeps its row
             // (the registry may have lost the filter); others are not media.
@@ -237,6 +243,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     // listed file finds its row, but only files under the paths may go.
     const std::vector<std::string> known = paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"};
     run.scope = paths.scope;
+    run.leftOut = paths.leftOut;
     if (!settings.outerTransaction && !database.LoadKnownFiles(known, know)) {
         RunResult failed;
         failed.exitCode = host::exitIndexFailed;

@@ -6,6 +6,7 @@
 #include "cli/commands.h"
 #include "filtering/filter_jobs.h"
 #include "index/database.h"
+#include "index/left_out.h"
 
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ struct RunPaths {
     std::vector<std::string> scope;  // the file system's bytes
     Arguments lists;
     bool nulSeparated = false;
+    LeftOutRules leftOut;  // what files found by the walk or in the lists are not indexed
 };
 
 struct RunResult {

@@ -36,6 +36,7 @@ bool RememberedPaths(const std::string& location, RunPaths& paths)
         if (path.machine == machine || !IsPostgresLocation(location)) {
             paths.scope.push_back(path.path);
             paths.walked.push_back(PathFromListBytes(path.path));
+            paths.leftOut.paths.push_back(path);  // with what its runs leave out
         }
     if (paths.scope.empty()) {
         std::fprintf(stderr, "trellan index: the index covers no path of this machine; name the folders to index\n");
@@ -75,6 +76,8 @@ int RebuildSqlite(const std::string& location, const RunPaths& paths, const RunS
         }
         for (const std::string& path : paths.scope)
             index.AddPath(path);
+        for (const CoveredPath& rules : paths.leftOut.paths)
+            index.SetExcludes(rules);
         const RunResult result = RunIndexOnce(index, paths, settings);
         if (result.stopped || result.indexFailed) {
             index.CloseIndex();
@@ -122,6 +125,7 @@ int RebuildPostgres(const std::string& location, const RunPaths& paths, const Ru
         RunPaths one;
         one.scope = {path};
         one.walked = {paths.walked[i]};
+        one.leftOut = paths.leftOut;
         if (!rebuilt.Begun() || !database->RemoveUnder(path)) {
             std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database->LastError().c_str());
             return exitIndexFailed;

@@ -54,8 +54,12 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database)
 
     std::fprintf(out, "index: %s\n", PrintablePath(database.Name()).c_str());
     std::fprintf(out, "paths:%s\n", paths.empty() ? " none" : "");
-    for (const CoveredPath& path : paths)
-        std::fprintf(out, "  %s (%s)\n", PrintablePath(path.path).c_str(), path.machine.c_str());
+    for (const CoveredPath& path : paths) {
+        std::string excludes;
+        for (const std::string& glob : path.excludes)
+            excludes += (excludes.empty() ? ", leaving out " : " ") + PrintablePath(glob);
+        std::fprintf(out, "  %s (%s)%s\n", PrintablePath(path.path).c_str(), path.machine.c_str(), excludes.c_str());
+    }
     if (watchers.empty())
         std::fprintf(out, "watcher: none\n");
     for (const RunningWatcher& watcher : watchers)

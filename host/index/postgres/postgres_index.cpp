@@ -71,7 +71,8 @@ CREATE TABLE trellan.runs (
 CREATE TABLE trellan.paths (
     path bytea PRIMARY KEY,
     machine text NOT NULL,
-    added timestamptz NOT NULL DEFAULT now()
+    added timestamptz NOT NULL DEFAULT now(),
+    excludes bytea NOT NULL DEFAULT ''
 );
 CREATE TABLE trellan.watchers (
     id bigserial PRIMARY KEY,
@@ -86,11 +87,13 @@ CREATE TABLE trellan.watchers (
 // Version 3 knows a file also by its change time and its file number, so
 // that an edit that kept the write time is seen (the rows of an older index
 // have neither, so each file is filtered again at its next run), and a
-// watcher by the connection it has now, which changes when it reconnects.
+// watcher by the connection it has now, which changes when it reconnects,
+// and what each covered path's runs leave out (globs one a line).
 const char* const upgradeToThreeSql = R"(
 ALTER TABLE trellan.files ADD COLUMN changed bigint NOT NULL DEFAULT 0,
     ADD COLUMN inode bigint NOT NULL DEFAULT 0;
 ALTER TABLE trellan.watchers ADD COLUMN connected timestamptz NOT NULL DEFAULT now();
+ALTER TABLE trellan.paths ADD COLUMN excludes bytea NOT NULL DEFAULT '';
 UPDATE trellan.schema_version SET version = 3;
 )";
 
@@ -380,17 +383,24 @@ bool PostgresIndex::RemoveEmptyFolders()
 
 bool PostgresIndex::ReadPaths(std::vector<CoveredPath>& paths)
 {
-    Result rows = connection.Query("SELECT path, machine FROM paths ORDER BY path");
+    Result rows = connection.Query("SELECT path, machine, excludes FROM paths ORDER BY path");
     for (int row = 0; row < rows.Rows(); ++row)
-        paths.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1))});
+        paths.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)), SplitLines(rows.Bytes(row, 2))});
     return rows.Ok();
 }
 
-bool PostgresIndex::InsertPath(const std::string& path)
+bool PostgresIndex::InsertPath(const CoveredPath& path)
 {
     return connection
-        .Query("INSERT INTO paths (path, machine) VALUES ($1, $2) ON CONFLICT (path) DO NOTHING",
-               Params().Bytes(path).Text(MachineName()))
+        .Query("INSERT INTO paths (path, machine, excludes) VALUES ($1, $2, $3) ON CONFLICT (path) DO NOTHING",
+               Params().Bytes(path.path).Text(path.machine).Bytes(JoinLines(path.excludes)))
+        .Ok();
+}
+
+bool PostgresIndex::SetExcludes(const CoveredPath& path)
+{
+    return connection
+        .Query("UPDATE paths SET excludes = $2 WHERE path = $1", Params().Bytes(path.path).Bytes(JoinLines(path.excludes)))
         .Ok();
 }
 

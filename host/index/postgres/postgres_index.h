@@ -46,7 +46,8 @@ public:
                         std::vector<SearchHit>& hits, std::string& error) override;
 
 protected:
-    bool InsertPath(const std::string& path) override;
+    bool InsertPath(const CoveredPath& path) override;
+    bool SetExcludes(const CoveredPath& path) override;
     bool DropPath(const std::string& path, bool& dropped) override;
 
 private:

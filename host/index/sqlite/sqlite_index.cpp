@@ -83,11 +83,13 @@ PRAGMA user_version = 2;
 )";
 
 // Version 3 knows a file also by its change time and its file number, so
-// that an edit that kept the write time is seen. The rows of an older index
-// have neither, so each file is filtered again at the next run.
+// that an edit that kept the write time is seen (the rows of an older index
+// have neither, so each file is filtered again at the next run), and what
+// each covered path's runs leave out (globs one a line).
 const char* const upgradeToThreeSql = R"(
 ALTER TABLE files ADD COLUMN changed INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE files ADD COLUMN inode INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE paths ADD COLUMN excludes TEXT NOT NULL DEFAULT '';
 PRAGMA user_version = 3;
 )";
 
@@ -429,18 +431,28 @@ bool SqliteIndex::RemoveEmptyFolders()
 
 bool SqliteIndex::ReadPaths(std::vector<CoveredPath>& paths)
 {
-    Statement statement(connection, "SELECT path, machine FROM paths ORDER BY path");
+    Statement statement(connection, "SELECT path, machine, excludes FROM paths ORDER BY path");
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
-        paths.push_back({std::string(statement.Text(0)), std::string(statement.Text(1))});
+        paths.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)), SplitLines(statement.Text(2))});
     return read == SQLITE_DONE;
 }
 
-bool SqliteIndex::InsertPath(const std::string& added)
+bool SqliteIndex::InsertPath(const CoveredPath& added)
 {
-    return Statement(connection, "INSERT INTO paths (path, machine, added) VALUES (?1, ?2, julianday('now'))")
-        .BindText(1, added)
-        .BindText(2, MachineName())
+    return Statement(connection, "INSERT INTO paths (path, machine, added, excludes) "
+                                 "VALUES (?1, ?2, julianday('now'), ?3)")
+        .BindText(1, added.path)
+        .BindText(2, added.machine)
+        .BindText(3, JoinLines(added.excludes))
+        .Run();
+}
+
+bool SqliteIndex::SetExcludes(const CoveredPath& path)
+{
+    return Statement(connection, "UPDATE paths SET excludes = ?2 WHERE path = ?1")
+        .BindText(1, path.path)
+        .BindText(2, JoinLines(path.excludes))
         .Run();
 }
 

@@ -46,7 +46,8 @@ public:
     void LockAs(const std::string& indexPath) { lockPath = indexPath + "-lock"; }
     bool RemoveEmptyFolders() override;
     bool ReadPaths(std::vector<CoveredPath>& paths) override;
-    bool InsertPath(const std::string& path) override;
+    bool InsertPath(const CoveredPath& path) override;
+    bool SetExcludes(const CoveredPath& path) override;
     bool DropPath(const std::string& path, bool& dropped) override;
     std::int64_t StartRun() override;
     bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) override;

@@ -179,6 +179,7 @@ private:
     {
         const Clock::time_point now = Clock::now();
         RunPaths batch;
+        batch.leftOut = paths.leftOut;
         for (auto at = dirty.begin(); at != dirty.end();) {
             if (now - at->second.last < (at->second.writing ? settledWriting : settled)) {
                 ++at;

@@ -152,6 +152,7 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
         int exitCode;
         std::array<std::int64_t, 6> counts;  // finished, new, changed, unchanged, removed, failed
         std::vector<std::pair<const char*, Names>> queries;
+        host::Arguments options = {};
     } steps[] = {
         {"first run", [](IndexCommand&) {}, "lib", 1, {1, 5, 0, 0, 0, 1},
          {{"cafe", {"cafe.mp3"}},
@@ -205,12 +206,18 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
          {1, 0, 0, 4, 0, 4}, {{"variety OR nights OR muller", {"cafe.mp3", "harbour.wma", "strasse.asf"}}}},
         {"the filter registered again", [](IndexCommand&) { Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)}); },
          nullptr, 1, {1, 0, 0, 4, 0, 1}, {{"variety OR nights OR muller", {"cafe.mp3", "harbour.wma", "strasse.asf"}}}},
+        {"a folder left out by a glob, and a trash folder (hidden)",
+         [](IndexCommand& test) { test.WriteMp3("lib/.Trash-1000/files/gone.mp3", "Deleted Song", "", ""); }, nullptr,
+         0, {1, 0, 0, 2, 2, 0}, {{"muller OR deleted", {}}, {"variety", {"cafe.mp3"}}}, {u"--exclude", u"b"}},
+        {"the exclusion forgotten and hidden folders asked for", [](IndexCommand&) {}, nullptr, 1, {1, 3, 0, 2, 0, 1},
+         {{"muller OR deleted", {"gone.mp3", "strasse.asf"}}}, {u"--forget-exclude", u"b", u"--hidden"}},
     };
     for (const Step& step : steps) {
         step.change(*this);
-        EXPECT_EQ(Index(step.path ? host::Arguments{Utf16(folder.PathOf(step.path))} : host::Arguments{}),
-                  step.exitCode)
-            << step.name;
+        host::Arguments args = step.options;
+        if (step.path)
+            args.push_back(Utf16(folder.PathOf(step.path)));
+        EXPECT_EQ(Index(args), step.exitCode) << step.name;
         EXPECT_EQ(LastCounts(), step.counts) << step.name;
         for (const auto& [query, names] : step.queries)
             EXPECT_EQ(Sorted(Found(query)), names) << step.name << ": " << query;
