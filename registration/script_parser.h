@@ -61,6 +61,9 @@ public:
 
     LPCWSTR cursor = nullptr;
     ReplacementMap* map = nullptr;
+    // The key that blocks of the root "HKCR" (or "HKEY_CLASSES_ROOT") work
+    // in: HKEY_CLASSES_ROOT unless the caller chose another.
+    HKEY classesRoot = HKEY_CLASSES_ROOT;
 
 private:
     HRESULT UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder& key, bool deleteAllowed,

@@ -95,18 +95,20 @@ def main():
         rule(name not in hashed, f"{name} has a file hash (versioned files have none)")
 
     product = {row["Property"]: row["Value"] for row in table(package, "Property")}
-    upgrades = [row for row in table(package, "Upgrade")
+    upgrade_rows = table(package, "Upgrade")
+    upgrades = [row for row in upgrade_rows
                 if row["UpgradeCode"] == product.get("UpgradeCode") and not int(row["Attributes"]) & 2]
     rule(len(upgrades) == 1 and upgrades[0]["VersionMax"] == package_version and
          int(upgrades[0]["Attributes"]) & 512,
          f"the upgrade range does not end at {package_version} inclusive")
 
     conditions = " ".join(row["Condition"] for row in table(package, "LaunchCondition"))
-    searched = {row["Property"] for row in table(package, "AppSearch")}
+    # Set by AppSearch, or by FindRelatedProducts from the Upgrade table.
+    searched = ({row["Property"] for row in table(package, "AppSearch")} |
+                {row["ActionProperty"] for row in upgrade_rows})
     for name in LAUNCH_PROPERTIES[bits]:
         rule(name in conditions, f"no launch condition tests {name}")
-        rule(name.startswith("WIX_") or name.endswith("INSTALLED") or name in searched,
-             f"nothing searches for {name}")
+        rule(name in searched, f"nothing sets {name}")
     return report(package, broken)
 
 

@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -59,6 +60,17 @@ bool ReadNumber(HKEY key, int index, DWORD* value)
            ERROR_SUCCESS;
 }
 
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
 std::string IntegrityCheck(const std::string& path)
 {
     sqlite3* db = nullptr;
@@ -94,6 +106,67 @@ TEST_F(DatabaseFileTest, DefaultFileIsMadeUnderTheDataHomeAndKeepsItsKeys)
     setenv("TRELLAN_REGISTRY", ":memory:", 1);
     PlatformRegistry_Reset();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Kept"));
+}
+
+// A registry of an earlier version kept HKEY_CLASSES_ROOT's keys under the
+// root itself: they move to the machine's classes when it is opened,
+// merged with a key the machine's classes already have.
+TEST_F(DatabaseFileTest, ClassesOfAnEarlierRegistryMoveToTheMachinesClasses)
+{
+    const std::string path = directory + "/registry.sqlite";
+    UseFile(path);
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.wma", "Both", "machine"), ERROR_SUCCESS);
+    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.wma", "Machine", "kept"), ERROR_SUCCESS);
+    PlatformRegistry_Reset();
+
+    // Name as written (UTF-16LE) and folded (upper case, UTF-16BE).
+    auto blobs = [](const std::string& name) {
+        std::string written, folded;
+        for (char c : name) {
+            written += {c, 0};
+            folded += {0, static_cast<char>(std::toupper(static_cast<unsigned char>(c)))};
+        }
+        return "x'" + Hex(written) + "', x'" + Hex(folded) + "'";
+    };
+    const std::string legacy =
+        "INSERT INTO keys(id, parent, name, folded, depth) VALUES"
+        " (9001, 1, " + blobs(".old") + ", 1), (9002, 9001, " + blobs("Inner") + ", 2),"
+        " (9003, 1, " + blobs(".WMA") + ", 1), (9004, 9003, " + blobs("Sub") + ", 2);"
+        "INSERT INTO key_values(key, name, folded, type, data) VALUES"
+        " (9002, " + blobs("Name") + ", 4, x'2A000000'), (9003, " + blobs("Both") + ", 4, x'07000000');";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, legacy.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+
+    PlatformRegistry_Reset();  // reopened: migrated
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\.old\\Inner"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\.wma\\Sub"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".old\\Inner"));
+    Key inner, wma;
+    DWORD number = 0;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u".old\\Inner", 0, KEY_READ, inner.Receive()), ERROR_SUCCESS);
+    DWORD size = sizeof number;
+    EXPECT_EQ(RegQueryValueExW(inner.Get(), u"Name", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(number, 42u);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u".wma", 0, KEY_READ, wma.Receive()), ERROR_SUCCESS);
+    size = sizeof number;
+    EXPECT_EQ(RegQueryValueExW(wma.Get(), u"Both", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(number, 7u) << "the moved value wins";
+    size = 0;
+    EXPECT_EQ(RegQueryValueExW(wma.Get(), u"Machine", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
+    // Nothing is left under the root row, and depths follow the move.
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* query = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT (SELECT count(*) FROM keys WHERE parent = 1),"
+                                     " (SELECT depth FROM keys WHERE id = 9002)", -1, &query, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(query, 0), 0);
+    EXPECT_EQ(sqlite3_column_int(query, 1), 4);
+    sqlite3_finalize(query);
+    sqlite3_close(db);
 }
 
 TEST_F(DatabaseFileTest, AnotherProcessReadsWhatOneWrote)
