@@ -9,12 +9,14 @@ Installer's sequencing rules and what the package must hold:
   - registration runs after InstallFiles, unregistration before RemoveFiles,
     RemoveExistingProducts between InstallValidate and InstallInitialize;
   - trellan.dll and trellan.exe carry VERSION and no file hash;
-  - the upgrade range takes the package's own version;
+  - the upgrade codes are GUIDs, and the upgrade range takes the
+    package's own version;
   - the launch conditions of this bitness are there.
 Prints each rule broken; exits 1 if any is.
 
 usage: check_msi.py PACKAGE.msi BITS VERSION PACKAGE_VERSION"""
 
+import re
 import subprocess
 import sys
 
@@ -96,6 +98,11 @@ def main():
 
     product = {row["Property"]: row["Value"] for row in table(package, "Property")}
     upgrade_rows = table(package, "Upgrade")
+    guid = re.compile(r"\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\}")
+    for row in upgrade_rows:
+        rule(guid.fullmatch(row["UpgradeCode"]), f"upgrade code {row['UpgradeCode']} is not a GUID")
+    for name in ["ProductCode", "UpgradeCode"]:
+        rule(guid.fullmatch(product.get(name, "")), f"{name} {product.get(name)} is not a GUID")
     upgrades = [row for row in upgrade_rows
                 if row["UpgradeCode"] == product.get("UpgradeCode") and not int(row["Attributes"]) & 2]
     rule(len(upgrades) == 1 and upgrades[0]["VersionMax"] == package_version and

@@ -88,10 +88,12 @@ use_arch() {
     win64)
       preset=mingw64 loader=/usr/lib/wine/wine64 objdump=x86_64-w64-mingw32-objdump format=pei-x86-64
       install_win='C:\Program Files\Trellan' install_dir="$drive_c/Program Files/Trellan"
+      system_dir=$drive_c/windows/system32
       ;;
     win32)
       preset=mingw32 loader=/usr/lib/wine/wine objdump=i686-w64-mingw32-objdump format=pei-i386
       install_win='C:\Program Files (x86)\Trellan' install_dir="$drive_c/Program Files (x86)/Trellan"
+      system_dir=$drive_c/windows/syswow64
       ;;
   esac
   bin=$source_dir/build/$preset/bin
@@ -204,6 +206,20 @@ for arch in "${arches[@]}"; do
     fail "$arch: registration"
   fi
 
+  step "$arch: trellan.exe register without wmvcore.dll in the system folder"
+  # The class is registered, the media types stay on the handlers they had.
+  mv "$system_dir/wmvcore.dll" "$system_dir/wmvcore.dll.away"
+  said=$(timeout 300 "$loader" "$install_win\\trellan.exe" register "$module" </dev/null 2>&1)
+  handler=$(timeout 300 "$loader" reg query 'HKCR\.wma\PersistentHandler' /ve </dev/null 2>&1)
+  server=$(timeout 300 "$loader" reg query 'HKLM\Software\Classes\CLSID\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}\InprocServer32' /ve </dev/null 2>&1)
+  mv "$system_dir/wmvcore.dll.away" "$system_dir/wmvcore.dll"
+  if grep -q "Media Feature Pack" <<<"$said" && ! grep -qi 841BB775 <<<"$handler" && grep -qF "$module" <<<"$server"; then
+    pass "$arch: registered without wmvcore.dll, the media types left on their handlers"
+  else
+    fail "$arch: register without wmvcore.dll: $said $handler $server"
+  fi
+  timeout 300 "$loader" "$install_win\\trellan.exe" unregister "$module" </dev/null >/dev/null 2>&1
+
   step "$arch: harvest through the registry, trellan.exe dump"
   # Registered where the media-format runtime is missing.
   if timeout 300 env WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=" "$loader" regsvr32 /s "$module" &&
@@ -265,9 +281,7 @@ for arch in "${arches[@]}"; do
   # The 32-bit package installs only beside the 64-bit one.
   beside=()
   case $arch in
-    win64) system_dir=$drive_c/windows/system32 ;;
     win32)
-      system_dir=$drive_c/windows/syswow64
       beside=(--beside-msi 'C:\msi\trellan-win64.msi' --beside-wine /usr/lib/wine/wine64)
       [ -f "$msi_dir/trellan-win64.msi" ] || { stage_package win64 &&
         scripts/make_msi.sh 64 "$version" "$wine_dir/package-win64" "$msi_dir/trellan-win64.msi"; }
