@@ -115,12 +115,16 @@ TEST_F(DatabaseFileTest, ClassesOfAnEarlierRegistryMoveToTheMachinesClasses)
 {
     const std::string path = directory + "/registry.sqlite";
     UseFile(path);
-    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.wma", "Both", "machine"), ERROR_SUCCESS);
-    ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.wma", "Machine", "kept"), ERROR_SUCCESS);
+    Key machine;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.wma", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, machine.Receive(), nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(WriteNumber(machine.Get(), 1), ERROR_SUCCESS);
+    ASSERT_EQ(WriteNumber(machine.Get(), 2), ERROR_SUCCESS);
+    machine.Close();
     PlatformRegistry_Reset();
 
-    // Name as written (UTF-16LE) and folded (upper case, UTF-16BE).
-    auto blobs = [](const std::string& name) {
+    // Names as written (UTF-16LE) and folded (upper case, UTF-16BE).
+    auto names = [](const std::string& name) {
         std::string written, folded;
         for (char c : name) {
             written += {c, 0};
@@ -129,44 +133,31 @@ TEST_F(DatabaseFileTest, ClassesOfAnEarlierRegistryMoveToTheMachinesClasses)
         return "x'" + Hex(written) + "', x'" + Hex(folded) + "'";
     };
     const std::string legacy =
-        "INSERT INTO keys(id, parent, name, folded, depth) VALUES"
-        " (9001, 1, " + blobs(".old") + ", 1), (9002, 9001, " + blobs("Inner") + ", 2),"
-        " (9003, 1, " + blobs(".WMA") + ", 1), (9004, 9003, " + blobs("Sub") + ", 2);"
-        "INSERT INTO key_values(key, name, folded, type, data) VALUES"
-        " (9002, " + blobs("Name") + ", 4, x'2A000000'), (9003, " + blobs("Both") + ", 4, x'07000000');";
+        "INSERT INTO keys(id, parent, name, folded, depth) VALUES (9001, 1, " + names(".old") + ", 1),"
+        " (9002, 9001, " + names("Inner") + ", 2), (9003, 1, " + names(".WMA") + ", 1);"
+        "INSERT INTO key_values(key, name, folded, type, data) VALUES (9002, " + names("v1") + ", 4, x'2A000000'),"
+        " (9003, " + names("v1") + ", 4, x'07000000');";
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
     EXPECT_EQ(sqlite3_exec(db, legacy.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
     sqlite3_close(db);
 
-    PlatformRegistry_Reset();  // reopened: migrated
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\.old\\Inner"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Classes\\.wma\\Sub"));
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".old\\Inner"));
+    PlatformRegistry_Reset();  // reopened: moved
     Key inner, wma;
     DWORD number = 0;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u".old\\Inner", 0, KEY_READ, inner.Receive()), ERROR_SUCCESS);
-    DWORD size = sizeof number;
-    EXPECT_EQ(RegQueryValueExW(inner.Get(), u"Name", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size),
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.old\\Inner", 0, KEY_READ, inner.Receive()),
               ERROR_SUCCESS);
-    EXPECT_EQ(number, 42u);
+    EXPECT_TRUE(ReadNumber(inner.Get(), 1, &number) && number == 42);
     ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u".wma", 0, KEY_READ, wma.Receive()), ERROR_SUCCESS);
-    size = sizeof number;
-    EXPECT_EQ(RegQueryValueExW(wma.Get(), u"Both", nullptr, nullptr, reinterpret_cast<BYTE*>(&number), &size),
-              ERROR_SUCCESS);
-    EXPECT_EQ(number, 7u) << "the moved value wins";
-    size = 0;
-    EXPECT_EQ(RegQueryValueExW(wma.Get(), u"Machine", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS);
-    // Nothing is left under the root row, and depths follow the move.
-    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
-    sqlite3_stmt* query = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT (SELECT count(*) FROM keys WHERE parent = 1),"
-                                     " (SELECT depth FROM keys WHERE id = 9002)", -1, &query, nullptr), SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(query), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(query, 0), 0);
-    EXPECT_EQ(sqlite3_column_int(query, 1), 4);
-    sqlite3_finalize(query);
-    sqlite3_close(db);
+    EXPECT_TRUE(ReadNumber(wma.Get(), 1, &number) && number == 7) << "the moved value wins";
+    EXPECT_TRUE(ReadNumber(wma.Get(), 2, &number) && number == 6) << "the machine's own value stays";
+    // Depths follow the move: Inner lies 4 levels below its root, so 508
+    // more fit below it, not 510.
+    std::string deep = ".old\\Inner";
+    for (int level = 0; level < 508; ++level)
+        deep += "\\k";
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, deep), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, deep + "\\k"), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(DatabaseFileTest, AnotherProcessReadsWhatOneWrote)
