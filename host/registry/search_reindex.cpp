@@ -6,6 +6,8 @@
 
 #include "text/status_names.h"
 
+#include "com_ptr.h"
+
 #include "winapi.h"
 
 #include <cstdio>
@@ -48,17 +50,6 @@ struct SearchManager : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetCatalog(LPCWSTR catalog, SearchCatalogManager** manager) = 0;
 };
 
-// Releases a COM reference when it goes.
-template <typename Interface>
-struct Reference {
-    Interface* pointer = nullptr;
-    ~Reference()
-    {
-        if (pointer)
-            pointer->Release();
-    }
-};
-
 // COM for this thread while the request runs.
 struct ComApartment {
     HRESULT started = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
@@ -83,19 +74,17 @@ bool ServiceMissing(HRESULT result)
 void RequestMediaReindex(const char* command)
 {
     ComApartment apartment;
-    Reference<SearchManager> manager;
-    Reference<SearchCatalogManager> catalog;
+    // Released before the apartment ends.
+    trellan::ComPtr<SearchManager> manager;
+    trellan::ComPtr<SearchCatalogManager> catalog;
+    trellan::ComPtr<IUnknown> checked;
     HRESULT result = CoCreateInstance(searchManagerClass, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER,
-                                      searchManagerInterface, reinterpret_cast<void**>(&manager.pointer));
+                                      searchManagerInterface, manager.ReceiveVoid());
     if (SUCCEEDED(result))
-        result = manager.pointer->GetCatalog(L"SystemIndex", &catalog.pointer);
-    if (SUCCEEDED(result)) {
-        void* checked = nullptr;
-        // The catalog really is the interface declared here.
-        result = catalog.pointer->QueryInterface(catalogManagerInterface, &checked);
-        if (SUCCEEDED(result))
-            static_cast<IUnknown*>(checked)->Release();
-    }
+        result = manager->GetCatalog(L"SystemIndex", catalog.Receive());
+    // The catalog really is the interface declared here.
+    if (SUCCEEDED(result))
+        result = catalog->QueryInterface(catalogManagerInterface, checked.ReceiveVoid());
     if (FAILED(result)) {
         std::printf("%s: the search service is not available here (%s); nothing to re-index\n", command,
                     StatusName(result).c_str());
@@ -107,7 +96,7 @@ void RequestMediaReindex(const char* command)
         WCHAR wide[16] = {};
         for (int i = 0; pattern[i] && i < 15; ++i)
             wide[i] = static_cast<WCHAR>(pattern[i]);
-        const HRESULT asked = catalog.pointer->ReindexMatchingURLs(wide);
+        const HRESULT asked = catalog->ReindexMatchingURLs(wide);
         std::printf("%s: Windows Search re-indexes %s files: %s\n", command, pattern, StatusName(asked).c_str());
     }
 }
