@@ -68,9 +68,8 @@ RegistryMap MachineClasses()
 
 TEST_F(ModuleRegistrationTest, RegistrationWritesEveryRowAndTheTypeLibrary)
 {
-    // A user's own key for an extension, as media players make them, does
-    // not draw registration into the user's classes: the indexer reads the
-    // machine's.
+    // A user's key for an extension (media players make them) does not draw
+    // registration into the user's classes: the indexer reads the machine's.
     ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\OpenWithProgids", "player.mp3", ""),
               ERROR_SUCCESS);
     ASSERT_EQ(module->registerServer(), S_OK);

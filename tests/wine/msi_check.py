@@ -12,9 +12,7 @@ usage: msi_check.py --wine LOADER --msi WINPATH --older-msi WINPATH --same-versi
                     --version PACKAGE_VERSION --install-dir DIR --install-winpath WINPATH
                     --table FILE --media-dir DIR --media-winpath WINPATH --system-dir DIR --bits 32|64
                     [--beside-msi WINPATH --beside-wine LOADER]
-The 32-bit package installs only beside the 64-bit one (--beside-msi, run
-with the 64-bit loader --beside-wine): it is refused alone, then the 64-bit package is
-installed first and removed last.
+The 32-bit package is refused alone; the 64-bit one (--beside-msi) goes first and last.
 The loader's bitness chooses msiexec, reg.exe and so the registry view.
 Prints one line per check and a closing 'N passed, N failed' line; exits
 non-zero when a check fails."""
