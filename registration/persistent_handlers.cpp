@@ -2,7 +2,8 @@
 // filter's registry script.
 #include "persistent_handlers.h"
 
-#include "key_holder.h"
+#include "machine_classes.h"
+#include "system_library.h"
 
 #include <cstring>
 #include <iterator>
@@ -41,11 +42,11 @@ void ReadValue(HKEY key, LPCWSTR name, Value& value)
         value.bytes = 0;
 }
 
-State ReadState(LPCWSTR keyName)
+State ReadState(HKEY classes, LPCWSTR keyName)
 {
     State state;
     KeyHolder key;
-    state.keyExists = key.Open(HKEY_CLASSES_ROOT, keyName, KEY_READ) == ERROR_SUCCESS;
+    state.keyExists = key.Open(classes, keyName, KEY_READ) == ERROR_SUCCESS;
     if (state.keyExists) {
         ReadValue(key.Get(), nullptr, state.handler);
         ReadValue(key.Get(), savedHandlerValue, state.saved);
@@ -84,14 +85,14 @@ void WriteValue(HKEY key, LPCWSTR name, const Value& value)
 
 // Makes the key hold what `state` says; a key that did not exist is removed
 // again (unless something else has put subkeys under it since).
-void WriteState(LPCWSTR keyName, const State& state)
+void WriteState(HKEY classes, LPCWSTR keyName, const State& state)
 {
     if (!state.keyExists) {
-        RegDeleteKeyW(HKEY_CLASSES_ROOT, keyName);
+        RegDeleteKeyW(classes, keyName);
         return;
     }
     HKEY created = nullptr;
-    if (RegCreateKeyExW(HKEY_CLASSES_ROOT, keyName, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
+    if (RegCreateKeyExW(classes, keyName, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr,
                         &created, nullptr) != ERROR_SUCCESS)
         return;
     KeyHolder key;
@@ -100,17 +101,31 @@ void WriteState(LPCWSTR keyName, const State& state)
     WriteValue(key.Get(), savedHandlerValue, state.saved);
 }
 
-void RestoreIfChanged(LPCWSTR keyName, const State& state)
+void RestoreIfChanged(HKEY classes, LPCWSTR keyName, const State& state)
 {
-    if (!SameState(ReadState(keyName), state))
-        WriteState(keyName, state);
+    if (!SameState(ReadState(classes, keyName), state))
+        WriteState(classes, keyName, state);
 }
 
-// The filter class is registered in the other registry view.
-bool OtherViewHasFilter()
+// The filter class is registered in the other registry view, and that view
+// is the one of the system's own bitness, whose indexer serves the
+// extensions: only a 32-bit DLL on 64-bit Windows has such a view beside it.
+// A 64-bit DLL's other view is the 32-bit one, whose class no native
+// indexer can load.
+bool NativeViewHasFilter()
 {
+#ifdef _WIN32
+    BOOL wow64 = FALSE;
+    if (sizeof(void*) != 4 || !IsWow64Process(GetCurrentProcess(), &wow64) || !wow64)
+        return false;
+#else
+    if (sizeof(void*) != 4)
+        return false;
+#endif
+    KeyHolder classes;
     KeyHolder key;
-    if (key.Open(HKEY_CLASSES_ROOT, filterServerKey, KEY_READ | otherView) != ERROR_SUCCESS)
+    if (OpenMachineClasses(classes, otherView) != ERROR_SUCCESS ||
+        key.Open(classes.Get(), filterServerKey, KEY_READ | otherView) != ERROR_SUCCESS)
         return false;
     Value server;
     ReadValue(key.Get(), nullptr, server);
@@ -119,40 +134,49 @@ bool OtherViewHasFilter()
 
 }  // namespace
 
+bool MediaRuntimePresent()
+{
+    return SystemLibraryPresent(OLESTR("wmvcore.dll"));
+}
+
 PersistentHandlers::PersistentHandlers()
 {
+    OpenMachineClasses(classes);
     for (size_t i = 0; i < std::size(handlerKeys); ++i)
-        found[i] = ReadState(handlerKeys[i]);
+        found[i] = ReadState(classes.Get(), handlerKeys[i]);
 }
 
 void PersistentHandlers::AfterRegistration(HRESULT result)
 {
+    // Without the media-format runtime every file would fail: the
+    // extensions stay on the handlers they had.
+    const bool leaveExtensions = FAILED(result) || !MediaRuntimePresent();
     for (size_t i = 0; i < std::size(handlerKeys); ++i) {
         const State& before = found[i];
-        if (FAILED(result)) {
-            RestoreIfChanged(handlerKeys[i], before);
+        if (leaveExtensions) {
+            RestoreIfChanged(classes.Get(), handlerKeys[i], before);
         } else if (before.handler.present && !IsTrellans(before.handler)) {
             // A handler saved by an earlier registration stays while
             // Trellan's is in place; this one was put there since.
-            State registered = ReadState(handlerKeys[i]);
+            State registered = ReadState(classes.Get(), handlerKeys[i]);
             registered.saved = before.handler;
-            WriteState(handlerKeys[i], registered);
+            WriteState(classes.Get(), handlerKeys[i], registered);
         }
     }
 }
 
 void PersistentHandlers::AfterUnregistration()
 {
-    const bool stayOnTrellan = OtherViewHasFilter();
+    const bool stayOnTrellan = NativeViewHasFilter();
     for (size_t i = 0; i < std::size(handlerKeys); ++i) {
         const State& before = found[i];
         if (!IsTrellans(before.handler) || stayOnTrellan) {
-            RestoreIfChanged(handlerKeys[i], before);
+            RestoreIfChanged(classes.Get(), handlerKeys[i], before);
         } else if (before.saved.present) {
             State restored;
             restored.keyExists = true;
             restored.handler = before.saved;
-            RestoreIfChanged(handlerKeys[i], restored);
+            RestoreIfChanged(classes.Get(), handlerKeys[i], restored);
         }
     }
 }

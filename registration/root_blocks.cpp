@@ -17,6 +17,8 @@ HRESULT ScriptParser::RunRootBlocks(LPCWSTR text, bool registerMode)
         if (FAILED(hr))
             break;
         HKEY root = LookupRootKey(token);
+        if (root == HKEY_CLASSES_ROOT)
+            root = classesRoot;
         if (!root) {
             hr = DISP_E_EXCEPTION;
             break;

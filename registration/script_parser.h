@@ -65,6 +65,9 @@ public:
     // for telling people where a script went wrong. Null otherwise (the
     // cursor is then where it stopped).
     LPCWSTR failedAt = nullptr;
+    // The key that blocks of the root "HKCR" (or "HKEY_CLASSES_ROOT") work
+    // in: HKEY_CLASSES_ROOT unless the caller chose another.
+    HKEY classesRoot = HKEY_CLASSES_ROOT;
 
 private:
     HRESULT UnregisterKeyItem(TokenBuffer& token, HKEY parent, KeyHolder& key, bool deleteAllowed,

@@ -37,7 +37,7 @@ HRESULT LastErrorAsResult()
 }
 
 HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL registerServer,
-                          const ScriptReplacement* extra)
+                          const ScriptReplacement* extra, HKEY classesRoot)
 {
     // A map of its own for this run.
     ReplacementMap map;
@@ -73,14 +73,15 @@ HRESULT RunScriptResource(HINSTANCE moduleInstance, WORD resourceId, BOOL regist
         map.Add(row->name, row->value);
 
     // The chosen path itself, not the quoted copy.
-    const HRESULT result = LoadAndRunScript(map, chosenPath, resourceId, OLESTR("REGISTRY"), registerServer);
+    const HRESULT result = LoadAndRunScript(map, chosenPath, resourceId, OLESTR("REGISTRY"), registerServer,
+                                           classesRoot);
 
     // The map is cleared and destroyed on the way out.
     return result;
 }
 
 HRESULT LoadAndRunScript(ReplacementMap& map, LPCWSTR modulePath, WORD resourceId, LPCWSTR resourceType,
-                         BOOL registerServer)
+                         BOOL registerServer, HKEY classesRoot)
 {
     // The library file, mapped a second time as data.
     HMODULE dataFile = LoadLibraryExW(modulePath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -126,6 +127,7 @@ HRESULT LoadAndRunScript(ReplacementMap& map, LPCWSTR modulePath, WORD resourceI
     // Run it with a fresh parser; the data file goes first.
     FreeLibrary(dataFile);
     ScriptParser parser(&map);
+    parser.classesRoot = classesRoot;
     return parser.RunScript(wide.As<WCHAR>(), registerServer != FALSE);
 }
 

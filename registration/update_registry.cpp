@@ -1,7 +1,9 @@
 // The WMFilter row's registry update: runs the registry script resource 101
-// of the library with the given flag and no extra replacements, and keeps
+// of the library with the given flag and no extra replacements, its classes
+// in the machine's classes (machine_classes.h), and keeps
 // the media extensions' persistent handlers as they were found
 // (persistent_handlers.h).
+#include "machine_classes.h"
 #include "persistent_handlers.h"
 #include "script_resource.h"
 #include "server_module.h"
@@ -14,7 +16,10 @@ const WORD filterScriptResource = 101;
 HRESULT WINAPI UpdateRegistry(BOOL registerServer)
 {
     PersistentHandlers handlers;
-    HRESULT result = RunScriptResource(serverModule->instance, filterScriptResource, registerServer, nullptr);
+    KeyHolder classes;
+    OpenMachineClasses(classes);
+    HRESULT result = RunScriptResource(serverModule->instance, filterScriptResource, registerServer, nullptr,
+                                       classes.Get());
     if (registerServer)
         handlers.AfterRegistration(result);
     else

@@ -41,6 +41,52 @@ rm -f "$output.part"
 # wixl finds the files by their names, in the folder it runs in.
 (cd "$folder" && wixl -a $arch -D Bits="$bits" -D Version="$major.$minor.$package_build" \
    -D DisplayVersion="$version" -o "$output.part" "$source")
-msibuild "$output.part" -q \
-  "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1450 WHERE \`Action\` = 'RemoveExistingProducts'"
+
+# What wixl cannot write, set explicitly (its placement of custom actions
+# changes from one run to the next): the custom actions' types (deferred or
+# rollback, in the system's context, registration's result checked) and
+# their places around RemoveFiles and InstallFiles, each after its rollback;
+# RemoveExistingProducts right after InstallValidate; the versions of the
+# two programs (versioned files carry no hash); an upgrade range whose
+# maximum is inclusive, so that the same version replaces the installed one;
+# and the search for wmvcore.dll in the system folder of this bitness.
+# 18 runs a file of the package; + 64 ignores the result, + 256 rollback,
+# + 1024 deferred, + 2048 no impersonation.
+case $bits in
+  32) system_folder=SystemFolder ;;
+  64) system_folder=System64Folder ;;
+esac
+upgrade_code=$(msiinfo export "$output.part" Property | tr -d '\r' | awk -F'\t' '$1 == "UpgradeCode" {print $2}')
+actions=(
+  # action                type  sequence
+  "RegisterOnRollback     3410  3498"
+  "UnregisterFilter       3154  3499"
+  "UnregisterOnRollback   3410  4001"
+  "RegisterFilter         3090  4002"
+)
+queries=()
+for row in "${actions[@]}"; do
+  read -r action type sequence <<<"$row"
+  queries+=(-q "UPDATE \`CustomAction\` SET \`Type\` = $type WHERE \`Action\` = '$action'"
+            -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'")
+done
+for file in trellan.dll trellan.exe; do
+  queries+=(-q "UPDATE \`File\` SET \`Version\` = '$version' WHERE \`File\` = '$file'"
+            -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '$file'")
+done
+queries+=(
+  -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = 1450 WHERE \`Action\` = 'RemoveExistingProducts'"
+  # Attributes is part of the Upgrade table's key: the row is written anew
+  # (1 moves the features' states, 512 takes the maximum in).
+  -q "DELETE FROM \`Upgrade\` WHERE \`ActionProperty\` = 'WIX_UPGRADE_DETECTED'"
+  -q "INSERT INTO \`Upgrade\` (\`UpgradeCode\`, \`VersionMax\`, \`Attributes\`, \`ActionProperty\`) VALUES ('$upgrade_code', '$major.$minor.$package_build', 513, 'WIX_UPGRADE_DETECTED')"
+  -q "CREATE TABLE \`DrLocator\` (\`Signature_\` CHAR(72) NOT NULL, \`Parent\` CHAR(72), \`Path\` CHAR(255), \`Depth\` SHORT PRIMARY KEY \`Signature_\`, \`Parent\`, \`Path\`)"
+  -q "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`) VALUES ('MediaRuntime', '[$system_folder]', 0)"
+  -q "INSERT INTO \`Signature\` (\`Signature\`, \`FileName\`) VALUES ('MediaRuntime', 'wmvcore.dll')"
+  -q "INSERT INTO \`AppSearch\` (\`Property\`, \`Signature_\`) VALUES ('TRELLANWMVCORE', 'MediaRuntime')"
+)
+msibuild "$output.part" "${queries[@]}"
+# The package as Windows Installer will read it.
+python3 "$(dirname "$source")/check_msi.py" "$output.part" "$bits" "$version" "$major.$minor.$package_build" ||
+  { echo "make_msi: $output breaks the rules named above; not written" >&2; rm -f "$output.part"; exit 1; }
 mv "$output.part" "$output"

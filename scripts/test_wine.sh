@@ -18,8 +18,11 @@
 #     created by the COM runtime through its registration.
 # Where both run, both DLLs are then registered side by side in the prefix
 # and each is used through CoCreateInstance (tests/wine/side_by_side_check.py).
-# Last, each bitness's Windows Installer package (scripts/make_msi.sh) is
-# installed over an older one, used and removed (tests/wine/msi_check.py).
+# Last, each bitness's Windows Installer package (scripts/make_msi.sh), built
+# ten times in a row through its read-back check, is refused without
+# wmvcore.dll and (x64) on ARM64, installed over an older one and over
+# itself (another build of the same version), used and removed
+# (tests/wine/msi_check.py).
 # Prints a closing 'wine: N passed, N failed' line over both DLLs; exits
 # non-zero on any failure.
 #
@@ -85,10 +88,12 @@ use_arch() {
     win64)
       preset=mingw64 loader=/usr/lib/wine/wine64 objdump=x86_64-w64-mingw32-objdump format=pei-x86-64
       install_win='C:\Program Files\Trellan' install_dir="$drive_c/Program Files/Trellan"
+      system_dir=$drive_c/windows/system32
       ;;
     win32)
       preset=mingw32 loader=/usr/lib/wine/wine objdump=i686-w64-mingw32-objdump format=pei-i386
       install_win='C:\Program Files (x86)\Trellan' install_dir="$drive_c/Program Files (x86)/Trellan"
+      system_dir=$drive_c/windows/syswow64
       ;;
   esac
   bin=$source_dir/build/$preset/bin
@@ -201,6 +206,20 @@ for arch in "${arches[@]}"; do
     fail "$arch: registration"
   fi
 
+  step "$arch: trellan.exe register without wmvcore.dll in the system folder"
+  # The class is registered, the media types stay on the handlers they had.
+  mv "$system_dir/wmvcore.dll" "$system_dir/wmvcore.dll.away"
+  said=$(timeout 300 "$loader" "$install_win\\trellan.exe" register "$module" </dev/null 2>&1)
+  handler=$(timeout 300 "$loader" reg query 'HKCR\.wma\PersistentHandler' /ve </dev/null 2>&1)
+  server=$(timeout 300 "$loader" reg query 'HKLM\Software\Classes\CLSID\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}\InprocServer32' /ve </dev/null 2>&1)
+  mv "$system_dir/wmvcore.dll.away" "$system_dir/wmvcore.dll"
+  if grep -q "Media Feature Pack" <<<"$said" && ! grep -qi 841BB775 <<<"$handler" && grep -qF "$module" <<<"$server"; then
+    pass "$arch: registered without wmvcore.dll, the media types left on their handlers"
+  else
+    fail "$arch: register without wmvcore.dll: $said $handler $server"
+  fi
+  timeout 300 "$loader" "$install_win\\trellan.exe" unregister "$module" </dev/null >/dev/null 2>&1
+
   step "$arch: harvest through the registry, trellan.exe dump"
   # Registered where the media-format runtime is missing.
   if timeout 300 env WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=" "$loader" regsvr32 /s "$module" &&
@@ -244,23 +263,50 @@ fi
 version=$(tr -d ' \r\n' <VERSION)
 msi_dir=$drive_c/msi
 mkdir -p "$msi_dir"
+# The folder the packages of one bitness are made from.
+stage_package() {
+  local folder=$wine_dir/package-$1
+  mkdir -p "$folder"
+  cp "$source_dir/build/mingw${1#win}/bin/trellan.dll" "$source_dir/build/mingw${1#win}/bin/trellan.exe" "$folder/"
+  printf 'Trellan\r\n' >"$folder/INSTALL.txt"
+  sed 's/$/\r/' LICENSE >"$folder/LICENSE.txt"
+}
 for arch in "${arches[@]}"; do
   use_arch $arch
   bits=${arch#win}
   step "$arch: the Windows Installer package"
   staging=$wine_dir/package-$arch
-  mkdir -p "$staging"
-  cp "$bin/trellan.dll" "$bin/trellan.exe" "$staging/"
-  printf 'Trellan\r\n' >"$staging/INSTALL.txt"
-  sed 's/$/\r/' LICENSE >"$staging/LICENSE.txt"
+  stage_package $arch
   rm -rf "$install_dir"
+  # The 32-bit package installs only beside the 64-bit one.
+  beside=()
+  case $arch in
+    win32)
+      beside=(--beside-msi 'C:\msi\trellan-win64.msi' --beside-wine /usr/lib/wine/wine64)
+      [ -f "$msi_dir/trellan-win64.msi" ] || { stage_package win64 &&
+        scripts/make_msi.sh 64 "$version" "$wine_dir/package-win64" "$msi_dir/trellan-win64.msi"; }
+      ;;
+  esac
+  # make_msi.sh reads every package back against the Installer's rules:
+  # ten builds in a row, as wixl's placement of actions varied between runs.
+  built=0
+  for round in 1 2 3 4 5 6 7 8 9 10; do
+    scripts/make_msi.sh "$bits" "$version" "$staging" "$wine_dir/round-$arch.msi" >/dev/null && built=$((built + 1))
+  done
+  if [ $built -eq 10 ]; then
+    pass "$arch: 10 consecutive package builds pass the read-back check"
+  else
+    fail "$arch: only $built of 10 package builds pass the read-back check"
+  fi
   if scripts/make_msi.sh "$bits" "$version" "$staging" "$msi_dir/trellan-$arch.msi" &&
+     scripts/make_msi.sh "$bits" "$version" "$staging" "$msi_dir/trellan-again-$arch.msi" &&
      scripts/make_msi.sh "$bits" 0.0.0.1 "$staging" "$msi_dir/trellan-older-$arch.msi" &&
      timeout 900 python3 tests/wine/msi_check.py --wine "$loader" --msi "C:\\msi\\trellan-$arch.msi" \
-       --older-msi "C:\\msi\\trellan-older-$arch.msi" --version "$(msiinfo export "$msi_dir/trellan-$arch.msi" Property | tr -d '\r' | awk '$1 == "ProductVersion" {print $2}')" \
+       --older-msi "C:\\msi\\trellan-older-$arch.msi" --same-version-msi "C:\\msi\\trellan-again-$arch.msi" \
+       --system-dir "$system_dir" --bits "$bits" "${beside[@]}" --version "$(msiinfo export "$msi_dir/trellan-$arch.msi" Property | tr -d '\r' | awk '$1 == "ProductVersion" {print $2}')" \
        --install-dir "$install_dir" --install-winpath "$install_win" \
        --table tests/registration/expected_registration.txt --media-dir "$media_dir" --media-winpath 'C:\media'; then
-    pass "$arch: the package installs, upgrades, registers, filters and uninstalls"
+    pass "$arch: the package refuses where it cannot work, installs, upgrades (the same version too), registers, filters and uninstalls"
   else
     fail "$arch: the package"
   fi

@@ -6,10 +6,13 @@
 #include "system/module_handle.h"
 #include "cli/options.h"
 #include "registry/registry_session.h"
+#include "registry/search_reindex.h"
+#include "persistent_handlers.h"
 #include "system/whole_file.h"
 #include "text/status_names.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace host {
 namespace {
@@ -31,6 +34,14 @@ bool MachineClassesRefuseWrites()
 int CallRegistrationExport(const ParsedArguments& args, const char* command, const char* exportName)
 {
     const std::u16string module = args.Operands().empty() ? BesideProgram(defaultModuleName) : args.Operands()[0];
+    const bool registering = std::string_view(exportName) == "DllRegisterServer";
+    if (registering && NativeMachineIsArm64()) {
+        std::fprintf(stderr,
+                     "trellan: %s: this is ARM64 Windows, whose indexer loads ARM64 filters only; this build of "
+                     "Trellan (x64 or x86) would take the media types from it. Nothing was registered.\n",
+                     command);
+        return exitFailure;
+    }
     // Everything the module writes is one transaction, committed whatever
     // the export answers: what a failed registration leaves is the module's
     // own doing (its recovery pass), as with the platform's tool.
@@ -68,7 +79,17 @@ int CallRegistrationExport(const ParsedArguments& args, const char* command, con
                              command);
         }
     }  // the module is freed before the transaction ends
-    return transaction.Commit() ? exitCode : exitFailure;
+    if (!transaction.Commit())
+        return exitFailure;
+    if (exitCode == exitSuccess) {
+        if (registering && !trellan::MediaRuntimePresent())
+            std::printf("%s: the Windows Media Format runtime (wmvcore.dll) is missing from the system folder: "
+                        "the filter is registered, but MP3, WMA, WMV and ASF files stay on the handlers they "
+                        "had. Install the Media Feature Pack, then register again.\n",
+                        command);
+        RequestMediaReindex(command);
+    }
+    return exitCode;
 }
 
 }  // namespace

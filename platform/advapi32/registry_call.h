@@ -3,6 +3,7 @@
 // committed only when the call succeeds.
 #pragma once
 
+#include "advapi32/registry_classes.h"
 #include "advapi32/registry_handles.h"
 #include "advapi32/registry_schema.h"
 #include "advapi32/registry_seam.h"
@@ -38,6 +39,13 @@ inline LONG ResolveHandle(sqlite3* db, HKEY handle, OpenKey* open, KeyRow* key)
 {
     if (!FindHandle(handle, open))
         return ERROR_INVALID_HANDLE;
+    if (open->id == kClassesRootId) {
+        // The view's own key is the machine's classes (registry_classes.h).
+        if (LONG result = ClassesRootKey(db, key))
+            return result;
+        open->id = key->id;
+        return ERROR_SUCCESS;
+    }
     return LoadKey(db, open->id, key);
 }
 
@@ -60,6 +68,8 @@ inline LONG ResolveSubKey(sqlite3* db, HKEY handle, LPCWSTR subKey, OpenKey* ope
     std::vector<std::u16string_view> parts;
     if (LONG result = SplitPath(subKey, &parts))
         return result;
+    if (handle == HKEY_CLASSES_ROOT && !parts.empty())
+        return ResolveClassesPath(db, parts, key);
     if (!parts.empty() && IsLeafRoot(key->id))
         return ERROR_FILE_NOT_FOUND;
     for (std::u16string_view part : parts) {

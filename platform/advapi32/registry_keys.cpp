@@ -49,6 +49,10 @@ LSTATUS WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWS
             return result;
         if (!parts.empty() && IsLeafRoot(key.id))
             return ERROR_ACCESS_DENIED;
+        if (hKey == HKEY_CLASSES_ROOT && !parts.empty()) {
+            if (LONG result = ClassesCreateBase(db, parts, &key))
+                return result;
+        }
         bool created = false;
         for (size_t i = 0; i < parts.size(); ++i) {
             KeyRow child;
@@ -94,7 +98,8 @@ LSTATUS WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey)
         KeyRow key;
         if (LONG result = ResolveSubKey(db, hKey, lpSubKey, &parent, &key))
             return result;
-        if (key.depth == 0 || key.readOnly)
+        KeyRow classes;
+        if (key.depth == 0 || key.readOnly || (ClassesRootKey(db, &classes) == ERROR_SUCCESS && classes.id == key.id))
             return ERROR_ACCESS_DENIED;
         KeyCounts counts;
         if (LONG result = CountChildren(db, key.id, &counts))

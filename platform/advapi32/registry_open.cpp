@@ -5,6 +5,7 @@
 // log is pending, as an immutable file.
 #include "advapi32/registry_open.h"
 
+#include "advapi32/registry_classes.h"
 #include "advapi32/registry_schema.h"
 #include "shell32/known_folders.h"
 #include "sqlite_statement.h"
@@ -120,7 +121,8 @@ int PrepareForWriting(sqlite3* db, bool memory)
         code = sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
     if (code != SQLITE_OK)
         return code;
-    return CreateSchema(db);
+    code = CreateSchema(db);
+    return code == SQLITE_OK ? MigrateClassesRoot(db) : code;
 }
 
 OpenedDatabase Failed(OpenedDatabase opened, LONG error)

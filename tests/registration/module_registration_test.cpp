@@ -57,15 +57,35 @@ protected:
     std::optional<LoadedModule> module;
 };
 
+// The machine's classes, labelled as the view over them.
+RegistryMap MachineClasses()
+{
+    Key classes;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes", 0, KEY_READ, classes.Receive()) != ERROR_SUCCESS)
+        return {};
+    return Snapshot(classes.Get());
+}
+
 TEST_F(ModuleRegistrationTest, RegistrationWritesEveryRowAndTheTypeLibrary)
 {
+    // A user's key for an extension (media players make them) does not draw
+    // registration into the user's classes: the indexer reads the machine's.
+    ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\OpenWithProgids", "player.mp3", ""),
+              ERROR_SUCCESS);
     ASSERT_EQ(module->registerServer(), S_OK);
     const RegistryMap expected = ExpectedRegistration(module->path);
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+    EXPECT_EQ(MachineClasses(), expected);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\PersistentHandler"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ".mp3\\PersistentHandler")) << "seen through the view";
 
     // Twice in a row changes nothing.
     ASSERT_EQ(module->registerServer(), S_OK);
-    EXPECT_EQ(Snapshot(HKEY_CLASSES_ROOT), expected);
+    EXPECT_EQ(MachineClasses(), expected);
+
+    // Unregistration removes it there.
+    ASSERT_EQ(module->unregisterServer(), S_OK);
+    EXPECT_EQ(MachineClasses(), ExpectedAfterUnregistration());
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\OpenWithProgids"));
 }
 
 TEST_F(ModuleRegistrationTest, StaleKeysAreReplacedAndOtherHandlersComeBack)

@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
-"""The Windows Installer packages under Wine: over another product's
-persistent handler (the shared table's "@" rows), an older package is
-installed, the current one installed over it as an upgrade, a file filtered
-through the registration the package made, and the package removed, after
-which the other product's handler is back and nothing of Trellan's is left.
+"""The Windows Installer packages under Wine: the launch conditions refuse a
+system without wmvcore.dll in its system folder and (the x64 package) an
+ARM64 system; then, over another product's persistent handler (the shared
+table's "@" rows), an older package is installed, the current one installed
+over it as an upgrade, another build of the same version over that, a file
+filtered through the registration the package made (in the machine's
+classes), and the package removed, after which the other product's handler
+is back and nothing of Trellan's is left.
 
-usage: msi_check.py --wine LOADER --msi WINPATH --older-msi WINPATH
+usage: msi_check.py --wine LOADER --msi WINPATH --older-msi WINPATH --same-version-msi WINPATH
                     --version PACKAGE_VERSION --install-dir DIR --install-winpath WINPATH
-                    --table FILE --media-dir DIR --media-winpath WINPATH
+                    --table FILE --media-dir DIR --media-winpath WINPATH --system-dir DIR --bits 32|64
+                    [--beside-msi WINPATH --beside-wine LOADER]
+The 32-bit package is refused alone; the 64-bit one (--beside-msi) goes first and last.
 The loader's bitness chooses msiexec, reg.exe and so the registry view.
 Prints one line per check and a closing 'N passed, N failed' line; exits
 non-zero when a check fails."""
@@ -22,6 +27,7 @@ from wine_registry import Checks, Wine, WineError, load_replaced
 FILTER_SERVER = "CLSID\\{5469E55E-CBFD-4CDD-BF6D-E29E3BE3E62D}\\InprocServer32"
 TRELLAN_HANDLER = "{841BB775-EF27-4f3e-8522-D09327C5A8EA}"
 UNINSTALL = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
+ENVIRONMENT = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment"
 
 
 def value(wine, key, name=None):
@@ -58,6 +64,33 @@ def msiexec(checks, wine, *args):
     return checks.check(code == 0, f"msiexec {' '.join(args)} exits 0", f"exit {code} {out}{err}")
 
 
+def refused(checks, wine, msi, label):
+    """The package refuses to install (a launch condition) and leaves nothing."""
+    code, out, err = wine.run("msiexec", "/i", msi, "/qn")
+    checks.check(code != 0 and installed_products(wine) == [], f"{label}: the package refuses to install",
+                 f"exit {code} {out}{err}")
+
+
+def check_launch_conditions(checks, wine, options):
+    runtime = os.path.join(options.system_dir, "wmvcore.dll")
+    os.rename(runtime, runtime + ".away")
+    try:
+        refused(checks, wine, options.msi, "without wmvcore.dll")
+    finally:
+        os.rename(runtime + ".away", runtime)
+    if options.bits != "64":
+        if options.beside_msi:
+            refused(checks, wine, options.msi, "without the 64-bit package")
+        return
+    code, out, _ = wine.run("reg", "query", ENVIRONMENT, "/v", "PROCESSOR_ARCHITECTURE")
+    native = out.split()[-1] if code == 0 and out.split() else "AMD64"
+    wine.run("reg", "add", ENVIRONMENT, "/v", "PROCESSOR_ARCHITECTURE", "/d", "ARM64", "/f", check=True)
+    try:
+        refused(checks, wine, options.msi, "on ARM64")
+    finally:
+        wine.run("reg", "add", ENVIRONMENT, "/v", "PROCESSOR_ARCHITECTURE", "/d", native, "/f", check=True)
+
+
 def check_installed(checks, wine, label, module, replaced):
     checks.check(value(wine, FILTER_SERVER) == module, f"{label}: InprocServer32 names {module}",
                  f"found {value(wine, FILTER_SERVER)}")
@@ -68,13 +101,18 @@ def check_installed(checks, wine, label, module, replaced):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ["--wine", "--msi", "--older-msi", "--version", "--install-dir", "--install-winpath", "--table",
-                   "--media-dir", "--media-winpath"]:
+    for option in ["--wine", "--msi", "--older-msi", "--same-version-msi", "--version", "--install-dir",
+                   "--install-winpath", "--table", "--media-dir", "--media-winpath", "--system-dir", "--bits"]:
         parser.add_argument(option, required=True)
+    parser.add_argument("--beside-msi")
+    parser.add_argument("--beside-wine")
     options = parser.parse_args()
 
     checks = Checks()
     wine = Wine(options.wine)
+
+    def mine():
+        return [product for product in installed_products(wine) if product[0].endswith(f"({options.bits}-bit)")]
     replaced = load_replaced(options.table)
     module = options.install_winpath + "\\trellan.dll"
     exe = options.install_winpath + "\\trellan.exe"
@@ -83,19 +121,30 @@ def main():
     with open(os.path.join(options.media_dir, "installed.txt"), "w", encoding="utf-8") as script:
         script.write("installed.mp3|0|Title|string|Installed by the package\n")
     try:
+        check_launch_conditions(checks, wine, options)
         for key, _, handler in replaced:
             wine.reg_add(key, None, handler)
+        wine64 = Wine(options.beside_wine) if options.beside_msi else None
+        if wine64:
+            print("the 64-bit package first")
+            msiexec(checks, wine64, "/i", options.beside_msi)
 
         print("the older package")
         if msiexec(checks, wine, "/i", options.older_msi):
             check_installed(checks, wine, "older", module, replaced)
 
-        print("the current package over it")
-        if msiexec(checks, wine, "/i", options.msi):
-            products = installed_products(wine)
+        def installed_over(msi, label):
+            """Installs `msi` over what is there: one Trellan of this bitness, registered."""
+            if not msiexec(checks, wine, "/i", msi):
+                return False
+            products = mine()
             checks.check(len(products) == 1 and products[0][1] == options.version,
-                         f"upgrade: one Trellan installed, version {options.version}", f"found {products}")
-            check_installed(checks, wine, "upgraded", module, replaced)
+                         f"{label}: one Trellan installed, version {options.version}", f"found {products}")
+            check_installed(checks, wine, label, module, replaced)
+            return True
+
+        print("the current package over it")
+        if installed_over(options.msi, "upgraded"):
             for name in ["trellan.dll", "trellan.exe", "INSTALL.txt", "LICENSE.txt"]:
                 checks.check(os.path.isfile(os.path.join(options.install_dir, name)), f"upgraded: {name} installed")
             env = {"TRELLAN_WMVCORE_SCRIPT": options.media_winpath + "\\installed.txt"}
@@ -106,9 +155,16 @@ def main():
                          "upgraded: the installed trellan.exe filters a file through the registration",
                          f"exit {code} {out}{err}")
 
+        print("another build of the same version over it")
+        if installed_over(options.same_version_msi, "same version"):
+            code, out, _ = wine.run("reg", "query", "HKLM\\Software\\Classes\\" + FILTER_SERVER, "/ve")
+            checks.check(code == 0 and module in out, "same version: registered in the machine's classes",
+                         f"exit {code} {out}")
+
         print("removal")
-        if msiexec(checks, wine, "/x", options.msi):
-            checks.check(installed_products(wine) == [], "removed: no Trellan installed")
+        if msiexec(checks, wine, "/x", options.same_version_msi) and (
+                not wine64 or msiexec(checks, wine64, "/x", options.beside_msi)):
+            checks.check(mine() == [], "removed: no Trellan installed")
             checks.check(value(wine, FILTER_SERVER) is None, "removed: the filter class is unregistered")
             checks.check(not os.path.exists(os.path.join(options.install_dir, "trellan.dll")),
                          "removed: trellan.dll is gone")

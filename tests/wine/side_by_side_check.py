@@ -7,10 +7,12 @@ own bitness.
 
 Then what unregistering one DLL does to the other. The class keys live in
 each view apart, but the extension keys and the type library's key are
-shared by both views: unregistering either DLL while the other stays keeps
-the extensions on Trellan's handler, which the view of the DLL that stays
-resolves to it; unregistering the second puts back the handler that another
-product had set before (the shared table's "@" rows) and removes the others.
+shared by both views: unregistering the 32-bit DLL while the 64-bit one
+stays keeps the extensions on Trellan's handler, which the 64-bit view
+resolves to it; unregistering the 64-bit DLL first, or the second DLL, puts
+back the handler that another product had set before (the shared table's
+"@" rows) and removes the others, as the system's 64-bit indexer cannot
+load the 32-bit DLL.
 
 usage: side_by_side_check.py --wine32 LOADER --wine64 LOADER
                              --module32 WINPATH --module64 WINPATH
@@ -131,6 +133,16 @@ def main():
                     replaced)
         checks.check(default_value(side64.wine, TYPE_LIBRARY + "\\1.0") is None,
                      "none: the type library's key is gone")
+
+        print("both registered again, the 64-bit DLL unregistered first: the other product's handler is back")
+        side32.regsvr32(checks, False)
+        side64.regsvr32(checks, False)
+        side64.regsvr32(checks, True)
+        check_state(checks, "64-bit gone", sides, {"32-bit": options.module32, "64-bit": None},
+                    {"win32": options.module32, "win64": None}, False, replaced)
+        side32.regsvr32(checks, True)
+        check_state(checks, "none again", sides, {"32-bit": None, "64-bit": None}, {"win32": None, "win64": None},
+                    False, replaced)
     except WineError as error:
         checks.check(False, "wine", str(error))
 

@@ -191,8 +191,13 @@ TEST(Registration, RefusedWritesAskForAnAdministrator)
         EXPECT_NE(run.out.find("DllRegisterServer"), std::string::npos) << run.out;
         EXPECT_EQ(run.err.find("trellan register needs an administrator") != std::string::npos, machineRefuses)
             << run.err;
+        EXPECT_EQ(run.out.find("re-index"), std::string::npos) << "no re-index request after a failure";
     }
-    ASSERT_EQ(Trellan({u"register", module}).code, 0);
+    // A registration that succeeds asks for a re-index; with no search
+    // service to ask, it says so and succeeds.
+    const CommandRun registered = Trellan({u"register", module});
+    EXPECT_EQ(registered.code, 0);
+    EXPECT_NE(registered.out.find("search service is not available here"), std::string::npos) << registered.out;
 }
 
 TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)

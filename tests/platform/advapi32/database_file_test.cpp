@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -59,6 +60,17 @@ bool ReadNumber(HKEY key, int index, DWORD* value)
            ERROR_SUCCESS;
 }
 
+std::string Hex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789ABCDEF";
+    std::string text;
+    for (unsigned char byte : bytes) {
+        text += digits[byte >> 4];
+        text += digits[byte & 15];
+    }
+    return text;
+}
+
 std::string IntegrityCheck(const std::string& path)
 {
     sqlite3* db = nullptr;
@@ -94,6 +106,58 @@ TEST_F(DatabaseFileTest, DefaultFileIsMadeUnderTheDataHomeAndKeepsItsKeys)
     setenv("TRELLAN_REGISTRY", ":memory:", 1);
     PlatformRegistry_Reset();
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, "Kept"));
+}
+
+// A registry of an earlier version kept HKEY_CLASSES_ROOT's keys under the
+// root itself: they move to the machine's classes when it is opened,
+// merged with a key the machine's classes already have.
+TEST_F(DatabaseFileTest, ClassesOfAnEarlierRegistryMoveToTheMachinesClasses)
+{
+    const std::string path = directory + "/registry.sqlite";
+    UseFile(path);
+    Key machine;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.wma", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, machine.Receive(), nullptr), ERROR_SUCCESS);
+    ASSERT_EQ(WriteNumber(machine.Get(), 1), ERROR_SUCCESS);
+    ASSERT_EQ(WriteNumber(machine.Get(), 2), ERROR_SUCCESS);
+    machine.Close();
+    PlatformRegistry_Reset();
+
+    // Names as written (UTF-16LE) and folded (upper case, UTF-16BE).
+    auto names = [](const std::string& name) {
+        std::string written, folded;
+        for (char c : name) {
+            written += {c, 0};
+            folded += {0, static_cast<char>(std::toupper(static_cast<unsigned char>(c)))};
+        }
+        return "x'" + Hex(written) + "', x'" + Hex(folded) + "'";
+    };
+    const std::string legacy =
+        "INSERT INTO keys(id, parent, name, folded, depth) VALUES (9001, 1, " + names(".old") + ", 1),"
+        " (9002, 9001, " + names("Inner") + ", 2), (9003, 1, " + names(".WMA") + ", 1);"
+        "INSERT INTO key_values(key, name, folded, type, data) VALUES (9002, " + names("v1") + ", 4, x'2A000000'),"
+        " (9003, " + names("v1") + ", 4, x'07000000');";
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, legacy.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
+    sqlite3_close(db);
+
+    PlatformRegistry_Reset();  // reopened: moved
+    Key inner, wma;
+    DWORD number = 0;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, u"Software\\Classes\\.old\\Inner", 0, KEY_READ, inner.Receive()),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(ReadNumber(inner.Get(), 1, &number) && number == 42);
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CLASSES_ROOT, u".wma", 0, KEY_READ, wma.Receive()), ERROR_SUCCESS);
+    EXPECT_TRUE(ReadNumber(wma.Get(), 1, &number) && number == 7) << "the moved value wins";
+    EXPECT_TRUE(ReadNumber(wma.Get(), 2, &number) && number == 6) << "the machine's own value stays";
+    // Depths follow the move: Inner lies 4 levels below its root, so 508
+    // more fit below it, not 510.
+    std::string deep = ".old\\Inner";
+    for (int level = 0; level < 508; ++level)
+        deep += "\\k";
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, deep), ERROR_SUCCESS);
+    EXPECT_EQ(CreateKey(HKEY_CLASSES_ROOT, deep + "\\k"), ERROR_INVALID_PARAMETER);
 }
 
 TEST_F(DatabaseFileTest, AnotherProcessReadsWhatOneWrote)

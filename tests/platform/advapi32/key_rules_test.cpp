@@ -17,6 +17,11 @@ protected:
         ASSERT_EQ(CreateKey(HKEY_CURRENT_USER, "Software\\Trellan\\Locked\\Inner"), ERROR_SUCCESS);
         ASSERT_EQ(PlatformRegistry_SetKeyReadOnly(HKEY_CURRENT_USER, u"Software\\Trellan\\Locked", TRUE),
                   ERROR_SUCCESS);
+        // HKEY_CLASSES_ROOT's two sides: a user's key and the machine's.
+        ASSERT_EQ(SetString(HKEY_CURRENT_USER, "Software\\Classes\\.mp3\\OpenWithProgids", "player", ""),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(SetString(HKEY_LOCAL_MACHINE, "Software\\Classes\\.mp3\\PersistentHandler", "", "machine"),
+                  ERROR_SUCCESS);
     }
 };
 
@@ -30,6 +35,15 @@ LONG Create(HKEY root, const char16_t* path, REGSAM access = KEY_ALL_ACCESS)
 {
     Key key;
     return RegCreateKeyExW(root, path, 0, nullptr, 0, access, nullptr, key.Receive(), nullptr);
+}
+
+// Creates `path` through HKEY_CLASSES_ROOT, then opens it in `side`'s
+// classes.
+LONG CreateInClasses(const char16_t* path, HKEY side)
+{
+    if (LONG result = Create(HKEY_CLASSES_ROOT, path))
+        return result;
+    return Open(side, (u"Software\\Classes\\" + std::u16string(path)).c_str(), KEY_READ);
 }
 
 // Runs `call` on a key opened from `path` with `access`.
@@ -136,6 +150,18 @@ TEST_F(KeyRulesTest, EveryRuleAnswersThePlatformsCode)
         {"delete a read-only key", [] { return RegDeleteKeyW(HKEY_CURRENT_USER, u"Software\\Trellan\\Locked"); },
          ERROR_ACCESS_DENIED},
         {"close a predefined root", [] { return RegCloseKey(HKEY_CLASSES_ROOT); }, ERROR_SUCCESS},
+        {"classes root reads the user's key", [] { return Open(HKEY_CLASSES_ROOT, u".mp3\\OpenWithProgids", KEY_READ); },
+         ERROR_SUCCESS},
+        {"classes root reads the machine's key below a user's key",
+         [] { return Open(HKEY_CLASSES_ROOT, u".MP3\\PersistentHandler", KEY_READ); }, ERROR_SUCCESS},
+        {"classes root creates under the user's key where it exists",
+         [] { return CreateInClasses(u".mp3\\UserSide", HKEY_CURRENT_USER); }, ERROR_SUCCESS},
+        {"classes root creates in the machine's classes elsewhere",
+         [] { return CreateInClasses(u".wma\\MachineSide", HKEY_LOCAL_MACHINE); }, ERROR_SUCCESS},
+        {"classes root creates below the machine's deeper key",
+         [] { return CreateInClasses(u".mp3\\PersistentHandler\\Below", HKEY_LOCAL_MACHINE); }, ERROR_SUCCESS},
+        {"classes root's own key cannot be deleted", [] { return RegDeleteKeyW(HKEY_CLASSES_ROOT, u""); },
+         ERROR_ACCESS_DENIED},
         {"close a handle that was never open", [] { return RegCloseKey(reinterpret_cast<HKEY>(0x1234)); },
          ERROR_INVALID_HANDLE},
     };
