@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace platform {
 namespace {
@@ -48,6 +49,37 @@ bool IsFrameId(const BYTE* id, size_t length)
     return true;
 }
 
+// The 2.3 frames of the 2.2 ids that give attributes, for a 2.3 or 2.4 tag
+// that holds 2.2 ids padded with a zero byte, as an old player's tag
+// upgrade leaves them.
+struct UpgradedId {
+    char old[4];
+    char id[5];
+};
+const UpgradedId upgradedIds[] = {
+    {"TT2", "TIT2"}, {"TP1", "TPE1"}, {"COM", "COMM"}, {"TAL", "TALB"}, {"TYE", "TYER"}, {"TCO", "TCON"},
+    {"TCR", "TCOP"}, {"ULT", "USLT"}, {"TPB", "TPUB"}, {"TCM", "TCOM"}, {"TP2", "TPE2"}, {"TRK", "TRCK"},
+    {"TPA", "TPOS"}, {"TXT", "TEXT"}, {"TEN", "TENC"}, {"TBP", "TBPM"}, {"TKE", "TKEY"}, {"TLA", "TLAN"},
+    {"TRC", "TSRC"}, {"TXX", "TXXX"},
+};
+
+// A frame id of a 2.3 or 2.4 tag: four id characters, or a 2.2 id and a
+// zero byte, which `id` then holds as its 2.3 frame (zero bytes when it
+// gives no attribute).
+bool ReadFrameId(const BYTE* bytes, BYTE* id)
+{
+    std::memcpy(id, bytes, 4);
+    if (IsFrameId(bytes, 4))
+        return true;
+    if (bytes[3] != 0 || !IsFrameId(bytes, 3))
+        return false;
+    std::memset(id, 0, 4);
+    for (const UpgradedId& row : upgradedIds)
+        if (std::memcmp(bytes, row.old, 3) == 0)
+            std::memcpy(id, row.id, 4);
+    return true;
+}
+
 struct Header {
     int major = 0;
     BYTE flags = 0;
@@ -77,6 +109,12 @@ bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& positi
     BYTE size[4];
     if (body.Size() < 4 || !body.Copy(0, 4, size))
         return false;
+    // Some taggers set the flag and write no extended header: a frame
+    // stands there at once (no extended header's size reads as a frame id).
+    if (IsFrameId(size, 4)) {
+        position = 0;
+        return true;
+    }
     uint64_t length = 0;
     if (header.major == 3) {
         length = uint64_t(BigEndian(size, 4)) + 4;  // the size leaves itself out
@@ -110,6 +148,7 @@ struct Walk {
     bool clean = false;             // only zero padding follows the frames
     bool overLimit = false;         // more frames that give attributes than can be listed
     bool ambiguous = false;         // a 2.4 size reads otherwise as a plain number
+    uint64_t overrun = 0;           // refused: where a frame that runs past the tag would end
 };
 
 // Walks the frames from `position`: each must have a valid id and lie inside
@@ -131,7 +170,8 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
         }
         if (bytes[0] == 0)
             break;
-        if (!IsFrameId(bytes, idLength)) {
+        BYTE id[4] = {};
+        if (major == 2 ? !IsFrameId(bytes, idLength) : !ReadFrameId(bytes, id)) {
             walk.refused = frames == 0;
             return walk;
         }
@@ -145,22 +185,25 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
         } else if (!SyncSafe(bytes + 4, size) || size > room) {
             if (reading == SizeReading::SyncSafe) {
                 walk.refused = true;
+                if (SyncSafe(bytes + 4, size))
+                    walk.overrun = position + frameHeaderSize + size;
                 return walk;
             }
             size = BigEndian(bytes + 4, 4);
         }
         if (size > room) {
             walk.refused = true;
+            walk.overrun = position + frameHeaderSize + size;
             return walk;
         }
         walk.ambiguous = walk.ambiguous || bytes[4] || bytes[5] || bytes[6];
 
         FrameSpan frame;
-        std::memcpy(frame.id, bytes, idLength);
+        std::memcpy(frame.id, major == 2 ? bytes : id, idLength);
         frame.flags = major == 2 ? 0 : static_cast<WORD>(bytes[8] << 8 | bytes[9]);
         frame.position = position + frameHeaderSize;
         frame.size = size;
-        frame.kind = KindOfFrame(bytes, major);
+        frame.kind = KindOfFrame(frame.id, major);
         if (frame.kind != FrameKind::Skipped) {
             if (walk.frames.size() >= mostAttributes) {
                 walk.overLimit = true;
@@ -209,33 +252,52 @@ bool StartsWithId3v2(const std::vector<BYTE>& head)
     return head.size() >= 3 && head[0] == 'I' && head[1] == 'D' && head[2] == '3';
 }
 
-HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
+HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, HeaderBudget& budget)
 {
     tag = Id3v2Tag{};
     std::vector<BYTE> bytes;
     Header header;
-    if (!file.Read(0, headerSize, bytes) || !ParseHeader(bytes, header) || file.Size() - headerSize < header.bodySize)
+    if (start > file.Size() || !file.Read(start, headerSize, bytes) || !ParseHeader(bytes, header) ||
+        file.Size() - start - headerSize < header.bodySize)
         return NS_E_INVALID_INPUT_FORMAT;
     if (header.major == 2 && (header.flags & compressedTag22))
         return NS_E_INVALID_INPUT_FORMAT;  // the compression of 2.2 was never defined
-    tag.end = headerSize + header.bodySize + (header.major == 4 && (header.flags & footer24) ? headerSize : 0);
+    tag.end = start + headerSize + header.bodySize + (header.major == 4 && (header.flags & footer24) ? headerSize : 0);
 
     // In 2.2 and 2.3 the whole tag is unsynchronised, frame headers too; in
-    // 2.4 each frame says so itself, and TagLib undoes it.
+    // 2.4 the frames' data, each frame's own flag or the tag's saying so.
     const bool unsynchronised = header.major < 4 && (header.flags & unsynchronisedTag);
-    StoredSource stored(file, headerSize, header.bodySize);
-    ResynchronisedSource resynchronised(file, headerSize, header.bodySize);
-    if (unsynchronised && !resynchronised.Measure())
-        return NS_E_INVALID_INPUT_FORMAT;
-    ByteSource& body = unsynchronised ? static_cast<ByteSource&>(resynchronised) : stored;
-
-    // The extended header is left out of the rebuilt tag: its CRC and
-    // restrictions do not hold for it, and TagLib misreads a 2.3 one.
+    uint64_t bodySize = header.bodySize;
+    std::optional<StoredSource> stored;
+    std::optional<ResynchronisedSource> resynchronised;
+    ByteSource* body = nullptr;
+    Walk walk;
     uint64_t position = 0;
-    if (header.major >= 3 && (header.flags & extendedHeader) && !SkipExtendedHeader(header, body, position))
-        return NS_E_INVALID_INPUT_FORMAT;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        stored.emplace(file, start + headerSize, bodySize);
+        body = &*stored;
+        if (unsynchronised) {
+            resynchronised.emplace(file, start + headerSize, bodySize);
+            if (!resynchronised->Measure())
+                return NS_E_INVALID_INPUT_FORMAT;
+            body = &*resynchronised;
+        }
 
-    const Walk walk = ChooseWalk(header, body, position);
+        // The extended header is left out of the rebuilt tag: its CRC and
+        // restrictions do not hold for it, and TagLib misreads a 2.3 one.
+        if (header.major >= 3 && (header.flags & extendedHeader) && !SkipExtendedHeader(header, *body, position))
+            return NS_E_INVALID_INPUT_FORMAT;
+
+        walk = ChooseWalk(header, *body, position);
+        // Some taggers declare a size a little short of the last frame: when
+        // the file holds that frame whole, the tag is read to its end (not
+        // through the unsynchronisation of a whole tag, whose stored size is
+        // not the frame's).
+        if (!walk.refused || walk.overrun == 0 || unsynchronised || file.Size() - start - headerSize < walk.overrun)
+            break;
+        bodySize = walk.overrun;
+        tag.end = std::max(tag.end, start + headerSize + bodySize);
+    }
     if (walk.overLimit)
         return overLimit;
     if (walk.refused)
@@ -244,9 +306,9 @@ HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
     // The header with the new size, without the flags of what is left out
     // (the unsynchronisation undone, the extended header, the footer), the
     // frames, the padding.
-    const BYTE flags = header.flags & ~(extendedHeader | footer24 | (header.major < 4 ? unsynchronisedTag : 0));
+    const BYTE flags = header.flags & ~(extendedHeader | footer24 | unsynchronisedTag);
     tag.rebuilt.assign({'I', 'D', '3', BYTE(header.major), 0, flags, 0, 0, 0, 0});
-    TagRebuilder rebuilder(header.major, budget, tag.rebuilt);
+    TagRebuilder rebuilder(header.major, header.major == 4 && (header.flags & unsynchronisedTag), budget, tag.rebuilt);
     // The data of one text frame at a time, not cleared before it is read.
     std::unique_ptr<BYTE[]> data;
     size_t room = 0;
@@ -260,13 +322,13 @@ HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
                 room = std::max<size_t>(frame.size, 2 * room);
                 data = std::make_unique_for_overwrite<BYTE[]>(room);
             }
-            if (!body.Copy(frame.position, frame.size, data.get()))
+            if (!body->Copy(frame.position, frame.size, data.get()))
                 return NS_E_INVALID_INPUT_FORMAT;
             result = rebuilder.AppendText(frame, data.get());
         } else {
             StoredBytes picture;
             bool appended = false;
-            result = rebuilder.AppendPicture(frame, file, body, picture, appended);
+            result = rebuilder.AppendPicture(frame, file, *body, picture, appended);
             if (appended)
                 tag.pictures.push_back(picture);
         }
