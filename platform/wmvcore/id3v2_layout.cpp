@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <optional>
 
 namespace platform {
 namespace {
@@ -103,11 +102,12 @@ bool ParseHeader(const std::vector<BYTE>& bytes, Header& header)
     return SyncSafe(&bytes[6], header.bodySize);
 }
 
-// Where the frames begin after the extended header of a 2.3 or 2.4 tag.
-bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& position)
+// Where the frames begin after the extended header of a 2.3 or 2.4 tag that
+// ends at `end`.
+bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t end, uint64_t& position)
 {
     BYTE size[4];
-    if (body.Size() < 4 || !body.Copy(0, 4, size))
+    if (end < 4 || !body.Copy(0, 4, size))
         return false;
     // Some taggers set the flag and write no extended header: a frame
     // stands there at once (no extended header's size reads as a frame id).
@@ -121,7 +121,7 @@ bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& positi
         // Some writers count it in: then the first frame begins four bytes
         // earlier.
         BYTE id[4];
-        const auto frameAt = [&](uint64_t at) { return at + 4 <= body.Size() && body.Copy(at, 4, id) && IsFrameId(id, 4); };
+        const auto frameAt = [&](uint64_t at) { return at + 4 <= end && body.Copy(at, 4, id) && IsFrameId(id, 4); };
         if (length >= 10 && !frameAt(length) && frameAt(length - 4))
             length -= 4;
     } else {
@@ -130,7 +130,7 @@ bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& positi
             return false;
         length = synchsafe;
     }
-    if (length < 6 || length > body.Size())
+    if (length < 6 || length > end)
         return false;
     position = length;
     return true;
@@ -148,14 +148,19 @@ struct Walk {
     bool clean = false;             // only zero padding follows the frames
     bool overLimit = false;         // more frames that give attributes than can be listed
     bool ambiguous = false;         // a 2.4 size reads otherwise as a plain number
-    uint64_t overrun = 0;           // refused: where a frame that runs past the tag would end
+    bool overrun = false;           // the last frame runs past the tag's declared end
 };
 
-// Walks the frames from `position`: each must have a valid id and lie inside
-// the tag. Zero bytes end the frames (padding); so does a non-frame after at
-// least one frame, which some taggers leave in the padding. `checkPadding`:
-// find out whether the walk ends cleanly.
-Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading reading, bool checkPadding)
+// Walks the frames from `position` to `declared`, the tag's declared end:
+// each must have a valid id and lie inside the tag. Zero bytes end the
+// frames (padding); so does a non-frame after at least one frame, which
+// some taggers leave in the padding. `checkPadding`: find out whether the
+// walk ends cleanly. Some taggers declare a size a little short of the last
+// frame: one that begins inside the tag and ends inside `body` (the tag and
+// what the file holds after it, when that can be read) is read whole, and
+// ends the frames.
+Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declared, SizeReading reading,
+                bool checkPadding)
 {
     const size_t idLength = major == 2 ? 3 : 4;
     const size_t frameHeaderSize = major == 2 ? 6 : 10;
@@ -163,7 +168,7 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
     walk.end = position;
     size_t frames = 0;
     BYTE bytes[10];
-    while (body.Size() - position >= frameHeaderSize) {
+    while (position < declared && body.Size() - position >= frameHeaderSize) {
         if (!body.Copy(position, frameHeaderSize, bytes)) {
             walk.refused = true;
             return walk;
@@ -176,24 +181,22 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
             return walk;
         }
 
-        const uint64_t room = body.Size() - position - frameHeaderSize;
+        const uint64_t data = position + frameHeaderSize;
+        const auto fits = [&](DWORD length) { return data <= body.Size() && length <= body.Size() - data; };
         DWORD size = 0;
         if (major == 2) {
             size = BigEndian(bytes + 3, 3);
         } else if (major == 3 || reading == SizeReading::Plain) {
             size = BigEndian(bytes + 4, 4);
-        } else if (!SyncSafe(bytes + 4, size) || size > room) {
+        } else if (!SyncSafe(bytes + 4, size) || !fits(size)) {
             if (reading == SizeReading::SyncSafe) {
                 walk.refused = true;
-                if (SyncSafe(bytes + 4, size))
-                    walk.overrun = position + frameHeaderSize + size;
                 return walk;
             }
             size = BigEndian(bytes + 4, 4);
         }
-        if (size > room) {
+        if (!fits(size)) {
             walk.refused = true;
-            walk.overrun = position + frameHeaderSize + size;
             return walk;
         }
         walk.ambiguous = walk.ambiguous || bytes[4] || bytes[5] || bytes[6];
@@ -201,7 +204,7 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
         FrameSpan frame;
         std::memcpy(frame.id, major == 2 ? bytes : id, idLength);
         frame.flags = major == 2 ? 0 : static_cast<WORD>(bytes[8] << 8 | bytes[9]);
-        frame.position = position + frameHeaderSize;
+        frame.position = data;
         frame.size = size;
         frame.kind = KindOfFrame(frame.id, major);
         if (frame.kind != FrameKind::Skipped) {
@@ -211,11 +214,16 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
             }
             walk.frames.push_back(frame);
         }
-        position += frameHeaderSize + size;
+        position = data + size;
         walk.end = position;
         ++frames;
+        if (position > declared) {
+            walk.overrun = true;
+            walk.clean = true;
+            return walk;
+        }
     }
-    walk.clean = checkPadding && body.ZeroFrom(position);
+    walk.clean = checkPadding && body.ZeroFrom(position, declared);
     return walk;
 }
 
@@ -225,18 +233,18 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
 // lands inside another frame's text, where the walk meets junk or runs out
 // of the tag. When neither reading ends cleanly, the one whose frames reach
 // furthest wins, each frame read as it fits among them.
-Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position)
+Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position, uint64_t declared)
 {
     if (header.major < 4)
-        return WalkFrames(header.major, body, position, SizeReading::EachFrame, false);
-    Walk best = WalkFrames(header.major, body, position, SizeReading::SyncSafe, false);
+        return WalkFrames(header.major, body, position, declared, SizeReading::EachFrame, false);
+    Walk best = WalkFrames(header.major, body, position, declared, SizeReading::SyncSafe, false);
     if (best.overLimit || (!best.refused && !best.ambiguous))
         return best;  // every size under 128: both readings are the same
-    best.clean = !best.refused && body.ZeroFrom(best.end);
+    best.clean = !best.refused && body.ZeroFrom(best.end, declared);
     if (best.clean)
         return best;
     for (const SizeReading reading : {SizeReading::Plain, SizeReading::EachFrame}) {
-        Walk next = WalkFrames(header.major, body, position, reading, reading == SizeReading::Plain);
+        Walk next = WalkFrames(header.major, body, position, declared, reading, reading == SizeReading::Plain);
         if (next.overLimit || (reading == SizeReading::Plain && !next.refused && next.clean))
             return next;
         if (!next.refused && (best.refused || next.end > best.end))
@@ -267,41 +275,30 @@ HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, Heade
     // In 2.2 and 2.3 the whole tag is unsynchronised, frame headers too; in
     // 2.4 the frames' data, each frame's own flag or the tag's saying so.
     const bool unsynchronised = header.major < 4 && (header.flags & unsynchronisedTag);
-    uint64_t bodySize = header.bodySize;
-    std::optional<StoredSource> stored;
-    std::optional<ResynchronisedSource> resynchronised;
-    ByteSource* body = nullptr;
-    Walk walk;
+    // A last frame may run past the declared end into what the file holds
+    // after it (not through the unsynchronisation of a whole tag, whose
+    // stored size says nothing of the frame's).
+    const uint64_t declared = header.bodySize;
+    StoredSource stored(file, start + headerSize, file.Size() - start - headerSize, declared);
+    ResynchronisedSource resynchronised(file, start + headerSize, declared);
+    if (unsynchronised && !resynchronised.Measure())
+        return NS_E_INVALID_INPUT_FORMAT;
+    ByteSource& body = unsynchronised ? static_cast<ByteSource&>(resynchronised) : stored;
+
+    // The extended header is left out of the rebuilt tag: its CRC and
+    // restrictions do not hold for it, and TagLib misreads a 2.3 one.
     uint64_t position = 0;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        stored.emplace(file, start + headerSize, bodySize);
-        body = &*stored;
-        if (unsynchronised) {
-            resynchronised.emplace(file, start + headerSize, bodySize);
-            if (!resynchronised->Measure())
-                return NS_E_INVALID_INPUT_FORMAT;
-            body = &*resynchronised;
-        }
+    if (header.major >= 3 && (header.flags & extendedHeader) &&
+        !SkipExtendedHeader(header, body, std::min<uint64_t>(body.Size(), declared), position))
+        return NS_E_INVALID_INPUT_FORMAT;
 
-        // The extended header is left out of the rebuilt tag: its CRC and
-        // restrictions do not hold for it, and TagLib misreads a 2.3 one.
-        if (header.major >= 3 && (header.flags & extendedHeader) && !SkipExtendedHeader(header, *body, position))
-            return NS_E_INVALID_INPUT_FORMAT;
-
-        walk = ChooseWalk(header, *body, position);
-        // Some taggers declare a size a little short of the last frame: when
-        // the file holds that frame whole, the tag is read to its end (not
-        // through the unsynchronisation of a whole tag, whose stored size is
-        // not the frame's).
-        if (!walk.refused || walk.overrun == 0 || unsynchronised || file.Size() - start - headerSize < walk.overrun)
-            break;
-        bodySize = walk.overrun;
-        tag.end = std::max(tag.end, start + headerSize + bodySize);
-    }
+    const Walk walk = ChooseWalk(header, body, position, unsynchronised ? body.Size() : declared);
     if (walk.overLimit)
         return overLimit;
     if (walk.refused)
         return NS_E_INVALID_INPUT_FORMAT;
+    if (walk.overrun)
+        tag.end = std::max(tag.end, start + headerSize + walk.end);
 
     // The header with the new size, without the flags of what is left out
     // (the unsynchronisation undone, the extended header, the footer), the
@@ -322,13 +319,13 @@ HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, Heade
                 room = std::max<size_t>(frame.size, 2 * room);
                 data = std::make_unique_for_overwrite<BYTE[]>(room);
             }
-            if (!body->Copy(frame.position, frame.size, data.get()))
+            if (!body.Copy(frame.position, frame.size, data.get()))
                 return NS_E_INVALID_INPUT_FORMAT;
             result = rebuilder.AppendText(frame, data.get());
         } else {
             StoredBytes picture;
             bool appended = false;
-            result = rebuilder.AppendPicture(frame, file, *body, picture, appended);
+            result = rebuilder.AppendPicture(frame, file, body, picture, appended);
             if (appended)
                 tag.pictures.push_back(picture);
         }

@@ -51,18 +51,20 @@ DIFFERENCES = {
                        "length past the tag, the audio's sync there fails its check of the unsynchronisation, "
                        "and it reads the tag as stored",
     "short-tag": "a tag declared a little short of its last frame: Trellan reads the frame whole, as the file "
-                 "holds it; mutagen cuts it at the declared end",
+                 "holds it; mutagen cuts it at the declared end (and, where 2.4 sizes are plain numbers, may "
+                 "then take them as synchsafe and lose frames)",
 }
 
 FIELDS = ("title", "author", "comments")
 CD_NAMES = ("Title", "Author", "Copyright", "Description", "Rating")
 LATIN = ["harbour", "Lights", "Mira", "ferries", "café", "naïve", "Straße", "ÿes", "Ånd", "tide", "pier", "7"]
 WIDE = LATIN + ["Ωμέγα", "東京の夜", "Кириллица", "עברית", "✓", "𝄞clef"]
-V22_IDS = {"TIT2": "TT2", "TPE1": "TP1", "COMM": "COM", "TALB": "TAL", "TXXX": "TXX", "TRCK": "TRK"}
+V22_IDS = {"TIT2": "TT2", "TPE1": "TP1", "COMM": "COM", "TALB": "TAL", "TXXX": "TXX", "TRCK": "TRK", "APIC": "PIC"}
 
 
 def words(rng, latin):
-    return " ".join(rng.choice(LATIN if latin else WIDE) for _ in range(rng.randint(1, 4)))
+    count = rng.randint(1, 4) if latin or rng.random() < 0.95 else 40  # long ones have 2.4 sizes of two bytes
+    return " ".join(rng.choice(LATIN if latin else WIDE) for _ in range(count))
 
 
 def unsync(data):
@@ -145,13 +147,14 @@ class Tag:
         name = frame_id.encode()
         if frame_id in V22_IDS and old_id:  # an old player's upgrade: the 2.2 id and a zero
             name = V22_IDS[frame_id].encode() + b"\0"
-        size = g.syncsafe(len(data)) if version == 4 else len(data).to_bytes(4, "big")
+        size = g.syncsafe(len(data)) if version == 4 and not self.plain else len(data).to_bytes(4, "big")
         return name + size + flags.to_bytes(2, "big") + data
 
     def build(self):
         rng, version = self.rng, self.version
         rng.shuffle(self.frames)
         tag_unsync = rng.random() < 0.15
+        self.plain = version == 4 and rng.random() < 0.1  # 2.4 sizes as plain numbers, as one player wrote them
         # Not the first frame, which stands where an extended header may (no reader takes a 2.2 id for a frame there).
         old_id = rng.randrange(1, len(self.frames)) if len(self.frames) > 1 and rng.random() < 0.3 else None
         parts = [self.frame_bytes(i, d, tag_unsync and version == 4, n == old_id) for n, (i, d) in enumerate(self.frames)]
@@ -181,7 +184,7 @@ class Tag:
         body += b"\0" * padding
         size = len(body) - (rng.randint(1, 4) if short else 0)
         if short:
-            self.differences.add(("short-tag", last))
+            self.differences.add(("short-tag", None if self.plain else last))
         head = bytes([version, 0, flags | (0x10 if footer else 0)]) + g.syncsafe(size)
         return b"ID3" + head + body + (b"3DI" + head if footer else b"")
 
@@ -208,6 +211,9 @@ def mp3_file(rng):
     tag.text_frame("TALB", [words(rng, False)])
     if version > 2 and rng.random() < 0.3:
         tag.frames.append(("PRIV", b"owner\0" + bytes(rng.randrange(256) for _ in range(40))))
+    if rng.random() < 0.2:
+        picture = bytes(rng.randrange(256) for _ in range(rng.choice([50, 300])))
+        tag.frames.append(("APIC", b"\0" + (b"JPG" if version == 2 else b"image/jpeg\0") + b"\3cover\0" + picture))
     audio = g.silent_frames(4)
     if version > 2 and rng.random() < 0.12:  # MP3 audio in a RIFF container, the tag in a chunk
         chunk = tag.build() + bytes(16)  # mutagen reads an extended header's length more than the tag
