@@ -150,8 +150,9 @@ def mp3_file(rng):
         tag.add("TIT2", [words(rng) for _ in range(rng.choice([1, 1, 2]) if version == 4 else 1)])
     if rng.random() < 0.8:
         tag.add("TPE1", [words(rng)])
-    for description, language in dict.fromkeys((rng.choice(["", "", "notes", "iTunNORM", "Songs-DB_Custom1"]),
-                                                rng.choice([b"eng", b"deu", b"XXX"])) for _ in range(rng.randint(0, 3))):
+    comments = ((rng.choice(["", "", "notes", "iTunNORM", "Songs-DB_Custom1"]), rng.choice([b"eng", b"deu", b"XXX"]))
+                for _ in range(rng.randint(0, 3)))
+    for description, language in dict.fromkeys(comments):
         text = words(rng)
         tag.add("COMM", [description, text], language, (description, text))
     tag.frames += dict.fromkeys(("TXXX", b"\0" + rng.choice([b"REPLAYGAIN_TRACK_GAIN\0-6 dB", b"DESCRIPTION\0a text"]))
