@@ -111,7 +111,8 @@ bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t end, ui
         return false;
     // Some taggers set the flag and write no extended header: a frame
     // stands there at once (no extended header's size reads as a frame id).
-    if (IsFrameId(size, 4)) {
+    BYTE id[4];
+    if (ReadFrameId(size, id)) {
         position = 0;
         return true;
     }
@@ -120,7 +121,6 @@ bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t end, ui
         length = uint64_t(BigEndian(size, 4)) + 4;  // the size leaves itself out
         // Some writers count it in: then the first frame begins four bytes
         // earlier.
-        BYTE id[4];
         const auto frameAt = [&](uint64_t at) { return at + 4 <= end && body.Copy(at, 4, id) && IsFrameId(id, 4); };
         if (length >= 10 && !frameAt(length) && frameAt(length - 4))
             length -= 4;
