@@ -8,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/wavfile.h>
 
 #include <iterator>
 #include <string>
@@ -100,9 +101,101 @@ Bytes TwoWmaPictures()
     return trellan::test::BuildAsf(content);
 }
 
+// The layouts of taggers' faults and of the flags that other readers read,
+// written here: each a title, an author and a comment in UTF-16.
+std::vector<trellan::test::Id3Frame> Fields(const char* titleId = "TIT2", const char* authorId = "TPE1",
+                                            const char* commentId = "COMM")
+{
+    using trellan::test::Id3Encoding;
+    auto frames = {trellan::test::Id3Text("TIT2", u"Harbour Lights", Id3Encoding::utf16),
+                   trellan::test::Id3Text("TPE1", u"Mira \u00D8konkwo", Id3Encoding::utf16),
+                   trellan::test::Id3Comment(u"", u"Recorded at the pier", Id3Encoding::utf16)};
+    std::vector<trellan::test::Id3Frame> out(frames);
+    out[0].id.assign(titleId, 4);
+    out[1].id.assign(authorId, 4);
+    out[2].id.assign(commentId, 4);
+    return out;
+}
+
+Bytes Unsynchronised(const Bytes& bytes)
+{
+    Bytes out;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        out.push_back(bytes[i]);
+        if (bytes[i] == 0xFF && (i + 1 == bytes.size() || bytes[i + 1] == 0 || bytes[i + 1] >= 0xE0))
+            out.push_back(0);
+    }
+    return out;
+}
+
+Bytes WithAudio(const Bytes& tag)
+{
+    return trellan::test::Concatenate({tag, trellan::test::SilentMpegFrames(3)});
+}
+
+// 2.4, unsynchronised as the tag's header says: the frames' data.
+Bytes UnsynchronisedTag()
+{
+    auto frames = Fields();
+    for (auto& frame : frames)
+        frame.body = Unsynchronised(frame.body);
+    Bytes tag = trellan::test::BuildId3v2(4, frames, 64);
+    tag[5] |= 0x80;
+    return WithAudio(tag);
+}
+
+// 2.4 frames with a data-length indicator, their UTF-16 text without a mark.
+Bytes DataLengthIndicators()
+{
+    using trellan::test::Id3Encoding;
+    std::vector<trellan::test::Id3Frame> frames = {trellan::test::Id3TextWithoutMark("TIT2", u"Harbour Lights"),
+                                                   trellan::test::Id3TextWithoutMark("TPE1", u"Mira Okonkwo")};
+    for (auto& frame : frames) {
+        const DWORD size = static_cast<DWORD>(frame.body.size());
+        frame.body.insert(frame.body.begin(), {BYTE(size >> 21 & 0x7F), BYTE(size >> 14 & 0x7F), BYTE(size >> 7 & 0x7F),
+                                               BYTE(size & 0x7F)});
+        frame.flags = 0x0001;
+    }
+    return WithAudio(trellan::test::BuildId3v2(4, frames, 64));
+}
+
+// A 2.4 tag declared two bytes short of its last frame.
+Bytes ShortTag()
+{
+    Bytes tag = trellan::test::BuildId3v2(4, Fields());
+    const DWORD size = (DWORD(tag[6]) << 21 | DWORD(tag[7]) << 14 | DWORD(tag[8]) << 7 | tag[9]) - 2;
+    for (int i = 0; i < 4; ++i)
+        tag[6 + i] = static_cast<BYTE>(size >> (7 * (3 - i)) & 0x7F);
+    return WithAudio(tag);
+}
+
+// 2.2 ids padded with a zero in a 2.3 tag.
+Bytes OldIds()
+{
+    return WithAudio(trellan::test::BuildId3v2(3, Fields("TT2", "TP1", "COM"), 64));
+}
+
+// MPEG audio in a RIFF file, the tag in an "id3 " chunk after the audio.
+Bytes RiffWithId3Chunk()
+{
+    const Bytes tag = trellan::test::BuildId3v2(3, Fields(), 64);
+    const Bytes audio = trellan::test::SilentMpegFrames(3);
+    Bytes body = {'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0, 0x55, 0, 1, 0, 0x80, 0xBB, 0, 0,
+                  0xE8, 0x03, 0, 0, 1, 0, 0, 0};
+    for (const auto& [id, data] : {std::pair<const char*, const Bytes*>{"data", &audio}, {"id3 ", &tag}}) {
+        const DWORD size = static_cast<DWORD>(data->size());
+        body.insert(body.end(), id, id + 4);
+        body.insert(body.end(), {BYTE(size), BYTE(size >> 8), BYTE(size >> 16), BYTE(size >> 24)});
+        body.insert(body.end(), data->begin(), data->end());
+    }
+    const DWORD size = static_cast<DWORD>(body.size());
+    return trellan::test::Concatenate({{'R', 'I', 'F', 'F', BYTE(size), BYTE(size >> 8), BYTE(size >> 16), 0}, body});
+}
+
 struct BenchFile {
     std::string label;
     std::string path;
+    bool riff = false;  // the yardstick is TagLib's RIFF reader
 };
 
 const std::vector<BenchFile>& Files()
@@ -120,6 +213,11 @@ const std::vector<BenchFile>& Files()
             list.push_back({name, std::string(TRELLAN_SAMPLES_DIR) + "/" + name});
         list.push_back({"12 MiB PNG picture", dir.Write("picture.mp3", LargePng())});
         list.push_back({"two 8 MiB WMA pictures", dir.Write("pictures.wma", TwoWmaPictures())});
+        list.push_back({"unsynchronised-v24.mp3", dir.Write("unsynchronised-v24.mp3", UnsynchronisedTag())});
+        list.push_back({"data-length-v24.mp3", dir.Write("data-length-v24.mp3", DataLengthIndicators())});
+        list.push_back({"short-tag-v24.mp3", dir.Write("short-tag-v24.mp3", ShortTag())});
+        list.push_back({"v22-ids-v23.mp3", dir.Write("v22-ids-v23.mp3", OldIds())});
+        list.push_back({"riff-id3.mp3", dir.Write("riff-id3.mp3", RiffWithId3Chunk()), true});
         return list;
     }();
     return files;
@@ -174,22 +272,33 @@ void TagLibRead(benchmark::State& state)
     const std::string& path = file.path;
     state.SetLabel(file.label);
     size_t length = 0;
+    const auto add = [&](const TagLib::Tag* tag) {
+        length += tag->title().size() + tag->artist().size() + tag->comment().size() + tag->album().size() +
+                  tag->genre().size() + tag->year();
+    };
     for (auto _ : state) {
-        TagLib::FileRef file(path.c_str(), false);
-        if (file.isNull() || !file.tag()) {
+        if (file.riff) {
+            TagLib::RIFF::WAV::File wav(path.c_str(), false);
+            if (!wav.isValid() || !wav.tag()) {
+                state.SkipWithError("TagLib could not read the file");
+                break;
+            }
+            add(wav.tag());
+            continue;
+        }
+        TagLib::FileRef ref(path.c_str(), false);
+        if (ref.isNull() || !ref.tag()) {
             state.SkipWithError("TagLib could not read the file");
             break;
         }
-        const TagLib::Tag* tag = file.tag();
-        length += tag->title().size() + tag->artist().size() + tag->comment().size() + tag->album().size() +
-                  tag->genre().size() + tag->year();
+        add(ref.tag());
     }
     benchmark::DoNotOptimize(length);
 }
 
 // The samples, the four large files, the layouts, the two files with large
-// pictures.
-constexpr int fileCount = std::size(sampleNames) + 4 + std::size(layoutNames) + 2;
+// pictures, the five layouts written here.
+constexpr int fileCount = std::size(sampleNames) + 4 + std::size(layoutNames) + 2 + 5;
 
 BENCHMARK(FilterWalk)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(TagLibRead)->DenseRange(0, fileCount - 1)->Unit(benchmark::kMicrosecond);

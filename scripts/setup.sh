@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ pkg-config python3
+  cmake ninja-build g++ pkg-config python3 python3-mutagen
   libtag1-dev zlib1g-dev libsqlite3-dev
   libpq-dev postgresql postgresql-contrib
   googletest libgtest-dev libbenchmark-dev

@@ -19,9 +19,10 @@ namespace {
 const size_t pictureFieldsWindow = 64 * 1024;
 
 // 2.3 and 2.4 frame format flags.
-const WORD compressed23 = 0x0080, encrypted23 = 0x0040, formatted23 = 0x00E0;
-const WORD compressed24 = 0x0008, encrypted24 = 0x0004, formatted24 = 0x004F;
+const WORD compressed23 = 0x0080, encrypted23 = 0x0040;
+const WORD compressed24 = 0x0008, encrypted24 = 0x0004;
 const WORD unsynchronised24 = 0x0002, dataLength24 = 0x0001;
+const WORD grouped23 = 0x0020, grouped24 = 0x0040;
 
 void PutSize(std::vector<BYTE>& out, DWORD size, int major)
 {
@@ -32,26 +33,43 @@ void PutSize(std::vector<BYTE>& out, DWORD size, int major)
         out.push_back(static_cast<BYTE>((size >> (bitsPerByte * i)) & mask));
 }
 
-// The size of what a zlib stream inflates to, when it ends within `length`
-// bytes and inflates to at most `limit` bytes; false otherwise.
-bool InflatedSize(const BYTE* data, size_t length, uint64_t limit, uint64_t& size)
+// Inflates a zlib stream that ends within `length` bytes into `out`: true
+// when it ends and gives at most `limit` bytes; `tooLarge` when it would
+// give more.
+bool Inflate(const BYTE* data, size_t length, uint64_t limit, std::vector<BYTE>& out, bool& tooLarge)
 {
+    tooLarge = false;
+    out.clear();
     z_stream stream{};
     if (inflateInit(&stream) != Z_OK)
         return false;
     stream.next_in = const_cast<Bytef*>(data);
     stream.avail_in = static_cast<uInt>(length);
     BYTE scratch[16 * 1024];
-    size = 0;
     int status = Z_OK;
-    while (status == Z_OK && size <= limit) {
+    while (status == Z_OK && !tooLarge) {
         stream.next_out = scratch;
         stream.avail_out = sizeof scratch;
         status = inflate(&stream, Z_NO_FLUSH);
-        size += sizeof scratch - stream.avail_out;
+        const size_t given = sizeof scratch - stream.avail_out;
+        tooLarge = out.size() + given > limit;
+        if (!tooLarge)
+            out.insert(out.end(), scratch, scratch + given);
     }
     inflateEnd(&stream);
-    return status == Z_STREAM_END && size <= limit;
+    return status == Z_STREAM_END && !tooLarge;
+}
+
+// Undoes unsynchronisation: each 0xFF 0x00 stands for 0xFF.
+void Resynchronise(const BYTE* data, size_t length, std::vector<BYTE>& out)
+{
+    out.clear();
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        out.push_back(data[i]);
+        if (data[i] == 0xFF && i + 1 < length && data[i + 1] == 0)
+            ++i;
+    }
 }
 
 bool Utf16Encoding(BYTE encoding) { return encoding == 1 || encoding == 2 || encoding == 4; }
@@ -163,8 +181,49 @@ FrameKind KindOfFrame(const BYTE* id, int major)
 
 bool TagRebuilder::Compressed(WORD flags) const
 {
-    return major == 3 ? (flags & compressed23) && !(flags & encrypted23)
-                      : major == 4 && (flags & compressed24) && !(flags & encrypted24);
+    return major == 3 ? flags & compressed23 : major == 4 && (flags & compressed24);
+}
+
+bool TagRebuilder::Encrypted(WORD flags) const
+{
+    return major == 3 ? flags & encrypted23 : major == 4 && (flags & encrypted24);
+}
+
+bool TagRebuilder::Unsynchronised(WORD flags) const
+{
+    return major == 4 && (allUnsynchronised || (flags & unsynchronised24));
+}
+
+TagRebuilder::Unpacked TagRebuilder::Unpack(const FrameSpan& frame, const BYTE*& bytes, size_t& size)
+{
+    if (Encrypted(frame.flags))
+        return Unpacked::Dropped;  // no reader can read it
+    // What stands before the data: in 2.3 the inflated size and the group;
+    // in 2.4 the group and the data-length indicator (which compression
+    // needs).
+    const bool compressed = Compressed(frame.flags);
+    size_t skip = 0;
+    if (major == 3)
+        skip = (compressed ? 4 : 0) + (frame.flags & grouped23 ? 1 : 0);
+    else if (major == 4)
+        skip = (frame.flags & grouped24 ? 1 : 0) + (frame.flags & (dataLength24 | compressed24) ? 4 : 0);
+    if (size < skip)
+        return Unpacked::Dropped;  // its flags promise more than it holds
+    bytes += skip;
+    size -= skip;
+    if (Unsynchronised(frame.flags)) {
+        Resynchronise(bytes, size, resynchronised);
+        bytes = resynchronised.data();
+        size = resynchronised.size();
+    }
+    if (compressed) {
+        bool tooLarge = false;
+        if (!Inflate(bytes, size, largestValue, inflated, tooLarge))
+            return tooLarge ? Unpacked::OverLimit : Unpacked::Dropped;
+        bytes = inflated.data();
+        size = inflated.size();
+    }
+    return Unpacked::Kept;
 }
 
 void TagRebuilder::Emit(const BYTE* id, const BYTE* flags, const BYTE* data, DWORD size)
@@ -178,43 +237,41 @@ void TagRebuilder::Emit(const BYTE* id, const BYTE* flags, const BYTE* data, DWO
 
 HRESULT TagRebuilder::AppendText(const FrameSpan& frame, const BYTE* data)
 {
-    const bool formatted = major == 3 ? frame.flags & formatted23 : major == 4 && (frame.flags & formatted24);
-    uint64_t valueSize = frame.size;
-    if (Compressed(frame.flags)) {
-        // TagLib inflates what follows the 4-byte size: it must end and
-        // stay within the limit, or TagLib's inflation would not.
-        if (frame.size < 4)
-            return NS_E_INVALID_INPUT_FORMAT;
-        if (!InflatedSize(data + 4, frame.size - 4, largestValue, valueSize))
-            return valueSize > largestValue ? overLimit : NS_E_INVALID_INPUT_FORMAT;
+    // The frame as it reads with its flags undone, so that it is emitted
+    // plain and its text is repaired as any other's.
+    const BYTE* bytes = data;
+    size_t size = frame.size;
+    switch (Unpack(frame, bytes, size)) {
+    case Unpacked::Dropped:
+        return S_OK;
+    case Unpacked::OverLimit:
+        return overLimit;
+    case Unpacked::Kept:
+        break;
     }
 
     // Text that TagLib would drop whole: UTF-8 with ill-formed bytes (those
     // become U+FFFD, the rest is kept) and UTF-16 without a byte-order mark.
-    const BYTE* bytes = data;
-    DWORD size = frame.size;
     const size_t textStart = frame.id[0] == 'T' ? 1 : 4;  // after the encoding (and the language)
-    if (!formatted && frame.size > textStart && (bytes[0] == 3 || bytes[0] == 1)) {
+    if (size > textStart && (bytes[0] == 3 || bytes[0] == 1)) {
         repaired.assign(bytes, bytes + textStart);
         // A comment or lyrics frame has a description and a text; the others
         // any number of values.
         const size_t mostFields = frame.id[0] == 'T' ? SIZE_MAX : 2;
-        const bool changed =
-            bytes[0] == 3 ? AppendRepairedUtf8(bytes + textStart, frame.size - textStart, repaired)
-                          : AppendMarkedUtf16(bytes + textStart, frame.size - textStart, mostFields, repaired);
+        const bool changed = bytes[0] == 3 ? AppendRepairedUtf8(bytes + textStart, size - textStart, repaired)
+                                           : AppendMarkedUtf16(bytes + textStart, size - textStart, mostFields, repaired);
         if (changed) {
             bytes = repaired.data();
-            size = static_cast<DWORD>(repaired.size());
-            valueSize = size;
+            size = repaired.size();
         }
     }
-    if (!budget.Add(valueSize, true))
+    if (size > largestValue || !budget.Add(size, true))
         return overLimit;
     if (size == 0)
         return S_OK;  // TagLib would stop at an empty frame; it has nothing to give anyway
 
-    const BYTE flags[2] = {BYTE(frame.flags >> 8), BYTE(frame.flags)};
-    Emit(frame.id, flags, bytes, size);
+    const BYTE plain[2] = {0, 0};
+    Emit(frame.id, plain, bytes, static_cast<DWORD>(size));
     return S_OK;
 }
 
@@ -223,21 +280,22 @@ HRESULT TagRebuilder::AppendPicture(const FrameSpan& frame, const MediaFile& fil
 {
     appended = false;
     pictureData = StoredBytes{};
-    const BYTE flags[2] = {BYTE(frame.flags >> 8), BYTE(frame.flags)};
-    if (major == 3 ? frame.flags & encrypted23 : major == 4 && (frame.flags & encrypted24))
-        return S_OK;  // TagLib cannot read it either
+    if (Encrypted(frame.flags))
+        return S_OK;  // no reader can read it
 
     if (Compressed(frame.flags)) {
-        // Kept whole, as TagLib inflates it; over the limits it is left out.
+        // Inflated here, within the limits; over them it is left out.
         std::vector<BYTE> data;
-        uint64_t inflated = 0;
-        if (frame.size < 4 || frame.size > largestValue)
+        if (frame.size > largestValue)
             return S_OK;
         if (!body.Read(frame.position, frame.size, data))
             return NS_E_INVALID_INPUT_FORMAT;
-        if (!InflatedSize(data.data() + 4, frame.size - 4, largestValue, inflated) || !budget.Add(inflated, false))
+        const BYTE* bytes = data.data();
+        size_t size = data.size();
+        if (Unpack(frame, bytes, size) != Unpacked::Kept || size == 0 || !budget.Add(size, false))
             return S_OK;
-        Emit(frame.id, flags, data.data(), frame.size);
+        const BYTE plain[2] = {0, 0};
+        Emit(frame.id, plain, bytes, static_cast<DWORD>(size));
         appended = true;
         return S_OK;
     }
@@ -247,7 +305,7 @@ HRESULT TagRebuilder::AppendPicture(const FrameSpan& frame, const MediaFile& fil
     SourceView stored(body, frame.position, frame.size);
     ByteSource* data = &stored;
     std::optional<ResynchronisedSource> resynchronised;
-    if (major == 4 && (frame.flags & unsynchronised24)) {
+    if (Unsynchronised(frame.flags)) {
         StoredBytes whole;
         if (!stored.Locate(0, frame.size, whole))
             return NS_E_INVALID_INPUT_FORMAT;

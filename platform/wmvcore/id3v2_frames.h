@@ -30,11 +30,18 @@ struct FrameSpan {
 
 class TagRebuilder {
 public:
-    TagRebuilder(int major, HeaderBudget& budget, std::vector<BYTE>& out) : major(major), budget(budget), out(out) {}
+    // `allUnsynchronised`: a 2.4 tag whose header says that every frame is
+    // unsynchronised.
+    TagRebuilder(int major, bool allUnsynchronised, HeaderBudget& budget, std::vector<BYTE>& out)
+        : major(major), allUnsynchronised(allUnsynchronised), budget(budget), out(out)
+    {
+    }
 
-    // Checks a text frame's data (`frame.size` bytes) against the limits, repairs its text and
-    // appends it: S_OK, overLimit, or NS_E_INVALID_INPUT_FORMAT for a
-    // compressed frame that does not inflate within itself.
+    // Undoes what the flags of a text frame (`frame.size` bytes of data) did
+    // to it, checks it against the limits, repairs its text and appends it
+    // plain: S_OK or overLimit. A frame that no reader can read (encrypted,
+    // too short for what its flags promise, compressed data that does not
+    // inflate) is left out.
     HRESULT AppendText(const FrameSpan& frame, const BYTE* data);
 
     // Appends a picture frame: the fields before its data, with the data
@@ -46,13 +53,24 @@ public:
                           bool& appended);
 
 private:
+    enum class Unpacked { Kept, Dropped, OverLimit };
+
     bool Compressed(WORD flags) const;
+    bool Encrypted(WORD flags) const;
+    bool Unsynchronised(WORD flags) const;
+    // Moves `bytes` and `size` to the frame's data with its flags undone:
+    // the bytes before the data left out, the 2.4 unsynchronisation undone,
+    // compressed data inflated (into this object's buffers).
+    Unpacked Unpack(const FrameSpan& frame, const BYTE*& bytes, size_t& size);
     void Emit(const BYTE* id, const BYTE* flags, const BYTE* data, DWORD size);
 
     int major;
+    bool allUnsynchronised;
     HeaderBudget& budget;
     std::vector<BYTE>& out;
     std::vector<BYTE> repaired;
+    std::vector<BYTE> resynchronised;
+    std::vector<BYTE> inflated;
 };
 
 }  // namespace platform

@@ -48,6 +48,37 @@ bool IsFrameId(const BYTE* id, size_t length)
     return true;
 }
 
+// The 2.3 frames of the 2.2 ids that give attributes, for a 2.3 or 2.4 tag
+// that holds 2.2 ids padded with a zero byte, as an old player's tag
+// upgrade leaves them.
+struct UpgradedId {
+    char old[4];
+    char id[5];
+};
+const UpgradedId upgradedIds[] = {
+    {"TT2", "TIT2"}, {"TP1", "TPE1"}, {"COM", "COMM"}, {"TAL", "TALB"}, {"TYE", "TYER"}, {"TCO", "TCON"},
+    {"TCR", "TCOP"}, {"ULT", "USLT"}, {"TPB", "TPUB"}, {"TCM", "TCOM"}, {"TP2", "TPE2"}, {"TRK", "TRCK"},
+    {"TPA", "TPOS"}, {"TXT", "TEXT"}, {"TEN", "TENC"}, {"TBP", "TBPM"}, {"TKE", "TKEY"}, {"TLA", "TLAN"},
+    {"TRC", "TSRC"}, {"TXX", "TXXX"},
+};
+
+// A frame id of a 2.3 or 2.4 tag: four id characters, or a 2.2 id and a
+// zero byte, which `id` then holds as its 2.3 frame (zero bytes when it
+// gives no attribute).
+bool ReadFrameId(const BYTE* bytes, BYTE* id)
+{
+    std::memcpy(id, bytes, 4);
+    if (IsFrameId(bytes, 4))
+        return true;
+    if (bytes[3] != 0 || !IsFrameId(bytes, 3))
+        return false;
+    std::memset(id, 0, 4);
+    for (const UpgradedId& row : upgradedIds)
+        if (std::memcmp(bytes, row.old, 3) == 0)
+            std::memcpy(id, row.id, 4);
+    return true;
+}
+
 struct Header {
     int major = 0;
     BYTE flags = 0;
@@ -71,19 +102,26 @@ bool ParseHeader(const std::vector<BYTE>& bytes, Header& header)
     return SyncSafe(&bytes[6], header.bodySize);
 }
 
-// Where the frames begin after the extended header of a 2.3 or 2.4 tag.
-bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& position)
+// Where the frames begin after the extended header of a 2.3 or 2.4 tag that
+// ends at `end`.
+bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t end, uint64_t& position)
 {
     BYTE size[4];
-    if (body.Size() < 4 || !body.Copy(0, 4, size))
+    if (end < 4 || !body.Copy(0, 4, size))
         return false;
+    // Some taggers set the flag and write no extended header: a frame
+    // stands there at once (no extended header's size reads as a frame id).
+    BYTE id[4];
+    if (ReadFrameId(size, id)) {
+        position = 0;
+        return true;
+    }
     uint64_t length = 0;
     if (header.major == 3) {
         length = uint64_t(BigEndian(size, 4)) + 4;  // the size leaves itself out
         // Some writers count it in: then the first frame begins four bytes
         // earlier.
-        BYTE id[4];
-        const auto frameAt = [&](uint64_t at) { return at + 4 <= body.Size() && body.Copy(at, 4, id) && IsFrameId(id, 4); };
+        const auto frameAt = [&](uint64_t at) { return at + 4 <= end && body.Copy(at, 4, id) && IsFrameId(id, 4); };
         if (length >= 10 && !frameAt(length) && frameAt(length - 4))
             length -= 4;
     } else {
@@ -92,7 +130,7 @@ bool SkipExtendedHeader(const Header& header, ByteSource& body, uint64_t& positi
             return false;
         length = synchsafe;
     }
-    if (length < 6 || length > body.Size())
+    if (length < 6 || length > end)
         return false;
     position = length;
     return true;
@@ -110,13 +148,19 @@ struct Walk {
     bool clean = false;             // only zero padding follows the frames
     bool overLimit = false;         // more frames that give attributes than can be listed
     bool ambiguous = false;         // a 2.4 size reads otherwise as a plain number
+    bool overrun = false;           // the last frame runs past the tag's declared end
 };
 
-// Walks the frames from `position`: each must have a valid id and lie inside
-// the tag. Zero bytes end the frames (padding); so does a non-frame after at
-// least one frame, which some taggers leave in the padding. `checkPadding`:
-// find out whether the walk ends cleanly.
-Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading reading, bool checkPadding)
+// Walks the frames from `position` to `declared`, the tag's declared end:
+// each must have a valid id and lie inside the tag. Zero bytes end the
+// frames (padding); so does a non-frame after at least one frame, which
+// some taggers leave in the padding. `checkPadding`: find out whether the
+// walk ends cleanly. Some taggers declare a size a little short of the last
+// frame: one that begins inside the tag and ends inside `body` (the tag and
+// what the file holds after it, when that can be read) is read whole, and
+// ends the frames.
+Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declared, SizeReading reading,
+                bool checkPadding)
 {
     const size_t idLength = major == 2 ? 3 : 4;
     const size_t frameHeaderSize = major == 2 ? 6 : 10;
@@ -124,43 +168,45 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
     walk.end = position;
     size_t frames = 0;
     BYTE bytes[10];
-    while (body.Size() - position >= frameHeaderSize) {
+    while (position < declared && body.Size() - position >= frameHeaderSize) {
         if (!body.Copy(position, frameHeaderSize, bytes)) {
             walk.refused = true;
             return walk;
         }
         if (bytes[0] == 0)
             break;
-        if (!IsFrameId(bytes, idLength)) {
+        BYTE id[4] = {};
+        if (major == 2 ? !IsFrameId(bytes, idLength) : !ReadFrameId(bytes, id)) {
             walk.refused = frames == 0;
             return walk;
         }
 
-        const uint64_t room = body.Size() - position - frameHeaderSize;
+        const uint64_t data = position + frameHeaderSize;
+        const auto fits = [&](DWORD length) { return data <= body.Size() && length <= body.Size() - data; };
         DWORD size = 0;
         if (major == 2) {
             size = BigEndian(bytes + 3, 3);
         } else if (major == 3 || reading == SizeReading::Plain) {
             size = BigEndian(bytes + 4, 4);
-        } else if (!SyncSafe(bytes + 4, size) || size > room) {
+        } else if (!SyncSafe(bytes + 4, size) || !fits(size)) {
             if (reading == SizeReading::SyncSafe) {
                 walk.refused = true;
                 return walk;
             }
             size = BigEndian(bytes + 4, 4);
         }
-        if (size > room) {
+        if (!fits(size)) {
             walk.refused = true;
             return walk;
         }
         walk.ambiguous = walk.ambiguous || bytes[4] || bytes[5] || bytes[6];
 
         FrameSpan frame;
-        std::memcpy(frame.id, bytes, idLength);
+        std::memcpy(frame.id, major == 2 ? bytes : id, idLength);
         frame.flags = major == 2 ? 0 : static_cast<WORD>(bytes[8] << 8 | bytes[9]);
-        frame.position = position + frameHeaderSize;
+        frame.position = data;
         frame.size = size;
-        frame.kind = KindOfFrame(bytes, major);
+        frame.kind = KindOfFrame(frame.id, major);
         if (frame.kind != FrameKind::Skipped) {
             if (walk.frames.size() >= mostAttributes) {
                 walk.overLimit = true;
@@ -168,11 +214,16 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
             }
             walk.frames.push_back(frame);
         }
-        position += frameHeaderSize + size;
+        position = data + size;
         walk.end = position;
         ++frames;
+        if (position > declared) {
+            walk.overrun = true;
+            walk.clean = true;
+            return walk;
+        }
     }
-    walk.clean = checkPadding && body.ZeroFrom(position);
+    walk.clean = checkPadding && body.ZeroFrom(position, declared);
     return walk;
 }
 
@@ -182,18 +233,18 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, SizeReading read
 // lands inside another frame's text, where the walk meets junk or runs out
 // of the tag. When neither reading ends cleanly, the one whose frames reach
 // furthest wins, each frame read as it fits among them.
-Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position)
+Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position, uint64_t declared)
 {
     if (header.major < 4)
-        return WalkFrames(header.major, body, position, SizeReading::EachFrame, false);
-    Walk best = WalkFrames(header.major, body, position, SizeReading::SyncSafe, false);
+        return WalkFrames(header.major, body, position, declared, SizeReading::EachFrame, false);
+    Walk best = WalkFrames(header.major, body, position, declared, SizeReading::SyncSafe, false);
     if (best.overLimit || (!best.refused && !best.ambiguous))
         return best;  // every size under 128: both readings are the same
-    best.clean = !best.refused && body.ZeroFrom(best.end);
+    best.clean = !best.refused && body.ZeroFrom(best.end, declared);
     if (best.clean)
         return best;
     for (const SizeReading reading : {SizeReading::Plain, SizeReading::EachFrame}) {
-        Walk next = WalkFrames(header.major, body, position, reading, reading == SizeReading::Plain);
+        Walk next = WalkFrames(header.major, body, position, declared, reading, reading == SizeReading::Plain);
         if (next.overLimit || (reading == SizeReading::Plain && !next.refused && next.clean))
             return next;
         if (!next.refused && (best.refused || next.end > best.end))
@@ -209,22 +260,27 @@ bool StartsWithId3v2(const std::vector<BYTE>& head)
     return head.size() >= 3 && head[0] == 'I' && head[1] == 'D' && head[2] == '3';
 }
 
-HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
+HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, HeaderBudget& budget)
 {
     tag = Id3v2Tag{};
     std::vector<BYTE> bytes;
     Header header;
-    if (!file.Read(0, headerSize, bytes) || !ParseHeader(bytes, header) || file.Size() - headerSize < header.bodySize)
+    if (start > file.Size() || !file.Read(start, headerSize, bytes) || !ParseHeader(bytes, header) ||
+        file.Size() - start - headerSize < header.bodySize)
         return NS_E_INVALID_INPUT_FORMAT;
     if (header.major == 2 && (header.flags & compressedTag22))
         return NS_E_INVALID_INPUT_FORMAT;  // the compression of 2.2 was never defined
-    tag.end = headerSize + header.bodySize + (header.major == 4 && (header.flags & footer24) ? headerSize : 0);
+    tag.end = start + headerSize + header.bodySize + (header.major == 4 && (header.flags & footer24) ? headerSize : 0);
 
     // In 2.2 and 2.3 the whole tag is unsynchronised, frame headers too; in
-    // 2.4 each frame says so itself, and TagLib undoes it.
+    // 2.4 the frames' data, each frame's own flag or the tag's saying so.
     const bool unsynchronised = header.major < 4 && (header.flags & unsynchronisedTag);
-    StoredSource stored(file, headerSize, header.bodySize);
-    ResynchronisedSource resynchronised(file, headerSize, header.bodySize);
+    // A last frame may run past the declared end into what the file holds
+    // after it (not through the unsynchronisation of a whole tag, whose
+    // stored size says nothing of the frame's).
+    const uint64_t declared = header.bodySize;
+    StoredSource stored(file, start + headerSize, file.Size() - start - headerSize, declared);
+    ResynchronisedSource resynchronised(file, start + headerSize, declared);
     if (unsynchronised && !resynchronised.Measure())
         return NS_E_INVALID_INPUT_FORMAT;
     ByteSource& body = unsynchronised ? static_cast<ByteSource&>(resynchronised) : stored;
@@ -232,21 +288,24 @@ HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget)
     // The extended header is left out of the rebuilt tag: its CRC and
     // restrictions do not hold for it, and TagLib misreads a 2.3 one.
     uint64_t position = 0;
-    if (header.major >= 3 && (header.flags & extendedHeader) && !SkipExtendedHeader(header, body, position))
+    if (header.major >= 3 && (header.flags & extendedHeader) &&
+        !SkipExtendedHeader(header, body, std::min<uint64_t>(body.Size(), declared), position))
         return NS_E_INVALID_INPUT_FORMAT;
 
-    const Walk walk = ChooseWalk(header, body, position);
+    const Walk walk = ChooseWalk(header, body, position, unsynchronised ? body.Size() : declared);
     if (walk.overLimit)
         return overLimit;
     if (walk.refused)
         return NS_E_INVALID_INPUT_FORMAT;
+    if (walk.overrun)
+        tag.end = std::max(tag.end, start + headerSize + walk.end);
 
     // The header with the new size, without the flags of what is left out
     // (the unsynchronisation undone, the extended header, the footer), the
     // frames, the padding.
-    const BYTE flags = header.flags & ~(extendedHeader | footer24 | (header.major < 4 ? unsynchronisedTag : 0));
+    const BYTE flags = header.flags & ~(extendedHeader | footer24 | unsynchronisedTag);
     tag.rebuilt.assign({'I', 'D', '3', BYTE(header.major), 0, flags, 0, 0, 0, 0});
-    TagRebuilder rebuilder(header.major, budget, tag.rebuilt);
+    TagRebuilder rebuilder(header.major, header.major == 4 && (header.flags & unsynchronisedTag), budget, tag.rebuilt);
     // The data of one text frame at a time, not cleared before it is read.
     std::unique_ptr<BYTE[]> data;
     size_t room = 0;

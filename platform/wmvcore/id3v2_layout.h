@@ -28,9 +28,10 @@ struct Id3v2Tag {
     uint64_t end = 0;  // where the tag ends in the file
 };
 
-// Reads the tag at the start of `file` and counts what it keeps into
-// `budget`. NS_E_INVALID_INPUT_FORMAT when the tag is truncated or
-// damaged; overLimit when what it keeps is over the limits.
-HRESULT ReadId3v2Tag(const MediaFile& file, Id3v2Tag& tag, HeaderBudget& budget);
+// Reads the tag at `start` in `file` (the file's start, or a RIFF chunk's
+// data) and counts what it keeps into `budget`. NS_E_INVALID_INPUT_FORMAT
+// when the tag is truncated or damaged; overLimit when what it keeps is
+// over the limits.
+HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, HeaderBudget& budget);
 
 }  // namespace platform

@@ -2,6 +2,8 @@
 // is read by id3v2_layout.cpp, the APE tag by ape_layout.cpp.
 #include "mpeg_probe.h"
 
+#include "riff_layout.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -118,11 +120,23 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
 
     std::vector<BYTE> bytes;
     bool hasId3v2 = false;
+    uint64_t chunk = 0;
     if (file.Read(0, 3, bytes) && StartsWithId3v2(bytes)) {
-        const HRESULT result = ReadId3v2Tag(file, probe.id3v2, probe.budget);
+        const HRESULT result = ReadId3v2Tag(file, 0, probe.id3v2, probe.budget);
         if (FAILED(result))
             return result;
         hasId3v2 = true;
+    } else if (file.Read(0, 12, bytes) && StartsWithRiff(bytes) && FindRiffId3Chunk(file, chunk)) {
+        // MPEG audio in a RIFF file, tagged in a chunk. A tag there that
+        // cannot be read is passed over: the file may still hold others.
+        const HRESULT result = ReadId3v2Tag(file, chunk, probe.id3v2, probe.budget);
+        if (result == overLimit)
+            return result;
+        hasId3v2 = SUCCEEDED(result);
+        if (!hasId3v2) {
+            probe.id3v2 = Id3v2Tag{};
+            probe.budget = HeaderBudget{};
+        }
     }
     const uint64_t id3v2End = probe.id3v2.end;
 

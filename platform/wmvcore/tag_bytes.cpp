@@ -68,11 +68,12 @@ bool ByteSource::Read(uint64_t position, size_t length, std::vector<BYTE>& out)
     return false;
 }
 
-bool ByteSource::ZeroFrom(uint64_t position)
+bool ByteSource::ZeroFrom(uint64_t position, uint64_t end)
 {
     BYTE piece[4096];
-    while (position < Size()) {
-        const size_t length = static_cast<size_t>(std::min<uint64_t>(sizeof piece, Size() - position));
+    end = std::min(end, Size());
+    while (position < end) {
+        const size_t length = static_cast<size_t>(std::min<uint64_t>(sizeof piece, end - position));
         if (!Copy(position, length, piece))
             return false;
         if (std::any_of(piece, piece + length, [](BYTE byte) { return byte != 0; }))
@@ -82,7 +83,8 @@ bool ByteSource::ZeroFrom(uint64_t position)
     return true;
 }
 
-StoredSource::StoredSource(const MediaFile& file, uint64_t start, uint64_t size) : file(file), start(start), size(size)
+StoredSource::StoredSource(const MediaFile& file, uint64_t start, uint64_t size, uint64_t blockEnd)
+    : file(file), start(start), size(size), blockEnd(blockEnd)
 {
 }
 
@@ -95,7 +97,8 @@ bool StoredSource::Copy(uint64_t position, size_t length, BYTE* out)
     while (length > 0) {
         if (position < blockStart || position >= blockStart + block.size()) {
             blockStart = position;
-            if (!file.Read(start + position, static_cast<size_t>(std::min<uint64_t>(blockSize, size - position)), block)) {
+            const uint64_t end = position < blockEnd ? std::min(blockEnd, size) : size;
+            if (!file.Read(start + position, static_cast<size_t>(std::min<uint64_t>(blockSize, end - position)), block)) {
                 block.clear();
                 return false;
             }

@@ -40,15 +40,18 @@ public:
     virtual bool Locate(uint64_t position, uint64_t length, StoredBytes& stored) = 0;
 
     bool Read(uint64_t position, size_t length, std::vector<BYTE>& out);
-    // Whether every byte from `position` to the end is zero (padding).
-    bool ZeroFrom(uint64_t position);
+    // Whether every byte from `position` to `end` (at most the size) is zero
+    // (padding).
+    bool ZeroFrom(uint64_t position, uint64_t end);
 };
 
 // A stretch of the file as it is stored, read through a cache of one block,
 // so that the small reads of a walk cost one system call a block.
 class StoredSource final : public ByteSource {
 public:
-    StoredSource(const MediaFile& file, uint64_t start, uint64_t size);
+    // `blockEnd`: the cache's blocks end there unless they begin past it, so
+    // that a stretch that reaches beyond what is usually read costs no more.
+    StoredSource(const MediaFile& file, uint64_t start, uint64_t size, uint64_t blockEnd = UINT64_MAX);
     uint64_t Size() const override { return size; }
     bool Copy(uint64_t position, size_t length, BYTE* out) override;
     bool Locate(uint64_t position, uint64_t length, StoredBytes& stored) override;
@@ -57,6 +60,7 @@ private:
     const MediaFile& file;
     uint64_t start;
     uint64_t size;
+    uint64_t blockEnd;
     std::vector<BYTE> block;
     uint64_t blockStart = 0;  // position of block[0]
 };

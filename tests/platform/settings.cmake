@@ -39,3 +39,9 @@ target_compile_definitions(platform_tests PRIVATE TRELLAN_SAMPLES_DIR="${CMAKE_S
 # Compressed ID3v2 frames are written with zlib.
 find_package(ZLIB REQUIRED)
 target_link_libraries(platform_tests PRIVATE ZLIB::ZLIB)
+
+# The editor against an independent reader (python3-mutagen, from Debian) over
+# thousands of generated files; it fails when mutagen is missing.
+add_test(NAME wmvcore_differential
+  COMMAND /usr/bin/python3 ${CMAKE_CURRENT_SOURCE_DIR}/platform/wmvcore/differential_check.py --build ${CMAKE_BINARY_DIR})
+set_tests_properties(wmvcore_differential PROPERTIES TIMEOUT 120)

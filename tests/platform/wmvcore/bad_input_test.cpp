@@ -297,8 +297,8 @@ TEST(BadInput, FilesOverTheLimitsAreRefused)
          BuildId3v2(3, {CompressedFrame("TIT2", Bytes(12 * mebibyte, 'a')), CompressedFrame("TPE1", Bytes(12 * mebibyte, 'b')),
                         CompressedFrame("TALB", Bytes(12 * mebibyte, 'c'))}),
          0, overLimit, 0},
-        {"a compressed frame cut short", BuildId3v2(3, {CompressedFrame("TIT2", Bytes(5000, 'a'), 10)}), 0,
-         NS_E_INVALID_INPUT_FORMAT, 0},
+        {"a compressed frame cut short is left out", BuildId3v2(3, {CompressedFrame("TIT2", Bytes(5000, 'a'), 10)}), 0,
+         S_OK, 0},
         {"a tag of 32 MiB", {'I', 'D', '3', 3, 0, 0, 0x0F, 0x7F, 0x7F, 0x76}, 32 * mebibyte, S_OK, 0},
         {"a tag of 256 MiB", {'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F}, 256 * mebibyte + 10, S_OK, 0},
     };
