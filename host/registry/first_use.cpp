@@ -90,7 +90,7 @@ void PrepareRegistryForFiltering()
         // A damaged or busy registry is the user's to see to; a home that
         // takes no files is not.
         if (!ours || opened == ERROR_REGISTRY_CORRUPT || opened == ERROR_BUSY ||
-            !FallBackToMemory(path, RegistryErrorName(opened)))
+            !FallBackToMemory(path, "it cannot be made or opened: " + RegistryErrorName(opened)))
             return;
         inMemory = true;
     }
@@ -106,8 +106,8 @@ void PrepareRegistryForFiltering()
         const std::string what = finding.missing.empty()
                                      ? "the filter module " + ToUtf8(finding.goneModule) + " registered in " + path +
                                            " is gone"
-                                     : "the registry " + path + " has no filter for " + finding.missing;
-        std::fprintf(stderr, "trellan: %s; '%s' registers the one shipped with trellan (%s)\n", what.c_str(),
+                                     : "no filter is registered for " + finding.missing + " in " + path;
+        std::fprintf(stderr, "trellan: %s; '%s' registers the one installed with trellan (%s)\n", what.c_str(),
                      RegisterCommandFor(path).c_str(), ToUtf8(module).c_str());
         return;
     }

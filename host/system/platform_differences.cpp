@@ -52,7 +52,7 @@ bool UseMemoryRegistry()
 
 std::string RegisterCommandFor(const std::string&)
 {
-    return "trellan register, as an administrator";
+    return "trellan register";  // from a command prompt run as administrator
 }
 
 std::u16string PathFromListBytes(std::string_view bytes)
