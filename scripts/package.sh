@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The release for Windows users: builds the 32-bit and the 64-bit
+# The releases. For Debian: dist/trellan_VERSION_amd64.deb, by
+# scripts/package_deb.sh. For Windows users: builds the 32-bit and the 64-bit
 # trellan.dll and trellan.exe (the mingw32 and mingw64 presets) and writes
 #   dist/trellan-VERSION-win32.zip    dist/trellan-VERSION-win32.msi
 #   dist/trellan-VERSION-win64.zip    dist/trellan-VERSION-win64.msi
@@ -129,3 +130,5 @@ PYTHON
   sign "dist/$name.msi"
   echo "package: dist/$name.msi"
 done
+
+scripts/package_deb.sh

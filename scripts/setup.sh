@@ -13,6 +13,7 @@ packages=(
   g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
   libwine-dev
   msitools wixl osslsigncode openssl
+  scdoc man-db bash-completion zsh fish dpkg-dev lintian
 )
 
 missing=()

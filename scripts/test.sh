@@ -2,7 +2,8 @@
 # Every test: the Linux suites, the same suites under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer,
 # a bounded fuzzing run, the Windows cross build, the Windows DLLs under
-# Wine, and the release archives and installers, signed and verified.
+# Wine, the release archives and installers, signed and verified, and the
+# Debian package, installed, used and purged.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -77,6 +78,9 @@ for signed in build/mingw32/package/*/trellan.dll build/mingw32/package/*/trella
   echo "signature verified: $signed"
 done
 rm -rf "$signing"
+
+step "The Debian package: installed, used by an unprivileged user, purged"
+tests/install/deb_test.sh "dist/trellan_${version}_amd64.deb"
 
 step "Summary"
 echo "tests: ${passed} passed, 0 failed"

@@ -7,6 +7,8 @@
 #include "text/text_conversion.h"
 #include "cli/module_version.h"
 #include "cli/options.h"
+#include "registry/first_use.h"
+#include "registry/module_registration.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,19 +21,20 @@ struct CommandRow {
     const char16_t* subcommand;  // null: the command has none
     const CommandSyntax* syntax;
     int (*run)(const ParsedArguments& args);
+    bool filtersFiles;  // the shipped filter is registered first when missing
 };
 
 const CommandRow commandTable[] = {
-    {u"dump", nullptr, &dumpSyntax, RunDump},
-    {u"register", nullptr, &registerSyntax, RunRegister},
-    {u"unregister", nullptr, &unregisterSyntax, RunUnregister},
-    {u"reg", u"export", &regExportSyntax, RunRegExport},
-    {u"reg", u"import", &regImportSyntax, RunRegImport},
-    {u"script", u"run", &scriptRunSyntax, RunScriptRun},
+    {u"dump", nullptr, &dumpSyntax, RunDump, true},
+    {u"register", nullptr, &registerSyntax, RunRegister, false},
+    {u"unregister", nullptr, &unregisterSyntax, RunUnregister, false},
+    {u"reg", u"export", &regExportSyntax, RunRegExport, false},
+    {u"reg", u"import", &regImportSyntax, RunRegImport, false},
+    {u"script", u"run", &scriptRunSyntax, RunScriptRun, false},
 #ifdef TRELLAN_HOST_INDEX
     // The index keeps its data in SQLite, which only the Linux host links.
-    {u"index", nullptr, &indexSyntax, RunIndex},
-    {u"search", nullptr, &searchSyntax, RunSearch},
+    {u"index", nullptr, &indexSyntax, RunIndex, true},
+    {u"search", nullptr, &searchSyntax, RunSearch, false},
 #endif
 };
 
@@ -46,14 +49,15 @@ void PrintUsage(FILE* out, const char16_t* only = nullptr)
                      row.syntax->operands);
     }
     std::fprintf(out, "\n'trellan COMMAND --help' describes a command.\n"
-                      "--registry PATH chooses the registry database (Linux; default: $TRELLAN_REGISTRY, else\n"
+                      "--registry PATH, before or after the command, chooses the registry database\n"
+                      "(Linux; default: $TRELLAN_REGISTRY, else\n"
                       "${XDG_DATA_HOME:-~/.local/share}/trellan/registry.sqlite).\n"
                       "exit status: 0 success, 1 a file or an operation failed, 2 a usage error\n");
 }
 
 int PrintVersion()
 {
-    const std::u16string module = BesideProgram(defaultModuleName);
+    const std::u16string module = ShippedModule();
     std::string version;
     if (!ReadModuleVersion(module, version)) {
         std::fprintf(stderr, "trellan: cannot read the version of %s\n", ToUtf8(module).c_str());
@@ -90,6 +94,56 @@ bool IsCommandWord(const std::u16string& word)
     return false;
 }
 
+// Takes the global option "--registry PATH" or "--registry=PATH" at
+// `args[at]`, moving `at` past it. False when `args[at]` is not that
+// option; `error` is set when it is, without its value.
+bool TakeRegistryOption(const Arguments& args, size_t& at, std::string& error)
+{
+    static const std::u16string name = u"--registry";
+    const std::u16string& option = args[at];
+    std::u16string path;
+    if (option == name) {
+        if (at + 1 >= args.size()) {
+            error = "trellan: --registry needs a value (PATH)";
+            return true;
+        }
+        path = args[at + 1];
+        at += 2;
+    } else if (option.size() > name.size() && option.compare(0, name.size(), name) == 0 &&
+               option[name.size()] == u'=') {
+        path = option.substr(name.size() + 1);
+        at += 1;
+    } else {
+        return false;
+    }
+    if (path.empty())
+        error = "trellan: --registry needs a value (PATH)";
+    else if (!UseRegistryFile(path))
+        std::fprintf(stderr, "trellan: --registry is not supported on this platform\n");
+    return true;
+}
+
+// The command's own arguments, with the global options among them taken
+// out (they may follow the command's name); up to "--", after which
+// everything is an operand.
+bool CommandArguments(const Arguments& args, size_t from, Arguments& own, std::string& error)
+{
+    size_t at = from;
+    while (at < args.size()) {
+        if (args[at] == u"--") {
+            own.insert(own.end(), args.begin() + at, args.end());
+            break;
+        }
+        if (TakeRegistryOption(args, at, error)) {
+            if (!error.empty())
+                return false;
+            continue;
+        }
+        own.push_back(args[at++]);
+    }
+    return true;
+}
+
 }  // namespace
 
 int RunCommandLine(const Arguments& args)
@@ -97,19 +151,20 @@ int RunCommandLine(const Arguments& args)
     size_t next = 0;
     while (next < args.size() && args[next].size() > 1 && args[next][0] == u'-') {
         const std::u16string& option = args[next];
-        if (option == u"--registry" && next + 1 < args.size()) {
-            if (!UseRegistryFile(args[next + 1]))
-                std::fprintf(stderr, "trellan: --registry is not supported on this platform\n");
-            next += 2;
+        std::string error;
+        if (TakeRegistryOption(args, next, error)) {
+            if (!error.empty()) {
+                std::fprintf(stderr, "%s\n", error.c_str());
+                PrintUsage(stderr);
+                return exitUsage;
+            }
         } else if (option == u"--help" || option == u"-h") {
             PrintUsage(stdout);
             return exitSuccess;
         } else if (option == u"--version") {
             return PrintVersion();
         } else {
-            std::fprintf(stderr, "trellan: %s %s\n",
-                         option == u"--registry" ? "--registry needs a value (PATH):" : "unknown option",
-                         ToUtf8(option).c_str());
+            std::fprintf(stderr, "trellan: unknown option %s\n", ToUtf8(option).c_str());
             PrintUsage(stderr);
             return exitUsage;
         }
@@ -138,7 +193,8 @@ int RunCommandLine(const Arguments& args)
 
     ParsedArguments parsed;
     std::string error;
-    if (!ParseArguments(Arguments(args.begin() + next, args.end()), *command->syntax, parsed, error)) {
+    Arguments own;
+    if (!CommandArguments(args, next, own, error) || !ParseArguments(own, *command->syntax, parsed, error)) {
         std::fprintf(stderr, "%s\n", error.c_str());
         PrintCommandUsage(stderr, *command->syntax, false);
         return exitUsage;
@@ -147,6 +203,10 @@ int RunCommandLine(const Arguments& args)
         PrintCommandUsage(stdout, *command->syntax, true);
         return exitSuccess;
     }
+    // dump --module asks no registry; index --status and --forget filter
+    // nothing.
+    if (command->filtersFiles && !parsed.Has("--module") && !parsed.Has("--status") && !parsed.Has("--forget"))
+        PrepareRegistryForFiltering();
     const int code = command->run(parsed);
     if (code == exitUsage)
         PrintCommandUsage(stderr, *command->syntax, false);

@@ -3,6 +3,7 @@
 #include "text/text_conversion.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 
 namespace host {
@@ -29,6 +30,39 @@ const OptionRow* FindLetter(const CommandSyntax& syntax, char16_t letter)
 std::string Prefixed(const CommandSyntax& syntax, const std::string& message)
 {
     return std::string("trellan ") + syntax.name + ": " + message;
+}
+
+// Help text fits a terminal of 80 columns.
+constexpr size_t helpWidth = 80;
+
+// `text` broken between words (at spaces and newlines alike) into lines of
+// at most `width` columns (a longer word stands alone, moved left of the
+// indent as far as it must), the first line
+// starting at column `first`, the others indented to `indent`.
+std::string Wrapped(const std::string& text, size_t first, size_t indent, size_t width = helpWidth)
+{
+    std::string out;
+    size_t column = first;
+    size_t at = text.find_first_not_of(" \n");
+    while (at < text.size()) {
+        const size_t end = std::min(text.find_first_of(" \n", at), text.size());
+        const size_t length = end - at;
+        if (!out.empty()) {
+            if (column + 1 + length > width) {
+                // A word too long for the indented line is pulled left.
+                const size_t start = indent + length > width ? (length < width ? width - length : 0) : indent;
+                out += '\n' + std::string(start, ' ');
+                column = start;
+            } else {
+                out += ' ';
+                ++column;
+            }
+        }
+        out.append(text, at, length);
+        column += length;
+        at = text.find_first_not_of(" \n", end);
+    }
+    return out;
 }
 
 }  // namespace
@@ -145,13 +179,18 @@ void PrintCommandUsage(FILE* out, const CommandSyntax& syntax, bool full)
         std::fprintf(out, "Try 'trellan %s --help' for more.\n", syntax.name);
         return;
     }
-    std::fprintf(out, "\n%s\n\noptions:\n", syntax.summary);
+    std::fprintf(out, "\n%s\n\noptions:\n", Wrapped(syntax.summary, 0, 0).c_str());
     auto printRow = [out](const OptionRow& row) {
+        constexpr size_t helpColumn = 27;
         std::string left = row.letter ? std::string("-") + row.letter + ", " : std::string("    ");
         left += row.name;
         if (row.valueName)
             left += std::string(" ") + row.valueName;
-        std::fprintf(out, "  %-24s %s\n", left.c_str(), row.help);
+        left = "  " + left;
+        // A long option's help begins on the next line.
+        left += left.size() + 1 > helpColumn ? "\n" + std::string(helpColumn, ' ')
+                                             : std::string(helpColumn - left.size(), ' ');
+        std::fprintf(out, "%s%s\n", left.c_str(), Wrapped(row.help, helpColumn, helpColumn).c_str());
     };
     for (size_t i = 0; i < syntax.optionCount; ++i)
         printRow(syntax.options[i]);

@@ -3,12 +3,11 @@
 #include "system/platform_differences.h"
 #include "cli/commands.h"
 #include "text/text_conversion.h"
-#include "system/module_handle.h"
 #include "cli/options.h"
+#include "registry/module_registration.h"
 #include "registry/registry_session.h"
 #include "registry/search_reindex.h"
 #include "persistent_handlers.h"
-#include "system/whole_file.h"
 #include "text/status_names.h"
 
 #include <cstdio>
@@ -31,9 +30,9 @@ bool MachineClassesRefuseWrites()
     return opened == ERROR_ACCESS_DENIED;
 }
 
-int CallRegistrationExport(const ParsedArguments& args, const char* command, const char* exportName)
+int RunRegistrationCommand(const ParsedArguments& args, const char* command, const char* exportName)
 {
-    const std::u16string module = args.Operands().empty() ? BesideProgram(defaultModuleName) : args.Operands()[0];
+    const std::u16string module = args.Operands().empty() ? ShippedModule() : args.Operands()[0];
     const bool registering = std::string_view(exportName) == "DllRegisterServer";
     if (registering && NativeMachineIsArm64()) {
         std::fprintf(stderr,
@@ -49,36 +48,20 @@ int CallRegistrationExport(const ParsedArguments& args, const char* command, con
     if (!transaction.Began())
         return exitFailure;
 
-    std::string notAFile;
-    if (!CheckRegularFile(module, &notAFile)) {
-        std::fprintf(stderr, "trellan: %s\n", notAFile.c_str());
+    HRESULT result = E_FAIL;
+    std::string problem;
+    if (!CallRegistrationExport(module, exportName, result, problem)) {
+        std::fprintf(stderr, "trellan: %s\n", problem.c_str());
         return exitFailure;
     }
-    int exitCode = exitFailure;
-    {
-        ModuleHandle handle(LoadLibraryW(reinterpret_cast<LPCWSTR>(module.c_str())));
-        if (!handle.Get()) {
-            std::fprintf(stderr, "trellan: cannot load %s: %s\n", ToUtf8(module).c_str(),
-                         StatusName(HRESULT_FROM_WIN32(GetLastError())).c_str());
-            return exitFailure;
-        }
-        using RegistrationExport = HRESULT(STDAPICALLTYPE*)();
-        auto function = reinterpret_cast<RegistrationExport>(
-            reinterpret_cast<void*>(GetProcAddress(handle.Get(), exportName)));
-        if (!function) {
-            std::fprintf(stderr, "trellan: %s exports no %s\n", ToUtf8(module).c_str(), exportName);
-        } else {
-            HRESULT result = function();
-            std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
-            exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
-            if (FAILED(result) && MachineClassesRefuseWrites())
-                std::fprintf(stderr,
-                             "trellan: %s needs an administrator: this process may not change "
-                             "HKEY_LOCAL_MACHINE\\Software\\Classes. Run it from a command prompt started with "
-                             "\"Run as administrator\".\n",
-                             command);
-        }
-    }  // the module is freed before the transaction ends
+    std::printf("%s %s: %s\n", exportName, ToUtf8(module).c_str(), StatusName(result).c_str());
+    if (FAILED(result) && MachineClassesRefuseWrites())
+        std::fprintf(stderr,
+                     "trellan: %s needs an administrator: this process may not change "
+                     "HKEY_LOCAL_MACHINE\\Software\\Classes. Run it from a command prompt started with "
+                     "\"Run as administrator\".\n",
+                     command);
+    const int exitCode = SUCCEEDED(result) ? exitSuccess : exitFailure;
     if (!transaction.Commit())
         return exitFailure;
     if (exitCode == exitSuccess) {
@@ -96,23 +79,24 @@ int CallRegistrationExport(const ParsedArguments& args, const char* command, con
 
 const CommandSyntax registerSyntax = {
     "register", "[MODULE]",
-    "Calls the module's DllRegisterServer, as the platform's registration tool does. The default module is the\n"
-    "filter beside this program.",
+    "Calls the module's DllRegisterServer, as the platform's registration tool does. The default module is the "
+    "filter installed with this program.",
     nullptr, 0, 0, 1};
 
 const CommandSyntax unregisterSyntax = {
     "unregister", "[MODULE]",
-    "Calls the module's DllUnregisterServer. The default module is the filter beside this program.", nullptr, 0,
+    "Calls the module's DllUnregisterServer. The default module is the filter installed "
+    "with this program.", nullptr, 0,
     0, 1};
 
 int RunRegister(const ParsedArguments& args)
 {
-    return CallRegistrationExport(args, "trellan register", "DllRegisterServer");
+    return RunRegistrationCommand(args, "trellan register", "DllRegisterServer");
 }
 
 int RunUnregister(const ParsedArguments& args)
 {
-    return CallRegistrationExport(args, "trellan unregister", "DllUnregisterServer");
+    return RunRegistrationCommand(args, "trellan unregister", "DllUnregisterServer");
 }
 
 }  // namespace host

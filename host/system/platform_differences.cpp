@@ -38,6 +38,23 @@ bool UseRegistryFile(const std::u16string&)
     return false;  // Windows has one registry
 }
 
+const char16_t* const shippedModuleFolders[] = {u"", nullptr};
+
+bool RegistryIsDefault()
+{
+    return false;
+}
+
+bool UseMemoryRegistry()
+{
+    return false;
+}
+
+std::string RegisterCommandFor(const std::string&)
+{
+    return "trellan register";  // from a command prompt run as administrator
+}
+
 std::u16string PathFromListBytes(std::string_view bytes)
 {
     return FromUtf8(bytes);
@@ -88,6 +105,27 @@ Arguments CommandLineArguments(int argc, char** argv)
 bool UseRegistryFile(const std::u16string& path)
 {
     return setenv("TRELLAN_REGISTRY", ToCodePage(CP_ACP, path).c_str(), 1) == 0;
+}
+
+const char16_t* const shippedModuleFolders[] = {u"../lib/trellan/", u"", nullptr};
+
+bool RegistryIsDefault()
+{
+    const char* named = std::getenv("TRELLAN_REGISTRY");
+    return !named || !*named;
+}
+
+bool UseMemoryRegistry()
+{
+    if (setenv("TRELLAN_REGISTRY", ":memory:", 1) != 0)
+        return false;
+    PlatformRegistry_Reset();  // the next registry call opens the new one
+    return true;
+}
+
+std::string RegisterCommandFor(const std::string& path)
+{
+    return "trellan --registry " + path + " register";
 }
 
 LONG OpenRegistry(bool* writable, std::string* path)

@@ -6,6 +6,7 @@
 
 #include "winapi.h"
 
+#include <string>
 #include <string_view>
 
 namespace host {
@@ -19,6 +20,26 @@ bool UseRegistryFile(const std::u16string& path);
 // The full path of a file named `name` in the directory of the running
 // program.
 std::u16string BesideProgram(const std::u16string& name);
+
+// Where an installed program's filter module sits, relative to the
+// program's folder, in the order to try: "../lib/trellan/" (cmake --install,
+// the Debian package), then the program's own folder (a build, the Windows
+// release). Null-terminated.
+extern const char16_t* const shippedModuleFolders[];
+
+// True when the registry is the one the program chooses itself, not one the
+// user named (--registry, TRELLAN_REGISTRY). Windows has one registry,
+// which its installer fills: never ours to change unasked.
+bool RegistryIsDefault();
+
+// The command line that registers the shipped filter in the registry at
+// `path` (as OpenRegistry names it).
+std::string RegisterCommandFor(const std::string& path);
+
+// Points the registry at a private one in memory for the rest of the
+// process, when its file cannot be kept. False where the platform's registry
+// cannot be redirected.
+bool UseMemoryRegistry();
 
 // The file name of the filter module on this platform.
 extern const char16_t* const defaultModuleName;

@@ -1,0 +1,35 @@
+# cmake --install (Linux): the program in bin/, and in lib/trellan/ the
+# filter module, the platform library and the metadata editor beside it (the
+# platform library's folder is the stand-in's system folder), all found
+# through run paths relative to themselves, so the tree can go under any
+# prefix and be moved whole. The program finds the module at
+# ../lib/trellan/ (host/system/platform_differences.cpp). Also the manual
+# page, made from docs/man/trellan.1.scd by scdoc, and the completions.
+set(TRELLAN_LIB_DIR lib/trellan)
+
+set_target_properties(trellan PROPERTIES INSTALL_RPATH "$ORIGIN/../${TRELLAN_LIB_DIR}")
+set_target_properties(trellan_module trellan_platform trellan_wmvcore PROPERTIES INSTALL_RPATH "$ORIGIN")
+
+install(TARGETS trellan RUNTIME DESTINATION bin)
+install(TARGETS trellan_module trellan_platform trellan_wmvcore
+  LIBRARY DESTINATION ${TRELLAN_LIB_DIR} NAMELINK_SKIP)
+
+find_program(SCDOC scdoc)
+if(SCDOC)
+  set(manual ${CMAKE_BINARY_DIR}/man/trellan.1)
+  set(manual_source ${CMAKE_SOURCE_DIR}/docs/man/trellan.1.scd)
+  add_custom_command(OUTPUT ${manual}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+    COMMAND ${SCDOC} < ${manual_source} > ${manual}
+    DEPENDS ${manual_source}
+    COMMENT "Making the manual page trellan(1)"
+    VERBATIM)
+  add_custom_target(trellan_manual ALL DEPENDS ${manual})
+  install(FILES ${manual} DESTINATION share/man/man1)
+else()
+  message(WARNING "scdoc is missing (scripts/setup.sh installs it): no manual page")
+endif()
+
+install(FILES completions/trellan.bash DESTINATION share/bash-completion/completions RENAME trellan)
+install(FILES completions/_trellan DESTINATION share/zsh/vendor-completions)
+install(FILES completions/trellan.fish DESTINATION share/fish/vendor_completions.d)

@@ -1,0 +1,64 @@
+# bash completion for trellan(1): commands, their options, files where a
+# command takes files, and the query fields of 'trellan search'.
+
+_trellan()
+{
+    local cur prev words cword
+    _init_completion -n : || return
+
+    local commands="dump index search register unregister reg script"
+    local command="" subcommand="" i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --registry) ((i++)) ;;
+            -*) ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=${words[i]}
+                elif [[ -z $subcommand && ($command == reg || $command == script) ]]; then
+                    subcommand=${words[i]}
+                fi
+                ;;
+        esac
+    done
+
+    case $prev in
+        --registry | --db)
+            _filedir 'sqlite'
+            return
+            ;;
+        --files-from | --module | --forget)
+            _filedir
+            return
+            ;;
+        -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set)
+            return
+            ;;
+    esac
+
+    local options="--registry --help"
+    case $command in
+        dump) options+=" --json --jobs --files-from --null --all --module --buffer --quiet --verbose" ;;
+        index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --status --quiet --verbose" ;;
+        search) options+=" --db --json --limit" ;;
+        script) [[ -n $subcommand ]] && options+=" --unregister --set" ;;
+        "") options="--registry --help --version" ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+        return
+    fi
+
+    case $command in
+        "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
+        reg) [[ -z $subcommand ]] && COMPREPLY=($(compgen -W "export import" -- "$cur")) || _filedir ;;
+        script) [[ -z $subcommand ]] && COMPREPLY=($(compgen -W "run" -- "$cur")) || _filedir ;;
+        search)
+            COMPREPLY=($(compgen -W "title: author: comments: body: path: dir: ext:" -- "$cur"))
+            __ltrim_colon_completions "$cur"
+            compopt -o nospace
+            ;;
+        *) _filedir ;;
+    esac
+}
+complete -F _trellan trellan
