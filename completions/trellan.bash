@@ -31,7 +31,7 @@ _trellan()
             _filedir
             return
             ;;
-        -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set)
+        -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set | --exclude | --forget-exclude)
             return
             ;;
     esac
@@ -39,7 +39,7 @@ _trellan()
     local options="--registry --help"
     case $command in
         dump) options+=" --json --jobs --files-from --null --all --module --buffer --quiet --verbose" ;;
-        index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --status --quiet --verbose" ;;
+        index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --quiet --verbose" ;;
         search) options+=" --db --json --limit" ;;
         script) [[ -n $subcommand ]] && options+=" --unregister --set" ;;
         "") options="--registry --help --version" ;;

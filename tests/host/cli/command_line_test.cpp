@@ -104,8 +104,9 @@ TEST(CommandLine, UsageErrorsHelpAndExitCodes)
         const CommandRun run = Trellan(row.args);
         EXPECT_EQ(run.code, row.exitCode) << joined << run.err;
         // Help goes to standard output, usage errors to standard error.
-        if (run.code != 1)
+        if (run.code != 1) {
             EXPECT_NE((run.code == 0 ? run.out : run.err).find("usage: trellan"), std::string::npos) << joined;
+        }
     }
 }
 
