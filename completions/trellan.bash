@@ -31,6 +31,10 @@ _trellan()
             _filedir
             return
             ;;
+        --sort)
+            COMPREPLY=($(compgen -W "rank title artist path modified" -- "$cur"))
+            return
+            ;;
         -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set | --exclude | --forget-exclude)
             return
             ;;
@@ -40,7 +44,7 @@ _trellan()
     case $command in
         dump) options+=" --json --jobs --files-from --null --all --module --buffer --quiet --verbose" ;;
         index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --quiet --verbose" ;;
-        search) options+=" --db --json --limit" ;;
+        search) options+=" --db --json --limit --sort --paths --null" ;;
         script) [[ -n $subcommand ]] && options+=" --unregister --set" ;;
         "") options="--registry --help --version" ;;
     esac

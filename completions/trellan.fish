@@ -44,6 +44,9 @@ complete -c trellan -n "__fish_seen_subcommand_from index" -l rebuild -d 'build 
 complete -c trellan -n "__fish_seen_subcommand_from index" -l status -d 'what the index holds'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l json -d 'one JSON object a hit'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s n -l limit -x -d 'at most N hits'
+complete -c trellan -n "__fish_seen_subcommand_from search" -l sort -x -a 'rank title artist path modified' -d 'the order of hits'
+complete -c trellan -n "__fish_seen_subcommand_from search" -s l -l paths -d 'paths alone'
+complete -c trellan -n "__fish_seen_subcommand_from search" -s 0 -l null -d 'paths alone, NUL-separated'
 complete -c trellan -n "__fish_seen_subcommand_from search" -a 'title: author: comments: body: path: dir: ext:' -d 'query field'
 complete -c trellan -n "__fish_seen_subcommand_from reg; and not __fish_seen_subcommand_from export import" -a 'export import'
 complete -c trellan -n "__fish_seen_subcommand_from script; and not __fish_seen_subcommand_from run" -a run

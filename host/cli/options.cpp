@@ -218,12 +218,12 @@ bool ParseNumber(const std::u16string& text, unsigned long minimum, unsigned lon
 }
 
 bool ReadNumberOption(const ParsedArguments& parsed, const char* command, const char* name, unsigned long maximum,
-                      unsigned long& number)
+                      unsigned long& number, unsigned long minimum)
 {
     const std::u16string* text = parsed.Value(name);
-    if (!text || ParseNumber(*text, 1, maximum, number))
+    if (!text || ParseNumber(*text, minimum, maximum, number))
         return true;
-    std::fprintf(stderr, "trellan %s: %s needs a number from 1 to %lu, not '%s'\n", command, name, maximum,
+    std::fprintf(stderr, "trellan %s: %s needs a number from %lu to %lu, not '%s'\n", command, name, minimum, maximum,
                  ToUtf8(*text).c_str());
     return false;
 }

@@ -65,11 +65,11 @@ void PrintCommandUsage(FILE* out, const CommandSyntax& syntax, bool full);
 // anything else.
 bool ParseNumber(const std::u16string& text, unsigned long minimum, unsigned long maximum, unsigned long& number);
 
-// The value of the option `name`, when given, into `number`: a number from 1
-// to `maximum`. False, with the usage error said for `command`, when it is
-// something else.
+// The value of the option `name`, when given, into `number`: a number from
+// `minimum` to `maximum`. False, with the usage error said for `command`,
+// when it is something else.
 bool ReadNumberOption(const ParsedArguments& parsed, const char* command, const char* name, unsigned long maximum,
-                      unsigned long& number);
+                      unsigned long& number, unsigned long minimum = 1);
 
 // The exit codes of every command.
 // 3: an index that cannot be opened, read or written, or is damaged.

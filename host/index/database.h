@@ -103,6 +103,15 @@ struct SnippetMarks {
     const char* close = "]";
 };
 
+// The order of hits; ties go by path, so that it is stable.
+enum class SearchOrder {
+    rank,      // files with the exact words first, then by weight
+    title,
+    artist,    // the author, then the title
+    path,
+    modified,  // the newest first
+};
+
 enum class SearchStatus {
     found,     // `hits` holds the hits, if any
     badQuery,  // the query is malformed or names no field of the index
@@ -175,8 +184,11 @@ public:
     // The full-text index checked against what it indexes.
     virtual bool CheckIntegrity(std::string& problem) = 0;
 
+    // At most `limit` hits (0: all) in `order`; `total` is the number of
+    // files that match, whatever the limit.
     virtual SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
-                                std::vector<SearchHit>& hits, std::string& error) = 0;
+                                SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
+                                std::string& error) = 0;
 
 protected:
     // A covered path of this machine's, added or dropped as it is.

@@ -18,8 +18,38 @@ const OptionRow searchOptions[] = {
     {"--db", 0, "INDEX", "the index: a SQLite file, or a PostgreSQL connection string or URI "
                          "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
     {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, snippet, rank"},
-    {"--limit", 'n', "N", "print at most N hits (default 20)"},
+    {"--limit", 'n', "N", "print at most N hits (default 20; 0: every hit)"},
+    {"--sort", 0, "KEY", "rank (the default), title, artist, path or modified (the newest first); ties by path"},
+    {"--paths", 'l', nullptr, "print the paths of the hits alone, one a line"},
+    {"--null", '0', nullptr, "print the paths of the hits alone, each followed by a NUL character (xargs -0)"},
 };
+
+struct SortRow {
+    const char16_t* key;
+    SearchOrder order;
+};
+
+const SortRow sortTable[] = {
+    {u"rank", SearchOrder::rank}, {u"title", SearchOrder::title},       {u"artist", SearchOrder::artist},
+    {u"path", SearchOrder::path}, {u"modified", SearchOrder::modified},
+};
+
+// The order --sort names; false, with the usage error said, for a key it
+// does not know.
+bool ReadSort(const ParsedArguments& parsed, SearchOrder& order)
+{
+    const std::u16string* key = parsed.Value("--sort");
+    if (!key)
+        return true;
+    for (const SortRow& row : sortTable)
+        if (*key == row.key) {
+            order = row.order;
+            return true;
+        }
+    std::fprintf(stderr, "trellan search: --sort takes rank, title, artist, path or modified, not '%s'\n",
+                 ToUtf8(*key).c_str());
+    return false;
+}
 
 constexpr unsigned long defaultLimit = 20;
 
@@ -51,6 +81,17 @@ void AppendHitText(std::string& out, const SearchHit& hit)
     out += "\n";
 }
 
+// A path on a line of its own: as its bytes for the programs it is piped
+// to (as grep -l does), with control characters escaped on a terminal.
+void AppendPathLine(std::string& out, const std::string& path, bool terminal)
+{
+    if (terminal)
+        AppendEscaped(out, PathFromListBytes(path), Escaping::terminal);
+    else
+        out += path;
+    out += '\n';
+}
+
 void AppendHitJson(std::string& out, const SearchHit& hit)
 {
     char rank[32];
@@ -70,14 +111,20 @@ const CommandSyntax searchSyntax = {
     "Syntax: words (all must match), \"a phrase\", OR, AND, NOT, (brackets), prefix*, fields: title:harbour,\n"
     "author:\"mira okonkwo\", comments:live, body:2019, and where the file is: path:FILE, dir:FOLDER (and\n"
     "everything under it), ext:mp3 (several of one kind are alternatives). QUERY words are joined by spaces.\n"
-    "Each hit prints its path, title and author, and a snippet with the matches [marked].",
+    "Each hit prints its path, title and author, and a snippet with the matches [marked]. Exit status: 0\n"
+    "when a file matches, 1 when none does.",
     searchOptions, sizeof searchOptions / sizeof searchOptions[0], 1, SIZE_MAX};
 
 int RunSearch(const ParsedArguments& parsed)
 {
     unsigned long limit = defaultLimit;
-    if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit))
+    SearchOrder order = SearchOrder::rank;
+    if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit, 0) || !ReadSort(parsed, order))
         return exitUsage;
+    if (parsed.Has("--json") + parsed.Has("--paths") + parsed.Has("--null") > 1) {
+        std::fprintf(stderr, "trellan search: --json, --paths and --null print in different ways: give one\n");
+        return exitUsage;
+    }
     std::u16string query;
     for (const std::u16string& word : parsed.Operands())
         query += (query.empty() ? u"" : u" ") + word;
@@ -92,7 +139,8 @@ int RunSearch(const ParsedArguments& parsed)
         return exitIndexFailed;
     }
     std::vector<SearchHit> hits;
-    switch (Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), {}, hits, error)) {
+    std::int64_t total = 0;
+    switch (Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), {}, hits, error, order, &total)) {
     case SearchStatus::found:
         break;
     case SearchStatus::badQuery:
@@ -104,17 +152,26 @@ int RunSearch(const ParsedArguments& parsed)
                      IndexProblem(*database, error).c_str());
         return exitIndexFailed;
     }
-    const bool json = parsed.Has("--json");
+    const bool terminal = IsTerminal(STD_OUTPUT_HANDLE);
     std::string out;
     for (const SearchHit& hit : hits) {
-        if (json)
+        if (parsed.Has("--json"))
             AppendHitJson(out, hit);
+        else if (parsed.Has("--null"))
+            out.append(hit.path).push_back('\0');  // the name's own bytes, for xargs -0
+        else if (parsed.Has("--paths"))
+            AppendPathLine(out, hit.path, terminal);
         else
             AppendHitText(out, hit);
     }
     std::fwrite(out.data(), 1, out.size(), stdout);
-    if (hits.empty())
+    if (hits.empty()) {
         std::fprintf(stderr, "trellan search: no file matches %s\n", JsonString(query).c_str());
+        return exitFailure;  // as grep: a script tells a hit from none
+    }
+    if (total > static_cast<std::int64_t>(hits.size()))
+        std::fprintf(stderr, "trellan search: %zu of %lld files (-n 0 for all)\n", hits.size(),
+                     static_cast<long long>(total));
     return exitSuccess;
 }
 

@@ -559,43 +559,62 @@ const PlaceSql placeSql = {
 }  // namespace
 
 SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
-                                   std::vector<SearchHit>& hits, std::string& error)
+                                   SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
+                                   std::string& error)
 {
     // Exact words first, then ts_rank with the weights of the fields (body,
     // comments, author, title); the rank is given negated, lower is better,
     // as for SQLite. The snippet is taken after the limit: only hits need one.
     const std::string places = PlaceConditions(query.places, 5, placeSql);
-    const std::string sql =
+    const std::string ordered = OrderBy(order);
+    const std::string matches =
+        "SELECT texts.title, texts.author, texts.comments, texts.body, files.modified, "
+        "folders.path || '\\x2f'::bytea || files.name AS path, " +
+        std::string(query.tsquery.empty()
+                        ? "false AS exact, 0::float8 AS rank FROM texts JOIN files ON files.id = texts.file "
+                          "JOIN folders ON folders.id = files.folder, q WHERE true"
+                        : "texts.words @@ q.words AS exact, "
+                          "-ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank "
+                          "FROM texts JOIN files ON files.id = texts.file JOIN folders ON folders.id = files.folder, q "
+                          "WHERE texts.stems @@ q.stems") +
+        places;
+    const std::string words =
+        "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) ";
+    const std::string snippet =
         query.tsquery.empty()
-            ? "SELECT folders.path || '\\x2f'::bytea || files.name AS path, texts.title, texts.author, '', "
-              "0::float8, $1::text, $2::text, $3::text FROM texts JOIN files ON files.id = texts.file "
-              "JOIN folders ON folders.id = files.folder WHERE true" + places + " ORDER BY path LIMIT $4"
-            : "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) "
-              "SELECT folders.path || '\\x2f'::bytea || files.name, hit.title, hit.author, "
-              "ts_headline('trellan.stems', CASE WHEN hit.body <> '' THEN hit.body ELSE "
-              "concat_ws(E'\\n', hit.title, hit.author, hit.comments) END, q.stems, "
-              "'StartSel=\"' || replace($2, '\"', '') || '\", StopSel=\"' || replace($3, '\"', '') || "
-              "'\", MaxWords=12, MinWords=4, MaxFragments=1, FragmentDelimiter=…'), hit.rank "
-              "FROM (SELECT texts.file, texts.title, texts.author, texts.comments, texts.body, "
-              "texts.words @@ q.words AS exact, -ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank "
-              "FROM texts JOIN files ON files.id = texts.file JOIN folders ON folders.id = files.folder, q "
-              "WHERE texts.stems @@ q.stems" + places + " ORDER BY exact DESC, rank LIMIT $4) AS hit "
-              "JOIN files ON files.id = hit.file JOIN folders ON folders.id = files.folder, q "
-              "ORDER BY hit.exact DESC, hit.rank";
+            ? "''::text"
+            : "ts_headline('trellan.stems', CASE WHEN body <> '' THEN body ELSE concat_ws(E'\\n', title, author, "
+              "comments) END, q.stems, 'StartSel=\"' || replace($2, '\"', '') || '\", StopSel=\"' || "
+              "replace($3, '\"', '') || '\", MaxWords=12, MinWords=4, MaxFragments=1, FragmentDelimiter=…')";
+    const std::string sql = (query.tsquery.empty() ? "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) "
+                                                   : words) +
+                            ", top AS (" + matches + " ORDER BY " + ordered +
+                            " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, title, author, " + snippet +
+                            ", rank FROM top, q ORDER BY " + ordered;
     Params params;
     params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
     for (const PlaceFilter& place : query.places)
         params.Bytes(place.value);
     Result rows = connection.Query(sql, params);
-    if (!rows.Ok()) {
-        error = connection.LastError();
-        // A query that to_tsquery cannot read is a syntax error (class 42).
-        return rows.State().starts_with("42") ? SearchStatus::badQuery : SearchStatus::failed;
+    if (rows.Ok()) {
+        for (int row = 0; row < rows.Rows(); ++row)
+            hits.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
+                            std::string(rows.Bytes(row, 2)), std::string(rows.Bytes(row, 3)), rows.Real(row, 4)});
+        total = rows.Rows();
+        if (limit <= 0 || total < limit)
+            return SearchStatus::found;
+        // Cut at the limit: how many there are in all.
+        rows = connection.Query((query.tsquery.empty() ? "WITH q AS (SELECT $1::text AS a) " : words) +
+                                    "SELECT count(*) FROM (" + matches + ") AS matched",
+                                params);
+        if (rows.Ok()) {
+            total = rows.Integer(0, 0);
+            return SearchStatus::found;
+        }
     }
-    for (int row = 0; row < rows.Rows(); ++row)
-        hits.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
-                        std::string(rows.Bytes(row, 2)), std::string(rows.Bytes(row, 3)), rows.Real(row, 4)});
-    return SearchStatus::found;
+    error = connection.LastError();
+    // A query that to_tsquery cannot read is a syntax error (class 42).
+    return rows.State().starts_with("42") ? SearchStatus::badQuery : SearchStatus::failed;
 }
 
 }  // namespace host::index

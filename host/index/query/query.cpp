@@ -331,6 +331,23 @@ std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, c
     return where;
 }
 
+const char* OrderBy(SearchOrder order)
+{
+    switch (order) {
+    case SearchOrder::title:
+        return "lower(title), path";
+    case SearchOrder::artist:
+        return "lower(author), lower(title), path";
+    case SearchOrder::path:
+        return "path";
+    case SearchOrder::modified:
+        return "modified DESC, path";
+    case SearchOrder::rank:
+        break;
+    }
+    return "exact DESC, rank, path";
+}
+
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error)
 {
     parsed = ParsedQuery();

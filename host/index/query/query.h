@@ -4,6 +4,8 @@
 // on the texts, and path:, dir: and ext: on where the file is.
 #pragma once
 
+#include "index/database.h"
+
 #include <string>
 #include <vector>
 
@@ -36,6 +38,10 @@ struct PlaceSql {
 // The place filters as " AND (...)" conditions, their values bound from
 // parameter `first` on: one kind's values are alternatives.
 std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql);
+
+// The ORDER BY of hits in `order`, over the columns both back ends give a
+// hit: exact, rank, title, author, path and modified.
+const char* OrderBy(SearchOrder order);
 
 // False, with `error` saying where and why, for a malformed query.
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error);

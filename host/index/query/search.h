@@ -8,7 +8,10 @@
 namespace host::index {
 
 // On failure `error` says why; for a malformed query, where it went wrong.
+// At most `limit` hits (0: all) in `order`; `total`, when given, is the
+// number of files that match.
 SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit,
-                    const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error);
+                    const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error,
+                    SearchOrder order = SearchOrder::rank, std::int64_t* total = nullptr);
 
 }  // namespace host::index

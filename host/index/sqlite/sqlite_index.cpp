@@ -610,36 +610,57 @@ const PlaceSql placeSql = {
 }  // namespace
 
 SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
-                                 std::vector<SearchHit>& hits, std::string& error)
+                                 SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
+                                 std::string& error)
 {
-    // The inner query ranks files whose exact words match above those that
-    // match by stem alone, then by bm25, and stops at the limit before the
-    // join; snippet() needs the full-text cursor, so it is taken there too.
+    // The matches in order, files whose exact words match ranked above
+    // those that match by stem alone, then by bm25, stopped at the limit;
+    // then the snippets, which need the full-text cursor, for the hits alone.
     const std::string places = PlaceConditions(query.places, 5, placeSql);
+    const std::string ordered = OrderBy(order);
     const std::string placed = places.empty() ? std::string()
                                               : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON "
                                                 "folders.id = files.folder WHERE 1" + places + ")";
-    const std::string sql =
+    const std::string matches =
         query.fts5.empty()
-            ? "SELECT folders.path || '/' || files.name AS path, texts.title, texts.author, '', 0.0, ?1, ?2, ?3 "
-              "FROM texts JOIN files ON files.id = texts.rowid JOIN folders ON folders.id = files.folder "
-              "WHERE 1" + places + " ORDER BY path LIMIT ?4"
-            : "SELECT folders.path || '/' || files.name, hit.title, hit.author, hit.snippet, hit.rank "
-              "FROM (SELECT rowid, title, author, snippet(texts, -1, ?2, ?3, '…', 12) AS snippet, rank, "
-              "rowid IN (SELECT rowid FROM words WHERE words MATCH ?1) AS exact "
-              "FROM texts WHERE texts MATCH ?1" + placed + " ORDER BY exact DESC, rank LIMIT ?4) AS hit "
-              "JOIN files ON files.id = hit.rowid JOIN folders ON folders.id = files.folder "
-              "ORDER BY hit.exact DESC, hit.rank";
+            ? "SELECT files.id AS id, 0 AS exact, 0.0 AS rank, files.modified AS modified, texts.title AS title, "
+              "texts.author AS author, "
+              "folders.path || '/' || files.name AS path FROM texts JOIN files ON files.id = texts.rowid "
+              "JOIN folders ON folders.id = files.folder WHERE 1" + places
+            : "SELECT hit.id AS id, hit.exact AS exact, hit.rank AS rank, files.modified AS modified, "
+              "texts.title AS title, texts.author AS author, "
+              "folders.path || '/' || files.name AS path FROM (SELECT rowid AS id, rank, rowid IN (SELECT rowid "
+              "FROM words WHERE words MATCH ?1) AS exact FROM texts WHERE texts MATCH ?1" + placed + ") AS hit "
+              "JOIN files ON files.id = hit.id JOIN folders ON folders.id = files.folder "
+              "JOIN texts ON texts.rowid = hit.id";
+    const std::string snippet = query.fts5.empty() ? "''"
+                                                   : "(SELECT snippet(texts, -1, ?2, ?3, '…', 12) FROM texts "
+                                                     "WHERE texts MATCH ?1 AND texts.rowid = top.id)";
+    const std::string sql = "WITH top AS (" + matches + " ORDER BY " + ordered + " LIMIT ?4) "
+                            "SELECT path, title, author, " + snippet + ", rank, ?1, ?2, ?3 FROM top ORDER BY " +
+                            ordered;
     Statement statement(connection, sql.c_str());
-    statement.BindText(1, query.fts5).BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit);
+    statement.BindText(1, query.fts5).BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
     for (size_t i = 0; i < query.places.size(); ++i)
         statement.BindText(5 + int(i), query.places[i].value);
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
         hits.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                         std::string(statement.Text(2)), std::string(statement.Text(3)), statement.Real(4)});
-    if (read == SQLITE_DONE)
-        return SearchStatus::found;
+    if (read == SQLITE_DONE) {
+        total = static_cast<std::int64_t>(hits.size());
+        if (limit <= 0 || total < limit)
+            return SearchStatus::found;
+        // Cut at the limit: how many there are in all.
+        Statement count(connection, ("SELECT count(*), ?1 FROM (" + matches + ")").c_str());
+        count.BindText(1, query.fts5);
+        for (size_t i = 0; i < query.places.size(); ++i)
+            count.BindText(5 + int(i), query.places[i].value);
+        if ((read = count.Step()) == SQLITE_ROW) {
+            total = count.Integer(0);
+            return SearchStatus::found;
+        }
+    }
     error = connection.LastError();
     // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
     // have codes of their own.

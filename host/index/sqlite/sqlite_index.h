@@ -58,8 +58,8 @@ public:
     bool CountByStatus(std::vector<StatusCount>& counts) override;
     bool ListFailures(std::vector<FailedFile>& files) override;
     bool CheckIntegrity(std::string& problem) override;
-    SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
-                        std::vector<SearchHit>& hits, std::string& error) override;
+    SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+                        std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
     void RunEnded(bool wrote) override;
 
 private:

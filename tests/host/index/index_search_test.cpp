@@ -101,9 +101,31 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
     EXPECT_EQ(hits[0].author, "Zoë Brontë");
     EXPECT_NE(hits[0].snippet.find("<Café>"), std::string::npos) << hits[0].snippet;
 
-    hits.clear();
-    ASSERT_EQ(Search(*database, "harbour OR okonkwo OR cafe", 2, {}, hits, error), SearchStatus::found);
-    EXPECT_EQ(hits.size(), 2u);  // the limit
+    // The limit, what it cut, and the orders: ties go by path.
+    struct Case {
+        const char* query;
+        std::int64_t limit;
+        SearchOrder order;
+        Paths found;
+        std::int64_t total;
+    } cases[] = {
+        {"harbour OR okonkwo OR cafe", 1, SearchOrder::rank, {"/lib/harbour"}, 3},
+        {"harbour OR okonkwo OR cafe", 0, SearchOrder::path, {"/lib/cafe", "/lib/harbour", "/lib/tribute"}, 3},
+        {"okonkwo OR harbour", 0, SearchOrder::title, {"/lib/tribute", "/lib/harbour"}, 2},
+        {"okonkwo OR harbour", 1, SearchOrder::artist, {"/lib/harbour"}, 2},
+        {"ext:wma ext:mp3", 5, SearchOrder::modified, {"/lib/sub/deep/runner.wma", "/lib/sub/light.MP3"}, 2},
+    };
+    for (const Case& test : cases) {
+        hits.clear();
+        std::int64_t total = -1;
+        ASSERT_EQ(Search(*database, test.query, test.limit, {}, hits, error, test.order, &total), SearchStatus::found)
+            << error;
+        Paths found;
+        for (const SearchHit& hit : hits)
+            found.push_back(hit.path);
+        EXPECT_EQ(found, test.found) << test.query;
+        EXPECT_EQ(total, test.total) << test.query;
+    }
 
     for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()"}) {
         error.clear();
