@@ -108,6 +108,11 @@ bool ParseArguments(const Arguments& args, const CommandSyntax& syntax, ParsedAr
             optionsEnded = true;
             continue;
         }
+        if (syntax.dashOperands && !parsed.operands.empty() &&
+            (arg[1] == u'-' ? !FindLong(syntax, arg.substr(0, arg.find(u'='))) : arg.size() > 2 || !FindLetter(syntax, arg[1]))) {
+            parsed.operands.push_back(arg);
+            continue;
+        }
         if (arg[1] == u'-') {
             const size_t equals = arg.find(u'=');
             const std::u16string name = arg.substr(0, equals);

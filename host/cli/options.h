@@ -30,6 +30,10 @@ struct CommandSyntax {
     size_t optionCount;
     size_t minimumOperands;
     size_t maximumOperands;     // SIZE_MAX: any number
+    // After the first operand, an argument that starts with '-' and is no
+    // option of the command (a long one, or a letter alone) is an operand:
+    // search's "-word".
+    bool dashOperands = false;
 };
 
 class ParsedArguments {

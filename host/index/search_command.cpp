@@ -109,11 +109,12 @@ const CommandSyntax searchSyntax = {
     "above other forms of the same English stem ('light' finds 'Lights'), then the title above the author and\n"
     "comments, and those above the text. Words match without regard to case or accents ('cafe' finds 'Café').\n"
     "Syntax: words (all must match), \"a phrase\", OR, AND, NOT, (brackets), prefix*, fields: title:harbour,\n"
-    "author:\"mira okonkwo\", comments:live, body:2019, and where the file is: path:FILE, dir:FOLDER (and\n"
+    "author:\"mira okonkwo\", comments:live, body:2019, -word (without it), and where the file is: path:FILE,\n"
+    "dir:FOLDER (and\n"
     "everything under it), ext:mp3 (several of one kind are alternatives). QUERY words are joined by spaces.\n"
     "Each hit prints its path, title and author, and a snippet with the matches [marked]. Exit status: 0\n"
     "when a file matches, 1 when none does.",
-    searchOptions, sizeof searchOptions / sizeof searchOptions[0], 1, SIZE_MAX};
+    searchOptions, sizeof searchOptions / sizeof searchOptions[0], 1, SIZE_MAX, true};
 
 int RunSearch(const ParsedArguments& parsed)
 {

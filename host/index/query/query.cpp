@@ -107,6 +107,16 @@ private:
             }
             Piece next;
             bool wasPlace = false;
+            // "-word": without it, as "NOT word" after the terms before it.
+            if (text[at] == '-' && at + 1 < text.size() && !std::strchr(" \t\r\n", text[at + 1])) {
+                ++at;
+                if (explicitAnd || out.empty())
+                    return Error("'-' needs a term before it");
+                if (!Primary(next, field, false, wasPlace) || !Need(next, "'-'"))
+                    return false;
+                out = {"(" + out.fts5 + ") NOT " + next.fts5, "(" + out.tsquery + " & !" + next.tsquery + ")"};
+                continue;
+            }
             if (!Not(next, field, top, wasPlace))
                 return false;
             if (explicitAnd && next.empty() && !wasPlace)

@@ -275,6 +275,8 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
           "[pier]"}},
         {{u"search", u"--db", db, u"nothing", u"here"}, 1, {"no file matches \"nothing here\""}},
         {{u"search", u"--db", db, u"-l", u"--sort", u"title", u"society"}, 0, {"/lib/cafe.mp3\n"}},
+        {{u"search", u"--db", db, u"society", u"-pier", u"-l"}, 1, {"no file matches \"society -pier\""}},
+        {{u"search", u"--db", db, u"society", u"-harbour", u"-n", u"1"}, 0, {"/lib/cafe.mp3\n"}},
         {{u"search", u"--db", db, u"--sort", u"size", u"cafe"}, 2, {"--sort takes rank, title"}},
         {{u"search", u"--db", db, u"--json", u"-0", u"cafe"}, 2, {"give one"}},
         {{u"search", u"--db", db, u"genre:jazz"}, 2, {"is not valid"}},

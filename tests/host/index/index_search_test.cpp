@@ -69,6 +69,8 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"dusk", {"dusk", "tribute"}},        // author before body
         {"okonkwo", {"harbour", "tribute"}},  // author and comments weigh alike; the shorter text wins
         {"harbour NOT lights", {"tribute"}},
+        {"harbour -lights", {"tribute"}},
+        {"okonkwo -title:harbour", {"tribute"}},
         {"\"mira okonkwo\" OR nocturne", {"dusk", "harbour"}},
         {"noct*", {"dusk"}},
         // Stems: other forms of a word match, the exact word first.
@@ -127,7 +129,7 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
         EXPECT_EQ(total, test.total) << test.query;
     }
 
-    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()"}) {
+    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()", "-harbour"}) {
         error.clear();
         EXPECT_EQ(Search(*database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
         EXPECT_FALSE(error.empty()) << query;
