@@ -588,29 +588,21 @@ SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit,
               "replace($3, '\"', '') || '\", MaxWords=12, MinWords=4, MaxFragments=1, FragmentDelimiter=…')";
     const std::string sql = (query.tsquery.empty() ? "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) "
                                                    : words) +
-                            ", top AS (" + matches + " ORDER BY " + ordered +
-                            " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, title, author, " + snippet +
-                            ", rank FROM top, q ORDER BY " + ordered;
+                            ", top AS (SELECT *, count(*) OVER () AS total FROM (" + matches + ") AS matched ORDER BY " +
+                            ordered + " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, title, author, " + snippet +
+                            ", rank, total FROM top, q ORDER BY " + ordered;
     Params params;
     params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
     for (const PlaceFilter& place : query.places)
         params.Bytes(place.value);
     Result rows = connection.Query(sql, params);
     if (rows.Ok()) {
+        // The count of every match comes with each hit, taken before the limit.
+        total = rows.Rows() ? rows.Integer(0, 5) : 0;
         for (int row = 0; row < rows.Rows(); ++row)
             hits.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
                             std::string(rows.Bytes(row, 2)), std::string(rows.Bytes(row, 3)), rows.Real(row, 4)});
-        total = rows.Rows();
-        if (limit <= 0 || total < limit)
-            return SearchStatus::found;
-        // Cut at the limit: how many there are in all.
-        rows = connection.Query((query.tsquery.empty() ? "WITH q AS (SELECT $1::text AS a) " : words) +
-                                    "SELECT count(*) FROM (" + matches + ") AS matched",
-                                params);
-        if (rows.Ok()) {
-            total = rows.Integer(0, 0);
-            return SearchStatus::found;
-        }
+        return SearchStatus::found;
     }
     error = connection.LastError();
     // A query that to_tsquery cannot read is a syntax error (class 42).

@@ -636,31 +636,23 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     const std::string snippet = query.fts5.empty() ? "''"
                                                    : "(SELECT snippet(texts, -1, ?2, ?3, '…', 12) FROM texts "
                                                      "WHERE texts MATCH ?1 AND texts.rowid = top.id)";
-    const std::string sql = "WITH top AS (" + matches + " ORDER BY " + ordered + " LIMIT ?4) "
-                            "SELECT path, title, author, " + snippet + ", rank, ?1, ?2, ?3 FROM top ORDER BY " +
-                            ordered;
+    // The count of every match comes with each hit, taken before the limit.
+    const std::string sql = "WITH top AS (SELECT *, count(*) OVER () AS total FROM (" + matches + ") ORDER BY " +
+                            ordered + " LIMIT ?4) SELECT path, title, author, " + snippet +
+                            ", rank, total, ?1, ?2, ?3 FROM top ORDER BY " + ordered;
     Statement statement(connection, sql.c_str());
     statement.BindText(1, query.fts5).BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
     for (size_t i = 0; i < query.places.size(); ++i)
         statement.BindText(5 + int(i), query.places[i].value);
     int read;
-    while ((read = statement.Step()) == SQLITE_ROW)
+    total = 0;
+    while ((read = statement.Step()) == SQLITE_ROW) {
         hits.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                         std::string(statement.Text(2)), std::string(statement.Text(3)), statement.Real(4)});
-    if (read == SQLITE_DONE) {
-        total = static_cast<std::int64_t>(hits.size());
-        if (limit <= 0 || total < limit)
-            return SearchStatus::found;
-        // Cut at the limit: how many there are in all.
-        Statement count(connection, ("SELECT count(*), ?1 FROM (" + matches + ")").c_str());
-        count.BindText(1, query.fts5);
-        for (size_t i = 0; i < query.places.size(); ++i)
-            count.BindText(5 + int(i), query.places[i].value);
-        if ((read = count.Step()) == SQLITE_ROW) {
-            total = count.Integer(0);
-            return SearchStatus::found;
-        }
+        total = statement.Integer(5);
     }
+    if (read == SQLITE_DONE)
+        return SearchStatus::found;
     error = connection.LastError();
     // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
     // have codes of their own.
