@@ -35,6 +35,13 @@ _trellan()
             COMPREPLY=($(compgen -W "rank title artist path modified" -- "$cur"))
             return
             ;;
+        --color)
+            COMPREPLY=($(compgen -W "auto always never" -- "$cur"))
+            return
+            ;;
+        --format)
+            return
+            ;;
         -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set | --exclude | --forget-exclude)
             return
             ;;
@@ -44,7 +51,7 @@ _trellan()
     case $command in
         dump) options+=" --json --jobs --files-from --null --all --module --buffer --quiet --verbose" ;;
         index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --quiet --verbose" ;;
-        search) options+=" --db --json --limit --sort --paths --null" ;;
+        search) options+=" --db --json --limit --sort --paths --null --format --color" ;;
         script) [[ -n $subcommand ]] && options+=" --unregister --set" ;;
         "") options="--registry --help --version" ;;
     esac

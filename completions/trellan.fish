@@ -47,6 +47,8 @@ complete -c trellan -n "__fish_seen_subcommand_from search" -s n -l limit -x -d 
 complete -c trellan -n "__fish_seen_subcommand_from search" -l sort -x -a 'rank title artist path modified' -d 'the order of hits'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s l -l paths -d 'paths alone'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s 0 -l null -d 'paths alone, NUL-separated'
+complete -c trellan -n "__fish_seen_subcommand_from search" -l format -x -d 'print each hit by a template'
+complete -c trellan -n "__fish_seen_subcommand_from search" -l color -x -a 'auto always never' -d 'highlight the matches'
 complete -c trellan -n "__fish_seen_subcommand_from search" -a 'title: author: comments: body: path: dir: ext:' -d 'query field'
 complete -c trellan -n "__fish_seen_subcommand_from reg; and not __fish_seen_subcommand_from export import" -a 'export import'
 complete -c trellan -n "__fish_seen_subcommand_from script; and not __fish_seen_subcommand_from run" -a run

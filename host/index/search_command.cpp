@@ -3,11 +3,13 @@
 #include "cli/commands.h"
 #include "text/text_conversion.h"
 #include "index/entry.h"
+#include "index/hit_output.h"
 #include "index/query/search.h"
 #include "cli/options.h"
 #include "text/text_escape.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace host {
 namespace {
@@ -22,6 +24,9 @@ const OptionRow searchOptions[] = {
     {"--sort", 0, "KEY", "rank (the default), title, artist, path or modified (the newest first); ties by path"},
     {"--paths", 'l', nullptr, "print the paths of the hits alone, one a line"},
     {"--null", '0', nullptr, "print the paths of the hits alone, each followed by a NUL character (xargs -0)"},
+    {"--format", 0, "TEMPLATE", "print each hit by TEMPLATE, with {path}, {title}, {author} (or {artist}), "
+                                "{snippet} and {rank}: '{artist} - {title}'"},
+    {"--color", 0, "WHEN", "highlight the matches: auto (on a terminal, unless NO_COLOR is set), always or never"},
 };
 
 struct SortRow {
@@ -53,52 +58,43 @@ bool ReadSort(const ParsedArguments& parsed, SearchOrder& order)
 
 constexpr unsigned long defaultLimit = 20;
 
-// The snippet on one line: the body's lines joined by " / ".
-std::u16string OneLine(std::string_view snippet)
+// How hits are printed, from the options; false, with the usage error
+// said, for a template or a --color that cannot be used.
+bool ReadStyle(const ParsedArguments& parsed, HitStyle& style)
 {
-    std::u16string text = FromUtf8(snippet);
-    std::u16string line;
-    for (char16_t unit : text) {
-        if (unit == u'\n')
-            line += u" / ";
-        else
-            line += unit;
+    const int kinds = parsed.Has("--json") + parsed.Has("--paths") + parsed.Has("--null") + parsed.Has("--format");
+    if (kinds > 1) {
+        std::fprintf(stderr, "trellan search: --json, --paths, --null and --format print in different ways: "
+                             "give one\n");
+        return false;
     }
-    return line;
-}
-
-void AppendHitText(std::string& out, const SearchHit& hit)
-{
-    AppendEscaped(out, PathFromListBytes(hit.path), Escaping::terminal);
-    out += "\n  ";
-    AppendEscaped(out, hit.title.empty() ? u"(no title)" : FromUtf8(hit.title), Escaping::terminal);
-    if (!hit.author.empty()) {
-        out += " \xE2\x80\x94 ";  // an em dash
-        AppendEscaped(out, FromUtf8(hit.author), Escaping::terminal);
+    style.kind = parsed.Has("--json")    ? HitStyle::json
+                 : parsed.Has("--paths") ? HitStyle::paths
+                 : parsed.Has("--null")  ? HitStyle::nul
+                 : parsed.Has("--format") ? HitStyle::formatted
+                                          : HitStyle::text;
+    style.terminal = IsTerminal(STD_OUTPUT_HANDLE);
+    std::string error;
+    if (const std::u16string* format = parsed.Value("--format")) {
+        style.format = *format;
+        if (!CheckFormat(style.format, error)) {
+            std::fprintf(stderr, "trellan search: %s\n", error.c_str());
+            return false;
+        }
     }
-    out += "\n  ";
-    AppendEscaped(out, OneLine(hit.snippet), Escaping::terminal);
-    out += "\n";
-}
-
-// A path on a line of its own: as its bytes for the programs it is piped
-// to (as grep -l does), with control characters escaped on a terminal.
-void AppendPathLine(std::string& out, const std::string& path, bool terminal)
-{
-    if (terminal)
-        AppendEscaped(out, PathFromListBytes(path), Escaping::terminal);
-    else
-        out += path;
-    out += '\n';
-}
-
-void AppendHitJson(std::string& out, const SearchHit& hit)
-{
-    char rank[32];
-    std::snprintf(rank, sizeof rank, "%.6g", hit.rank);
-    out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
-           ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"snippet\": " + JsonString(FromUtf8(hit.snippet)) +
-           ", \"rank\": " + rank + "}\n";
+    // Colour on a terminal unless NO_COLOR says otherwise (no-color.org).
+    const std::u16string* when = parsed.Value("--color");
+    const char* noColour = std::getenv("NO_COLOR");
+    if (!when || *when == u"auto")
+        style.colour = style.terminal && !(noColour && *noColour);
+    else if (*when == u"always" || *when == u"never")
+        style.colour = *when == u"always";
+    else {
+        std::fprintf(stderr, "trellan search: --color takes auto, always or never, not '%s'\n",
+                     ToUtf8(*when).c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -120,12 +116,10 @@ int RunSearch(const ParsedArguments& parsed)
 {
     unsigned long limit = defaultLimit;
     SearchOrder order = SearchOrder::rank;
-    if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit, 0) || !ReadSort(parsed, order))
+    HitStyle style;
+    if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit, 0) || !ReadSort(parsed, order) ||
+        !ReadStyle(parsed, style))
         return exitUsage;
-    if (parsed.Has("--json") + parsed.Has("--paths") + parsed.Has("--null") > 1) {
-        std::fprintf(stderr, "trellan search: --json, --paths and --null print in different ways: give one\n");
-        return exitUsage;
-    }
     std::u16string query;
     for (const std::u16string& word : parsed.Operands())
         query += (query.empty() ? u"" : u" ") + word;
@@ -141,7 +135,8 @@ int RunSearch(const ParsedArguments& parsed)
     }
     std::vector<SearchHit> hits;
     std::int64_t total = 0;
-    switch (Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), {}, hits, error, order, &total)) {
+    switch (Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), HitMarks(), hits, error, order,
+                   &total)) {
     case SearchStatus::found:
         break;
     case SearchStatus::badQuery:
@@ -153,18 +148,9 @@ int RunSearch(const ParsedArguments& parsed)
                      IndexProblem(*database, error).c_str());
         return exitIndexFailed;
     }
-    const bool terminal = IsTerminal(STD_OUTPUT_HANDLE);
     std::string out;
-    for (const SearchHit& hit : hits) {
-        if (parsed.Has("--json"))
-            AppendHitJson(out, hit);
-        else if (parsed.Has("--null"))
-            out.append(hit.path).push_back('\0');  // the name's own bytes, for xargs -0
-        else if (parsed.Has("--paths"))
-            AppendPathLine(out, hit.path, terminal);
-        else
-            AppendHitText(out, hit);
-    }
+    for (const SearchHit& hit : hits)
+        AppendHit(out, hit, style);
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (hits.empty()) {
         std::fprintf(stderr, "trellan search: no file matches %s\n", JsonString(query).c_str());

@@ -1,0 +1,160 @@
+#include "index/hit_output.h"
+
+#include "index/entry.h"
+#include "system/platform_differences.h"
+#include "text/text_conversion.h"
+#include "text/text_escape.h"
+
+#include <cstdio>
+
+namespace host::index {
+namespace {
+
+// Two private-use characters mark a match in a snippet; they become colour
+// or brackets once the snippet is escaped, so that no mark is escaped and
+// no control character of the file's reaches the terminal.
+constexpr char openMark[] = "\xEE\x80\x80", closeMark[] = "\xEE\x80\x81";
+constexpr char openColour[] = "\x1B[1;31m", closeColour[] = "\x1B[0m";
+
+// The fields a template may name.
+struct FieldRow {
+    const char16_t* name;
+    std::string (*value)(const SearchHit& hit);
+};
+
+std::string Rank(const SearchHit& hit)
+{
+    char rank[32];
+    std::snprintf(rank, sizeof rank, "%.6g", hit.rank);
+    return rank;
+}
+
+const FieldRow fieldTable[] = {
+    {u"path", [](const SearchHit& hit) { return ToUtf8(PathFromListBytes(hit.path)); }},
+    {u"title", [](const SearchHit& hit) { return hit.title; }},
+    {u"author", [](const SearchHit& hit) { return hit.author; }},
+    {u"artist", [](const SearchHit& hit) { return hit.author; }},
+    {u"snippet", [](const SearchHit& hit) { return hit.snippet; }},
+    {u"rank", Rank},
+};
+
+const FieldRow* FindField(std::u16string_view name)
+{
+    for (const FieldRow& row : fieldTable)
+        if (name == row.name)
+            return &row;
+    return nullptr;
+}
+
+void Replace(std::string& text, std::string_view from, std::string_view to)
+{
+    for (size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+        text.replace(at, from.size(), to);
+}
+
+// `text` escaped for the terminal or for JSON, its marks made visible.
+std::string Shown(std::u16string_view text, const HitStyle& style, Escaping escaping = Escaping::terminal)
+{
+    std::string out;
+    AppendEscaped(out, text, escaping);
+    Replace(out, openMark, style.colour ? openColour : "[");
+    Replace(out, closeMark, style.colour ? closeColour : "]");
+    return out;
+}
+
+// The snippet on one line: the body's lines joined by " / ".
+std::u16string OneLine(std::string_view snippet)
+{
+    std::u16string line;
+    for (char16_t unit : FromUtf8(snippet))
+        line += unit == u'\n' ? std::u16string(u" / ") : std::u16string(1, unit);
+    return line;
+}
+
+void AppendText(std::string& out, const SearchHit& hit, const HitStyle& style)
+{
+    AppendEscaped(out, PathFromListBytes(hit.path), Escaping::terminal);
+    out += "\n  ";
+    AppendEscaped(out, hit.title.empty() ? u"(no title)" : FromUtf8(hit.title), Escaping::terminal);
+    if (!hit.author.empty()) {
+        out += " \xE2\x80\x94 ";  // an em dash
+        AppendEscaped(out, FromUtf8(hit.author), Escaping::terminal);
+    }
+    out += "\n  " + Shown(OneLine(hit.snippet), style) + "\n";
+}
+
+void AppendJson(std::string& out, const SearchHit& hit, const HitStyle& style)
+{
+    (void)style;
+    std::string snippet = hit.snippet;
+    Replace(snippet, openMark, "[");
+    Replace(snippet, closeMark, "]");
+    out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
+           ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"snippet\": " + JsonString(FromUtf8(snippet)) +
+           ", \"rank\": " + Rank(hit) + "}\n";
+}
+
+void AppendFormat(std::string& out, const SearchHit& hit, const HitStyle& style)
+{
+    std::u16string line;
+    for (size_t at = 0; at < style.format.size();) {
+        const size_t open = style.format.find(u'{', at), close = style.format.find(u'}', open);
+        if (open == std::u16string::npos || close == std::u16string::npos) {
+            line += style.format.substr(at);
+            break;
+        }
+        line += style.format.substr(at, open - at);
+        const FieldRow* field = FindField(std::u16string_view(style.format).substr(open + 1, close - open - 1));
+        line += field ? FromUtf8(field->value(hit)) : style.format.substr(open, close - open + 1);
+        at = close + 1;
+    }
+    out += Shown(line, style) + "\n";
+}
+
+}  // namespace
+
+SnippetMarks HitMarks()
+{
+    return {openMark, closeMark};
+}
+
+bool CheckFormat(const std::u16string& format, std::string& error)
+{
+    for (size_t open = format.find(u'{'); open != std::u16string::npos; open = format.find(u'{', open + 1)) {
+        const size_t close = format.find(u'}', open);
+        if (close == std::u16string::npos)
+            break;
+        if (!FindField(std::u16string_view(format).substr(open + 1, close - open - 1))) {
+            error = "--format names no field " + ToUtf8(format.substr(open, close - open + 1)) +
+                    "; the fields are {path}, {title}, {author} (or {artist}), {snippet} and {rank}";
+            return false;
+        }
+    }
+    return true;
+}
+
+void AppendHit(std::string& out, const SearchHit& hit, const HitStyle& style)
+{
+    switch (style.kind) {
+    case HitStyle::json:
+        return AppendJson(out, hit, style);
+    case HitStyle::nul:
+        out.append(hit.path).push_back('\0');  // the name's own bytes, for xargs -0
+        return;
+    case HitStyle::paths:
+        // As its bytes for the programs it is piped to (as grep -l does),
+        // with control characters escaped on a terminal.
+        if (style.terminal)
+            AppendEscaped(out, PathFromListBytes(hit.path), Escaping::terminal);
+        else
+            out += hit.path;
+        out += '\n';
+        return;
+    case HitStyle::formatted:
+        return AppendFormat(out, hit, style);
+    case HitStyle::text:
+        return AppendText(out, hit, style);
+    }
+}
+
+}  // namespace host::index
