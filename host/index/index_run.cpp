@@ -159,12 +159,13 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
         record.path = IndexedPath(std::move(input.path));
         record.status = input.status;
         record.cause = std::move(input.problem);
+        const std::string bytes = PathBytes(record.path);  // as the index and the system know it
         PlannedFile file;
         if (input.unreadList) {
             listUnread = true;
         } else if (FAILED(record.status)) {
-            unreadFolders.push_back(PathBytes(record.path) + "/");
-        } else if (input.found && LeftOut(leftOut, PathBytes(record.path))) {
+            unreadFolders.push_back(bytes + "/");
+        } else if (input.found && LeftOut(leftOut, bytes)) {
             // Excluded, or in a hidden folder: not indexed, and gone from
             // the index if it was there.
             CountSkipped(false);
@@ -172,16 +173,16 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
         } else if (input.found && !finder.HasFilter(record.path)) {
             // No filter for its type: a file the index holds keeps its row
             // (the registry may have lost the filter); others are not media.
-            if (!plan.Knows(PathBytes(record.path)) || !(file.stamped = StampOf(input, record.path, file.stamp))) {
+            if (!plan.Knows(bytes) || !(file.stamped = StampOf(bytes, file.stamp))) {
                 CountSkipped(false);
                 continue;
             }
-            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+            file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
             FilterLocation none;
             record.status = finder.Find(record.path, none, record.cause);
             record.outside = true;
-        } else if ((file.stamped = StampOf(input, record.path, file.stamp))) {
-            file.verdict = plan.Classify(PathBytes(record.path), file.stamp, file.knownId);
+        } else if ((file.stamped = StampOf(bytes, file.stamp))) {
+            file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
             if (file.verdict == Verdict::unchanged)
                 CountSkipped(true);
             if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
@@ -191,7 +192,7 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
             // unmounted share is not an empty one); the filter fails, and
             // the failure names its cause.
             if (!input.found)
-                unreadFolders.push_back(PathBytes(record.path) + "/");
+                unreadFolders.push_back(bytes + "/");
             file.verdict = Verdict::added;
         }
         auto job = std::make_unique<IndexJob>(*this, file);

@@ -1,6 +1,5 @@
 #include "index/paths.h"
 
-#include "index/entry.h"
 
 #include <sys/stat.h>
 
@@ -45,12 +44,12 @@ std::u16string IndexedPath(std::u16string path)
     return full;
 }
 
-bool StampOf(const InputFile&, const std::u16string& path, FileStamp& stamp)
+bool StampOf(const std::string& path, FileStamp& stamp)
 {
     // The index is built on Linux only: the change time and the file number
     // are the system's own, which no listing of a folder gives.
     struct stat status {};
-    if (stat(PathBytes(path).c_str(), &status) != 0 || S_ISDIR(status.st_mode))
+    if (stat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode))
         return false;
     stamp = {static_cast<std::int64_t>(status.st_size), Ticks(status.st_mtim), Ticks(status.st_ctim),
              static_cast<std::int64_t>(status.st_ino)};

@@ -11,8 +11,9 @@ namespace host::index {
 // folder.
 std::u16string IndexedPath(std::u16string path);
 
-// The size, times and file number of the walk's file at `path`. False when
+// The size, times and file number of the file at `path` (the file system's
+// bytes). False when
 // there is no file to look at (gone, or a folder).
-bool StampOf(const InputFile& input, const std::u16string& path, FileStamp& stamp);
+bool StampOf(const std::string& path, FileStamp& stamp);
 
 }  // namespace host::index

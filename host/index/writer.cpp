@@ -66,9 +66,9 @@ bool BatchWriter::Store(IndexEntry entry, std::int64_t knownId)
 {
     // A large text is written on its own: if the index cannot take it
     // (memory), no other file goes with it.
-    if (!outer && TextBytes(entry) >= largeEntryBytes && !Commit())
-        return false;
     const bool alone = !outer && TextBytes(entry) >= largeEntryBytes;
+    if (alone && !Commit())
+        return false;
     return Add({std::move(entry), knownId, false}) && (!alone || Commit());
 }
 
@@ -86,10 +86,8 @@ bool BatchWriter::Commit()
 {
     if (!batch)
         return true;
-    if (!batch->Commit()) {
-        error = database.LastError();
+    if (!batch->Commit())
         return Recover();
-    }
     batch.reset();
     pending.clear();
     pendingBytes = 0;
