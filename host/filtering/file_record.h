@@ -22,6 +22,7 @@ struct FileRecord {
     HRESULT status = S_OK;  // the first failure: lookup, creation, Load or Init
     std::string cause;      // the host's own words for a failure, from its look at the path
     bool outside = false;   // the failure is not the file's own: no filter, a module, memory, a permission
+    bool noFilter = false;  // ... it is the registry's: no filter registered, or its module cannot be had
     std::vector<ChunkRecord> chunks;
     bool skipped = false;   // not filtered: no filter is registered for a file found in a folder or a list
 };

@@ -35,6 +35,7 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits
         // fault, unless the path itself is the problem (it is not there).
         FailureCause cause;
         record.outside = !DescribePathProblem(record.path, cause) || cause.outside;
+        record.noFilter = record.outside;
         if (!record.outside)
             record.cause = std::move(cause.words);
         return;

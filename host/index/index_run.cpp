@@ -51,7 +51,11 @@ struct IndexRun {
 
     // Failures outside the files, by cause: they keep their rows, and the
     // end of the run says what to do about them.
-    std::map<std::string, std::int64_t> outsideCauses;
+    struct OutsideCause {
+        std::int64_t files = 0;
+        bool noFilter = false;  // the registry's: registering the filter again mends it
+    };
+    std::map<std::string, OutsideCause> outsideCauses;
 
     IndexRun(IndexDatabase& database, const RunSettings& settings, Progress& progress)
         : writer(database, settings.batchFiles, batchTime, settings.outerTransaction), background(writer),
@@ -99,7 +103,9 @@ struct IndexRun {
             ReportFailure(record);
         if (failed && record.outside && file.stamped) {
             SlimLockHolder hold(countLock);
-            ++outsideCauses[record.cause];
+            OutsideCause& cause = outsideCauses[record.cause];
+            ++cause.files;
+            cause.noFilter = record.noFilter;
         }
         if (file.stamped)
             background.Store(std::move(entry), file.knownId);
@@ -180,7 +186,7 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
             file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
             FilterLocation none;
             record.status = finder.Find(record.path, none, record.cause);
-            record.outside = true;
+            record.outside = record.noFilter = true;
         } else if ((file.stamped = StampOf(bytes, file.stamp))) {
             file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
             if (file.verdict == Verdict::unchanged)
@@ -202,15 +208,14 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
 }
 
 // One line for each cause of failures outside the files, with what to do.
-void AdviseOnOutsideFailures(const std::map<std::string, std::int64_t>& causes)
+void AdviseOnOutsideFailures(const std::map<std::string, IndexRun::OutsideCause>& causes)
 {
-    for (const auto& [cause, files] : causes) {
+    for (const auto& [cause, outside] : causes) {
+        const std::int64_t files = outside.files;
         std::string line = "trellan index: " + std::to_string(files) +
                            (files == 1 ? " file keeps what the index held and is" : " files keep what the index held and are") +
                            " tried again at the next run: " + cause;
-        if (cause.starts_with("no filter is registered") || cause.starts_with("cannot load the filter module") ||
-            cause.find("names no IFilter") != std::string::npos ||
-            cause.find("has no in-process server") != std::string::npos) {
+        if (outside.noFilter) {
             bool writable = false;
             std::string registry;
             OpenRegistry(&writable, &registry);
@@ -286,7 +291,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     }
     for (const RefusedFile& refused : run.writer.Refused()) {
         ++run.counts.failed;
-        ++run.outsideCauses[refused.cause];
+        ++run.outsideCauses[refused.cause].files;
         if (!quiet)
             std::fprintf(stderr, "trellan index: %s: %s\n", PrintablePath(refused.path).c_str(), refused.cause.c_str());
     }
