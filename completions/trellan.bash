@@ -6,7 +6,7 @@ _trellan()
     local cur prev words cword
     _init_completion -n : || return
 
-    local commands="dump index search register unregister reg script"
+    local commands="dump index search list register unregister reg script"
     local command="" subcommand="" i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
@@ -32,7 +32,7 @@ _trellan()
             return
             ;;
         --sort)
-            COMPREPLY=($(compgen -W "rank title artist path modified" -- "$cur"))
+            COMPREPLY=($(compgen -W "rank title artist album year path modified" -- "$cur"))
             return
             ;;
         --color)
@@ -52,6 +52,7 @@ _trellan()
         dump) options+=" --json --jobs --files-from --null --all --module --buffer --quiet --verbose" ;;
         index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --quiet --verbose" ;;
         search) options+=" --db --json --limit --sort --paths --null --format --color" ;;
+        list) options+=" --db --json" ;;
         script) [[ -n $subcommand ]] && options+=" --unregister --set" ;;
         "") options="--registry --help --version" ;;
     esac
@@ -64,8 +65,18 @@ _trellan()
         "") COMPREPLY=($(compgen -W "$commands" -- "$cur")) ;;
         reg) [[ -z $subcommand ]] && COMPREPLY=($(compgen -W "export import" -- "$cur")) || _filedir ;;
         script) [[ -z $subcommand ]] && COMPREPLY=($(compgen -W "run" -- "$cur")) || _filedir ;;
-        search)
-            COMPREPLY=($(compgen -W "title: author: comments: body: path: dir: ext:" -- "$cur"))
+        search | list)
+            local fields="title: author: artist: comments: body: album: albumartist: genre: composer: name: year: track: tag: path: dir: ext:"
+            if [[ $command == list && -z $subcommand ]]; then
+                for ((i = 1; i < cword; i++)); do
+                    [[ ${words[i]} == list ]] && break
+                done
+                if ((cword == i + 1)); then
+                    COMPREPLY=($(compgen -W "artists albums genres years composers" -- "$cur"))
+                    return
+                fi
+            fi
+            COMPREPLY=($(compgen -W "$fields" -- "$cur"))
             __ltrim_colon_completions "$cur"
             compopt -o nospace
             ;;

@@ -1,7 +1,7 @@
 # fish completion for trellan(1): commands, their options, files where a
 # command takes files, and the query fields of 'trellan search'.
 
-set -l commands dump index search register unregister reg script
+set -l commands dump index search list register unregister reg script
 
 complete -c trellan -f
 complete -c trellan -l registry -r -F -d 'the registry database'
@@ -11,6 +11,7 @@ complete -c trellan -n "not __fish_seen_subcommand_from $commands" -l version -d
 complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a dump -d 'filter files and print their chunks'
 complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a index -d 'filter a library into a full-text index'
 complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a search -d 'search the index'
+complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a list -d 'list artists, albums, genres, years or composers'
 complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a register -d 'register a filter module'
 complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a unregister -d 'unregister a filter module'
 complete -c trellan -n "not __fish_seen_subcommand_from $commands" -a reg -d 'export or import the registry'
@@ -30,7 +31,7 @@ complete -c trellan -n "__fish_seen_subcommand_from dump" -l json -d 'one JSON o
 complete -c trellan -n "__fish_seen_subcommand_from dump" -l all -d 'report files no filter is registered for'
 complete -c trellan -n "__fish_seen_subcommand_from dump" -l module -r -F -d 'filter with this module'
 complete -c trellan -n "__fish_seen_subcommand_from dump" -l buffer -x -d 'the GetText buffer'
-for command in index search
+for command in index search list
     complete -c trellan -n "__fish_seen_subcommand_from $command" -l db -r -F -d 'the index: a SQLite file or a PostgreSQL URI'
 end
 complete -c trellan -n "__fish_seen_subcommand_from index" -l batch -x -d 'commit every N files'
@@ -44,12 +45,14 @@ complete -c trellan -n "__fish_seen_subcommand_from index" -l rebuild -d 'build 
 complete -c trellan -n "__fish_seen_subcommand_from index" -l status -d 'what the index holds'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l json -d 'one JSON object a hit'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s n -l limit -x -d 'at most N hits'
-complete -c trellan -n "__fish_seen_subcommand_from search" -l sort -x -a 'rank title artist path modified' -d 'the order of hits'
+complete -c trellan -n "__fish_seen_subcommand_from search" -l sort -x -a 'rank title artist album year path modified' -d 'the order of hits'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s l -l paths -d 'paths alone'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s 0 -l null -d 'paths alone, NUL-separated'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l format -x -d 'print each hit by a template'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l color -x -a 'auto always never' -d 'highlight the matches'
-complete -c trellan -n "__fish_seen_subcommand_from search" -a 'title: author: comments: body: path: dir: ext:' -d 'query field'
+complete -c trellan -n "__fish_seen_subcommand_from search list" -a 'title: author: artist: comments: body: album: albumartist: genre: composer: name: year: track: tag: path: dir: ext:' -d 'query field'
+complete -c trellan -n "__fish_seen_subcommand_from list; and not __fish_seen_subcommand_from artists albums genres years composers" -a 'artists albums genres years composers' -d 'what to list'
+complete -c trellan -n "__fish_seen_subcommand_from list" -l json -d 'one JSON object a value'
 complete -c trellan -n "__fish_seen_subcommand_from reg; and not __fish_seen_subcommand_from export import" -a 'export import'
 complete -c trellan -n "__fish_seen_subcommand_from script; and not __fish_seen_subcommand_from run" -a run
 complete -c trellan -n "__fish_seen_subcommand_from run" -l unregister -d 'unregister instead'

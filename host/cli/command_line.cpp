@@ -35,6 +35,7 @@ const CommandRow commandTable[] = {
     // The index keeps its data in SQLite, which only the Linux host links.
     {u"index", nullptr, &indexSyntax, RunIndex, true},
     {u"search", nullptr, &searchSyntax, RunSearch, false},
+    {u"list", nullptr, &listSyntax, RunList, false},
 #endif
 };
 

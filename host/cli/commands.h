@@ -29,5 +29,7 @@ extern const CommandSyntax indexSyntax;
 int RunIndex(const ParsedArguments& args);
 extern const CommandSyntax searchSyntax;
 int RunSearch(const ParsedArguments& args);
+extern const CommandSyntax listSyntax;
+int RunList(const ParsedArguments& args);
 
 }  // namespace host

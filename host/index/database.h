@@ -7,6 +7,8 @@
 // one by the location, and nothing above this interface knows which.
 #pragma once
 
+#include "index/properties/media_properties.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -53,6 +55,10 @@ struct IndexEntry {
     bool keep = false;
     std::string cause;   // the host's words for a failure
     std::string title, author, comments, body;
+    MediaProperties media;
+    // The full-text columns of the properties, words after their fields'
+    // markers (see properties/field_words.h).
+    std::string mediaWords, tagWords, nameWords;
 };
 
 // Totals of one run, as the summary and the status show them.
@@ -94,6 +100,8 @@ struct RunningWatcher {
 struct SearchHit {
     std::string path;  // the file system's bytes
     std::string title, author;
+    std::string album, albumArtist, genre, composer;
+    std::int64_t year = 0, track = 0, disc = 0, duration = 0;  // 0: not given
     std::string snippet;  // the best passage, matches between the markers
     double rank = 0;      // lower is better
 };
@@ -108,6 +116,8 @@ enum class SearchOrder {
     rank,      // files with the exact words first, then by weight
     title,
     artist,    // the author, then the title
+    album,     // the album artist (else the artist), the album, the disc and the track
+    year,      // the oldest first; files without a year last
     path,
     modified,  // the newest first
 };
@@ -119,6 +129,18 @@ enum class SearchStatus {
 };
 
 struct ParsedQuery;
+
+// What `trellan list` lists: each distinct value with its number of files.
+enum class ListKind { artists, albums, genres, years, composers };
+
+struct ListedValue {
+    std::string value;
+    std::int64_t files = 0;
+    // Albums: the album's artist (its album artist, else its artists when
+    // they agree) and year (when its files agree).
+    std::string artist;
+    std::int64_t year = 0;
+};
 
 class IndexDatabase {
 public:
@@ -189,6 +211,11 @@ public:
     virtual SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
                                 SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                 std::string& error) = 0;
+
+    // The distinct values of `kind` over the files `query` finds (every
+    // file when null), sorted, with their numbers of files.
+    virtual SearchStatus List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+                              std::string& error) = 0;
 
 protected:
     // A covered path of this machine's, added or dropped as it is.

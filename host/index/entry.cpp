@@ -1,5 +1,7 @@
 #include "index/entry.h"
 
+#include "index/properties/field_words.h"
+
 #include "text/text_conversion.h"
 #include "text/status_names.h"
 #include "text/text_escape.h"
@@ -73,6 +75,13 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
         else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
             Append(*column, chunk.value);
     }
+    // The properties through a second open of the runtime's editor: the
+    // filter's chunks carry only its four texts.
+    if (ReadMediaProperties(record.path, entry.media)) {
+        entry.mediaWords = MediaWords(entry.media);
+        entry.tagWords = TagWords(entry.media);
+    }
+    entry.nameWords = NameWords(entry.path);
     return entry;
 }
 

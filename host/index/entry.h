@@ -8,8 +8,9 @@
 
 namespace host::index {
 
-// The entry to store for a filtered file, its texts in UTF-8. Made on the
-// thread that filtered the file, so that the single writer has less to do.
+// The entry to store for a filtered file, its texts in UTF-8, with the
+// media properties the runtime reads from it. Made on the thread that
+// filtered the file, so that the single writer has less to do.
 IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp);
 
 // A path as the file system's bytes (the code page of file names);

@@ -29,14 +29,49 @@ std::string Rank(const SearchHit& hit)
     return rank;
 }
 
+// A number of the file's, empty when it has none.
+std::string Number(std::int64_t number)
+{
+    return number ? std::to_string(number) : std::string();
+}
+
+// The length as minutes and seconds ("4:05"), or hours too ("1:02:07").
+std::string Length(const SearchHit& hit)
+{
+    if (hit.duration <= 0)
+        return std::string();
+    const long long seconds = (hit.duration + 5000000) / 10000000;
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+    return text;
+}
+
 const FieldRow fieldTable[] = {
     {u"path", [](const SearchHit& hit) { return ToUtf8(PathFromListBytes(hit.path)); }},
+    {u"name",
+     [](const SearchHit& hit) {
+         const std::string path = ToUtf8(PathFromListBytes(hit.path));
+         return path.substr(path.rfind('/') + 1);
+     }},
     {u"title", [](const SearchHit& hit) { return hit.title; }},
     {u"author", [](const SearchHit& hit) { return hit.author; }},
     {u"artist", [](const SearchHit& hit) { return hit.author; }},
+    {u"album", [](const SearchHit& hit) { return hit.album; }},
+    {u"albumartist", [](const SearchHit& hit) { return hit.albumArtist; }},
+    {u"genre", [](const SearchHit& hit) { return hit.genre; }},
+    {u"composer", [](const SearchHit& hit) { return hit.composer; }},
+    {u"year", [](const SearchHit& hit) { return Number(hit.year); }},
+    {u"track", [](const SearchHit& hit) { return Number(hit.track); }},
+    {u"disc", [](const SearchHit& hit) { return Number(hit.disc); }},
+    {u"length", Length},
     {u"snippet", [](const SearchHit& hit) { return hit.snippet; }},
     {u"rank", Rank},
 };
+constexpr const char* fieldNames = "{path}, {name}, {title}, {author} (or {artist}), {album}, {albumartist}, "
+                                   "{genre}, {composer}, {year}, {track}, {disc}, {length}, {snippet} and {rank}";
 
 const FieldRow* FindField(std::u16string_view name)
 {
@@ -80,7 +115,25 @@ void AppendText(std::string& out, const SearchHit& hit, const HitStyle& style)
         out += " \xE2\x80\x94 ";  // an em dash
         AppendEscaped(out, FromUtf8(hit.author), Escaping::terminal);
     }
-    out += "\n  " + Shown(OneLine(hit.snippet), style) + "\n";
+    // What the file is: " · Album (2003) · disc 2, track 3 · 4:05".
+    std::string media;
+    if (!hit.album.empty())
+        media = hit.album + (hit.year ? " (" + std::to_string(hit.year) + ")" : std::string());
+    else if (hit.year)
+        media = std::to_string(hit.year);
+    if (hit.track)
+        media += (media.empty() ? "" : " \xC2\xB7 ") +
+                 (hit.disc > 1 ? "disc " + std::to_string(hit.disc) + ", " : std::string()) + "track " +
+                 std::to_string(hit.track);
+    if (const std::string length = Length(hit); !length.empty())
+        media += (media.empty() ? "" : " \xC2\xB7 ") + length;
+    if (!media.empty()) {
+        out += " \xC2\xB7 ";  // a middle dot
+        AppendEscaped(out, FromUtf8(media), Escaping::terminal);
+    }
+    out += '\n';
+    if (!hit.snippet.empty())  // a query of place filters alone has none
+        out += "  " + Shown(OneLine(hit.snippet), style) + "\n";
 }
 
 void AppendJson(std::string& out, const SearchHit& hit, const HitStyle& style)
@@ -89,8 +142,17 @@ void AppendJson(std::string& out, const SearchHit& hit, const HitStyle& style)
     std::string snippet = hit.snippet;
     Replace(snippet, openMark, "[");
     Replace(snippet, closeMark, "]");
+    // Numbers the file does not have are null.
+    auto number = [](std::int64_t value) { return value ? std::to_string(value) : std::string("null"); };
+    char seconds[32] = "null";
+    if (hit.duration > 0)
+        std::snprintf(seconds, sizeof seconds, "%.3f", hit.duration / 1e7);
     out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
-           ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"snippet\": " + JsonString(FromUtf8(snippet)) +
+           ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"album\": " + JsonString(FromUtf8(hit.album)) +
+           ", \"albumartist\": " + JsonString(FromUtf8(hit.albumArtist)) + ", \"genre\": " +
+           JsonString(FromUtf8(hit.genre)) + ", \"composer\": " + JsonString(FromUtf8(hit.composer)) +
+           ", \"year\": " + number(hit.year) + ", \"track\": " + number(hit.track) + ", \"disc\": " +
+           number(hit.disc) + ", \"duration\": " + seconds + ", \"snippet\": " + JsonString(FromUtf8(snippet)) +
            ", \"rank\": " + Rank(hit) + "}\n";
 }
 
@@ -125,8 +187,8 @@ bool CheckFormat(const std::u16string& format, std::string& error)
         if (close == std::u16string::npos)
             break;
         if (!FindField(std::u16string_view(format).substr(open + 1, close - open - 1))) {
-            error = "--format names no field " + ToUtf8(format.substr(open, close - open + 1)) +
-                    "; the fields are {path}, {title}, {author} (or {artist}), {snippet} and {rank}";
+            error = "--format names no field " + ToUtf8(format.substr(open, close - open + 1)) + "; the fields are " +
+                    fieldNames;
             return false;
         }
     }

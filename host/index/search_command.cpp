@@ -19,13 +19,16 @@ using namespace index;
 const OptionRow searchOptions[] = {
     {"--db", 0, "INDEX", "the index: a SQLite file, or a PostgreSQL connection string or URI "
                          "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
-    {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, snippet, rank"},
+    {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, album, albumartist, genre, composer, "
+                           "year, track, disc, duration (seconds), snippet, rank"},
     {"--limit", 'n', "N", "print at most N hits (default 20; 0: every hit)"},
-    {"--sort", 0, "KEY", "rank (the default), title, artist, path or modified (the newest first); ties by path"},
+    {"--sort", 0, "KEY", "rank (the default), title, artist, album (album artist, album, disc, track), year, path "
+                         "or modified (the newest first); ties by path"},
     {"--paths", 'l', nullptr, "print the paths of the hits alone, one a line"},
     {"--null", '0', nullptr, "print the paths of the hits alone, each followed by a NUL character (xargs -0)"},
-    {"--format", 0, "TEMPLATE", "print each hit by TEMPLATE, with {path}, {title}, {author} (or {artist}), "
-                                "{snippet} and {rank}: '{artist} - {title}'"},
+    {"--format", 0, "TEMPLATE", "print each hit by TEMPLATE, with {path}, {name}, {title}, {author} (or {artist}), "
+                                "{album}, {albumartist}, {genre}, {composer}, {year}, {track}, {disc}, {length}, "
+                                "{snippet} and {rank}: '{artist} - {title} ({year})'"},
     {"--color", 0, "WHEN", "highlight the matches: auto (on a terminal, unless NO_COLOR is set), always or never"},
 };
 
@@ -35,8 +38,9 @@ struct SortRow {
 };
 
 const SortRow sortTable[] = {
-    {u"rank", SearchOrder::rank}, {u"title", SearchOrder::title},       {u"artist", SearchOrder::artist},
-    {u"path", SearchOrder::path}, {u"modified", SearchOrder::modified},
+    {u"rank", SearchOrder::rank},   {u"title", SearchOrder::title}, {u"artist", SearchOrder::artist},
+    {u"album", SearchOrder::album}, {u"year", SearchOrder::year},   {u"path", SearchOrder::path},
+    {u"modified", SearchOrder::modified},
 };
 
 // The order --sort names; false, with the usage error said, for a key it
@@ -51,7 +55,7 @@ bool ReadSort(const ParsedArguments& parsed, SearchOrder& order)
             order = row.order;
             return true;
         }
-    std::fprintf(stderr, "trellan search: --sort takes rank, title, artist, path or modified, not '%s'\n",
+    std::fprintf(stderr, "trellan search: --sort takes rank, title, artist, album, year, path or modified, not '%s'\n",
                  ToUtf8(*key).c_str());
     return false;
 }
@@ -101,15 +105,19 @@ bool ReadStyle(const ParsedArguments& parsed, HitStyle& style)
 
 const CommandSyntax searchSyntax = {
     "search", "QUERY...",
-    "Searches the index for files whose title, author, comments or text match QUERY, best first: exact words\n"
-    "above other forms of the same English stem ('light' finds 'Lights'), then the title above the author and\n"
-    "comments, and those above the text. Words match without regard to case or accents ('cafe' finds 'Café').\n"
-    "Syntax: words (all must match), \"a phrase\", OR, AND, NOT, (brackets), prefix*, fields: title:harbour,\n"
-    "author:\"mira okonkwo\", comments:live, body:2019, -word (without it), and where the file is: path:FILE,\n"
-    "dir:FOLDER (and\n"
-    "everything under it), ext:mp3 (several of one kind are alternatives). QUERY words are joined by spaces.\n"
-    "Each hit prints its path, title and author, and a snippet with the matches [marked]. Exit status: 0\n"
-    "when a file matches, 1 when none does.",
+    "Searches the index for files whose title, author, comments, text, tags or names match QUERY, best first:\n"
+    "exact words above other forms of the same English stem ('light' finds 'Lights'), then the title above\n"
+    "the author and comments, those above the text, the text above other tags, and those above the names of\n"
+    "the file and its folders. Words match without regard to case or accents ('cafe' finds 'Café'); Chinese,\n"
+    "Japanese and Korean words are found inside longer runs ('東京' finds '東京タワー').\n"
+    "Syntax: words (all must match), \"a phrase\", OR, AND, NOT, (brackets), prefix*, -word (without it),\n"
+    "fields: title:harbour, author:\"mira okonkwo\" (or artist:), comments:live, body:2019, album:, albumartist:,\n"
+    "genre:jazz, composer:, name:track01 (the file's name), year:2003, year:1995..1999, track:3,\n"
+    "tag:mood:wistful (any other tag, by its name without 'WM/'), and where the file is: path:FILE,\n"
+    "dir:FOLDER (and everything under it), ext:mp3 (several of one kind are alternatives). QUERY words are\n"
+    "joined by spaces. Each hit prints its path, title, artist, album, year and track, and a snippet with the\n"
+    "matches [marked]. Exit status: 0 when a file matches, 1 when none does, 2 for a usage error, 3 when the\n"
+    "index cannot be read.",
     searchOptions, sizeof searchOptions / sizeof searchOptions[0], 1, SIZE_MAX, true};
 
 int RunSearch(const ParsedArguments& parsed)

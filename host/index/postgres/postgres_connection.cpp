@@ -188,11 +188,17 @@ std::string_view Result::Bytes(int row, int column) const
     return {PQgetvalue(result, row, column), static_cast<size_t>(PQgetlength(result, row, column))};
 }
 
-Params& Params::Add(Oid type, std::string value)
+Params& Params::Add(Oid type, std::string value, bool null)
 {
     types.push_back(type);
     values.push_back(std::move(value));
+    nulls.push_back(null);
     return *this;
+}
+
+Params& Params::NullText()
+{
+    return Add(textOid, std::string(), true);
 }
 
 Params& Params::Integer(std::int64_t value)
@@ -288,11 +294,12 @@ struct Arrays {
     std::vector<int> lengths, formats;
 };
 
-Arrays ArraysOf(const std::vector<std::string>& values)
+Arrays ArraysOf(const std::vector<std::string>& values, const std::vector<bool>& nulls)
 {
     Arrays arrays;
-    for (const std::string& value : values) {
-        arrays.values.push_back(value.data());
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string& value = values[i];
+        arrays.values.push_back(nulls[i] ? nullptr : value.data());
         arrays.lengths.push_back(static_cast<int>(value.size()));
         arrays.formats.push_back(1);
     }
@@ -303,7 +310,7 @@ Arrays ArraysOf(const std::vector<std::string>& values)
 
 Result Connection::Query(const std::string& sql, const Params& params)
 {
-    const Arrays arrays = ArraysOf(params.values);
+    const Arrays arrays = ArraysOf(params.values, params.nulls);
     return Checked(PQexecParams(connection, sql.c_str(), static_cast<int>(params.values.size()),
                                 params.types.data(), arrays.values.data(), arrays.lengths.data(),
                                 arrays.formats.data(), 1));
@@ -318,7 +325,7 @@ Result Connection::Prepared(const char* name, const char* sql, const Params& par
             return made;
         prepared.insert(name);
     }
-    const Arrays arrays = ArraysOf(params.values);
+    const Arrays arrays = ArraysOf(params.values, params.nulls);
     return Checked(PQexecPrepared(connection, name, static_cast<int>(params.values.size()), arrays.values.data(),
                                   arrays.lengths.data(), arrays.formats.data(), 1));
 }

@@ -54,12 +54,14 @@ public:
     Params& Boolean(bool value);
     Params& Text(std::string_view value);
     Params& Bytes(std::string_view value);
+    Params& NullText();  // a text parameter that is null
 
 private:
     friend class Connection;
-    Params& Add(Oid type, std::string value);
+    Params& Add(Oid type, std::string value, bool null = false);
     std::vector<Oid> types;
     std::vector<std::string> values;
+    std::vector<bool> nulls;
 };
 
 class Connection {

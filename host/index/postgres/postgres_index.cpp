@@ -4,6 +4,7 @@
 #include "index/postgres/postgres_index.h"
 
 #include "index/query/query.h"
+#include "text/cjk_pairs.h"
 
 #include <ctime>
 #include <unistd.h>
@@ -14,7 +15,7 @@ namespace {
 using postgres::Params;
 using postgres::Result;
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 // The advisory lock that keeps two first runs from making the schema at once.
 constexpr std::int64_t kSchemaLock = 0x7472656C6C616E00;  // "trellan\0"
 
@@ -97,17 +98,63 @@ ALTER TABLE trellan.paths ADD COLUMN excludes bytea NOT NULL DEFAULT '';
 UPDATE trellan.schema_version SET version = 3;
 )";
 
-// The four fields, weighted, in one tsvector of configuration `config`;
-// the texts are parameters $2 to $5.
-#define TRELLAN_VECTOR(config)                                                                  \
-    "setweight(to_tsvector('" config "', $2), 'A') || setweight(to_tsvector('" config "', $3), 'B') || " \
-    "setweight(to_tsvector('" config "', $4), 'C') || setweight(to_tsvector('" config "', $5), 'D')"
+// Version 4 knows what a media file is: its album, album artist, genre,
+// composer, year, track and disc numbers and length beside its row, and
+// three more texts (the media fields, the other tags, the file's name and
+// folders, each word after its field's marker) in its vectors; scripts
+// without spaces reach the vectors split into overlapping pairs, whose
+// version the settings keep. Every file is filtered again at its next run,
+// so that the new columns fill; its texts stay searched until then.
+std::string UpgradeToFourSql()
+{
+    return R"(
+ALTER TABLE trellan.files ADD COLUMN album text NOT NULL DEFAULT '',
+    ADD COLUMN albumartist text NOT NULL DEFAULT '', ADD COLUMN genre text NOT NULL DEFAULT '',
+    ADD COLUMN composer text NOT NULL DEFAULT '', ADD COLUMN year bigint NOT NULL DEFAULT 0,
+    ADD COLUMN track bigint NOT NULL DEFAULT 0, ADD COLUMN disc bigint NOT NULL DEFAULT 0,
+    ADD COLUMN duration bigint NOT NULL DEFAULT 0;
+ALTER TABLE trellan.texts ADD COLUMN media text NOT NULL DEFAULT '',
+    ADD COLUMN tags text NOT NULL DEFAULT '', ADD COLUMN names text NOT NULL DEFAULT '';
+CREATE TABLE trellan.settings (name text PRIMARY KEY, value bigint NOT NULL);
+INSERT INTO trellan.settings VALUES ('pairs', )" + std::to_string(cjkPairsVersion) + R"();
+UPDATE trellan.files SET changed = -1;
+UPDATE trellan.schema_version SET version = 4;
+)";
+}
+
+// Scripts without spaces split by another version of the pairs: every file
+// is filtered again at its next run, which makes its vectors anew.
+std::string ResplitSql()
+{
+    return "UPDATE trellan.files SET changed = -1; UPDATE trellan.settings SET value = " +
+           std::to_string(cjkPairsVersion) + " WHERE name = 'pairs';";
+}
+
+// The texts, weighted, in one tsvector of configuration `config`: the
+// title ($2, or its pairs $9), the author ($3, $10) and the comments ($4,
+// $11), the properties ($6 to $8, split by the host) below them, the body
+// ($5, $12) last, so that a long body cannot push the others' positions
+// past the vector's last one.
+#define TRELLAN_VECTOR(config)                                                                                 \
+    "setweight(to_tsvector('" config "', coalesce($9, $2)), 'A') || "                                         \
+    "setweight(to_tsvector('" config "', coalesce($10, $3)), 'B') || "                                        \
+    "setweight(to_tsvector('" config "', coalesce($11, $4)), 'C') || "                                        \
+    "setweight(to_tsvector('" config "', $6 || ' ' || $7 || ' ' || $8), 'D') || "                           \
+    "setweight(to_tsvector('" config "', coalesce($12, $5)), 'D')"
 
 const char* const upsertTextSql =
-    "INSERT INTO trellan.texts (file, title, author, comments, body, stems, words) "
-    "VALUES ($1, $2, $3, $4, $5, " TRELLAN_VECTOR("trellan.stems") ", " TRELLAN_VECTOR("trellan.words") ") "
+    "INSERT INTO trellan.texts (file, title, author, comments, body, media, tags, names, stems, words) "
+    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, " TRELLAN_VECTOR("trellan.stems") ", " TRELLAN_VECTOR("trellan.words") ") "
     "ON CONFLICT (file) DO UPDATE SET title = excluded.title, author = excluded.author, "
-    "comments = excluded.comments, body = excluded.body, stems = excluded.stems, words = excluded.words";
+    "comments = excluded.comments, body = excluded.body, media = excluded.media, tags = excluded.tags, "
+    "names = excluded.names, stems = excluded.stems, words = excluded.words";
+
+// A text's pairs, as its vector takes it; null when it has no script
+// without spaces, and the text itself serves.
+Params& PairsOf(Params& params, const std::string& text)
+{
+    return HasCjk(text) ? params.Text(PairCjkRuns(text)) : params.NullText();
+}
 
 // A key of a path for the advisory locks (FNV-1a over its bytes).
 std::int64_t LockKey(std::string_view path)
@@ -186,20 +233,21 @@ bool PostgresIndex::CreateSchema(std::string& error)
             connection.Execute("ROLLBACK");
             return false;
         }
-        found = found == 0 ? kSchemaVersion : found;
+        found = found == 0 ? 3 : found;  // made as version 3, then upgraded as an older index is
     }
-    if (found == 2) {
-        // Upgraded once, by the first run of this version; another that
-        // comes at the same time waits and finds it upgraded.
-        if (!connection.Execute("BEGIN") ||
-            !connection.Query("SELECT pg_advisory_xact_lock($1)", Params().Integer(kSchemaLock)).Ok() ||
-            !version(found) || (found == 2 && !connection.Execute(upgradeToThreeSql)) ||
-            !connection.Execute("COMMIT")) {
-            error = "cannot be upgraded from schema version 2: " + connection.LastError();
-            connection.Execute("ROLLBACK");
+    if (found == 2 && !Upgrade(2, upgradeToThreeSql, found, error))
+        return false;
+    if (found == 3 && !Upgrade(3, UpgradeToFourSql(), found, error))
+        return false;
+    if (found == kSchemaVersion) {
+        Result pairs = connection.Query("SELECT value FROM settings WHERE name = 'pairs'");
+        if (pairs.Ok() && pairs.Rows() == 1 && pairs.Integer(0, 0) == cjkPairsVersion)
+            return true;
+        if (!connection.Execute(ResplitSql().c_str())) {
+            error = "cannot split its texts anew: " + connection.LastError();
             return false;
         }
-        found = found == 2 ? kSchemaVersion : found;
+        return true;
     }
     if (found == kSchemaVersion)
         return true;
@@ -207,6 +255,26 @@ bool PostgresIndex::CreateSchema(std::string& error)
                       : "holds a Trellan index of schema version " + std::to_string(found) +
                             "; this Trellan reads version " + std::to_string(kSchemaVersion);
     return false;
+}
+
+bool PostgresIndex::Upgrade(std::int64_t from, const std::string& sql, std::int64_t& found, std::string& error)
+{
+    // Upgraded once, by the first run of this version; another that comes
+    // at the same time waits and finds it upgraded.
+    auto version = [&] {
+        Result row = connection.Query("SELECT max(version) FROM trellan.schema_version");
+        found = row.Ok() && row.Rows() ? row.Integer(0, 0) : -1;
+        return row.Ok();
+    };
+    if (!connection.Execute("BEGIN") ||
+        !connection.Query("SELECT pg_advisory_xact_lock($1)", Params().Integer(kSchemaLock)).Ok() || !version() ||
+        (found == from && !connection.Execute(sql.c_str())) || !connection.Execute("COMMIT")) {
+        error = "cannot be upgraded from schema version " + std::to_string(from) + ": " + connection.LastError();
+        connection.Execute("ROLLBACK");
+        return false;
+    }
+    found = found == from ? from + 1 : found;
+    return true;
 }
 
 bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::string& error)
@@ -316,13 +384,28 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
             .Boolean(entry.failed)
             .Text(entry.cause)
             .Integer(entry.stamp.changed)
-            .Integer(entry.stamp.inode);
+            .Integer(entry.stamp.inode)
+            .Text(entry.media.album)
+            .Text(entry.media.albumArtist)
+            .Text(entry.media.genre)
+            .Text(entry.media.composer)
+            .Integer(entry.media.year)
+            .Integer(entry.media.track)
+            .Integer(entry.media.disc)
+            .Integer(entry.media.duration);
     };
     if (id) {
         if (!connection
-                 .Prepared("update", "UPDATE files SET size = $2, modified = $3, status = $4, failed = $5, "
-                                     "cause = $6, changed = $7, inode = $8 WHERE id = $1",
-                           state(Params().Integer(id)))
+                 .Prepared("update",
+                           "UPDATE files SET size = $2, modified = $3, status = $4, failed = $5, cause = $6, "
+                           "changed = $7, inode = $8, album = CASE WHEN $17 THEN album ELSE $9 END, "
+                           "albumartist = CASE WHEN $17 THEN albumartist ELSE $10 END, "
+                           "genre = CASE WHEN $17 THEN genre ELSE $11 END, "
+                           "composer = CASE WHEN $17 THEN composer ELSE $12 END, "
+                           "year = CASE WHEN $17 THEN year ELSE $13 END, track = CASE WHEN $17 THEN track ELSE $14 END, "
+                           "disc = CASE WHEN $17 THEN disc ELSE $15 END, "
+                           "duration = CASE WHEN $17 THEN duration ELSE $16 END WHERE id = $1",
+                           state(Params().Integer(id)).Boolean(entry.keep))
                  .Ok())
             return false;
         // A failure outside the file keeps the texts it had.
@@ -337,7 +420,9 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
             return false;
         Result made = connection.Prepared("insert",
                                           "INSERT INTO files (folder, name, size, modified, status, failed, cause, "
-                                          "changed, inode) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9) RETURNING id",
+                                          "changed, inode, album, albumartist, genre, composer, year, track, disc, "
+                                          "duration) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, "
+                                          "$14, $15, $16, $17) RETURNING id",
                                           state(Params().Integer(folder).Bytes(name)));
         if (!made.Ok() || made.Rows() != 1)
             return false;
@@ -345,10 +430,12 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         if (entry.failed)
             return true;
     }
-    return connection
-        .Prepared("text", upsertTextSql,
-                  Params().Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body))
-        .Ok();
+    Params texts;
+    texts.Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body);
+    texts.Text(entry.mediaWords).Text(entry.tagWords).Text(entry.nameWords);
+    for (const std::string* text : {&entry.title, &entry.author, &entry.comments, &entry.body})
+        PairsOf(texts, *text);
+    return connection.Prepared("text", upsertTextSql, texts).Ok();
 }
 
 bool PostgresIndex::Remove(std::int64_t id)
@@ -526,14 +613,17 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
 {
     // Every file that was filtered has its texts (a failed one may keep
     // those of its last good filtering), and each vector is what its texts
-    // make.
+    // make (but for those with scripts without spaces, whose vectors are
+    // made from their pairs).
     Result rows = connection.Query(
         "SELECT (SELECT count(*) FROM files LEFT JOIN texts ON texts.file = files.id "
         "        WHERE texts.file IS NULL AND NOT files.failed), "
         "       (SELECT count(*) FROM texts WHERE stems <> setweight(to_tsvector('trellan.stems', title), 'A') || "
         "        setweight(to_tsvector('trellan.stems', author), 'B') || "
         "        setweight(to_tsvector('trellan.stems', comments), 'C') || "
-        "        setweight(to_tsvector('trellan.stems', body), 'D'))");
+        "        setweight(to_tsvector('trellan.stems', media || ' ' || tags || ' ' || names), 'D') || "
+        "        setweight(to_tsvector('trellan.stems', body), 'D') AND "
+        "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿ]')");
     if (!rows.Ok()) {
         problem = connection.LastError();
         return false;
@@ -558,55 +648,99 @@ const PlaceSql placeSql = {
 
 }  // namespace
 
+namespace {
+
+// The query's two tsqueries, $1 rendered with stems and exact words; or,
+// for a query of place filters alone, the parameters $1 to $3 named.
+std::string QueryWords(const ParsedQuery& query)
+{
+    return query.tsquery.empty()
+               ? "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) "
+               : "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) ";
+}
+
+// The files the query matches, with the texts and the file's row: exact
+// words first, then ts_rank with the weights of the fields (body and
+// properties, comments, author, title), negated, so that lower is better,
+// as for SQLite.
+std::string MatchesSql(const ParsedQuery& query)
+{
+    return "SELECT texts.file AS id, texts.title, texts.author, texts.comments, texts.body, "
+           "folders.path || '\\x2f'::bytea || files.name AS path, " +
+           std::string(mediaColumns) + ", " +
+           (query.tsquery.empty() ? "false AS exact, 0::float8 AS rank FROM texts JOIN files ON files.id = texts.file "
+                                    "JOIN folders ON folders.id = files.folder, q WHERE true"
+                                  : "texts.words @@ q.words AS exact, "
+                                    "-ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank "
+                                    "FROM texts JOIN files ON files.id = texts.file JOIN folders ON folders.id = "
+                                    "files.folder, q WHERE texts.stems @@ q.stems") +
+           PlaceConditions(query.places, 5, placeSql);
+}
+
+Params MatchParams(const ParsedQuery& query, const SnippetMarks& marks, std::int64_t limit)
+{
+    Params params;
+    params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
+    for (const PlaceFilter& place : query.places)
+        params.Bytes(place.value);
+    return params;
+}
+
+SearchStatus Failed(const postgres::Result& rows, const postgres::Connection& connection, std::string& error)
+{
+    error = connection.LastError();
+    // A query that to_tsquery cannot read is a syntax error (class 42).
+    return rows.State().starts_with("42") ? SearchStatus::badQuery : SearchStatus::failed;
+}
+
+}  // namespace
+
 SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
                                    SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                    std::string& error)
 {
-    // Exact words first, then ts_rank with the weights of the fields (body,
-    // comments, author, title); the rank is given negated, lower is better,
-    // as for SQLite. The snippet is taken after the limit: only hits need one.
-    const std::string places = PlaceConditions(query.places, 5, placeSql);
+    // The snippet is taken after the limit: only hits need one.
     const std::string ordered = OrderBy(order);
-    const std::string matches =
-        "SELECT texts.title, texts.author, texts.comments, texts.body, files.modified, "
-        "folders.path || '\\x2f'::bytea || files.name AS path, " +
-        std::string(query.tsquery.empty()
-                        ? "false AS exact, 0::float8 AS rank FROM texts JOIN files ON files.id = texts.file "
-                          "JOIN folders ON folders.id = files.folder, q WHERE true"
-                        : "texts.words @@ q.words AS exact, "
-                          "-ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank "
-                          "FROM texts JOIN files ON files.id = texts.file JOIN folders ON folders.id = files.folder, q "
-                          "WHERE texts.stems @@ q.stems") +
-        places;
-    const std::string words =
-        "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) ";
     const std::string snippet =
         query.tsquery.empty()
             ? "''::text"
             : "ts_headline('trellan.stems', CASE WHEN body <> '' THEN body ELSE concat_ws(E'\\n', title, author, "
               "comments) END, q.stems, 'StartSel=\"' || replace($2, '\"', '') || '\", StopSel=\"' || "
               "replace($3, '\"', '') || '\", MaxWords=12, MinWords=4, MaxFragments=1, FragmentDelimiter=…')";
-    const std::string sql = (query.tsquery.empty() ? "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) "
-                                                   : words) +
-                            ", top AS (SELECT *, count(*) OVER () AS total FROM (" + matches + ") AS matched ORDER BY " +
-                            ordered + " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, title, author, " + snippet +
-                            ", rank, total FROM top, q ORDER BY " + ordered;
-    Params params;
-    params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
-    for (const PlaceFilter& place : query.places)
-        params.Bytes(place.value);
-    Result rows = connection.Query(sql, params);
-    if (rows.Ok()) {
-        // The count of every match comes with each hit, taken before the limit.
-        total = rows.Rows() ? rows.Integer(0, 5) : 0;
-        for (int row = 0; row < rows.Rows(); ++row)
-            hits.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
-                            std::string(rows.Bytes(row, 2)), std::string(rows.Bytes(row, 3)), rows.Real(row, 4)});
-        return SearchStatus::found;
+    const std::string sql = QueryWords(query) + ", top AS (SELECT *, count(*) OVER () AS total FROM (" +
+                            MatchesSql(query) + ") AS matched ORDER BY " + ordered +
+                            " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, title, author, " + snippet +
+                            ", rank, total, " + hitColumns + " FROM top, q ORDER BY " + ordered;
+    Result rows = connection.Query(sql, MatchParams(query, marks, limit));
+    if (!rows.Ok())
+        return Failed(rows, connection, error);
+    // The count of every match comes with each hit, taken before the limit.
+    total = rows.Rows() ? rows.Integer(0, 5) : 0;
+    for (int row = 0; row < rows.Rows(); ++row) {
+        SearchHit& hit = hits.emplace_back();
+        hit.path = rows.Bytes(row, 0), hit.title = rows.Bytes(row, 1), hit.author = rows.Bytes(row, 2);
+        hit.snippet = rows.Bytes(row, 3), hit.rank = rows.Real(row, 4);
+        hit.album = rows.Bytes(row, 6), hit.albumArtist = rows.Bytes(row, 7), hit.genre = rows.Bytes(row, 8);
+        hit.composer = rows.Bytes(row, 9), hit.year = rows.Integer(row, 10), hit.track = rows.Integer(row, 11);
+        hit.disc = rows.Integer(row, 12), hit.duration = rows.Integer(row, 13);
     }
-    error = connection.LastError();
-    // A query that to_tsquery cannot read is a syntax error (class 42).
-    return rows.State().starts_with("42") ? SearchStatus::badQuery : SearchStatus::failed;
+    return SearchStatus::found;
+}
+
+SearchStatus PostgresIndex::List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+                                 std::string& error)
+{
+    const std::string sql = query ? QueryWords(*query) +
+                                        ListSql(kind, "SELECT id FROM (" + MatchesSql(*query) + ") AS matched",
+                                                "texts.file")
+                                  : ListSql(kind, std::string(), "texts.file");
+    Result rows = query ? connection.Query(sql, MatchParams(*query, SnippetMarks(), 0)) : connection.Query(sql);
+    if (!rows.Ok())
+        return Failed(rows, connection, error);
+    for (int row = 0; row < rows.Rows(); ++row)
+        values.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), std::string(rows.Bytes(row, 2)),
+                          rows.Integer(row, 3)});
+    return SearchStatus::found;
 }
 
 }  // namespace host::index

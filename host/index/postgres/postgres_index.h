@@ -44,6 +44,8 @@ public:
     bool CheckIntegrity(std::string& problem) override;
     SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
                         std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
+    SearchStatus List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+                      std::string& error) override;
 
 protected:
     bool InsertPath(const CoveredPath& path) override;
@@ -52,6 +54,8 @@ protected:
 
 private:
     bool CreateSchema(std::string& error);
+    // Moves the schema from version `from` to the next, once, whoever comes first.
+    bool Upgrade(std::int64_t from, const std::string& sql, std::int64_t& found, std::string& error);
     std::int64_t FolderId(const std::string& folder);
 
     postgres::Connection connection;

@@ -2,20 +2,52 @@
 
 #include "index/entry.h"
 #include "index/paths.h"
+#include "index/properties/field_words.h"
+#include "text/cjk_pairs.h"
 #include "text/text_conversion.h"
 
 #include <cstring>
+#include <deque>
 
 namespace host::index {
 namespace {
 
-// The text fields, with their tsvector weights (title above author and
-// comments, above the body).
+// The fields a word may be looked for in: the four texts, by FTS5 column
+// and by tsvector weight (title above author and comments, above the
+// body); the properties, by their marker in a column of their own (see
+// properties/field_words.h), numbers among them.
 struct FieldRow {
     const char* name;
-    char weight;
+    const char* column;
+    char weight;          // the texts' weight; 0 for a property
+    const char* marker;   // a property's field; null for the texts
+    bool number = false;  // a number, or a range of them: year:1995..1999
 };
-const FieldRow fieldTable[] = {{"title", 'A'}, {"author", 'B'}, {"comments", 'C'}, {"body", 'D'}};
+const FieldRow fieldTable[] = {
+    {"title", "title", 'A', nullptr},        {"author", "author", 'B', nullptr},
+    {"artist", "author", 'B', nullptr},      {"comments", "comments", 'C', nullptr},
+    {"body", "body", 'D', nullptr},          {"album", "media", 0, "album"},
+    {"albumartist", "media", 0, "albumartist"}, {"genre", "media", 0, "genre"},
+    {"composer", "media", 0, "composer"},    {"name", "names", 0, "name"},
+    {"year", "media", 0, "year", true},      {"track", "media", 0, "track", true},
+};
+constexpr const char* fieldNames = "title, author (artist), comments, body, album, albumartist, genre, composer, "
+                                   "name, year, track, tag:NAME, path, dir and ext";
+// The widest range a number field takes: each number in it is a term.
+constexpr long kMostNumbersInRange = 1000;
+
+// Where a word is looked for: a field of the table, or a tag of the user's
+// (`tag:mood:`), whose marker is made from its name.
+struct FieldTarget {
+    const char* column;
+    char weight;
+    std::string marker;  // empty for the texts
+    bool Same(const FieldTarget& other) const { return column == other.column && marker == other.marker; }
+};
+FieldTarget TargetOf(const FieldRow& row)
+{
+    return {row.column, row.weight, row.marker ? FieldMarker(row.marker) : std::string()};
+}
 
 struct PlaceRow {
     const char* name;
@@ -75,7 +107,7 @@ private:
     bool IsOperator(const char* name) const { return PeekWord() == name; }
 
     // or := and (OR and)*; place filters count only at the top, beside the words.
-    bool Or(Piece& out, const FieldRow* field, bool top)
+    bool Or(Piece& out, const FieldTarget* field, bool top)
     {
         if (!And(out, field, top))
             return false;
@@ -92,7 +124,7 @@ private:
             out = {out.fts5 + " OR " + right.fts5, out.tsquery + " | " + right.tsquery};
         }
     }
-    bool And(Piece& out, const FieldRow* field, bool top)
+    bool And(Piece& out, const FieldTarget* field, bool top)
     {
         bool first = true;
         for (;;) {
@@ -126,7 +158,7 @@ private:
             first = false;
         }
     }
-    bool Not(Piece& out, const FieldRow* field, bool top, bool& wasPlace)
+    bool Not(Piece& out, const FieldTarget* field, bool top, bool& wasPlace)
     {
         if (IsOperator("NOT"))
             return Error("NOT needs a term before it");
@@ -155,7 +187,7 @@ private:
         return false;
     }
 
-    bool Primary(Piece& out, const FieldRow* field, bool top, bool& wasPlace)
+    bool Primary(Piece& out, const FieldTarget* field, bool top, bool& wasPlace)
     {
         SkipSpace();
         if (at >= text.size())
@@ -191,19 +223,21 @@ private:
         return true;
     }
 
-    bool Field(const std::string& name, size_t start, Piece& out, const FieldRow* field, bool top, bool& wasPlace)
+    bool Field(const std::string& name, size_t start, Piece& out, const FieldTarget* field, bool top, bool& wasPlace)
     {
         std::string lower;
         for (char c : name)
             lower += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (lower == "tag") {
+            const std::string tag = PeekWord();
+            if (tag.empty() || at + tag.size() >= text.size() || text[at + tag.size()] != ':')
+                return Error("tag: needs a name and a word: tag:NAME:word");
+            at += tag.size() + 1;
+            return Within({"tags", 0, TagMarker(AsText(tag))}, out, field, wasPlace);
+        }
         for (const FieldRow& row : fieldTable)
-            if (lower == row.name) {
-                if (field && field != &row)
-                    return Error("a field inside another field");
-                if (!Primary(out, &row, false, wasPlace))
-                    return false;
-                return true;
-            }
+            if (lower == row.name)
+                return row.number ? Numbers(row, out, field) : Within(TargetOf(row), out, field, wasPlace);
         for (const PlaceRow& row : placeTable)
             if (lower == row.name) {
                 if (!top || field)
@@ -218,7 +252,57 @@ private:
                 return true;
             }
         at = start;
-        return Error(name + ": is no field; the fields are title, author, comments, body, path, dir and ext");
+        return Error(name + ": is no field; the fields are " + fieldNames);
+    }
+
+    // The term after a field's name, looked for in that field alone.
+    bool Within(const FieldTarget& target, Piece& out, const FieldTarget* field, bool& wasPlace)
+    {
+        if (field && !field->Same(target))
+            return Error("a field inside another field");
+        const FieldTarget* held = field ? field : &targets.emplace_back(target);
+        return Primary(out, held, false, wasPlace);
+    }
+
+    // year:2003, year:1995..1999: each number a term of the field, any of
+    // them.
+    bool Numbers(const FieldRow& row, Piece& out, const FieldTarget* field)
+    {
+        const FieldTarget target = TargetOf(row);
+        if (field && !field->Same(target))
+            return Error("a field inside another field");
+        const size_t start = at;
+        std::string value;
+        while (at < text.size() && !std::strchr(" \t\r\n()", text[at]))
+            value += text[at++];
+        long first = 0, last = 0;
+        const size_t dots = value.find("..");
+        if (!ReadNumber(value.substr(0, dots), first) ||
+            !ReadNumber(dots == std::string::npos ? value : value.substr(dots + 2), last) || last < first) {
+            at = start;
+            return Error(std::string(row.name) + ": takes a number or a range of them, as " + row.name +
+                         (row.name == std::string("year") ? ":2003 or year:1995..1999" : ":3 or track:1..4"));
+        }
+        if (last - first >= kMostNumbersInRange) {
+            at = start;
+            return Error(std::string(row.name) + ": a range of at most " + std::to_string(kMostNumbersInRange) +
+                         " numbers");
+        }
+        out = {};
+        for (long number = first; number <= last; ++number) {
+            const Piece one = Term(std::to_string(number), false, &target);
+            out = out.empty() ? one : Piece{out.fts5 + " OR " + one.fts5, out.tsquery + " | " + one.tsquery};
+        }
+        if (first != last)
+            out = {"(" + out.fts5 + ")", "(" + out.tsquery + ")"};
+        return true;
+    }
+    static bool ReadNumber(const std::string& digits, long& number)
+    {
+        if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        number = std::stol(digits);
+        return true;
     }
 
     // A place filter's value: a quoted string, or up to the next space.
@@ -251,7 +335,7 @@ private:
         return value;
     }
 
-    bool Phrase(Piece& out, const FieldRow* field)
+    bool Phrase(Piece& out, const FieldTarget* field)
     {
         const size_t close = text.find('"', at + 1);
         if (close == std::string::npos)
@@ -260,26 +344,10 @@ private:
         at = close + 1;
         const bool prefix = at < text.size() && text[at] == '*';
         at += prefix;
-        // PostgreSQL: the words in a row; FTS5: one string.
-        std::vector<std::string> parts;
-        for (size_t i = 0; i < words.size();) {
-            while (i < words.size() && words[i] == ' ')
-                ++i;
-            size_t end = words.find(' ', i);
-            if (end == std::string::npos)
-                end = words.size();
-            if (end > i)
-                parts.push_back(words.substr(i, end - i));
-            i = end;
-        }
-        if (parts.empty())
+        if (words.find_first_not_of(' ') == std::string::npos)
             return Error("an empty phrase");
         out = Term(words, prefix, field);
-        std::string ts;
-        for (size_t i = 0; i < parts.size(); ++i)
-            ts += (i ? " <-> " : "") + Lexeme(parts[i], prefix && i + 1 == parts.size(), field);
-        out.tsquery = parts.size() > 1 ? "(" + ts + ")" : ts;
-        return true;
+        return !out.empty() || Error("a phrase with no word in it");
     }
 
     static std::string Quoted(const std::string& text, char quote)
@@ -292,31 +360,82 @@ private:
         }
         return out + quote;
     }
-    static std::string Lexeme(const std::string& word, bool prefix, const FieldRow* field)
+    static std::string Lexeme(const std::string& word, bool prefix, char weight)
     {
         std::string lexeme = Quoted(word, '\'');
-        if (prefix || field)
-            lexeme += ":" + std::string(prefix ? "*" : "") + (field ? std::string(1, field->weight) : "");
+        if (prefix || weight)
+            lexeme += ":" + std::string(prefix ? "*" : "") + (weight ? std::string(1, weight) : "");
         return lexeme;
+    }
+    // PostgreSQL's words in a row: the parts of a phrase between spaces,
+    // scripts without spaces split into their pairs, as they were stored.
+    static std::string LexemesInRow(const std::vector<std::string>& parts, bool prefix, char weight)
+    {
+        std::string ts;
+        for (size_t i = 0; i < parts.size(); ++i)
+            ts += (i ? " <-> " : "") + Lexeme(parts[i], prefix && i + 1 == parts.size(), weight);
+        return parts.size() > 1 ? "(" + ts + ")" : ts;
+    }
+    static std::vector<std::string> SpacedParts(const std::string& words)
+    {
+        std::vector<std::string> parts;
+        for (size_t i = 0; i < words.size();) {
+            while (i < words.size() && words[i] == ' ')
+                ++i;
+            size_t end = words.find(' ', i);
+            if (end == std::string::npos)
+                end = words.size();
+            if (end > i) {
+                const std::string part = words.substr(i, end - i);
+                if (HasCjk(part)) {
+                    for (std::string& pair : SplitWords(part))
+                        parts.push_back(std::move(pair));
+                } else {
+                    parts.push_back(part);
+                }
+            }
+            i = end;
+        }
+        return parts;
     }
     // The query comes as the file system's bytes, so that a place filter
     // matches a name that is not UTF-8; words are text, and what does not
     // decode in them becomes U+FFFD.
     static std::string AsText(const std::string& bytes) { return ToUtf8(FromCodePage(CP_ACP, bytes)); }
 
-    static Piece Term(const std::string& bytes, bool prefix, const FieldRow* field)
+    // A word or phrase in both renderings. In a property's field each word
+    // follows the field's marker, as it was stored.
+    static Piece Term(const std::string& bytes, bool prefix, const FieldTarget* field)
     {
-        const std::string word = AsText(bytes);
-        std::string fts = Quoted(word, '"') + (prefix ? " *" : "");
+        const std::string words = AsText(bytes);
+        if (field && !field->marker.empty()) {
+            std::vector<std::string> marked;
+            for (std::string& word : SplitWords(words)) {
+                marked.push_back(field->marker);
+                marked.push_back(std::move(word));
+            }
+            if (marked.empty())
+                return {};
+            std::string joined;
+            for (const std::string& word : marked)
+                joined += (joined.empty() ? "" : " ") + word;
+            return {std::string(field->column) + " : " + Quoted(joined, '"') + (prefix ? " *" : ""),
+                    LexemesInRow(marked, prefix, 0)};
+        }
+        std::string fts = Quoted(words, '"') + (prefix ? " *" : "");
         if (field)
-            fts = std::string(field->name) + " : " + fts;
-        return {fts, Lexeme(word, prefix, field)};
+            fts = std::string(field->column) + " : " + fts;
+        const std::vector<std::string> parts = SpacedParts(words);
+        if (parts.empty())
+            return {};
+        return {fts, LexemesInRow(parts, prefix, field ? field->weight : 0)};
     }
 
     const std::string& text;
     ParsedQuery& parsed;
     size_t at = 0;
     std::string problem;
+    std::deque<FieldTarget> targets;  // the fields the terms are under, kept in place
 };
 
 }  // namespace
@@ -348,6 +467,10 @@ const char* OrderBy(SearchOrder order)
         return "lower(title), path";
     case SearchOrder::artist:
         return "lower(author), lower(title), path";
+    case SearchOrder::album:
+        return "lower(CASE WHEN albumartist <> '' THEN albumartist ELSE author END), lower(album), disc, track, path";
+    case SearchOrder::year:
+        return "year = 0, year, lower(album), disc, track, path";
     case SearchOrder::path:
         return "path";
     case SearchOrder::modified:
@@ -356,6 +479,40 @@ const char* OrderBy(SearchOrder order)
         break;
     }
     return "exact DESC, rank, path";
+}
+
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey)
+{
+    // What each kind lists, grouped by, and shown beside it.
+    struct ListRow {
+        ListKind kind;
+        const char* value;
+        const char* group;
+        const char* artist;
+        const char* year;
+        const char* order;
+    };
+    static const ListRow listTable[] = {
+        {ListKind::artists, "texts.author", "texts.author", "''", "0", "lower(value), value"},
+        {ListKind::albums, "files.album",
+         "files.album, CASE WHEN files.albumartist <> '' THEN files.albumartist ELSE '' END",
+         "CASE WHEN max(files.albumartist) <> '' THEN max(files.albumartist) "
+         "WHEN min(texts.author) = max(texts.author) THEN min(texts.author) ELSE '' END",
+         "CASE WHEN min(files.year) = max(files.year) THEN min(files.year) ELSE 0 END",
+         "lower(artist), lower(value), value"},
+        {ListKind::genres, "files.genre", "files.genre", "''", "0", "lower(value), value"},
+        {ListKind::years, "CAST(files.year AS text)", "files.year", "''", "files.year", "year"},
+        {ListKind::composers, "files.composer", "files.composer", "''", "0", "lower(value), value"},
+    };
+    const ListRow* row = &listTable[0];
+    for (const ListRow& each : listTable)
+        if (each.kind == kind)
+            row = &each;
+    const std::string empty = kind == ListKind::years ? "files.year > 0" : std::string(row->value) + " <> ''";
+    return std::string("SELECT * FROM (SELECT ") + row->value + " AS value, count(*) AS files, " + row->artist +
+           " AS artist, " + row->year + " AS year FROM files JOIN texts ON " + textsKey + " = files.id WHERE " +
+           empty + (ids.empty() ? std::string() : " AND files.id IN (" + ids + ")") + " GROUP BY " + row->group +
+           ") AS listed ORDER BY " + row->order;
 }
 
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error)

@@ -39,9 +39,23 @@ struct PlaceSql {
 // parameter `first` on: one kind's values are alternatives.
 std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql);
 
+// What both back ends take of a hit's file (`mediaColumns`, beside its
+// exact, rank, title, author and path), and give in this order after a
+// hit's path, title, author, snippet, rank and total (`hitColumns`).
+inline constexpr const char* mediaColumns =
+    "files.modified AS modified, files.album AS album, files.albumartist AS albumartist, files.genre AS genre, "
+    "files.composer AS composer, files.year AS year, files.track AS track, files.disc AS disc, "
+    "files.duration AS duration";
+inline constexpr const char* hitColumns = "album, albumartist, genre, composer, year, track, disc, duration";
+
 // The ORDER BY of hits in `order`, over the columns both back ends give a
-// hit: exact, rank, title, author, path and modified.
+// hit: exact, rank, title, author, path and the media columns.
 const char* OrderBy(SearchOrder order);
+
+// The statement that lists the values of `kind` (value, files, artist,
+// year) over the files whose ids `ids` selects (every file when empty);
+// `textsKey` is the texts' column that holds a file's id.
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey);
 
 // False, with `error` saying where and why, for a malformed query.
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error);

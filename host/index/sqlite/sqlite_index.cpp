@@ -4,6 +4,8 @@
 #include "index/sqlite/sqlite_index.h"
 
 #include "index/query/query.h"
+#include "index/sqlite/pair_tokenizer.h"
+#include "text/cjk_pairs.h"
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
 
@@ -15,7 +17,7 @@
 namespace host::index {
 namespace {
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 constexpr int kBusyTimeoutMilliseconds = 30000;
 // How long a run waits for another's run lock before it is refused.
 constexpr int kRunLockWaitMilliseconds = 250;
@@ -93,6 +95,55 @@ ALTER TABLE paths ADD COLUMN excludes TEXT NOT NULL DEFAULT '';
 PRAGMA user_version = 3;
 )";
 
+// Version 4 knows what a media file is: its album, album artist, genre,
+// composer, year, track and disc numbers and length beside its row, and
+// three more full-text columns (the media fields, the other tags, the
+// file's name and folders, each word after its field's marker); scripts
+// without spaces are split into overlapping pairs by the `trellan_pairs`
+// tokenizer, whose version the settings keep. The rows of an older index
+// keep their texts and are each filtered again at the next run, so that
+// the new columns fill.
+const char* const upgradeToFourSql = R"(
+ALTER TABLE files ADD COLUMN album TEXT NOT NULL DEFAULT '';
+ALTER TABLE files ADD COLUMN albumartist TEXT NOT NULL DEFAULT '';
+ALTER TABLE files ADD COLUMN genre TEXT NOT NULL DEFAULT '';
+ALTER TABLE files ADD COLUMN composer TEXT NOT NULL DEFAULT '';
+ALTER TABLE files ADD COLUMN year INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE files ADD COLUMN track INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE files ADD COLUMN disc INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE files ADD COLUMN duration INTEGER NOT NULL DEFAULT 0;
+CREATE TABLE settings (
+    name TEXT PRIMARY KEY,
+    value INTEGER NOT NULL
+);
+CREATE VIRTUAL TABLE texts4 USING fts5(title, author, comments, body, media, tags, names,
+    tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');
+INSERT INTO texts4 (rowid, title, author, comments, body, media, tags, names)
+    SELECT rowid, title, author, comments, body, '', '', '' FROM texts;
+CREATE VIRTUAL TABLE words4 USING fts5(title, author, comments, body, media, tags, names, content = '',
+    tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
+INSERT INTO words4 (rowid, title, author, comments, body, media, tags, names)
+    SELECT rowid, title, author, comments, body, media, tags, names FROM texts4;
+DROP TABLE texts;
+DROP TABLE words;
+ALTER TABLE texts4 RENAME TO texts;
+ALTER TABLE words4 RENAME TO words;
+INSERT INTO texts (texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.2)');
+UPDATE files SET changed = -1;
+PRAGMA user_version = 4;
+)";
+
+// Scripts without spaces split by another version of the pairs: the
+// full-text tables are made again from their texts, and every file is
+// filtered again at the next run for the columns the host splits itself.
+const char* const resplitSql = R"(
+INSERT INTO texts (texts) VALUES ('rebuild');
+INSERT INTO words (words) VALUES ('delete-all');
+INSERT INTO words (rowid, title, author, comments, body, media, tags, names)
+    SELECT rowid, title, author, comments, body, media, tags, names FROM texts;
+UPDATE files SET changed = -1;
+)";
+
 std::int64_t ReadInteger(const Connection& connection, const char* sql)
 {
     Statement statement(connection, sql);
@@ -147,6 +198,10 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
+    if (!RegisterPairTokenizer(connection.Get())) {
+        error = "cannot open the index " + path + ": " + connection.LastError();
+        return false;
+    }
     // Nothing is copied from the write-ahead log into the file at close
     // unless this process wrote (RunEnded): a damaged index and its log
     // stay as they were, and readers close without waiting for the disk.
@@ -159,7 +214,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         // An index this process may not write (a read-only share, another
         // user's) is still searched, as it stands, when no log is pending.
         if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
-            CreateSchema(false, error))
+            RegisterPairTokenizer(connection.Get()) && CreateSchema(false, error))
             return true;
         error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
                 : readOnly ? "the index " + path + " can only be read, not written (" + connection.LastError() + ")"
@@ -190,21 +245,23 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
     if (create && version > 0 && !CheckBeforeWriting(error))
         return false;
     if (version == kSchemaVersion)
-        return true;
+        return !create || SplitAsNow(error);
     platform::sqlite::WriteTransaction made(connection);
     // Read again inside the transaction: another process may have just made it.
     version = ReadInteger(connection, "PRAGMA user_version");
     if (version == kSchemaVersion)
-        return true;
+        return made.Commit() && SplitAsNow(error);
     const bool fresh = version == 0 && ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") == 0;
-    if (!fresh && version != 1 && version != 2) {
+    if (!fresh && (version < 1 || version > 3)) {
         error = Damaged()       ? damagedAdvice
                 : version < 0 ? "cannot be read: " + connection.LastError()
                               : "is not a Trellan index";
         return false;
     }
     if (!made.Begun() || (fresh && !connection.Execute(schemaSql)) ||
-        (version < 2 && !connection.Execute(upgradeSql)) || !connection.Execute(upgradeToThreeSql) ||
+        (version < 2 && !connection.Execute(upgradeSql)) || (version < 3 && !connection.Execute(upgradeToThreeSql)) ||
+        !connection.Execute(upgradeToFourSql) ||
+        !Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1)").Bind(1, cjkPairsVersion).Run() ||
         !made.Commit()) {
         error = (fresh ? "cannot be made into an index: "
                        : "cannot be upgraded from schema version " + std::to_string(version) + ": ") +
@@ -212,6 +269,22 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
         return false;
     }
     return true;
+}
+
+bool SqliteIndex::SplitAsNow(std::string& error)
+{
+    if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'pairs'") == cjkPairsVersion)
+        return true;
+    platform::sqlite::WriteTransaction resplit(connection);
+    if (resplit.Begun() && connection.Execute(resplitSql) &&
+        Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1) "
+                              "ON CONFLICT (name) DO UPDATE SET value = excluded.value")
+            .Bind(1, cjkPairsVersion)
+            .Run() &&
+        resplit.Commit())
+        return true;
+    error = "cannot split its texts anew: " + connection.LastError();
+    return false;
 }
 
 bool SqliteIndex::CheckBeforeWriting(std::string& error)
@@ -329,7 +402,8 @@ void SqliteIndex::Rollback()
 namespace {
 
 // Binds what a run learns of a file (size, times, file number, status,
-// failed, cause) to the parameters ?3 to ?9; ?1 and ?2 say which file.
+// failed, cause, and the properties) to the parameters ?3 to ?17; ?1 and ?2
+// say which file.
 Statement& BindFileState(Statement& statement, const IndexEntry& entry)
 {
     return statement.Bind(3, entry.stamp.size)
@@ -338,8 +412,27 @@ Statement& BindFileState(Statement& statement, const IndexEntry& entry)
         .Bind(6, entry.failed ? 1 : 0)
         .BindText(7, entry.cause)
         .Bind(8, entry.stamp.changed)
-        .Bind(9, entry.stamp.inode);
+        .Bind(9, entry.stamp.inode)
+        .BindText(10, entry.media.album)
+        .BindText(11, entry.media.albumArtist)
+        .BindText(12, entry.media.genre)
+        .BindText(13, entry.media.composer)
+        .Bind(14, entry.media.year)
+        .Bind(15, entry.media.track)
+        .Bind(16, entry.media.disc)
+        .Bind(17, entry.media.duration);
 }
+
+// A failure outside the file keeps the properties it had, as its texts.
+const char* const updateFileSql =
+    "UPDATE files SET size = ?3, modified = ?4, status = ?5, failed = ?6, cause = ?7, changed = ?8, inode = ?9, "
+    "album = iif(?2, album, ?10), albumartist = iif(?2, albumartist, ?11), genre = iif(?2, genre, ?12), "
+    "composer = iif(?2, composer, ?13), year = iif(?2, year, ?14), track = iif(?2, track, ?15), "
+    "disc = iif(?2, disc, ?16), duration = iif(?2, duration, ?17) WHERE id = ?1";
+const char* const insertFileSql =
+    "INSERT INTO files (folder, name, size, modified, status, failed, cause, changed, inode, album, albumartist, "
+    "genre, composer, year, track, disc, duration) "
+    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
 
 Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
 {
@@ -347,7 +440,10 @@ Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& en
         .BindText(2, entry.title)
         .BindText(3, entry.author)
         .BindText(4, entry.comments)
-        .BindText(5, entry.body);
+        .BindText(5, entry.body)
+        .BindText(6, entry.mediaWords)
+        .BindText(7, entry.tagWords)
+        .BindText(8, entry.nameWords);
 }
 
 }  // namespace
@@ -355,14 +451,16 @@ Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& en
 bool SqliteIndex::RemoveWords(std::int64_t id)
 {
     // A contentless table forgets a row given the texts it indexed.
-    Statement& read = Cached(readText, "SELECT title, author, comments, body FROM texts WHERE rowid = ?1");
+    Statement& read =
+        Cached(readText, "SELECT title, author, comments, body, media, tags, names FROM texts WHERE rowid = ?1");
     if (read.Bind(1, id).Step() != SQLITE_ROW)
         return true;
     IndexEntry old;
     old.title = read.Text(0), old.author = read.Text(1), old.comments = read.Text(2), old.body = read.Text(3);
+    old.mediaWords = read.Text(4), old.tagWords = read.Text(5), old.nameWords = read.Text(6);
     read.Reset();
-    return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body) "
-                                         "VALUES ('delete', ?1, ?2, ?3, ?4, ?5)"),
+    return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body, media, "
+                                         "tags, names) VALUES ('delete', ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
                      id, old)
                .Run() &&
            Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
@@ -372,19 +470,12 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
 {
     std::int64_t id = knownId;
     if (id) {
-        if (!BindFileState(Cached(updateFile, "UPDATE files SET size = ?3, modified = ?4, status = ?5, failed = ?6, "
-                                              "cause = ?7, changed = ?8, inode = ?9 WHERE id = ?1"),
-                           entry)
-                 .Bind(1, id)
-                 .Run())
+        if (!BindFileState(Cached(updateFile, updateFileSql), entry).Bind(1, id).Bind(2, entry.keep ? 1 : 0).Run())
             return false;
     } else {
         const auto [folderPath, name] = SplitPath(entry.path);
         const std::int64_t folder = FolderId(folderPath);
-        if (!folder || !BindFileState(Cached(insertFile, "INSERT INTO files (folder, name, size, modified, status, "
-                                                         "failed, cause, changed, inode) "
-                                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-                                      entry)
+        if (!folder || !BindFileState(Cached(insertFile, insertFileSql), entry)
                             .Bind(1, folder)
                             .BindText(2, name)
                             .Run())
@@ -400,12 +491,12 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         return false;
     if (entry.failed)
         return true;
-    return BindTexts(Cached(insertText, "INSERT INTO texts (rowid, title, author, comments, body) "
-                                        "VALUES (?1, ?2, ?3, ?4, ?5)"),
+    return BindTexts(Cached(insertText, "INSERT INTO texts (rowid, title, author, comments, body, media, tags, names) "
+                                        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
                      id, entry)
                .Run() &&
-           BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body) "
-                                         "VALUES (?1, ?2, ?3, ?4, ?5)"),
+           BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body, media, tags, names) "
+                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
                      id, entry)
                .Run();
 }
@@ -609,53 +700,90 @@ const PlaceSql placeSql = {
 
 }  // namespace
 
+std::string SqliteIndex::MatchesSql(const ParsedQuery& query) const
+{
+    // The files the query matches, with files whose exact words match
+    // marked (ranked above those that match by stem alone) and bm25's rank.
+    const std::string places = PlaceConditions(query.places, 5, placeSql);
+    if (query.fts5.empty())
+        return "SELECT files.id AS id, 0 AS exact, 0.0 AS rank FROM files JOIN folders ON folders.id = files.folder "
+               "WHERE EXISTS (SELECT 1 FROM texts WHERE texts.rowid = files.id)" + places;
+    return "SELECT rowid AS id, rank, rowid IN (SELECT rowid FROM words WHERE words MATCH ?1) AS exact FROM texts "
+           "WHERE texts MATCH ?1" +
+           (places.empty() ? std::string()
+                           : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON folders.id = "
+                             "files.folder WHERE 1" + places + ")");
+}
+
+void SqliteIndex::BindMatches(Statement& statement, const ParsedQuery& query) const
+{
+    statement.BindText(1, query.fts5);
+    for (size_t i = 0; i < query.places.size(); ++i)
+        statement.BindText(5 + int(i), query.places[i].value);
+}
+
 SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
 {
-    // The matches in order, files whose exact words match ranked above
-    // those that match by stem alone, then by bm25, stopped at the limit;
-    // then the snippets, which need the full-text cursor, for the hits alone.
-    const std::string places = PlaceConditions(query.places, 5, placeSql);
+    // The matches in order, stopped at the limit; then the snippets, which
+    // need the full-text cursor, for the hits alone.
     const std::string ordered = OrderBy(order);
-    const std::string placed = places.empty() ? std::string()
-                                              : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON "
-                                                "folders.id = files.folder WHERE 1" + places + ")";
-    const std::string matches =
+    const std::string matches = "SELECT hit.id AS id, hit.exact AS exact, hit.rank AS rank, texts.title AS title, "
+                                "texts.author AS author, folders.path || '/' || files.name AS path, " +
+                                std::string(mediaColumns) + " FROM (" + MatchesSql(query) +
+                                ") AS hit JOIN files ON files.id = hit.id JOIN folders ON folders.id = files.folder "
+                                "JOIN texts ON texts.rowid = hit.id";
+    // The snippet of the body, else of the first of the title, author and
+    // comments that holds a match: the properties' columns, with their
+    // markers, are not for people to read.
+    const std::string snippet =
         query.fts5.empty()
-            ? "SELECT files.id AS id, 0 AS exact, 0.0 AS rank, files.modified AS modified, texts.title AS title, "
-              "texts.author AS author, "
-              "folders.path || '/' || files.name AS path FROM texts JOIN files ON files.id = texts.rowid "
-              "JOIN folders ON folders.id = files.folder WHERE 1" + places
-            : "SELECT hit.id AS id, hit.exact AS exact, hit.rank AS rank, files.modified AS modified, "
-              "texts.title AS title, texts.author AS author, "
-              "folders.path || '/' || files.name AS path FROM (SELECT rowid AS id, rank, rowid IN (SELECT rowid "
-              "FROM words WHERE words MATCH ?1) AS exact FROM texts WHERE texts MATCH ?1" + placed + ") AS hit "
-              "JOIN files ON files.id = hit.id JOIN folders ON folders.id = files.folder "
-              "JOIN texts ON texts.rowid = hit.id";
-    const std::string snippet = query.fts5.empty() ? "''"
-                                                   : "(SELECT snippet(texts, -1, ?2, ?3, '…', 12) FROM texts "
-                                                     "WHERE texts MATCH ?1 AND texts.rowid = top.id)";
+            ? "''"
+            : "(SELECT CASE WHEN instr(b, ?2) THEN b WHEN instr(t, ?2) THEN t WHEN instr(a, ?2) THEN a "
+              "WHEN instr(c, ?2) THEN c ELSE b END FROM (SELECT snippet(texts, 3, ?2, ?3, '…', 12) AS b, "
+              "snippet(texts, 0, ?2, ?3, '…', 12) AS t, snippet(texts, 1, ?2, ?3, '…', 12) AS a, "
+              "snippet(texts, 2, ?2, ?3, '…', 12) AS c FROM texts WHERE texts MATCH ?1 AND texts.rowid = top.id))";
     // The count of every match comes with each hit, taken before the limit.
     const std::string sql = "WITH top AS (SELECT *, count(*) OVER () AS total FROM (" + matches + ") ORDER BY " +
-                            ordered + " LIMIT ?4) SELECT path, title, author, " + snippet +
-                            ", rank, total, ?1, ?2, ?3 FROM top ORDER BY " + ordered;
+                            ordered + " LIMIT ?4) SELECT path, title, author, " + snippet + ", rank, total, " +
+                            hitColumns + ", ?1, ?2, ?3 FROM top ORDER BY " + ordered;
     Statement statement(connection, sql.c_str());
-    statement.BindText(1, query.fts5).BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
-    for (size_t i = 0; i < query.places.size(); ++i)
-        statement.BindText(5 + int(i), query.places[i].value);
+    BindMatches(statement, query);
+    statement.BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
     int read;
     total = 0;
     while ((read = statement.Step()) == SQLITE_ROW) {
-        hits.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
-                        std::string(statement.Text(2)), std::string(statement.Text(3)), statement.Real(4)});
+        SearchHit& hit = hits.emplace_back();
+        hit.path = statement.Text(0), hit.title = statement.Text(1), hit.author = statement.Text(2);
+        hit.snippet = statement.Text(3), hit.rank = statement.Real(4);
         total = statement.Integer(5);
+        hit.album = statement.Text(6), hit.albumArtist = statement.Text(7), hit.genre = statement.Text(8);
+        hit.composer = statement.Text(9), hit.year = statement.Integer(10), hit.track = statement.Integer(11);
+        hit.disc = statement.Integer(12), hit.duration = statement.Integer(13);
     }
     if (read == SQLITE_DONE)
         return SearchStatus::found;
     error = connection.LastError();
     // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
     // have codes of their own.
+    return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
+}
+
+SearchStatus SqliteIndex::List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+                               std::string& error)
+{
+    const std::string sql = ListSql(kind, query ? "SELECT id FROM (" + MatchesSql(*query) + ")" : std::string(), "texts.rowid");
+    Statement statement(connection, sql.c_str());
+    if (query)
+        BindMatches(statement, *query);
+    int read;
+    while ((read = statement.Step()) == SQLITE_ROW)
+        values.push_back({std::string(statement.Text(0)), statement.Integer(1), std::string(statement.Text(2)),
+                          statement.Integer(3)});
+    if (read == SQLITE_DONE)
+        return SearchStatus::found;
+    error = connection.LastError();
     return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
 }
 

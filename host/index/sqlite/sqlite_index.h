@@ -60,10 +60,19 @@ public:
     bool CheckIntegrity(std::string& problem) override;
     SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
                         std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
+    SearchStatus List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+                      std::string& error) override;
     void RunEnded(bool wrote) override;
 
 private:
     bool CreateSchema(bool create, std::string& error);
+    // Splits the texts anew when the index was split by another version of
+    // the pairs.
+    bool SplitAsNow(std::string& error);
+    // The statement of the files `query` matches (an id, its exact flag,
+    // its rank), its parameters bound from ?1 on by BindMatches.
+    std::string MatchesSql(const ParsedQuery& query) const;
+    void BindMatches(Statement& statement, const ParsedQuery& query) const;
     // PRAGMA quick_check, and the full-text tables' own check after a run
     // that was cut short; false, `error` saying so, for a damaged index.
     bool CheckBeforeWriting(std::string& error);

@@ -56,12 +56,13 @@ public:  // the steps' changes use the helpers
         Write(name, BuildAsf(content));
     }
     void WriteMp3(const std::string& name, const std::string& title, const std::string& artist,
-                  const std::string& comment)
+                  const std::string& comment, std::vector<Id3Frame> more = {})
     {
-        Write(name, Concatenate({BuildId3v2(3, {Id3Text("TIT2", Utf16(title), Id3Encoding::latin1),
-                                                Id3Text("TPE1", Utf16(artist), Id3Encoding::latin1),
-                                                Id3Comment(u"", Utf16(comment), Id3Encoding::latin1)}),
-                                 SilentMpegFrames(3)}));
+        std::vector<Id3Frame> frames = {Id3Text("TIT2", Utf16(title), Id3Encoding::latin1),
+                                        Id3Text("TPE1", Utf16(artist), Id3Encoding::latin1),
+                                        Id3Comment(u"", Utf16(comment), Id3Encoding::latin1)};
+        frames.insert(frames.end(), more.begin(), more.end());
+        Write(name, Concatenate({BuildId3v2(3, frames), SilentMpegFrames(3)}));
     }
 
     int Index(host::Arguments args)
@@ -169,7 +170,7 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
          {{"okonkwo", {"harbour.wma", "tribute.wmv"}}}},
         {"changed, removed, added",
          [](IndexCommand& test) {
-             test.WriteAsf("lib/a/harbour.wma", "Harbour Nights Again", "Mira Okonkwo", "Live at the pier");
+             test.WriteAsf("lib/a/harbour.wma", "Quay Nights Again", "Mira Okonkwo", "Live at the pier");
              // Same size, later time: changed all the same.
              test.WriteAsf("lib/b/strasse.asf", "STRASSE DER MACHT", "Jürgen Müller");
              const timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) + 10, 0}};
@@ -254,7 +255,9 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
 
 TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
 {
-    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier");
+    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "Recorded at the pier",
+             {Id3Text("TALB", u"Quay Nights", Id3Encoding::latin1), Id3Text("TYER", u"2003", Id3Encoding::latin1),
+              Id3Text("TRCK", u"4/9", Id3Encoding::latin1), Id3Text("TCON", u"Jazz", Id3Encoding::latin1)});
     Write("lib/broken.wma", Bytes(300, 'x'));
     const std::u16string db = Utf16(DatabasePath()), lib = Utf16(library);
     ASSERT_EQ(Index({lib}), 1);
@@ -268,10 +271,13 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
          {"files: 2", "1  S_OK\n", "  not a media file that the filter can read, or damaged (1 file)\n",
           "broken.wma: FILTER_E_ACCESS\n", "last run: ", "paths:\n  /", "/lib (", "watcher: none"}},
         {{u"search", u"--db", db, u"cafe"}, 0,
-         {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë\n", "[Café]"}},
+         {"/lib/cafe.mp3\n  Café Society \xE2\x80\x94 Zoë Brontë \xC2\xB7 Quay Nights (2003) \xC2\xB7 track 4",
+          "[Café]"}},
         {{u"search", u"--db", db, u"--json", u"PIER"},
          0,
-         {"{\"path\": \"", "/lib/cafe.mp3\", \"title\": \"Café Society\", \"author\": \"Zoë Brontë\", \"snippet\": ",
+         {"{\"path\": \"", "/lib/cafe.mp3\", \"title\": \"Café Society\", \"author\": \"Zoë Brontë\", \"album\": "
+                            "\"Quay Nights\", \"albumartist\": \"\", \"genre\": \"Jazz\", \"composer\": \"\", \"year\": "
+                            "2003, \"track\": 4, \"disc\": null, \"duration\": ",
           "[pier]"}},
         {{u"search", u"--db", db, u"nothing", u"here"}, 1, {"no file matches \"nothing here\""}},
         {{u"search", u"--db", db, u"-l", u"--sort", u"title", u"society"}, 0, {"/lib/cafe.mp3\n"}},
@@ -280,11 +286,19 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{u"search", u"--db", db, u"--sort", u"size", u"cafe"}, 2, {"--sort takes rank, title"}},
         {{u"search", u"--db", db, u"--format", u"{artist} - {title} {x", u"cafe"}, 0,
          {"Zoë Brontë - Café Society {x\n"}},
-        {{u"search", u"--db", db, u"--format", u"{year}", u"cafe"}, 2, {"--format names no field {year}"}},
+        {{u"search", u"--db", db, u"--format", u"{mood}", u"cafe"}, 2, {"--format names no field {mood}"}},
+        {{u"search", u"--db", db, u"--format", u"{artist} - {title} ({year}) {track}", u"genre:jazz", u"year:2003"},
+         0, {"Zoë Brontë - Café Society (2003) 4\n"}},
+        {{u"search", u"--db", db, u"-l", u"name:cafe", u"album:nights"}, 0, {"/lib/cafe.mp3\n"}},
+        {{u"list", u"--db", db, u"albums"}, 0, {"     1  Quay Nights \xE2\x80\x94 Zoë Brontë (2003)\n"}},
+        {{u"list", u"--db", db, u"composers"}, 1, {"no composers"}},
+        {{u"list", u"--db", db, u"moods"}, 2, {"lists artists, albums"}},
+        {{u"list", u"--db", db, u"years", u"year:"}, 2, {"is not valid"}},
+        {{u"list", u"--db", Utf16(folder.PathOf("none.sqlite")), u"genres"}, 3, {"there is no index at"}},
         {{u"search", u"--db", db, u"--color", u"always", u"cafe"}, 0, {"\x1B[1;31mCafé\x1B[0m"}},
         {{u"search", u"--db", db, u"--color", u"often", u"cafe"}, 2, {"--color takes auto, always or never"}},
         {{u"search", u"--db", db, u"--json", u"-0", u"cafe"}, 2, {"give one"}},
-        {{u"search", u"--db", db, u"genre:jazz"}, 2, {"is not valid"}},
+        {{u"search", u"--db", db, u"mood:jazz"}, 2, {"is not valid"}},
         {{u"search", u"--db", Utf16(folder.PathOf("none.sqlite")), u"cafe"}, 3, {"there is no index at"}},
         {{u"search", u"--db", u"", u"cafe"}, 2, {"--db needs an index"}},
         {{u"index", u"--db", u"", lib}, 2, {"--db needs an index"}},

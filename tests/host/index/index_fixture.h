@@ -7,6 +7,7 @@
 
 #include "index/database.h"
 #include "index/postgres/postgres_connection.h"
+#include "index/properties/field_words.h"
 #include "index/query/search.h"
 #include "support/media_writer.h"
 
@@ -35,6 +36,18 @@ inline host::index::IndexEntry TextEntry(const std::string& path, const std::str
     entry.author = author;
     entry.comments = comments;
     entry.body = body;
+    entry.nameWords = host::index::NameWords(path);
+    return entry;
+}
+
+// A media file: its texts and its properties, as a run stores them.
+inline host::index::IndexEntry MediaEntry(const std::string& path, const std::string& title, const std::string& author,
+                                          const host::index::MediaProperties& media)
+{
+    host::index::IndexEntry entry = TextEntry(path, title, author, "", title + "\n" + author);
+    entry.media = media;
+    entry.mediaWords = host::index::MediaWords(media);
+    entry.tagWords = host::index::TagWords(media);
     return entry;
 }
 

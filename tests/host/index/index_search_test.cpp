@@ -1,6 +1,9 @@
 // Queries against a small index, on each back end: case and diacritics,
-// stems, field and place filters, ranking, snippets, malformed queries.
+// stems, field and place filters, media properties, scripts without spaces,
+// ranking, sorts, listings, snippets, malformed queries.
 #include "index_fixture.h"
+
+#include "index/query/query.h"
 
 namespace trellan::test {
 namespace {
@@ -26,6 +29,14 @@ protected:
             TextEntry("/lib/sub/light.MP3", "The Light", "", "", "The Light"),
             TextEntry("/lib/sub/deep/runner.wma", "Runners", "", "", "running and runners"),
             TextEntry("/lib/latin\xE9/caf\xE9.asf", "Latin Name", "", "", "Latin Name"),  // not UTF-8
+            MediaEntry("/lib/meridian/02 tidewater.mp3", "Tidewater", "Kwame Asante",
+                       {"Salt Meridian", "Kwame Asante", "Highlife", "Efua Mensah", 2003, 2, 1, 0, "mood\twistful\n"}),
+            MediaEntry("/lib/meridian/01 opening.mp3", "Opening", "Guest Voice",
+                       {"Salt Meridian", "Kwame Asante", "Highlife", "", 2003, 1, 1, 0, ""}),
+            MediaEntry("/lib/meridian/00 coda.mp3", "Coda", "Kwame Asante",
+                       {"Salt Meridian", "Kwame Asante", "Highlife", "", 2003, 1, 2, 0, ""}),
+            MediaEntry("/lib/tokyo/night.mp3", "東京タワー", "山下", {"夜景", "", "City Pop", "", 1997, 3, 0, 0, "conductor\t小澤\n"}),
+            TextEntry("/lib/untagged/track01.mp3", ""),
         });
     }
 };
@@ -80,7 +91,7 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"title:(lights OR runners) NOT harbour", {"runner.wma", "light.MP3"}},
         // Where the file is.
         {"light ext:mp3", {"light.MP3"}},
-        {"ext:wma ext:.MP3", {"runner.wma", "light.MP3"}},  // place alone: in path order
+        {"ext:wma ext:.MP3 dir:/lib/sub", {"runner.wma", "light.MP3"}},  // place alone: in path order
         {"dir:/lib/sub", {"runner.wma", "light.MP3"}},
         {"dir:/lib/sub/ light", {"light.MP3"}},
         {"dir:/li", {}},
@@ -91,6 +102,73 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
     };
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
+}
+
+TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
+{
+    struct Case {
+        const char* query;
+        Paths found;  // in path order
+    } cases[] = {
+        {"album:\"salt meridian\"", {"00 coda.mp3", "01 opening.mp3", "02 tidewater.mp3"}},
+        {"album:meridian year:2003 -coda", {"01 opening.mp3", "02 tidewater.mp3"}},
+        {"albumartist:asante", {"00 coda.mp3", "01 opening.mp3", "02 tidewater.mp3"}},
+        {"artist:asante", {"00 coda.mp3", "02 tidewater.mp3"}},
+        {"genre:highlife track:1", {"00 coda.mp3", "01 opening.mp3"}},
+        {"composer:mensah", {"02 tidewater.mp3"}},
+        {"year:1995..1999", {"night.mp3"}},
+        {"year:1997 OR album:salt", {"00 coda.mp3", "01 opening.mp3", "02 tidewater.mp3", "night.mp3"}},
+        {"tag:mood:wistful", {"02 tidewater.mp3"}},
+        {"tag:MOOD:wist*", {"02 tidewater.mp3"}},
+        {"tag:conductor:小澤", {"night.mp3"}},
+        {"wistful", {"02 tidewater.mp3"}},  // other tags by plain words too
+        {"track01", {"track01.mp3"}},       // the file's name
+        {"name:track01", {"track01.mp3"}},
+        {"name:meridian", {}},  // a folder is no file's name
+        {"tidewater", {"02 tidewater.mp3"}},
+        // A word inside a run written without spaces.
+        {"東京", {"night.mp3"}},
+        {"タワー", {"night.mp3"}},
+        {"東京タワー", {"night.mp3"}},
+        {"京都", {}},
+        {"album:夜景", {"night.mp3"}},
+    };
+    for (const Case& test : cases) {
+        std::vector<SearchHit> hits;
+        std::string error;
+        ASSERT_EQ(Search(*database, test.query, 0, {}, hits, error, SearchOrder::path), SearchStatus::found)
+            << test.query << ": " << error;
+        Paths found;
+        for (const SearchHit& hit : hits)
+            found.push_back(hit.path.substr(hit.path.rfind('/') + 1));
+        EXPECT_EQ(found, test.found) << test.query;
+    }
+
+    // Each distinct value with its number of files, over all or a query's.
+    struct ListCase {
+        ListKind kind;
+        const char* query;
+        std::vector<std::string> listed;  // value, files, and for albums artist and year
+    } lists[] = {
+        {ListKind::albums, nullptr, {"Salt Meridian 3 Kwame Asante 2003", "夜景 1 山下 1997"}},
+        {ListKind::artists, "album:meridian", {"Guest Voice 1  0", "Kwame Asante 2  0"}},
+        {ListKind::genres, "year:2003", {"Highlife 3  0"}},
+        {ListKind::years, nullptr, {"1997 1  1997", "2003 3  2003"}},
+        {ListKind::composers, nullptr, {"Efua Mensah 1  0"}},
+    };
+    for (const ListCase& test : lists) {
+        ParsedQuery query;
+        std::string error;
+        ASSERT_TRUE(!test.query || ParseQuery(test.query, query, error)) << error;
+        std::vector<ListedValue> values;
+        ASSERT_EQ(database->List(test.kind, test.query ? &query : nullptr, values, error), SearchStatus::found)
+            << error;
+        std::vector<std::string> listed;
+        for (const ListedValue& value : values)
+            listed.push_back(value.value + " " + std::to_string(value.files) + " " + value.artist + " " +
+                             std::to_string(value.year));
+        EXPECT_EQ(listed, test.listed) << (test.query ? test.query : "all");
+    }
 }
 
 TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
@@ -115,7 +193,12 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
         {"harbour OR okonkwo OR cafe", 0, SearchOrder::path, {"/lib/cafe", "/lib/harbour", "/lib/tribute"}, 3},
         {"okonkwo OR harbour", 0, SearchOrder::title, {"/lib/tribute", "/lib/harbour"}, 2},
         {"okonkwo OR harbour", 1, SearchOrder::artist, {"/lib/harbour"}, 2},
-        {"ext:wma ext:mp3", 5, SearchOrder::modified, {"/lib/sub/deep/runner.wma", "/lib/sub/light.MP3"}, 2},
+        {"ext:wma ext:mp3 dir:/lib/sub", 5, SearchOrder::modified, {"/lib/sub/deep/runner.wma", "/lib/sub/light.MP3"}, 2},
+        {"album:meridian", 0, SearchOrder::album,
+         {"/lib/meridian/01 opening.mp3", "/lib/meridian/02 tidewater.mp3", "/lib/meridian/00 coda.mp3"}, 3},
+        {"year:1997 OR album:meridian OR harbour", 0, SearchOrder::year,
+         {"/lib/tokyo/night.mp3", "/lib/meridian/01 opening.mp3", "/lib/meridian/02 tidewater.mp3",
+          "/lib/meridian/00 coda.mp3", "/lib/harbour", "/lib/tribute"}, 6},
     };
     for (const Case& test : cases) {
         hits.clear();
@@ -129,7 +212,8 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
         EXPECT_EQ(total, test.total) << test.query;
     }
 
-    for (const char* query : {"\"unclosed", "genre:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()", "-harbour"}) {
+    for (const char* query : {"\"unclosed", "mood:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()",
+                              "-harbour", "year:abc", "year:1..5000", "year:1999..1995", "tag:mood", "album:(a title:b)"}) {
         error.clear();
         EXPECT_EQ(Search(*database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
         EXPECT_FALSE(error.empty()) << query;

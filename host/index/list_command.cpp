@@ -1,0 +1,121 @@
+// trellan list: the artists, albums, genres, years or composers of the
+// indexed files, or of the files a query finds, each with its number of
+// files.
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "index/entry.h"
+#include "index/query/query.h"
+#include "text/text_conversion.h"
+#include "text/text_escape.h"
+
+#include <cstdio>
+
+namespace host {
+namespace {
+
+using namespace index;
+
+const OptionRow listOptions[] = {
+    {"--db", 0, "INDEX", "the index: a SQLite file, or a PostgreSQL connection string or URI "
+                         "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
+    {"--json", 0, nullptr, "print one JSON object a value: value, files, and for albums artist and year"},
+};
+
+struct KindRow {
+    const char16_t* name;
+    ListKind kind;
+};
+const KindRow kindTable[] = {
+    {u"artists", ListKind::artists}, {u"albums", ListKind::albums},       {u"genres", ListKind::genres},
+    {u"years", ListKind::years},     {u"composers", ListKind::composers},
+};
+
+void AppendValue(std::string& out, const ListedValue& value, ListKind kind, bool json)
+{
+    if (json) {
+        out += "{\"value\": " + JsonString(FromUtf8(value.value)) + ", \"files\": " + std::to_string(value.files);
+        if (kind == ListKind::albums)
+            out += ", \"artist\": " + JsonString(FromUtf8(value.artist)) +
+                   ", \"year\": " + (value.year ? std::to_string(value.year) : std::string("null"));
+        out += "}\n";
+        return;
+    }
+    char count[24];
+    std::snprintf(count, sizeof count, "%6lld  ", static_cast<long long>(value.files));
+    std::u16string line = FromUtf8(value.value);
+    if (kind == ListKind::albums) {
+        if (!value.artist.empty())
+            line += u" \u2014 " + FromUtf8(value.artist);  // an em dash
+        if (value.year)
+            line += u" (" + FromUtf8(std::to_string(value.year)) + u")";
+    }
+    out += count;
+    AppendEscaped(out, line, Escaping::terminal);
+    out += '\n';
+}
+
+}  // namespace
+
+const CommandSyntax listSyntax = {
+    "list", "artists|albums|genres|years|composers [QUERY...]",
+    "Lists each artist, album (with its album artist, else its artist, and its year), genre, year or\n"
+    "composer of the indexed files, or of the files QUERY finds (as trellan search reads it), with the\n"
+    "number of its files, sorted. Exit status: 0 when something is listed, 1 when nothing is, 2 for a usage\n"
+    "error, 3 when the index cannot be read.",
+    listOptions, sizeof listOptions / sizeof listOptions[0], 1, SIZE_MAX, true};
+
+int RunList(const ParsedArguments& parsed)
+{
+    const Arguments& operands = parsed.Operands();
+    const KindRow* kind = nullptr;
+    for (const KindRow& row : kindTable)
+        if (operands[0] == row.name)
+            kind = &row;
+    if (!kind) {
+        std::fprintf(stderr, "trellan list: lists artists, albums, genres, years or composers, not '%s'\n",
+                     ToUtf8(operands[0]).c_str());
+        return exitUsage;
+    }
+    std::u16string query;
+    for (size_t i = 1; i < operands.size(); ++i)
+        query += (query.empty() ? u"" : u" ") + operands[i];
+    std::string error;
+    ParsedQuery parsedQuery;
+    if (!query.empty() && !ParseQuery(PathBytes(query), parsedQuery, error)) {
+        std::fprintf(stderr, "trellan list: the query %s is not valid: %s\n", JsonString(query).c_str(),
+                     error.c_str());
+        return exitUsage;
+    }
+    std::string path;
+    if (!IndexLocation(parsed, "list", path))
+        return exitUsage;
+    std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
+    if (!database) {
+        std::fprintf(stderr, "trellan list: %s\n", error.c_str());
+        return exitIndexFailed;
+    }
+    std::vector<ListedValue> values;
+    switch (database->List(kind->kind, query.empty() ? nullptr : &parsedQuery, values, error)) {
+    case SearchStatus::found:
+        break;
+    case SearchStatus::badQuery:
+        std::fprintf(stderr, "trellan list: the query %s is not valid: %s\n", JsonString(query).c_str(),
+                     error.c_str());
+        return exitUsage;
+    case SearchStatus::failed:
+        std::fprintf(stderr, "trellan list: cannot read the index %s: %s\n", database->Name().c_str(),
+                     IndexProblem(*database, error).c_str());
+        return exitIndexFailed;
+    }
+    std::string out;
+    for (const ListedValue& value : values)
+        AppendValue(out, value, kind->kind, parsed.Has("--json"));
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (values.empty()) {
+        std::fprintf(stderr, "trellan list: no %s\n", ToUtf8(kind->name).c_str());
+        return exitFailure;
+    }
+    return exitSuccess;
+}
+
+}  // namespace host

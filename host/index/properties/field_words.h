@@ -1,0 +1,36 @@
+// How the index finds a word in one field of the file's properties (its
+// album, its genre, its name, a tag of the user's) with one full-text
+// column for them all, the same on both back ends: each word of a field is
+// stored after the field's marker ("qqalbum harbour qqalbum lights"), so
+// that `album:harbour` is the phrase "qqalbum harbour", while the plain
+// word `harbour` still finds the file. Markers are words no text holds.
+#pragma once
+
+#include "index/properties/media_properties.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host::index {
+
+// The words of `text` (UTF-8) as the index's tokenizers see them: runs of
+// letters and digits, scripts without spaces split into overlapping pairs.
+std::vector<std::string> SplitWords(std::string_view text);
+
+// `text`'s words, each after `marker`, appended to `out` (space-separated).
+void AppendFieldWords(std::string& out, std::string_view marker, std::string_view text);
+
+// The marker of a field: "qq" and its name; of a tag: "qqtag" and its
+// folded name with what is not a letter or a digit left out.
+std::string FieldMarker(std::string_view field);
+std::string TagMarker(std::string_view name);
+
+// The full-text columns of the properties: the media fields (album, album
+// artist, genre, composer, year, track), the other tags, and the file's
+// name and folders (`path` the file system's bytes).
+std::string MediaWords(const MediaProperties& properties);
+std::string TagWords(const MediaProperties& properties);
+std::string NameWords(std::string_view path);
+
+}  // namespace host::index
