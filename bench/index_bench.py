@@ -14,13 +14,17 @@ Wall times are what the figures are about; on a machine shared with other
 work they wander, so the processor time (user + system) of each run is
 printed beside them.
 
+With --baseline DIR (another build, such as main before a change) the first
+figure is taken for both builds, run by run in turn over the same library,
+and their ratio printed.
+
 With --scale it measures instead, for each back end (SQLite, and
 PostgreSQL on a private server that scripts/postgres_cluster.sh starts) at
 10,000 and 200,000 files (made by the benchmark): files a second of the first
 run, the index's size, the re-index of the unchanged library and the peak
 memory of both; then the memory of `index --watch` per watched folder.
 
-usage: bench/index_bench.py [--build DIR] [--files N] [--rounds N] [--searches N]
+usage: bench/index_bench.py [--build DIR] [--baseline DIR] [--files N] [--rounds N] [--searches N]
        bench/index_bench.py --scale [--build DIR] [--sizes N,N]
 """
 
@@ -114,8 +118,8 @@ def medians(runs):
 def text_bytes(database):
     with sqlite3.connect(database) as connection:
         (total,) = connection.execute(
-            "SELECT sum(length(CAST(title AS BLOB)) + length(CAST(author AS BLOB)) + "
-            "length(CAST(comments AS BLOB)) + length(CAST(body AS BLOB))) FROM texts").fetchone()
+            "SELECT sum(length(CAST(c0 AS BLOB)) + length(CAST(c1 AS BLOB)) + "
+            "length(CAST(c2 AS BLOB)) + length(CAST(c3 AS BLOB))) FROM texts_content").fetchone()
         connection.execute("PRAGMA wal_checkpoint(TRUNCATE)")
     return total or 0
 
@@ -203,6 +207,7 @@ def scale(args, trellan):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=DEFAULT_BUILD)
+    parser.add_argument("--baseline", help="another build to compare the first figure with")
     parser.add_argument("--files", type=int, default=10000)
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--searches", type=int, default=101)
@@ -220,6 +225,20 @@ def main():
         database = os.path.join(work, "index.sqlite")
         index = [trellan, "index", "-q", "--jobs", "2", "--db", database, library]
         print(f"{args.files} files, {args.rounds} rounds, {os.cpu_count()} processors")
+
+        if args.baseline:
+            baseline = program(args.baseline, "trellan", "index_bench")
+            times = {trellan: [], baseline: []}
+            for _ in range(args.rounds):
+                for build in (baseline, trellan):
+                    for suffix in ("", "-wal", "-shm", "-lock"):
+                        if os.path.exists(database + suffix):
+                            os.remove(database + suffix)
+                    times[build].append(timed([build] + index[1:], env))
+            (new, _), (old, _) = medians(times[trellan]), medians(times[baseline])
+            print(f"1. index --jobs 2: {args.files / new:.0f} files/s, the baseline {args.files / old:.0f} files/s: "
+                  f"{old / new:.2f}x of the baseline's files a second")
+            return
 
         dump_times, index_times, again_times = [], [], []
         for _ in range(args.rounds):

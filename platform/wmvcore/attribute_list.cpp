@@ -56,6 +56,13 @@ void AttributeList::Clear()
     lastView = nullptr;
 }
 
+std::vector<MediaAttribute> AttributeList::TakeAll()
+{
+    std::vector<MediaAttribute> taken = std::move(attributes);
+    Clear();
+    return taken;
+}
+
 AttributeList::View* AttributeList::ViewOf(WORD stream) const
 {
     if (stream == allStreams)

@@ -67,6 +67,8 @@ public:
     // Makes room for `count` attributes in all.
     void Reserve(size_t count) { attributes.reserve(count); }
     void Clear();
+    // Empties the list, handing its attributes over.
+    std::vector<MediaAttribute> TakeAll();
     bool Empty() const { return attributes.empty(); }
     const std::vector<MediaAttribute>& All() const { return attributes; }
 

@@ -47,6 +47,23 @@ void MediaFile::Close()
     tail = Cache{};
 }
 
+namespace {
+
+FileIdentity IdentityFrom(const struct stat& status)
+{
+    return {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
+            static_cast<uint64_t>(status.st_size), status.st_mtim.tv_sec * 1000000000LL + status.st_mtim.tv_nsec,
+            status.st_ctim.tv_sec * 1000000000LL + status.st_ctim.tv_nsec};
+}
+
+}  // namespace
+
+FileIdentity IdentityOf(const std::string& path)
+{
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? IdentityFrom(status) : FileIdentity();
+}
+
 HRESULT MediaFile::Open(const std::string& path)
 {
     if (descriptor >= 0)
@@ -65,6 +82,7 @@ HRESULT MediaFile::Open(const std::string& path)
     }
     descriptor = opened;
     size = static_cast<uint64_t>(status.st_size);
+    identity = IdentityFrom(status);
     return S_OK;
 }
 

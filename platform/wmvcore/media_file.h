@@ -13,6 +13,17 @@
 
 namespace platform {
 
+// What tells one version of a file from another: its device and file
+// number, size, and its last write and change times to the nanosecond.
+struct FileIdentity {
+    uint64_t device = 0, number = 0, size = 0;
+    int64_t modified = 0, changed = 0;  // nanoseconds
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The identity of the file at `path` now; all zero when it cannot be had.
+FileIdentity IdentityOf(const std::string& path);
+
 class MediaFile {
 public:
     MediaFile() = default;
@@ -31,6 +42,9 @@ public:
     bool IsOpen() const { return descriptor >= 0; }
 
     uint64_t Size() const { return size; }
+    // The identity of the file last opened, as it was when it was opened;
+    // kept after Close.
+    const FileIdentity& Identity() const { return identity; }
 
     // Reads exactly `length` bytes at `offset` into `bytes`; false when the
     // file holds fewer or the read fails.
@@ -45,6 +59,7 @@ private:
 
     int descriptor = -1;
     uint64_t size = 0;
+    FileIdentity identity;
     // The cached bytes, not cleared before they are read.
     struct Cache {
         std::unique_ptr<BYTE[]> bytes;

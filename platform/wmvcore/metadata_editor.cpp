@@ -2,6 +2,7 @@
 #include "metadata_editor.h"
 
 #include "media_reading.h"
+#include "recent_reading.h"
 #include "text_conversion.h"
 
 #include <new>
@@ -45,7 +46,10 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::Open(const WCHAR* pwszFilename)
     if (opened)
         return NS_E_INVALID_REQUEST;  // Close first
     try {
-        HRESULT result = ReadMediaAttributes(file, Utf8FromUtf16(pwszFilename), attributes, admission);
+        path = Utf8FromUtf16(pwszFilename);
+        const HRESULT result = ReopenRecent(path, file, attributes, admission)
+                                   ? S_OK
+                                   : ReadMediaAttributes(file, path, attributes, admission);
         opened = SUCCEEDED(result);
         return result;
     } catch (const std::bad_alloc&) {
@@ -66,7 +70,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::Close()
     std::lock_guard<std::mutex> guard(stateLock);
     if (!opened)
         return NS_E_INVALID_REQUEST;
-    attributes.Clear();
+    KeepRecent(path, file, attributes);
     file.Close();
     admission.Release();
     opened = false;

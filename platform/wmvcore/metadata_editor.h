@@ -82,7 +82,8 @@ private:
     std::mutex stateLock;
     bool opened = false;
     AttributeList attributes;
-    MediaFile file;  // open while a value is left in it
+    std::string path;  // of the open file
+    MediaFile file;    // open while a value is left in it
     ReadingAdmission admission;  // the memory that the open file's attributes take
 
 };

@@ -132,19 +132,21 @@ std::string ResplitSql()
 
 // The texts, weighted, in one tsvector of configuration `config`: the
 // title ($2, or its pairs $9), the author ($3, $10) and the comments ($4,
-// $11), the properties ($6 to $8, split by the host) below them, the body
+// $11), the `properties` ($6 to $8, split by the host) below them, the body
 // ($5, $12) last, so that a long body cannot push the others' positions
-// past the vector's last one.
-#define TRELLAN_VECTOR(config)                                                                                 \
+// past the vector's last one. The exact words hold no properties: a match
+// there is never an exact one, as on SQLite.
+#define TRELLAN_VECTOR(config, properties)                                                                     \
     "setweight(to_tsvector('" config "', coalesce($9, $2)), 'A') || "                                         \
     "setweight(to_tsvector('" config "', coalesce($10, $3)), 'B') || "                                        \
     "setweight(to_tsvector('" config "', coalesce($11, $4)), 'C') || "                                        \
-    "setweight(to_tsvector('" config "', $6 || ' ' || $7 || ' ' || $8), 'D') || "                           \
+    "setweight(to_tsvector('" config "', " properties "), 'D') || "                                           \
     "setweight(to_tsvector('" config "', coalesce($12, $5)), 'D')"
 
 const char* const upsertTextSql =
     "INSERT INTO trellan.texts (file, title, author, comments, body, media, tags, names, stems, words) "
-    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, " TRELLAN_VECTOR("trellan.stems") ", " TRELLAN_VECTOR("trellan.words") ") "
+    "VALUES ($1, $2, $3, $4, $5, $6, $7, $8, " TRELLAN_VECTOR("trellan.stems", "$6 || ' ' || $7 || ' ' || $8") ", "
+    TRELLAN_VECTOR("trellan.words", "''") ") "
     "ON CONFLICT (file) DO UPDATE SET title = excluded.title, author = excluded.author, "
     "comments = excluded.comments, body = excluded.body, media = excluded.media, tags = excluded.tags, "
     "names = excluded.names, stems = excluded.stems, words = excluded.words";

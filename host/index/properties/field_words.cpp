@@ -6,6 +6,9 @@
 namespace host::index {
 namespace {
 
+// How many folders above a file are searched by their names.
+constexpr int kFolderLevels = 2;
+
 // Whether the character at `at` (a UTF-8 lead byte) separates words:
 // ASCII that is not a letter or digit, and the punctuation blocks (Latin-1
 // signs, general punctuation, CJK symbols but for the iteration marks,
@@ -100,11 +103,21 @@ std::string TagWords(const MediaProperties& properties)
 
 std::string NameWords(std::string_view path)
 {
+    // The file's name after its marker, for name:, then the names of its
+    // folder and the one above (an album's and its artist's, as libraries
+    // are laid out) as plain words: the folders further up (a home, a
+    // mount) would match every file.
     const std::string text = ToUtf8(FromCodePage(CP_ACP, std::string(path)));
-    const size_t slash = text.rfind('/');
+    size_t slash = text.rfind('/');
     std::string words;
     AppendFieldWords(words, FieldMarker("name"), slash == std::string::npos ? text : text.substr(slash + 1));
-    AppendFieldWords(words, FieldMarker("folder"), slash == std::string::npos ? "" : text.substr(0, slash));
+    for (int level = 0; level < kFolderLevels && slash != std::string::npos && slash > 0; ++level) {
+        const size_t above = text.rfind('/', slash - 1);
+        const size_t start = above == std::string::npos ? 0 : above + 1;
+        for (const std::string& word : SplitWords(std::string_view(text).substr(start, slash - start)))
+            words.append(" ").append(word);
+        slash = above;
+    }
     return words;
 }
 

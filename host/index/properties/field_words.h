@@ -28,7 +28,8 @@ std::string TagMarker(std::string_view name);
 
 // The full-text columns of the properties: the media fields (album, album
 // artist, genre, composer, year, track), the other tags, and the file's
-// name and folders (`path` the file system's bytes).
+// name and the names of its folder and the one above (`path` the file
+// system's bytes).
 std::string MediaWords(const MediaProperties& properties);
 std::string TagWords(const MediaProperties& properties);
 std::string NameWords(std::string_view path);

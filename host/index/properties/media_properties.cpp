@@ -157,10 +157,12 @@ bool ReadMediaProperties(const std::u16string& path, MediaProperties& properties
     // left empty: a stream's genre never replaces the file's.
     std::vector<WCHAR> name;
     std::vector<BYTE> value;
+    WORD fileCount = 0;
     for (const WORD stream : {fileLevel, allStreams}) {
         WORD count = 0;
-        if (!opened || FAILED(info->GetAttributeCountEx(stream, &count)))
-            break;
+        if (!opened || FAILED(info->GetAttributeCountEx(stream, &count)) || (stream == allStreams && count == fileCount))
+            break;  // no stream has an attribute of its own
+        fileCount = count;
         for (WORD index = 0; index < count; ++index) {
             WORD nameLength = 0, language = 0;
             DWORD valueLength = 0;

@@ -123,7 +123,7 @@ INSERT INTO texts4 (rowid, title, author, comments, body, media, tags, names)
 CREATE VIRTUAL TABLE words4 USING fts5(title, author, comments, body, media, tags, names, content = '',
     tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
 INSERT INTO words4 (rowid, title, author, comments, body, media, tags, names)
-    SELECT rowid, title, author, comments, body, media, tags, names FROM texts4;
+    SELECT rowid, title, author, comments, body, '', '', '' FROM texts4;
 DROP TABLE texts;
 DROP TABLE words;
 ALTER TABLE texts4 RENAME TO texts;
@@ -140,7 +140,7 @@ const char* const resplitSql = R"(
 INSERT INTO texts (texts) VALUES ('rebuild');
 INSERT INTO words (words) VALUES ('delete-all');
 INSERT INTO words (rowid, title, author, comments, body, media, tags, names)
-    SELECT rowid, title, author, comments, body, media, tags, names FROM texts;
+    SELECT rowid, title, author, comments, body, '', '', '' FROM texts;
 UPDATE files SET changed = -1;
 )";
 
@@ -434,16 +434,19 @@ const char* const insertFileSql =
     "genre, composer, year, track, disc, duration) "
     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
 
-Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
+// The texts of a file; the exact words (`words`) hold the four texts
+// alone: a match in the properties or names is never an exact one, which
+// ranks it below the texts', and the table stays half the size.
+Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry, bool words = false)
 {
     return statement.Bind(1, id)
         .BindText(2, entry.title)
         .BindText(3, entry.author)
         .BindText(4, entry.comments)
         .BindText(5, entry.body)
-        .BindText(6, entry.mediaWords)
-        .BindText(7, entry.tagWords)
-        .BindText(8, entry.nameWords);
+        .BindText(6, words ? std::string_view() : entry.mediaWords)
+        .BindText(7, words ? std::string_view() : entry.tagWords)
+        .BindText(8, words ? std::string_view() : entry.nameWords);
 }
 
 }  // namespace
@@ -461,7 +464,7 @@ bool SqliteIndex::RemoveWords(std::int64_t id)
     read.Reset();
     return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body, media, "
                                          "tags, names) VALUES ('delete', ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                     id, old)
+                     id, old, true)
                .Run() &&
            Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
 }
@@ -497,7 +500,7 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
                .Run() &&
            BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body, media, tags, names) "
                                          "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                     id, entry)
+                     id, entry, true)
                .Run();
 }
 
@@ -726,14 +729,20 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
 {
-    // The matches in order, stopped at the limit; then the snippets, which
-    // need the full-text cursor, for the hits alone.
+    // The matches, each with its id, rank and exact mark alone; in rank
+    // order only the ones as good as the limit's last one (a few more for
+    // ties) are joined to their files, the rest only counted. Then the
+    // snippets, which need the full-text cursor, for the hits alone.
     const std::string ordered = OrderBy(order);
-    const std::string matches = "SELECT hit.id AS id, hit.exact AS exact, hit.rank AS rank, texts.title AS title, "
+    const std::string kept =
+        order != SearchOrder::rank
+            ? "SELECT * FROM hit"
+            : "SELECT * FROM hit WHERE ?4 <= 0 OR NOT EXISTS (SELECT 1 FROM cut) OR exact > (SELECT exact FROM cut) "
+              "OR (exact = (SELECT exact FROM cut) AND rank <= (SELECT rank FROM cut))";
+    const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, texts.title AS title, "
                                 "texts.author AS author, folders.path || '/' || files.name AS path, " +
-                                std::string(mediaColumns) + " FROM (" + MatchesSql(query) +
-                                ") AS hit JOIN files ON files.id = hit.id JOIN folders ON folders.id = files.folder "
-                                "JOIN texts ON texts.rowid = hit.id";
+                                std::string(mediaColumns) + " FROM kept JOIN files ON files.id = kept.id "
+                                "JOIN folders ON folders.id = files.folder JOIN texts ON texts.rowid = kept.id";
     // The snippet of the body, else of the first of the title, author and
     // comments that holds a match: the properties' columns, with their
     // markers, are not for people to read.
@@ -745,9 +754,11 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
               "snippet(texts, 0, ?2, ?3, '…', 12) AS t, snippet(texts, 1, ?2, ?3, '…', 12) AS a, "
               "snippet(texts, 2, ?2, ?3, '…', 12) AS c FROM texts WHERE texts MATCH ?1 AND texts.rowid = top.id))";
     // The count of every match comes with each hit, taken before the limit.
-    const std::string sql = "WITH top AS (SELECT *, count(*) OVER () AS total FROM (" + matches + ") ORDER BY " +
-                            ordered + " LIMIT ?4) SELECT path, title, author, " + snippet + ", rank, total, " +
-                            hitColumns + ", ?1, ?2, ?3 FROM top ORDER BY " + ordered;
+    const std::string sql = "WITH hit AS MATERIALIZED (" + MatchesSql(query) +
+                            "), cut AS (SELECT exact, rank FROM hit ORDER BY exact DESC, rank LIMIT 1 OFFSET ?4 - 1), "
+                            "kept AS (" + kept + "), top AS (SELECT *, (SELECT count(*) FROM hit) AS total FROM (" +
+                            matches + ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, title, author, " + snippet +
+                            ", rank, total, " + hitColumns + ", ?1, ?2, ?3 FROM top ORDER BY " + ordered;
     Statement statement(connection, sql.c_str());
     BindMatches(statement, query);
     statement.BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);

@@ -256,7 +256,9 @@ TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
         if (!test.error) {
             ASSERT_TRUE(database) << test.name << ": " << error;
             EXPECT_EQ(Hits(*database, "light"), 1u) << test.name;  // stemmed now
-            EXPECT_EQ(Known(path).size(), 1u);
+            const KnownFiles known = Known(path);
+            ASSERT_EQ(known.size(), 1u);
+            EXPECT_EQ(known.begin()->second.stamp.changed, -1);  // filtered again at the next run
             std::string problem;
             EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
             continue;
@@ -264,6 +266,29 @@ TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
         EXPECT_FALSE(database) << test.name;
         EXPECT_NE(error.find(test.error), std::string::npos) << test.name << ": " << error;
     }
+}
+
+TEST_P(IndexDatabaseTest, UpgradesTheVersionBeforeInPlaceAndMarksEveryFile)
+{
+    if (!IsPostgres())
+        GTEST_SKIP() << "SQLite's upgrades are followed from its first schema";
+    StoreAll({TextEntry("/m/a.mp3", "Harbour Lights")});
+    database.reset();
+    {
+        host::index::postgres::Connection connection;
+        ASSERT_TRUE(connection.Open(DatabasePath()));
+        ASSERT_TRUE(connection.Execute(
+            "ALTER TABLE trellan.files DROP COLUMN album, DROP COLUMN albumartist, DROP COLUMN genre, "
+            "DROP COLUMN composer, DROP COLUMN year, DROP COLUMN track, DROP COLUMN disc, DROP COLUMN duration; "
+            "ALTER TABLE trellan.texts DROP COLUMN media, DROP COLUMN tags, DROP COLUMN names; "
+            "DROP TABLE trellan.settings; UPDATE trellan.schema_version SET version = 3"))
+            << connection.LastError();
+    }
+    Reopen();
+    EXPECT_EQ(Hits(*database, "harbour"), 1u);
+    const KnownFiles known = Known(DatabasePath());
+    ASSERT_EQ(known.size(), 1u);
+    EXPECT_EQ(known.begin()->second.stamp.changed, -1);
 }
 
 TEST_P(IndexDatabaseTest, RefusesAnIndexOfAnotherSchemaVersion)

@@ -1,0 +1,25 @@
+// The attributes of the file last closed on a thread, kept for one more
+// open of the same, unchanged file. The index host opens every file twice,
+// one after the other on one thread: its filter reads the texts, then the
+// host reads the properties, each through an editor of its own; the second
+// open takes what the first read instead of reading the tags again.
+#pragma once
+
+#include "attribute_list.h"
+#include "header_limits.h"
+#include "media_file.h"
+
+#include <string>
+
+namespace platform {
+
+// True, with `attributes` filled (and `file` open where a value is left in
+// it), when the file last closed on this thread was `path` and has not
+// changed since it was read. Whatever was kept is given up either way.
+bool ReopenRecent(const std::string& path, MediaFile& file, AttributeList& attributes, ReadingAdmission& admission);
+
+// Keeps the attributes of `path`, read from `file` as it was when opened,
+// for the next open on this thread; `attributes` is left empty.
+void KeepRecent(const std::string& path, const MediaFile& file, AttributeList& attributes);
+
+}  // namespace platform
