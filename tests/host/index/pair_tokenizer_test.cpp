@@ -1,5 +1,5 @@
 // The pair tokenizer in FTS5 tables, under porter as the index uses it: words found inside
-// longer runs, Latin ranked as without it, highlights on the right characters.
+// longer runs, Latin ranked as without it, snippets that mark the right characters.
 #include "index/sqlite/pair_tokenizer.h"
 
 #include "sqlite_statement.h"
@@ -59,7 +59,7 @@ TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
                                    "(5, 'ABC東京ライブ'), (6, '대한민국 만세'), (7, '京'), (8, 'ははははは'), (9, 'ÉA東京')"));
     struct Case {
         const char* query;
-        std::vector<std::string> highlights;  // in rowid order
+        std::vector<std::string> snippets;  // in rowid order
     } cases[] = {
         {"東京", {"[東京]タワーの夜", "ABC[東京]ライブ", "ÉA[東京]"}},
         {"タワー", {"東京[タワー]の夜"}},
@@ -74,8 +74,8 @@ TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
         {"ははは", {"[ははははは]"}},
         {"ea", {"[ÉA]東京"}},
     };
-    const char* const highlights = "SELECT highlight(paired, 0, '[', ']') FROM paired WHERE paired MATCH ?1 ORDER BY rowid";
-    for (const Case& test : cases) EXPECT_EQ(Column(highlights, test.query), test.highlights) << test.query;
+    const char* const marked = "SELECT snippet(paired, 0, '[', ']', '…', 8) FROM paired WHERE paired MATCH ?1 ORDER BY rowid";
+    for (const Case& test : cases) EXPECT_EQ(Column(marked, test.query), test.snippets) << test.query;
 }
 
 // The tokenizer over raw text gives the tokens that its parent gives over
