@@ -22,6 +22,9 @@ start)
   folder=$2
   mkdir -p "$folder"
   [ ${#as_owner[@]} -eq 0 ] || chown postgres: "$folder"
+  # C.UTF-8: the text search parser then takes Han, Kana and Hangul for
+  # letters and CJK punctuation for none (under plain C every byte above
+  # ASCII is a letter, and "東京。京タ" would be one word).
   "${as_owner[@]}" "$bin/initdb" -D "$folder/data" -U trellan --auth=trust -E UTF8 --locale=C.UTF-8 \
     >"$folder/initdb.log" 2>&1 || { cat "$folder/initdb.log" >&2; exit 1; }
   "${as_owner[@]}" "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \

@@ -1,0 +1,102 @@
+// The pair tokenizer in FTS5 tables, under porter as the index uses it: words found inside
+// longer runs, Latin ranked as without it, snippets that mark the right characters.
+#include "index/sqlite/pair_tokenizer.h"
+
+#include "sqlite_statement.h"
+#include "text/cjk_pairs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace trellan::test {
+namespace {
+
+using platform::sqlite::Connection;
+using platform::sqlite::Statement;
+
+class PairTokenizer : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(connection.Open(":memory:", true));
+        ASSERT_TRUE(host::index::RegisterPairTokenizer(connection.Get()));
+        ASSERT_TRUE(connection.Execute(
+            "CREATE VIRTUAL TABLE paired USING fts5(title, "
+            "    tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');"
+            "CREATE VIRTUAL TABLE plain USING fts5(title, tokenize = 'porter unicode61 remove_diacritics 2');"));
+        for (const char* table : {"paired", "plain"}) {
+            Statement insert(connection, (std::string("INSERT INTO ") + table + " VALUES (?1)").c_str());
+            for (const char* title : latinRows) ASSERT_TRUE(insert.BindText(1, title).Run());
+        }
+    }
+
+    std::vector<std::string> Column(const std::string& sql, const char* query)
+    {
+        std::vector<std::string> values;
+        Statement statement(connection, sql.c_str());
+        statement.BindText(1, query);
+        while (statement.Step() == SQLITE_ROW) values.emplace_back(statement.Text(0));
+        EXPECT_TRUE(statement.Valid()) << connection.LastError();
+        return values;
+    }
+
+    // Rows 1, 2 and 3 of each table.
+    const char* const latinRows[3] = {"Harbour Lights at dusk", "Running and runners", "The harbour light"};
+    Connection connection;
+};
+
+TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
+{
+    for (const char* query : {"harbour", "light", "runner*", "\"harbour light\""}) {
+        // Full-text matches come in rowid order.
+        const auto ranks = Column("SELECT rowid || ':' || bm25(paired) FROM paired WHERE paired MATCH ?1", query);
+        EXPECT_FALSE(ranks.empty()) << query;
+        EXPECT_EQ(ranks, Column("SELECT rowid || ':' || bm25(plain) FROM plain WHERE plain MATCH ?1", query)) << query;
+    }
+    ASSERT_TRUE(connection.Execute("INSERT INTO paired (rowid, title) VALUES (4, '東京タワーの夜'), "
+                                   "(5, 'ABC東京ライブ'), (6, '대한민국 만세'), (7, '京'), (8, 'ははははは'), (9, 'ÉA東京')"));
+    struct Case {
+        const char* query;
+        std::vector<std::string> snippets;  // in rowid order
+    } cases[] = {
+        {"東京", {"[東京]タワーの夜", "ABC[東京]ライブ", "ÉA[東京]"}},
+        {"タワー", {"東京[タワー]の夜"}},
+        {"\"東京タワー\"", {"[東京タワー]の夜"}},
+        {"東京*", {"[東京]タワーの夜", "ABC[東京]ライブ", "ÉA[東京]"}},
+        {"東京タ*", {"[東京タ]ワーの夜"}},
+        {"京都", {}},
+        {"京", {"[京]"}},
+        {"민국", {"대한[민국] 만세"}},
+        {"abc ライブ", {"[ABC]東京[ライブ]"}},
+        {"lights", {"Harbour [Lights] at dusk", "The harbour [light]"}},
+        {"ははは", {"[ははははは]"}},
+        {"ea", {"[ÉA]東京"}},
+    };
+    const char* const marked =
+        "SELECT snippet(paired, 0, '[', ']', '…', 8) FROM paired WHERE paired MATCH ?1 ORDER BY rowid";
+    for (const Case& test : cases) EXPECT_EQ(Column(marked, test.query), test.snippets) << test.query;
+}
+
+// The tokenizer over raw text gives the tokens that its parent gives over
+// PairCjkRuns of that text, as PostgreSQL indexes it.
+TEST_F(PairTokenizer, TokenizesAsItsParentDoesThePairedText)
+{
+    ASSERT_TRUE(connection.Execute(
+        "CREATE VIRTUAL TABLE raw USING fts5(t, tokenize = 'trellan_pairs unicode61 remove_diacritics 2');"
+        "CREATE VIRTUAL TABLE split USING fts5(t, tokenize = 'unicode61 remove_diacritics 2');"
+        "CREATE VIRTUAL TABLE raw_terms USING fts5vocab(raw, instance);"
+        "CREATE VIRTUAL TABLE split_terms USING fts5vocab(split, instance);"));
+    for (const char* text : {"東京タワーの夜", "ABC東京2024年", "Café東京ｘ", "「東京」の、タワー。", "ｶﾀｶﾅｰ 대한민국",
+                             "佐々木 𠮷野家", "Ｔｏｋｙｏ東京 東"}) {
+        Statement(connection, "INSERT INTO raw (t) VALUES (?1)").BindText(1, text).Run();
+        Statement(connection, "INSERT INTO split (t) VALUES (?1)").BindText(1, host::PairCjkRuns(text)).Run();
+    }
+    EXPECT_EQ(Column("SELECT doc || ':' || offset || ':' || term FROM raw_terms ORDER BY doc, offset", ""),
+              Column("SELECT doc || ':' || offset || ':' || term FROM split_terms ORDER BY doc, offset", ""));
+    EXPECT_EQ(Column("SELECT count(*) FROM raw_terms WHERE term IN ('タワ', '京タ', 'abc', '대한', '東')", "").at(0), "6");
+}
+
+}  // namespace
+}  // namespace trellan::test
