@@ -4,6 +4,7 @@
 // for no standard frame.
 #include "id3_reading.h"
 
+#include "play_length.h"
 #include "text_conversion.h"
 
 #include <taglib/tbytevectorstream.h>
@@ -396,8 +397,10 @@ std::u16string YearOf(const std::u16string& text)
     return leadingYear ? text.substr(0, 4) : text;
 }
 
-HRESULT ReadMpegAttributes(const MpegProbe& probe, AttributeList& attributes)
+HRESULT ReadMpegAttributes(const MediaFile& file, const MpegProbe& probe, AttributeList& attributes)
 {
+    if (!AddMpegDuration(file, probe, attributes))
+        return NS_E_INVALID_INPUT_FORMAT;
     std::vector<Listed> listed;
     const std::vector<BYTE>& id3v2 = probe.id3v2.rebuilt;
     if (!id3v2.empty()) {

@@ -21,6 +21,10 @@ const size_t frameSearchWindow = 64 * 1024;
 const size_t longestFrame = 2881;
 // Frames that must follow each other before the data counts as MPEG audio.
 const int framesRequired = 3;
+// The frames are looked for a block at a time: audio mostly starts at once.
+const size_t searchBlock = 4096;
+// A RIFF chunk's id and size.
+const uint64_t chunkHeaderSize = 8;
 
 // ID3v1: "TAG", then title, artist and album (30 bytes each) and the year
 // (4 bytes) as Latin-1 text padded with NULs or spaces.
@@ -112,6 +116,27 @@ bool FrameChainAt(const std::vector<BYTE>& bytes, size_t start, size_t audioEnd)
     return true;
 }
 
+// Finds the first run of frames that starts within frameSearchWindow of
+// `from` and ends by `audioEnd`.
+bool FindFrameChain(const MediaFile& file, uint64_t from, uint64_t audioEnd, uint64_t& found)
+{
+    const size_t chainBytes = framesRequired * longestFrame + 4;
+    std::vector<BYTE> bytes;
+    for (size_t offset = 0; offset < frameSearchWindow && from + offset < audioEnd; offset += searchBlock) {
+        const uint64_t blockStart = from + offset;
+        const uint64_t blockEnd = audioEnd - blockStart;  // where the audio ends, from the block's start
+        if (!file.Read(blockStart, static_cast<size_t>(std::min<uint64_t>(blockEnd, searchBlock + chainBytes)), bytes))
+            return false;
+        for (size_t start = 0; start < searchBlock && start + 4 <= bytes.size(); ++start) {
+            if (FrameChainAt(bytes, start, static_cast<size_t>(std::min<uint64_t>(blockEnd, SIZE_MAX)))) {
+                found = blockStart + start;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
@@ -153,20 +178,20 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
     if (FAILED(ape))
         return ape;
     audioEnd = probe.ape.start;
-    if (hasId3v2)
-        return S_OK;
 
-    const size_t headLength = static_cast<size_t>(
-        std::min<uint64_t>(audioEnd, frameSearchWindow + framesRequired * longestFrame + 4));
-    if (file.Read(0, headLength, bytes)) {
-        for (size_t start = 0; start < frameSearchWindow && start + 4 <= bytes.size(); ++start) {
-            if (FrameChainAt(bytes, start, static_cast<size_t>(std::min<uint64_t>(audioEnd, SIZE_MAX)))) {
-                probe.hasFrames = true;
-                break;
-            }
-        }
+    // The audio: after an ID3v2 tag that starts the file; in a RIFF file from
+    // its start, or else after its tag chunk, and then not into a tag chunk
+    // that follows it.
+    const bool tagChunk = hasId3v2 && chunk != 0;
+    const uint64_t searchFrom = hasId3v2 && !tagChunk ? id3v2End : 0;
+    probe.hasFrames = FindFrameChain(file, searchFrom, audioEnd, probe.audioStart) ||
+                      (tagChunk && FindFrameChain(file, id3v2End, audioEnd, probe.audioStart));
+    if (probe.hasFrames) {
+        probe.audioEnd = tagChunk && chunk > probe.audioStart ? std::min(audioEnd, chunk - chunkHeaderSize) : audioEnd;
+        // Its play length is one attribute more, when there is room for it.
+        probe.measureAudio = probe.budget.Add(sizeof(QWORD), false);
     }
-    return !probe.id3v1.empty() || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
+    return hasId3v2 || !probe.id3v1.empty() || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
 }
 
 }  // namespace platform

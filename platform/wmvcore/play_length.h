@@ -1,0 +1,26 @@
+// The runtime's "Duration" attribute: the play length in 100-ns units, as
+// TagLib's audio properties tell it. TagLib is shown only the audio of an
+// MPEG file, never its tags, which the editor has read already.
+#pragma once
+
+#include "attribute_list.h"
+#include "media_file.h"
+#include "mpeg_probe.h"
+
+namespace TagLib {
+class AudioProperties;
+}
+
+namespace platform {
+
+// Adds "Duration" (QWORD, stream 0) for a play length that `properties`
+// tell; nothing when they are null or tell none. False when the list is
+// full.
+bool AddDuration(const TagLib::AudioProperties* properties, AttributeList& attributes);
+
+// Adds the Duration of the audio that the probe found in `file` (from its
+// first frame and its Xing or VBRI header, or else from the bit rate and
+// the last frame), read by TagLib. Nothing for a file without frames.
+bool AddMpegDuration(const MediaFile& file, const MpegProbe& probe, AttributeList& attributes);
+
+}  // namespace platform
