@@ -1,118 +1,87 @@
-// The play length through TagLib's audio properties. For MPEG, TagLib reads
-// through a read-only stream over the audio alone: the tags before and after
-// it are out of its sight, so they are neither looked for nor read again.
+// The play length. ASF: from TagLib's audio properties, which it reads from
+// the File Properties object. MPEG: from the first frame, read by TagLib's
+// frame-header and Xing/VBRI readers, by the formulas of TagLib's MPEG
+// properties; TagLib's MPEG file is not used, since it would look for the
+// tags again and finds the last frame a byte at a time, which costs more
+// than the rest of an Open.
 #include "play_length.h"
 
+#include "bare_taglib_file.h"
+
 #include <taglib/audioproperties.h>
-#include <taglib/id3v2framefactory.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tiostream.h>
+#include <taglib/mpegheader.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/xingheader.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cmath>
 
 namespace platform {
 namespace {
 
-// One millisecond in the runtime's 100-ns units.
-const QWORD unitsPerMillisecond = 10000;
-// TagLib reads a frame header, a frame (for its Xing or VBRI header) or a
-// 1 KiB block when it looks for frames; a longer read is cut, so that what
-// TagLib might take for a tag in the audio cannot cost more memory.
-const unsigned long longestRead = 64 * 1024;
-// Where TagLib looks for tags at the end: an ID3v1 tag in the last 128
-// bytes, an APE tag's 32-byte footer before it.
-const uint64_t id3v1Size = 128;
-const uint64_t apeFooterSize = 32;
-// Look-alikes ended before, at most: more is no audio worth measuring.
-const int mostLookAlikes = 8;
+// One millisecond and one second in the runtime's 100-ns units.
+const double unitsPerMillisecond = 10000;
+const double unitsPerSecond = 10000000;
+// What of the first frame is read: its header, then a Xing header after the
+// side information (at most 32 bytes, and 2 of CRC) or a VBRI header at 36,
+// 16 and 32 bytes long; TagLib looks for them in what it is given.
+const size_t firstFrameRead = 4 + 32 + 32;
+// Longer than any play length (about 14,000 years), and far inside a QWORD.
+const double longestDuration = 4.0e18;
 
-// [start, end) of a file, read-only, as TagLib reads a file.
-class AudioStream final : public TagLib::IOStream {
-public:
-    AudioStream(const MediaFile& file, uint64_t start, uint64_t end) : file(file), start(start), size(end - start) {}
-
-    TagLib::FileName name() const override { return ""; }
-    TagLib::ByteVector readBlock(unsigned long length) override
-    {
-        const uint64_t count = std::min<uint64_t>({length, longestRead, size - position});
-        TagLib::ByteVector bytes(static_cast<unsigned int>(count), 0);
-        if (count > 0 && !file.ReadInto(start + position, static_cast<size_t>(count), reinterpret_cast<BYTE*>(bytes.data())))
-            return TagLib::ByteVector();
-        position += count;
-        return bytes;
-    }
-    void writeBlock(const TagLib::ByteVector&) override {}
-    void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
-    void removeBlock(unsigned long, unsigned long) override {}
-    bool readOnly() const override { return true; }
-    bool isOpen() const override { return true; }
-    // A position outside the stream is taken as its nearer end.
-    void seek(long offset, Position from) override
-    {
-        const long long base = from == Beginning ? 0 : from == Current ? static_cast<long long>(position)
-                                                                       : static_cast<long long>(size);
-        const long long target = base + offset;
-        position = target < 0 ? 0 : std::min<uint64_t>(static_cast<uint64_t>(target), size);
-    }
-    long tell() const override { return static_cast<long>(position); }
-    long length() override { return static_cast<long>(size); }
-    void truncate(long) override {}
-
-private:
-    const MediaFile& file;
-    uint64_t start;
-    uint64_t size;
-    uint64_t position = 0;
-};
-
-bool Holds(const MediaFile& file, uint64_t offset, const char* text)
+bool AddDurationUnits(double units, AttributeList& attributes)
 {
-    const size_t length = std::strlen(text);
-    BYTE bytes[8];
-    return file.ReadInto(offset, length, bytes) && std::memcmp(bytes, text, length) == 0;
-}
-
-// Moves `end` before whatever TagLib would take for an ID3v1 tag or an APE
-// tag's footer at the end of [start, end): the probe found no readable tag
-// there, and TagLib is not to read one. False when there are too many.
-bool EndBeforeTagLookAlikes(const MediaFile& file, uint64_t start, uint64_t& end)
-{
-    for (int count = 0; count < mostLookAlikes; ++count) {
-        if (end - start >= id3v1Size && Holds(file, end - id3v1Size, "TAG"))
-            end -= id3v1Size;
-        else if (end - start >= apeFooterSize && Holds(file, end - apeFooterSize, "APETAGEX"))
-            end -= apeFooterSize;
-        else
-            return true;
-    }
-    return false;
+    if (!(units >= 1 && units < longestDuration))
+        return true;
+    MediaAttribute duration;
+    duration.name = u"Duration";
+    duration.type = WMT_TYPE_QWORD;
+    duration.value = QwordValue(static_cast<QWORD>(std::llround(units)));
+    return attributes.Add(std::move(duration));
 }
 
 }  // namespace
 
 bool AddDuration(const TagLib::AudioProperties* properties, AttributeList& attributes)
 {
-    // TagLib tells an unknown length as 0 (and a length it cannot hold in an
-    // int as a negative one).
+    // TagLib tells an unknown length as 0.
     const int milliseconds = properties ? properties->lengthInMilliseconds() : 0;
-    if (milliseconds <= 0)
-        return true;
-    MediaAttribute duration;
-    duration.name = u"Duration";
-    duration.type = WMT_TYPE_QWORD;
-    duration.value = QwordValue(static_cast<QWORD>(milliseconds) * unitsPerMillisecond);
-    return attributes.Add(std::move(duration));
+    return milliseconds > 0 ? AddDurationUnits(milliseconds * unitsPerMillisecond, attributes) : true;
 }
 
 bool AddMpegDuration(const MediaFile& file, const MpegProbe& probe, AttributeList& attributes)
 {
-    uint64_t end = probe.audioEnd;
-    if (!probe.measureAudio || end <= probe.audioStart || !EndBeforeTagLookAlikes(file, probe.audioStart, end))
+    if (!probe.measureAudio || probe.audioEnd <= probe.audioStart)
         return true;
-    AudioStream stream(file, probe.audioStart, end);
-    const TagLib::MPEG::File mpeg(&stream, TagLib::ID3v2::FrameFactory::instance(), true, TagLib::AudioProperties::Fast);
-    return AddDuration(mpeg.isValid() ? mpeg.audioProperties() : nullptr, attributes);
+    const uint64_t audioLength = probe.audioEnd - probe.audioStart;
+    std::vector<BYTE> bytes;
+    if (!file.Read(probe.audioStart, static_cast<size_t>(std::min<uint64_t>(audioLength, firstFrameRead)), bytes))
+        return true;
+    TagLib::ByteVectorStream stream(
+        TagLib::ByteVector(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned int>(bytes.size())));
+    BareTagLibFile frames(&stream);
+    const TagLib::MPEG::Header first(&frames, 0, false);
+    if (!first.isValid() || first.sampleRate() <= 0)
+        return true;
+    // A Xing or VBRI header in the first frame counts the frames: the length
+    // of a stream of any bit rate. Without one the bit rate is taken as
+    // constant, over the audio from the first frame to the tags at the end.
+    // TagLib's reader of them is asked only when one of their ids is there.
+    const auto holds = [&](const char* id) {
+        return std::search(bytes.begin(), bytes.end(), id, id + 4) != bytes.end();
+    };
+    const size_t frameLength = static_cast<size_t>(std::max(first.frameLength(), 0));
+    const TagLib::MPEG::XingHeader xing(holds("Xing") || holds("Info") || holds("VBRI")
+                                            ? stream.data()->mid(0, static_cast<unsigned int>(frameLength))
+                                            : TagLib::ByteVector());
+    if (xing.isValid() && first.samplesPerFrame() > 0)
+        return AddDurationUnits(static_cast<double>(xing.totalFrames()) * first.samplesPerFrame() * unitsPerSecond /
+                                    first.sampleRate(),
+                                attributes);
+    if (first.bitrate() > 0)  // kbit/s
+        return AddDurationUnits(static_cast<double>(audioLength) * 8 * unitsPerMillisecond / first.bitrate(),
+                                attributes);
+    return true;
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // The runtime's "Duration" attribute: the play length in 100-ns units, as
-// TagLib's audio properties tell it. TagLib is shown only the audio of an
-// MPEG file, never its tags, which the editor has read already.
+// TagLib's readers tell it. TagLib is shown only the first frame of an MPEG
+// file's audio, never its tags, which the editor has read already.
 #pragma once
 
 #include "attribute_list.h"
@@ -18,9 +18,10 @@ namespace platform {
 // full.
 bool AddDuration(const TagLib::AudioProperties* properties, AttributeList& attributes);
 
-// Adds the Duration of the audio that the probe found in `file` (from its
-// first frame and its Xing or VBRI header, or else from the bit rate and
-// the last frame), read by TagLib. Nothing for a file without frames.
+// Adds the Duration of the audio that the probe found in `file`: from the
+// frame count of a Xing or VBRI header in its first frame, or else from the
+// first frame's bit rate over the audio's bytes. Nothing for a file without
+// frames.
 bool AddMpegDuration(const MediaFile& file, const MpegProbe& probe, AttributeList& attributes);
 
 }  // namespace platform

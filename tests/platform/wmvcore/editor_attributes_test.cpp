@@ -483,14 +483,13 @@ TEST(EditorAttributes, Id3v1FieldsFillWhatTheId3v2TagLacks)
         }
     }
     {
-        // Blank ID3v1 fields are not listed. One frame has no next frame to
-        // prove it one, so TagLib tells no play length.
+        // Blank ID3v1 fields are not listed.
         Id3v1Fields sparse;
         sparse.title = "Just a title";
         const OpenedEditor opened =
             OpenEditor(dir.Write("sparse.mp3", Concatenate({SilentMpegFrames(1), BuildId3v1(sparse)})));
         ASSERT_EQ(opened.openResult, S_OK);
-        EXPECT_EQ(NamesOf(ReadAllEx(opened.Info3().Get(), 0xFFFF)), (Names{u"Title"}));
+        EXPECT_EQ(NamesOf(ReadAllEx(opened.Info3().Get(), 0xFFFF)), (Names{u"Duration", u"Title"}));
     }
     {
         // With an ID3v2 tag, the ID3v1 fields fill what it lacks, after its
@@ -537,8 +536,8 @@ TEST(EditorAttributes, FormatIsToldByContentNotByExtension)
 }
 
 // The play length comes first, on stream 0, as a QWORD of 100-ns units: for
-// MPEG audio from a Xing header or else the frames' bit rate (up to the last
-// frame), for ASF the play duration less the
+// MPEG audio from a Xing header or else the first frame's bit rate over the
+// audio before the tags at the end, for ASF the play duration less the
 // preroll; none when it cannot be told.
 TEST(EditorAttributes, DurationIsThePlayLengthAndComesFirst)
 {
@@ -561,7 +560,7 @@ TEST(EditorAttributes, DurationIsThePlayLengthAndComesFirst)
         QWORD duration;  // 0: none
     };
     const Case cases[] = {
-        {"one frame", SilentMpegFrames(1), 0},
+        {"one frame", SilentMpegFrames(1), 24 * millisecond},
         {"two frames", SilentMpegFrames(2), 48 * millisecond},
         {"ten frames", SilentMpegFrames(10), 240 * millisecond},
         {"ID3v2, frames, APE and ID3v1",
