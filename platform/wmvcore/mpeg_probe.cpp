@@ -175,12 +175,12 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
     audioEnd = probe.ape.start;
 
     // The audio: after an ID3v2 tag that starts the file; in a RIFF file from
-    // its start, or else after its tag chunk, and then not into a tag chunk
-    // that follows it.
-    const bool tagChunk = hasId3v2 && chunk != 0;
+    // its start, or else after its tag, and then not into a tag chunk that
+    // follows it.
+    const bool tagChunk = chunk != 0;
     const uint64_t searchFrom = hasId3v2 && !tagChunk ? id3v2End : 0;
     probe.hasFrames = FindFrameChain(file, searchFrom, audioEnd, probe.audioStart) ||
-                      (tagChunk && FindFrameChain(file, id3v2End, audioEnd, probe.audioStart));
+                      (tagChunk && hasId3v2 && FindFrameChain(file, id3v2End, audioEnd, probe.audioStart));
     if (probe.hasFrames) {
         probe.audioEnd = tagChunk && chunk > probe.audioStart ? std::min(audioEnd, chunk - chunkHeaderSize) : audioEnd;
         // Its play length is one attribute more, when there is room for it.
