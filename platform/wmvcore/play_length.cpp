@@ -70,14 +70,14 @@ bool AddMpegDuration(const MediaFile& file, const MpegProbe& probe, AttributeLis
     const auto holds = [&](const char* id) {
         return std::search(bytes.begin(), bytes.end(), id, id + 4) != bytes.end();
     };
-    const size_t frameLength = static_cast<size_t>(std::max(first.frameLength(), 0));
-    const TagLib::MPEG::XingHeader xing(holds("Xing") || holds("Info") || holds("VBRI")
-                                            ? stream.data()->mid(0, static_cast<unsigned int>(frameLength))
-                                            : TagLib::ByteVector());
-    if (xing.isValid() && first.samplesPerFrame() > 0)
-        return AddDurationUnits(static_cast<double>(xing.totalFrames()) * first.samplesPerFrame() * unitsPerSecond /
-                                    first.sampleRate(),
-                                attributes);
+    if (holds("Xing") || holds("Info") || holds("VBRI")) {
+        const TagLib::MPEG::XingHeader xing(
+            stream.data()->mid(0, static_cast<unsigned int>(std::max(first.frameLength(), 0))));
+        if (xing.isValid() && first.samplesPerFrame() > 0)
+            return AddDurationUnits(static_cast<double>(xing.totalFrames()) * first.samplesPerFrame() *
+                                        unitsPerSecond / first.sampleRate(),
+                                    attributes);
+    }
     if (first.bitrate() > 0)  // kbit/s
         return AddDurationUnits(static_cast<double>(audioLength) * 8 * unitsPerMillisecond / first.bitrate(),
                                 attributes);
