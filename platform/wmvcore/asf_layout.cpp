@@ -28,9 +28,18 @@ const size_t headerObjectSize = 30;        // + 32-bit object count + 2 reserved
 // TagLib takes a header without File Properties and Stream Properties
 // objects as no ASF header. It reads no attribute from them, and the file's
 // own may be of any size, so the header it is given has zeroed ones of the
-// sizes it reads.
+// sizes it reads; the File Properties object then gets the file's play
+// duration and preroll, from which TagLib tells the play length.
 const size_t filePropertiesBodySize = 80;
 const size_t streamPropertiesBodySize = 78;
+// In the File Properties object's body: the play duration (100-ns units),
+// and the preroll (milliseconds) that it includes; TagLib reads the body
+// only when it holds them and the fields after the preroll.
+const size_t playDurationAt = 40;
+const size_t prerollAt = 56;
+const size_t filePropertiesLeast = 64;
+// Where the rebuilt header's File Properties body begins.
+const size_t filePropertiesBodyAt = headerObjectSize + objectHeaderSize;
 // The Content Description's fields: title, author, copyright,
 // description, rating.
 const int contentDescriptionFields = 5;
@@ -276,6 +285,25 @@ HRESULT ReadHeaderExtension(Cursor body, AsfLayout& layout, HeaderWriter& writer
     return S_OK;
 }
 
+// Puts the play duration and preroll of a File Properties object into the
+// rebuilt header, when they give a play length that TagLib can hold (a
+// positive number of milliseconds in an int); otherwise they stay zero, and
+// the file has no play length. As with TagLib, a later object wins.
+void CopyPlayLength(Cursor body, AsfLayout& layout)
+{
+    QWORD duration = 0;
+    QWORD preroll = 0;
+    if (body.Left() < filePropertiesLeast || !body.Skip(playDurationAt) || !body.Qword(duration) ||
+        !body.Skip(prerollAt - playDurationAt - sizeof duration) || !body.Qword(preroll))
+        return;
+    const QWORD milliseconds = duration / 10000;
+    const bool fits = preroll < milliseconds && milliseconds - preroll < 0x7FFFFFFFu;
+    if (!fits)
+        duration = preroll = 0;
+    std::memcpy(layout.header.data() + filePropertiesBodyAt + playDurationAt, &duration, sizeof duration);
+    std::memcpy(layout.header.data() + filePropertiesBodyAt + prerollAt, &preroll, sizeof preroll);
+}
+
 }  // namespace
 
 bool StartsWithAsfHeader(const std::vector<BYTE>& head)
@@ -322,6 +350,9 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
             result = ReadExtendedContentDescription(child, layout, writer);
         } else if (id == asfHeaderExtensionObject) {
             result = ReadHeaderExtension(child, layout, writer);
+        } else if (id == asfFilePropertiesObject) {
+            CopyPlayLength(child, layout);
+            continue;
         } else {
             continue;  // nothing in it gives an attribute: neither read nor kept
         }
@@ -331,6 +362,12 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
         if (layout.header.size() > largestHeader)
             return overLimit;
     }
+    // The play length is one attribute more, when the records leave room for
+    // it.
+    QWORD duration = 0;
+    std::memcpy(&duration, layout.header.data() + filePropertiesBodyAt + playDurationAt, sizeof duration);
+    if (duration != 0 && !layout.budget.Add(sizeof(QWORD), false))
+        std::memset(layout.header.data() + filePropertiesBodyAt + playDurationAt, 0, sizeof duration);
     const QWORD size = layout.header.size();
     std::memcpy(layout.header.data() + 16, &size, sizeof size);
     std::memcpy(layout.header.data() + 24, &written, sizeof written);

@@ -4,6 +4,7 @@
 // order across names.
 #include "asf_reading.h"
 
+#include "play_length.h"
 #include "text_conversion.h"
 
 #include <taglib/asffile.h>
@@ -111,9 +112,11 @@ HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes)
 {
     TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(layout.header.data()),
                                                        static_cast<unsigned int>(layout.header.size())));
-    TagLib::ASF::File file(&stream, false);
+    TagLib::ASF::File file(&stream, true);
     TagLib::ASF::Tag* tag = file.isValid() ? file.tag() : nullptr;
     if (!tag)
+        return NS_E_INVALID_INPUT_FORMAT;
+    if (!AddDuration(file.audioProperties(), attributes))
         return NS_E_INVALID_INPUT_FORMAT;
 
     // The Content Description object always has all five fields; an empty
@@ -135,7 +138,7 @@ HRESULT ReadAsfAttributes(const AsfLayout& layout, AttributeList& attributes)
             return NS_E_INVALID_INPUT_FORMAT;
     }
 
-    attributes.Reserve(contentDescriptionFields + layout.records.size());
+    attributes.Reserve(1 + contentDescriptionFields + layout.records.size());
     std::map<std::u16string, NameQueue> byName;
     const TagLib::ASF::AttributeListMap& map = tag->attributeListMap();
     for (auto entry = map.begin(); entry != map.end(); ++entry)

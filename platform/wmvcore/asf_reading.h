@@ -8,7 +8,8 @@
 
 namespace platform {
 
-// Lists the Content Description fields that hold text ("Title", "Author",
+// Lists the play length ("Duration", from the File Properties object, when
+// it tells one), then the Content Description fields that hold text ("Title", "Author",
 // "Copyright", "Description", "Rating", in this order), then every
 // attribute of the Extended Content Description, Metadata and Metadata
 // Library objects in the order of `layout`, with its own name, type,

@@ -4,6 +4,8 @@
 // for no standard frame.
 #include "id3_reading.h"
 
+#include "bare_taglib_file.h"
+#include "play_length.h"
 #include "text_conversion.h"
 
 #include <taglib/tbytevectorstream.h>
@@ -246,15 +248,6 @@ void ReadId3v2(const TagLib::ID3v2::Tag& tag, const std::vector<StoredBytes>& pi
     }
 }
 
-// A TagLib file over the bytes of a rebuilt APE tag, for TagLib's APE reader.
-class ApeBytes final : public TagLib::File {
-public:
-    explicit ApeBytes(TagLib::IOStream* stream) : TagLib::File(stream) {}
-    TagLib::Tag* tag() const override { return nullptr; }
-    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
-    bool save() override { return false; }
-};
-
 // The kept APE items in file order, one attribute a key; several values of
 // an item are joined as ID3v2's are.
 void ReadApe(const ApeTag& ape, std::vector<Listed>& listed)
@@ -263,7 +256,7 @@ void ReadApe(const ApeTag& ape, std::vector<Listed>& listed)
         return;
     TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(ape.rebuilt.data()),
                                                        static_cast<unsigned int>(ape.rebuilt.size())));
-    ApeBytes file(&stream);
+    BareTagLibFile file(&stream);
     const TagLib::APE::Tag tag(&file, static_cast<long>(ape.rebuilt.size() - 32));
     const TagLib::APE::ItemListMap& items = tag.itemListMap();
     for (const ApeRow* row : ape.rows) {
@@ -396,8 +389,10 @@ std::u16string YearOf(const std::u16string& text)
     return leadingYear ? text.substr(0, 4) : text;
 }
 
-HRESULT ReadMpegAttributes(const MpegProbe& probe, AttributeList& attributes)
+HRESULT ReadMpegAttributes(const MediaFile& file, const MpegProbe& probe, AttributeList& attributes)
 {
+    if (!AddMpegDuration(file, probe, attributes))
+        return NS_E_INVALID_INPUT_FORMAT;
     std::vector<Listed> listed;
     const std::vector<BYTE>& id3v2 = probe.id3v2.rebuilt;
     if (!id3v2.empty()) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "attribute_list.h"
+#include "media_file.h"
 #include "mpeg_probe.h"
 
 #include <taglib/tstringlist.h>
@@ -11,13 +12,14 @@
 
 namespace platform {
 
-// ID3v2 frames are listed in file order under the runtime's names; frames
+// The play length ("Duration") comes first, when the probe found audio
+// whose length TagLib can tell. Then the ID3v2 frames in file order under the runtime's names; frames
 // with no such name are left out. Then the ID3v1 fields whose names the
 // ID3v2 tag gives no text. The comment is the first comment frame without
 // a description, or else the first with one; a TXXX frame whose name a
 // standard frame or an ID3v1 field gives is left out. All attributes are
 // file-level (stream 0).
-HRESULT ReadMpegAttributes(const MpegProbe& probe, AttributeList& attributes);
+HRESULT ReadMpegAttributes(const MediaFile& file, const MpegProbe& probe, AttributeList& attributes);
 
 // A genre text as people read it: ID3v1 genre numbers ("17", "(17)") become
 // their names, "RX" and "CR" become "Remix" and "Cover", and repeated

@@ -62,7 +62,7 @@ HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeL
         result = ProbeMpegFile(file, probe);
         if (SUCCEEDED(result))
             result = admission.Admit(probe.budget.MemoryEstimate())
-                         ? InsideTagLib([&] { return ReadMpegAttributes(probe, attributes); })
+                         ? InsideTagLib([&] { return ReadMpegAttributes(file, probe, attributes); })
                          : E_OUTOFMEMORY;
     }
     if (FAILED(result)) {

@@ -17,10 +17,12 @@ const size_t id3v1Size = 128;
 const int id3v1Fields = 7;
 // Where the first MPEG frame may start in a file without an ID3v2 tag.
 const size_t frameSearchWindow = 64 * 1024;
-// The longest MPEG audio frame (Layer II, MPEG-2, 160 kbit/s at 8 kHz).
-const size_t longestFrame = 2881;
 // Frames that must follow each other before the data counts as MPEG audio.
 const int framesRequired = 3;
+// The frames are looked for a block at a time.
+const size_t searchBlock = 1024;
+// A RIFF chunk's id and size.
+const uint64_t chunkHeaderSize = 8;
 
 // ID3v1: "TAG", then title, artist and album (30 bytes each) and the year
 // (4 bytes) as Latin-1 text padded with NULs or spaces.
@@ -88,28 +90,46 @@ bool ParseFrameHeader(const BYTE* bytes, FrameHeader& header)
     return header.length >= 4;
 }
 
-// From `start`, frames of one kind follow each other: framesRequired of
-// them, or fewer that end exactly where the audio ends.
-bool FrameChainAt(const std::vector<BYTE>& bytes, size_t start, size_t audioEnd)
+// From `start`, whose header `first` is, frames of one kind follow each
+// other: framesRequired of them, or fewer that end exactly where the audio
+// ends. The headers after the first are read from the file.
+bool FrameChainAt(const MediaFile& file, uint64_t start, const FrameHeader& first, uint64_t audioEnd)
 {
-    FrameHeader first{};
-    size_t position = start;
-    for (int count = 0; count < framesRequired; ++count) {
-        if (count > 0 && position == audioEnd)
+    uint64_t position = start + first.length;
+    for (int count = 1; count < framesRequired; ++count) {
+        if (position == audioEnd)
             return true;
+        BYTE bytes[4];
         FrameHeader header{};
-        if (position + 4 > bytes.size() || !ParseFrameHeader(&bytes[position], header))
-            return false;
-        if (count == 0)
-            first = header;
-        else if (header.version != first.version || header.layer != first.layer ||
-                 header.sampleRate != first.sampleRate)
+        if (position > audioEnd || audioEnd - position < 4 || !file.ReadInto(position, 4, bytes) ||
+            !ParseFrameHeader(bytes, header) || header.version != first.version || header.layer != first.layer ||
+            header.sampleRate != first.sampleRate)
             return false;
         position += header.length;
-        if (position > audioEnd)
-            return false;
     }
-    return true;
+    return position <= audioEnd;
+}
+
+// Finds the first run of frames that starts within frameSearchWindow of
+// `from` and ends by `audioEnd`, reading the file a block at a time: audio
+// mostly starts at once.
+bool FindFrameChain(const MediaFile& file, uint64_t from, uint64_t audioEnd, uint64_t& found)
+{
+    std::vector<BYTE> bytes;
+    for (size_t offset = 0; offset < frameSearchWindow && from + offset < audioEnd; offset += searchBlock) {
+        const uint64_t blockStart = from + offset;
+        // The block, and the first three bytes of the next for a header that starts at its end.
+        if (!file.Read(blockStart, static_cast<size_t>(std::min<uint64_t>(audioEnd - blockStart, searchBlock + 3)), bytes))
+            return false;
+        for (size_t start = 0; start < searchBlock && start + 4 <= bytes.size(); ++start) {
+            FrameHeader first{};
+            if (ParseFrameHeader(&bytes[start], first) && FrameChainAt(file, blockStart + start, first, audioEnd)) {
+                found = blockStart + start;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -153,20 +173,20 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
     if (FAILED(ape))
         return ape;
     audioEnd = probe.ape.start;
-    if (hasId3v2)
-        return S_OK;
 
-    const size_t headLength = static_cast<size_t>(
-        std::min<uint64_t>(audioEnd, frameSearchWindow + framesRequired * longestFrame + 4));
-    if (file.Read(0, headLength, bytes)) {
-        for (size_t start = 0; start < frameSearchWindow && start + 4 <= bytes.size(); ++start) {
-            if (FrameChainAt(bytes, start, static_cast<size_t>(std::min<uint64_t>(audioEnd, SIZE_MAX)))) {
-                probe.hasFrames = true;
-                break;
-            }
-        }
+    // The audio: after an ID3v2 tag that starts the file; in a RIFF file from
+    // its start, or else after its tag, and then not into a tag chunk that
+    // follows it.
+    const bool tagChunk = chunk != 0;
+    const uint64_t searchFrom = hasId3v2 && !tagChunk ? id3v2End : 0;
+    probe.hasFrames = FindFrameChain(file, searchFrom, audioEnd, probe.audioStart) ||
+                      (tagChunk && hasId3v2 && FindFrameChain(file, id3v2End, audioEnd, probe.audioStart));
+    if (probe.hasFrames) {
+        probe.audioEnd = tagChunk && chunk > probe.audioStart ? std::min(audioEnd, chunk - chunkHeaderSize) : audioEnd;
+        // Its play length is one attribute more, when there is room for it.
+        probe.measureAudio = probe.budget.Add(sizeof(QWORD), false);
     }
-    return !probe.id3v1.empty() || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
+    return hasId3v2 || !probe.id3v1.empty() || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
 }
 
 }  // namespace platform

@@ -113,16 +113,16 @@ Bytes AsfObject(const GUID& id, const Bytes& body)
     return out;
 }
 
-Bytes FileProperties()
+Bytes FileProperties(const AsfContent& content)
 {
     Bytes body;
     PutGuid(body, fileId);
     PutQword(body, 0);         // file size: not known to the writer
     PutQword(body, 0);         // creation date
     PutQword(body, 0);         // data packets
-    PutQword(body, 10000000);  // play duration: 1 s in 100 ns units
-    PutQword(body, 10000000);  // send duration
-    PutQword(body, 0);         // preroll
+    PutQword(body, content.playDuration);
+    PutQword(body, content.playDuration);  // send duration
+    PutQword(body, content.preroll);
     PutDword(body, 2);         // flags: seekable
     PutDword(body, 3200);      // minimum data packet size
     PutDword(body, 3200);      // maximum data packet size
@@ -344,7 +344,7 @@ AsfAttribute AsfGuid(const std::u16string& name, const GUID& value, WORD stream)
 
 Bytes BuildAsf(const AsfContent& content)
 {
-    std::vector<Bytes> children = {FileProperties(), StreamProperties(content.video)};
+    std::vector<Bytes> children = {FileProperties(content), StreamProperties(content.video)};
     if (content.contentDescription)
         children.push_back(ContentDescription(content));
     if (!content.extended.empty())
@@ -527,6 +527,17 @@ Bytes SilentMpegFrames(int count)
         PutBytes(frames, frame);
     }
     return frames;
+}
+
+Bytes XingMpegFrame(DWORD frames, DWORD bytes)
+{
+    Bytes frame = SilentMpegFrames(1);
+    const size_t at = 4 + 17;  // after the header and a mono MPEG-1 frame's side information
+    const BYTE xing[16] = {'X', 'i', 'n', 'g', 0, 0, 0, 3,  // flags: frames and bytes follow
+                           BYTE(frames >> 24), BYTE(frames >> 16), BYTE(frames >> 8), BYTE(frames),
+                           BYTE(bytes >> 24),  BYTE(bytes >> 16),  BYTE(bytes >> 8),  BYTE(bytes)};
+    std::copy(std::begin(xing), std::end(xing), frame.begin() + at);
+    return frame;
 }
 
 Bytes Concatenate(const std::vector<Bytes>& parts)

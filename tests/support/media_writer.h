@@ -51,6 +51,8 @@ struct AsfContent {
     std::vector<AsfAttribute> metadata;  // Metadata object in the Header Extension
     std::vector<AsfAttribute> library;   // Metadata Library object in the Header Extension
     bool video = false;                  // a video stream instead of an audio stream
+    QWORD playDuration = 10000000;       // of the File Properties object: 1 s in 100-ns units
+    QWORD preroll = 0;                   // in milliseconds, part of the play duration
 };
 
 // A complete file: Header Object (File Properties, Stream Properties,
@@ -115,6 +117,9 @@ Bytes BuildId3v1(const Id3v1Fields& fields);
 
 // `count` silent MPEG-1 Layer III frames (32 kbit/s, 48 kHz, 96 bytes each).
 Bytes SilentMpegFrames(int count);
+// One such frame holding a Xing header that counts `frames` frames of
+// `bytes` in all.
+Bytes XingMpegFrame(DWORD frames, DWORD bytes);
 
 Bytes Concatenate(const std::vector<Bytes>& parts);
 

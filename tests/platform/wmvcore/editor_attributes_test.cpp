@@ -65,6 +65,7 @@ TEST(EditorAttributes, AsfListsEveryObjectInFileOrderWithRuntimeTypes)
         WORD language;
     };
     const Row expected[] = {
+        {u"Duration", WMT_TYPE_QWORD, 8, 0},
         {u"Title", WMT_TYPE_STRING, sizeof(u"Asf Title"), 0},
         {u"Author", WMT_TYPE_STRING, sizeof(u"Asf Author"), 0},
         {u"Copyright", WMT_TYPE_STRING, sizeof(u"(c) Asf"), 0},
@@ -92,18 +93,19 @@ TEST(EditorAttributes, AsfListsEveryObjectInFileOrderWithRuntimeTypes)
         EXPECT_EQ(all[i].language, expected[i].language);
     }
 
-    EXPECT_EQ(all[0].Text(), u"Asf Title");
-    EXPECT_EQ(all[3].Text(), u"Asf Description");
-    EXPECT_EQ(all[5].Text(), u"Asf Album");
-    EXPECT_EQ(all[6].Dword(), 7u);
-    EXPECT_EQ(all[7].Bool(), TRUE);
-    EXPECT_EQ(all[8].Qword(), 0x123456789ABCULL);
-    EXPECT_EQ(all[9].Word(), 0x2A);
-    EXPECT_EQ(all[10].value, (Bytes{1, 2, 3, 4, 5}));
-    EXPECT_EQ(all[13].Bool(), TRUE) << "the 16-bit BOOL of the Metadata object becomes a 32-bit BOOL";
-    EXPECT_EQ(all[15].Text(), u"Calm");
-    ASSERT_EQ(all[16].value.size(), sizeof(GUID));
-    EXPECT_EQ(std::memcmp(all[16].value.data(), &sampleGuid, sizeof(GUID)), 0);
+    EXPECT_EQ(all[0].Qword(), 10000000u) << "the header's play length, 1 s";
+    EXPECT_EQ(all[1].Text(), u"Asf Title");
+    EXPECT_EQ(all[4].Text(), u"Asf Description");
+    EXPECT_EQ(all[6].Text(), u"Asf Album");
+    EXPECT_EQ(all[7].Dword(), 7u);
+    EXPECT_EQ(all[8].Bool(), TRUE);
+    EXPECT_EQ(all[9].Qword(), 0x123456789ABCULL);
+    EXPECT_EQ(all[10].Word(), 0x2A);
+    EXPECT_EQ(all[11].value, (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_EQ(all[14].Bool(), TRUE) << "the 16-bit BOOL of the Metadata object becomes a 32-bit BOOL";
+    EXPECT_EQ(all[16].Text(), u"Calm");
+    ASSERT_EQ(all[17].value.size(), sizeof(GUID));
+    EXPECT_EQ(std::memcmp(all[17].value.data(), &sampleGuid, sizeof(GUID)), 0);
 }
 
 TEST(EditorAttributes, AsfStreamsAreListedSeparatelyThroughLevelThree)
@@ -119,7 +121,7 @@ TEST(EditorAttributes, AsfStreamsAreListedSeparatelyThroughLevelThree)
     };
     const Row views[] = {
         {0,
-         {u"Title", u"Author", u"Copyright", u"Description", u"Rating", u"WM/AlbumTitle", u"WM/TrackNumber",
+         {u"Duration", u"Title", u"Author", u"Copyright", u"Description", u"Rating", u"WM/AlbumTitle", u"WM/TrackNumber",
           u"IsVBR", u"WM/Duration", u"WM/Rating", u"WM/Blob", u"WM/Genre", u"WM/Conductor",
           u"WM/MediaClassPrimaryID"}},
         {1, {u"WM/Composer", u"WM/StreamFlag", u"WM/Mood"}},
@@ -152,11 +154,11 @@ TEST(EditorAttributes, AsfContentDescriptionListsOnlyTheFieldsThatAreSet)
     video.video = true;
     video.title = u"Clip";
     const Case cases[] = {
-        {"title.asf", titleOnly, {u"Title"}},
-        {"author.wma", authorAndRating, {u"Author", u"Rating"}},
-        {"none.asf", none, {u"WM/Year"}},
-        {"video.wmv", video, {u"Title"}},
-        {"empty.asf", AsfContent{}, {}},
+        {"title.asf", titleOnly, {u"Duration", u"Title"}},
+        {"author.wma", authorAndRating, {u"Duration", u"Author", u"Rating"}},
+        {"none.asf", none, {u"Duration", u"WM/Year"}},
+        {"video.wmv", video, {u"Duration", u"Title"}},
+        {"empty.asf", AsfContent{}, {u"Duration"}},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -206,6 +208,7 @@ TEST(EditorAttributes, Id3v23FramesInFileOrderUnderRuntimeNames)
         const char16_t* text;  // null: binary
     };
     const Row expected[] = {
+        {u"Duration", nullptr},
         {u"Author", u"Artist \u00C5"},  {u"Title", u"Title \u266B"},    {u"WM/AlbumTitle", u"Album"},
         {u"WM/Year", u"2003"},          {u"WM/Genre", u"Rock"},         {u"Description", u"A comment"},
         {u"Copyright", u"(c) Owner"},   {u"WM/Lyrics", u"La la la"},    {u"WM/Publisher", u"Publisher"},
@@ -318,9 +321,9 @@ TEST(EditorAttributes, PicturesAreReadFromTheFileInEveryLayout)
         const OpenedEditor opened = OpenEditor(dir.Write("picture.mp3", Concatenate({c.tag, SilentMpegFrames(2)})));
         ASSERT_EQ(opened.openResult, S_OK);
         const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(NamesOf(all), (Names{u"WM/Picture", u"Author"}));
-        EXPECT_EQ(all[0].value, PictureValue(3, u"image/jpeg", u"Front", data));
-        EXPECT_EQ(all[1].Text(), u"After");
+        ASSERT_EQ(NamesOf(all), (Names{u"Duration", u"WM/Picture", u"Author"}));
+        EXPECT_EQ(all[1].value, PictureValue(3, u"image/jpeg", u"Front", data));
+        EXPECT_EQ(all[2].Text(), u"After");
     }
 }
 
@@ -339,12 +342,12 @@ TEST(EditorAttributes, Id3v24Utf8TextsAndRecordingTimes)
         OpenEditor(dir.Write("v24.mp3", Concatenate({BuildId3v2(4, frames), SilentMpegFrames(3)})));
     ASSERT_EQ(opened.openResult, S_OK);
     const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-    ASSERT_EQ(NamesOf(all), (Names{u"Title", u"Author", u"WM/Year", u"WM/Genre", u"Description"}));
-    EXPECT_EQ(all[0].Text(), u"Zw\u00F6lf \U0001F3B5");
-    EXPECT_EQ(all[1].Text(), u"First; Second");
-    EXPECT_EQ(all[2].Text(), u"2004");
-    EXPECT_EQ(all[3].Text(), u"Jazz; Fusion");
-    EXPECT_EQ(all[4].Text(), u"Kommentar");
+    ASSERT_EQ(NamesOf(all), (Names{u"Duration", u"Title", u"Author", u"WM/Year", u"WM/Genre", u"Description"}));
+    EXPECT_EQ(all[1].Text(), u"Zw\u00F6lf \U0001F3B5");
+    EXPECT_EQ(all[2].Text(), u"First; Second");
+    EXPECT_EQ(all[3].Text(), u"2004");
+    EXPECT_EQ(all[4].Text(), u"Jazz; Fusion");
+    EXPECT_EQ(all[5].Text(), u"Kommentar");
 }
 
 TEST(EditorAttributes, Id3v22FramesMachineCommentsAndYears)
@@ -359,10 +362,10 @@ TEST(EditorAttributes, Id3v22FramesMachineCommentsAndYears)
         const OpenedEditor opened = OpenEditor(dir.Write("v22.mp3", Concatenate({tag, SilentMpegFrames(2)})));
         ASSERT_EQ(opened.openResult, S_OK);
         const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(NamesOf(all), (Names{u"Title", u"Author", u"Description"}));
-        EXPECT_EQ(all[0].Text(), u"Two Two");
-        EXPECT_EQ(all[1].Text(), u"Old Artist");
-        EXPECT_EQ(all[2].Text(), u"Old style");
+        ASSERT_EQ(NamesOf(all), (Names{u"Duration", u"Title", u"Author", u"Description"}));
+        EXPECT_EQ(all[1].Text(), u"Two Two");
+        EXPECT_EQ(all[2].Text(), u"Old Artist");
+        EXPECT_EQ(all[3].Text(), u"Old style");
     }
     {
         // Comments that hold iTunes' machine data are not listed; the
@@ -387,8 +390,8 @@ TEST(EditorAttributes, Id3v22FramesMachineCommentsAndYears)
                 OpenEditor(dir.Write("comments.mp3", Concatenate({BuildId3v2(3, c.frames), SilentMpegFrames(2)})));
             ASSERT_EQ(opened.openResult, S_OK);
             const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-            ASSERT_EQ(NamesOf(all), (Names{u"Description"}));
-            EXPECT_EQ(all[0].Text(), c.comment);
+            ASSERT_EQ(NamesOf(all), (Names{u"Duration", u"Description"}));
+            EXPECT_EQ(all[1].Text(), c.comment);
         }
     }
     {
@@ -406,8 +409,8 @@ TEST(EditorAttributes, Id3v22FramesMachineCommentsAndYears)
             const OpenedEditor opened = OpenEditor(dir.Write("year.mp3", Concatenate({tag, SilentMpegFrames(2)})));
             ASSERT_EQ(opened.openResult, S_OK);
             const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-            ASSERT_EQ(all.size(), 1u);
-            EXPECT_EQ(all[0].Text(), c.year);
+            ASSERT_EQ(all.size(), 2u);
+            EXPECT_EQ(all[1].Text(), c.year);
         }
     }
 }
@@ -439,9 +442,9 @@ TEST(EditorAttributes, GenreReferencesResolveToNames)
         const OpenedEditor opened = OpenEditor(dir.Write("genre.mp3", Concatenate({tag, SilentMpegFrames(2)})));
         ASSERT_EQ(opened.openResult, S_OK);
         const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(all.size(), 1u);
-        EXPECT_EQ(all[0].name, u"WM/Genre");
-        EXPECT_EQ(all[0].Text(), c.genre);
+        ASSERT_EQ(all.size(), 2u);
+        EXPECT_EQ(all[1].name, u"WM/Genre");
+        EXPECT_EQ(all[1].Text(), c.genre);
     }
 }
 
@@ -467,14 +470,16 @@ TEST(EditorAttributes, Id3v1FieldsFillWhatTheId3v2TagLacks)
             const char16_t* text;
         };
         const Row expected[] = {
-            {u"Title", u"Old Title"},   {u"Author", u"Old Artist"}, {u"WM/AlbumTitle", u"Old Album"},
+            {u"Duration", nullptr},     {u"Title", u"Old Title"},   {u"Author", u"Old Artist"}, {u"WM/AlbumTitle", u"Old Album"},
             {u"WM/Year", u"1987"},      {u"Description", u"Old comment"}, {u"WM/Genre", u"Jazz"},
             {u"WM/TrackNumber", u"5"},
         };
         ASSERT_EQ(all.size(), std::size(expected));
         for (size_t i = 0; i < all.size(); ++i) {
             EXPECT_EQ(all[i].name, expected[i].name);
-            EXPECT_EQ(all[i].Text(), expected[i].text);
+            if (expected[i].text) {
+                EXPECT_EQ(all[i].Text(), expected[i].text);
+            }
         }
     }
     {
@@ -484,7 +489,7 @@ TEST(EditorAttributes, Id3v1FieldsFillWhatTheId3v2TagLacks)
         const OpenedEditor opened =
             OpenEditor(dir.Write("sparse.mp3", Concatenate({SilentMpegFrames(1), BuildId3v1(sparse)})));
         ASSERT_EQ(opened.openResult, S_OK);
-        EXPECT_EQ(NamesOf(ReadAllEx(opened.Info3().Get(), 0xFFFF)), (Names{u"Title"}));
+        EXPECT_EQ(NamesOf(ReadAllEx(opened.Info3().Get(), 0xFFFF)), (Names{u"Duration", u"Title"}));
     }
     {
         // With an ID3v2 tag, the ID3v1 fields fill what it lacks, after its
@@ -495,10 +500,10 @@ TEST(EditorAttributes, Id3v1FieldsFillWhatTheId3v2TagLacks)
         const OpenedEditor opened = OpenEditor(dir.Write("both.mp3", file));
         ASSERT_EQ(opened.openResult, S_OK);
         const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(NamesOf(all), (Names{u"Title", u"WM/AlbumTitle", u"Author", u"WM/AlbumTitle", u"WM/Year",
-                                       u"Description", u"WM/Genre", u"WM/TrackNumber"}));
-        EXPECT_EQ(all[0].Text(), u"New Title");
-        EXPECT_EQ(all[3].Text(), u"Old Album") << "an empty frame is no value";
+        ASSERT_EQ(NamesOf(all), (Names{u"Duration", u"Title", u"WM/AlbumTitle", u"Author", u"WM/AlbumTitle",
+                                       u"WM/Year", u"Description", u"WM/Genre", u"WM/TrackNumber"}));
+        EXPECT_EQ(all[1].Text(), u"New Title");
+        EXPECT_EQ(all[4].Text(), u"Old Album") << "an empty frame is no value";
     }
 }
 
@@ -525,21 +530,63 @@ TEST(EditorAttributes, FormatIsToldByContentNotByExtension)
         const OpenedEditor opened = OpenEditor(dir.Write(c.file, c.bytes));
         ASSERT_EQ(opened.openResult, S_OK);
         const auto all = ReadAllEx(opened.Info3().Get(), 0xFFFF);
-        ASSERT_EQ(all.size(), 1u);
-        EXPECT_EQ(all[0].Text(), c.title);
+        ASSERT_EQ(NamesOf(all), (Names{u"Duration", u"Title"}));
+        EXPECT_EQ(all[1].Text(), c.title);
     }
 }
 
-TEST(EditorAttributes, MpegFramesAloneOpenWithNoAttributes)
+// The play length comes first, on stream 0, as a QWORD of 100-ns units: for
+// MPEG audio from a Xing header or else the first frame's bit rate over the
+// audio before the tags at the end, for ASF the play duration less the
+// preroll; none when it cannot be told.
+TEST(EditorAttributes, DurationIsThePlayLengthAndComesFirst)
 {
+    const QWORD millisecond = 10000;
+    const Bytes tag = BuildId3v2(3, {Id3Text("TIT2", u"Timed", Id3Encoding::latin1)});
+    AsfContent asf;
+    asf.title = u"Timed";
+    AsfContent preroll = asf;
+    preroll.playDuration = 35000000;  // 3.5 s, of which 3 s preroll
+    preroll.preroll = 3000;
+    AsfContent untimed = asf;
+    untimed.playDuration = 0;
+    AsfContent prerollOnly = preroll;
+    prerollOnly.preroll = 4000;
+    Id3v1Fields v1;
+    v1.title = "Timed";
+    struct Case {
+        const char* what;
+        Bytes file;
+        QWORD duration;  // 0: none
+    };
+    const Case cases[] = {
+        {"one frame", SilentMpegFrames(1), 24 * millisecond},
+        {"two frames", SilentMpegFrames(2), 48 * millisecond},
+        {"ten frames", SilentMpegFrames(10), 240 * millisecond},
+        {"ID3v2, frames, APE and ID3v1",
+         Concatenate({tag, SilentMpegFrames(10), BuildApe({ApeText("Artist", "A")}), BuildId3v1(v1)}),
+         240 * millisecond},
+        {"a Xing header", Concatenate({tag, XingMpegFrame(1000, 96000), SilentMpegFrames(9)}), 24000 * millisecond},
+        {"a tag alone", tag, 0},
+        {"a tag and no frames", Concatenate({tag, Bytes(4000, 0x55)}), 0},
+        {"ASF", BuildAsf(asf), 1000 * millisecond},
+        {"ASF with a preroll", BuildAsf(preroll), 500 * millisecond},
+        {"ASF without a play duration", BuildAsf(untimed), 0},
+        {"ASF with a preroll longer than it", BuildAsf(prerollOnly), 0},
+    };
     TempDir dir;
-    for (int frames : {1, 2, 3, 10}) {
-        SCOPED_TRACE(frames);
-        const OpenedEditor opened = OpenEditor(dir.Write("plain.mp3", SilentMpegFrames(frames)));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const OpenedEditor opened = OpenEditor(dir.Write("timed", c.file));
         ASSERT_EQ(opened.openResult, S_OK);
-        WORD count = 99;
-        EXPECT_EQ(opened.Info3()->GetAttributeCountEx(0xFFFF, &count), S_OK);
-        EXPECT_EQ(count, 0);
+        const auto all = ReadAllEx(opened.Info3().Get(), 0);
+        EXPECT_EQ(Find(all, u"Duration") != nullptr, c.duration != 0);
+        if (c.duration == 0)
+            continue;
+        EXPECT_EQ(all[0].name, u"Duration");
+        EXPECT_EQ(all[0].type, WMT_TYPE_QWORD);
+        EXPECT_EQ(all[0].language, 0);
+        EXPECT_EQ(all[0].Qword(), c.duration);
     }
 }
 

@@ -20,6 +20,7 @@ std::string WriteStreamFile(const TempDir& dir)
     content.title = u"Level Title";
     content.metadata = {AsfString(u"WM/Composer", u"Only On Stream", 1)};
     content.extended = {AsfDword(u"WM/TrackNumber", 4)};
+    content.playDuration = 0;  // no play length: the title comes first
     return dir.Write("levels.asf", BuildAsf(content));
 }
 
@@ -304,11 +305,11 @@ TEST(EditorProtocol, LookupsByNameAndTheEmptyLists)
     const WORD languageTwo = 2;
     const WORD languageZero = 0;
     const Row rows[] = {
-        {0xFFFF, nullptr, {0, 1, 3}},
-        {0, nullptr, {0, 1}},
+        {0xFFFF, nullptr, {1, 2, 4}},  // after the Duration
+        {0, nullptr, {1, 2}},
         {1, nullptr, {0}},
-        {0xFFFF, &languageTwo, {3}},
-        {0xFFFF, &languageZero, {0, 1}},
+        {0xFFFF, &languageTwo, {4}},
+        {0xFFFF, &languageZero, {1, 2}},
         {5, nullptr, {}},
     };
     for (const Row& row : rows) {
@@ -365,8 +366,8 @@ TEST(EditorProtocol, ValuesLongerThanSixteenBitsAreRefusedAtLevelOne)
     const Bytes big(70000, 0x5A);
     const std::vector<Id3Frame> frames = {Id3Text("TIT2", u"Big Picture", Id3Encoding::latin1),
                                           Id3Picture("image/jpeg", 3, u"", big)};
-    const OpenedEditor opened =
-        OpenEditor(dir.Write("big.mp3", Concatenate({BuildId3v2(3, frames), SilentMpegFrames(2)})));
+    // A tag alone, without frames: no Duration comes before the title.
+    const OpenedEditor opened = OpenEditor(dir.Write("big.mp3", BuildId3v2(3, frames)));
     ASSERT_EQ(opened.openResult, S_OK);
 
     // Level 3 reports and delivers it.
