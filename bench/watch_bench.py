@@ -26,19 +26,8 @@ import tempfile
 import threading
 import time
 
-from bench_support import DEFAULT_BUILD, ROOT, load_generator, program, registered_workspace
+from bench_support import DEFAULT_BUILD, ROOT, await_watcher, load_generator, program, registered_workspace
 from index_bench import make_library
-
-
-def await_watcher(trellan, env, database):
-    """Waits until the watcher has made its first run and records itself."""
-    for _ in range(600):
-        status = subprocess.run([trellan, "index", "--status", "--db", database], env=env, capture_output=True,
-                                text=True).stdout
-        if "watcher: running" in status:
-            return
-        time.sleep(0.1)
-    sys.exit("watch_bench: the watcher did not start")
 
 
 def batch_ends(watcher, ends):
@@ -95,7 +84,7 @@ def measure(trellan, env, database, library, rounds):
     threading.Thread(target=batch_ends, args=(watcher, ends), daemon=True).start()
     times = {"written and closed": [], "renamed over": []}
     try:
-        await_watcher(trellan, env, database)
+        await_watcher(trellan, env, database, "watch_bench")
         for number in range(rounds):
             for way, save in (("written and closed", write_file), ("renamed over", save_by_rename)):
                 word = f"probe{number}{'r' if save is save_by_rename else 'w'}"
