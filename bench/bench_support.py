@@ -7,6 +7,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 DEFAULT_BUILD = os.path.join(ROOT, "build", "linux")
@@ -41,3 +42,15 @@ def registered_workspace(trellan, prefix):
         yield work, env
     finally:
         shutil.rmtree(work, ignore_errors=True)
+
+
+def await_watcher(trellan, env, database, bench):
+    """Waits until an `index --watch` over `database` has made its first run
+    and records itself; ends the benchmark when it does not within a minute."""
+    for _ in range(600):
+        status = subprocess.run([trellan, "index", "--status", "--db", database], env=env, capture_output=True,
+                                text=True).stdout
+        if "watcher: running" in status:
+            return
+        time.sleep(0.1)
+    sys.exit(f"{bench}: the watcher did not start")

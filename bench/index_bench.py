@@ -38,7 +38,7 @@ import sys
 import tempfile
 import time
 
-from bench_support import DEFAULT_BUILD, ROOT, load_generator, program, registered_workspace
+from bench_support import DEFAULT_BUILD, ROOT, await_watcher, load_generator, program, registered_workspace
 
 FIRST = ["Mira", "Jonas", "Zoë", "Ana", "Björn", "Chloé", "Dmitri", "Eliška", "Farid", "Grete", "Hiro", "Inès",
          "József", "Kwame", "Léa", "Mateus", "Noémie", "Oskar", "Priya", "Renée", "Søren", "Tomás", "Uma", "Wen"]
@@ -149,12 +149,7 @@ def watcher_memory(trellan, env, work, database, folders):
         open(os.path.join(folder, "note.txt"), "w").close()
     watcher = subprocess.Popen([trellan, "index", "-q", "--watch", "--db", database, library], env=env)
     try:
-        for _ in range(600):
-            status = subprocess.run([trellan, "index", "--status", "--db", database], env=env, capture_output=True,
-                                    text=True).stdout
-            if "watcher: running" in status:
-                break
-            time.sleep(0.1)
+        await_watcher(trellan, env, database, "index_bench")
         time.sleep(0.5)
         return resident(watcher.pid)
     finally:

@@ -3,6 +3,7 @@
 #include "index/database.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
@@ -14,26 +15,60 @@
 namespace host::index {
 namespace {
 
-// What a watched folder reports: files written, made, moved in or out,
-// removed or touched, and the folder itself removed or moved.
+// What a watched folder reports: files written, closed after writing, made,
+// moved in or out, removed or touched, and the folder itself removed or moved.
 constexpr std::uint32_t watchedEvents = IN_CLOSE_WRITE | IN_MODIFY | IN_CREATE | IN_DELETE | IN_MOVED_FROM |
                                         IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR |
                                         IN_DONT_FOLLOW;
 
+// What an event says of the writing of its path.
+Writing WritingOf(std::uint32_t mask)
+{
+    if (mask & (IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_DELETE_SELF | IN_MOVE_SELF))
+        return Writing::finished;
+    if (mask & IN_MODIFY)
+        return Writing::going;
+    return mask & IN_ATTRIB ? Writing::same : Writing::none;
+}
+
 }  // namespace
+
+bool OpenForWriting(const std::string& path)
+{
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode))
+        return false;
+    // The kernel grants a read lease only while no one has the file open for
+    // writing; closing the descriptor gives the lease back at once.
+    const int file = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (file < 0)
+        return false;
+    const bool writers = fcntl(file, F_SETLEASE, F_RDLCK) != 0 && errno == EAGAIN;
+    close(file);
+    return writers;
+}
 
 FolderWatch::~FolderWatch()
 {
-    if (descriptor >= 0)
+    if (descriptor >= 0) {
         close(descriptor);
+        sigaction(SIGIO, &leaseBreak, nullptr);
+    }
 }
 
 bool FolderWatch::Start(std::string& error)
 {
     descriptor = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (descriptor < 0)
+    if (descriptor < 0) {
         error = std::string("cannot watch folders (inotify): ") + std::strerror(errno);
-    return descriptor >= 0;
+        return false;
+    }
+    // A file opened for writing while OpenForWriting holds its lease makes
+    // the kernel signal SIGIO, whose default would end the process.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGIO, &ignore, &leaseBreak);
+    return true;
 }
 
 void FolderWatch::WatchFolder(const std::string& path)
@@ -105,7 +140,7 @@ bool FolderWatch::Wait(int milliseconds, const std::function<void(const FolderCh
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += sizeof(inotify_event) + event->len;
             if (event->mask & IN_Q_OVERFLOW) {
-                changed({std::string(), false, false, true});
+                changed({std::string(), false, Writing::none, true});
                 continue;
             }
             auto folder = paths.find(event->wd);
@@ -118,7 +153,7 @@ bool FolderWatch::Wait(int milliseconds, const std::function<void(const FolderCh
             }
             FolderChange change;
             change.folder = event->mask & IN_ISDIR;
-            change.writing = (event->mask & IN_MODIFY) != 0;
+            change.writing = WritingOf(event->mask);
             if ((event->mask & (IN_DELETE_SELF | IN_MOVE_SELF)) || event->len == 0) {
                 change.path = folder->second;  // the folder itself: its parent's watch, or a root's
                 change.folder = true;

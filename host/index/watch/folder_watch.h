@@ -3,6 +3,8 @@
 // as paths (the file system's bytes) that changed.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -12,12 +14,26 @@
 
 namespace host::index {
 
+// What a change says of the path's writing, which sets how long it must be
+// quiet before it is indexed.
+enum class Writing {
+    none,      // made, or a folder changed: wait for it to be quiet
+    going,     // written to and maybe still open: wait longer
+    finished,  // closed after writing, moved in or away, deleted: index it now
+    same,      // its attributes changed: as it was before
+};
+
 struct FolderChange {
     std::string path;
-    bool folder = false;      // the path is (or was) a folder
-    bool writing = false;     // written to and not yet closed: wait for it to be quiet longer
-    bool overflow = false;    // the kernel dropped events: anything may have changed
+    bool folder = false;    // the path is (or was) a folder
+    Writing writing = Writing::none;
+    bool overflow = false;  // the kernel dropped events: anything may have changed
 };
+
+// Whether a process has the regular file at `path` open for writing, which
+// the close of one writer does not tell: false too when it cannot be told
+// (a file of another owner, a file system without leases).
+bool OpenForWriting(const std::string& path);
 
 class FolderWatch {
 public:
@@ -51,6 +67,7 @@ private:
     std::map<std::string, int> watches;          // by path, in order: a folder's tree is one range
     std::vector<std::string> unwatched;
     bool limitMet = false;
+    struct sigaction leaseBreak {};  // SIGIO as it was before the watch
 };
 
 }  // namespace host::index

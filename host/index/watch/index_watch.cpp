@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <map>
+#include <utility>
 
 namespace host::index {
 namespace {
@@ -21,15 +22,32 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // How long a path must be quiet before it is indexed: a file still open for
-// writing waits longer, so that it is not filtered half-written.
-constexpr std::chrono::milliseconds settled(300), settledWriting(1000);
+// writing waits longer, so that it is not filtered half-written. A finished
+// file (closed after writing, moved in) waits only a moment: long enough for
+// the rest of a save to come (the temporary file renamed over it, the tags
+// written after the copy), and for the clock that stamps files to move on,
+// so that a write after the file is read changes its stamp.
+QuietPeriods quietPeriods{std::chrono::milliseconds(300), std::chrono::milliseconds(1000)};
+constexpr std::chrono::milliseconds finishedQuietPeriod(30);
 // After a failed write, the first attempt again, and the longest wait.
 constexpr std::chrono::milliseconds firstRetryDelay(500), maximumRetryDelay(30000);
-constexpr int waitMilliseconds = 100;
+constexpr std::chrono::milliseconds longestWait(100);
 
 struct Pending {
     Clock::time_point last;
-    bool writing = false;
+    Writing writing = Writing::none;
+
+    Clock::time_point Due() const
+    {
+        switch (writing) {
+        case Writing::finished:
+            return last + finishedQuietPeriod;
+        case Writing::going:
+            return last + quietPeriods.writing;
+        default:
+            return last + quietPeriods.quiet;
+        }
+    }
 };
 
 class Watcher {
@@ -67,7 +85,7 @@ public:
         nextRescan = Clock::now() + std::chrono::seconds(watch.rescanSeconds);
         int exitCode = 0;
         while (!StopSignal()) {
-            if (!folders.Wait(waitMilliseconds, [&](const FolderChange& change) { Changed(change); })) {
+            if (!folders.Wait(WaitMilliseconds(), [&](const FolderChange& change) { Changed(change); })) {
                 std::fprintf(stderr, "trellan index: cannot read the folders' changes\n");
                 exitCode = 1;
                 break;
@@ -120,7 +138,7 @@ private:
                          watch.rescanSeconds);
             rescanAll = true;
             for (const std::string& root : roots)
-                Mark(root, false);
+                Mark(root, Writing::none);
             return;
         }
         if (!UnderRoots(change.path))
@@ -137,11 +155,26 @@ private:
         Mark(change.path, change.writing);
     }
 
-    void Mark(const std::string& path, bool writing)
+    void Mark(const std::string& path, Writing writing)
     {
-        Pending& pending = dirty[path];
-        pending.last = Clock::now();
-        pending.writing = writing;
+        const auto [at, added] = dirty.try_emplace(path);
+        at->second.last = Clock::now();
+        if (writing != Writing::same)
+            at->second.writing = writing;
+        else if (added)
+            at->second.writing = Writing::none;
+    }
+
+    // Until the first pending path is due, at most the longest wait.
+    int WaitMilliseconds() const
+    {
+        auto wait = longestWait;
+        if (!outage) {
+            const Clock::time_point now = Clock::now();
+            for (const auto& [path, pending] : dirty)
+                wait = std::min(wait, std::chrono::ceil<std::chrono::milliseconds>(pending.Due() - now));
+        }
+        return static_cast<int>(std::max(wait.count(), std::chrono::milliseconds::rep(0)));
     }
 
     void ReportLimit()
@@ -163,11 +196,11 @@ private:
         nextRescan = Clock::now() + std::chrono::seconds(watch.rescanSeconds);
         if (rescanAll)
             for (const std::string& root : roots)
-                Mark(root, false);
+                Mark(root, Writing::none);
         std::vector<std::string> again;
         again.swap(unwatched);
         for (const std::string& folder : again) {
-            Mark(folder, false);
+            Mark(folder, Writing::none);
             folders.WatchTree(folder);  // the limit may have room now
         }
         ReportLimit();
@@ -181,8 +214,14 @@ private:
         RunPaths batch;
         batch.leftOut = paths.leftOut;
         for (auto at = dirty.begin(); at != dirty.end();) {
-            if (now - at->second.last < (at->second.writing ? settledWriting : settled)) {
+            if (now < at->second.Due()) {
                 ++at;
+                continue;
+            }
+            // Closed by one writer while another still has it open: it waits
+            // as a file being written, from its last change.
+            if (at->second.writing != Writing::going && OpenForWriting(at->first)) {
+                at->second.writing = Writing::going;
                 continue;
             }
             // Paths in name order: one under a path already taken is walked with it.
@@ -209,7 +248,7 @@ private:
             std::fprintf(stderr, "trellan index: the index can be written again; every path is walked again for "
                                  "what changed meanwhile\n");
             for (const std::string& root : roots)
-                Mark(root, false);
+                Mark(root, Writing::none);
         }
         if (watch.verbose && result.exitCode != 0 && !result.stopped)
             std::fprintf(stderr, "trellan index: the batch over %s%s did not all go in\n",
@@ -222,7 +261,7 @@ private:
     void Unwritable(const std::string& error, const std::vector<std::string>& scope)
     {
         for (const std::string& path : scope)
-            Mark(path, false);
+            Mark(path, Writing::none);
         retryDelay = outage ? std::min(retryDelay * 2, maximumRetryDelay) : firstRetryDelay;
         nextAttempt = Clock::now() + retryDelay;
         if (!outage || error != outageError)
@@ -276,6 +315,11 @@ RunResult WatchAndIndex(IndexDatabase& database, const RunPaths& paths, const Ru
                         const WatchSettings& watch)
 {
     return Watcher(database, paths, settings, watch).Run();
+}
+
+QuietPeriods WatchSeam_SetQuietPeriods(QuietPeriods periods)
+{
+    return std::exchange(quietPeriods, periods);
 }
 
 }  // namespace host::index

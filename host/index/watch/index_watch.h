@@ -4,6 +4,8 @@
 
 #include "index/index_run.h"
 
+#include <chrono>
+
 namespace host::index {
 
 struct WatchSettings {
@@ -15,5 +17,13 @@ struct WatchSettings {
 // watching fails.
 RunResult WatchAndIndex(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings,
                         const WatchSettings& watch);
+
+// A seam for tests: how long a changed path must be quiet before it is
+// indexed, and a file being written (by default 300 ms and 1 s). Answers
+// the periods that were set before.
+struct QuietPeriods {
+    std::chrono::milliseconds quiet, writing;
+};
+QuietPeriods WatchSeam_SetQuietPeriods(QuietPeriods periods);
 
 }  // namespace host::index

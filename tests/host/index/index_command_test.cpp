@@ -3,6 +3,7 @@
 // changed, indexed again, and runs killed at random moments.
 #include "index_fixture.h"
 #include "index/query/search.h"
+#include "index/watch/index_watch.h"
 #include "support/command_run.h"
 #include "support/text.h"
 
@@ -54,6 +55,16 @@ public:  // the steps' changes use the helpers
         content.author = Utf16(author);
         content.description = Utf16(description);
         Write(name, BuildAsf(content));
+    }
+    // Opens a file for writing (made when it is not there) and leaves it
+    // open in `held`, with a header of `title` when one is given.
+    void HoldOpen(const std::string& name, const std::string& title = "")
+    {
+        held = open(folder.PathOf(name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        AsfContent content;
+        content.title = Utf16(title);
+        const Bytes bytes = title.empty() ? Bytes() : BuildAsf(content);
+        EXPECT_EQ(write(held, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
     void WriteMp3(const std::string& name, const std::string& title, const std::string& artist,
                   const std::string& comment, std::vector<Id3Frame> more = {})
@@ -135,6 +146,7 @@ public:  // the steps' changes use the helpers
 
     using IndexFixture::folder;
     const std::string library = folder.PathOf("lib");
+    int held = -1;
 };
 
 TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
@@ -527,6 +539,62 @@ TEST_P(IndexCommand, WatchIndexesEveryChangeWithinSecondsAndStopsWithASoundIndex
     EXPECT_TRUE(Await("lindqvist", {"late.wma"}, std::chrono::seconds(20)));
     kill(watcher, SIGINT);
     EXPECT_EQ(Reap(watcher), 128 + SIGINT);
+    ExpectSound();
+}
+
+TEST_P(IndexCommand, WatchIndexesAFinishedFileAtOnceAndAFileStillOpenOnceItIsClosed)
+{
+    // The quiet periods made long: a file found before they end was indexed
+    // because it was finished.
+    constexpr std::chrono::seconds quiet(10), margin(2);
+    WriteAsf("lib/a/first.wma", "First Light", "Ana Lindqvist");  // the steps' folders made before the watch
+    WriteAsf("outside/in.wma", "Arrival", "Ana");
+    const QuietPeriods periods = WatchSeam_SetQuietPeriods({quiet, quiet});
+    const pid_t watcher = Spawn({u"index", u"-q", u"--watch", u"--db", Utf16(DatabasePath()), Utf16(library)});
+    WatchSeam_SetQuietPeriods(periods);
+    ASSERT_TRUE(Await("first", {"first.wma"}, std::chrono::seconds(20)));
+
+    struct Step {
+        const char* name;
+        void (*change)(IndexCommand&);  // sets `held` to a file it leaves open for writing
+        std::string query;
+        Names found;
+    } steps[] = {
+        {"a file written and closed", [](IndexCommand& t) { t.WriteAsf("lib/a/door.wma", "Closed Door", "Ana"); },
+         "door", {"door.wma"}},
+        {"a file saved as editors save: a temporary file renamed over it",
+         [](IndexCommand& t) {
+             t.WriteAsf("lib/a/.door.wma.part", "Open Window", "Ana");
+             t.Move("lib/a/.door.wma.part", "lib/a/door.wma");
+         },
+         "window", {"door.wma"}},
+        {"a file moved in", [](IndexCommand& t) { t.Move("outside/in.wma", "lib/in.wma"); }, "arrival", {"in.wma"}},
+        {"a file made empty and closed, then written as it may be indexed",
+         [](IndexCommand& t) {
+             t.Write("lib/a/late.wma", {});
+             std::this_thread::sleep_for(std::chrono::milliseconds(40));
+             t.WriteAsf("lib/a/late.wma", "Late Tide", "Ben Okonkwo");
+         },
+         "tide", {"late.wma"}},
+        {"a file written and still open", [](IndexCommand& t) { t.HoldOpen("lib/open.wma", "Open Sea"); }, "sea",
+         {"open.wma"}},
+        {"a file closed by one writer while another still has it open",
+         [](IndexCommand& t) {
+             t.HoldOpen("lib/shared.wma");
+             t.WriteAsf("lib/shared.wma", "Shared Shore", "Ben Okonkwo");
+         },
+         "shore", {"shared.wma"}},
+    };
+    for (const Step& step : steps) {
+        step.change(*this);
+        if (held >= 0) {
+            EXPECT_FALSE(Await(step.query, step.found, std::chrono::milliseconds(1500))) << step.name;
+            close(std::exchange(held, -1));
+        }
+        EXPECT_TRUE(Await(step.query, step.found, quiet - margin)) << step.name << ": " << step.query;
+    }
+    kill(watcher, SIGTERM);
+    EXPECT_EQ(Reap(watcher), 128 + SIGTERM);
     ExpectSound();
 }
 
