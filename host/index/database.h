@@ -56,9 +56,6 @@ struct IndexEntry {
     std::string cause;   // the host's words for a failure
     std::string title, author, comments, body;
     MediaProperties media;
-    // The full-text columns of the properties, words after their fields'
-    // markers (see properties/field_words.h).
-    std::string mediaWords, tagWords, nameWords;
 };
 
 // Totals of one run, as the summary and the status show them.

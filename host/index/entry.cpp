@@ -1,6 +1,6 @@
 #include "index/entry.h"
 
-#include "index/properties/field_words.h"
+#include "index/properties/media_properties.h"
 
 #include "text/text_conversion.h"
 #include "text/status_names.h"
@@ -77,11 +77,7 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
     }
     // The properties through a second open of the runtime's editor: the
     // filter's chunks carry only its four texts.
-    if (ReadMediaProperties(record.path, entry.media)) {
-        entry.mediaWords = MediaWords(entry.media);
-        entry.tagWords = TagWords(entry.media);
-    }
-    entry.nameWords = NameWords(entry.path);
+    ReadMediaProperties(record.path, entry.media);
     return entry;
 }
 

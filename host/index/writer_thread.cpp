@@ -5,8 +5,11 @@ namespace {
 
 // Queued files at the most: enough to ride out a commit, little memory.
 constexpr size_t queueLimit = 512;
-// How often an idle writer looks whether its open batch is due.
+// How often an idle writer looks whether its open batch is due, or for
+// files queued since.
 constexpr DWORD idleLook = 250;
+// Files queued before the writer is woken for them.
+constexpr size_t wakeEvery = 32;
 
 }  // namespace
 
@@ -56,7 +59,10 @@ void WriterThread::Store(IndexEntry&& entry, std::int64_t knownId)
     while (jobs.size() >= queueLimit)
         taken.Wait(hold);
     jobs.push_back({std::move(entry), knownId});
-    if (jobs.size() == 1)
+    // The writer is woken for a handful of files at once, not for each:
+    // a waiting writer that nobody wakes looks again within idleLook, and
+    // Finish wakes it for the last ones.
+    if (jobs.size() == wakeEvery)
         queued.WakeAll();
 }
 

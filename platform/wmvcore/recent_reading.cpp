@@ -13,7 +13,7 @@ struct RecentReading {
     std::string path;
     FileIdentity identity;
     std::vector<MediaAttribute> attributes;
-    uint64_t bytes = 0;
+    uint64_t bytes = 0;  // what they take, at most kMostKeptBytes
 };
 
 thread_local std::optional<RecentReading> recent;
@@ -32,10 +32,12 @@ bool ReopenRecent(const std::string& path, MediaFile& file, AttributeList& attri
     // The file is opened again only where a value is left in it.
     const bool same = inFile ? SUCCEEDED(file.Open(path)) && file.Identity() == kept->identity
                              : IdentityOf(path) == kept->identity;
-    if (!same || !admission.Admit(kept->bytes)) {
+    if (!same) {
         file.Close();
         return false;
     }
+    // The attributes are in memory already: nothing new is admitted.
+    admission.Release();
     attributes.Clear();
     attributes.Reserve(kept->attributes.size());
     for (MediaAttribute& attribute : kept->attributes)

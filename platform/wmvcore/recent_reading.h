@@ -16,6 +16,7 @@ namespace platform {
 // True, with `attributes` filled (and `file` open where a value is left in
 // it), when the file last closed on this thread was `path` and has not
 // changed since it was read. Whatever was kept is given up either way.
+// What they take is not admitted again: it is in memory already.
 bool ReopenRecent(const std::string& path, MediaFile& file, AttributeList& attributes, ReadingAdmission& admission);
 
 // Keeps the attributes of `path`, read from `file` as it was when opened,

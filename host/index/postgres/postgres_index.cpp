@@ -3,6 +3,7 @@
 // the server rolls its open batch back.
 #include "index/postgres/postgres_index.h"
 
+#include "index/properties/field_words.h"
 #include "index/query/query.h"
 #include "text/cjk_pairs.h"
 
@@ -434,7 +435,7 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
     }
     Params texts;
     texts.Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body);
-    texts.Text(entry.mediaWords).Text(entry.tagWords).Text(entry.nameWords);
+    texts.Text(MediaWords(entry.media)).Text(TagWords(entry.media)).Text(NameWords(entry.path));
     for (const std::string* text : {&entry.title, &entry.author, &entry.comments, &entry.body})
         PairsOf(texts, *text);
     return connection.Prepared("text", upsertTextSql, texts).Ok();

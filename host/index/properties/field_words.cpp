@@ -3,59 +3,83 @@
 #include "text/cjk_pairs.h"
 #include "text/text_conversion.h"
 
+#include <string>
+
 namespace host::index {
 namespace {
 
 // How many folders above a file are searched by their names.
 constexpr int kFolderLevels = 2;
 
-// Whether the character at `at` (a UTF-8 lead byte) separates words:
-// ASCII that is not a letter or digit, and the punctuation blocks (Latin-1
-// signs, general punctuation, CJK symbols but for the iteration marks,
-// full-width signs). Everything else is a letter to the tokenizers.
-size_t Separator(std::string_view text, size_t at)
+// The code point of the UTF-8 sequence at `at` and its length; a byte that
+// starts no well-formed sequence is a character of its own.
+size_t Decode(std::string_view text, size_t at, char32_t& point)
 {
     const unsigned char lead = text[at];
-    if (lead < 0x80)
-        return (lead >= '0' && lead <= '9') || ((lead | 0x20) >= 'a' && (lead | 0x20) <= 'z') ? 0 : 1;
-    const std::u16string one = FromUtf8(text.substr(at, lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2));
-    const char16_t unit = one.empty() ? 0 : one[0];
-    const bool punctuation = (unit >= 0x00A0 && unit <= 0x00BF && unit != 0x00AA && unit != 0x00B5 && unit != 0x00BA) ||
-                             unit == 0x00D7 || unit == 0x00F7 || (unit >= 0x2000 && unit <= 0x206F) ||
-                             (unit >= 0x3000 && unit <= 0x303F && (unit < 0x3005 || unit > 0x3007)) ||
-                             (unit >= 0xFF01 && unit <= 0xFF0F) || (unit >= 0xFF1A && unit <= 0xFF20);
-    return punctuation ? (lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2) : 0;
+    const size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    point = lead < 0x80 || length == 1 ? lead : lead & (0x7F >> length);
+    if (at + length > text.size())
+        return 1;
+    for (size_t i = 1; i < length; ++i) {
+        const unsigned char next = text[at + i];
+        if ((next & 0xC0) != 0x80)
+            return 1;
+        point = (point << 6) | (next & 0x3F);
+    }
+    return length;
+}
+
+// Whether a character separates words: ASCII that is not a letter or a
+// digit, and the punctuation blocks (Latin-1 signs, general punctuation,
+// CJK symbols but for the iteration marks, full-width signs). Everything
+// else is a letter to the tokenizers.
+bool Separates(char32_t point)
+{
+    if (point < 0x80)
+        return !((point >= '0' && point <= '9') || ((point | 0x20) >= 'a' && (point | 0x20) <= 'z'));
+    return (point >= 0x00A0 && point <= 0x00BF && point != 0x00AA && point != 0x00B5 && point != 0x00BA) ||
+           point == 0x00D7 || point == 0x00F7 || (point >= 0x2000 && point <= 0x206F) ||
+           (point >= 0x3000 && point <= 0x303F && (point < 0x3005 || point > 0x3007)) ||
+           (point >= 0xFF01 && point <= 0xFF0F) || (point >= 0xFF1A && point <= 0xFF20);
+}
+
+// Calls `visit` with each word of `text`, in order.
+template <typename Visit>
+void ForEachWord(std::string_view text, Visit visit)
+{
+    const std::string paired = HasCjk(text) ? PairCjkRuns(text) : std::string();
+    const std::string_view words = paired.empty() ? text : std::string_view(paired);
+    size_t start = 0;
+    for (size_t at = 0; at < words.size();) {
+        char32_t point;
+        const size_t length = Decode(words, at, point);
+        if (Separates(point)) {
+            if (at > start)
+                visit(words.substr(start, at - start));
+            start = at + length;
+        }
+        at += length;
+    }
+    if (words.size() > start)
+        visit(words.substr(start));
 }
 
 }  // namespace
 
 std::vector<std::string> SplitWords(std::string_view text)
 {
-    const std::string paired = PairCjkRuns(text);
     std::vector<std::string> words;
-    std::string word;
-    for (size_t at = 0; at < paired.size();) {
-        if (const size_t skip = Separator(paired, at)) {
-            if (!word.empty())
-                words.push_back(std::move(word));
-            word.clear();
-            at += skip;
-        } else {
-            word += paired[at++];
-        }
-    }
-    if (!word.empty())
-        words.push_back(std::move(word));
+    ForEachWord(text, [&](std::string_view word) { words.emplace_back(word); });
     return words;
 }
 
 void AppendFieldWords(std::string& out, std::string_view marker, std::string_view text)
 {
-    for (const std::string& word : SplitWords(text)) {
+    ForEachWord(text, [&](std::string_view word) {
         if (!out.empty())
             out += ' ';
         out.append(marker).append(" ").append(word);
-    }
+    });
 }
 
 std::string FieldMarker(std::string_view field)
@@ -66,9 +90,7 @@ std::string FieldMarker(std::string_view field)
 std::string TagMarker(std::string_view name)
 {
     std::string marker = "qqtag";
-    for (char c : FoldTagName(name))
-        if (Separator(std::string_view(&c, 1), 0) == 0)
-            marker += c;
+    ForEachWord(FoldTagName(name), [&](std::string_view word) { marker.append(word); });
     return marker;
 }
 
@@ -101,23 +123,27 @@ std::string TagWords(const MediaProperties& properties)
     return words;
 }
 
-std::string NameWords(std::string_view path)
+FileNames NamesOf(std::string_view path)
 {
-    // The file's name after its marker, for name:, then the names of its
-    // folder and the one above (an album's and its artist's, as libraries
-    // are laid out) as plain words: the folders further up (a home, a
-    // mount) would match every file.
     const std::string text = ToUtf8(FromCodePage(CP_ACP, std::string(path)));
     size_t slash = text.rfind('/');
-    std::string words;
-    AppendFieldWords(words, FieldMarker("name"), slash == std::string::npos ? text : text.substr(slash + 1));
+    FileNames names{slash == std::string::npos ? text : text.substr(slash + 1), std::string()};
     for (int level = 0; level < kFolderLevels && slash != std::string::npos && slash > 0; ++level) {
         const size_t above = text.rfind('/', slash - 1);
         const size_t start = above == std::string::npos ? 0 : above + 1;
-        for (const std::string& word : SplitWords(std::string_view(text).substr(start, slash - start)))
-            words.append(" ").append(word);
+        names.folders.append(names.folders.empty() ? "" : " ").append(text, start, slash - start);
         slash = above;
     }
+    return names;
+}
+
+std::string NameWords(std::string_view path)
+{
+    // The name after its marker, for name:; the folders as plain words.
+    const FileNames names = NamesOf(path);
+    std::string words;
+    AppendFieldWords(words, FieldMarker("name"), names.name);
+    ForEachWord(names.folders, [&](std::string_view word) { words.append(" ").append(word); });
     return words;
 }
 

@@ -1,9 +1,11 @@
 // How the index finds a word in one field of the file's properties (its
-// album, its genre, its name, a tag of the user's) with one full-text
-// column for them all, the same on both back ends: each word of a field is
-// stored after the field's marker ("qqalbum harbour qqalbum lights"), so
-// that `album:harbour` is the phrase "qqalbum harbour", while the plain
-// word `harbour` still finds the file. Markers are words no text holds.
+// album, its genre, its name, a tag of the user's) where a field has no
+// full-text column of its own (a tag of the user's, on both back ends;
+// every property on PostgreSQL, whose vectors tell four fields apart):
+// each word of a field is stored after the field's marker ("qqalbum
+// harbour qqalbum lights"), so that `album:harbour` is the phrase "qqalbum
+// harbour", while the plain word `harbour` still finds the file. Markers
+// are words no text holds.
 #pragma once
 
 #include "index/properties/media_properties.h"
@@ -26,12 +28,20 @@ void AppendFieldWords(std::string& out, std::string_view marker, std::string_vie
 std::string FieldMarker(std::string_view field);
 std::string TagMarker(std::string_view name);
 
-// The full-text columns of the properties: the media fields (album, album
-// artist, genre, composer, year, track), the other tags, and the file's
-// name and the names of its folder and the one above (`path` the file
-// system's bytes).
+// The texts of the properties with their markers: the media fields (album,
+// album artist, genre, composer, year, track), the other tags, and the
+// file's name and the names of its folder and the one above (`path` the
+// file system's bytes).
 std::string MediaWords(const MediaProperties& properties);
 std::string TagWords(const MediaProperties& properties);
 std::string NameWords(std::string_view path);
+
+// The file's name and the names of its folder and the one above (an
+// album's and its artist's, as libraries are laid out), in UTF-8; the
+// folders further up (a home, a mount) would match every file.
+struct FileNames {
+    std::string name, folders;
+};
+FileNames NamesOf(std::string_view path);
 
 }  // namespace host::index

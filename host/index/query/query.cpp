@@ -12,10 +12,10 @@
 namespace host::index {
 namespace {
 
-// The fields a word may be looked for in: the four texts, by FTS5 column
-// and by tsvector weight (title above author and comments, above the
-// body); the properties, by their marker in a column of their own (see
-// properties/field_words.h), numbers among them.
+// The fields a word may be looked for in, by FTS5 column; on PostgreSQL
+// the four texts by tsvector weight (title above author and comments,
+// above the body), the properties by their marker (see
+// properties/field_words.h).
 struct FieldRow {
     const char* name;
     const char* column;
@@ -24,12 +24,18 @@ struct FieldRow {
     bool number = false;  // a number, or a range of them: year:1995..1999
 };
 const FieldRow fieldTable[] = {
-    {"title", "title", 'A', nullptr},        {"author", "author", 'B', nullptr},
-    {"artist", "author", 'B', nullptr},      {"comments", "comments", 'C', nullptr},
-    {"body", "body", 'D', nullptr},          {"album", "media", 0, "album"},
-    {"albumartist", "media", 0, "albumartist"}, {"genre", "media", 0, "genre"},
-    {"composer", "media", 0, "composer"},    {"name", "names", 0, "name"},
-    {"year", "media", 0, "year", true},      {"track", "media", 0, "track", true},
+    {"title", "title", 'A', nullptr},
+    {"author", "author", 'B', nullptr},
+    {"artist", "author", 'B', nullptr},
+    {"comments", "comments", 'C', nullptr},
+    {"body", "body", 'D', nullptr},
+    {"album", "album", 0, "album"},
+    {"albumartist", "albumartist", 0, "albumartist"},
+    {"genre", "genre", 0, "genre"},
+    {"composer", "composer", 0, "composer"},
+    {"name", "name", 0, "name"},
+    {"year", "year", 0, "year", true},
+    {"track", "track", 0, "track", true},
 };
 constexpr const char* fieldNames = "title, author (artist), comments, body, album, albumartist, genre, composer, "
                                    "name, year, track, tag:NAME, path, dir and ext";
@@ -37,11 +43,13 @@ constexpr const char* fieldNames = "title, author (artist), comments, body, albu
 constexpr long kMostNumbersInRange = 1000;
 
 // Where a word is looked for: a field of the table, or a tag of the user's
-// (`tag:mood:`), whose marker is made from its name.
+// (`tag:mood:`), whose marker is made from its name and marks its words in
+// FTS5's `tags` column too.
 struct FieldTarget {
     const char* column;
     char weight;
     std::string marker;  // empty for the texts
+    bool markedInColumn = false;
     bool Same(const FieldTarget& other) const { return column == other.column && marker == other.marker; }
 };
 FieldTarget TargetOf(const FieldRow& row)
@@ -233,7 +241,7 @@ private:
             if (tag.empty() || at + tag.size() >= text.size() || text[at + tag.size()] != ':')
                 return Error("tag: needs a name and a word: tag:NAME:word");
             at += tag.size() + 1;
-            return Within({"tags", 0, TagMarker(AsText(tag))}, out, field, wasPlace);
+            return Within({"tags", 0, TagMarker(AsText(tag)), true}, out, field, wasPlace);
         }
         for (const FieldRow& row : fieldTable)
             if (lower == row.name)
@@ -410,7 +418,9 @@ private:
         const std::string words = AsText(bytes);
         if (field && !field->marker.empty()) {
             std::vector<std::string> marked;
+            std::string plain;
             for (std::string& word : SplitWords(words)) {
+                plain += (plain.empty() ? "" : " ") + word;
                 marked.push_back(field->marker);
                 marked.push_back(std::move(word));
             }
@@ -419,7 +429,8 @@ private:
             std::string joined;
             for (const std::string& word : marked)
                 joined += (joined.empty() ? "" : " ") + word;
-            return {std::string(field->column) + " : " + Quoted(joined, '"') + (prefix ? " *" : ""),
+            return {std::string(field->column) + " : " + Quoted(field->markedInColumn ? joined : plain, '"') +
+                        (prefix ? " *" : ""),
                     LexemesInRow(marked, prefix, 0)};
         }
         std::string fts = Quoted(words, '"') + (prefix ? " *" : "");

@@ -3,6 +3,7 @@
 // in, and readers (a search during a run) never wait for the writer.
 #include "index/sqlite/sqlite_index.h"
 
+#include "index/properties/field_words.h"
 #include "index/query/query.h"
 #include "index/sqlite/pair_tokenizer.h"
 #include "text/cjk_pairs.h"
@@ -97,12 +98,13 @@ PRAGMA user_version = 3;
 
 // Version 4 knows what a media file is: its album, album artist, genre,
 // composer, year, track and disc numbers and length beside its row, and
-// three more full-text columns (the media fields, the other tags, the
-// file's name and folders, each word after its field's marker); scripts
-// without spaces are split into overlapping pairs by the `trellan_pairs`
-// tokenizer, whose version the settings keep. The rows of an older index
-// keep their texts and are each filtered again at the next run, so that
-// the new columns fill.
+// full-text columns for the media fields, the file's name and folders, and
+// the other tags (each word after its tag's marker); scripts without spaces
+// are split into overlapping pairs by the `trellan_pairs` tokenizer, whose
+// version the settings keep. The rows of an older index keep their texts
+// and are each filtered again at the next run, so that the new columns
+// fill. The exact words hold the four texts alone: a match in the
+// properties is never an exact one, which ranks it below the texts'.
 const char* const upgradeToFourSql = R"(
 ALTER TABLE files ADD COLUMN album TEXT NOT NULL DEFAULT '';
 ALTER TABLE files ADD COLUMN albumartist TEXT NOT NULL DEFAULT '';
@@ -116,19 +118,17 @@ CREATE TABLE settings (
     name TEXT PRIMARY KEY,
     value INTEGER NOT NULL
 );
-CREATE VIRTUAL TABLE texts4 USING fts5(title, author, comments, body, media, tags, names,
-    tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');
-INSERT INTO texts4 (rowid, title, author, comments, body, media, tags, names)
-    SELECT rowid, title, author, comments, body, '', '', '' FROM texts;
-CREATE VIRTUAL TABLE words4 USING fts5(title, author, comments, body, media, tags, names, content = '',
-    tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
-INSERT INTO words4 (rowid, title, author, comments, body, media, tags, names)
-    SELECT rowid, title, author, comments, body, '', '', '' FROM texts4;
+CREATE VIRTUAL TABLE texts4 USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
+    track, name, folders, tags, tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');
+INSERT INTO texts4 (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
+CREATE VIRTUAL TABLE words4 USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
+    track, name, folders, tags, content = '', tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
+INSERT INTO words4 (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts4;
 DROP TABLE texts;
 DROP TABLE words;
 ALTER TABLE texts4 RENAME TO texts;
 ALTER TABLE words4 RENAME TO words;
-INSERT INTO texts (texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.2)');
+INSERT INTO texts (texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.2, 0.2, 0.4)');
 UPDATE files SET changed = -1;
 PRAGMA user_version = 4;
 )";
@@ -139,8 +139,7 @@ PRAGMA user_version = 4;
 const char* const resplitSql = R"(
 INSERT INTO texts (texts) VALUES ('rebuild');
 INSERT INTO words (words) VALUES ('delete-all');
-INSERT INTO words (rowid, title, author, comments, body, media, tags, names)
-    SELECT rowid, title, author, comments, body, '', '', '' FROM texts;
+INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
 UPDATE files SET changed = -1;
 )";
 
@@ -434,19 +433,33 @@ const char* const insertFileSql =
     "genre, composer, year, track, disc, duration) "
     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
 
-// The texts of a file; the exact words (`words`) hold the four texts
-// alone: a match in the properties or names is never an exact one, which
-// ranks it below the texts', and the table stays half the size.
-Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry, bool words = false)
+// The full-text columns of a file: its four texts, then its properties
+// (for the texts table alone: the exact words hold the four texts).
+constexpr const char* textColumns =
+    "title, author, comments, body, album, albumartist, genre, composer, year, track, name, folders, tags";
+
+Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
 {
     return statement.Bind(1, id)
         .BindText(2, entry.title)
         .BindText(3, entry.author)
         .BindText(4, entry.comments)
-        .BindText(5, entry.body)
-        .BindText(6, words ? std::string_view() : entry.mediaWords)
-        .BindText(7, words ? std::string_view() : entry.tagWords)
-        .BindText(8, words ? std::string_view() : entry.nameWords);
+        .BindText(5, entry.body);
+}
+
+Statement& BindProperties(Statement& statement, const IndexEntry& entry)
+{
+    const FileNames names = NamesOf(entry.path);
+    const MediaProperties& media = entry.media;
+    return statement.BindText(6, media.album)
+        .BindText(7, media.albumArtist)
+        .BindText(8, media.genre)
+        .BindText(9, media.composer)
+        .BindText(10, media.year ? std::to_string(media.year) : std::string())
+        .BindText(11, media.track ? std::to_string(media.track) : std::string())
+        .BindText(12, names.name)
+        .BindText(13, names.folders)
+        .BindText(14, TagWords(media));
 }
 
 }  // namespace
@@ -454,17 +467,15 @@ Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& en
 bool SqliteIndex::RemoveWords(std::int64_t id)
 {
     // A contentless table forgets a row given the texts it indexed.
-    Statement& read =
-        Cached(readText, "SELECT title, author, comments, body, media, tags, names FROM texts WHERE rowid = ?1");
+    Statement& read = Cached(readText, "SELECT title, author, comments, body FROM texts WHERE rowid = ?1");
     if (read.Bind(1, id).Step() != SQLITE_ROW)
         return true;
     IndexEntry old;
     old.title = read.Text(0), old.author = read.Text(1), old.comments = read.Text(2), old.body = read.Text(3);
-    old.mediaWords = read.Text(4), old.tagWords = read.Text(5), old.nameWords = read.Text(6);
     read.Reset();
-    return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body, media, "
-                                         "tags, names) VALUES ('delete', ?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                     id, old, true)
+    return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body) "
+                                         "VALUES ('delete', ?1, ?2, ?3, ?4, ?5)"),
+                     id, old)
                .Run() &&
            Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
 }
@@ -494,13 +505,12 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         return false;
     if (entry.failed)
         return true;
-    return BindTexts(Cached(insertText, "INSERT INTO texts (rowid, title, author, comments, body, media, tags, names) "
-                                        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
+    static const std::string insertTextSql = std::string("INSERT INTO texts (rowid, ") + textColumns +
+                                             ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+    return BindProperties(BindTexts(Cached(insertText, insertTextSql.c_str()), id, entry), entry).Run() &&
+           BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body) "
+                                         "VALUES (?1, ?2, ?3, ?4, ?5)"),
                      id, entry)
-               .Run() &&
-           BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body, media, tags, names) "
-                                         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"),
-                     id, entry, true)
                .Run();
 }
 

@@ -7,7 +7,6 @@
 
 #include "index/database.h"
 #include "index/postgres/postgres_connection.h"
-#include "index/properties/field_words.h"
 #include "index/query/search.h"
 #include "support/media_writer.h"
 
@@ -36,7 +35,6 @@ inline host::index::IndexEntry TextEntry(const std::string& path, const std::str
     entry.author = author;
     entry.comments = comments;
     entry.body = body;
-    entry.nameWords = host::index::NameWords(path);
     return entry;
 }
 
@@ -46,8 +44,6 @@ inline host::index::IndexEntry MediaEntry(const std::string& path, const std::st
 {
     host::index::IndexEntry entry = TextEntry(path, title, author, "", title + "\n" + author);
     entry.media = media;
-    entry.mediaWords = host::index::MediaWords(media);
-    entry.tagWords = host::index::TagWords(media);
     return entry;
 }
 
