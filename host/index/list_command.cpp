@@ -4,6 +4,7 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "index/entry.h"
+#include "index/index_reading.h"
 #include "index/query/query.h"
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
@@ -86,27 +87,14 @@ int RunList(const ParsedArguments& parsed)
                      error.c_str());
         return exitUsage;
     }
-    std::string path;
-    if (!IndexLocation(parsed, "list", path))
-        return exitUsage;
-    std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
-    if (!database) {
-        std::fprintf(stderr, "trellan list: %s\n", error.c_str());
-        return exitIndexFailed;
-    }
+    int exitCode = exitSuccess;
+    std::unique_ptr<IndexDatabase> database = OpenForReading(parsed, "list", exitCode);
+    if (!database)
+        return exitCode;
     std::vector<ListedValue> values;
-    switch (database->List(kind->kind, query.empty() ? nullptr : &parsedQuery, values, error)) {
-    case SearchStatus::found:
-        break;
-    case SearchStatus::badQuery:
-        std::fprintf(stderr, "trellan list: the query %s is not valid: %s\n", JsonString(query).c_str(),
-                     error.c_str());
-        return exitUsage;
-    case SearchStatus::failed:
-        std::fprintf(stderr, "trellan list: cannot read the index %s: %s\n", database->Name().c_str(),
-                     IndexProblem(*database, error).c_str());
-        return exitIndexFailed;
-    }
+    const SearchStatus status = database->List(kind->kind, query.empty() ? nullptr : &parsedQuery, values, error);
+    if (status != SearchStatus::found)
+        return SayQueryFailure("list", status, query, *database, error);
     std::string out;
     for (const ListedValue& value : values)
         AppendValue(out, value, kind->kind, parsed.Has("--json"));

@@ -4,6 +4,7 @@
 #include "text/text_conversion.h"
 #include "index/entry.h"
 #include "index/hit_output.h"
+#include "index/index_reading.h"
 #include "index/query/search.h"
 #include "cli/options.h"
 #include "text/text_escape.h"
@@ -132,30 +133,17 @@ int RunSearch(const ParsedArguments& parsed)
     for (const std::u16string& word : parsed.Operands())
         query += (query.empty() ? u"" : u" ") + word;
 
-    std::string path;
-    if (!IndexLocation(parsed, "search", path))
-        return exitUsage;
-    std::string error;
-    std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
-    if (!database) {
-        std::fprintf(stderr, "trellan search: %s\n", error.c_str());
-        return exitIndexFailed;
-    }
+    int exitCode = exitSuccess;
+    std::unique_ptr<IndexDatabase> database = OpenForReading(parsed, "search", exitCode);
+    if (!database)
+        return exitCode;
     std::vector<SearchHit> hits;
     std::int64_t total = 0;
-    switch (Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), HitMarks(), hits, error, order,
-                   &total)) {
-    case SearchStatus::found:
-        break;
-    case SearchStatus::badQuery:
-        std::fprintf(stderr, "trellan search: the query %s is not valid: %s\n", JsonString(query).c_str(),
-                     error.c_str());
-        return exitUsage;
-    case SearchStatus::failed:
-        std::fprintf(stderr, "trellan search: cannot read the index %s: %s\n", database->Name().c_str(),
-                     IndexProblem(*database, error).c_str());
-        return exitIndexFailed;
-    }
+    std::string error;
+    const SearchStatus status = Search(*database, PathBytes(query), static_cast<std::int64_t>(limit), HitMarks(),
+                                       hits, error, order, &total);
+    if (status != SearchStatus::found)
+        return SayQueryFailure("search", status, query, *database, error);
     std::string out;
     for (const SearchHit& hit : hits)
         AppendHit(out, hit, style);

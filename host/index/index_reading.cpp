@@ -1,0 +1,41 @@
+#include "index/index_reading.h"
+
+#include "index/entry.h"
+#include "text/text_escape.h"
+
+#include <cstdio>
+
+namespace host::index {
+
+std::unique_ptr<IndexDatabase> OpenForReading(const ParsedArguments& parsed, const char* command, int& exitCode)
+{
+    std::string path, error;
+    exitCode = exitUsage;
+    if (!IndexLocation(parsed, command, path))
+        return nullptr;
+    std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
+    exitCode = database ? exitSuccess : exitIndexFailed;
+    if (!database)
+        std::fprintf(stderr, "trellan %s: %s\n", command, error.c_str());
+    return database;
+}
+
+int SayQueryFailure(const char* command, SearchStatus status, const std::u16string& query,
+                    const IndexDatabase& database, const std::string& error)
+{
+    switch (status) {
+    case SearchStatus::found:
+        return exitSuccess;
+    case SearchStatus::badQuery:
+        std::fprintf(stderr, "trellan %s: the query %s is not valid: %s\n", command, JsonString(query).c_str(),
+                     error.c_str());
+        return exitUsage;
+    case SearchStatus::failed:
+        break;
+    }
+    std::fprintf(stderr, "trellan %s: cannot read the index %s: %s\n", command, database.Name().c_str(),
+                 IndexProblem(database, error).c_str());
+    return exitIndexFailed;
+}
+
+}  // namespace host::index
