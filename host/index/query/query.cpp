@@ -510,7 +510,7 @@ std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey)
          "CASE WHEN max(files.albumartist) <> '' THEN max(files.albumartist) "
          "WHEN min(texts.author) = max(texts.author) THEN min(texts.author) ELSE '' END",
          "CASE WHEN min(files.year) = max(files.year) THEN min(files.year) ELSE 0 END",
-         "lower(artist), lower(value), value"},
+         "lower(value), value, lower(artist)"},
         {ListKind::genres, "files.genre", "files.genre", "''", "0", "lower(value), value"},
         {ListKind::years, "CAST(files.year AS text)", "files.year", "''", "files.year", "year"},
         {ListKind::composers, "files.composer", "files.composer", "''", "0", "lower(value), value"},
