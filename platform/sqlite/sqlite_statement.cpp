@@ -110,6 +110,14 @@ Statement& Statement::BindText(int index, std::string_view text)
     return *this;
 }
 
+Statement& Statement::BindKeptText(int index, std::string_view text)
+{
+    if (stepped)
+        Reset();
+    sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    return *this;
+}
+
 Statement& Statement::BindBlob(int index, std::string_view bytes)
 {
     if (stepped)

@@ -80,6 +80,9 @@ public:
     Statement& Bind(int index, std::int64_t value);
     // Text and bytes are copied: a temporary may be bound.
     Statement& BindText(int index, std::string_view text);
+    // The same without a copy: `text` must stay as it is until the
+    // statement is stepped for the last time, reset or bound again.
+    Statement& BindKeptText(int index, std::string_view text);
     Statement& BindBlob(int index, std::string_view bytes);
     // SQLITE_ROW when a row is ready, SQLITE_DONE at the end, else the error
     // (a statement that could not be prepared answers why: a busy or

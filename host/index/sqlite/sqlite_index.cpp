@@ -103,8 +103,9 @@ PRAGMA user_version = 3;
 // are split into overlapping pairs by the `trellan_pairs` tokenizer, whose
 // version the settings keep. The rows of an older index keep their texts
 // and are each filtered again at the next run, so that the new columns
-// fill. The exact words hold the four texts alone: a match in the
-// properties is never an exact one, which ranks it below the texts'.
+// fill. The exact words hold the four texts alone (a match in the
+// properties is never an exact one, which ranks it below the texts'), and
+// no sizes of columns: they are matched, never ranked.
 const char* const upgradeToFourSql = R"(
 ALTER TABLE files ADD COLUMN album TEXT NOT NULL DEFAULT '';
 ALTER TABLE files ADD COLUMN albumartist TEXT NOT NULL DEFAULT '';
@@ -122,7 +123,8 @@ CREATE VIRTUAL TABLE texts4 USING fts5(title, author, comments, body, album, alb
     track, name, folders, tags, tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');
 INSERT INTO texts4 (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
 CREATE VIRTUAL TABLE words4 USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
-    track, name, folders, tags, content = '', tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
+    track, name, folders, tags, content = '', columnsize = 0,
+    tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
 INSERT INTO words4 (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts4;
 DROP TABLE texts;
 DROP TABLE words;
@@ -407,15 +409,15 @@ Statement& BindFileState(Statement& statement, const IndexEntry& entry)
 {
     return statement.Bind(3, entry.stamp.size)
         .Bind(4, entry.stamp.modified)
-        .BindText(5, entry.status)
+        .BindKeptText(5, entry.status)
         .Bind(6, entry.failed ? 1 : 0)
-        .BindText(7, entry.cause)
+        .BindKeptText(7, entry.cause)
         .Bind(8, entry.stamp.changed)
         .Bind(9, entry.stamp.inode)
-        .BindText(10, entry.media.album)
-        .BindText(11, entry.media.albumArtist)
-        .BindText(12, entry.media.genre)
-        .BindText(13, entry.media.composer)
+        .BindKeptText(10, entry.media.album)
+        .BindKeptText(11, entry.media.albumArtist)
+        .BindKeptText(12, entry.media.genre)
+        .BindKeptText(13, entry.media.composer)
         .Bind(14, entry.media.year)
         .Bind(15, entry.media.track)
         .Bind(16, entry.media.disc)
@@ -441,26 +443,40 @@ constexpr const char* textColumns =
 Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
 {
     return statement.Bind(1, id)
-        .BindText(2, entry.title)
-        .BindText(3, entry.author)
-        .BindText(4, entry.comments)
-        .BindText(5, entry.body);
+        .BindKeptText(2, entry.title)
+        .BindKeptText(3, entry.author)
+        .BindKeptText(4, entry.comments)
+        .BindKeptText(5, entry.body);
 }
 
-Statement& BindProperties(Statement& statement, const IndexEntry& entry)
-{
-    const FileNames names = NamesOf(entry.path);
-    const MediaProperties& media = entry.media;
-    return statement.BindText(6, media.album)
-        .BindText(7, media.albumArtist)
-        .BindText(8, media.genre)
-        .BindText(9, media.composer)
-        .BindText(10, media.year ? std::to_string(media.year) : std::string())
-        .BindText(11, media.track ? std::to_string(media.track) : std::string())
-        .BindText(12, names.name)
-        .BindText(13, names.folders)
-        .BindText(14, TagWords(media));
-}
+// The full-text columns of a file's properties, made from its entry.
+struct PropertyTexts {
+    explicit PropertyTexts(const IndexEntry& entry)
+        : media(entry.media),
+          names(NamesOf(entry.path)),
+          year(media.year ? std::to_string(media.year) : std::string()),
+          track(media.track ? std::to_string(media.track) : std::string()),
+          tags(TagWords(media))
+    {
+    }
+    // Binds them, as they are kept here, to ?6 to ?14.
+    Statement& Bind(Statement& statement) const
+    {
+        return statement.BindKeptText(6, media.album)
+            .BindKeptText(7, media.albumArtist)
+            .BindKeptText(8, media.genre)
+            .BindKeptText(9, media.composer)
+            .BindKeptText(10, year)
+            .BindKeptText(11, track)
+            .BindKeptText(12, names.name)
+            .BindKeptText(13, names.folders)
+            .BindKeptText(14, tags);
+    }
+
+    const MediaProperties& media;
+    const FileNames names;
+    const std::string year, track, tags;
+};
 
 }  // namespace
 
@@ -507,7 +523,8 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         return true;
     static const std::string insertTextSql = std::string("INSERT INTO texts (rowid, ") + textColumns +
                                              ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
-    return BindProperties(BindTexts(Cached(insertText, insertTextSql.c_str()), id, entry), entry).Run() &&
+    const PropertyTexts properties(entry);
+    return properties.Bind(BindTexts(Cached(insertText, insertTextSql.c_str()), id, entry)).Run() &&
            BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body) "
                                          "VALUES (?1, ?2, ?3, ?4, ?5)"),
                      id, entry)
