@@ -133,6 +133,18 @@ TEST(EditorProtocol, OpenAndCloseInOrder)
     EXPECT_EQ(info->GetAttributeCountEx(0xFFFF, &count), S_OK);
     EXPECT_EQ(count, 3);
     EXPECT_EQ(editor->Close(), S_OK);
+
+    // The same path written anew after a Close is read anew, not served
+    // from the reading the editor keeps of the file it last closed.
+    AsfContent rewritten;
+    rewritten.title = u"Rewritten";
+    rewritten.playDuration = 0;
+    dir.Write("levels.asf", BuildAsf(rewritten));
+    ASSERT_EQ(editor->Open(Utf16(path).c_str()), S_OK);
+    const std::vector<ReadAttribute> all = ReadAllEx(info.Get(), 0xFFFF);
+    ASSERT_EQ(all.size(), 1u);
+    EXPECT_EQ(all[0].Text(), u"Rewritten");
+    EXPECT_EQ(editor->Close(), S_OK);
 }
 
 TEST(EditorProtocol, BufferProtocolOfTheLevelThreeRead)
