@@ -10,6 +10,12 @@
 
 namespace host::index {
 
+// The --db option of the commands that read the index.
+inline constexpr OptionRow databaseOption = {
+    "--db", 0, "INDEX",
+    "the index: a SQLite file, or a PostgreSQL connection string or URI "
+    "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"};
+
 // The index, or null with the reason said for `command` and `exitCode`
 // set (a usage error, or an index that cannot be opened).
 std::unique_ptr<IndexDatabase> OpenForReading(const ParsedArguments& parsed, const char* command, int& exitCode);

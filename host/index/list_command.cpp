@@ -17,8 +17,7 @@ namespace {
 using namespace index;
 
 const OptionRow listOptions[] = {
-    {"--db", 0, "INDEX", "the index: a SQLite file, or a PostgreSQL connection string or URI "
-                         "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
+    databaseOption,
     {"--json", 0, nullptr, "print one JSON object a value: value, files, and for albums artist and year"},
 };
 

@@ -18,8 +18,7 @@ namespace {
 using namespace index;
 
 const OptionRow searchOptions[] = {
-    {"--db", 0, "INDEX", "the index: a SQLite file, or a PostgreSQL connection string or URI "
-                         "(default: ${XDG_DATA_HOME:-~/.local/share}/trellan/index.sqlite)"},
+    databaseOption,
     {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, album, albumartist, genre, composer, "
                            "year, track, disc, duration (seconds), snippet, rank"},
     {"--limit", 'n', "N", "print at most N hits (default 20; 0: every hit)"},
