@@ -126,6 +126,14 @@ Statement& Statement::BindBlob(int index, std::string_view bytes)
     return *this;
 }
 
+Statement& Statement::BindPointer(int index, const void* pointer, const char* type)
+{
+    if (stepped)
+        Reset();
+    sqlite3_bind_pointer(statement, index, const_cast<void*>(pointer), type, nullptr);
+    return *this;
+}
+
 int Statement::Step()
 {
     if (!statement)

@@ -84,6 +84,10 @@ public:
     // statement is stepped for the last time, reset or bound again.
     Statement& BindKeptText(int index, std::string_view text);
     Statement& BindBlob(int index, std::string_view bytes);
+    // A pointer for a function of this process's own (sqlite3_value_pointer
+    // with the same `type`); what it points to must stay while the
+    // statement runs.
+    Statement& BindPointer(int index, const void* pointer, const char* type);
     // SQLITE_ROW when a row is ready, SQLITE_DONE at the end, else the error
     // (a statement that could not be prepared answers why: a busy or
     // damaged database shows there first).

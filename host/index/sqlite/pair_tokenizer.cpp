@@ -131,6 +131,16 @@ int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text
     return tokenizer->parent.xTokenize(tokenizer->parentInstance, &splitting, flags, text, size, SplitToken);
 }
 
+}  // namespace
+
+bool RegisterPairTokenizer(sqlite3* db)
+{
+    fts5_api* api = FindFts5(db);
+    if (!api || api->iVersion < 2) return false;
+    fts5_tokenizer tokenizer{CreateTokenizer, DeleteTokenizer, Tokenize};
+    return api->xCreateTokenizer(api, tokenizerName, api, &tokenizer, nullptr) == SQLITE_OK;
+}
+
 fts5_api* FindFts5(sqlite3* db)
 {
     fts5_api* api = nullptr;
@@ -140,16 +150,6 @@ fts5_api* FindFts5(sqlite3* db)
     if (sqlite3_bind_pointer(prepared, 1, &api, "fts5_api_ptr", nullptr) != SQLITE_OK) return nullptr;
     sqlite3_step(prepared);
     return api;
-}
-
-}  // namespace
-
-bool RegisterPairTokenizer(sqlite3* db)
-{
-    fts5_api* api = FindFts5(db);
-    if (!api || api->iVersion < 2) return false;
-    fts5_tokenizer tokenizer{CreateTokenizer, DeleteTokenizer, Tokenize};
-    return api->xCreateTokenizer(api, tokenizerName, api, &tokenizer, nullptr) == SQLITE_OK;
 }
 
 }  // namespace host::index

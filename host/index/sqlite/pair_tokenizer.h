@@ -20,4 +20,8 @@ namespace host::index {
 // sqlite3_errmsg(db) may then say why.
 bool RegisterPairTokenizer(sqlite3* db);
 
+// The FTS5 API of `db`, through which tokenizers and ranking functions are
+// registered; null when this SQLite has no FTS5.
+fts5_api* FindFts5(sqlite3* db);
+
 }  // namespace host::index

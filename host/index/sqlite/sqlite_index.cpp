@@ -6,6 +6,7 @@
 #include "index/properties/field_words.h"
 #include "index/query/query.h"
 #include "index/sqlite/pair_tokenizer.h"
+#include "index/sqlite/ranking.h"
 #include "text/cjk_pairs.h"
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
@@ -199,7 +200,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
-    if (!RegisterPairTokenizer(connection.Get())) {
+    if (!RegisterPairTokenizer(connection.Get()) || !RegisterRanking(connection.Get())) {
         error = "cannot open the index " + path + ": " + connection.LastError();
         return false;
     }
@@ -207,15 +208,19 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
     // unless this process wrote (RunEnded): a damaged index and its log
     // stay as they were, and readers close without waiting for the disk.
     sqlite3_db_config(connection.Get(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
-    // Pages read through a map of the file: fewer system calls for searches and runs alike.
+    // A reader's pages are read into a small cache rather than through a
+    // map of the file: a search touches a few hundred pages once each, and
+    // the fault of a mapped page, or of a page of new memory for a large
+    // cache, costs more than reading one into memory already used.
     if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL") ||
-        !connection.Execute("PRAGMA mmap_size = 268435456")) {
+        !connection.Execute("PRAGMA mmap_size = 0") || !connection.Execute("PRAGMA cache_size = -512")) {
         damaged = Damaged();
         const bool readOnly = (sqlite3_errcode(connection.Get()) & 0xFF) == SQLITE_READONLY;
         // An index this process may not write (a read-only share, another
         // user's) is still searched, as it stands, when no log is pending.
         if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
-            RegisterPairTokenizer(connection.Get()) && CreateSchema(false, error))
+            RegisterPairTokenizer(connection.Get()) && RegisterRanking(connection.Get()) &&
+            CreateSchema(false, error))
             return true;
         error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
                 : readOnly ? "the index " + path + " can only be read, not written (" + connection.LastError() + ")"
@@ -605,10 +610,7 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
     // The run is the only writer: a larger page cache, and a write-ahead log
     // that is copied into the file less often while it runs (a page written
     // many times is copied once); closing the index copies the rest.
-    // Pages through that cache, not the map of the file: a run's memory
-    // stays the cache's, whatever the size of the index.
-    return connection.Execute("PRAGMA cache_size = -32000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000") &&
-           connection.Execute("PRAGMA mmap_size = 0");
+    return connection.Execute("PRAGMA cache_size = -32000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000");
 }
 
 std::int64_t SqliteIndex::StartRun()
@@ -733,13 +735,15 @@ const PlaceSql placeSql = {
 std::string SqliteIndex::MatchesSql(const ParsedQuery& query) const
 {
     // The files the query matches, with files whose exact words match
-    // marked (ranked above those that match by stem alone) and bm25's rank.
-    const std::string places = PlaceConditions(query.places, 5, placeSql);
+    // marked (ranked above those that match by stem alone: their ids are
+    // bound to ?5 as a set) and their rank, the columns weighted as the
+    // schema's bm25 rank weighs them.
+    const std::string places = PlaceConditions(query.places, 6, placeSql);
     if (query.fts5.empty())
         return "SELECT files.id AS id, 0 AS exact, 0.0 AS rank FROM files JOIN folders ON folders.id = files.folder "
                "WHERE EXISTS (SELECT 1 FROM texts WHERE texts.rowid = files.id)" + places;
-    return "SELECT rowid AS id, rank, rowid IN (SELECT rowid FROM words WHERE words MATCH ?1) AS exact FROM texts "
-           "WHERE texts MATCH ?1" +
+    return "SELECT rowid AS id, trellan_rank(texts, 10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.2, 0.2, 0.4) "
+           "AS rank, trellan_among(rowid, ?5) AS exact FROM texts WHERE texts MATCH ?1" +
            (places.empty() ? std::string()
                            : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON folders.id = "
                              "files.folder WHERE 1" + places + ")");
@@ -749,27 +753,42 @@ void SqliteIndex::BindMatches(Statement& statement, const ParsedQuery& query) co
 {
     statement.BindText(1, query.fts5);
     for (size_t i = 0; i < query.places.size(); ++i)
-        statement.BindText(5 + int(i), query.places[i].value);
+        statement.BindText(6 + int(i), query.places[i].value);
 }
 
 SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
 {
+    // The files whose exact words match, in the order of their ids.
+    std::vector<sqlite3_int64> exact;
+    int read = SQLITE_DONE;
+    if (!query.fts5.empty()) {
+        Statement words(connection, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rowid");
+        words.BindText(1, query.fts5);
+        while ((read = words.Step()) == SQLITE_ROW)
+            exact.push_back(words.Integer(0));
+    }
     // The matches, each with its id, rank and exact mark alone; in rank
-    // order only the ones as good as the limit's last one (a few more for
-    // ties) are joined to their files, the rest only counted. Then the
-    // snippets, which need the full-text cursor, for the hits alone.
+    // order only the ones as good as the limit's last one (more where
+    // ranks tie) are joined to their files, the rest only counted. The
+    // texts, for the orders by title or artist, and for the snippets, are
+    // read for the hits shown alone.
     const std::string ordered = OrderBy(order);
+    const bool byTexts = order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
     const std::string kept =
         order != SearchOrder::rank
             ? "SELECT * FROM hit"
             : "SELECT * FROM hit WHERE ?4 <= 0 OR NOT EXISTS (SELECT 1 FROM cut) OR exact > (SELECT exact FROM cut) "
               "OR (exact = (SELECT exact FROM cut) AND rank <= (SELECT rank FROM cut))";
-    const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, texts.title AS title, "
-                                "texts.author AS author, folders.path || '/' || files.name AS path, " +
-                                std::string(mediaColumns) + " FROM kept JOIN files ON files.id = kept.id "
-                                "JOIN folders ON folders.id = files.folder JOIN texts ON texts.rowid = kept.id";
+    const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, folders.path || '/' || "
+                                "files.name AS path, " + std::string(mediaColumns) +
+                                (byTexts ? ", texts.title AS title, texts.author AS author" : "") +
+                                " FROM kept JOIN files ON files.id = kept.id JOIN folders ON folders.id = files.folder" +
+                                (byTexts ? " JOIN texts ON texts.rowid = kept.id" : "");
+    const std::string texts = byTexts ? "title, author"
+                                      : "(SELECT title FROM texts WHERE texts.rowid = top.id), "
+                                        "(SELECT author FROM texts WHERE texts.rowid = top.id)";
     // The snippet of the body, else of the first of the title, author and
     // comments that holds a match: the properties' columns, with their
     // markers, are not for people to read.
@@ -784,21 +803,23 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     const std::string sql = "WITH hit AS MATERIALIZED (" + MatchesSql(query) +
                             "), cut AS (SELECT exact, rank FROM hit ORDER BY exact DESC, rank LIMIT 1 OFFSET ?4 - 1), "
                             "kept AS (" + kept + "), top AS (SELECT *, (SELECT count(*) FROM hit) AS total FROM (" +
-                            matches + ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, title, author, " + snippet +
+                            matches + ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + texts + ", " + snippet +
                             ", rank, total, " + hitColumns + ", ?1, ?2, ?3 FROM top ORDER BY " + ordered;
-    Statement statement(connection, sql.c_str());
-    BindMatches(statement, query);
-    statement.BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
-    int read;
     total = 0;
-    while ((read = statement.Step()) == SQLITE_ROW) {
-        SearchHit& hit = hits.emplace_back();
-        hit.path = statement.Text(0), hit.title = statement.Text(1), hit.author = statement.Text(2);
-        hit.snippet = statement.Text(3), hit.rank = statement.Real(4);
-        total = statement.Integer(5);
-        hit.album = statement.Text(6), hit.albumArtist = statement.Text(7), hit.genre = statement.Text(8);
-        hit.composer = statement.Text(9), hit.year = statement.Integer(10), hit.track = statement.Integer(11);
-        hit.disc = statement.Integer(12), hit.duration = statement.Integer(13);
+    if (read == SQLITE_DONE) {
+        Statement statement(connection, sql.c_str());
+        BindMatches(statement, query);
+        statement.BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
+        statement.BindPointer(5, &exact, idsPointerType);
+        while ((read = statement.Step()) == SQLITE_ROW) {
+            SearchHit& hit = hits.emplace_back();
+            hit.path = statement.Text(0), hit.title = statement.Text(1), hit.author = statement.Text(2);
+            hit.snippet = statement.Text(3), hit.rank = statement.Real(4);
+            total = statement.Integer(5);
+            hit.album = statement.Text(6), hit.albumArtist = statement.Text(7), hit.genre = statement.Text(8);
+            hit.composer = statement.Text(9), hit.year = statement.Integer(10), hit.track = statement.Integer(11);
+            hit.disc = statement.Integer(12), hit.duration = statement.Integer(13);
+        }
     }
     if (read == SQLITE_DONE)
         return SearchStatus::found;

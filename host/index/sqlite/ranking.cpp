@@ -1,0 +1,106 @@
+#include "index/sqlite/ranking.h"
+
+#include "index/sqlite/pair_tokenizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace host::index {
+namespace {
+
+// BM25's saturation of a count: k1.
+constexpr double kSaturation = 1.2;
+// The columns of the texts table, and more: a count for each.
+constexpr int kMostColumns = 32;
+
+struct Frequencies {
+    std::vector<double> idf;  // one a phrase
+};
+
+void DeleteFrequencies(void* frequencies)
+{
+    delete static_cast<Frequencies*>(frequencies);
+}
+
+int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* rows)
+{
+    ++*static_cast<sqlite3_int64*>(rows);
+    return SQLITE_OK;
+}
+
+// Each phrase's inverse document frequency, as bm25() takes it: from the
+// rows of the table and those the phrase matches, never below a small
+// positive value. Read once a query, with the first match.
+const Frequencies* FrequenciesOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrases, int& rc)
+{
+    if (auto* known = static_cast<Frequencies*>(api->xGetAuxdata(fts, 0)))
+        return known;
+    auto* made = new (std::nothrow) Frequencies;
+    if (!made) {
+        rc = SQLITE_NOMEM;
+        return nullptr;
+    }
+    made->idf.assign(static_cast<size_t>(phrases), 1.0);
+    sqlite3_int64 rows = 0;
+    if (phrases > 1)
+        rc = api->xRowCount(fts, &rows);
+    for (int phrase = 0; phrase < phrases && phrases > 1 && rc == SQLITE_OK; ++phrase) {
+        sqlite3_int64 matched = 0;
+        rc = api->xQueryPhrase(fts, phrase, &matched, CountRow);
+        const double idf = std::log((double(rows) - double(matched) + 0.5) / (double(matched) + 0.5));
+        made->idf[static_cast<size_t>(phrase)] = idf > 1e-6 ? idf : 1e-6;
+    }
+    if (rc == SQLITE_OK)
+        rc = api->xSetAuxdata(fts, made, DeleteFrequencies);  // frees it on failure too
+    else
+        delete made;
+    return rc == SQLITE_OK ? made : nullptr;
+}
+
+void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int count, sqlite3_value** weights)
+{
+    const int phrases = api->xPhraseCount(fts);
+    int rc = SQLITE_OK;
+    const Frequencies* frequencies = FrequenciesOf(api, fts, phrases, rc);
+    if (!frequencies) {
+        sqlite3_result_error_code(result, rc);
+        return;
+    }
+    double score = 0;
+    for (int phrase = 0; phrase < phrases; ++phrase) {
+        int counts[kMostColumns] = {};
+        Fts5PhraseIter at;
+        int column = -1, offset = 0;
+        for (api->xPhraseFirst(fts, phrase, &at, &column, &offset); column >= 0;
+             api->xPhraseNext(fts, &at, &column, &offset))
+            if (column < kMostColumns)
+                ++counts[column];
+        for (int c = 0; c < kMostColumns; ++c) {
+            if (counts[c] == 0)
+                continue;
+            const double weight = c < count ? sqlite3_value_double(weights[c]) : 1.0;
+            score += frequencies->idf[static_cast<size_t>(phrase)] * weight * counts[c] * (kSaturation + 1) /
+                     (counts[c] + kSaturation);
+        }
+    }
+    sqlite3_result_double(result, -score);
+}
+
+void Among(sqlite3_context* result, int, sqlite3_value** values)
+{
+    const auto* ids = static_cast<const std::vector<sqlite3_int64>*>(sqlite3_value_pointer(values[1], idsPointerType));
+    sqlite3_result_int(result, ids && std::binary_search(ids->begin(), ids->end(), sqlite3_value_int64(values[0])));
+}
+
+}  // namespace
+
+bool RegisterRanking(sqlite3* db)
+{
+    fts5_api* api = FindFts5(db);
+    return api && api->xCreateFunction(api, "trellan_rank", nullptr, Rank, nullptr) == SQLITE_OK &&
+           sqlite3_create_function(db, "trellan_among", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Among, nullptr,
+                                   nullptr) == SQLITE_OK;
+}
+
+}  // namespace host::index
