@@ -12,6 +12,7 @@
 #include "text/text_conversion.h"
 
 #include <algorithm>
+#include <charconv>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -730,6 +731,65 @@ const PlaceSql placeSql = {
     '?',
 };
 
+
+// One read transaction over the statements of a search, so that its count
+// and its hits come from one state of the index.
+class ReadSnapshot {
+public:
+    explicit ReadSnapshot(Connection& connection)
+        : connection(connection), begun(sqlite3_get_autocommit(connection.Get()) && connection.Execute("BEGIN"))
+    {
+    }
+    ReadSnapshot(const ReadSnapshot&) = delete;
+    ReadSnapshot& operator=(const ReadSnapshot&) = delete;
+    ~ReadSnapshot()
+    {
+        if (begun)
+            connection.Execute("COMMIT");
+    }
+
+private:
+    Connection& connection;
+    bool begun;
+};
+
+struct RankedMatch {
+    std::int64_t id;
+    double rank;
+    bool exact;
+};
+
+// True when `a` is shown before `b`: a match of the exact words first,
+// then the lower rank.
+bool RanksBefore(const RankedMatch& a, const RankedMatch& b)
+{
+    return a.exact != b.exact ? a.exact : a.rank < b.rank;
+}
+
+// The matches as good as the `limit`th best, ties included (every match
+// when the limit is 0 or more than there are), as a JSON array of
+// [id, exact, rank] for json_each.
+std::string KeptAsJson(std::vector<RankedMatch>& matches, std::int64_t limit)
+{
+    if (limit > 0 && std::int64_t(matches.size()) > limit) {
+        std::nth_element(matches.begin(), matches.begin() + (limit - 1), matches.end(), RanksBefore);
+        const RankedMatch last = matches[size_t(limit - 1)];
+        matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                     [&last](const RankedMatch& match) { return RanksBefore(last, match); }),
+                      matches.end());
+    }
+    std::string json = "[";
+    char number[32];
+    for (const RankedMatch& match : matches) {
+        json += json.size() > 1 ? ",[" : "[";
+        json.append(number, std::to_chars(number, number + sizeof number, match.id).ptr);
+        json += match.exact ? ",1," : ",0,";
+        json.append(number, std::to_chars(number, number + sizeof number, match.rank).ptr);
+        json += ']';
+    }
+    return json + "]";
+}
+
 }  // namespace
 
 std::string SqliteIndex::MatchesSql(const ParsedQuery& query) const
@@ -760,6 +820,9 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
 {
+    // Every statement of the search reads the same state of the index.
+    const ReadSnapshot snapshot(connection);
+    total = 0;
     // The files whose exact words match, in the order of their ids.
     std::vector<sqlite3_int64> exact;
     int read = SQLITE_DONE;
@@ -769,18 +832,31 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
         while ((read = words.Step()) == SQLITE_ROW)
             exact.push_back(words.Integer(0));
     }
-    // The matches, each with its id, rank and exact mark alone; in rank
-    // order only the ones as good as the limit's last one (more where
-    // ranks tie) are joined to their files, the rest only counted. The
-    // texts, for the orders by title or artist, and for the snippets, are
-    // read for the hits shown alone.
+    // In rank order the matches, each with its id, rank and exact mark
+    // alone, are counted and cut here: only those as good as the limit's
+    // last one (more where ranks tie) are joined to their files, in SQL,
+    // where the ties are ordered by path. In the other orders every match
+    // is joined. The texts, for the orders by title or artist, and for the
+    // snippets, are read for the hits shown alone.
+    std::string ranked;
+    if (order == SearchOrder::rank && read == SQLITE_DONE) {
+        std::vector<RankedMatch> matches;
+        Statement all(connection, ("SELECT id, rank, exact FROM (" + MatchesSql(query) + ")").c_str());
+        BindMatches(all, query);
+        all.BindPointer(5, &exact, idsPointerType);
+        while ((read = all.Step()) == SQLITE_ROW)
+            matches.push_back({all.Integer(0), all.Real(1), all.Integer(2) != 0});
+        total = std::int64_t(matches.size());
+        ranked = KeptAsJson(matches, limit);
+    }
     const std::string ordered = OrderBy(order);
     const bool byTexts = order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
-    const std::string kept =
-        order != SearchOrder::rank
-            ? "SELECT * FROM hit"
-            : "SELECT * FROM hit WHERE ?4 <= 0 OR NOT EXISTS (SELECT 1 FROM cut) OR exact > (SELECT exact FROM cut) "
-              "OR (exact = (SELECT exact FROM cut) AND rank <= (SELECT rank FROM cut))";
+    const std::string with =
+        order == SearchOrder::rank
+            ? "WITH kept AS (SELECT json_extract(value, '$[0]') AS id, json_extract(value, '$[1]') AS exact, "
+              "json_extract(value, '$[2]') AS rank FROM json_each(?5)), counted AS (SELECT ?6 AS total)"
+            : "WITH hit AS MATERIALIZED (" + MatchesSql(query) + "), kept AS (SELECT * FROM hit), "
+              "counted AS (SELECT count(*) AS total FROM hit)";
     const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, folders.path || '/' || "
                                 "files.name AS path, " + std::string(mediaColumns) +
                                 (byTexts ? ", texts.title AS title, texts.author AS author" : "") +
@@ -800,17 +876,18 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
               "snippet(texts, 0, ?2, ?3, '…', 12) AS t, snippet(texts, 1, ?2, ?3, '…', 12) AS a, "
               "snippet(texts, 2, ?2, ?3, '…', 12) AS c FROM texts WHERE texts MATCH ?1 AND texts.rowid = top.id))";
     // The count of every match comes with each hit, taken before the limit.
-    const std::string sql = "WITH hit AS MATERIALIZED (" + MatchesSql(query) +
-                            "), cut AS (SELECT exact, rank FROM hit ORDER BY exact DESC, rank LIMIT 1 OFFSET ?4 - 1), "
-                            "kept AS (" + kept + "), top AS (SELECT *, (SELECT count(*) FROM hit) AS total FROM (" +
-                            matches + ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + texts + ", " + snippet +
+    const std::string sql = with + ", top AS (SELECT *, (SELECT total FROM counted) AS total FROM (" + matches +
+                            ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + texts + ", " + snippet +
                             ", rank, total, " + hitColumns + ", ?1, ?2, ?3 FROM top ORDER BY " + ordered;
-    total = 0;
     if (read == SQLITE_DONE) {
         Statement statement(connection, sql.c_str());
-        BindMatches(statement, query);
+        if (order == SearchOrder::rank) {
+            statement.BindText(1, query.fts5).BindKeptText(5, ranked).Bind(6, total);
+        } else {
+            BindMatches(statement, query);
+            statement.BindPointer(5, &exact, idsPointerType);
+        }
         statement.BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
-        statement.BindPointer(5, &exact, idsPointerType);
         while ((read = statement.Step()) == SQLITE_ROW) {
             SearchHit& hit = hits.emplace_back();
             hit.path = statement.Text(0), hit.title = statement.Text(1), hit.author = statement.Text(2);
