@@ -128,6 +128,10 @@ int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text
 {
     auto* tokenizer = reinterpret_cast<PairTokenizer*>(instance);
     Splitting splitting{context, emit, std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0)};
+    // A text without those scripts (most) goes to the parent alone, its
+    // tokens straight to the caller.
+    if (!HasCjk(splitting.text))
+        return tokenizer->parent.xTokenize(tokenizer->parentInstance, context, flags, text, size, emit);
     return tokenizer->parent.xTokenize(tokenizer->parentInstance, &splitting, flags, text, size, SplitToken);
 }
 

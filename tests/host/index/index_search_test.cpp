@@ -78,7 +78,8 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"comments:okonkwo", {"tribute"}},
         {"harbour", {"harbour", "tribute"}},  // title before body
         {"dusk", {"dusk", "tribute"}},        // author before body
-        {"okonkwo", {"harbour", "tribute"}},  // author and comments weigh alike; the shorter text wins
+        {"okonkwo", {"harbour", "tribute"}},  // author and comments weigh alike: a tie, by path
+        {"okonkwo OR muller", {"strasse", "harbour", "tribute"}},  // the rarer word weighs more
         {"harbour NOT lights", {"tribute"}},
         {"harbour -lights", {"tribute"}},
         {"okonkwo -title:harbour", {"tribute"}},
