@@ -1,6 +1,8 @@
 // The pair tokenizer in FTS5 tables, under porter as the index uses it: words found inside
-// longer runs, Latin ranked as without it, snippets that mark the right characters.
+// longer runs, Latin ranked as without it, snippets that mark the right characters. And the
+// index's ranking: column weights, counts, rarity.
 #include "index/sqlite/pair_tokenizer.h"
+#include "index/sqlite/ranking.h"
 
 #include "sqlite_statement.h"
 #include "text/cjk_pairs.h"
@@ -96,6 +98,27 @@ TEST_F(PairTokenizer, TokenizesAsItsParentDoesThePairedText)
     EXPECT_EQ(Column("SELECT doc || ':' || offset || ':' || term FROM raw_terms ORDER BY doc, offset", ""),
               Column("SELECT doc || ':' || offset || ':' || term FROM split_terms ORDER BY doc, offset", ""));
     EXPECT_EQ(Column("SELECT count(*) FROM raw_terms WHERE term IN ('タワ', '京タ', 'abc', '대한', '東')", "").at(0), "6");
+}
+
+TEST_F(PairTokenizer, RanksByColumnWeightCountAndRarity)
+{
+    ASSERT_TRUE(host::index::RegisterRanking(connection.Get()));
+    ASSERT_TRUE(connection.Execute(
+        "CREATE VIRTUAL TABLE ranked USING fts5(title, body);"
+        "INSERT INTO ranked (rowid, title, body) VALUES (1, 'harbour', 'harbour'), (2, '', 'harbour harbour harbour'),"
+        "    (3, '', 'harbour at dusk'), (4, 'lagoon', ''), (5, 'other', ''), (6, 'other', ''), (7, 'other', ''),"
+        "    (8, 'other', '')"));
+    const std::string ranked =
+        "SELECT rowid FROM ranked WHERE ranked MATCH ?1 ORDER BY trellan_rank(ranked, 10.0, 1.0), rowid";
+    struct Case {
+        const char* query;
+        std::vector<std::string> rows;  // best first
+    } cases[] = {
+        {"harbour", {"1", "2", "3"}},  // the title weighs most; three in the body beat one
+        {"harbour OR lagoon", {"4", "1", "2", "3"}},  // the rarer word weighs more than twice the weight
+        {"nowhere", {}},
+    };
+    for (const Case& test : cases) EXPECT_EQ(Column(ranked, test.query), test.rows) << test.query;
 }
 
 }  // namespace
