@@ -25,39 +25,6 @@ constexpr int kBusyTimeoutMilliseconds = 30000;
 // How long a run waits for another's run lock before it is refused.
 constexpr int kRunLockWaitMilliseconds = 250;
 
-// A file's path is its folder's path, "/", and its name: folders are stored
-// once. Title first, then author and comments, then the body: bm25's
-// weights follow the columns' order.
-const char* const schemaSql = R"(
-CREATE TABLE folders (
-    id INTEGER PRIMARY KEY,
-    path TEXT NOT NULL UNIQUE
-);
-CREATE TABLE files (
-    id INTEGER PRIMARY KEY,
-    folder INTEGER NOT NULL REFERENCES folders (id),
-    name TEXT NOT NULL,
-    size INTEGER NOT NULL,
-    modified INTEGER NOT NULL,
-    status TEXT NOT NULL,
-    failed INTEGER NOT NULL,
-    cause TEXT NOT NULL
-);
-CREATE TABLE runs (
-    id INTEGER PRIMARY KEY,
-    started REAL NOT NULL,
-    finished REAL,
-    complete INTEGER NOT NULL DEFAULT 0,
-    added INTEGER NOT NULL DEFAULT 0,
-    changed INTEGER NOT NULL DEFAULT 0,
-    unchanged INTEGER NOT NULL DEFAULT 0,
-    removed INTEGER NOT NULL DEFAULT 0,
-    failed INTEGER NOT NULL DEFAULT 0
-);
-CREATE VIRTUAL TABLE texts USING fts5(title, author, comments, body,
-    tokenize = 'unicode61 remove_diacritics 2');
-)";
-
 // What version 2 adds to version 1, and how version 1 is brought up to it:
 // the covered paths, the watchers, files found by folder (runs over part of
 // the index), the stemmed texts and the exact words. An index of version 1
@@ -134,6 +101,74 @@ ALTER TABLE texts4 RENAME TO texts;
 ALTER TABLE words4 RENAME TO words;
 INSERT INTO texts (texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.2, 0.2, 0.4)');
 UPDATE files SET changed = -1;
+PRAGMA user_version = 4;
+)";
+
+// A new index: the schema the upgrades below leave an older one in, made in
+// one go (the upgrades' tables made, copied, dropped and renamed would cost
+// a new index more than its first thousand files). A file's path is its
+// folder's path, "/", and its name: folders are stored once. The full-text
+// columns hold the title, author, comments and body, then the properties:
+// the rank's weights follow their order.
+const char* const freshSql = R"(
+CREATE TABLE folders (
+    id INTEGER PRIMARY KEY,
+    path TEXT NOT NULL UNIQUE
+);
+CREATE TABLE files (
+    id INTEGER PRIMARY KEY,
+    folder INTEGER NOT NULL REFERENCES folders (id),
+    name TEXT NOT NULL,
+    size INTEGER NOT NULL,
+    modified INTEGER NOT NULL,
+    status TEXT NOT NULL,
+    failed INTEGER NOT NULL,
+    cause TEXT NOT NULL,
+    changed INTEGER NOT NULL DEFAULT 0,
+    inode INTEGER NOT NULL DEFAULT 0,
+    album TEXT NOT NULL DEFAULT '',
+    albumartist TEXT NOT NULL DEFAULT '',
+    genre TEXT NOT NULL DEFAULT '',
+    composer TEXT NOT NULL DEFAULT '',
+    year INTEGER NOT NULL DEFAULT 0,
+    track INTEGER NOT NULL DEFAULT 0,
+    disc INTEGER NOT NULL DEFAULT 0,
+    duration INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE runs (
+    id INTEGER PRIMARY KEY,
+    started REAL NOT NULL,
+    finished REAL,
+    complete INTEGER NOT NULL DEFAULT 0,
+    added INTEGER NOT NULL DEFAULT 0,
+    changed INTEGER NOT NULL DEFAULT 0,
+    unchanged INTEGER NOT NULL DEFAULT 0,
+    removed INTEGER NOT NULL DEFAULT 0,
+    failed INTEGER NOT NULL DEFAULT 0
+);
+CREATE TABLE paths (
+    path TEXT PRIMARY KEY,
+    machine TEXT NOT NULL,
+    added REAL NOT NULL,
+    excludes TEXT NOT NULL DEFAULT ''
+);
+CREATE TABLE watchers (
+    id INTEGER PRIMARY KEY,
+    machine TEXT NOT NULL,
+    process INTEGER NOT NULL,
+    started REAL NOT NULL
+);
+CREATE INDEX files_by_folder ON files (folder, name);
+CREATE TABLE settings (
+    name TEXT PRIMARY KEY,
+    value INTEGER NOT NULL
+);
+CREATE VIRTUAL TABLE texts USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
+    track, name, folders, tags, tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');
+CREATE VIRTUAL TABLE words USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
+    track, name, folders, tags, content = '', columnsize = 0,
+    tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
+INSERT INTO texts (texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.2, 0.2, 0.4)');
 PRAGMA user_version = 4;
 )";
 
@@ -265,9 +300,11 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
                               : "is not a Trellan index";
         return false;
     }
-    if (!made.Begun() || (fresh && !connection.Execute(schemaSql)) ||
-        (version < 2 && !connection.Execute(upgradeSql)) || (version < 3 && !connection.Execute(upgradeToThreeSql)) ||
-        !connection.Execute(upgradeToFourSql) ||
+    const bool built = made.Begun() && (fresh ? connection.Execute(freshSql)
+                                              : (version >= 2 || connection.Execute(upgradeSql)) &&
+                                                    (version >= 3 || connection.Execute(upgradeToThreeSql)) &&
+                                                    connection.Execute(upgradeToFourSql));
+    if (!built ||
         !Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1)").Bind(1, cjkPairsVersion).Run() ||
         !made.Commit()) {
         error = (fresh ? "cannot be made into an index: "

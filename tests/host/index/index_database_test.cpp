@@ -4,6 +4,7 @@
 #include "index_fixture.h"
 #include "sqlite_statement.h"
 #include "index/query/search.h"
+#include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/sqlite_index.h"
 #include "index/writer.h"
 
@@ -36,6 +37,26 @@ KnownFiles Known(const std::string& location, const std::vector<std::string>& sc
         }));
     }
     return known;
+}
+
+// What a SQLite index is made of: each table and index with its columns
+// (name, type, NOT NULL, default), the full-text settings, the schema
+// version.
+std::string Shape(const std::string& path)
+{
+    Connection connection;
+    EXPECT_TRUE(connection.Open(path, false));
+    EXPECT_TRUE(host::index::RegisterPairTokenizer(connection.Get()));
+    std::string shape;
+    Statement read(connection, "SELECT s.type || ' ' || s.name || '(' || ifnull((SELECT group_concat(c.name || ' ' || "
+                               "c.type || ' ' || c.\"notnull\" || ' ' || ifnull(c.dflt_value, ''), ', ') FROM pragma_table_info(s.name) AS c), "
+                               "'') || ')' FROM sqlite_schema AS s UNION ALL SELECT k || '=' || v FROM texts_config "
+                               "UNION ALL SELECT 'version ' || user_version FROM pragma_user_version ORDER BY 1");
+    int step;
+    while ((step = read.Step()) == SQLITE_ROW)
+        shape += std::string(read.Text(0)) + "\n";
+    EXPECT_EQ(step, SQLITE_DONE) << connection.LastError();
+    return shape;
 }
 
 using IndexDatabaseTest = IndexFixture;
@@ -261,6 +282,10 @@ TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
             EXPECT_EQ(known.begin()->second.stamp.changed, -1);  // filtered again at the next run
             std::string problem;
             EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
+            // Upgraded, it is made as a new index is.
+            database.reset();
+            ASSERT_TRUE(OpenIndex(folder.PathOf("new.sqlite"), true, error)) << error;
+            EXPECT_EQ(Shape(path), Shape(folder.PathOf("new.sqlite")));
             continue;
         }
         EXPECT_FALSE(database) << test.name;
