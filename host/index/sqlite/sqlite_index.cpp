@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <queue>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,6 +23,10 @@ namespace {
 
 constexpr int kSchemaVersion = 4;
 constexpr int kBusyTimeoutMilliseconds = 30000;
+// Ties with the last hit shown beyond this many are cut in the order of
+// their paths by going through the folders (FirstByPath), not by joining
+// each to its path.
+constexpr size_t kMostTiesJoined = 1000;
 // How long a run waits for another's run lock before it is refused.
 constexpr int kRunLockWaitMilliseconds = 250;
 
@@ -803,18 +808,30 @@ bool RanksBefore(const RankedMatch& a, const RankedMatch& b)
     return a.exact != b.exact ? a.exact : a.rank < b.rank;
 }
 
-// The matches as good as the `limit`th best, ties included (every match
-// when the limit is 0 or more than there are), as a JSON array of
-// [id, exact, rank] for json_each.
-std::string KeptAsJson(std::vector<RankedMatch>& matches, std::int64_t limit)
+// Keeps the matches as good as the `limit`th best, ties included (every
+// match when the limit is 0 or more than there are). `tied` gets the ids
+// of those that tie with the last one kept, sorted, when they are more
+// than the limit needs of them.
+void KeepBest(std::vector<RankedMatch>& matches, std::int64_t limit, std::vector<std::int64_t>& tied)
 {
-    if (limit > 0 && std::int64_t(matches.size()) > limit) {
-        std::nth_element(matches.begin(), matches.begin() + (limit - 1), matches.end(), RanksBefore);
-        const RankedMatch last = matches[size_t(limit - 1)];
-        matches.erase(std::remove_if(matches.begin(), matches.end(),
-                                     [&last](const RankedMatch& match) { return RanksBefore(last, match); }),
-                      matches.end());
-    }
+    if (limit <= 0 || std::int64_t(matches.size()) <= limit)
+        return;
+    std::nth_element(matches.begin(), matches.begin() + (limit - 1), matches.end(), RanksBefore);
+    const RankedMatch last = matches[size_t(limit - 1)];
+    matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                 [&last](const RankedMatch& match) { return RanksBefore(last, match); }),
+                  matches.end());
+    if (std::int64_t(matches.size()) == limit)
+        return;
+    for (const RankedMatch& match : matches)
+        if (!RanksBefore(match, last))
+            tied.push_back(match.id);
+    std::sort(tied.begin(), tied.end());
+}
+
+// The matches as a JSON array of [id, exact, rank] for json_each.
+std::string AsJson(const std::vector<RankedMatch>& matches)
+{
     std::string json = "[";
     char number[32];
     for (const RankedMatch& match : matches) {
@@ -853,6 +870,56 @@ void SqliteIndex::BindMatches(Statement& statement, const ParsedQuery& query) co
         statement.BindText(6 + int(i), query.places[i].value);
 }
 
+bool SqliteIndex::FirstByPath(const std::vector<std::int64_t>& ids, size_t count, std::vector<std::int64_t>& first)
+{
+    // A path is its folder's path, "/" and its name, so the folders in the
+    // order of their paths with a "/" after them, each one's files in the
+    // order of their names, come in the order of their paths but for the
+    // files of a folder below another, which may come before some of the
+    // other's: the best `count` so far are kept, and the walk ends at the
+    // first folder whose every path comes after the worst of them.
+    struct Folder {
+        std::string prefix;  // its path and "/"
+        std::int64_t id;
+    };
+    std::vector<Folder> folders;
+    Statement listed(connection, "SELECT path, id FROM folders");
+    int read;
+    while ((read = listed.Step()) == SQLITE_ROW)
+        folders.push_back({std::string(listed.Text(0)) + '/', listed.Integer(1)});
+    if (read != SQLITE_DONE)
+        return false;
+    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.prefix < b.prefix; });
+    using Kept = std::pair<std::string, std::int64_t>;  // path, id; the worst on top
+    std::priority_queue<Kept> best;
+    Statement files(connection, "SELECT id, name FROM files WHERE folder = ?1 ORDER BY name");
+    // A file read here costs a tenth of a file looked up by its id: beyond
+    // four reads a tied file, the caller's lookups cost less.
+    size_t budget = 4 * ids.size();
+    for (const Folder& folder : folders) {
+        if (best.size() == count && folder.prefix > best.top().first)
+            break;
+        files.Bind(1, folder.id);
+        while ((read = files.Step()) == SQLITE_ROW && budget-- > 0) {
+            const std::int64_t id = files.Integer(0);
+            if (!std::binary_search(ids.begin(), ids.end(), id))
+                continue;
+            std::string path = folder.prefix + std::string(files.Text(1));
+            if (best.size() < count) {
+                best.emplace(std::move(path), id);
+            } else if (path < best.top().first) {
+                best.pop();
+                best.emplace(std::move(path), id);
+            }
+        }
+        if (read != SQLITE_DONE)
+            return false;
+    }
+    for (; !best.empty(); best.pop())
+        first.push_back(best.top().second);
+    return true;
+}
+
 SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
@@ -884,7 +951,22 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
         while ((read = all.Step()) == SQLITE_ROW)
             matches.push_back({all.Integer(0), all.Real(1), all.Integer(2) != 0});
         total = std::int64_t(matches.size());
-        ranked = KeptAsJson(matches, limit);
+        // Many files that tie (a genre, a year, a folder: every file of it
+        // ranks alike) are cut to the limit here, in the order of their
+        // paths, where joining each to its path would cost most of the search.
+        std::vector<std::int64_t> tied, first;
+        KeepBest(matches, limit, tied);
+        const size_t better = matches.size() - tied.size();
+        if (tied.size() > kMostTiesJoined && FirstByPath(tied, size_t(limit) - better, first)) {
+            std::sort(first.begin(), first.end());
+            matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                         [&](const RankedMatch& match) {
+                                             return std::binary_search(tied.begin(), tied.end(), match.id) &&
+                                                    !std::binary_search(first.begin(), first.end(), match.id);
+                                         }),
+                          matches.end());
+        }
+        ranked = AsJson(matches);
     }
     const std::string ordered = OrderBy(order);
     const bool byTexts = order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;

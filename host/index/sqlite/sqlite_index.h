@@ -73,6 +73,11 @@ private:
     // its rank), its parameters bound from ?1 on by BindMatches.
     std::string MatchesSql(const ParsedQuery& query) const;
     void BindMatches(Statement& statement, const ParsedQuery& query) const;
+    // The first `count` of the files `ids` (sorted) in the order of their
+    // paths, found by going through the folders in that order, without
+    // looking up each file; false when that would read more than a lookup
+    // of each would (the files lie far apart), or on an error.
+    bool FirstByPath(const std::vector<std::int64_t>& ids, size_t count, std::vector<std::int64_t>& first);
     // PRAGMA quick_check, and the full-text tables' own check after a run
     // that was cut short; false, `error` saying so, for a damaged index.
     bool CheckBeforeWriting(std::string& error);

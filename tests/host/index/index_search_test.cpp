@@ -220,6 +220,34 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
     }
 }
 
+// More files that rank alike than a search joins to their paths: the
+// first of them by path all the same, where a folder's files and those of
+// a folder below it, and of a folder whose name it begins, interleave.
+TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
+{
+    std::vector<host::index::IndexEntry> entries;
+    Paths paths;
+    for (int i = 0; i < 1100; ++i) {
+        const std::string place = i < 2 ? "/tie/a-b/k" : i < 5 ? "/tie/a/l" : i < 600 ? "/tie/a/n" : "/tie/a/m/o";
+        paths.push_back(place + std::to_string(i) + ".mp3");
+        entries.push_back(TextEntry(paths.back(), "Tied Song", "", "", "Tied Song"));
+    }
+    StoreAll(entries);
+    std::sort(paths.begin(), paths.end());
+    for (const std::int64_t limit : {1, 7, 40}) {
+        std::vector<SearchHit> hits;
+        std::string error;
+        std::int64_t total = -1;
+        ASSERT_EQ(Search(*database, "tied", limit, {}, hits, error, SearchOrder::rank, &total), SearchStatus::found)
+            << error;
+        Paths found;
+        for (const SearchHit& hit : hits)
+            found.push_back(hit.path);
+        EXPECT_EQ(found, Paths(paths.begin(), paths.begin() + limit)) << limit;
+        EXPECT_EQ(total, 1100);
+    }
+}
+
 TRELLAN_INDEX_BACKENDS(IndexSearch);
 
 }  // namespace
