@@ -228,7 +228,7 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
     std::vector<host::index::IndexEntry> entries;
     Paths paths;
     for (int i = 0; i < 1100; ++i) {
-        const std::string place = i < 2 ? "/tie/a-b/k" : i < 5 ? "/tie/a/l" : i < 600 ? "/tie/a/n" : "/tie/a/m/o";
+        const std::string place = i < 2 ? "/t/a-b/k" : i < 5 ? "/t/a/l" : i < 600 ? "/t/a/n" : "/t/a/m/o";
         paths.push_back(place + std::to_string(i) + ".mp3");
         entries.push_back(TextEntry(paths.back(), "Tied Song", "", "", "Tied Song"));
     }
