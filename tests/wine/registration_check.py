@@ -68,7 +68,10 @@ class RegistryView:
 
     def __init__(self, wine):
         self.trees = {lower(root): wine.subtree(root) for root in ROOTS}
-        self.clsid_exists = wine.run("reg", "query", "HKCR\\CLSID")[0] == 0
+        # HKCR\CLSID holds thousands of keys, and Wine's reg once failed to
+        # list them on a machine loaded with other work: it is asked up to
+        # three times. A key that is gone fails every time.
+        self.clsid_exists = any(wine.run("reg", "query", "HKCR\\CLSID")[0] == 0 for _ in range(3))
 
     def _root_of(self, key):
         for root in ROOTS:
