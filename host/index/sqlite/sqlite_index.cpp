@@ -664,10 +664,14 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
                     : "cannot lock " + lockPath + ": " + runLock.LastError();
         return false;
     }
-    // The run is the only writer: a larger page cache, and a write-ahead log
-    // that is copied into the file less often while it runs (a page written
-    // many times is copied once); closing the index copies the rest.
-    return connection.Execute("PRAGMA cache_size = -32000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000");
+    // The run is the only writer: a write-ahead log that is copied into the
+    // file less often while it runs (a page written many times is copied
+    // once); closing the index copies the rest. A page cache of SQLite's
+    // usual 2 MB, no larger: a run writes mostly new pages, read again
+    // seldom, and each page of a larger cache is new memory to fault in
+    // (a 32 MB cache made a run of 10,000 files 6 % dearer, and one of
+    // 200,000 no faster, with 31 MB more memory).
+    return connection.Execute("PRAGMA cache_size = -2000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000");
 }
 
 std::int64_t SqliteIndex::StartRun()
