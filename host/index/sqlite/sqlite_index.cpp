@@ -869,7 +869,8 @@ std::string SqliteIndex::MatchesSql(const ParsedQuery& query) const
     // The files the query matches, with files whose exact words match
     // marked (ranked above those that match by stem alone: their ids are
     // bound to ?5 as a set) and their rank, the columns weighted as the
-    // schema's bm25 rank weighs them.
+    // bm25 rank the schema keeps weighs them (the ranking of a Trellan
+    // before trellan_rank, which reads the same index).
     const std::string places = PlaceConditions(query.places, 6, placeSql);
     // Without words, the files the places hold that have texts: looked up
     // in the texts' own table, a tenth of the cost of asking the full-text
@@ -941,6 +942,37 @@ bool SqliteIndex::FirstByPath(const std::vector<std::int64_t>& ids, size_t count
     return true;
 }
 
+std::string SqliteIndex::RankedPage(const ParsedQuery& query, std::int64_t limit,
+                                    const std::vector<sqlite3_int64>& exact, std::int64_t& total, int& read)
+{
+    // Each match with its id, rank and exact mark alone; only those as good
+    // as the limit's last one (more where ranks tie) are kept, for SQL to
+    // join to their files and order the ties by path. Many files that tie
+    // (a genre, a year, a folder: every file of it ranks alike) are cut to
+    // the limit here, in the order of their paths, where joining each to
+    // its path would cost most of the search.
+    std::vector<RankedMatch> matches;
+    Statement all(connection, ("SELECT id, rank, exact FROM (" + MatchesSql(query) + ")").c_str());
+    BindMatches(all, query);
+    all.BindPointer(5, &exact, idsPointerType);
+    while ((read = all.Step()) == SQLITE_ROW)
+        matches.push_back({all.Integer(0), all.Real(1), all.Integer(2) != 0});
+    total = std::int64_t(matches.size());
+    std::vector<std::int64_t> tied, first;
+    KeepBest(matches, limit, tied);
+    const size_t better = matches.size() - tied.size();
+    if (tied.size() > kMostTiesJoined && FirstByPath(tied, size_t(limit) - better, first)) {
+        std::sort(first.begin(), first.end());
+        matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                     [&](const RankedMatch& match) {
+                                         return std::binary_search(tied.begin(), tied.end(), match.id) &&
+                                                !std::binary_search(first.begin(), first.end(), match.id);
+                                     }),
+                      matches.end());
+    }
+    return AsJson(matches);
+}
+
 SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
@@ -957,38 +989,12 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
         while ((read = words.Step()) == SQLITE_ROW)
             exact.push_back(words.Integer(0));
     }
-    // In rank order the matches, each with its id, rank and exact mark
-    // alone, are counted and cut here: only those as good as the limit's
-    // last one (more where ranks tie) are joined to their files, in SQL,
-    // where the ties are ordered by path. In the other orders every match
-    // is joined. The texts, for the orders by title or artist, and for the
-    // snippets, are read for the hits shown alone.
-    std::string ranked;
-    if (order == SearchOrder::rank && read == SQLITE_DONE) {
-        std::vector<RankedMatch> matches;
-        Statement all(connection, ("SELECT id, rank, exact FROM (" + MatchesSql(query) + ")").c_str());
-        BindMatches(all, query);
-        all.BindPointer(5, &exact, idsPointerType);
-        while ((read = all.Step()) == SQLITE_ROW)
-            matches.push_back({all.Integer(0), all.Real(1), all.Integer(2) != 0});
-        total = std::int64_t(matches.size());
-        // Many files that tie (a genre, a year, a folder: every file of it
-        // ranks alike) are cut to the limit here, in the order of their
-        // paths, where joining each to its path would cost most of the search.
-        std::vector<std::int64_t> tied, first;
-        KeepBest(matches, limit, tied);
-        const size_t better = matches.size() - tied.size();
-        if (tied.size() > kMostTiesJoined && FirstByPath(tied, size_t(limit) - better, first)) {
-            std::sort(first.begin(), first.end());
-            matches.erase(std::remove_if(matches.begin(), matches.end(),
-                                         [&](const RankedMatch& match) {
-                                             return std::binary_search(tied.begin(), tied.end(), match.id) &&
-                                                    !std::binary_search(first.begin(), first.end(), match.id);
-                                         }),
-                          matches.end());
-        }
-        ranked = AsJson(matches);
-    }
+    // In rank order the matches are counted and cut to the page here
+    // (RankedPage); in the other orders every match is joined to its file.
+    // The texts, for the orders by title or artist, and for the snippets,
+    // are read for the hits shown alone.
+    const std::string ranked =
+        order == SearchOrder::rank && read == SQLITE_DONE ? RankedPage(query, limit, exact, total, read) : "";
     const std::string ordered = OrderBy(order);
     const bool byTexts = order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
     const std::string with =

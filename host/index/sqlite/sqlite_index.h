@@ -70,7 +70,8 @@ private:
     // the pairs.
     bool SplitAsNow(std::string& error);
     // The statement of the files `query` matches (an id, its exact flag,
-    // its rank), its parameters bound from ?1 on by BindMatches.
+    // its rank), its parameters bound from ?1 on by BindMatches, but for
+    // ?5, the sorted ids of the files whose exact words match.
     std::string MatchesSql(const ParsedQuery& query) const;
     void BindMatches(Statement& statement, const ParsedQuery& query) const;
     // The first `count` of the files `ids` (sorted) in the order of their
@@ -78,6 +79,12 @@ private:
     // looking up each file; false when that would read more than a lookup
     // of each would (the files lie far apart), or on an error.
     bool FirstByPath(const std::vector<std::int64_t>& ids, size_t count, std::vector<std::int64_t>& first);
+    // The matches of `query` as good as the `limit`th best, ties included
+    // but cut to the limit by path where they are many, as a JSON array of
+    // [id, exact, rank]; `total` gets the count of every match, `read` the
+    // last step's code.
+    std::string RankedPage(const ParsedQuery& query, std::int64_t limit, const std::vector<sqlite3_int64>& exact,
+                           std::int64_t& total, int& read);
     // PRAGMA quick_check, and the full-text tables' own check after a run
     // that was cut short; false, `error` saying so, for a damaged index.
     bool CheckBeforeWriting(std::string& error);
