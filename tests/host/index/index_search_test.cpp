@@ -222,7 +222,8 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
 
 // More files that rank alike than a search joins to their paths: the
 // first of them by path all the same, where a folder's files and those of
-// a folder below it, and of a folder whose name it begins, interleave.
+// a folder below it, and of a folder whose name it begins, interleave;
+// and when they lie far apart among files that do not match.
 TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
 {
     std::vector<host::index::IndexEntry> entries;
@@ -234,17 +235,28 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
     }
     StoreAll(entries);
     std::sort(paths.begin(), paths.end());
-    for (const std::int64_t limit : {1, 7, 40}) {
-        std::vector<SearchHit> hits;
-        std::string error;
-        std::int64_t total = -1;
-        ASSERT_EQ(Search(*database, "tied", limit, {}, hits, error, SearchOrder::rank, &total), SearchStatus::found)
-            << error;
-        Paths found;
-        for (const SearchHit& hit : hits)
-            found.push_back(hit.path);
-        EXPECT_EQ(found, Paths(paths.begin(), paths.begin() + limit)) << limit;
-        EXPECT_EQ(total, 1100);
+    // Then with more files before them that match nothing than the walk
+    // reads for so many ties: each tie is joined to its path instead.
+    for (const bool farApart : {false, true}) {
+        if (farApart) {
+            std::vector<host::index::IndexEntry> others;
+            for (int i = 0; i < 4500; ++i)
+                others.push_back(TextEntry("/t/0/x" + std::to_string(i) + ".mp3", "Other", "", "", "Other"));
+            StoreAll(others);
+        }
+        for (const std::int64_t limit : {1, 7, 40}) {
+            std::vector<SearchHit> hits;
+            std::string error;
+            std::int64_t total = -1;
+            ASSERT_EQ(Search(*database, "tied", limit, {}, hits, error, SearchOrder::rank, &total),
+                      SearchStatus::found)
+                << error;
+            Paths found;
+            for (const SearchHit& hit : hits)
+                found.push_back(hit.path);
+            EXPECT_EQ(found, Paths(paths.begin(), paths.begin() + limit)) << limit << (farApart ? " far apart" : "");
+            EXPECT_EQ(total, 1100);
+        }
     }
 }
 
