@@ -3,7 +3,9 @@
 #include "index/sqlite/pair_tokenizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <new>
 
 namespace host::index {
@@ -69,16 +71,22 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result
     }
     double score = 0;
     for (int phrase = 0; phrase < phrases; ++phrase) {
-        int counts[kMostColumns] = {};
+        // A match is in a column or two: the columns seen are a mask, and
+        // only their counts are set and read.
+        int counts[kMostColumns];
+        std::uint32_t seen = 0;
         Fts5PhraseIter at;
         int column = -1, offset = 0;
         for (api->xPhraseFirst(fts, phrase, &at, &column, &offset); column >= 0;
-             api->xPhraseNext(fts, &at, &column, &offset))
-            if (column < kMostColumns)
-                ++counts[column];
-        for (int c = 0; c < kMostColumns; ++c) {
-            if (counts[c] == 0)
+             api->xPhraseNext(fts, &at, &column, &offset)) {
+            if (column >= kMostColumns)
                 continue;
+            const std::uint32_t bit = std::uint32_t(1) << column;
+            counts[column] = seen & bit ? counts[column] + 1 : 1;
+            seen |= bit;
+        }
+        for (; seen != 0; seen &= seen - 1) {
+            const int c = std::countr_zero(seen);
             const double weight = c < count ? sqlite3_value_double(weights[c]) : 1.0;
             score += frequencies->idf[static_cast<size_t>(phrase)] * weight * counts[c] * (kSaturation + 1) /
                      (counts[c] + kSaturation);
@@ -89,11 +97,27 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result
 
 void Among(sqlite3_context* result, int, sqlite3_value** values)
 {
-    const auto* ids = static_cast<const std::vector<sqlite3_int64>*>(sqlite3_value_pointer(values[1], idsPointerType));
-    sqlite3_result_int(result, ids && std::binary_search(ids->begin(), ids->end(), sqlite3_value_int64(values[0])));
+    const auto* ids = static_cast<const SortedIds*>(sqlite3_value_pointer(values[1], idsPointerType));
+    sqlite3_result_int(result, ids && ids->Holds(sqlite3_value_int64(values[0])));
 }
 
 }  // namespace
+
+bool SortedIds::Holds(sqlite3_int64 id) const
+{
+    const size_t size = ids.size();
+    if (next > 0 && ids[next - 1] >= id)
+        next = 0;  // asked out of order: from the start
+    // Every id before `low` is below `id`; the steps double until one is not.
+    size_t low = next, step = 1;
+    while (low + step < size && ids[low + step] < id) {
+        low += step;
+        step *= 2;
+    }
+    const auto end = ids.begin() + static_cast<std::ptrdiff_t>(std::min(size, low + step + 1));
+    next = static_cast<size_t>(std::lower_bound(ids.begin() + static_cast<std::ptrdiff_t>(low), end, id) - ids.begin());
+    return next < size && ids[next] == id;
+}
 
 bool RegisterRanking(sqlite3* db)
 {

@@ -259,16 +259,19 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
     // A reader's pages are read into a small cache rather than through a
     // map of the file: a search touches a few hundred pages once each, and
     // the fault of a mapped page, or of a page of new memory for a large
-    // cache, costs more than reading one into memory already used.
+    // cache, costs more than reading one into memory already used. A
+    // reader's own tables (the hits' texts, for their snippets) are kept
+    // in memory, not in a file.
     if (!connection.Execute("PRAGMA journal_mode = WAL") || !connection.Execute("PRAGMA synchronous = NORMAL") ||
-        !connection.Execute("PRAGMA mmap_size = 0") || !connection.Execute("PRAGMA cache_size = -512")) {
+        !connection.Execute("PRAGMA mmap_size = 0") || !connection.Execute("PRAGMA cache_size = -512") ||
+        (!create && !connection.Execute("PRAGMA temp_store = MEMORY"))) {
         damaged = Damaged();
         const bool readOnly = (sqlite3_errcode(connection.Get()) & 0xFF) == SQLITE_READONLY;
         // An index this process may not write (a read-only share, another
         // user's) is still searched, as it stands, when no log is pending.
         if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
             RegisterPairTokenizer(connection.Get()) && RegisterRanking(connection.Get()) &&
-            CreateSchema(false, error))
+            connection.Execute("PRAGMA temp_store = MEMORY") && CreateSchema(false, error))
             return true;
         error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
                 : readOnly ? "the index " + path + " can only be read, not written (" + connection.LastError() + ")"
@@ -942,8 +945,8 @@ bool SqliteIndex::FirstByPath(const std::vector<std::int64_t>& ids, size_t count
     return true;
 }
 
-std::string SqliteIndex::RankedPage(const ParsedQuery& query, std::int64_t limit,
-                                    const std::vector<sqlite3_int64>& exact, std::int64_t& total, int& read)
+std::string SqliteIndex::RankedPage(const ParsedQuery& query, std::int64_t limit, const SortedIds& exact,
+                                    std::int64_t& total, int& read)
 {
     // Each match with its id, rank and exact mark alone; only those as good
     // as the limit's last one (more where ranks tie) are kept, for SQL to
@@ -981,18 +984,18 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     const ReadSnapshot snapshot(connection);
     total = 0;
     // The files whose exact words match, in the order of their ids.
-    std::vector<sqlite3_int64> exact;
+    std::vector<sqlite3_int64> exactIds;
     int read = SQLITE_DONE;
     if (!query.fts5.empty()) {
         Statement words(connection, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rowid");
         words.BindText(1, query.fts5);
         while ((read = words.Step()) == SQLITE_ROW)
-            exact.push_back(words.Integer(0));
+            exactIds.push_back(words.Integer(0));
     }
+    const SortedIds exact(exactIds);
     // In rank order the matches are counted and cut to the page here
     // (RankedPage); in the other orders every match is joined to its file.
-    // The texts, for the orders by title or artist, and for the snippets,
-    // are read for the hits shown alone.
+    // The snippets are made for the hits shown alone (Snippets).
     const std::string ranked =
         order == SearchOrder::rank && read == SQLITE_DONE ? RankedPage(query, limit, exact, total, read) : "";
     const std::string ordered = OrderBy(order);
@@ -1003,53 +1006,97 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
               "json_extract(value, '$[2]') AS rank FROM json_each(?5)), counted AS (SELECT ?6 AS total)"
             : "WITH hit AS MATERIALIZED (" + MatchesSql(query) + "), kept AS (SELECT * FROM hit), "
               "counted AS (SELECT count(*) AS total FROM hit)";
+    // The title and author are read from the table that holds the texts
+    // (c0, c1), not through the full-text table: for every match in the
+    // orders by them, for the hits shown in the others.
+    const char* const shownTexts = byTexts ? "title, author" : "shown.c0, shown.c1";
+    const char* const joinTexts = byTexts ? "" : " LEFT JOIN texts_content AS shown ON shown.id = top.id";
     const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, folders.path || '/' || "
                                 "files.name AS path, " + std::string(mediaColumns) +
-                                (byTexts ? ", texts.title AS title, texts.author AS author" : "") +
+                                (byTexts ? ", shown.c0 AS title, shown.c1 AS author" : "") +
                                 " FROM kept JOIN files ON files.id = kept.id JOIN folders ON folders.id = files.folder" +
-                                (byTexts ? " JOIN texts ON texts.rowid = kept.id" : "");
-    const std::string texts = byTexts ? "title, author"
-                                      : "(SELECT title FROM texts WHERE texts.rowid = top.id), "
-                                        "(SELECT author FROM texts WHERE texts.rowid = top.id)";
-    // The snippet of the body, else of the first of the title, author and
-    // comments that holds a match: the properties' columns, with their
-    // markers, are not for people to read.
-    const std::string snippet =
-        query.fts5.empty()
-            ? "''"
-            : "(SELECT CASE WHEN instr(b, ?2) THEN b WHEN instr(t, ?2) THEN t WHEN instr(a, ?2) THEN a "
-              "WHEN instr(c, ?2) THEN c ELSE b END FROM (SELECT snippet(texts, 3, ?2, ?3, '…', 12) AS b, "
-              "snippet(texts, 0, ?2, ?3, '…', 12) AS t, snippet(texts, 1, ?2, ?3, '…', 12) AS a, "
-              "snippet(texts, 2, ?2, ?3, '…', 12) AS c FROM texts WHERE texts MATCH ?1 AND texts.rowid = top.id))";
+                                (byTexts ? " LEFT JOIN texts_content AS shown ON shown.id = kept.id" : "");
     // The count of every match comes with each hit, taken before the limit.
     const std::string sql = with + ", top AS (SELECT *, (SELECT total FROM counted) AS total FROM (" + matches +
-                            ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + texts + ", " + snippet +
-                            ", rank, total, " + hitColumns + ", ?1, ?2, ?3 FROM top ORDER BY " + ordered;
+                            ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + shownTexts + ", top.id, rank, total, " +
+                            hitColumns + " FROM top" + joinTexts + " ORDER BY " + ordered;
+    std::vector<std::int64_t> ids;
     if (read == SQLITE_DONE) {
         Statement statement(connection, sql.c_str());
         if (order == SearchOrder::rank) {
-            statement.BindText(1, query.fts5).BindKeptText(5, ranked).Bind(6, total);
+            statement.BindKeptText(5, ranked).Bind(6, total);
         } else {
             BindMatches(statement, query);
             statement.BindPointer(5, &exact, idsPointerType);
         }
-        statement.BindText(2, marks.open).BindText(3, marks.close).Bind(4, limit > 0 ? limit : -1);
+        statement.Bind(4, limit > 0 ? limit : -1);
         while ((read = statement.Step()) == SQLITE_ROW) {
             SearchHit& hit = hits.emplace_back();
             hit.path = statement.Text(0), hit.title = statement.Text(1), hit.author = statement.Text(2);
-            hit.snippet = statement.Text(3), hit.rank = statement.Real(4);
+            ids.push_back(statement.Integer(3)), hit.rank = statement.Real(4);
             total = statement.Integer(5);
             hit.album = statement.Text(6), hit.albumArtist = statement.Text(7), hit.genre = statement.Text(8);
             hit.composer = statement.Text(9), hit.year = statement.Integer(10), hit.track = statement.Integer(11);
             hit.disc = statement.Integer(12), hit.duration = statement.Integer(13);
         }
     }
-    if (read == SQLITE_DONE)
+    if (read == SQLITE_DONE && (query.fts5.empty() || hits.empty() || Snippets(query, marks, ids, hits)))
         return SearchStatus::found;
     error = connection.LastError();
     // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
     // have codes of their own.
     return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
+}
+
+bool SqliteIndex::Snippets(const ParsedQuery& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
+                           std::vector<SearchHit>& hits)
+{
+    // The table is made as the texts table is (its columns and tokenizer
+    // read from the index's schema), so the query matches in it alike.
+    std::string made;
+    {
+        Statement schema(connection, "SELECT 'CREATE VIRTUAL TABLE temp.shown ' || substr(sql, instr(sql, "
+                                     "'USING fts5(')) FROM main.sqlite_schema WHERE name = 'texts'");
+        if (schema.Step() != SQLITE_ROW)
+            return false;
+        made = schema.Text(0);
+    }
+    // The hits go through it a part at a time: `-n 0` over a whole library
+    // holds a part's texts in memory, not every hit's.
+    constexpr size_t kPart = 500;
+    for (size_t first = 0; first < ids.size(); first += kPart) {
+        const size_t end = std::min(ids.size(), first + kPart);
+        std::string list = "[";
+        std::unordered_map<std::int64_t, size_t> shown;
+        for (size_t i = first; i < end; ++i) {
+            list += (i > first ? "," : "") + std::to_string(ids[i]);
+            shown.emplace(ids[i], i);
+        }
+        if (!connection.Execute("DROP TABLE IF EXISTS temp.shown") || !connection.Execute(made.c_str()))
+            return false;
+        Statement copy(connection, "INSERT INTO temp.shown (rowid, title, author, comments, body, album, albumartist, "
+                                   "genre, composer, year, track, name, folders, tags) SELECT id, c0, c1, c2, c3, c4, "
+                                   "c5, c6, c7, c8, c9, c10, c11, c12 FROM main.texts_content "
+                                   "WHERE id IN (SELECT value FROM json_each(?1))");
+        if (copy.BindText(1, list + "]").Step() != SQLITE_DONE)
+            return false;
+        // The snippet of the body, else of the first of the title, author
+        // and comments that holds a match: the properties' columns, with
+        // their markers, are not for people to read.
+        Statement marked(connection,
+                         "SELECT rowid, CASE WHEN instr(b, ?2) THEN b WHEN instr(t, ?2) THEN t WHEN instr(a, ?2) "
+                         "THEN a WHEN instr(c, ?2) THEN c ELSE b END FROM (SELECT rowid, snippet(shown, 3, ?2, ?3, "
+                         "'…', 12) AS b, snippet(shown, 0, ?2, ?3, '…', 12) AS t, snippet(shown, 1, ?2, ?3, '…', 12) "
+                         "AS a, snippet(shown, 2, ?2, ?3, '…', 12) AS c FROM temp.shown WHERE shown MATCH ?1)");
+        marked.BindText(1, query.fts5).BindText(2, marks.open).BindText(3, marks.close);
+        int read;
+        while ((read = marked.Step()) == SQLITE_ROW)
+            if (const auto hit = shown.find(marked.Integer(0)); hit != shown.end())
+                hits[hit->second].snippet = marked.Text(1);
+        if (read != SQLITE_DONE)
+            return false;
+    }
+    return connection.Execute("DROP TABLE temp.shown");
 }
 
 SearchStatus SqliteIndex::List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,

@@ -13,6 +13,8 @@
 
 namespace host::index {
 
+class SortedIds;
+
 using platform::sqlite::Connection;
 using platform::sqlite::Statement;
 
@@ -83,8 +85,14 @@ private:
     // but cut to the limit by path where they are many, as a JSON array of
     // [id, exact, rank]; `total` gets the count of every match, `read` the
     // last step's code.
-    std::string RankedPage(const ParsedQuery& query, std::int64_t limit, const std::vector<sqlite3_int64>& exact,
-                           std::int64_t& total, int& read);
+    std::string RankedPage(const ParsedQuery& query, std::int64_t limit, const SortedIds& exact, std::int64_t& total,
+                           int& read);
+    // Each hit's snippet: `hits[i]` is the file `ids[i]`. Their texts are
+    // copied into a full-text table of this connection's own, in memory,
+    // and the query matched there once, where matching each hit in the
+    // index again would look the query's words up in each of its segments.
+    bool Snippets(const ParsedQuery& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
+                  std::vector<SearchHit>& hits);
     // PRAGMA quick_check, and the full-text tables' own check after a run
     // that was cut short; false, `error` saying so, for a damaged index.
     bool CheckBeforeWriting(std::string& error);

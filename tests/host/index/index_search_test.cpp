@@ -244,7 +244,7 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
                 others.push_back(TextEntry("/t/0/x" + std::to_string(i) + ".mp3", "Other", "", "", "Other"));
             StoreAll(others);
         }
-        for (const std::int64_t limit : {1, 7, 40}) {
+        for (const std::int64_t limit : {1, 7, 40, 0}) {  // 0: all, their snippets made in parts
             std::vector<SearchHit> hits;
             std::string error;
             std::int64_t total = -1;
@@ -252,9 +252,12 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
                       SearchStatus::found)
                 << error;
             Paths found;
-            for (const SearchHit& hit : hits)
+            for (const SearchHit& hit : hits) {
                 found.push_back(hit.path);
-            EXPECT_EQ(found, Paths(paths.begin(), paths.begin() + limit)) << limit << (farApart ? " far apart" : "");
+                EXPECT_NE(hit.snippet.find("[Tied]"), std::string::npos) << hit.path << ": " << hit.snippet;
+            }
+            EXPECT_EQ(found, Paths(paths.begin(), paths.begin() + (limit ? limit : 1100)))
+                << limit << (farApart ? " far apart" : "");
             EXPECT_EQ(total, 1100);
         }
     }

@@ -1,6 +1,6 @@
 // The pair tokenizer in FTS5 tables, under porter as the index uses it: words found inside
 // longer runs, Latin ranked as without it, snippets that mark the right characters. And the
-// index's ranking: column weights, counts, rarity.
+// index's ranking: column weights, counts, rarity; the set of ids that marks exact matches.
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
 
@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,28 @@ TEST_F(PairTokenizer, RanksByColumnWeightCountAndRarity)
         {"nowhere", {}},
     };
     for (const Case& test : cases) EXPECT_EQ(Column(ranked, test.query), test.rows) << test.query;
+}
+
+TEST(SortedIds, HoldsWhatTheSetHoldsInAnyOrderOfAsking)
+{
+    std::vector<sqlite3_int64> ids;
+    for (sqlite3_int64 id = 3; id < 3000; id += 3)
+        ids.push_back(id);
+    const std::vector<sqlite3_int64> none;
+    struct Case {
+        const char* name;
+        std::vector<sqlite3_int64> asked;
+    } cases[] = {
+        {"ascending, near and far", {1, 3, 4, 6, 9, 300, 301, 2997, 2998, 5000}},
+        {"back and forth", {2997, 3, 1500, 1500, 1499, 6, 0, 2999}},
+    };
+    for (const Case& test : cases) {
+        const host::index::SortedIds set(ids), empty(none);
+        for (const sqlite3_int64 id : test.asked) {
+            EXPECT_EQ(set.Holds(id), std::binary_search(ids.begin(), ids.end(), id)) << test.name << ": " << id;
+            EXPECT_FALSE(empty.Holds(id));
+        }
+    }
 }
 
 }  // namespace
