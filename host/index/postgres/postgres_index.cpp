@@ -212,9 +212,11 @@ bool PostgresIndex::Open(const std::string& where, std::string& error)
 bool PostgresIndex::CreateSchema(std::string& error)
 {
     auto version = [&](std::int64_t& found) {
+        // to_regclass, not the pg_tables view: planning the view in a new
+        // server process took two milliseconds of every search.
         Result schema = connection.Query(
             "SELECT (SELECT count(*) FROM pg_namespace WHERE nspname = 'trellan'), "
-            "(SELECT count(*) FROM pg_tables WHERE schemaname = 'trellan' AND tablename = 'schema_version')");
+            "(to_regclass('trellan.schema_version') IS NOT NULL)::int");
         if (!schema.Ok())
             return false;
         found = schema.Integer(0, 0) == 0 ? 0 : -1;
