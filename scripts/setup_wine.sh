@@ -37,6 +37,6 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   "${as_root[@]}" dpkg --add-architecture i386
 fi
 echo "setup_wine: installing ${missing[*]}"
-"${as_root[@]}" apt-get update -qq
-"${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+. "$(dirname "$0")/apt_install.sh"
+apt_install "${missing[@]}"
 echo "setup_wine: done in $(( $(date +%s) - start ))s"
