@@ -38,5 +38,22 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 echo "setup_wine: installing ${missing[*]}"
 . "$(dirname "$0")/apt_install.sh"
-apt_install "${missing[@]}"
+if ! apt_install "${missing[@]}"; then
+  # The 32-bit packages need the mirror's i386 lists, which it may refuse
+  # for hours while it syncs; the 64-bit Wine needs none of them. The i386
+  # architecture goes again, so that the lists update, unless some i386
+  # package is installed (the machine's own, not this script's). Without
+  # the 32-bit loader, scripts/test_wine.sh says that the 32-bit DLL was
+  # built but not run.
+  if dpkg-query -W -f='${Architecture}\n' | grep -qx i386; then
+    exit 1
+  fi
+  echo "setup_wine: the 32-bit Wine cannot be installed now; installing the 64-bit Wine alone" >&2
+  "${as_root[@]}" dpkg --remove-architecture i386
+  sixty_four=()
+  for package in "${missing[@]}"; do
+    [[ "$package" == *:i386 ]] || sixty_four+=("$package")
+  done
+  apt_install "${sixty_four[@]}"
+fi
 echo "setup_wine: done in $(( $(date +%s) - start ))s"
