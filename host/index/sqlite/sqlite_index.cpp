@@ -794,7 +794,6 @@ const PlaceSql placeSql = {
     '?',
 };
 
-
 // One read transaction over the statements of a search, so that its count
 // and its hits come from one state of the index.
 class ReadSnapshot {
@@ -1019,8 +1018,8 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
                                 (byTexts ? " LEFT JOIN texts_content AS shown ON shown.id = kept.id" : "");
     // The count of every match comes with each hit, taken before the limit.
     const std::string sql = with + ", top AS (SELECT *, (SELECT total FROM counted) AS total FROM (" + matches +
-                            ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + shownTexts + ", top.id, rank, total, " +
-                            hitColumns + " FROM top" + joinTexts + " ORDER BY " + ordered;
+                            ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + shownTexts +
+                            ", top.id, rank, total, " + hitColumns + " FROM top" + joinTexts + " ORDER BY " + ordered;
     std::vector<std::int64_t> ids;
     if (read == SQLITE_DONE) {
         Statement statement(connection, sql.c_str());
@@ -1120,8 +1119,8 @@ SearchStatus SqliteIndex::List(ListKind kind, const ParsedQuery* query, std::vec
 void SqliteIndex::CloseIndex()
 {
     transaction.reset();
-    for (auto* statement : {&findFolder, &insertFolder, &insertFile, &updateFile, &deleteFile, &insertText, &deleteText,
-                            &insertWords, &readText, &deleteWords})
+    for (auto* statement : {&findFolder, &insertFolder, &insertFile, &updateFile, &deleteFile, &insertText,
+                            &deleteText, &insertWords, &readText, &deleteWords})
         statement->reset();
     connection.Close();
 }

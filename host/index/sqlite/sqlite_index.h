@@ -106,8 +106,8 @@ private:
     Connection connection;
     Connection runLock;
     std::string path;
-    std::unique_ptr<Statement> findFolder, insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText, insertWords,
-        readText, deleteWords;
+    std::unique_ptr<Statement> findFolder, insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText,
+        insertWords, readText, deleteWords;
     std::unordered_map<std::string, std::int64_t> folderIds;
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;
