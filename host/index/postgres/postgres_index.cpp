@@ -664,15 +664,17 @@ std::string QueryWords(const ParsedQuery& query)
                : "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) ";
 }
 
-// The files the query matches, with the texts and the file's row: exact
-// words first, then ts_rank with the weights of the fields (body and
+// The files the query matches, with what their order needs of the file's
+// row and, for the orders by title and artist (`withNames`), of its texts:
+// exact words first, then ts_rank with the weights of the fields (body and
 // properties, comments, author, title), negated, so that lower is better,
-// as for SQLite.
-std::string MatchesSql(const ParsedQuery& query)
+// as for SQLite. A search reads the texts of the hits it shows alone:
+// carried for every match through the count and the sort, they filled
+// temporary files on the server at thousands of hits.
+std::string MatchesSql(const ParsedQuery& query, bool withNames)
 {
-    return "SELECT texts.file AS id, texts.title, texts.author, texts.comments, texts.body, "
-           "folders.path || '\\x2f'::bytea || files.name AS path, " +
-           std::string(mediaColumns) + ", " +
+    return std::string("SELECT texts.file AS id, ") + (withNames ? "texts.title, texts.author, " : "") +
+           "folders.path || '\\x2f'::bytea || files.name AS path, " + std::string(mediaColumns) + ", " +
            (query.tsquery.empty() ? "false AS exact, 0::float8 AS rank FROM texts JOIN files ON files.id = texts.file "
                                     "JOIN folders ON folders.id = files.folder, q WHERE true"
                                   : "texts.words @@ q.words AS exact, "
@@ -704,18 +706,27 @@ SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit,
                                    SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                    std::string& error)
 {
-    // The snippet is taken after the limit: only hits need one.
+    // The texts, and the snippet made of them, are taken after the limit:
+    // only hits need them.
     const std::string ordered = OrderBy(order);
+    const bool byNames = OrdersByNames(order);
     const std::string snippet =
         query.tsquery.empty()
             ? "''::text"
-            : "ts_headline('trellan.stems', CASE WHEN body <> '' THEN body ELSE concat_ws(E'\\n', title, author, "
-              "comments) END, q.stems, 'StartSel=\"' || replace($2, '\"', '') || '\", StopSel=\"' || "
-              "replace($3, '\"', '') || '\", MaxWords=12, MinWords=4, MaxFragments=1, FragmentDelimiter=…')";
+            : "ts_headline('trellan.stems', CASE WHEN shown_body <> '' THEN shown_body ELSE concat_ws(E'\\n', "
+              "shown_title, shown_author, shown_comments) END, q.stems, 'StartSel=\"' || replace($2, '\"', '') || "
+              "'\", StopSel=\"' || replace($3, '\"', '') || '\", MaxWords=12, MinWords=4, MaxFragments=1, "
+              "FragmentDelimiter=…')";
+    // `OFFSET 0` keeps the matches a query of their own, so that their rank
+    // is computed there and not from vectors carried into the count. The
+    // hits' texts come in under names of their own (shown_...), so that the
+    // order's title and author stay those of the matches.
     const std::string sql = QueryWords(query) + ", top AS (SELECT *, count(*) OVER () AS total FROM (" +
-                            MatchesSql(query) + ") AS matched ORDER BY " + ordered +
-                            " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, title, author, " + snippet +
-                            ", rank, total, " + hitColumns + " FROM top, q ORDER BY " + ordered;
+                            MatchesSql(query, byNames) + " OFFSET 0) AS matched ORDER BY " + ordered +
+                            " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, shown_title, shown_author, " +
+                            snippet + ", rank, total, " + hitColumns +
+                            " FROM top CROSS JOIN q JOIN texts AS shown (file, shown_title, shown_author, "
+                            "shown_comments, shown_body) ON shown.file = top.id ORDER BY " + ordered;
     Result rows = connection.Query(sql, MatchParams(query, marks, limit));
     if (!rows.Ok())
         return Failed(rows, connection, error);
@@ -736,7 +747,7 @@ SearchStatus PostgresIndex::List(ListKind kind, const ParsedQuery* query, std::v
                                  std::string& error)
 {
     const std::string sql = query ? QueryWords(*query) +
-                                        ListSql(kind, "SELECT id FROM (" + MatchesSql(*query) + ") AS matched",
+                                        ListSql(kind, "SELECT id FROM (" + MatchesSql(*query, false) + ") AS matched",
                                                 "texts.file")
                                   : ListSql(kind, std::string(), "texts.file");
     Result rows = query ? connection.Query(sql, MatchParams(*query, SnippetMarks(), 0)) : connection.Query(sql);

@@ -492,6 +492,11 @@ const char* OrderBy(SearchOrder order)
     return "exact DESC, rank, path";
 }
 
+bool OrdersByNames(SearchOrder order)
+{
+    return order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
+}
+
 std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey)
 {
     // What each kind lists, grouped by, and shown beside it.

@@ -52,6 +52,10 @@ inline constexpr const char* hitColumns = "album, albumartist, genre, composer, 
 // hit: exact, rank, title, author, path and the media columns.
 const char* OrderBy(SearchOrder order);
 
+// Whether `order` sorts by the title or author, which the back ends then
+// read for every match rather than for the hits shown alone.
+bool OrdersByNames(SearchOrder order);
+
 // The statement that lists the values of `kind` (value, files, artist,
 // year) over the files whose ids `ids` selects (every file when empty);
 // `textsKey` is the texts' column that holds a file's id.

@@ -999,7 +999,7 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     const std::string ranked =
         order == SearchOrder::rank && read == SQLITE_DONE ? RankedPage(query, limit, exact, total, read) : "";
     const std::string ordered = OrderBy(order);
-    const bool byTexts = order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
+    const bool byTexts = OrdersByNames(order);
     const std::string with =
         order == SearchOrder::rank
             ? "WITH kept AS (SELECT json_extract(value, '$[0]') AS id, json_extract(value, '$[1]') AS exact, "
