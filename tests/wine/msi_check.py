@@ -32,9 +32,8 @@ ENVIRONMENT = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Enviro
 
 def value(wine, key, name=None):
     """A REG_SZ value's data (the default value when name is None), or None."""
-    args = ["reg", "query", f"HKCR\\{key}"] + (["/ve"] if name is None else ["/v", name])
-    code, out, _ = wine.run(*args)
-    if code != 0:
+    out = wine.query(key, *(["/ve"] if name is None else ["/v", name]))
+    if out is None:
         return None
     for line in out.splitlines():
         parts = line.strip().split("    ", 2)
@@ -45,7 +44,7 @@ def value(wine, key, name=None):
 
 def installed_products(wine):
     """[(DisplayName, DisplayVersion)] of the Trellan entries under Uninstall."""
-    code, out, _ = wine.run("reg", "query", UNINSTALL, "/s")
+    out = wine.query(UNINSTALL, "/s") or ""
     entries, current = [], {}
     for line in out.splitlines() + ["HKEY_END"]:
         if line.startswith("HKEY_"):
@@ -157,9 +156,9 @@ def main():
 
         print("another build of the same version over it")
         if installed_over(options.same_version_msi, "same version"):
-            code, out, _ = wine.run("reg", "query", "HKLM\\Software\\Classes\\" + FILTER_SERVER, "/ve")
-            checks.check(code == 0 and module in out, "same version: registered in the machine's classes",
-                         f"exit {code} {out}")
+            out = wine.query("HKLM\\Software\\Classes\\" + FILTER_SERVER, "/ve")
+            checks.check(out is not None and module in out, "same version: registered in the machine's classes",
+                         f"found {out}")
 
         print("removal")
         if msiexec(checks, wine, "/x", options.same_version_msi) and (

@@ -68,10 +68,7 @@ class RegistryView:
 
     def __init__(self, wine):
         self.trees = {lower(root): wine.subtree(root) for root in ROOTS}
-        # HKCR\CLSID holds thousands of keys, and Wine's reg once failed to
-        # list them on a machine loaded with other work: it is asked up to
-        # three times. A key that is gone fails every time.
-        self.clsid_exists = any(wine.run("reg", "query", "HKCR\\CLSID")[0] == 0 for _ in range(3))
+        self.clsid_exists = wine.query("CLSID") is not None
 
     def _root_of(self, key):
         for root in ROOTS:

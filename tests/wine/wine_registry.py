@@ -7,6 +7,10 @@ import subprocess
 import tempfile
 
 CLASSES_ROOT = "HKEY_CLASSES_ROOT"
+# What Wine's reg prints, and exits 1 with, for a key or value that is not there.
+MISSING_MESSAGE = "Unable to find the specified registry"
+QUERY_ATTEMPTS = 3
+ROOT_NAMES = ("HKCR\\", "HKLM\\", "HKCU\\")
 
 
 class WineError(Exception):
@@ -66,13 +70,29 @@ class Wine:
     def reg_add_key(self, key):
         self.run("reg", "add", f"HKCR\\{key}", "/f", check=True)
 
+    def query(self, key, *args):
+        """What reg query prints for a key (under HKCR when no root is named),
+        or None when reg reports the key or value missing. Wine's reg fails
+        now and then on a machine loaded with other work, without a word or
+        with another one: such a failure is tried again and then raised, so
+        that it never passes for a missing key."""
+        if not key.startswith(ROOT_NAMES):
+            key = f"HKCR\\{key}"
+        failures = []
+        for _ in range(QUERY_ATTEMPTS):
+            code, out, err = self.run("reg", "query", key, *args)
+            if code == 0:
+                return out
+            if code == 1 and MISSING_MESSAGE in out + err:
+                return None
+            failures.append(f"exit {code} {out.strip()} {err.strip()}".strip())
+        raise WineError(f"reg query {key} failed {QUERY_ATTEMPTS} times: {'; '.join(failures)}")
+
     def subtree(self, key):
         """The subtree of HKCR\\key as {relative key: {value name: (type, data)}}
         with the key names as written; None when the key is missing."""
-        code, out, _ = self.run("reg", "query", f"HKCR\\{key}", "/s")
-        if code != 0:
-            return None
-        return parse_query(out)
+        out = self.query(key, "/s")
+        return None if out is None else parse_query(out)
 
 
 def parse_query(text):
