@@ -999,7 +999,7 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     const std::string ranked =
         order == SearchOrder::rank && read == SQLITE_DONE ? RankedPage(query, limit, exact, total, read) : "";
     const std::string ordered = OrderBy(order);
-    const bool byTexts = OrdersByNames(order);
+    const bool byNames = OrdersByNames(order);
     const std::string with =
         order == SearchOrder::rank
             ? "WITH kept AS (SELECT json_extract(value, '$[0]') AS id, json_extract(value, '$[1]') AS exact, "
@@ -1009,13 +1009,13 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     // The title and author are read from the table that holds the texts
     // (c0, c1), not through the full-text table: for every match in the
     // orders by them, for the hits shown in the others.
-    const char* const shownTexts = byTexts ? "title, author" : "shown.c0, shown.c1";
-    const char* const joinTexts = byTexts ? "" : " LEFT JOIN texts_content AS shown ON shown.id = top.id";
+    const char* const shownTexts = byNames ? "title, author" : "shown.c0, shown.c1";
+    const char* const joinTexts = byNames ? "" : " LEFT JOIN texts_content AS shown ON shown.id = top.id";
     const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, folders.path || '/' || "
                                 "files.name AS path, " + std::string(mediaColumns) +
-                                (byTexts ? ", shown.c0 AS title, shown.c1 AS author" : "") +
+                                (byNames ? ", shown.c0 AS title, shown.c1 AS author" : "") +
                                 " FROM kept JOIN files ON files.id = kept.id JOIN folders ON folders.id = files.folder" +
-                                (byTexts ? " LEFT JOIN texts_content AS shown ON shown.id = kept.id" : "");
+                                (byNames ? " LEFT JOIN texts_content AS shown ON shown.id = kept.id" : "");
     // The count of every match comes with each hit, taken before the limit.
     const std::string sql = with + ", top AS (SELECT *, (SELECT total FROM counted) AS total FROM (" + matches +
                             ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + shownTexts +
