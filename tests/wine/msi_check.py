@@ -81,8 +81,8 @@ def check_launch_conditions(checks, wine, options):
         if options.beside_msi:
             refused(checks, wine, options.msi, "without the 64-bit package")
         return
-    code, out, _ = wine.run("reg", "query", ENVIRONMENT, "/v", "PROCESSOR_ARCHITECTURE")
-    native = out.split()[-1] if code == 0 and out.split() else "AMD64"
+    out = wine.query(ENVIRONMENT, "/v", "PROCESSOR_ARCHITECTURE")
+    native = out.split()[-1] if out and out.split() else "AMD64"
     wine.run("reg", "add", ENVIRONMENT, "/v", "PROCESSOR_ARCHITECTURE", "/d", "ARM64", "/f", check=True)
     try:
         refused(checks, wine, options.msi, "on ARM64")
