@@ -130,17 +130,20 @@ HRESULT ReadApeTag(const MediaFile& file, uint64_t end, uint64_t notBefore, ApeT
         // The value length and flags, and the key up to its NUL.
         const size_t headLength =
             static_cast<size_t>(std::min<uint64_t>(itemHeaderSize + longestKey + 1, items.Size() - position));
+        // An item that runs out of the tag is left out with the ones after
+        // it (nothing shows where the next would begin); those before it are
+        // kept.
         if (headLength < itemHeaderSize + 3 || !items.Read(position, headLength, head))
-            return S_OK;  // an item that runs out of the tag: the tag is not read
+            break;
         const auto nul = std::find(head.begin() + itemHeaderSize, head.end(), 0);
         if (nul == head.end())
-            return S_OK;
+            break;
         const DWORD valueLength = LittleEndian(&head[0]);
         const DWORD itemFlags = LittleEndian(&head[4]);
         std::string key(head.begin() + itemHeaderSize, nul);
         const uint64_t valueStart = position + itemHeaderSize + key.size() + 1;
         if (valueLength > items.Size() - valueStart)
-            return S_OK;
+            break;
 
         std::transform(key.begin(), key.end(), key.begin(),
                        [](char unit) { return unit >= 'a' && unit <= 'z' ? char(unit - 'a' + 'A') : unit; });

@@ -30,8 +30,8 @@ struct ApeTag {
 
 // Reads the APE tag that ends at `end` (where an ID3v1 tag begins, or the
 // file ends), or before a Lyrics3 tag that ends there, and begins after
-// `notBefore` (where the ID3v2 tag ends), into `tag`. An APE tag whose items
-// run out of it is not read: the file is then read as if it had none.
+// `notBefore` (where the ID3v2 tag ends), into `tag`. An item that runs out
+// of the tag is left out with those after it; the items before it are kept.
 // overLimit when what it keeps is over the limits.
 HRESULT ReadApeTag(const MediaFile& file, uint64_t end, uint64_t notBefore, ApeTag& tag, HeaderBudget& budget);
 

@@ -128,6 +128,7 @@ public:
     }
     size_t Size() const { return out.size(); }
     void PutAt(size_t at, DWORD value) { std::memcpy(out.data() + at, &value, sizeof value); }
+    void PutWordAt(size_t at, WORD value) { std::memcpy(out.data() + at, &value, sizeof value); }
 
 private:
     std::vector<BYTE>& out;
@@ -146,25 +147,30 @@ bool NextChild(Cursor& parent, GUID& id, Cursor& body)
     return parent.Skip(size - objectHeaderSize);
 }
 
+// A Content Description whose texts run past it is left out whole.
 HRESULT ReadContentDescription(Cursor body, AsfLayout& layout, HeaderWriter& writer)
 {
     WORD lengths[contentDescriptionFields];
     uint64_t total = 0;
     for (WORD& length : lengths) {
         if (!body.Word(length))
-            return NS_E_INVALID_INPUT_FORMAT;
-        if (!layout.budget.Add(length, true))
-            return overLimit;
+            return S_OK;
         total += length;
     }
-    const size_t start = writer.Begin(asfContentDescriptionObject);
+    if (!body.Remains(total))
+        return S_OK;
     for (WORD length : lengths)
-        writer.Put(length);
+        if (!layout.budget.Add(length, true))
+            return overLimit;
     std::vector<BYTE> texts;
     if (!body.Append(static_cast<size_t>(total), texts))
         return NS_E_INVALID_INPUT_FORMAT;
+    const size_t start = writer.Begin(asfContentDescriptionObject);
+    for (WORD length : lengths)
+        writer.Put(length);
     writer.PutBytes(texts);
     writer.End(start);
+    layout.hasContentDescription = true;
     return S_OK;
 }
 
@@ -174,40 +180,49 @@ std::u16string NameOf(const std::vector<BYTE>& bytes)
 }
 
 // One record's value: kept for TagLib, or, when binary, left in the file and
-// given to TagLib as empty.
+// given to TagLib as empty. S_FALSE when it runs past its object.
 HRESULT ReadValue(Cursor& body, WORD type, uint64_t length, uint64_t nameLength, AsfLayout& layout,
                   AsfAttributeRecord& record, std::vector<BYTE>& value)
 {
     value.clear();
+    if (!body.Remains(length))
+        return S_FALSE;
     if (type == asfBinaryType) {
         if (!body.Locate(length, record.inFile))
             return NS_E_INVALID_INPUT_FORMAT;
         return layout.budget.Add(nameLength, false) ? S_OK : overLimit;
     }
-    if (!body.Remains(length))
-        return NS_E_INVALID_INPUT_FORMAT;
     if (!layout.budget.Add(nameLength + length, type == asfStringType))
         return overLimit;
     return body.Append(static_cast<size_t>(length), value) ? S_OK : NS_E_INVALID_INPUT_FORMAT;
 }
 
+// The records of an Extended Content Description, Metadata or Metadata
+// Library object: a record that runs past its object is left out with the
+// ones after it (nothing shows where the next would begin); the records
+// before it are kept, and their count is written when they are all read.
 HRESULT ReadExtendedContentDescription(Cursor body, AsfLayout& layout, HeaderWriter& writer)
 {
     WORD count = 0;
     if (!body.Word(count))
-        return NS_E_INVALID_INPUT_FORMAT;
+        return S_OK;
     const size_t start = writer.Begin(asfExtendedContentDescriptionObject);
+    const size_t countAt = writer.Size();
     writer.Put(count);
     std::vector<BYTE> name, value;
-    for (WORD i = 0; i < count; ++i) {
+    WORD kept = 0;
+    for (; kept < count; ++kept) {
         WORD nameLength = 0;
         WORD type = 0;
         WORD valueLength = 0;
         name.clear();
-        if (!body.Word(nameLength) || !body.Append(nameLength, name) || !body.Word(type) || !body.Word(valueLength))
-            return NS_E_INVALID_INPUT_FORMAT;
+        if (!body.Word(nameLength) || !body.Remains(nameLength) || !body.Append(nameLength, name) ||
+            !body.Word(type) || !body.Word(valueLength))
+            break;
         AsfAttributeRecord record{NameOf(name), 0, 0, {}};
         const HRESULT result = ReadValue(body, type, valueLength, nameLength, layout, record, value);
+        if (result == S_FALSE)
+            break;
         if (FAILED(result))
             return result;
         writer.Put(nameLength);
@@ -217,6 +232,7 @@ HRESULT ReadExtendedContentDescription(Cursor body, AsfLayout& layout, HeaderWri
         writer.PutBytes(value);
         layout.records.push_back(std::move(record));
     }
+    writer.PutWordAt(countAt, kept);
     writer.End(start);
     return S_OK;
 }
@@ -227,11 +243,13 @@ HRESULT ReadMetadataRecords(const GUID& id, Cursor body, AsfLayout& layout, Head
 {
     WORD count = 0;
     if (!body.Word(count))
-        return NS_E_INVALID_INPUT_FORMAT;
+        return S_OK;
     const size_t start = writer.Begin(id);
+    const size_t countAt = writer.Size();
     writer.Put(count);
     std::vector<BYTE> name, value;
-    for (WORD i = 0; i < count; ++i) {
+    WORD kept = 0;
+    for (; kept < count; ++kept) {
         WORD language = 0;
         WORD stream = 0;
         WORD nameLength = 0;
@@ -239,10 +257,12 @@ HRESULT ReadMetadataRecords(const GUID& id, Cursor body, AsfLayout& layout, Head
         DWORD valueLength = 0;
         name.clear();
         if (!body.Word(language) || !body.Word(stream) || !body.Word(nameLength) || !body.Word(type) ||
-            !body.Dword(valueLength) || !body.Append(nameLength, name))
-            return NS_E_INVALID_INPUT_FORMAT;
+            !body.Dword(valueLength) || !body.Remains(nameLength) || !body.Append(nameLength, name))
+            break;
         AsfAttributeRecord record{NameOf(name), stream, language, {}};
         const HRESULT result = ReadValue(body, type, valueLength, nameLength, layout, record, value);
+        if (result == S_FALSE)
+            break;
         if (FAILED(result))
             return result;
         for (WORD field : {language, stream, nameLength, type})
@@ -252,6 +272,7 @@ HRESULT ReadMetadataRecords(const GUID& id, Cursor body, AsfLayout& layout, Head
         writer.PutBytes(value);
         layout.records.push_back(std::move(record));
     }
+    writer.PutWordAt(countAt, kept);
     writer.End(start);
     return S_OK;
 }
@@ -262,7 +283,7 @@ HRESULT ReadHeaderExtension(Cursor body, AsfLayout& layout, HeaderWriter& writer
     WORD reserved2 = 0;
     DWORD dataSize = 0;
     if (!body.Guid(reserved) || !body.Word(reserved2) || !body.Dword(dataSize) || !body.Remains(dataSize))
-        return NS_E_INVALID_INPUT_FORMAT;
+        return S_OK;  // its data runs past it: left out
     const size_t start = writer.Begin(asfHeaderExtensionObject);
     writer.Put(reserved);
     writer.Put(reserved2);
@@ -273,7 +294,7 @@ HRESULT ReadHeaderExtension(Cursor body, AsfLayout& layout, HeaderWriter& writer
         GUID id;
         Cursor child = data;
         if (!NextChild(data, id, child))
-            return NS_E_INVALID_INPUT_FORMAT;
+            break;  // left out with what follows it; the objects before it are kept
         if (id == asfMetadataObject || id == asfMetadataLibraryObject) {
             const HRESULT result = ReadMetadataRecords(id, child, layout, writer);
             if (FAILED(result))
@@ -337,15 +358,21 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
         writer.End(start);
         ++written;
     }
+    // An object that runs past the header ends the walk: nothing shows where
+    // the next would begin. The objects before it are kept; a header whose
+    // first object is damaged gives nothing, and the file is refused.
     for (DWORD i = 0; i < objectCount; ++i) {
         GUID id;
         Cursor child = children;
-        if (!NextChild(children, id, child))
-            return NS_E_INVALID_INPUT_FORMAT;
+        if (!NextChild(children, id, child)) {
+            if (i == 0)
+                return NS_E_INVALID_INPUT_FORMAT;
+            break;
+        }
         HRESULT result = S_OK;
+        const size_t before = writer.Size();
         if (id == asfContentDescriptionObject) {
             result = ReadContentDescription(child, layout, writer);
-            layout.hasContentDescription = true;
         } else if (id == asfExtendedContentDescriptionObject) {
             result = ReadExtendedContentDescription(child, layout, writer);
         } else if (id == asfHeaderExtensionObject) {
@@ -358,7 +385,7 @@ HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout)
         }
         if (FAILED(result))
             return result;
-        ++written;
+        written += writer.Size() != before;  // a damaged object is left out
         if (layout.header.size() > largestHeader)
             return overLimit;
     }

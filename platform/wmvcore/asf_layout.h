@@ -1,7 +1,8 @@
 // The structure of an ASF header, checked before TagLib reads its values:
-// every object and every attribute record must lie inside its parent, so a
-// truncated or damaged header is refused instead of half-read, and what is
-// kept must keep to the editor's limits. The header is read from the file
+// an object or attribute record that runs past its parent is left out with
+// what follows it in that parent (nothing shows where the next would
+// begin), the ones before it kept; what is kept must keep to the editor's
+// limits. The header is read from the file
 // object by object. The walk records the attribute records in file order,
 // which TagLib's name-keyed map does not keep, and rebuilds the header for
 // TagLib from the objects that hold attributes, with the values of binary
@@ -40,8 +41,8 @@ struct AsfLayout {
 bool StartsWithAsfHeader(const std::vector<BYTE>& head);
 
 // Reads and checks the Header Object of `file`; NS_E_INVALID_INPUT_FORMAT
-// when anything in it is out of bounds, overLimit when what it keeps is
-// over the limits.
+// when the Header Object runs past the file or its first object is
+// damaged, overLimit when what it keeps is over the limits.
 HRESULT ReadAsfLayout(const MediaFile& file, AsfLayout& layout);
 
 }  // namespace platform

@@ -74,6 +74,9 @@ void Resynchronise(const BYTE* data, size_t length, std::vector<BYTE>& out)
 
 bool Utf16Encoding(BYTE encoding) { return encoding == 1 || encoding == 2 || encoding == 4; }
 
+// Latin-1, UTF-16 with a byte-order mark, UTF-16BE, UTF-8.
+bool KnownEncoding(BYTE encoding) { return encoding <= 3; }
+
 // The byte-order mark for a UTF-16 field that has none: little-endian, as
 // the taggers that leave the mark out write it, unless the field's zero
 // bytes (the high bytes of Latin text) stand first in its units.
@@ -250,6 +253,11 @@ HRESULT TagRebuilder::AppendText(const FrameSpan& frame, const BYTE* data)
         break;
     }
 
+    // A text encoding that no version defines: the frame cannot be decoded
+    // (TagLib would read it as UTF-16 and give noise), so it is left out.
+    if (size > 0 && !KnownEncoding(bytes[0]))
+        return S_OK;
+
     // Text that TagLib would drop whole: UTF-8 with ill-formed bytes (those
     // become U+FFFD, the rest is kept) and UTF-16 without a byte-order mark.
     const size_t textStart = frame.id[0] == 'T' ? 1 : 4;  // after the encoding (and the language)
@@ -292,7 +300,8 @@ HRESULT TagRebuilder::AppendPicture(const FrameSpan& frame, const MediaFile& fil
             return NS_E_INVALID_INPUT_FORMAT;
         const BYTE* bytes = data.data();
         size_t size = data.size();
-        if (Unpack(frame, bytes, size) != Unpacked::Kept || size == 0 || !budget.Add(size, false))
+        if (Unpack(frame, bytes, size) != Unpacked::Kept || size == 0 || !KnownEncoding(bytes[0]) ||
+            !budget.Add(size, false))
             return S_OK;
         const BYTE plain[2] = {0, 0};
         Emit(frame.id, plain, bytes, static_cast<DWORD>(size));
@@ -330,6 +339,8 @@ HRESULT TagRebuilder::AppendPicture(const FrameSpan& frame, const MediaFile& fil
     std::vector<BYTE> fields;
     if (!picture.Read(0, static_cast<size_t>(std::min<uint64_t>(length, pictureFieldsWindow)), fields))
         return NS_E_INVALID_INPUT_FORMAT;
+    if (!fields.empty() && !KnownEncoding(fields[0]))
+        return S_OK;  // its description cannot be decoded: left out
     const std::optional<size_t> dataStart = PictureDataStart(fields, major);
     if (dataStart && !picture.Locate(*dataStart, length - *dataStart, pictureData))
         return NS_E_INVALID_INPUT_FORMAT;

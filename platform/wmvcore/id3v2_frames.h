@@ -41,7 +41,7 @@ public:
     // to it, checks it against the limits, repairs its text and appends it
     // plain: S_OK or overLimit. A frame that no reader can read (encrypted,
     // too short for what its flags promise, compressed data that does not
-    // inflate) is left out.
+    // inflate, a text encoding that no version defines) is left out.
     HRESULT AppendText(const FrameSpan& frame, const BYTE* data);
 
     // Appends a picture frame: the fields before its data, with the data

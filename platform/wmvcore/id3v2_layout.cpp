@@ -143,22 +143,31 @@ enum class SizeReading { SyncSafe, Plain, EachFrame };
 
 struct Walk {
     std::vector<FrameSpan> frames;  // the frames that give attributes
-    uint64_t end = 0;               // where the last frame ends
-    bool refused = false;           // a frame runs past the tag, or the first is no frame
+    uint64_t end = 0;               // where the last frame read ends
+    bool refused = false;           // the tag's bytes could not be read
+    bool damaged = false;           // the walk stopped at a frame it could not read, nor see past
+    size_t walked = 0;              // frames read, those left out for their id among them
+    size_t found = 0;               // and a valid id met where a frame that runs past the tag begins
     bool clean = false;             // only zero padding follows the frames
     bool overLimit = false;         // more frames that give attributes than can be listed
     bool ambiguous = false;         // a 2.4 size reads otherwise as a plain number
     bool overrun = false;           // the last frame runs past the tag's declared end
 };
 
-// Walks the frames from `position` to `declared`, the tag's declared end:
-// each must have a valid id and lie inside the tag. Zero bytes end the
-// frames (padding); so does a non-frame after at least one frame, which
-// some taggers leave in the padding. `checkPadding`: find out whether the
-// walk ends cleanly. Some taggers declare a size a little short of the last
-// frame: one that begins inside the tag and ends inside `body` (the tag and
-// what the file holds after it, when that can be read) is read whole, and
-// ends the frames.
+// How far past the tag's declared end a last frame may run and still be
+// read whole: some taggers declare a size a little short of it (by no more
+// than a header's bytes); a size that runs further is damage.
+const uint64_t shortDeclaredSlack = headerSize;
+
+// Walks the frames from `position` to `declared`, the tag's declared end.
+// Zero bytes end the frames (padding). A frame that cannot be read is left
+// out: one whose id is not valid is passed over when its size lands on
+// certain ground (the declared end, padding, or a valid id), and otherwise
+// ends the frames, as does one that runs past the tag; the frames before it
+// are kept. The walk never looks for a frame anywhere else. `checkPadding`:
+// find out whether the walk ends cleanly. A last frame that begins inside
+// the tag and ends a little past its declared end, inside `body` (the tag
+// and what the file holds after it, when that can be read), is read whole.
 Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declared, SizeReading reading,
                 bool checkPadding)
 {
@@ -166,8 +175,17 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declare
     const size_t frameHeaderSize = major == 2 ? 6 : 10;
     Walk walk;
     walk.end = position;
-    size_t frames = 0;
     BYTE bytes[10];
+    // Whether a frame may stand at `at`: the declared end, padding or a valid id.
+    const auto certainGround = [&](uint64_t at) {
+        BYTE next[4];
+        if (at == declared || at == body.Size())
+            return true;
+        if (at > declared || body.Size() - at < idLength || !body.Copy(at, idLength, next))
+            return false;
+        BYTE id[4];
+        return next[0] == 0 || (major == 2 ? IsFrameId(next, idLength) : ReadFrameId(next, id));
+    };
     while (position < declared && body.Size() - position >= frameHeaderSize) {
         if (!body.Copy(position, frameHeaderSize, bytes)) {
             walk.refused = true;
@@ -176,30 +194,34 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declare
         if (bytes[0] == 0)
             break;
         BYTE id[4] = {};
-        if (major == 2 ? !IsFrameId(bytes, idLength) : !ReadFrameId(bytes, id)) {
-            walk.refused = frames == 0;
-            return walk;
-        }
+        const bool validId = major == 2 ? IsFrameId(bytes, idLength) : ReadFrameId(bytes, id);
 
         const uint64_t data = position + frameHeaderSize;
-        const auto fits = [&](DWORD length) { return data <= body.Size() && length <= body.Size() - data; };
+        const auto fits = [&](DWORD length) {
+            return data <= body.Size() && length <= body.Size() - data &&
+                   data + length <= declared + shortDeclaredSlack;
+        };
         DWORD size = 0;
+        bool sizeRead = true;
         if (major == 2) {
             size = BigEndian(bytes + 3, 3);
         } else if (major == 3 || reading == SizeReading::Plain) {
             size = BigEndian(bytes + 4, 4);
         } else if (!SyncSafe(bytes + 4, size) || !fits(size)) {
-            if (reading == SizeReading::SyncSafe) {
-                walk.refused = true;
-                return walk;
-            }
+            sizeRead = reading != SizeReading::SyncSafe;
             size = BigEndian(bytes + 4, 4);
         }
-        if (!fits(size)) {
-            walk.refused = true;
+        if (!sizeRead || !fits(size) || (!validId && (data + size > declared || !certainGround(data + size)))) {
+            walk.damaged = true;  // the frame is left out, and nothing after it can be found
+            walk.found = walk.walked + validId;
             return walk;
         }
         walk.ambiguous = walk.ambiguous || bytes[4] || bytes[5] || bytes[6];
+        walk.found = ++walk.walked;
+        position = data + size;
+        walk.end = position;
+        if (!validId)
+            continue;  // left out; the next frame stands where its size says
 
         FrameSpan frame;
         std::memcpy(frame.id, major == 2 ? bytes : id, idLength);
@@ -214,9 +236,6 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declare
             }
             walk.frames.push_back(frame);
         }
-        position = data + size;
-        walk.end = position;
-        ++frames;
         if (position > declared) {
             walk.overrun = true;
             walk.clean = true;
@@ -228,26 +247,34 @@ Walk WalkFrames(int major, ByteSource& body, uint64_t position, uint64_t declare
 }
 
 // The frames as the tag proves them. A 2.4 tag is read with synchsafe
-// sizes, and else with plain ones, when every frame is then a frame inside
-// the tag followed by nothing but padding; under the wrong reading a size
-// lands inside another frame's text, where the walk meets junk or runs out
-// of the tag. When neither reading ends cleanly, the one whose frames reach
-// furthest wins, each frame read as it fits among them.
+// sizes, as the version has them, and when that does not end cleanly in
+// padding, also with plain ones and with each frame read as it fits; under
+// the wrong reading a size soon lands inside another frame's text, where
+// the walk meets junk, a zero byte or the end of the tag, or it lands in
+// the padding over frames it skipped. So the reading that finds the most
+// frames wins (a frame that runs past the tag counts when its id is
+// valid: that reading found it where it stands), then the one that ends
+// cleanly, then the one that reaches furthest.
 Walk ChooseWalk(const Header& header, ByteSource& body, uint64_t position, uint64_t declared)
 {
     if (header.major < 4)
         return WalkFrames(header.major, body, position, declared, SizeReading::EachFrame, false);
     Walk best = WalkFrames(header.major, body, position, declared, SizeReading::SyncSafe, false);
-    if (best.overLimit || (!best.refused && !best.ambiguous))
+    if (best.refused || best.overLimit || (!best.damaged && !best.ambiguous))
         return best;  // every size under 128: both readings are the same
-    best.clean = !best.refused && body.ZeroFrom(best.end, declared);
+    best.clean = !best.damaged && body.ZeroFrom(best.end, declared);
     if (best.clean)
         return best;
+    const auto better = [](const Walk& walk, const Walk& other) {
+        if (walk.found != other.found)
+            return walk.found > other.found;
+        return walk.clean != other.clean ? walk.clean : walk.end > other.end;
+    };
     for (const SizeReading reading : {SizeReading::Plain, SizeReading::EachFrame}) {
-        Walk next = WalkFrames(header.major, body, position, declared, reading, reading == SizeReading::Plain);
-        if (next.overLimit || (reading == SizeReading::Plain && !next.refused && next.clean))
+        Walk next = WalkFrames(header.major, body, position, declared, reading, true);
+        if (next.refused || next.overLimit)
             return next;
-        if (!next.refused && (best.refused || next.end > best.end))
+        if (better(next, best))
             best = std::move(next);
     }
     return best;
@@ -287,16 +314,23 @@ HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, Heade
 
     // The extended header is left out of the rebuilt tag: its CRC and
     // restrictions do not hold for it, and TagLib misreads a 2.3 one.
+    // One that runs past the tag leaves no frame to be found with certainty:
+    // the tag then gives nothing, though the file may hold more.
     uint64_t position = 0;
     if (header.major >= 3 && (header.flags & extendedHeader) &&
-        !SkipExtendedHeader(header, body, std::min<uint64_t>(body.Size(), declared), position))
-        return NS_E_INVALID_INPUT_FORMAT;
+        !SkipExtendedHeader(header, body, std::min<uint64_t>(body.Size(), declared), position)) {
+        tag.readNothing = true;
+        return S_OK;
+    }
 
     const Walk walk = ChooseWalk(header, body, position, unsynchronised ? body.Size() : declared);
     if (walk.overLimit)
         return overLimit;
     if (walk.refused)
         return NS_E_INVALID_INPUT_FORMAT;
+    // A damaged frame costs that frame and what cannot be found after it;
+    // the frames before it are kept.
+    tag.readNothing = walk.damaged && walk.walked == 0;
     if (walk.overrun)
         tag.end = std::max(tag.end, start + headerSize + walk.end);
 

@@ -1,6 +1,7 @@
 // The ID3v2 tag at the start of an MPEG file, checked frame by frame before
-// TagLib reads it: the header, the frames (each with a valid id and inside
-// the tag) and the editor's limits. The tag is read from the file frame by
+// TagLib reads it: the header, the frames and the editor's limits. A frame
+// with an id that is not valid, or that runs past the tag, is left out with
+// what cannot be found after it, never the frames before it. The tag is read from the file frame by
 // frame: only the frames that give attributes are read, and a picture's
 // data is left in the file. TagLib is then given the tag as the walk
 // understood it, rebuilt in memory: unsynchronisation undone, the extended
@@ -26,12 +27,15 @@ struct Id3v2Tag {
     // the file (empty for a frame kept whole).
     std::vector<StoredBytes> pictures;
     uint64_t end = 0;  // where the tag ends in the file
+    // Its first frame was damaged and nothing after it could be found: the
+    // tag gives nothing, and the file is read only for what else it holds.
+    bool readNothing = false;
 };
 
 // Reads the tag at `start` in `file` (the file's start, or a RIFF chunk's
 // data) and counts what it keeps into `budget`. NS_E_INVALID_INPUT_FORMAT
-// when the tag is truncated or damaged; overLimit when what it keeps is
-// over the limits.
+// when its header is not a tag's or the tag runs past the file; overLimit
+// when what it keeps is over the limits. Damaged frames are left out.
 HRESULT ReadId3v2Tag(const MediaFile& file, uint64_t start, Id3v2Tag& tag, HeaderBudget& budget);
 
 }  // namespace platform

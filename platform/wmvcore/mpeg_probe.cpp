@@ -186,7 +186,13 @@ HRESULT ProbeMpegFile(const MediaFile& file, MpegProbe& probe)
         // Its play length is one attribute more, when there is room for it.
         probe.measureAudio = probe.budget.Add(sizeof(QWORD), false);
     }
-    return hasId3v2 || !probe.id3v1.empty() || probe.hasFrames ? S_OK : NS_E_INVALID_INPUT_FORMAT;
+    // Refused only when nothing in it can be read: an ID3v2 tag whose first
+    // frame is damaged gives nothing, and the file is then read for its other
+    // tags and its audio.
+    const bool readableId3v2 = hasId3v2 && !probe.id3v2.readNothing;
+    return readableId3v2 || !probe.id3v1.empty() || !probe.ape.rebuilt.empty() || probe.hasFrames
+               ? S_OK
+               : NS_E_INVALID_INPUT_FORMAT;
 }
 
 }  // namespace platform

@@ -8,6 +8,12 @@ as Trellan documents them:
   - ASF: names compared without regard to case; a field given several times takes the last file-level value
     (stream 0) in the default language (index 0) under the Content Description's spelling, else the last;
     in the order Content Description, then the other objects as the header holds them.
+  - Damage: both leave out a frame whose id is not valid (mutagen walks past it at its size; so does Trellan,
+    which the generator lets land on a frame, padding or the tag's end) and one whose text encoding no version
+    defines. A frame, chunk or object that runs past its container Trellan leaves out with all after it in that
+    container; mutagen reads what the tag holds of such an ID3 frame, reads the tag in an ID3 chunk that runs
+    past the file, and refuses an ASF header with such an object. Mutagen then reads the same file with the
+    damaged part and what follows it in its container cut out, and Trellan must read the damaged file as that.
 Where Trellan reads otherwise on purpose, DIFFERENCES says why; the field must then be what the tag says.
 
 usage: differential_check.py --build DIR [--count N] [--seed N] [--keep DIR]
@@ -68,6 +74,7 @@ class Tag:
     def __init__(self, rng, version):
         self.rng, self.version, self.frames, self.said, self.differences = rng, version, [], {}, set()
         self.plain = version == 4 and rng.random() < 0.1  # 2.4 sizes as plain numbers, as one player wrote them
+        self.twin, self.lost = None, []  # the tag with its damaged frame cut out (for mutagen); what it lost
 
     def add(self, frame_id, texts, head=b"", meaning=None):
         """A text frame (several values) or, with `head` (the language), a comment: description and text."""
@@ -84,7 +91,7 @@ class Tag:
 
     def intended(self, field):
         """What the tag says for a field, as Trellan chooses (None: nothing)."""
-        said = [self.said[f] for f in self.frames if f in self.said and f[0] == IDS[field]]
+        said = [self.said[f] for f in self.frames if f in self.said and f[0] == IDS[field] and f not in self.lost]
         if field == "comments":
             said = sorted((c for c in said if not c[0].startswith("iTun")), key=lambda c: c[0] != "")
             said = [c[1] for c in said]
@@ -111,30 +118,52 @@ class Tag:
 
     def build(self):
         rng, version, frames = self.rng, self.version, self.frames
+        if rng.random() < 0.05:  # a text encoding that no version defines
+            n = rng.randrange(len(frames))
+            frames[n] = (frames[n][0], bytes([rng.choice([4, 9, 0x80, 0xFF])]) + frames[n][1][1:])
         rng.shuffle(frames)
         tag_unsync, fault = rng.random() < 0.15, rng.random() if version > 2 else 0.5
         old_id = rng.randrange(1, len(frames)) if len(frames) > 1 and rng.random() < 0.3 else None  # not first
         parts = [self.frame(i, d, tag_unsync and version == 4, n == old_id) for n, (i, d) in enumerate(frames)]
+        sources = list(frames)  # the frame of each part, None for the faults
         at = rng.randrange(len(parts))  # the taggers' faults, before the last frame
         if fault < 0.06 and version == 4:  # a data-length indicator on a frame too short to hold one
             parts.insert(at, b"TENC" + g.syncsafe(1) + b"\0\x01\0")
         elif fault < 0.12:  # a compressed frame that does not inflate
             parts.insert(at, b"TCOP\0\0\0\x0c" + (b"\0\x09" if version == 4 else b"\0\x80") + b"\0\0\0\x09not zlib")
-        body, flags = b"".join(parts), 0x80 * tag_unsync | 0x40 * (fault > 0.8)  # extended-header flag...
-        if fault > 0.9:  # ...with an extended header in half of them
-            body = (b"\0\0\0\x06\x01\x00" if version == 4 else b"\0\0\0\x06" + bytes(6)) + body
+        sources[at:at] = [None] * (len(parts) - len(sources))
+        if rng.random() < 0.15:  # an id padded with a space or with a character no id has, not first
+            bad, at = list(rng.choice(["TCP ", "TCOP", "TALB", "WXXX"])), rng.randint(1, len(parts))
+            bad[rng.randrange(3 if version == 2 else 4)] = rng.choice(" #a-~")
+            parts.insert(at, self.frame("".join(bad), b"\0junk", False, False))
+            sources.insert(at, None)
+        # A frame that runs past the tag, not first (mutagen fails on an extended-header flag before padding).
+        overrun = rng.randrange(1, len(parts)) if len(parts) > 1 and rng.random() < 0.1 else None
+        if overrun is not None:
+            size = sum(map(len, parts)) * 2 + rng.randint(600, 3000)
+            head, width = parts[overrun], 3 if version == 2 else 4
+            field = size.to_bytes(width, "big") if version < 4 or self.plain else g.syncsafe(size)
+            parts[overrun] = head[:width] + field + head[2 * width:]
+            self.twin, self.lost = parts[:overrun] + [bytes(sum(map(len, parts[overrun:])))], sources[overrun:]
+        flags = 0x80 * tag_unsync | 0x40 * (fault > 0.8)  # extended-header flag...
         padding = rng.choice([0, 0, 10, 64, 500])
-        short = version > 2 and not padding and not tag_unsync and rng.random() < 0.3
+        short = version > 2 and not padding and not tag_unsync and overrun is None and rng.random() < 0.3
         footer = version == 4 and not padding and not short and rng.random() < 0.3
-        if version < 4 and tag_unsync:
-            body, padding = unsync(body + bytes(padding)), 0
-            if fault > 0.9:
-                self.differences.add(("unsync-extended", None))
-        body += bytes(padding)
+        if version < 4 and tag_unsync and fault > 0.9:
+            self.differences.add(("unsync-extended", None))
         if short:
             self.differences.add(("short-tag", None if self.plain else frames[-1][0]))
-        head = bytes([version, 0, flags | 0x10 * footer]) + g.syncsafe(len(body) - short * rng.randint(1, 4))
-        return b"ID3" + head + body + (b"3DI" + head if footer else b"")
+        cut = short * rng.randint(1, 4)
+
+        def assemble(parts):
+            body = b"".join(parts)
+            if fault > 0.9:  # ...with an extended header in half of them
+                body = (b"\0\0\0\x06\x01\x00" if version == 4 else b"\0\0\0\x06" + bytes(6)) + body
+            body = unsync(body + bytes(padding)) if version < 4 and tag_unsync else body + bytes(padding)
+            head = bytes([version, 0, flags | 0x10 * footer]) + g.syncsafe(len(body) - cut)
+            return b"ID3" + head + body + (b"3DI" + head if footer else b"")
+        self.twin = self.twin and assemble(self.twin)
+        return assemble(parts)
 
 
 def chunk(name, data):
@@ -163,22 +192,33 @@ def mp3_file(rng):
                            + rng.randbytes(rng.choice([50, 300]))))
     audio = g.silent_frames(4)
     if version > 2 and rng.random() < 0.12:  # MPEG audio in RIFF, the tag in a chunk (after an odd one at times)
-        id3 = tag.build() + bytes(16)  # room for mutagen, which reads an extended header's length past the tag
         fmt = chunk(b"fmt ", bytes.fromhex("5500010080bb0000e80300000100000000000c0001000100000000000000"))
-        chunks = [chunk(rng.choice([b"id3 ", b"ID3 "]), id3 + bytes(len(id3) % 2)), chunk(b"data", audio)]
+        name, order = rng.choice([b"id3 ", b"ID3 "]), rng.choice([1, -1])
         odd, pad = [chunk(b"JUNK", b"odd")] * (rng.random() < 0.3), rng.random() < 0.5
         if odd and not pad:  # the pad byte after an odd chunk left out, as some writers do
             tag.differences.add(("riff-unpadded", None))
         odd = [b + b"\0" * pad for b in odd]
-        chunks = fmt + b"".join(odd + chunks[::rng.choice([1, -1])])
-        return b"RIFF" + (4 + len(chunks)).to_bytes(4, "little") + b"WAVE" + chunks, tag, "riff"
-    content = tag.build() + audio
+        overrun = rng.choice([None] * 4 + ["before", "tag"])  # a chunk whose size runs past the file
+
+        def riff(id3, overrun):
+            data = chunk(b"data", audio)
+            tagged = id3 and chunk(name, id3 + bytes(16 + len(id3) % 2))  # room for mutagen, which reads an
+            chunks = [tagged, data][::order] if tagged else [data]        # extended header's length past the tag
+            if tagged and overrun == "tag":
+                chunks = [data, tagged[:4] + (len(tagged) + 99).to_bytes(4, "little") + tagged[8:]]
+            chunks = [b"JUNK" + (1 << 20).to_bytes(4, "little") + bytes(8)] * (overrun == "before") + chunks
+            body = fmt + b"".join(odd + chunks)
+            return b"RIFF" + (4 + len(body)).to_bytes(4, "little") + b"WAVE" + body
+        content = riff(tag.build(), overrun)
+        twin = (overrun == "tag" or tag.twin) and riff(None if overrun == "tag" else tag.twin, overrun)
+        return content, tag, "riff", twin
+    id3, after = tag.build(), audio
     if rng.random() < 0.25:
-        content += g.ape([(k, words(rng).encode(), 0) for k in rng.sample(["Title", "Artist", "Comment", "Album"], 2)])
+        after += g.ape([(k, words(rng).encode(), 0) for k in rng.sample(["Title", "Artist", "Comment", "Album"], 2)])
     if rng.random() < 0.3:
-        content += g.id3v1(*(words(rng, True)[:30].strip() for _ in range(2)), "album", "2001",
-                           words(rng, True)[:28].strip(), 1, 12)
-    return content, tag, "mp3"
+        after += g.id3v1(*(words(rng, True)[:30].strip() for _ in range(2)), "album", "2001",
+                         words(rng, True)[:28].strip(), 1, 12)
+    return id3 + after, tag, "mp3", tag.twin and tag.twin + after
 
 
 def asf_file(rng):
@@ -198,8 +238,15 @@ def asf_file(rng):
     rng.shuffle(objects)
     file_id = rng.randbytes(16)
     children = [g.file_properties(file_id), g.stream_properties(rng.random() < 0.3)] + objects
-    header = g.asf_object(g.ASF_HEADER, len(children).to_bytes(4, "little") + b"\1\2" + b"".join(children))
-    return header + g.asf_object(g.ASF_DATA, file_id + bytes(8) + b"\1\1"), None, "asf"
+    header = lambda children: g.asf_object(  # noqa: E731
+        g.ASF_HEADER, len(children).to_bytes(4, "little") + b"\1\2" + b"".join(children))
+    data = g.asf_object(g.ASF_DATA, file_id + bytes(8) + b"\1\1")
+    if rng.random() < 0.85:
+        return header(children) + data, None, "asf", None
+    at = rng.randrange(2, len(children))  # an object whose size runs past the header
+    size = sum(map(len, children[at:])) + rng.randint(1, 500)
+    children[at] = children[at][:16] + size.to_bytes(8, "little") + children[at][24:]
+    return header(children) + data, None, "asf", header(children[:at]) + data
 
 
 def id3_fields(tags):
@@ -287,17 +334,19 @@ def main():
     rng = random.Random(args.seed)
     folder = args.keep or tempfile.mkdtemp(prefix="trellan-differential-")
     os.makedirs(folder, exist_ok=True)
+    twins = tempfile.mkdtemp(prefix="trellan-differential-twins-")  # what mutagen reads of damaged files
     written = {}
     for number in range(args.count):
-        content, tag, kind = asf_file(rng) if number % 5 == 4 else mp3_file(rng)
+        content, tag, kind, twin = asf_file(rng) if number % 5 == 4 else mp3_file(rng)
         name = f"{number:05}.{'wma' if kind == 'asf' else 'mp3'}"
-        with open(os.path.join(folder, name), "wb") as f:
-            f.write(content)
-        written[name] = (kind, tag, content)
+        for where, data in ((folder, content), (twins, twin)):
+            if data:
+                with open(os.path.join(where, name), "wb") as f:
+                    f.write(data)
+        written[name] = (kind, tag, twin or content, os.path.join(twins if twin else folder, name))
     read = trellan_fields(args.build, folder)
     failures, excused = [], 0
-    for name, (kind, tag, content) in written.items():
-        path = os.path.join(folder, name)
+    for name, (kind, tag, content, path) in written.items():
         expected, below = (expected_asf(path, content), {}) if kind == "asf" else expected_mp3(path, kind)
         status, got = read.get(name, ("missing", {}))
         differing = [f for f in FIELDS if got.get(f, "") != expected.get(f, "")]
@@ -305,6 +354,7 @@ def main():
         excused += bool(differing) and not wrong
         if status != "S_OK" or wrong:
             failures.append(f"{name} ({kind}, seed {args.seed}): Trellan {status} {got}; mutagen {expected}")
+    shutil.rmtree(twins)
     if not args.keep:
         shutil.rmtree(folder)
     print("\n".join(failures[:25] + [f"differential_check: {len(written)} files, {len(failures)} disagreements, "
