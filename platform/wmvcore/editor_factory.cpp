@@ -1,8 +1,9 @@
-// WMCreateEditor: hands out the TagLib-backed metadata editor, or the
-// factory that a test installed in its place. The editor and TagLib live in
-// a library of their own (libtrellan-wmvcore.so, beside this one), loaded at
-// the first call and kept, as the filter module loads wmvcore.dll on the
-// platform: processes that never read media never load TagLib.
+// WMCreateEditor and WMCreateSyncReader: hand out the TagLib-backed editor
+// and reader, or the factories that a test installed in their place. The
+// editor, the reader and TagLib live in a library of their own
+// (libtrellan-wmvcore.so, beside this one), loaded at the first call and
+// kept, as the filter module loads wmvcore.dll on the platform: processes
+// that never read media never load TagLib.
 #include "taglib_editor.h"
 
 #include <win32/seams.h>
@@ -16,14 +17,16 @@
 namespace {
 
 std::atomic<PlatformEditorFactory> installedFactory{nullptr};
+std::atomic<PlatformSyncReaderFactory> installedReaderFactory{nullptr};
 
 using EditorEntry = HRESULT (*)(IWMMetadataEditor**);
+using ReaderEntry = HRESULT (*)(IWMSyncReader**);
 
-// The library's entry point, or null when it cannot be loaded.
-EditorEntry LoadEditorLibrary()
+// The editor library, or null when it cannot be loaded.
+void* EditorLibrary()
 {
     static std::once_flag once;
-    static EditorEntry entry = nullptr;
+    static void* library = nullptr;
     std::call_once(once, [] {
         Dl_info self{};
         if (!dladdr(reinterpret_cast<void*>(&WMCreateEditor), &self) || !self.dli_fname)
@@ -31,11 +34,18 @@ EditorEntry LoadEditorLibrary()
         std::string path = self.dli_fname;
         const size_t slash = path.find_last_of('/');
         path = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "libtrellan-wmvcore.so";
-        void* library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
-        if (library)
-            entry = reinterpret_cast<EditorEntry>(dlsym(library, PLATFORM_WMVCORE_ENTRY));
+        library = dlopen(path.c_str(), RTLD_LAZY | RTLD_LOCAL);
     });
-    return entry;
+    return library;
+}
+
+// The library's entry point `name`, looked up once; null when the library
+// or the entry cannot be had.
+template <typename Entry>
+Entry LibraryEntry(const char* name)
+{
+    void* library = EditorLibrary();
+    return library ? reinterpret_cast<Entry>(dlsym(library, name)) : nullptr;
 }
 
 }  // namespace
@@ -49,15 +59,33 @@ HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** ppMetadataEditor)
     *ppMetadataEditor = nullptr;
     if (PlatformEditorFactory factory = installedFactory.load())
         return factory(ppMetadataEditor);
-    EditorEntry create = LoadEditorLibrary();
+    static const EditorEntry create = LibraryEntry<EditorEntry>(PLATFORM_WMVCORE_ENTRY);
     if (!create)
         return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
     return create(ppMetadataEditor);
 }
 
+HRESULT WINAPI WMCreateSyncReader(IUnknown*, DWORD, IWMSyncReader** ppSyncReader)
+{
+    if (!ppSyncReader)
+        return E_POINTER;
+    *ppSyncReader = nullptr;
+    if (PlatformSyncReaderFactory factory = installedReaderFactory.load())
+        return factory(ppSyncReader);
+    static const ReaderEntry create = LibraryEntry<ReaderEntry>(PLATFORM_WMVCORE_READER_ENTRY);
+    if (!create)
+        return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    return create(ppSyncReader);
+}
+
 PlatformEditorFactory PlatformSeam_SetEditorFactory(PlatformEditorFactory factory)
 {
     return installedFactory.exchange(factory);
+}
+
+PlatformSyncReaderFactory PlatformSeam_SetSyncReaderFactory(PlatformSyncReaderFactory factory)
+{
+    return installedReaderFactory.exchange(factory);
 }
 
 }  // extern "C"

@@ -1,11 +1,11 @@
-// The header-information interfaces of the editor: counts and reads of the
+// The header-information interfaces of the editor and the reader: counts and reads of the
 // attributes read at Open, with the runtime's buffer protocol. Through
 // IWMHeaderInfo and IWMHeaderInfo2 only the file-level attributes
 // (stream 0) are visible; IWMHeaderInfo3 shows one stream's, or with
 // stream 0xFFFF all of them. Writing, markers, scripts and codec
 // information are not supported: the counts are 0 and the changes
 // E_NOTIMPL.
-#include "metadata_editor.h"
+#include "header_reading.h"
 
 #include <algorithm>
 #include <cstring>
@@ -60,7 +60,7 @@ HRESULT CopyAttribute(const MediaAttribute& attribute, const MediaFile& file, WC
 
 // IWMHeaderInfo
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeCount(WORD stream_num, WORD* count)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetAttributeCount(WORD stream_num, WORD* count)
 {
     if (!count)
         return E_POINTER;
@@ -73,7 +73,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeCount(WORD stream_num, WORD*
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndex(WORD index, WORD* stream_num, WCHAR* name,
+HRESULT STDMETHODCALLTYPE HeaderReading::GetAttributeByIndex(WORD index, WORD* stream_num, WCHAR* name,
                                                             WORD* name_len, WMT_ATTR_DATATYPE* type, BYTE* value,
                                                             WORD* length)
 {
@@ -90,7 +90,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndex(WORD index, WORD* st
     return CopyAttribute(*attribute, file, name, name_len, type, value, length);
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByName(WORD* stream_num, LPCWSTR name,
+HRESULT STDMETHODCALLTYPE HeaderReading::GetAttributeByName(WORD* stream_num, LPCWSTR name,
                                                            WMT_ATTR_DATATYPE* type, BYTE* value, WORD* length)
 {
     if (!stream_num || !name)
@@ -107,13 +107,13 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByName(WORD* stream_num, LPC
                                length);
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD)
+HRESULT STDMETHODCALLTYPE HeaderReading::SetAttribute(WORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD)
 {
     return E_NOTIMPL;
 }
 
 template <typename Count>
-HRESULT TagLibEditor::NoneWhenOpen(Count* count)
+HRESULT HeaderReading::NoneWhenOpen(Count* count)
 {
     if (!count)
         return E_POINTER;
@@ -124,40 +124,40 @@ HRESULT TagLibEditor::NoneWhenOpen(Count* count)
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarkerCount(WORD* markers)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetMarkerCount(WORD* markers)
 {
     return NoneWhenOpen(markers);
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetMarker(WORD, WCHAR*, WORD*, QWORD*)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetMarker(WORD, WCHAR*, WORD*, QWORD*)
 {
     return E_INVALIDARG;  // there are no markers to index
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::AddMarker(LPCWSTR, QWORD) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE TagLibEditor::RemoveMarker(WORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE HeaderReading::AddMarker(LPCWSTR, QWORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE HeaderReading::RemoveMarker(WORD) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetScriptCount(WORD* scripts)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetScriptCount(WORD* scripts)
 {
     return NoneWhenOpen(scripts);
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetScript(WORD, WCHAR*, WORD*, WCHAR*, WORD*, QWORD*)
 {
     return E_INVALIDARG;  // there are no scripts to index
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::AddScript(LPCWSTR, LPCWSTR, QWORD) { return E_NOTIMPL; }
-HRESULT STDMETHODCALLTYPE TagLibEditor::RemoveScript(WORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE HeaderReading::AddScript(LPCWSTR, LPCWSTR, QWORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE HeaderReading::RemoveScript(WORD) { return E_NOTIMPL; }
 
 // IWMHeaderInfo2
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfoCount(DWORD* codec_infos)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetCodecInfoCount(DWORD* codec_infos)
 {
     return NoneWhenOpen(codec_infos);
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*,
+HRESULT STDMETHODCALLTYPE HeaderReading::GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*, WCHAR*, WMT_CODEC_INFO_TYPE*,
                                                      WORD*, BYTE*)
 {
     return E_INVALIDARG;  // there is no codec information to index
@@ -165,7 +165,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetCodecInfo(DWORD, WORD*, WCHAR*, WORD*
 
 // IWMHeaderInfo3
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeCountEx(WORD stream_num, WORD* count)
+HRESULT STDMETHODCALLTYPE HeaderReading::GetAttributeCountEx(WORD stream_num, WORD* count)
 {
     if (!count)
         return E_POINTER;
@@ -176,7 +176,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeCountEx(WORD stream_num, WOR
     return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeIndices(WORD stream_num, LPCWSTR name, WORD* lang_index,
+HRESULT STDMETHODCALLTYPE HeaderReading::GetAttributeIndices(WORD stream_num, LPCWSTR name, WORD* lang_index,
                                                             WORD* indices, WORD* count)
 {
     if (!name || !count)
@@ -200,7 +200,7 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeIndices(WORD stream_num, LPC
     return indices && found > capacity ? ASF_E_BUFFERTOOSMALL : S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndexEx(WORD stream_num, WORD index, LPWSTR name,
+HRESULT STDMETHODCALLTYPE HeaderReading::GetAttributeByIndexEx(WORD stream_num, WORD index, LPWSTR name,
                                                               WORD* name_len, WMT_ATTR_DATATYPE* type,
                                                               WORD* lang_index, BYTE* value, DWORD* data_len)
 {
@@ -216,20 +216,20 @@ HRESULT STDMETHODCALLTYPE TagLibEditor::GetAttributeByIndexEx(WORD stream_num, W
     return result;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD)
+HRESULT STDMETHODCALLTYPE HeaderReading::ModifyAttribute(WORD, WORD, WMT_ATTR_DATATYPE, WORD, const BYTE*, DWORD)
 {
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::AddAttribute(WORD, LPCWSTR, WORD*, WMT_ATTR_DATATYPE, WORD, const BYTE*,
+HRESULT STDMETHODCALLTYPE HeaderReading::AddAttribute(WORD, LPCWSTR, WORD*, WMT_ATTR_DATATYPE, WORD, const BYTE*,
                                                      DWORD)
 {
     return E_NOTIMPL;
 }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::DeleteAttribute(WORD, WORD) { return E_NOTIMPL; }
+HRESULT STDMETHODCALLTYPE HeaderReading::DeleteAttribute(WORD, WORD) { return E_NOTIMPL; }
 
-HRESULT STDMETHODCALLTYPE TagLibEditor::AddCodecInfo(LPCWSTR, LPCWSTR, WMT_CODEC_INFO_TYPE, WORD, BYTE*)
+HRESULT STDMETHODCALLTYPE HeaderReading::AddCodecInfo(LPCWSTR, LPCWSTR, WMT_CODEC_INFO_TYPE, WORD, BYTE*)
 {
     return E_NOTIMPL;
 }

@@ -1,7 +1,10 @@
-// Opening and reading a media file with the POSIX calls. The file is
-// opened non-blocking and checked to be a regular file before anything is
-// read, so that a pipe or a device path cannot make the editor wait.
+// Opening and reading a media file with the POSIX calls, or through a
+// stream. A file is opened non-blocking and checked to be a regular file
+// before anything is read, so that a pipe or a device path cannot make the
+// editor wait; a stream is the caller's, opened as it chose.
 #include "media_file.h"
+
+#include "shell32/file_stream.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -42,7 +45,11 @@ void MediaFile::Close()
     if (descriptor >= 0)
         ::close(descriptor);
     descriptor = -1;
+    if (stream)
+        stream->Release();
+    stream = nullptr;
     size = 0;
+    readFailed = false;
     head = Cache{};
     tail = Cache{};
 }
@@ -64,9 +71,40 @@ FileIdentity IdentityOf(const std::string& path)
     return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? IdentityFrom(status) : FileIdentity();
 }
 
+HRESULT MediaFile::Open(IStream* given)
+{
+    if (IsOpen())
+        return NS_E_INVALID_REQUEST;
+    if (!given)
+        return E_INVALIDARG;
+    STATSTG status{};
+    if (SUCCEEDED(given->Stat(&status, STATFLAG_NONAME))) {
+        CoTaskMemFree(status.pwcsName);  // asked for none; a stream may give one all the same
+        size = status.cbSize.QuadPart;
+    } else {
+        LARGE_INTEGER none{};
+        ULARGE_INTEGER end{};
+        if (FAILED(given->Seek(none, STREAM_SEEK_END, &end)))
+            return NS_E_FILE_READ;
+        size = end.QuadPart;
+    }
+    identity = FileIdentity();
+    IPlatformFileStream* file = nullptr;
+    if (SUCCEEDED(given->QueryInterface(IID_IPlatformFileStream, reinterpret_cast<void**>(&file))) && file) {
+        struct stat known {};
+        if (::fstat(file->Descriptor(), &known) == 0 && S_ISREG(known.st_mode))
+            identity = IdentityFrom(known);
+        file->Release();
+    }
+    given->AddRef();
+    stream = given;
+    readFailed = false;
+    return S_OK;
+}
+
 HRESULT MediaFile::Open(const std::string& path)
 {
-    if (descriptor >= 0)
+    if (IsOpen())
         return NS_E_INVALID_REQUEST;
     if (path.empty())
         return NS_E_FILE_NOT_FOUND;
@@ -89,7 +127,7 @@ HRESULT MediaFile::Open(const std::string& path)
 bool MediaFile::Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) const
 {
     bytes.clear();
-    if (descriptor < 0 || offset > size || length > size - offset)
+    if (!IsOpen() || offset > size || length > size - offset)
         return false;
     bytes.resize(length);
     if (ReadInto(offset, length, bytes.data()))
@@ -100,7 +138,7 @@ bool MediaFile::Read(uint64_t offset, size_t length, std::vector<BYTE>& bytes) c
 
 bool MediaFile::ReadInto(uint64_t offset, size_t length, BYTE* out) const
 {
-    if (descriptor < 0 || offset > size || length > size - offset)
+    if (!IsOpen() || offset > size || length > size - offset)
         return false;
     if (length == 0)
         return true;  // `out` may then be null
@@ -137,14 +175,42 @@ const BYTE* MediaFile::Cached(uint64_t offset, size_t length) const
 
 bool MediaFile::ReadFromFile(uint64_t offset, size_t length, BYTE* out) const
 {
+    if (stream)
+        return ReadFromStream(offset, length, out);
     size_t done = 0;
     while (done < length) {
         ssize_t got = ::pread(descriptor, out + done, length - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR)
             continue;
-        if (got <= 0)
+        if (got <= 0) {
+            readFailed = true;  // an error, or the file is shorter than it was
             return false;
+        }
         done += static_cast<size_t>(got);
+    }
+    return true;
+}
+
+bool MediaFile::ReadFromStream(uint64_t offset, size_t length, BYTE* out) const
+{
+    LARGE_INTEGER to{};
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (FAILED(stream->Seek(to, STREAM_SEEK_SET, nullptr))) {
+        readFailed = true;
+        return false;
+    }
+    // A stream may give fewer bytes than asked without being at its end:
+    // it is asked again until it gives none.
+    size_t done = 0;
+    while (done < length) {
+        const ULONG ask = static_cast<ULONG>(std::min<size_t>(length - done, 1u << 30));
+        ULONG got = 0;
+        const HRESULT result = stream->Read(out + done, ask, &got);
+        if (FAILED(result) || got == 0 || got > ask) {
+            readFailed = true;
+            return false;
+        }
+        done += got;
     }
     return true;
 }

@@ -1,7 +1,9 @@
-// A media file opened for probing: a regular file, read by position. The
-// descriptor is closed when the object goes. The first 16 KiB and the last
-// 4 KiB, where tags are, are each read once, at the first read in them: the
-// walk's many small reads there cost no system call.
+// A media file opened for probing, read by position: a regular file opened
+// by path, or a stream that the caller opened (held, and read with Seek and
+// Read, whose reads may come short). What is held goes when the object
+// does. The first 16 KiB and the last 4 KiB, where tags are, are each read
+// once, at the first read in them: the walk's many small reads there cost
+// no system call.
 #pragma once
 
 #include <win32/wmsdk.h>
@@ -36,10 +38,19 @@ public:
     // E_ACCESSDENIED when it may not be read, NS_E_FILE_OPEN_FAILED for
     // a directory, a device, a pipe or any other failure.
     HRESULT Open(const std::string& path);
+    // Reads through `stream`, which is held until Close. Its size is what
+    // Stat reports (else where a seek to its end lands): NS_E_FILE_READ when
+    // neither answers. Its identity is known only for the stand-in's own
+    // stream over a file; it is all zero for any other.
+    HRESULT Open(IStream* stream);
 
-    // Closes the file; it may be opened again.
+    // Closes the file, or lets the stream go; it may be opened again.
     void Close();
-    bool IsOpen() const { return descriptor >= 0; }
+    bool IsOpen() const { return descriptor >= 0 || stream; }
+    // A read failed, or the stream ended before the size it reported,
+    // since the file was opened: what the walk made of it cannot be
+    // trusted, and the file is not damaged for all that.
+    bool ReadFailed() const { return readFailed; }
 
     uint64_t Size() const { return size; }
     // The identity of the file last opened, as it was when it was opened;
@@ -57,8 +68,12 @@ private:
     const BYTE* Cached(uint64_t offset, size_t length) const;
     bool ReadFromFile(uint64_t offset, size_t length, BYTE* out) const;
 
+    bool ReadFromStream(uint64_t offset, size_t length, BYTE* out) const;
+
     int descriptor = -1;
+    IStream* stream = nullptr;  // one reference, while open
     uint64_t size = 0;
+    mutable bool readFailed = false;
     FileIdentity identity;
     // The cached bytes, not cleared before they are read.
     struct Cache {

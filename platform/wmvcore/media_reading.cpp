@@ -1,4 +1,4 @@
-// Opens the file, tells its format by content, checks its structure and
+// Tells the open file's format by content, checks its structure and
 // its limits, makes sure that the memory reading it takes can be had (with
 // that of the other readings running), then lets TagLib read the tags from
 // the checked bytes.
@@ -39,15 +39,11 @@ HRESULT InsideTagLib(Read read)
 
 }  // namespace
 
-HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeList& attributes,
-                            ReadingAdmission& admission)
+HRESULT ReadMediaAttributes(MediaFile& file, AttributeList& attributes, ReadingAdmission& admission)
 {
     attributes.Clear();
 
-    HRESULT result = file.Open(path);
-    if (FAILED(result))
-        return result;
-
+    HRESULT result = S_OK;
     std::vector<BYTE> head;
     file.Read(0, 16, head);
     if (StartsWithAsfHeader(head)) {
@@ -65,6 +61,9 @@ HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeL
                          ? InsideTagLib([&] { return ReadMpegAttributes(file, probe, attributes); })
                          : E_OUTOFMEMORY;
     }
+    // What a failed read left the walk with says nothing of the file.
+    if (file.ReadFailed())
+        result = NS_E_FILE_READ;
     if (FAILED(result)) {
         attributes.Clear();
         admission.Release();

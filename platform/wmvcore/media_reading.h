@@ -6,20 +6,18 @@
 #include "header_limits.h"
 #include "media_file.h"
 
-#include <string>
 
 namespace platform {
 
-// Opens `path` as `file` and reads its attributes: S_OK, or the failure:
-// NS_E_FILE_NOT_FOUND, E_ACCESSDENIED, NS_E_FILE_OPEN_FAILED (not a
-// regular file, or it cannot be read), NS_E_INVALID_INPUT_FORMAT (not ASF
-// or MPEG audio, or damaged), overLimit (over the editor's limits),
-// E_OUTOFMEMORY (the memory that reading it takes cannot be had now). The
-// file stays open while an attribute's value is left in it, to be read from
+// Reads the attributes of `file`, opened by the caller (by path or over a
+// stream): S_OK, or the failure: NS_E_INVALID_INPUT_FORMAT (not ASF or MPEG
+// audio, or damaged), overLimit (over the editor's limits), E_OUTOFMEMORY
+// (the memory that reading it takes cannot be had now), NS_E_FILE_READ (a
+// read failed, or the file or stream ended before its size). The file
+// stays open while an attribute's value is left in it, to be read from
 // there; otherwise, and on failure, it is closed.
 // `admission` counts the memory that reading and serving the attributes
 // takes while they are served.
-HRESULT ReadMediaAttributes(MediaFile& file, const std::string& path, AttributeList& attributes,
-                            ReadingAdmission& admission);
+HRESULT ReadMediaAttributes(MediaFile& file, AttributeList& attributes, ReadingAdmission& admission);
 
 }  // namespace platform

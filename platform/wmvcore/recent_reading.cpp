@@ -1,3 +1,5 @@
+// The kept reading: one a thread, given up at the next open whatever it
+// finds.
 #include "recent_reading.h"
 
 #include <optional>
@@ -18,7 +20,28 @@ struct RecentReading {
 
 thread_local std::optional<RecentReading> recent;
 
+// Hands the kept attributes over to `attributes`; nothing new is admitted,
+// since they are in memory already.
+void TakeKept(RecentReading& kept, AttributeList& attributes, ReadingAdmission& admission)
+{
+    admission.Release();
+    attributes.Clear();
+    attributes.Reserve(kept.attributes.size());
+    for (MediaAttribute& attribute : kept.attributes)
+        attributes.Add(std::move(attribute));
+}
+
 }  // namespace
+
+bool ReopenRecent(MediaFile& file, AttributeList& attributes, ReadingAdmission& admission)
+{
+    std::optional<RecentReading> kept = std::move(recent);
+    recent.reset();
+    if (!kept || file.Identity() == FileIdentity() || file.Identity() != kept->identity)
+        return false;
+    TakeKept(*kept, attributes, admission);
+    return true;
+}
 
 bool ReopenRecent(const std::string& path, MediaFile& file, AttributeList& attributes, ReadingAdmission& admission)
 {
@@ -36,12 +59,7 @@ bool ReopenRecent(const std::string& path, MediaFile& file, AttributeList& attri
         file.Close();
         return false;
     }
-    // The attributes are in memory already: nothing new is admitted.
-    admission.Release();
-    attributes.Clear();
-    attributes.Reserve(kept->attributes.size());
-    for (MediaAttribute& attribute : kept->attributes)
-        attributes.Add(std::move(attribute));
+    TakeKept(*kept, attributes, admission);
     return true;
 }
 
@@ -51,7 +69,7 @@ void KeepRecent(const std::string& path, const MediaFile& file, AttributeList& a
     uint64_t bytes = 0;
     for (const MediaAttribute& attribute : attributes.All())
         bytes += attribute.name.size() * sizeof(char16_t) + attribute.value.size() + sizeof(MediaAttribute);
-    if (bytes > kMostKeptBytes || attributes.Empty()) {
+    if (bytes > kMostKeptBytes || attributes.Empty() || file.Identity() == FileIdentity()) {
         attributes.Clear();
         return;
     }

@@ -1,8 +1,10 @@
 // The attributes of the file last closed on a thread, kept for one more
 // open of the same, unchanged file. The index host opens every file twice,
 // one after the other on one thread: its filter reads the texts, then the
-// host reads the properties, each through an editor of its own; the second
-// open takes what the first read instead of reading the tags again.
+// host reads the properties, each through an editor or a reader of its own,
+// by path or through the same stream; the second open takes what the first
+// read instead of reading the tags again. A stream from elsewhere than the
+// stand-in's own stream over a file has no identity and is never kept.
 #pragma once
 
 #include "attribute_list.h"
@@ -19,7 +21,12 @@ namespace platform {
 // What they take is not admitted again: it is in memory already.
 bool ReopenRecent(const std::string& path, MediaFile& file, AttributeList& attributes, ReadingAdmission& admission);
 
-// Keeps the attributes of `path`, read from `file` as it was when opened,
+// The same for `file`, open over a stream: true when the file last closed
+// on this thread has its identity (device, file number, size, times), a
+// value left in it then read through the stream.
+bool ReopenRecent(MediaFile& file, AttributeList& attributes, ReadingAdmission& admission);
+
+// Keeps the attributes of `path` (empty: read through a stream), read from `file` as it was when opened,
 // for the next open on this thread; `attributes` is left empty.
 void KeepRecent(const std::string& path, const MediaFile& file, AttributeList& attributes);
 

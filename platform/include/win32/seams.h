@@ -28,4 +28,8 @@ void PlatformSeam_FitHeapToLimits();
 using PlatformEditorFactory = HRESULT (*)(IWMMetadataEditor** editor);
 PlatformEditorFactory PlatformSeam_SetEditorFactory(PlatformEditorFactory factory);
 
+// The same for the synchronous reader behind WMCreateSyncReader.
+using PlatformSyncReaderFactory = HRESULT (*)(IWMSyncReader** reader);
+PlatformSyncReaderFactory PlatformSeam_SetSyncReaderFactory(PlatformSyncReaderFactory factory);
+
 }  // extern "C"

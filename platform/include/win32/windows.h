@@ -8,6 +8,7 @@
 #include "files.h"
 #include "threads.h"
 #include "ole32.h"
+#include "streams.h"
 #include "filter.h"
 #include "wmsdk.h"
 #include "modules.h"

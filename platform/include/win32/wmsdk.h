@@ -1,13 +1,15 @@
-// The Windows Media Format runtime's metadata editor and header-information
-// interfaces, with the SDK's slot order.
+// The Windows Media Format runtime's metadata editor, its synchronous
+// reader and the header-information interfaces, with the SDK's slot order.
 #pragma once
 
 #include "ole32.h"
+#include "streams.h"
 
 DECLARE_PLATFORM_GUID(IID_IWMMetadataEditor);
 DECLARE_PLATFORM_GUID(IID_IWMHeaderInfo);
 DECLARE_PLATFORM_GUID(IID_IWMHeaderInfo2);
 DECLARE_PLATFORM_GUID(IID_IWMHeaderInfo3);
+DECLARE_PLATFORM_GUID(IID_IWMSyncReader);
 
 enum WMT_ATTR_DATATYPE {
     WMT_TYPE_DWORD = 0,
@@ -24,6 +26,17 @@ enum WMT_CODEC_INFO_TYPE {
     WMT_CODECINFO_VIDEO = 1,
     WMT_CODECINFO_UNKNOWN = 0xFFFFFFFF,
 };
+
+enum WMT_STREAM_SELECTION {
+    WMT_OFF = 0,
+    WMT_CLEANPOINT_ONLY = 1,
+    WMT_ON = 2,
+};
+
+// Samples and output formats: the reader hands them out, the stand-in's
+// never does, so they stay opaque here.
+struct INSSBuffer;
+struct IWMOutputMediaProps;
 
 // The SDK names some text arguments of the header interfaces so.
 #define LPCWSTR_WMSDK_TYPE_SAFE LPCWSTR
@@ -79,4 +92,42 @@ struct IWMHeaderInfo3 : IWMHeaderInfo2 {
                                                    BYTE* codec_info) = 0;
 };
 
+// The synchronous reader: the stand-in reads the header alone, so only
+// Open, OpenStream, Close and the header-information interfaces (asked of
+// the reader) do anything; every sample and output operation answers
+// E_NOTIMPL.
+struct IWMSyncReader : IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE Open(const WCHAR* pwszFilename) = 0;
+    virtual HRESULT STDMETHODCALLTYPE Close() = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetRange(QWORD cnsStartTime, LONGLONG cnsDuration) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetRangeByFrame(WORD wStreamNum, QWORD qwFrameNumber,
+                                                      LONGLONG cFramesToRead) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetNextSample(WORD wStreamNum, INSSBuffer** ppSample, QWORD* pcnsSampleTime,
+                                                    QWORD* pcnsDuration, DWORD* pdwFlags, DWORD* pdwOutputNum,
+                                                    WORD* pwStreamNum) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD cStreamCount, WORD* pwStreamNumbers,
+                                                         WMT_STREAM_SELECTION* pSelections) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetStreamSelected(WORD wStreamNum, WMT_STREAM_SELECTION* pSelection) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetReadStreamSamples(WORD wStreamNum, BOOL fCompressed) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetReadStreamSamples(WORD wStreamNum, BOOL* pfCompressed) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputSetting(DWORD dwOutputNum, LPCWSTR pszName, WMT_ATTR_DATATYPE* pType,
+                                                       BYTE* pValue, WORD* pcbLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOutputSetting(DWORD dwOutputNum, LPCWSTR pszName, WMT_ATTR_DATATYPE Type,
+                                                       const BYTE* pValue, WORD cbLength) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD* pcOutputs) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD dwOutputNum, IWMOutputMediaProps** ppOutput) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD dwOutputNum, IWMOutputMediaProps* pOutput) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD dwOutputNum, DWORD* pcFormats) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD dwOutputNum, DWORD dwFormatNum,
+                                                      IWMOutputMediaProps** ppProps) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetOutputNumberForStream(WORD wStreamNum, DWORD* pdwOutputNum) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD dwOutputNum, WORD* pwStreamNum) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMaxOutputSampleSize(DWORD dwOutput, DWORD* pcbMax) = 0;
+    virtual HRESULT STDMETHODCALLTYPE GetMaxStreamSampleSize(WORD wStream, DWORD* pcbMax) = 0;
+    virtual HRESULT STDMETHODCALLTYPE OpenStream(IStream* pStream) = 0;
+};
+
 extern "C" HRESULT WINAPI WMCreateEditor(IWMMetadataEditor** ppMetadataEditor);
+// `pUnkCert` and `dwRights` ask for rights to protected content; the
+// stand-in reads headers only and ignores both.
+extern "C" HRESULT WINAPI WMCreateSyncReader(IUnknown* pUnkCert, DWORD dwRights, IWMSyncReader** ppSyncReader);

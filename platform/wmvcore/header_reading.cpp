@@ -1,0 +1,101 @@
+// Opening and closing a header reading, and the reference count of the
+// object that holds it. An open takes the reading kept of the same file,
+// unchanged, when the last reading on this thread was of it (the filter,
+// then the index host, each read every file once); otherwise it reads.
+#include "header_reading.h"
+
+#include "media_reading.h"
+#include "recent_reading.h"
+#include "text_conversion.h"
+
+#include <new>
+
+namespace platform {
+
+ULONG HeaderReading::AddReference()
+{
+    return static_cast<ULONG>(references.fetch_add(1) + 1);
+}
+
+ULONG HeaderReading::ReleaseReference()
+{
+    const LONG remaining = references.fetch_sub(1) - 1;
+    if (remaining == 0)
+        delete this;
+    return static_cast<ULONG>(remaining);
+}
+
+template <typename Open>
+HRESULT HeaderReading::OpenWith(Open open)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (opened)
+        return NS_E_INVALID_REQUEST;  // Close first
+    try {
+        const HRESULT result = open();
+        opened = SUCCEEDED(result);
+        if (!opened) {
+            attributes.Clear();
+            file.Close();
+        }
+        return result;
+    } catch (const std::bad_alloc&) {
+        attributes.Clear();
+        file.Close();
+        admission.Release();
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        attributes.Clear();
+        file.Close();
+        admission.Release();
+        return NS_E_INVALID_INPUT_FORMAT;
+    }
+}
+
+HRESULT HeaderReading::OpenPath(const WCHAR* name)
+{
+    if (!name)
+        return E_POINTER;
+    return OpenWith([&] {
+        path = Utf8FromUtf16(name);
+        if (ReopenRecent(path, file, attributes, admission))
+            return S_OK;
+        const HRESULT opened = file.Open(path);
+        return FAILED(opened) ? opened : ReadMediaAttributes(file, attributes, admission);
+    });
+}
+
+HRESULT HeaderReading::OpenFromStream(IStream* stream)
+{
+    if (!stream)
+        return E_POINTER;
+    return OpenWith([&] {
+        path.clear();
+        const HRESULT opened = file.Open(stream);
+        if (FAILED(opened))
+            return opened;
+        if (ReopenRecent(file, attributes, admission))
+            return S_OK;
+        return ReadMediaAttributes(file, attributes, admission);
+    });
+}
+
+HRESULT HeaderReading::CloseReading()
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    if (!opened)
+        return NS_E_INVALID_REQUEST;
+    KeepRecent(path, file, attributes);
+    file.Close();
+    admission.Release();
+    opened = false;
+    return S_OK;
+}
+
+HRESULT HeaderReading::WhenOpen(HRESULT result)
+{
+    std::lock_guard<std::mutex> guard(stateLock);
+    return opened ? result : NS_E_INVALID_REQUEST;
+}
+
+}  // namespace platform
