@@ -39,6 +39,10 @@ _trellan()
             COMPREPLY=($(compgen -W "auto always never" -- "$cur"))
             return
             ;;
+        --bind)
+            COMPREPLY=($(compgen -W "stream path" -- "$cur"))
+            return
+            ;;
         --format)
             return
             ;;
@@ -49,7 +53,7 @@ _trellan()
 
     local options="--registry --help"
     case $command in
-        dump) options+=" --json --jobs --files-from --null --all --module --buffer --quiet --verbose" ;;
+        dump) options+=" --json --jobs --files-from --null --all --module --buffer --bind --quiet --verbose" ;;
         index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --quiet --verbose" ;;
         search) options+=" --db --json --limit --sort --paths --null --format --color" ;;
         list) options+=" --db --json" ;;

@@ -31,6 +31,7 @@ complete -c trellan -n "__fish_seen_subcommand_from dump" -l json -d 'one JSON o
 complete -c trellan -n "__fish_seen_subcommand_from dump" -l all -d 'report files no filter is registered for'
 complete -c trellan -n "__fish_seen_subcommand_from dump" -l module -r -F -d 'filter with this module'
 complete -c trellan -n "__fish_seen_subcommand_from dump" -l buffer -x -d 'the GetText buffer'
+complete -c trellan -n "__fish_seen_subcommand_from dump" -l bind -x -a 'stream path' -d 'bind the filter by stream or by path'
 for command in index search list
     complete -c trellan -n "__fish_seen_subcommand_from $command" -l db -r -F -d 'the index: a SQLite file or a PostgreSQL URI'
 end

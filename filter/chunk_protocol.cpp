@@ -51,7 +51,10 @@ SCODE STDMETHODCALLTYPE WMFilter::Init(ULONG grfFlags, ULONG cAttributes, const 
         if (pFlags)
             *pFlags = 0;  // no properties beyond the chunks
 
-        if (!filePath)
+        // The object holds a path or a stream, never both.
+        if (fileStream)
+            result = SUCCEEDED(HarvestStream(fileStream)) ? S_OK : FILTER_E_ACCESS;
+        else if (!filePath)
             result = E_FAIL;
         else
             result = SUCCEEDED(HarvestMetadata(filePath)) ? S_OK : FILTER_E_ACCESS;

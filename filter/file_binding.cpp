@@ -1,6 +1,6 @@
 // The IPersistFile side of the filter object: it remembers the path that
-// the host binds; the file is opened by the harvest at the next Init.
-// Nothing is ever saved.
+// the host binds, in place of any path or stream bound before; the file is
+// opened by the harvest at the next Init. Nothing is ever saved.
 #include "trellan_ids.h"
 #include "wm_filter.h"
 
@@ -29,7 +29,7 @@ HRESULT STDMETHODCALLTYPE WMFilter::Load(LPCOLESTR pszFileName, DWORD)
     HRESULT result;
     EnterCriticalSection(&filterLock);
 
-    HeapFree(GetProcessHeap(), 0, filePath);
+    Unbind();  // a stream bound before goes too: the object holds one or the other
 
     const size_t units = lstrlenW(pszFileName) + 1;
     filePath = static_cast<LPWSTR>(HeapAlloc(GetProcessHeap(), 0, units * sizeof(WCHAR)));

@@ -2,6 +2,13 @@
 // folder when the first file is filtered rather than imported: where the
 // runtime is missing the module still loads and registers, and filtering
 // fails cleanly.
+//
+// The runtime is loaded once and never freed. Freeing it with the module,
+// from the library's entry point at process detach, is what the platform
+// forbids (the loader lock is held there, and the filter host unloads idle
+// filters while it runs); freeing it anywhere else could pull it from under
+// a harvest starting on another thread. A system library that stays loaded
+// costs nothing: a later load of the module finds it in place.
 #pragma once
 
 #include "winapi.h"
@@ -9,15 +16,14 @@
 namespace trellan {
 
 using CreateEditorFunction = HRESULT(WINAPI*)(IWMMetadataEditor** editor);
+using CreateSyncReaderFunction = HRESULT(WINAPI*)(IUnknown* certificate, DWORD rights, IWMSyncReader** reader);
 
-// The runtime's WMCreateEditor. The first successful call loads the runtime
-// and keeps it; every later call, on any thread, gets the same function. A
-// runtime that cannot be loaded, or has no WMCreateEditor, answers its error
-// (HRESULT_FROM_WIN32 of the loader's) and is tried again at the next call.
+// The runtime's WMCreateEditor, and its WMCreateSyncReader. The first
+// successful call of each loads the runtime and keeps it; every later call,
+// on any thread, gets the same function. A runtime that cannot be loaded,
+// or lacks the function, answers its error (HRESULT_FROM_WIN32 of the
+// loader's) and is tried again at the next call.
 HRESULT FindCreateEditor(CreateEditorFunction* createEditor);
-
-// Frees the runtime when the module is unloaded. Not to be called while a
-// filter object lives.
-void ReleaseMediaRuntime();
+HRESULT FindCreateSyncReader(CreateSyncReaderFunction* createSyncReader);
 
 }  // namespace trellan

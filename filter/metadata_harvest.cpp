@@ -1,6 +1,7 @@
 // The metadata harvest: opens the bound file with the media-format
-// runtime's metadata editor, lists the header attributes and routes the
-// string-typed ones of ten names into the object's four strings.
+// runtime's metadata editor (a bound stream with its synchronous reader),
+// lists the header attributes and routes the string-typed ones of ten names
+// into the object's four strings.
 #include "com_ptr.h"
 #include "media_runtime.h"
 #include "wm_filter.h"
@@ -172,31 +173,63 @@ HRESULT WMFilter::HarvestMetadata(LPCWSTR path)
     if (FAILED(result))
         return result;
 
-    // The first header-information interface the editor grants is
+    return HarvestOpened(editor.Get());
+}
+
+HRESULT WMFilter::HarvestStream(IStream* stream)
+{
+    // The same steps through the runtime's synchronous reader, which takes
+    // a stream where the editor takes only a path: create it with
+    // WMCreateSyncReader (no certificate, no rights: the header alone is
+    // read), loaded as the editor is.
+    ComPtr<IWMSyncReader> reader;
+    CreateSyncReaderFunction createSyncReader = nullptr;
+    HRESULT result = FindCreateSyncReader(&createSyncReader);
+    if (FAILED(result))
+        return result;
+    result = createSyncReader(nullptr, 0, reader.Receive());
+    if (FAILED(result))
+        return result;
+    if (!reader)
+        return E_POINTER;
+
+    // Open the stream; Close is not called when this fails.
+    result = reader->OpenStream(stream);
+    if (FAILED(result))
+        return result;
+
+    return HarvestOpened(reader.Get());
+}
+
+template <typename Source>
+HRESULT WMFilter::HarvestOpened(Source* source)
+{
+    // The first header-information interface the source grants is
     // the one the enumeration uses.
     ComPtr<IWMHeaderInfo3> info3;
     ComPtr<IWMHeaderInfo2> info2;
     ComPtr<IWMHeaderInfo> info1;
-    if (SUCCEEDED(editor->QueryInterface(IID_IWMHeaderInfo3, info3.ReceiveVoid())) && info3) {
+    HRESULT result;
+    if (SUCCEEDED(source->QueryInterface(IID_IWMHeaderInfo3, info3.ReceiveVoid())) && info3) {
         result = HarvestAttributesEx(info3.Get());
-    } else if (SUCCEEDED(editor->QueryInterface(IID_IWMHeaderInfo2, info2.ReceiveVoid())) && info2) {
+    } else if (SUCCEEDED(source->QueryInterface(IID_IWMHeaderInfo2, info2.ReceiveVoid())) && info2) {
         result = HarvestAttributes(info2.Get());
     } else {
-        result = editor->QueryInterface(IID_IWMHeaderInfo, info1.ReceiveVoid());
+        result = source->QueryInterface(IID_IWMHeaderInfo, info1.ReceiveVoid());
         if (SUCCEEDED(result) && info1)
             result = HarvestAttributes(info1.Get());
         else if (SUCCEEDED(result))
             result = E_NOINTERFACE;  // a success that handed back nothing
     }
 
-    // Release the level-1 and level-2 interfaces, close the editor,
-    // release the level-3 interface and the editor. An exception from the
-    // enumeration skips this: the owners release everything without Close.
+    // Release the level-1 and level-2 interfaces, close the source,
+    // release the level-3 interface; the caller releases the source. An
+    // exception from the enumeration skips this: the owners release
+    // everything without Close.
     info1.Reset();
     info2.Reset();
-    editor->Close();
+    source->Close();
     info3.Reset();
-    editor.Reset();
 
     // The enumeration's result is the harvest's.
     return result;

@@ -7,6 +7,8 @@ namespace trellan {
 WMFilter::WMFilter()
     : refCount(0),
       filePath(nullptr),
+      fileStream(nullptr),
+      streamInitialized(false),
       currentChunk(0),
       textPosition(0),
       valueDelivered(false),
@@ -19,8 +21,17 @@ WMFilter::WMFilter()
 // title and bodyText, and the base lock last.
 WMFilter::~WMFilter()
 {
-    HeapFree(GetProcessHeap(), 0, filePath);
+    Unbind();
     DeleteCriticalSection(&filterLock);
+}
+
+void WMFilter::Unbind()
+{
+    HeapFree(GetProcessHeap(), 0, filePath);
+    filePath = nullptr;
+    if (fileStream)
+        fileStream->Release();
+    fileStream = nullptr;
 }
 
 }  // namespace trellan

@@ -1,12 +1,13 @@
 // The filter object WMFilter: its layout, its IFilter side (the chunk
-// protocol), its IPersistFile side (the file binding) and the metadata
-// harvest that fills its four strings.
+// protocol), its IPersistFile side (the file binding), its IPersistStream
+// and IInitializeWithStream sides (the stream binding, which Windows Search
+// uses) and the metadata harvest that fills its four strings.
 //
 // The IUnknown operations are left to the two object forms that the server
 // creates: the stand-alone object and the object contained in an
-// aggregate. Both begin with the same three interface pointers, followed by
-// a 32-bit reference count (or, when contained, the outer object's
-// IUnknown in its place) and the base lock.
+// aggregate. Both begin with the same three interface pointers, then the
+// two of the stream binding, followed by a 32-bit reference count (or, when
+// contained, the outer object's IUnknown in its place) and the base lock.
 #pragma once
 
 #include "critical_section.h"
@@ -18,7 +19,11 @@ struct IWMFilter : IUnknown {
 
 namespace trellan {
 
-class WMFilter : public IWMFilter, public IFilter, public IPersistFile {
+class WMFilter : public IWMFilter,
+                 public IFilter,
+                 public IPersistFile,
+                 public IPersistStream,
+                 public IInitializeWithStream {
 public:
     // IFilter
     SCODE STDMETHODCALLTYPE Init(ULONG grfFlags, ULONG cAttributes, const FULLPROPSPEC* aAttributes,
@@ -28,7 +33,8 @@ public:
     SCODE STDMETHODCALLTYPE GetValue(PROPVARIANT** ppPropValue) override;
     SCODE STDMETHODCALLTYPE BindRegion(FILTERREGION origPos, REFIID riid, void** ppunk) override;
 
-    // IPersistFile
+    // IPersistFile, and IPersistStream's two operations of the same name
+    // and arguments (both answer alike).
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override;
     HRESULT STDMETHODCALLTYPE IsDirty() override;
     HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) override;
@@ -36,8 +42,19 @@ public:
     HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR pszFileName) override;
     HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) override;
 
-    // The harvest, run by Init under filterLock.
+    // IPersistStream
+    HRESULT STDMETHODCALLTYPE Load(IStream* pStm) override;
+    HRESULT STDMETHODCALLTYPE Save(IStream* pStm, BOOL fClearDirty) override;
+    HRESULT STDMETHODCALLTYPE GetSizeMax(ULARGE_INTEGER* pcbSize) override;
+
+    // IInitializeWithStream
+    HRESULT STDMETHODCALLTYPE Initialize(IStream* pstream, DWORD grfMode) override;
+
+    // The harvest, run by Init under filterLock: from the bound path through
+    // the runtime's metadata editor, or from the bound stream through its
+    // synchronous reader.
     HRESULT HarvestMetadata(LPCWSTR path);
+    HRESULT HarvestStream(IStream* stream);
     HRESULT HarvestAttributesEx(IWMHeaderInfo3* info);
     HRESULT HarvestAttributes(IWMHeaderInfo* info);
     // `units`: the value's buffer, which holds a NUL.
@@ -61,7 +78,10 @@ protected:
     // Created and deleted with the object, after everything else; never taken.
     OwnedCriticalSection baseLock;
 
+    // The binding: a path, a stream (one reference held), or neither.
     LPWSTR filePath;
+    IStream* fileStream;
+    bool streamInitialized;  // IInitializeWithStream::Initialize succeeded once
     HeapString bodyText;
     HeapString title;
     HeapString author;
@@ -73,6 +93,14 @@ protected:
     bool initialized;
 
     friend struct WMFilterInspector;  // tests read the state through this
+
+private:
+    // The harvest's steps after the source (editor or reader) has opened
+    // the file: the header-information interface, the enumeration, Close.
+    template <typename Source>
+    HRESULT HarvestOpened(Source* source);
+    // Drops the path or the stream bound before; under filterLock.
+    void Unbind();
 };
 
 }  // namespace trellan

@@ -1,12 +1,11 @@
 #include "module_entry.h"
 
 #include "class_table.h"
-#include "media_runtime.h"
 #include "server_module.h"
 
 namespace trellan {
 
-BOOL WINAPI ModuleEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved)
+BOOL WINAPI ModuleEntryPoint(HINSTANCE instance, DWORD reason, LPVOID)
 {
     if (reason == DLL_PROCESS_ATTACH) {
         // The library-wide pointer first, then the record's own start, and
@@ -15,13 +14,9 @@ BOOL WINAPI ModuleEntryPoint(HINSTANCE instance, DWORD reason, LPVOID reserved)
         serverModule->Init(classTable, instance);
         DisableThreadLibraryCalls(instance);
     } else if (reason == DLL_PROCESS_DETACH) {
+        // The media-format runtime that the harvest loaded stays: a library
+        // may not be freed from here.
         serverModule->Term();
-        // Unloaded while the process goes on: the media-format runtime that
-        // the harvest loaded goes with the module. When the process ends
-        // (reserved is set) the runtime may be gone already and is left
-        // to the system.
-        if (!reserved)
-            ReleaseMediaRuntime();
     }
     return TRUE;
 }

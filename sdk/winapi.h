@@ -10,6 +10,8 @@
 #include <filterr.h>
 #include <ntquery.h>
 #include <wmsdk.h>
+#include <propsys.h>
+#include <shlwapi.h>
 #else
 #include <win32/windows.h>
 #endif

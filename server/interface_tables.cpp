@@ -1,3 +1,4 @@
+// The interface tables of the filter object and of its class factory.
 #include "interface_tables.h"
 
 #include "cached_class_factory.h"
@@ -10,6 +11,8 @@ const InterfaceMapEntry FilterInterfaceTable[] = {
     {&IID_IWMFilter, InterfaceOffset<IWMFilter, WMFilter>()},
     {&IID_IFilter, InterfaceOffset<IFilter, WMFilter>()},
     {&IID_IPersistFile, InterfaceOffset<IPersistFile, WMFilter>()},
+    {&IID_IPersistStream, InterfaceOffset<IPersistStream, WMFilter>()},
+    {&IID_IInitializeWithStream, InterfaceOffset<IInitializeWithStream, WMFilter>()},
     {nullptr, 0},
 };
 

@@ -5,7 +5,8 @@
 
 namespace trellan {
 
-// IWMFilter (the identity), IFilter, IPersistFile; no IPersist. Offsets
+// IWMFilter (the identity), IFilter, IPersistFile, then the stream
+// binding's IPersistStream and IInitializeWithStream; no IPersist. Offsets
 // are taken from the start of the filter object (WMFilter).
 extern const InterfaceMapEntry FilterInterfaceTable[];
 

@@ -24,6 +24,8 @@ const OptionRow dumpOptions[] = {
     {"--all", 0, nullptr, "report files found in folders or lists that no filter is registered for"},
     {"--module", 0, "PATH", "filter every file with this module; the registry is not asked"},
     {"--buffer", 0, "UNITS", "GetText's buffer, in UTF-16 units (default 256)"},
+    {"--bind", 0, "HOW", "give the filter a stream over each file (IPersistStream, as Windows Search does) or its "
+                          "path (IPersistFile): stream or path (default: a stream where the filter takes one)"},
     {"--quiet", 'q', nullptr, "no progress and no summary on standard error"},
     {"--verbose", 'v', nullptr, "also say which modules can unload at the end"},
 };
@@ -125,6 +127,14 @@ bool ReadSettings(const ParsedArguments& parsed, DumpSettings& settings)
         return false;
     settings.jobs.jobs = static_cast<unsigned>(jobs);
     settings.jobs.bufferUnits = static_cast<ULONG>(units);
+    if (const std::u16string* bind = parsed.Value("--bind")) {
+        if (*bind == u"stream" || *bind == u"path") {
+            settings.jobs.binding = *bind == u"stream" ? Binding::stream : Binding::path;
+        } else {
+            std::fprintf(stderr, "trellan dump: --bind takes stream or path, not '%s'\n", ToUtf8(*bind).c_str());
+            return false;
+        }
+    }
     return true;
 }
 

@@ -1,3 +1,5 @@
+// The host's side of one filter's trip over one file: the binding, Init,
+// and the chunk walk with GetText and GetValue.
 #include "filtering/chunk_walk.h"
 
 #include "com_ptr.h"
@@ -33,15 +35,37 @@ void ReadValue(IFilter* filter, ChunkRecord& chunk)
     CoTaskMemFree(value);
 }
 
+// Binds the filter to the file: S_OK, or the failure that ends the walk.
+HRESULT Bind(IFilter* filter, FileRecord& record, Binding binding)
+{
+    trellan::ComPtr<IPersistStream> persistStream;
+    if (binding != Binding::path &&
+        SUCCEEDED(filter->QueryInterface(IID_IPersistStream, persistStream.ReceiveVoid())) && persistStream) {
+        record.byStream = true;
+        const HRESULT opened = SHCreateStreamOnFileEx(reinterpret_cast<LPCWSTR>(record.path.c_str()),
+                                                      STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr,
+                                                      record.stream.Receive());
+        if (FAILED(opened))
+            return FILTER_E_ACCESS;  // the cause, from a look at the path, says why
+        return persistStream->Load(record.stream.Get());
+    }
+    if (binding == Binding::stream) {
+        record.cause = "the filter cannot be given a stream: it does not answer IPersistStream";
+        record.outside = true;
+        return E_NOINTERFACE;
+    }
+    trellan::ComPtr<IPersistFile> persistFile;
+    const HRESULT found = filter->QueryInterface(IID_IPersistFile, persistFile.ReceiveVoid());
+    if (FAILED(found))
+        return found;
+    return persistFile->Load(reinterpret_cast<LPCOLESTR>(record.path.c_str()), STGM_READ);
+}
+
 }  // namespace
 
-void WalkFile(IFilter* filter, FileRecord& record, ULONG bufferUnits, size_t maximumChunks)
+void WalkFile(IFilter* filter, FileRecord& record, ULONG bufferUnits, Binding binding, size_t maximumChunks)
 {
-    trellan::ComPtr<IPersistFile> persist;
-    record.status = filter->QueryInterface(IID_IPersistFile, persist.ReceiveVoid());
-    if (FAILED(record.status))
-        return;
-    record.status = persist->Load(reinterpret_cast<LPCOLESTR>(record.path.c_str()), STGM_READ);
+    record.status = Bind(filter, record, binding);
     if (FAILED(record.status))
         return;
 

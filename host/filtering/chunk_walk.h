@@ -5,9 +5,15 @@
 
 namespace host {
 
-// Walks `filter` bound to `path`. Text is read `bufferUnits` units at a
-// time. The walk stops at FILTER_E_END_OF_CHUNKS, at any other failure of
+// Binds `filter` to the record's file as `binding` says and walks it: a
+// stream over the file (kept in the record) through IPersistStream, or the
+// path through IPersistFile. A file the host cannot open as a stream is the
+// filter's FILTER_E_ACCESS, as the filter would have answered it by path;
+// a filter that must be bound by stream and cannot be is E_NOINTERFACE,
+// with a cause that says so. Text is read `bufferUnits` units at a time.
+// The walk stops at FILTER_E_END_OF_CHUNKS, at any other failure of
 // GetChunk, or after `maximumChunks` chunks.
-void WalkFile(IFilter* filter, FileRecord& record, ULONG bufferUnits, size_t maximumChunks = 10000);
+void WalkFile(IFilter* filter, FileRecord& record, ULONG bufferUnits, Binding binding = Binding::automatic,
+              size_t maximumChunks = 10000);
 
 }  // namespace host

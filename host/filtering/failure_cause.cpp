@@ -1,3 +1,5 @@
+// The host's words for a failed file: a look at the path first, then, for
+// a readable file, the media runtime's own answer for it.
 #include "filtering/failure_cause.h"
 
 #include "filtering/media_runtime_probe.h"
@@ -10,17 +12,19 @@ namespace {
 // The runtime's answer is the same for every readable file of a run, so it
 // is asked once: a folder of damaged files does not load the runtime and
 // open each file again.
-std::string MediaRuntimeProblemOnce(const std::u16string& path)
+// (Once for each route: the editor and the reader may answer apart.)
+std::string MediaRuntimeProblemOnce(const std::u16string& path, RuntimeRoute route)
 {
     static SlimLock lock;
-    static bool asked = false;
-    static std::string problem;
+    static bool asked[2] = {};
+    static std::string problem[2];
+    const int index = route == RuntimeRoute::stream;
     SlimLockHolder hold(lock);
-    if (!asked) {
-        problem = MediaRuntimeProblem(path);
-        asked = true;
+    if (!asked[index]) {
+        problem[index] = MediaRuntimeProblem(path, route);
+        asked[index] = true;
     }
-    return problem;
+    return problem[index];
 }
 
 }  // namespace
@@ -61,8 +65,9 @@ bool DescribePathProblem(const std::u16string& path, FailureCause& cause)
     return false;
 }
 
-FailureCause DescribeFailure(const std::u16string& path)
+FailureCause DescribeFailure(const std::u16string& path, bool byStream)
 {
+    const RuntimeRoute route = byStream ? RuntimeRoute::stream : RuntimeRoute::path;
     FailureCause cause;
     if (DescribePathProblem(path, cause))
         return cause;
@@ -72,13 +77,13 @@ FailureCause DescribeFailure(const std::u16string& path)
         return {"an empty file"};
     // A readable file may fail only because the platform cannot read media
     // at all (Wine's media-format runtime has no metadata editor).
-    std::string runtime = MediaRuntimeProblemOnce(path);
+    std::string runtime = MediaRuntimeProblemOnce(path, route);
     if (!runtime.empty())
         return {runtime, false, true};
     // The runtime reads media: its answer for this file tells a file over
     // its limits and memory that ran short from a file it cannot read. A
     // file that opens now failed while it was short of memory, or changed.
-    const HRESULT opened = MediaRuntimeOpenResult(path);
+    const HRESULT opened = MediaRuntimeOpenResult(path, route);
     if (opened == E_OUTOFMEMORY)
         return {"out of memory", true, true};
     if (opened == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))

@@ -24,9 +24,11 @@ bool DescribePathProblem(const std::u16string& path, FailureCause& cause);
 
 // Why a file that the filter refused may have failed: it is missing, a
 // folder, unreadable, empty, not a regular file, the platform's media
-// runtime cannot read media at all, or, by what the runtime's metadata
-// editor answers for the file, it is over the editor's size limit, memory
-// ran out, or else it is not a media file that the filter can read.
-FailureCause DescribeFailure(const std::u16string& path);
+// runtime cannot read media at all, or, by what the runtime answers for the
+// file, it is over the runtime's size limit, memory ran out, or else it is
+// not a media file that the filter can read. The runtime is asked as the
+// filter asked it: through its synchronous reader over a stream of the file
+// when `byStream`, else through its metadata editor by path.
+FailureCause DescribeFailure(const std::u16string& path, bool byStream = false);
 
 }  // namespace host

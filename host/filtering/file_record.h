@@ -2,6 +2,7 @@
 // the filter gave.
 #pragma once
 
+#include "com_ptr.h"
 #include "winapi.h"
 
 #include <string>
@@ -17,8 +18,17 @@ struct ChunkRecord {
     std::u16string value;        // value chunks: the VT_LPWSTR string
 };
 
+// How a filter is given its file: through a stream over the file where the
+// filter answers IPersistStream, as Windows Search binds, else by its path
+// (automatic); or always one way.
+enum class Binding { automatic, stream, path };
+
 struct FileRecord {
     std::u16string path;
+    // The stream the filter was bound to, kept until the job is finished,
+    // so that what the host reads of the file comes from the same stream.
+    trellan::ComPtr<IStream> stream;
+    bool byStream = false;  // the filter was to be bound by stream (it answers IPersistStream)
     HRESULT status = S_OK;  // the first failure: lookup, creation, Load or Init
     std::string cause;      // the host's own words for a failure, from its look at the path
     bool outside = false;   // the failure is not the file's own: no filter, a module, memory, a permission

@@ -23,7 +23,7 @@ unsigned ProcessorCount()
 }
 
 // Filters one file: lookup, object creation, Load, Init and the chunk walk.
-void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits, FileRecord& record)
+void FilterOneFile(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, FileRecord& record)
 {
     FilterLocation location;
     record.status = finder.Find(record.path, location, record.cause);
@@ -40,7 +40,7 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, ULONG bufferUnits
             record.cause = std::move(cause.words);
         return;
     }
-    WalkFile(filter.Get(), record, bufferUnits);
+    WalkFile(filter.Get(), record, settings.bufferUnits, settings.binding);
 }
 
 // A job handed out, and whether the runner filters it (a job that came
@@ -92,10 +92,10 @@ bool FilterAndDescribe(JobQueue& queue, FileRecord& record)
 {
     try {
         if (!record.skipped && SUCCEEDED(record.status))
-            FilterOneFile(queue.loader, queue.finder, queue.settings.bufferUnits, record);
+            FilterOneFile(queue.loader, queue.finder, queue.settings, record);
         bool memory = record.status == E_OUTOFMEMORY;
         if (FAILED(record.status) && record.cause.empty()) {
-            FailureCause cause = DescribeFailure(record.path);
+            FailureCause cause = DescribeFailure(record.path, record.byStream);
             record.cause = std::move(cause.words);
             memory = memory || cause.memory;
             record.outside = cause.outside;
@@ -115,6 +115,7 @@ void Finish(FileJob& job)
     try {
         job.Finish();
         std::vector<ChunkRecord>().swap(job.record.chunks);
+        job.record.stream.Reset();
     } catch (const std::bad_alloc&) {
         RanOutOfMemory(job.record);
     }

@@ -14,6 +14,7 @@ namespace host {
 struct FilterJobSettings {
     unsigned jobs = 0;        // threads that filter; 0: one for each processor
     ULONG bufferUnits = 256;  // GetText's buffer
+    Binding binding = Binding::automatic;
 };
 
 // One file's trip through the runner. A command derives its own job, with
@@ -26,8 +27,8 @@ public:
 
     // Runs on the thread that filtered the file, right after: the place
     // for work that may run in parallel, such as formatting the output.
-    // The record's chunks are given up after it, so that a file waiting
-    // for those before it holds only what Finish made of them.
+    // The record's chunks and its stream are given up after it, so that a
+    // file waiting for those before it holds only what Finish made of them.
     virtual void Finish() {}
     // Forgets what Finish made: the file is to be filtered again. (A file
     // done while another failed for memory gives its memory back for that

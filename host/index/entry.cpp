@@ -75,9 +75,10 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
         else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
             Append(*column, chunk.value);
     }
-    // The properties through a second open of the runtime's editor: the
-    // filter's chunks carry only its four texts.
-    ReadMediaProperties(record.path, entry.media);
+    // The properties through a second open of the runtime's editor or
+    // reader (over the filter's stream): the filter's chunks carry only its
+    // four texts.
+    ReadMediaProperties(record.path, record.stream.Get(), entry.media);
     return entry;
 }
 

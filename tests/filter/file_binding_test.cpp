@@ -1,11 +1,16 @@
-// The IPersistFile side of the filter object.
+// The bindings of the filter object: IPersistFile's path, and the stream
+// of IPersistStream and IInitializeWithStream.
+#include "com_ptr.h"
 #include "support/fake_editor.h"
 #include "support/test_filter.h"
 #include "trellan_ids.h"
 
 #include <gtest/gtest.h>
 
+#include <win32/descriptor_stream.h>
 #include <win32/seams.h>
+
+#include <sys/mman.h>
 
 namespace trellan::test {
 namespace {
@@ -100,7 +105,7 @@ TEST(FileBinding, NothingIsEverSaved)
     for (int loaded = 0; loaded < 2; ++loaded) {
         EXPECT_EQ(filter.IsDirty(), S_FALSE);
         EXPECT_EQ(filter.Save(u"/target.mp3", TRUE), E_FAIL);
-        EXPECT_EQ(filter.Save(nullptr, FALSE), E_FAIL);
+        EXPECT_EQ(filter.Save(static_cast<LPCOLESTR>(nullptr), FALSE), E_FAIL);
         EXPECT_EQ(filter.SaveCompleted(u"/target.mp3"), S_OK);
         EXPECT_EQ(filter.SaveCompleted(nullptr), S_OK);
         ASSERT_EQ(filter.Load(u"/x.mp3", 0), S_OK);
@@ -112,6 +117,53 @@ TEST(FileBinding, NothingIsEverSaved)
     EXPECT_EQ(filter.GetClassID(nullptr), E_POINTER);
     EXPECT_EQ(filter.Load(nullptr, 0), E_POINTER);
     EXPECT_EQ(filter.GetCurFile(nullptr), E_POINTER);
+
+    ULARGE_INTEGER size{};
+    EXPECT_EQ(filter.Save(static_cast<IStream*>(nullptr), TRUE), STG_E_CANTSAVE);
+    EXPECT_EQ(filter.GetSizeMax(&size), E_NOTIMPL);
+    EXPECT_EQ(filter.Load(static_cast<IStream*>(nullptr)), E_POINTER);
+    EXPECT_EQ(filter.Initialize(nullptr, STGM_READ), E_POINTER);
+}
+
+// The references held on `stream` besides the caller's.
+ULONG HeldBesides(IStream* stream)
+{
+    stream->AddRef();
+    return stream->Release() - 1;
+}
+
+TEST(StreamBinding, AStreamOrAPathIsBoundNeverBoth)
+{
+    EditorScript script;
+    script.attributes = {StringAttribute(u"Title", u"t")};
+    ScriptedEditor editor(script);
+    ComPtr<IStream> first, second;
+    ASSERT_EQ(PlatformCreateStreamOnDescriptor(memfd_create("first", MFD_CLOEXEC), first.Receive()), S_OK);
+    ASSERT_EQ(PlatformCreateStreamOnDescriptor(memfd_create("second", MFD_CLOEXEC), second.Receive()), S_OK);
+    {
+        TestFilter filter;
+        ASSERT_EQ(filter.Load(u"/a.mp3", 0), S_OK);
+        EXPECT_EQ(filter.Load(first.Get()), S_OK);
+        EXPECT_EQ(filter.FilePath(), nullptr) << "the stream replaces the path";
+        EXPECT_EQ(HeldBesides(first.Get()), 1u);
+        CurrentFile(filter, E_FAIL);  // as an unbound filter answers
+        EXPECT_EQ(filter.Init(0, 0, nullptr, nullptr), S_OK);
+        EXPECT_EQ(editor.Log().openedPath, u"<stream>");
+
+        EXPECT_EQ(filter.Initialize(second.Get(), STGM_READ), S_OK);
+        EXPECT_EQ(HeldBesides(first.Get()), 0u) << "the earlier stream is let go";
+        EXPECT_EQ(filter.Initialize(first.Get(), STGM_READ), HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED));
+        EXPECT_EQ(HeldBesides(second.Get()), 1u) << "a refused second Initialize changes nothing";
+
+        EXPECT_EQ(filter.Load(u"/b.mp3", 0), S_OK);
+        EXPECT_EQ(HeldBesides(second.Get()), 0u) << "the path replaces the stream";
+        EXPECT_EQ(CurrentFile(filter), u"/b.mp3");
+        EXPECT_EQ(filter.Init(0, 0, nullptr, nullptr), S_OK);
+        EXPECT_EQ(editor.Log().openedPath, u"/b.mp3");
+        EXPECT_EQ(filter.Load(first.Get()), S_OK);
+    }
+    EXPECT_EQ(HeldBesides(first.Get()), 0u) << "the object lets its stream go";
+    EXPECT_EQ(editor.Log().liveReferences, 0);
 }
 
 }  // namespace

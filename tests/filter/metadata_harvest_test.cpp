@@ -1,12 +1,16 @@
-// The metadata harvest through a scripted editor: the interface fall-back,
-// the failure table, routing, and the release of every interface on every
-// path.
+// The metadata harvest through a scripted editor (a bound path) and reader
+// (a bound stream): the interface fall-back, the failure table, routing,
+// and the release of every interface on every path.
+#include "com_ptr.h"
 #include "support/fake_editor.h"
 #include "support/test_filter.h"
 
 #include <gtest/gtest.h>
 
+#include <win32/descriptor_stream.h>
 #include <win32/seams.h>
+
+#include <sys/mman.h>
 
 #include <algorithm>
 
@@ -19,11 +23,27 @@ struct HarvestOutcome {
     EditorLog log;
 };
 
-HarvestOutcome RunHarvest(const EditorScript& script)
+// The two bindings, for the tables below: by path the editor opens the
+// file, by stream the reader opens the stream.
+enum class Bound { path, stream };
+const Bound bothBindings[] = {Bound::path, Bound::stream};
+
+// A stream over an empty file in memory (the scripted reader reads none of it).
+ComPtr<IStream> MemoryStream()
+{
+    ComPtr<IStream> stream;
+    EXPECT_EQ(PlatformCreateStreamOnDescriptor(memfd_create("harvest", MFD_CLOEXEC), stream.Receive()), S_OK);
+    return stream;
+}
+
+HarvestOutcome RunHarvest(const EditorScript& script, Bound bound = Bound::path)
 {
     ScriptedEditor editor(script);
     TestFilter filter;
-    EXPECT_EQ(filter.Load(u"/music/file.wma", 0), S_OK);
+    if (bound == Bound::stream)
+        EXPECT_EQ(filter.Load(MemoryStream().Get()), S_OK);
+    else
+        EXPECT_EQ(filter.Load(u"/music/file.wma", 0), S_OK);
     HarvestOutcome outcome;
     outcome.init = filter.Init(0, 0, nullptr, nullptr);
     outcome.body = filter.BodyText();
@@ -58,13 +78,15 @@ TEST(MetadataHarvest, TheFirstGrantedInterfaceEnumerates)
         {false, false, true, {"QI3", "QI2", "QI1"}, "Count"},
     };
     for (const Case& c : cases) {
+      for (Bound bound : bothBindings) {
         EditorScript script;
         script.attributes = ThreeAttributes();
         script.grantInfo3 = c.grant3;
         script.grantInfo2 = c.grant2;
         script.grantInfo1 = c.grant1;
-        HarvestOutcome outcome = RunHarvest(script);
+        HarvestOutcome outcome = RunHarvest(script, bound);
         EXPECT_EQ(outcome.init, S_OK);
+        EXPECT_TRUE(Called(outcome.log, bound == Bound::stream ? "CreateReader" : "Create"));
         std::vector<std::string> queries;
         for (const std::string& call : outcome.log.calls)
             if (call.rfind("QI", 0) == 0)
@@ -73,10 +95,11 @@ TEST(MetadataHarvest, TheFirstGrantedInterfaceEnumerates)
         EXPECT_TRUE(Called(outcome.log, c.countCall));
         EXPECT_EQ(outcome.body, u"One\r\nTwo\r\nThree\r\n");
         EXPECT_EQ(outcome.log.opens, 1);
-        EXPECT_EQ(outcome.log.openedPath, u"/music/file.wma");
+        EXPECT_EQ(outcome.log.openedPath, bound == Bound::stream ? u"<stream>" : u"/music/file.wma");
         EXPECT_EQ(outcome.log.closes, 1);
         EXPECT_EQ(outcome.log.liveReferences, 0);
         EXPECT_EQ(outcome.log.destroyed, 1);
+      }
     }
 }
 
@@ -122,13 +145,15 @@ TEST(MetadataHarvest, FailuresGiveAccessErrorAndKeepWhatWasRouted)
          true, true, u"One\r\n"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        HarvestOutcome outcome = RunHarvest(c.script);
+      for (Bound bound : bothBindings) {
+        SCOPED_TRACE(std::string(c.what) + (bound == Bound::stream ? ", by stream" : ", by path"));
+        HarvestOutcome outcome = RunHarvest(c.script, bound);
         EXPECT_EQ(outcome.init, FILTER_E_ACCESS);
         EXPECT_EQ(outcome.log.opens, c.opened ? 1 : 0);
         EXPECT_EQ(outcome.log.closes, c.closed ? 1 : 0);
         EXPECT_EQ(outcome.body, c.body);
         EXPECT_EQ(outcome.log.liveReferences, 0) << "every interface released";
+      }
     }
 }
 

@@ -84,6 +84,8 @@ TEST(FilterTables, FilterTableOnAFilterObject)
         {&IID_IWMFilter, static_cast<IWMFilter*>(&filter)},
         {&IID_IFilter, static_cast<IFilter*>(&filter)},
         {&IID_IPersistFile, static_cast<IPersistFile*>(&filter)},
+        {&IID_IPersistStream, static_cast<IPersistStream*>(&filter)},
+        {&IID_IInitializeWithStream, static_cast<IInitializeWithStream*>(&filter)},
         {&IID_IPersist, nullptr},
         {&IID_IClassFactory, nullptr},
     };
@@ -94,7 +96,7 @@ TEST(FilterTables, FilterTableOnAFilterObject)
         if (out)
             static_cast<IUnknown*>(out)->Release();
     }
-    EXPECT_EQ(FilterInterfaceTable[3].iid, nullptr);
+    EXPECT_EQ(FilterInterfaceTable[5].iid, nullptr);
     EXPECT_EQ(FactoryInterfaceTable[0].offset, 0u);
     EXPECT_TRUE(IsEqualGUID(*FactoryInterfaceTable[0].iid, IID_IClassFactory));
     EXPECT_EQ(FactoryInterfaceTable[1].iid, nullptr);

@@ -29,6 +29,8 @@ public:
         const EditorScript& script = *activeScript;
         if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IWMMetadataEditor)) {
             *out = static_cast<IWMMetadataEditor*>(this);
+        } else if (IsEqualGUID(riid, IID_IWMSyncReader)) {
+            *out = static_cast<IWMSyncReader*>(this);
         } else if (IsEqualGUID(riid, IID_IWMHeaderInfo3)) {
             activeLog->calls.push_back("QI3");
             if (script.grantInfo3)
@@ -72,6 +74,14 @@ public:
         activeLog->openedPath = path;
         return activeScript->openResult;
     }
+    // IWMSyncReader
+    HRESULT STDMETHODCALLTYPE OpenStream(IStream* stream) override
+    {
+        ++activeLog->opens;
+        activeLog->openedPath = stream ? u"<stream>" : u"<null stream>";
+        return activeScript->openResult;
+    }
+
     HRESULT STDMETHODCALLTYPE Close() override
     {
         ++activeLog->closes;
@@ -189,18 +199,33 @@ private:
 EditorScript currentScript;
 EditorLog currentLog;
 
+// What the runtime's factory does as the script says: an object, or none,
+// and the script's answer.
+FakeEditor* CreateScripted(const char* call, HRESULT& result)
+{
+    activeLog->calls.push_back(call);
+    result = activeScript->createResult;
+    if (FAILED(result))
+        return activeScript->createLeavesEditor ? new FakeEditor() : nullptr;
+    return activeScript->createGivesNull ? nullptr : new FakeEditor();
+}
+
 HRESULT STDMETHODCALLTYPE CreateFakeEditor(IWMMetadataEditor** editor)
 {
-    activeLog->calls.push_back("Create");
-    if (FAILED(activeScript->createResult)) {
-        *editor = activeScript->createLeavesEditor ? new FakeEditor() : nullptr;
-        return activeScript->createResult;
-    }
-    *editor = activeScript->createGivesNull ? nullptr : new FakeEditor();
-    return S_OK;
+    HRESULT result;
+    *editor = CreateScripted("Create", result);
+    return result;
+}
+
+HRESULT STDMETHODCALLTYPE CreateFakeReader(IWMSyncReader** reader)
+{
+    HRESULT result;
+    *reader = CreateScripted("CreateReader", result);
+    return result;
 }
 
 PlatformEditorFactory previousFactory = nullptr;
+PlatformSyncReaderFactory previousReaderFactory = nullptr;
 
 }  // namespace
 
@@ -229,11 +254,13 @@ ScriptedEditor::ScriptedEditor(EditorScript script)
     activeScript = &currentScript;
     activeLog = &currentLog;
     previousFactory = PlatformSeam_SetEditorFactory(&CreateFakeEditor);
+    previousReaderFactory = PlatformSeam_SetSyncReaderFactory(&CreateFakeReader);
 }
 
 ScriptedEditor::~ScriptedEditor()
 {
     PlatformSeam_SetEditorFactory(previousFactory);
+    PlatformSeam_SetSyncReaderFactory(previousReaderFactory);
     activeScript = nullptr;
 }
 

@@ -1,6 +1,7 @@
-// A scripted metadata editor for harvest tests: it serves a list of
-// attributes and fails where the script says, and it counts every reference
-// handed out so that a test can check that all of them came back.
+// A scripted metadata editor, and synchronous reader, for harvest tests: it
+// serves a list of attributes and fails where the script says, and it counts
+// every reference handed out so that a test can check that all of them came
+// back. Installed as both WMCreateEditor's and WMCreateSyncReader's factory.
 #pragma once
 
 #include "winapi.h"
@@ -44,10 +45,10 @@ struct EditorLog {
     int created = 0;
     int liveReferences = 0;  // references handed out and not yet released
     int destroyed = 0;
-    int opens = 0;
+    int opens = 0;  // Open and OpenStream
     int closes = 0;
-    std::u16string openedPath;
-    std::vector<std::string> calls;  // "QI3", "QI2", "QI1", "CountEx", "Count", "Indices", "Close", ...
+    std::u16string openedPath;  // Open's; "<stream>" after OpenStream
+    std::vector<std::string> calls;  // "Create", "CreateReader", "QI3", "QI2", "QI1", "CountEx", "Count", ...
 };
 
 // Installs the scripted editor as WMCreateEditor's factory for the life of

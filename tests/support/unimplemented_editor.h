@@ -1,6 +1,7 @@
-// A metadata editor that implements nothing: every operation of
-// IWMMetadataEditor and of the three header-information interfaces answers
-// E_NOTIMPL. The test doubles of the editor derive from it and override
+// A metadata editor and synchronous reader that implements nothing: every
+// operation of IWMMetadataEditor, IWMSyncReader and the three
+// header-information interfaces answers E_NOTIMPL (Open and Close, which the
+// editor and the reader share, once for both). The test doubles of the editor derive from it and override
 // what they serve; IUnknown is theirs. Built against the stand-in's headers
 // and against the Windows SDK's (the wmvcore.dll double).
 #pragma once
@@ -9,12 +10,42 @@
 
 namespace trellan::test {
 
-class UnimplementedEditor : public IWMMetadataEditor, public IWMHeaderInfo3 {
+class UnimplementedEditor : public IWMMetadataEditor, public IWMSyncReader, public IWMHeaderInfo3 {
 public:
     // IWMMetadataEditor
     HRESULT STDMETHODCALLTYPE Open(const WCHAR*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Close() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE Flush() override { return E_NOTIMPL; }
+
+    // IWMSyncReader, but for Open and Close
+    HRESULT STDMETHODCALLTYPE SetRange(QWORD, LONGLONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetRangeByFrame(WORD, QWORD, LONGLONG) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetNextSample(WORD, INSSBuffer**, QWORD*, QWORD*, DWORD*, DWORD*, WORD*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetStreamsSelected(WORD, WORD*, WMT_STREAM_SELECTION*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamSelected(WORD, WMT_STREAM_SELECTION*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetReadStreamSamples(WORD, BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetReadStreamSamples(WORD, BOOL*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE*, BYTE*, WORD*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetOutputSetting(DWORD, LPCWSTR, WMT_ATTR_DATATYPE, const BYTE*, WORD) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetOutputCount(DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputProps(DWORD, IWMOutputMediaProps**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetOutputProps(DWORD, IWMOutputMediaProps*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputFormatCount(DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputFormat(DWORD, DWORD, IWMOutputMediaProps**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetOutputNumberForStream(WORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetStreamNumberForOutput(DWORD, WORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxOutputSampleSize(DWORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetMaxStreamSampleSize(WORD, DWORD*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE OpenStream(IStream*) override { return E_NOTIMPL; }
 
     // IWMHeaderInfo
     HRESULT STDMETHODCALLTYPE GetAttributeCount(WORD, WORD*) override { return E_NOTIMPL; }

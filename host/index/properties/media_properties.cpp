@@ -5,6 +5,7 @@
 #include "text/text_conversion.h"
 
 #include <cstring>
+#include <type_traits>
 #include <mutex>
 #include <vector>
 
@@ -89,18 +90,38 @@ std::u16string StringValue(const std::vector<BYTE>& value)
     return text;
 }
 
-// The runtime's WMCreateEditor, loaded once for the process, as the filter
-// loads it: from the system folder, at the first use.
-using CreateEditor = HRESULT(STDMETHODCALLTYPE*)(IWMMetadataEditor**);
-CreateEditor RuntimeEditor()
+// The runtime's function `name`, loaded once for the process, as the
+// filter loads it: from the system folder, at the first use.
+HMODULE Runtime()
 {
-    static const CreateEditor create = [] {
-        HMODULE runtime = trellan::LoadSystemLibrary(OLESTR("wmvcore.dll"));  // kept until the process ends
-        return runtime ? reinterpret_cast<CreateEditor>(
-                             reinterpret_cast<void*>(GetProcAddress(runtime, "WMCreateEditor")))
-                       : nullptr;
-    }();
-    return create;
+    static const HMODULE runtime = trellan::LoadSystemLibrary(OLESTR("wmvcore.dll"));  // kept until the process ends
+    return runtime;
+}
+
+template <typename Function>
+Function RuntimeFunction(const char* name)
+{
+    return Runtime() ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(Runtime(), name))) : nullptr;
+}
+
+// The file opened through the runtime, by path with its metadata editor or
+// through `stream` with its synchronous reader: the opened object (its
+// Close to be called), or null.
+template <typename Source>
+trellan::ComPtr<Source> OpenWithRuntime(const std::u16string& path, IStream* stream)
+{
+    trellan::ComPtr<Source> source;
+    if constexpr (std::is_same_v<Source, IWMSyncReader>) {
+        static const auto create = RuntimeFunction<decltype(&WMCreateSyncReader)>("WMCreateSyncReader");
+        if (!create || FAILED(create(nullptr, 0, source.Receive())) || !source || FAILED(source->OpenStream(stream)))
+            source.Reset();
+    } else {
+        static const auto create = RuntimeFunction<decltype(&WMCreateEditor)>("WMCreateEditor");
+        if (!create || FAILED(create(source.Receive())) || !source ||
+            FAILED(source->Open(reinterpret_cast<LPCWSTR>(path.c_str()))))
+            source.Reset();
+    }
+    return source;
 }
 
 // Keeps what the attribute says of the file; `streams` is the pass over
@@ -131,28 +152,12 @@ void Take(MediaProperties& properties, std::u16string_view name, WMT_ATTR_DATATY
     properties.others += FoldTagName(ToUtf8(std::u16string(name))) + '\t' + ToUtf8(text) + '\n';
 }
 
-}  // namespace
-
-std::string FoldTagName(std::string_view name)
+// Reads the properties of the file that `source` has open, and closes it.
+template <typename Source>
+bool ReadOpened(Source* source, MediaProperties& properties)
 {
-    std::string folded;
-    for (char c : name)
-        folded += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (folded.starts_with("wm/"))
-        folded.erase(0, 3);
-    return folded;
-}
-
-bool ReadMediaProperties(const std::u16string& path, MediaProperties& properties)
-{
-    properties = MediaProperties();
-    const CreateEditor create = RuntimeEditor();
-    trellan::ComPtr<IWMMetadataEditor> editor;
-    if (!create || FAILED(create(editor.Receive())) || !editor ||
-        FAILED(editor->Open(reinterpret_cast<LPCWSTR>(path.c_str()))))
-        return false;
     trellan::ComPtr<IWMHeaderInfo3> info;
-    const bool opened = SUCCEEDED(editor->QueryInterface(IID_IWMHeaderInfo3, info.ReceiveVoid())) && info;
+    const bool opened = SUCCEEDED(source->QueryInterface(IID_IWMHeaderInfo3, info.ReceiveVoid())) && info;
     // The file's own attributes first, then every stream's for what they
     // left empty: a stream's genre never replaces the file's.
     std::vector<WCHAR> name;
@@ -181,8 +186,32 @@ bool ReadMediaProperties(const std::u16string& path, MediaProperties& properties
         }
     }
     info.Reset();
-    editor->Close();
+    source->Close();
     return opened;
 }
 
+}  // namespace
+
+std::string FoldTagName(std::string_view name)
+{
+    std::string folded;
+    for (char c : name)
+        folded += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (folded.starts_with("wm/"))
+        folded.erase(0, 3);
+    return folded;
+}
+
+bool ReadMediaProperties(const std::u16string& path, IStream* stream, MediaProperties& properties)
+{
+    properties = MediaProperties();
+    if (stream) {
+        trellan::ComPtr<IWMSyncReader> reader = OpenWithRuntime<IWMSyncReader>(path, stream);
+        return reader && ReadOpened(reader.Get(), properties);
+    }
+    trellan::ComPtr<IWMMetadataEditor> editor = OpenWithRuntime<IWMMetadataEditor>(path, stream);
+    return editor && ReadOpened(editor.Get(), properties);
+}
+
 }  // namespace host::index
+

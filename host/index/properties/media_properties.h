@@ -2,8 +2,11 @@
 // artist, genre, composer, year, track and disc numbers and play length,
 // and every other string attribute of its header. Read through the
 // platform's metadata runtime, as the filter reads the header (the same
-// editor, the same header interface), by the job that filtered the file.
+// editor or reader, the same header interface), by the job that filtered
+// the file.
 #pragma once
+
+#include "winapi.h"
 
 #include <cstdint>
 #include <string>
@@ -21,9 +24,11 @@ struct MediaProperties {
     bool operator==(const MediaProperties&) const = default;
 };
 
-// The properties of the media file at `path`; false, with nothing read,
+// The properties of the media file at `path`, read through `stream` when
+// the filter was given one (the runtime's synchronous reader, over the same
+// stream), else by path (its metadata editor); false, with nothing read,
 // when the runtime cannot open it (the filter has said why already).
-bool ReadMediaProperties(const std::u16string& path, MediaProperties& properties);
+bool ReadMediaProperties(const std::u16string& path, IStream* stream, MediaProperties& properties);
 
 // A name as `tag:NAME:` takes it: lower case, a leading "wm/" dropped.
 std::string FoldTagName(std::string_view name);

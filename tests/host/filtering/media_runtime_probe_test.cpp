@@ -17,25 +17,37 @@ using trellan::test::ScriptedEditor;
 
 struct ProbeCase {
     const char* name;
+    host::RuntimeRoute route;
     HRESULT createResult;
     HRESULT openResult;
     const char* cause;  // null: the probe says nothing
 };
 
+constexpr host::RuntimeRoute byPath = host::RuntimeRoute::path, byStream = host::RuntimeRoute::stream;
+
 const ProbeCase probeCases[] = {
-    {"no editor", E_NOTIMPL, S_OK, "has no working metadata editor: WMCreateEditor answers E_NOTIMPL (0x80004001)"},
-    {"editor cannot be made", E_OUTOFMEMORY, S_OK,
+    {"no editor", byPath, E_NOTIMPL, S_OK,
+     "has no working metadata editor: WMCreateEditor answers E_NOTIMPL (0x80004001)"},
+    {"editor cannot be made", byPath, E_OUTOFMEMORY, S_OK,
      "has no working metadata editor: WMCreateEditor answers E_OUTOFMEMORY (0x8007000E)"},
-    {"Open not implemented", S_OK, E_NOTIMPL,
+    {"Open not implemented", byPath, S_OK, E_NOTIMPL,
      "cannot open media files: its metadata editor's Open answers E_NOTIMPL (0x80004001)"},
-    {"file missing", S_OK, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), nullptr},
-    {"not a media file", S_OK, NS_E_INVALID_INPUT_FORMAT, nullptr},
-    {"the runtime opens the file", S_OK, S_OK, nullptr},
+    {"no reader", byStream, E_NOTIMPL, S_OK,
+     "has no working synchronous reader: WMCreateSyncReader answers E_NOTIMPL (0x80004001)"},
+    {"OpenStream not implemented", byStream, S_OK, E_NOTIMPL,
+     "cannot read media streams: its synchronous reader's OpenStream answers E_NOTIMPL (0x80004001)"},
+    {"file missing", byPath, S_OK, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), nullptr},
+    {"not a media file", byPath, S_OK, NS_E_INVALID_INPUT_FORMAT, nullptr},
+    {"not a media stream", byStream, S_OK, NS_E_INVALID_INPUT_FORMAT, nullptr},
+    {"the runtime opens the file", byPath, S_OK, S_OK, nullptr},
+    {"the runtime reads the stream", byStream, S_OK, S_OK, nullptr},
 };
 
 TEST(MediaRuntimeProbe, NamesTheRuntimesAnswerOnlyWhenItCannotReadMedia)
 {
-    const std::u16string path = u"/music/night train.mp3";
+    trellan::test::TempDir dir;
+    const std::string written = dir.Write("night train.mp3", {'I', 'D', '3'});
+    const std::u16string path(written.begin(), written.end());
     for (const ProbeCase& row : probeCases) {
         SCOPED_TRACE(row.name);
         EditorScript script;
@@ -44,7 +56,7 @@ TEST(MediaRuntimeProbe, NamesTheRuntimesAnswerOnlyWhenItCannotReadMedia)
         script.openResult = row.openResult;
         ScriptedEditor editor(script);
 
-        const std::string cause = host::MediaRuntimeProblem(path);
+        const std::string cause = host::MediaRuntimeProblem(path, row.route);
         if (row.cause) {
             EXPECT_EQ(cause, std::string("the platform's media-format runtime (wmvcore.dll) ") + row.cause);
         } else {
@@ -52,13 +64,13 @@ TEST(MediaRuntimeProbe, NamesTheRuntimesAnswerOnlyWhenItCannotReadMedia)
         }
         EXPECT_EQ(editor.Log().liveReferences, 0) << "the probe keeps an editor";
         if (SUCCEEDED(row.createResult)) {
-            EXPECT_EQ(editor.Log().openedPath, path);
+            EXPECT_EQ(editor.Log().openedPath, row.route == byStream ? u"<stream>" : path);
         }
         EXPECT_EQ(editor.Log().closes, row.openResult == S_OK && SUCCEEDED(row.createResult) ? 1 : 0);
     }
 
     // The TagLib editor refuses a missing file for the file's sake.
-    EXPECT_EQ(host::MediaRuntimeProblem(u"/nonexistent/folder/song.mp3"), "");
+    EXPECT_EQ(host::MediaRuntimeProblem(u"/nonexistent/folder/song.mp3", byPath), "");
 }
 
 }  // namespace
