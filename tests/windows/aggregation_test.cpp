@@ -40,7 +40,7 @@ TEST(Aggregation, OuterObjectOwnsTheFilter)
     OuterObject outer;
 
     // Only IUnknown may be asked for together with an outer object.
-    const IID* refused[] = {&IID_IFilter, &IID_IPersistFile, &IID_IWMFilter};
+    const IID* refused[] = {&IID_IFilter, &IID_IPersistFile, &IID_IWMFilter, &IID_IPersistStream};
     for (const IID* iid : refused) {
         void* out = reinterpret_cast<void*>(1);
         EXPECT_EQ(factory->CreateInstance(&outer, *iid, &out), CLASS_E_NOAGGREGATION);
@@ -61,6 +61,10 @@ TEST(Aggregation, OuterObjectOwnsTheFilter)
         ComPtr<IPersistFile> persist;
         ASSERT_EQ(filter->QueryInterface(IID_IPersistFile, persist.ReceiveVoid()), S_OK);
         EXPECT_EQ(outer.references, 3);
+        ComPtr<IInitializeWithStream> initialize;
+        ASSERT_EQ(persist->QueryInterface(IID_IInitializeWithStream, initialize.ReceiveVoid()), S_OK);
+        EXPECT_EQ(outer.references, 4);
+        initialize.Reset();
 
         // IUnknown asked of any filter interface is the outer object.
         ComPtr<IUnknown> identity;

@@ -1,6 +1,8 @@
 // The harvest and the chunk walk inside the real module, over the wmvcore
 // test double: the test writes the attributes that the double serves, binds
-// a file, walks its chunks as an indexing host does and compares them.
+// a file by path (IPersistFile) and by a stream over it (IPersistStream, as
+// Windows Search binds), walks its chunks as an indexing host does and
+// compares them.
 #include "class_source.h"
 
 #include "com_ptr.h"
@@ -56,10 +58,11 @@ const ChunkRow kChunks[] = {
     {CHUNK_VALUE, &kSummaryInformation, PIDSI_COMMENTS},
 };
 
-// Binds `path`, runs Init and walks every chunk with a text buffer of
+// Binds `path`, by a stream over the file (SHCreateStreamOnFileEx) or by
+// its path, runs Init and walks every chunk with a text buffer of
 // `bufferUnits`; records any departure from the chunk protocol as a test
 // failure.
-WalkResult Walk(const Text& path, ULONG bufferUnits)
+WalkResult Walk(const Text& path, ULONG bufferUnits, bool byStream)
 {
     WalkResult result;
     ComPtr<IFilter> filter;
@@ -67,9 +70,19 @@ WalkResult Walk(const Text& path, ULONG bufferUnits)
     EXPECT_EQ(created, S_OK);
     if (FAILED(created))
         return result;
-    ComPtr<IPersistFile> persist;
-    EXPECT_EQ(filter->QueryInterface(IID_IPersistFile, persist.ReceiveVoid()), S_OK);
-    EXPECT_EQ(persist->Load(path.c_str(), STGM_READ), S_OK);
+    if (byStream) {
+        ComPtr<IStream> stream;
+        EXPECT_EQ(SHCreateStreamOnFileEx(path.c_str(), STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL,
+                                         FALSE, nullptr, stream.Receive()),
+                  S_OK);
+        ComPtr<IPersistStream> persist;
+        EXPECT_EQ(filter->QueryInterface(IID_IPersistStream, persist.ReceiveVoid()), S_OK);
+        EXPECT_EQ(persist->Load(stream.Get()), S_OK);
+    } else {
+        ComPtr<IPersistFile> persist;
+        EXPECT_EQ(filter->QueryInterface(IID_IPersistFile, persist.ReceiveVoid()), S_OK);
+        EXPECT_EQ(persist->Load(path.c_str(), STGM_READ), S_OK);
+    }
 
     ULONG flags = 0xFFFFFFFF;
     result.init = filter->Init(IFILTER_INIT_CANON_PARAGRAPHS, 0, nullptr, &flags);
@@ -194,12 +207,17 @@ protected:
     void TearDown() override
     {
         DeleteFileW(scriptPath.c_str());
+        for (const WalkCase& row : kCases)
+            DeleteFileW((mediaDirectory + Widen(row.file)).c_str());
         SetEnvironmentVariableW(OLESTR("TRELLAN_WMVCORE_SCRIPT"), nullptr);
     }
 
-    // Writes the double's script: every case's lines under its file name.
+    // Writes the double's script, every case's lines under its file name,
+    // and each case's file, which holds its own name for the double's reader.
     void WriteScript()
     {
+        for (const WalkCase& row : kCases)
+            WriteFile(mediaDirectory + Widen(row.file), row.file);
         std::string text = "# written by the chunk walk test\r\n";
         for (const WalkCase& row : kCases) {
             if (!row.script)
@@ -215,14 +233,19 @@ protected:
                 start = end + 1;
             }
         }
-        HANDLE file = CreateFileW(scriptPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        WriteFile(scriptPath, text);
+        ASSERT_TRUE(SetEnvironmentVariableW(OLESTR("TRELLAN_WMVCORE_SCRIPT"), scriptPath.c_str()));
+    }
+
+    static void WriteFile(const Text& path, const std::string& text)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
         DWORD written = 0;
-        BOOL wrote = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        BOOL wrote = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         CloseHandle(file);
         ASSERT_TRUE(wrote && written == text.size());
-        ASSERT_TRUE(SetEnvironmentVariableW(OLESTR("TRELLAN_WMVCORE_SCRIPT"), scriptPath.c_str()));
     }
 
     Text scriptPath;
@@ -235,14 +258,17 @@ TEST_F(ChunkWalk, RoutedAttributesComeBackAsChunks)
     const ULONG bufferSizes[] = {1, 5, 4096};
     for (const WalkCase& row : kCases) {
         for (ULONG units : bufferSizes) {
-            SCOPED_TRACE(std::string(row.name) + ", buffer " + std::to_string(units));
-            WalkResult walk = Walk(mediaDirectory + Widen(row.file), units);
+          for (bool byStream : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + ", buffer " + std::to_string(units) +
+                         (byStream ? ", by stream" : ", by path"));
+            WalkResult walk = Walk(mediaDirectory + Widen(row.file), units, byStream);
             EXPECT_EQ(walk.init, row.init);
             EXPECT_EQ(Narrow(walk.body), row.body);
             EXPECT_EQ(Narrow(walk.values[0]), row.title);
             EXPECT_EQ(Narrow(walk.values[1]), row.author);
             EXPECT_EQ(Narrow(walk.values[2]), row.comments);
-            EXPECT_EQ(LiveEditors(), 0) << "the filter keeps an editor, or the double is not loaded";
+            EXPECT_EQ(LiveEditors(), 0) << "the filter keeps an editor or reader, or the double is not loaded";
+          }
         }
     }
 }

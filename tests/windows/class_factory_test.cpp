@@ -33,6 +33,7 @@ TEST(ClassFactory, AnswersItsInterfacesAndCreatesFilters)
         {&IID_IClassFactory, "IClassFactory", S_OK},
         {&IID_IFilter, "IFilter", E_NOINTERFACE},
         {&IID_IPersistFile, "IPersistFile", E_NOINTERFACE},
+        {&IID_IPersistStream, "IPersistStream", E_NOINTERFACE},
         {&IID_IClassFactory2, "IClassFactory2", E_NOINTERFACE},
     };
     for (const QueryRow& row : queries) {

@@ -30,6 +30,8 @@ TEST(Identity, InterfacesShareOneObject)
         {&IID_IWMFilter, "IWMFilter", S_OK},
         {&IID_IFilter, "IFilter", S_OK},
         {&IID_IPersistFile, "IPersistFile", S_OK},
+        {&IID_IPersistStream, "IPersistStream", S_OK},
+        {&IID_IInitializeWithStream, "IInitializeWithStream", S_OK},
         {&IID_IPersist, "IPersist", E_NOINTERFACE},
         {&IID_IClassFactory, "IClassFactory", E_NOINTERFACE},
         {&IID_IDispatch, "IDispatch", E_NOINTERFACE},

@@ -98,11 +98,12 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
         {tooLong.c_str(), "FILTER_E_ACCESS (0x80041703)", "the name is longer than the file system allows"},
     };
     for (const Case& row : cases) {
+      for (const char16_t* bind : {u"stream", u"path"}) {
         // A folder given by name is walked; its file is named as a file here.
         const std::string name = row.name;
         const std::u16string path = name.back() == '/' ? Path(name.substr(0, name.size() - 1)) : Path(name);
-        const CommandRun run = Trellan({u"dump", u"--json", u"-q", path});
-        SCOPED_TRACE(row.name);
+        const CommandRun run = Trellan({u"dump", u"--json", u"-q", u"--bind", bind, path});
+        SCOPED_TRACE(row.name + (" by " + Utf8(bind)));
         if (name.back() == '/') {
             EXPECT_EQ(run.out, "");  // an empty folder: nothing to say
             continue;
@@ -114,7 +115,31 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
         else
             EXPECT_EQ(run.out.find("\"error\""), std::string::npos) << run.out;
         EXPECT_EQ(run.err, "");  // -q
+      }
     }
+}
+
+// Bound by a stream over the file, as Windows Search binds, or by its path,
+// the filter gives the same chunks and the same failures, to the byte, for
+// every file of the media sets.
+TEST_F(DumpTest, BothBindingsReadEveryMediaSetAlike)
+{
+    host::Arguments files{u"dump", u"--json", u"-q", u"--module", Utf16(TRELLAN_MODULE_PATH)};
+    std::string sets = TRELLAN_MEDIA_SETS;
+    for (size_t start = 0, end; start < sets.size(); start = end + 1) {
+        end = std::min(sets.find(':', start), sets.size());
+        for (const auto& entry : std::filesystem::directory_iterator(sets.substr(start, end - start)))
+            files.push_back(Utf16(entry.path().string()));
+    }
+    ASSERT_GT(files.size(), 40u);
+    std::string outputs[2];
+    for (int byStream = 0; byStream < 2; ++byStream) {
+        host::Arguments args = files;
+        args.insert(args.begin() + 1, {u"--bind", byStream ? u"stream" : u"path"});
+        outputs[byStream] = Trellan(args).out;
+    }
+    EXPECT_EQ(outputs[1], outputs[0]);
+    EXPECT_NE(outputs[0].find("\"S_OK (0x00000000)\""), std::string::npos);
 }
 
 TEST_F(DumpTest, FoldersListsAndNamesThatAreNotUtf8)
@@ -217,8 +242,9 @@ TEST(Concurrency, DumpKeepsTheOrderOfItsInputsOnEveryJobCount)
         expected.push_back(dir.PathOf(name));
     }
     std::string first;
-    for (const char16_t* jobs : {u"1", u"2", u"4", u"7"}) {
-        host::Arguments args{u"dump", u"--json", u"-q", u"--jobs", jobs};
+    for (const char16_t* jobs : {u"1", u"2", u"4", u"7", u"3"}) {
+        // The last run binds by path: the same output as by stream.
+        host::Arguments args{u"dump", u"--json", u"-q", u"--jobs", jobs, u"--bind", jobs[0] == u'3' ? u"path" : u"stream"};
         args.insert(args.end(), files.begin(), files.end());
         const CommandRun run = Trellan(args);
         EXPECT_EQ(run.code, 1);  // the missing files

@@ -1,6 +1,7 @@
 // The TagLib editor's COM side: interfaces and reference counting, the
 // order of Open and Close, the buffer protocol of the attribute reads, and
-// which attributes each interface level sees.
+// which attributes each interface level sees; and the synchronous reader,
+// which reads the same header through a stream.
 #include "editor_access.h"
 #include "support/media_writer.h"
 #include "support/text.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <thread>
 
 namespace trellan::test {
@@ -397,6 +399,137 @@ TEST(EditorProtocol, ValuesLongerThanSixteenBitsAreRefusedAtLevelOne)
     EXPECT_EQ(info->GetAttributeByIndex(0, &stream, nullptr, &nameLength, &type, nullptr, &valueLength), S_OK);
     const HRESULT refused = info->GetAttributeByIndex(1, &stream, nullptr, &nameLength, &type, nullptr, &valueLength);
     EXPECT_EQ(refused, HRESULT_FROM_WIN32(ERROR_ARITHMETIC_OVERFLOW));
+}
+
+// A stream over bytes in memory that reads as badly as a stream may: at
+// most `chunk` bytes a Read, a size in Stat beyond what it holds (it ends
+// early), a failing Read from `failFrom` on, or no Stat at all.
+class AwkwardStream final : public IStream {
+public:
+    explicit AwkwardStream(Bytes bytes) : bytes(std::move(bytes)), reportedSize(this->bytes.size()) {}
+
+    size_t chunk = 7;
+    uint64_t reportedSize;
+    uint64_t failFrom = UINT64_MAX;
+    bool statFails = false;
+    int references = 1;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override
+    {
+        *out = iid == IID_IUnknown || iid == IID_IStream || iid == IID_ISequentialStream ? this : nullptr;
+        if (!*out)
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }  // on the test's stack
+    HRESULT STDMETHODCALLTYPE Read(void* out, ULONG count, ULONG* read) override
+    {
+        if (position >= failFrom)
+            return STG_E_READFAULT;
+        const size_t given = std::min<size_t>({count, chunk, bytes.size() - std::min<size_t>(position, bytes.size())});
+        std::memcpy(out, bytes.data() + position, given);
+        position += given;
+        *read = static_cast<ULONG>(given);
+        return given == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Write(const void*, ULONG, ULONG*) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* at) override
+    {
+        position = (origin == STREAM_SEEK_END ? reportedSize : origin == STREAM_SEEK_CUR ? position : 0) +
+                   move.QuadPart;
+        if (at)
+            at->QuadPart = position;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE SetSize(ULARGE_INTEGER) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE CopyTo(IStream*, ULARGE_INTEGER, ULARGE_INTEGER*, ULARGE_INTEGER*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Commit(DWORD) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE Revert() override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE LockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE UnlockRegion(ULARGE_INTEGER, ULARGE_INTEGER, DWORD) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Stat(STATSTG* status, DWORD) override
+    {
+        if (statFails)
+            return E_NOTIMPL;
+        *status = STATSTG{};
+        status->cbSize.QuadPart = reportedSize;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IStream**) override { return E_NOTIMPL; }
+
+private:
+    Bytes bytes;
+    uint64_t position = 0;
+};
+
+// The reader over a stream that reads however badly it may gives what the
+// editor gives of the same file, picture data read later through the
+// stream included; a stream that fails, or ends before the size it
+// reported, is a failed read, not a damaged file; and the reader lets the
+// stream go at Close.
+TEST(EditorProtocol, TheReaderReadsAStreamAsTheEditorReadsTheFile)
+{
+    TempDir dir;
+    const Bytes picture(70000, 0x5A);
+    const Bytes mp3 = Concatenate({BuildId3v2(3, {Id3Text("TIT2", u"Stream Title", Id3Encoding::utf16),
+                                                  Id3Comment(u"", u"long comment", Id3Encoding::utf8),
+                                                  Id3Picture("image/png", 3, u"cover", picture)}),
+                                   SilentMpegFrames(3)});
+    const std::string path = dir.Write("stream.mp3", mp3);
+    OpenedEditor editor = OpenEditor(path);
+    ASSERT_EQ(editor.openResult, S_OK);
+    const std::vector<ReadAttribute> expected = ReadAllEx(editor.Info3().Get(), 0xFFFF);
+    ASSERT_NE(Find(expected, u"WM/Picture"), nullptr);
+
+    struct Row {
+        const char* what;
+        size_t chunk;
+        uint64_t reportedSize;  // 0: the stream's own
+        uint64_t failFrom;
+        bool statFails;
+        HRESULT opened;
+    };
+    const Row rows[] = {
+        {"one byte a read", 1, 0, UINT64_MAX, false, S_OK},
+        {"seven bytes a read", 7, 0, UINT64_MAX, false, S_OK},
+        {"no Stat: the size from a seek to the end", 4096, 0, UINT64_MAX, true, S_OK},
+        {"it ends before the size it reported", 4096, mp3.size() + 100, UINT64_MAX, false, NS_E_FILE_READ},
+        {"a read fails in the tag", 4096, 0, 40, false, NS_E_FILE_READ},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        AwkwardStream stream(mp3);
+        stream.chunk = row.chunk;
+        stream.reportedSize = row.reportedSize ? row.reportedSize : mp3.size();
+        stream.failFrom = row.failFrom;
+        stream.statFails = row.statFails;
+        ComPtr<IWMSyncReader> reader;
+        ASSERT_EQ(WMCreateSyncReader(nullptr, 0, reader.Receive()), S_OK);
+        ASSERT_EQ(reader->OpenStream(&stream), row.opened);
+        if (SUCCEEDED(row.opened)) {
+            ComPtr<IWMHeaderInfo3> info;
+            ASSERT_EQ(reader->QueryInterface(IID_IWMHeaderInfo3, info.ReceiveVoid()), S_OK);
+            const std::vector<ReadAttribute> read = ReadAllEx(info.Get(), 0xFFFF);
+            ASSERT_EQ(NamesOf(read), NamesOf(expected));
+            for (size_t i = 0; i < read.size(); ++i)
+                EXPECT_EQ(read[i].value, expected[i].value) << Utf8(read[i].name);
+            EXPECT_EQ(reader->OpenStream(&stream), NS_E_INVALID_REQUEST) << "Close first";
+            EXPECT_EQ(reader->Close(), S_OK);
+        }
+        EXPECT_EQ(stream.references, 1) << "the reader keeps no reference after Close or a failed open";
+    }
+    ComPtr<IWMSyncReader> reader;
+    ASSERT_EQ(WMCreateSyncReader(nullptr, 0, reader.Receive()), S_OK);
+    EXPECT_EQ(reader->OpenStream(nullptr), E_POINTER);
+    INSSBuffer* sample = reinterpret_cast<INSSBuffer*>(1);
+    EXPECT_EQ(reader->GetNextSample(0, &sample, nullptr, nullptr, nullptr, nullptr, nullptr), E_NOTIMPL);
+    EXPECT_EQ(sample, nullptr);
+    EXPECT_EQ(reader->Close(), NS_E_INVALID_REQUEST);
 }
 
 }  // namespace

@@ -1,12 +1,16 @@
-// A metadata editor that serves scripted attributes through
-// IWMMetadataEditor and the three header-information interfaces, in place
-// of the platform's wmvcore.dll. Lengths follow the runtime's conventions:
-// names in UTF-16 units and values in bytes, both counting the NUL.
+// A metadata editor and synchronous reader that serve scripted attributes
+// through IWMMetadataEditor, IWMSyncReader and the three header-information
+// interfaces, in place of the platform's wmvcore.dll. The editor opens a
+// file by path; the reader takes a stream whose bytes are the file's name
+// (the tests write each file so), since a stream has no name of its own.
+// Lengths follow the runtime's conventions: names in UTF-16 units and values
+// in bytes, both counting the NUL.
 #include "scripted_attributes.h"
 
 #include "support/unimplemented_editor.h"
 
 #include <new>
+#include <string>
 #include <vector>
 
 namespace wmvcore_double {
@@ -31,6 +35,8 @@ public:
         *object = nullptr;
         if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IWMMetadataEditor))
             *object = static_cast<IWMMetadataEditor*>(this);
+        else if (IsEqualIID(iid, IID_IWMSyncReader))
+            *object = static_cast<IWMSyncReader*>(this);
         else if (IsEqualIID(iid, IID_IWMHeaderInfo) || IsEqualIID(iid, IID_IWMHeaderInfo2) ||
                  IsEqualIID(iid, IID_IWMHeaderInfo3))
             *object = static_cast<IWMHeaderInfo3*>(this);
@@ -59,6 +65,29 @@ public:
         open = SUCCEEDED(result);
         return result;
     }
+    // IWMSyncReader: the stream's first bytes, up to the first line end, name
+    // the file in the script.
+    HRESULT STDMETHODCALLTYPE OpenStream(IStream* stream) override
+    {
+        if (!stream)
+            return E_INVALIDARG;
+        if (open)
+            return kInvalidRequest;
+        char bytes[MAX_PATH] = {};
+        ULONG read = 0;
+        LARGE_INTEGER start{};
+        if (FAILED(stream->Seek(start, STREAM_SEEK_SET, nullptr)) ||
+            FAILED(stream->Read(bytes, sizeof bytes - 1, &read)))
+            return static_cast<HRESULT>(0xC00D0019);  // NS_E_FILE_READ
+        std::string name(bytes, read);
+        name = name.substr(0, name.find_first_of("\r\n"));
+        WCHAR wide[MAX_PATH] = {};
+        MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide, MAX_PATH - 1);
+        HRESULT result = LoadScriptedAttributes(wide, attributes);
+        open = SUCCEEDED(result);
+        return result;
+    }
+
     HRESULT STDMETHODCALLTYPE Close() override
     {
         if (!open)
@@ -180,7 +209,15 @@ extern "C" HRESULT STDMETHODCALLTYPE WMCreateEditor(IWMMetadataEditor** editor)
     return *editor ? S_OK : E_OUTOFMEMORY;
 }
 
-// For the tests: how many editors are alive, so that they can see the
+extern "C" HRESULT STDMETHODCALLTYPE WMCreateSyncReader(IUnknown*, DWORD, IWMSyncReader** reader)
+{
+    if (!reader)
+        return E_POINTER;
+    *reader = new (std::nothrow) wmvcore_double::EditorDouble();
+    return *reader ? S_OK : E_OUTOFMEMORY;
+}
+
+// For the tests: how many editors and readers are alive, so that they can see the
 // filter release every editor it created.
 extern "C" LONG STDMETHODCALLTYPE EditorDoubleLiveCount()
 {
