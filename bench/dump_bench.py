@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Times `trellan dump --json` as a whole process against a direct TagLib read
 of the same files (bench/taglib_read), in one run, alternating, and prints the
-ratios and what two jobs gain over one; the same, with peak resident memory,
-for the files laid out as real taggers write them and for files with large
-pictures; then the peak resident memory of dump at 1,000 and 10,000 files.
+ratios, what two jobs gain over one and what a stream over each file costs
+against its path (the two bindings of the filter); the same, with peak
+resident memory, for the files laid out as real taggers write them and for
+files with large pictures; then the peak resident memory of dump at 1,000
+and 10,000 files.
 
 The mix: the sample generator's six files and four more made with its
 functions (a tagger's ID3v2.3 file with a picture and an ID3v1 tag, an
@@ -165,6 +167,14 @@ def main():
         }, env, args.rounds)
         scaling = mix_medians["dump --json --jobs 1"] / mix_medians["dump --json --jobs 2"]
         print(f"  two jobs against one       {scaling:5.2f}x")
+        # The two bindings, in turn: a stream over each file (as Windows
+        # Search binds, and the default) against the path.
+        bound = compare("the whole mix by stream and by path", {
+            "taglib": [taglib] + paths,
+            "--bind path": [trellan, "dump", "--json", "-q", "--jobs", "1", "--bind", "path"] + paths,
+            "--bind stream": [trellan, "dump", "--json", "-q", "--jobs", "1", "--bind", "stream"] + paths,
+        }, env, args.rounds)
+        print(f"  stream against path        {bound['--bind stream'] / bound['--bind path']:5.2f}x")
         long_files = [p for p in paths if p.endswith("long-unicode.mp3")]
         compare("the long-value file alone", {
             "taglib": [taglib] + long_files,

@@ -204,10 +204,8 @@ HRESULT CreateFileStream(int descriptor, std::u16string name, IStream** stream)
         ::close(descriptor);
         return HRESULT_FROM_WIN32(S_ISDIR(status.st_mode) ? ERROR_ACCESS_DENIED : ERROR_INVALID_FUNCTION);
     }
-    // Reads of a regular file never wait on the descriptor's flag; it goes,
-    // as CreateFileW drops it, so that a reader handed the descriptor sees
-    // an ordinary file.
-    ::fcntl(descriptor, F_SETFL, ::fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    // The open's O_NONBLOCK stays: it changes nothing for a regular file's
+    // reads, and dropping it would cost two calls a file.
     try {
         auto* made = new FileStream(descriptor, std::move(name));
         *stream = made;

@@ -77,8 +77,19 @@ HRESULT MediaFile::Open(IStream* given)
         return NS_E_INVALID_REQUEST;
     if (!given)
         return E_INVALIDARG;
-    STATSTG status{};
-    if (SUCCEEDED(given->Stat(&status, STATFLAG_NONAME))) {
+    // The stand-in's own stream over a file tells its size and identity
+    // with one look at its descriptor; any other stream its size alone.
+    identity = FileIdentity();
+    IPlatformFileStream* file = nullptr;
+    if (SUCCEEDED(given->QueryInterface(IID_IPlatformFileStream, reinterpret_cast<void**>(&file))) && file) {
+        struct stat known {};
+        if (::fstat(file->Descriptor(), &known) == 0 && S_ISREG(known.st_mode))
+            identity = IdentityFrom(known);
+        file->Release();
+    }
+    if (identity != FileIdentity()) {
+        size = identity.size;
+    } else if (STATSTG status{}; SUCCEEDED(given->Stat(&status, STATFLAG_NONAME))) {
         CoTaskMemFree(status.pwcsName);  // asked for none; a stream may give one all the same
         size = status.cbSize.QuadPart;
     } else {
@@ -87,14 +98,6 @@ HRESULT MediaFile::Open(IStream* given)
         if (FAILED(given->Seek(none, STREAM_SEEK_END, &end)))
             return NS_E_FILE_READ;
         size = end.QuadPart;
-    }
-    identity = FileIdentity();
-    IPlatformFileStream* file = nullptr;
-    if (SUCCEEDED(given->QueryInterface(IID_IPlatformFileStream, reinterpret_cast<void**>(&file))) && file) {
-        struct stat known {};
-        if (::fstat(file->Descriptor(), &known) == 0 && S_ISREG(known.st_mode))
-            identity = IdentityFrom(known);
-        file->Release();
     }
     given->AddRef();
     stream = given;
