@@ -8,10 +8,13 @@ Installer's sequencing rules and what the package must hold:
     registration's result is checked;
   - registration runs after InstallFiles, unregistration before RemoveFiles,
     RemoveExistingProducts between InstallValidate and InstallInitialize;
-  - trellan.dll and trellan.exe carry VERSION and no file hash;
+  - trellan.dll and trellan.exe carry VERSION, a language and no file hash;
   - the upgrade codes are GUIDs, and the upgrade range takes the
     package's own version;
-  - the launch conditions of this bitness are there.
+  - the launch conditions of this bitness are there, and the properties
+    they test are secure (passed to the server side under UAC);
+  - every registry search sets a property that a condition tests, and only
+    the 64-bit package reads the 64-bit registry.
 Prints each rule broken; exits 1 if any is.
 
 usage: check_msi.py PACKAGE.msi BITS VERSION PACKAGE_VERSION"""
@@ -94,6 +97,7 @@ def main():
     hashed = {row["File_"] for row in table(package, "MsiFileHash")}
     for name in ["trellan.dll", "trellan.exe"]:
         rule(files.get(name, {}).get("Version") == version, f"{name} does not carry version {version}")
+        rule(files.get(name, {}).get("Language") not in (None, ""), f"{name} carries no language")
         rule(name not in hashed, f"{name} has a file hash (versioned files have none)")
 
     product = {row["Property"]: row["Value"] for row in table(package, "Property")}
@@ -113,9 +117,20 @@ def main():
     # Set by AppSearch, or by FindRelatedProducts from the Upgrade table.
     searched = ({row["Property"] for row in table(package, "AppSearch")} |
                 {row["ActionProperty"] for row in upgrade_rows})
+    secure = product.get("SecureCustomProperties", "").split(";")
     for name in LAUNCH_PROPERTIES[bits]:
         rule(name in conditions, f"no launch condition tests {name}")
         rule(name in searched, f"nothing sets {name}")
+        rule(name in secure, f"{name} is not in SecureCustomProperties")
+
+    # A registry search whose property nothing tests is dead weight, and a
+    # 32-bit package has no 64-bit registry to read (msidbLocatorType64bit).
+    search_of = {row["Signature_"]: row["Property"] for row in table(package, "AppSearch")}
+    tables = subprocess.run(["msiinfo", "tables", package], check=True, capture_output=True, text=True).stdout
+    for row in table(package, "RegLocator") if "RegLocator" in tables.split() else []:
+        name = search_of.get(row["Signature_"], "")
+        rule(name in conditions, f"the registry search {row['Signature_']} sets {name or 'nothing'}, which no condition tests")
+        rule(bits == "64" or not int(row["Type"]) & 16, f"the 32-bit package reads the 64-bit registry ({row['Signature_']})")
     return report(package, broken)
 
 

@@ -70,8 +70,10 @@ for row in "${actions[@]}"; do
   queries+=(-q "UPDATE \`CustomAction\` SET \`Type\` = $type WHERE \`Action\` = '$action'"
             -q "UPDATE \`InstallExecuteSequence\` SET \`Sequence\` = $sequence WHERE \`Action\` = '$action'")
 done
+# Versioned files carry the language of their version resource (English,
+# United States), as the Installer expects of every versioned file.
 for file in trellan.dll trellan.exe; do
-  queries+=(-q "UPDATE \`File\` SET \`Version\` = '$version' WHERE \`File\` = '$file'"
+  queries+=(-q "UPDATE \`File\` SET \`Version\` = '$version', \`Language\` = '1033' WHERE \`File\` = '$file'"
             -q "DELETE FROM \`MsiFileHash\` WHERE \`File_\` = '$file'")
 done
 queries+=(
@@ -84,6 +86,22 @@ queries+=(
   -q "INSERT INTO \`DrLocator\` (\`Signature_\`, \`Path\`, \`Depth\`) VALUES ('MediaRuntime', '[$system_folder]', 0)"
   -q "INSERT INTO \`Signature\` (\`Signature\`, \`FileName\`) VALUES ('MediaRuntime', 'wmvcore.dll')"
   -q "INSERT INTO \`AppSearch\` (\`Property\`, \`Signature_\`) VALUES ('TRELLANWMVCORE', 'MediaRuntime')"
+)
+# The properties that the launch conditions and the upgrades test are set in
+# the client's half of an install and must pass to the server's: under UAC
+# only secure properties do, so a double-clicked install would otherwise
+# test them empty there.
+secure=$(msiinfo export "$output.part" Property | tr -d '\r' |
+  awk -F'\t' '$1 == "SecureCustomProperties" {print $2}')
+case $bits in
+  32) launch_properties="TRELLANWMVCORE;TRELLAN64INSTALLED" ;;
+  64) launch_properties="TRELLANWMVCORE;TRELLANSYSTEMARCH" ;;
+esac
+secure=$(printf '%s;%s;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' "$secure" "$launch_properties" |
+  tr ';' '\n' | awk 'NF && !seen[$0]++' | paste -sd';')
+queries+=(
+  -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
+  -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', '$secure')"
 )
 msibuild "$output.part" "${queries[@]}"
 # The package as Windows Installer will read it.
