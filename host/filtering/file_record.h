@@ -3,6 +3,7 @@
 #pragma once
 
 #include "com_ptr.h"
+#include "filtering/media_properties.h"
 #include "winapi.h"
 
 #include <string>
@@ -35,6 +36,10 @@ struct FileRecord {
     bool noFilter = false;  // ... it is the registry's: no filter registered, or its module cannot be had
     std::vector<ChunkRecord> chunks;
     bool skipped = false;   // not filtered: no filter is registered for a file found in a folder or a list
+    // What the file is beyond the filter's texts, when the run asked for it
+    // and the runtime could read it.
+    MediaProperties properties;
+    bool propertiesRead = false;
 };
 
 }  // namespace host

@@ -41,6 +41,11 @@ void FilterOneFile(FilterLoader& loader, FilterFinder& finder, const FilterJobSe
         return;
     }
     WalkFile(filter.Get(), record, settings.bufferUnits, settings.binding);
+    // The properties through a second open of the runtime's editor or
+    // reader (over the filter's stream): the filter's chunks carry only its
+    // four texts.
+    if (settings.readProperties && SUCCEEDED(record.status))
+        record.propertiesRead = ReadMediaProperties(record.path, record.stream.Get(), record.properties);
 }
 
 // A job handed out, and whether the runner filters it (a job that came

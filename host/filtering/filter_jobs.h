@@ -15,6 +15,9 @@ struct FilterJobSettings {
     unsigned jobs = 0;        // threads that filter; 0: one for each processor
     ULONG bufferUnits = 256;  // GetText's buffer
     Binding binding = Binding::automatic;
+    // After a good walk, the file's media properties are read too, by the
+    // job that filtered it, through the filter's stream where it had one.
+    bool readProperties = false;
 };
 
 // One file's trip through the runner. A command derives its own job, with

@@ -7,7 +7,7 @@
 // one by the location, and nothing above this interface knows which.
 #pragma once
 
-#include "index/properties/media_properties.h"
+#include "filtering/media_properties.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,5 @@
 #include "index/entry.h"
 
-#include "index/properties/media_properties.h"
 
 #include "text/text_conversion.h"
 #include "text/status_names.h"
@@ -75,10 +74,7 @@ IndexEntry EntryFromRecord(const FileRecord& record, const FileStamp& stamp)
         else if (SUCCEEDED(chunk.valueStatus) && chunk.valueType == VT_LPWSTR)
             Append(*column, chunk.value);
     }
-    // The properties through a second open of the runtime's editor or
-    // reader (over the filter's stream): the filter's chunks carry only its
-    // four texts.
-    ReadMediaProperties(record.path, record.stream.Get(), entry.media);
+    entry.media = record.properties;
     return entry;
 }
 

@@ -265,7 +265,9 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     bool walked = false;  // every file was planned: no stop for want of memory
     {
         FilterLoader loader;
-        walked = RunFilterJobs(loader, finder, settings.jobs, [&] { return run.Plan(inputs, finder); });
+        FilterJobSettings jobs = settings.jobs;
+        jobs.readProperties = true;  // an entry holds what the file is, besides the filter's texts
+        walked = RunFilterJobs(loader, finder, jobs, [&] { return run.Plan(inputs, finder); });
         if (!walked)
             std::fprintf(stderr, "trellan index: the host ran out of memory; the run stops here\n");
         loader.CheckUnload(false);

@@ -8,7 +8,7 @@
 // are words no text holds.
 #pragma once
 
-#include "index/properties/media_properties.h"
+#include "filtering/media_properties.h"
 
 #include <string>
 #include <string_view>

@@ -40,7 +40,7 @@ inline host::index::IndexEntry TextEntry(const std::string& path, const std::str
 
 // A media file: its texts and its properties, as a run stores them.
 inline host::index::IndexEntry MediaEntry(const std::string& path, const std::string& title, const std::string& author,
-                                          const host::index::MediaProperties& media)
+                                          const host::MediaProperties& media)
 {
     host::index::IndexEntry entry = TextEntry(path, title, author, "", title + "\n" + author);
     entry.media = media;

@@ -1,4 +1,4 @@
-#include "index/properties/media_properties.h"
+#include "filtering/media_properties.h"
 
 #include "com_ptr.h"
 #include "system_library.h"
@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-namespace host::index {
+namespace host {
 namespace {
 
 // Every attribute of the file, its own and each stream's; its own alone.
@@ -213,5 +213,5 @@ bool ReadMediaProperties(const std::u16string& path, IStream* stream, MediaPrope
     return editor && ReadOpened(editor.Get(), properties);
 }
 
-}  // namespace host::index
+}  // namespace host
 

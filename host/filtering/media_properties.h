@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <string>
 
-namespace host::index {
+namespace host {
 
 struct MediaProperties {
     std::string album, albumArtist, genre, composer;  // UTF-8
@@ -33,4 +33,4 @@ bool ReadMediaProperties(const std::u16string& path, IStream* stream, MediaPrope
 // A name as `tag:NAME:` takes it: lower case, a leading "wm/" dropped.
 std::string FoldTagName(std::string_view name);
 
-}  // namespace host::index
+}  // namespace host
