@@ -12,6 +12,22 @@
 
 namespace platform {
 
+HRESULT HeaderReading::QueryReading(REFIID riid, REFIID ownId, IUnknown* own, void** object)
+{
+    if (!object)
+        return E_POINTER;
+    if (riid == IID_IUnknown || riid == ownId) {
+        *object = own;
+    } else if (riid == IID_IWMHeaderInfo || riid == IID_IWMHeaderInfo2 || riid == IID_IWMHeaderInfo3) {
+        *object = static_cast<IWMHeaderInfo3*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddReference();
+    return S_OK;
+}
+
 ULONG HeaderReading::AddReference()
 {
     return static_cast<ULONG>(references.fetch_add(1) + 1);

@@ -64,6 +64,10 @@ protected:
     HeaderReading() = default;
     virtual ~HeaderReading() = default;  // through ReleaseReference only
 
+    // QueryInterface of the object whose own interface is `ownId` at
+    // `own`: IUnknown and `ownId` give `own`, the header interfaces this.
+    HRESULT QueryReading(REFIID riid, REFIID ownId, IUnknown* own, void** object);
+
     ULONG AddReference();
     // Deletes the object at the last reference.
     ULONG ReleaseReference();

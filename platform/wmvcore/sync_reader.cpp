@@ -7,18 +7,7 @@ namespace platform {
 
 HRESULT STDMETHODCALLTYPE TagLibSyncReader::QueryInterface(REFIID riid, void** object)
 {
-    if (!object)
-        return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IWMSyncReader) {
-        *object = static_cast<IWMSyncReader*>(this);
-    } else if (riid == IID_IWMHeaderInfo || riid == IID_IWMHeaderInfo2 || riid == IID_IWMHeaderInfo3) {
-        *object = static_cast<IWMHeaderInfo3*>(this);
-    } else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
+    return QueryReading(riid, IID_IWMSyncReader, static_cast<IWMSyncReader*>(this), object);
 }
 
 HRESULT STDMETHODCALLTYPE TagLibSyncReader::GetNextSample(WORD, INSSBuffer** sample, QWORD*, QWORD*, DWORD*,
