@@ -90,6 +90,13 @@ FailureCause DescribeFailure(const std::u16string& path, bool byStream)
         return {"over the size limit of the media-format runtime's metadata editor"};
     if (SUCCEEDED(opened))
         return {"out of memory, or the file changed while it was read (it opens now)", true, true};
+    // The runtime's reader may refuse a stream for its own reasons (Wine's
+    // cannot read media without its GStreamer plugins): only its word for
+    // a file it cannot read blames the file.
+    const HRESULT notMedia = static_cast<HRESULT>(0xC00D0BBC);  // NS_E_INVALID_INPUT_FORMAT
+    if (route == RuntimeRoute::stream && opened != notMedia)
+        return {"the media-format runtime's synchronous reader refuses it: OpenStream answers " + StatusName(opened),
+                false, true};
     return {"not a media file that the filter can read, or damaged"};
 }
 

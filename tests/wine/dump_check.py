@@ -173,7 +173,16 @@ def main():
             print("a real file over Wine's own wmvcore.dll")
             builtin = dict(env, WINEDLLOVERRIDES="mscoree,mshtml=;wmvcore=b")
             name = options.real_file
+            # Bound by stream (the default, as Windows Search binds), Wine's
+            # reader either reads the file or is named with its answer.
             code, out, err = wine.run(options.exe, "dump", "--json", path(name), env=builtin)
+            for record in parse_records(checks, out, 1, name + " by stream"):
+                cause = record.get("error", "")
+                checks.check(record.get("status") == "S_OK (0x00000000)" or
+                             ("synchronous reader" in cause and "OpenStream answers" in cause),
+                             f"{name}: by stream, read or the reader's answer named", cause)
+            # By path, its editor answers E_NOTIMPL, and the cause says so.
+            code, out, err = wine.run(options.exe, "dump", "--json", "--bind", "path", path(name), env=builtin)
             checks.check(code == 1, f"{name}: dump exits 1", f"exit {code}")
             for record in parse_records(checks, out, 1, name):
                 checks.check(record.get("status") == "FILTER_E_ACCESS (0x80041703)", f"{name}: status FILTER_E_ACCESS",

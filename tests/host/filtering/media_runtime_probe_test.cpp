@@ -86,6 +86,7 @@ TEST(FailureCause, TheEditorsAnswerTellsLimitsAndMemoryFromDamage)
         HRESULT openResult;
         const char* words;
         bool memory;
+        bool byStream = false;
     };
     const Row rows[] = {
         {HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE), "over the size limit of the media-format runtime's metadata editor",
@@ -93,12 +94,17 @@ TEST(FailureCause, TheEditorsAnswerTellsLimitsAndMemoryFromDamage)
         {E_OUTOFMEMORY, "out of memory", true},
         {S_OK, "out of memory, or the file changed while it was read (it opens now)", true},
         {NS_E_INVALID_INPUT_FORMAT, "not a media file that the filter can read, or damaged", false},
+        {NS_E_INVALID_INPUT_FORMAT, "not a media file that the filter can read, or damaged", false, true},
+        // A reader that refuses a stream for its own reasons is named, not the file blamed.
+        {E_FAIL, "the media-format runtime's synchronous reader refuses it: OpenStream answers E_FAIL (0x80004005)",
+         false, true},
     };
     for (const Row& row : rows) {
         EditorScript script;
         script.openResult = row.openResult;
         ScriptedEditor editor(script);
-        const host::FailureCause cause = host::DescribeFailure(std::u16string(path.begin(), path.end()));
+        const host::FailureCause cause =
+            host::DescribeFailure(std::u16string(path.begin(), path.end()), row.byStream);
         EXPECT_EQ(cause.words, row.words);
         EXPECT_EQ(cause.memory, row.memory) << row.words;
     }

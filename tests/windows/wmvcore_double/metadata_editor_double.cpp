@@ -1,8 +1,9 @@
 // A metadata editor and synchronous reader that serve scripted attributes
 // through IWMMetadataEditor, IWMSyncReader and the three header-information
 // interfaces, in place of the platform's wmvcore.dll. The editor opens a
-// file by path; the reader takes a stream whose bytes are the file's name
-// (the tests write each file so), since a stream has no name of its own.
+// file by path; the reader takes a stream and finds the file by the name
+// that the stream's Stat gives (a stream over a file gives its path), else
+// by the stream's first line, which the tests then write as the file's name.
 // Lengths follow the runtime's conventions: names in UTF-16 units and values
 // in bytes, both counting the NUL.
 #include "scripted_attributes.h"
@@ -65,14 +66,21 @@ public:
         open = SUCCEEDED(result);
         return result;
     }
-    // IWMSyncReader: the stream's first bytes, up to the first line end, name
-    // the file in the script.
+    // IWMSyncReader: the stream's name, or its first line, names the file in
+    // the script.
     HRESULT STDMETHODCALLTYPE OpenStream(IStream* stream) override
     {
         if (!stream)
             return E_INVALIDARG;
         if (open)
             return kInvalidRequest;
+        STATSTG status{};
+        if (SUCCEEDED(stream->Stat(&status, STATFLAG_DEFAULT)) && status.pwcsName) {
+            HRESULT result = LoadScriptedAttributes(status.pwcsName, attributes);
+            CoTaskMemFree(status.pwcsName);
+            open = SUCCEEDED(result);
+            return result;
+        }
         char bytes[MAX_PATH] = {};
         ULONG read = 0;
         LARGE_INTEGER start{};
