@@ -15,9 +15,7 @@ HRESULT STDMETHODCALLTYPE WMFilter::Load(IStream* pStm)
         return E_POINTER;
 
     EnterCriticalSection(&filterLock);
-    pStm->AddRef();
-    Unbind();
-    fileStream = pStm;
+    BindStream(pStm);
     LeaveCriticalSection(&filterLock);
     return S_OK;
 }
@@ -46,13 +44,18 @@ HRESULT STDMETHODCALLTYPE WMFilter::Initialize(IStream* pstream, DWORD)
     if (streamInitialized) {
         result = HRESULT_FROM_WIN32(ERROR_ALREADY_INITIALIZED);
     } else {
-        pstream->AddRef();
-        Unbind();
-        fileStream = pstream;
+        BindStream(pstream);
         streamInitialized = true;
     }
     LeaveCriticalSection(&filterLock);
     return result;
+}
+
+void WMFilter::BindStream(IStream* stream)
+{
+    stream->AddRef();  // first: the stream bound before may be this one
+    Unbind();
+    fileStream = stream;
 }
 
 }  // namespace trellan

@@ -101,6 +101,9 @@ private:
     HRESULT HarvestOpened(Source* source);
     // Drops the path or the stream bound before; under filterLock.
     void Unbind();
+    // Binds `stream` (a reference of its own) in place of what was bound;
+    // under filterLock.
+    void BindStream(IStream* stream);
 };
 
 }  // namespace trellan
