@@ -47,24 +47,22 @@ HRESULT HeaderReading::OpenWith(Open open)
     std::lock_guard<std::mutex> guard(stateLock);
     if (opened)
         return NS_E_INVALID_REQUEST;  // Close first
+    // Nothing of a failed open is kept: no attributes, no file, no memory
+    // admitted.
+    auto giveUp = [&](HRESULT failure) {
+        attributes.Clear();
+        file.Close();
+        admission.Release();
+        return failure;
+    };
     try {
         const HRESULT result = open();
         opened = SUCCEEDED(result);
-        if (!opened) {
-            attributes.Clear();
-            file.Close();
-        }
-        return result;
+        return opened ? result : giveUp(result);
     } catch (const std::bad_alloc&) {
-        attributes.Clear();
-        file.Close();
-        admission.Release();
-        return E_OUTOFMEMORY;
+        return giveUp(E_OUTOFMEMORY);
     } catch (...) {
-        attributes.Clear();
-        file.Close();
-        admission.Release();
-        return NS_E_INVALID_INPUT_FORMAT;
+        return giveUp(NS_E_INVALID_INPUT_FORMAT);
     }
 }
 
