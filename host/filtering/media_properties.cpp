@@ -5,7 +5,6 @@
 #include "text/text_conversion.h"
 
 #include <cstring>
-#include <type_traits>
 #include <mutex>
 #include <vector>
 
@@ -90,8 +89,8 @@ std::u16string StringValue(const std::vector<BYTE>& value)
     return text;
 }
 
-// The runtime's function `name`, loaded once for the process, as the
-// filter loads it: from the system folder, at the first use.
+// The runtime, loaded once for the process, as the filter loads it: from
+// the system folder, at the first use; and its function `name`.
 HMODULE Runtime()
 {
     static const HMODULE runtime = trellan::LoadSystemLibrary(OLESTR("wmvcore.dll"));  // kept until the process ends
@@ -104,24 +103,26 @@ Function RuntimeFunction(const char* name)
     return Runtime() ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(Runtime(), name))) : nullptr;
 }
 
-// The file opened through the runtime, by path with its metadata editor or
-// through `stream` with its synchronous reader: the opened object (its
-// Close to be called), or null.
-template <typename Source>
-trellan::ComPtr<Source> OpenWithRuntime(const std::u16string& path, IStream* stream)
+// The file opened by path with the runtime's metadata editor, or null.
+trellan::ComPtr<IWMMetadataEditor> OpenEditor(const std::u16string& path)
 {
-    trellan::ComPtr<Source> source;
-    if constexpr (std::is_same_v<Source, IWMSyncReader>) {
-        static const auto create = RuntimeFunction<decltype(&WMCreateSyncReader)>("WMCreateSyncReader");
-        if (!create || FAILED(create(nullptr, 0, source.Receive())) || !source || FAILED(source->OpenStream(stream)))
-            source.Reset();
-    } else {
-        static const auto create = RuntimeFunction<decltype(&WMCreateEditor)>("WMCreateEditor");
-        if (!create || FAILED(create(source.Receive())) || !source ||
-            FAILED(source->Open(reinterpret_cast<LPCWSTR>(path.c_str()))))
-            source.Reset();
-    }
-    return source;
+    static const auto create = RuntimeFunction<decltype(&WMCreateEditor)>("WMCreateEditor");
+    trellan::ComPtr<IWMMetadataEditor> editor;
+    if (!create || FAILED(create(editor.Receive())) || !editor ||
+        FAILED(editor->Open(reinterpret_cast<LPCWSTR>(path.c_str()))))
+        editor.Reset();
+    return editor;
+}
+
+// The file opened through `stream` with the runtime's synchronous reader,
+// or null.
+trellan::ComPtr<IWMSyncReader> OpenReader(IStream* stream)
+{
+    static const auto create = RuntimeFunction<decltype(&WMCreateSyncReader)>("WMCreateSyncReader");
+    trellan::ComPtr<IWMSyncReader> reader;
+    if (!create || FAILED(create(nullptr, 0, reader.Receive())) || !reader || FAILED(reader->OpenStream(stream)))
+        reader.Reset();
+    return reader;
 }
 
 // Keeps what the attribute says of the file; `streams` is the pass over
@@ -206,10 +207,10 @@ bool ReadMediaProperties(const std::u16string& path, IStream* stream, MediaPrope
 {
     properties = MediaProperties();
     if (stream) {
-        trellan::ComPtr<IWMSyncReader> reader = OpenWithRuntime<IWMSyncReader>(path, stream);
+        trellan::ComPtr<IWMSyncReader> reader = OpenReader(stream);
         return reader && ReadOpened(reader.Get(), properties);
     }
-    trellan::ComPtr<IWMMetadataEditor> editor = OpenWithRuntime<IWMMetadataEditor>(path, stream);
+    trellan::ComPtr<IWMMetadataEditor> editor = OpenEditor(path);
     return editor && ReadOpened(editor.Get(), properties);
 }
 
