@@ -145,6 +145,7 @@ TEST(StreamBinding, AStreamOrAPathIsBoundNeverBoth)
         ASSERT_EQ(filter.Load(u"/a.mp3", 0), S_OK);
         EXPECT_EQ(filter.Load(first.Get()), S_OK);
         EXPECT_EQ(filter.FilePath(), nullptr) << "the stream replaces the path";
+        EXPECT_EQ(filter.Load(first.Get()), S_OK) << "the same stream again";
         EXPECT_EQ(HeldBesides(first.Get()), 1u);
         CurrentFile(filter, E_FAIL);  // as an unbound filter answers
         EXPECT_EQ(filter.Init(0, 0, nullptr, nullptr), S_OK);
