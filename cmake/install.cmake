@@ -8,9 +8,12 @@
 set(TRELLAN_LIB_DIR lib/trellan)
 
 set_target_properties(trellan PROPERTIES INSTALL_RPATH "$ORIGIN/../${TRELLAN_LIB_DIR}")
-set_target_properties(trellan_module trellan_platform trellan_wmvcore PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(trellan_module trellan_platform trellan_wmvcore trellan_filter_worker
+  PROPERTIES INSTALL_RPATH "$ORIGIN")
 
 install(TARGETS trellan RUNTIME DESTINATION bin)
+# The filter workers' program, beside the platform library it is found by.
+install(TARGETS trellan_filter_worker RUNTIME DESTINATION ${TRELLAN_LIB_DIR})
 install(TARGETS trellan_module trellan_platform trellan_wmvcore
   LIBRARY DESTINATION ${TRELLAN_LIB_DIR} NAMELINK_SKIP)
 

@@ -46,15 +46,15 @@ _trellan()
         --format)
             return
             ;;
-        -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set | --exclude | --forget-exclude)
+        -j | --jobs | -n | --limit | --batch | --rescan | --buffer | --set | --exclude | --forget-exclude | --filter-timeout | --filter-memory)
             return
             ;;
     esac
 
     local options="--registry --help"
     case $command in
-        dump) options+=" --json --jobs --files-from --null --all --module --buffer --bind --quiet --verbose" ;;
-        index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --quiet --verbose" ;;
+        dump) options+=" --json --jobs --files-from --null --all --module --buffer --bind --filter-timeout --filter-memory --quiet --verbose" ;;
+        index) options+=" --db --jobs --files-from --null --batch --watch --rescan --forget --exclude --forget-exclude --hidden --rebuild --status --filter-timeout --filter-memory --quiet --verbose" ;;
         search) options+=" --db --json --limit --sort --paths --null --format --color" ;;
         list) options+=" --db --json" ;;
         script) [[ -n $subcommand ]] && options+=" --unregister --set" ;;

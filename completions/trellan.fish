@@ -43,6 +43,8 @@ complete -c trellan -n "__fish_seen_subcommand_from index" -l exclude -x -d 'lea
 complete -c trellan -n "__fish_seen_subcommand_from index" -l forget-exclude -x -d 'index again what a glob left out'
 complete -c trellan -n "__fish_seen_subcommand_from index" -l hidden -d 'index hidden folders too'
 complete -c trellan -n "__fish_seen_subcommand_from index" -l rebuild -d 'build the index anew'
+complete -c trellan -n "__fish_seen_subcommand_from dump index" -l filter-timeout -x -d 'end a filter that takes longer on one file (seconds)'
+complete -c trellan -n "__fish_seen_subcommand_from dump index" -l filter-memory -x -d 'the memory a filter may take (MiB)'
 complete -c trellan -n "__fish_seen_subcommand_from index" -l status -d 'what the index holds'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l json -d 'one JSON object a hit'
 complete -c trellan -n "__fish_seen_subcommand_from search" -s n -l limit -x -d 'at most N hits'

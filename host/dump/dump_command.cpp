@@ -7,6 +7,7 @@
 #include "text/text_conversion.h"
 #include "filtering/filter_jobs.h"
 #include "filtering/input_files.h"
+#include "cli/isolation_options.h"
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "registry/registry_session.h"
@@ -26,8 +27,9 @@ const OptionRow dumpOptions[] = {
     {"--buffer", 0, "UNITS", "GetText's buffer, in UTF-16 units (default 256)"},
     {"--bind", 0, "HOW", "give the filter a stream over each file (IPersistStream, as Windows Search does) or its "
                           "path (IPersistFile): stream or path (default: a stream where the filter takes one)"},
+    TRELLAN_ISOLATION_OPTION_ROWS,
     {"--quiet", 'q', nullptr, "no progress and no summary on standard error"},
-    {"--verbose", 'v', nullptr, "also say which modules can unload at the end"},
+    {"--verbose", 'v', nullptr, "also say how filters are isolated, and which modules can unload at the end"},
 };
 
 // Standard output through one buffer: written when it holds 64 KiB, with
@@ -111,6 +113,7 @@ struct DumpSettings {
     bool verbose = false;
     std::u16string module;
     FilterJobSettings jobs;
+    IsolationLimits limits;
 };
 
 bool ReadSettings(const ParsedArguments& parsed, DumpSettings& settings)
@@ -123,8 +126,10 @@ bool ReadSettings(const ParsedArguments& parsed, DumpSettings& settings)
         settings.module = *module;
     unsigned long jobs = settings.jobs.jobs, units = settings.jobs.bufferUnits;
     if (!ReadNumberOption(parsed, "dump", "--jobs", 256, jobs) ||
-        !ReadNumberOption(parsed, "dump", "--buffer", 1 << 20, units))
+        !ReadNumberOption(parsed, "dump", "--buffer", 1 << 20, units) ||
+        !ReadIsolationOptions(parsed, "dump", settings.limits))
         return false;
+    settings.limits.verbose = settings.verbose;
     settings.jobs.jobs = static_cast<unsigned>(jobs);
     settings.jobs.bufferUnits = static_cast<ULONG>(units);
     if (const std::u16string* bind = parsed.Value("--bind")) {
@@ -165,6 +170,11 @@ int RunDump(const ParsedArguments& parsed)
     Progress progress("dump", settings.quiet);
     bool unloadFailed = false;
     bool stopped = false;  // memory ran out before the last file
+    // Filters run in worker processes where the platform allows.
+    std::unique_ptr<FilterIsolation> isolation = MakeFilterIsolation(settings.limits);
+    settings.jobs.isolation = isolation.get();
+    if (isolation && settings.verbose)
+        std::fprintf(stderr, "trellan dump: %s\n", isolation->Protections().c_str());
     {
         DumpOutput output;
         FilterLoader loader;
@@ -186,6 +196,8 @@ int RunDump(const ParsedArguments& parsed)
         }
         output.Flush();
         unloadFailed = !loader.CheckUnload(settings.verbose);
+        if (isolation && !isolation->EndWorkers())
+            unloadFailed = true;
     }
     progress.Finish();
     return progress.Failed() == 0 && !unloadFailed && !stopped ? exitSuccess : exitFailure;

@@ -42,9 +42,12 @@ HRESULT Bind(IFilter* filter, FileRecord& record, Binding binding)
     if (binding != Binding::path &&
         SUCCEEDED(filter->QueryInterface(IID_IPersistStream, persistStream.ReceiveVoid())) && persistStream) {
         record.byStream = true;
-        const HRESULT opened = SHCreateStreamOnFileEx(reinterpret_cast<LPCWSTR>(record.path.c_str()),
-                                                      STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr,
-                                                      record.stream.Receive());
+        // A stream the caller opened already (a worker is handed the file
+        // open), else one over the path.
+        const HRESULT opened = record.stream ? S_OK
+                                             : SHCreateStreamOnFileEx(reinterpret_cast<LPCWSTR>(record.path.c_str()),
+                                                                      STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE,
+                                                                      nullptr, record.stream.Receive());
         if (FAILED(opened))
             return FILTER_E_ACCESS;  // the cause, from a look at the path, says why
         return persistStream->Load(record.stream.Get());

@@ -6,7 +6,8 @@
 namespace host {
 
 // Binds `filter` to the record's file as `binding` says and walks it: a
-// stream over the file (kept in the record) through IPersistStream, or the
+// stream over the file (the record's own when it has one, else one made
+// here and kept in the record) through IPersistStream, or the
 // path through IPersistFile. A file the host cannot open as a stream is the
 // filter's FILTER_E_ACCESS, as the filter would have answered it by path;
 // a filter that must be bound by stream and cannot be is E_NOINTERFACE,

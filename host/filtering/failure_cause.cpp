@@ -13,7 +13,7 @@ namespace {
 // is asked once: a folder of damaged files does not load the runtime and
 // open each file again.
 // (Once for each route: the editor and the reader may answer apart.)
-std::string MediaRuntimeProblemOnce(const std::u16string& path, RuntimeRoute route)
+std::string MediaRuntimeProblemOnce(const std::u16string& path, RuntimeRoute route, IStream* stream)
 {
     static SlimLock lock;
     static bool asked[2] = {};
@@ -21,7 +21,7 @@ std::string MediaRuntimeProblemOnce(const std::u16string& path, RuntimeRoute rou
     const int index = route == RuntimeRoute::stream;
     SlimLockHolder hold(lock);
     if (!asked[index]) {
-        problem[index] = MediaRuntimeProblem(path, route);
+        problem[index] = MediaRuntimeProblem(path, route, stream);
         asked[index] = true;
     }
     return problem[index];
@@ -65,25 +65,31 @@ bool DescribePathProblem(const std::u16string& path, FailureCause& cause)
     return false;
 }
 
-FailureCause DescribeFailure(const std::u16string& path, bool byStream)
+FailureCause DescribeFailure(const std::u16string& path, bool byStream, IStream* stream)
 {
     const RuntimeRoute route = byStream ? RuntimeRoute::stream : RuntimeRoute::path;
     FailureCause cause;
-    if (DescribePathProblem(path, cause))
-        return cause;
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (GetFileAttributesExW(reinterpret_cast<LPCWSTR>(path.c_str()), GetFileExInfoStandard, &data) &&
-        data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
-        return {"an empty file"};
+    if (stream) {
+        STATSTG status{};
+        if (SUCCEEDED(stream->Stat(&status, STATFLAG_NONAME)) && status.cbSize.QuadPart == 0)
+            return {"an empty file"};
+    } else {
+        if (DescribePathProblem(path, cause))
+            return cause;
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (GetFileAttributesExW(reinterpret_cast<LPCWSTR>(path.c_str()), GetFileExInfoStandard, &data) &&
+            data.nFileSizeHigh == 0 && data.nFileSizeLow == 0)
+            return {"an empty file"};
+    }
     // A readable file may fail only because the platform cannot read media
     // at all (Wine's media-format runtime has no metadata editor).
-    std::string runtime = MediaRuntimeProblemOnce(path, route);
+    std::string runtime = MediaRuntimeProblemOnce(path, route, stream);
     if (!runtime.empty())
         return {runtime, false, true};
     // The runtime reads media: its answer for this file tells a file over
     // its limits and memory that ran short from a file it cannot read. A
     // file that opens now failed while it was short of memory, or changed.
-    const HRESULT opened = MediaRuntimeOpenResult(path, route);
+    const HRESULT opened = MediaRuntimeOpenResult(path, route, stream);
     if (opened == E_OUTOFMEMORY)
         return {"out of memory", true, true};
     if (opened == HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE))

@@ -28,7 +28,8 @@ bool DescribePathProblem(const std::u16string& path, FailureCause& cause);
 // file, it is over the runtime's size limit, memory ran out, or else it is
 // not a media file that the filter can read. The runtime is asked as the
 // filter asked it: through its synchronous reader over a stream of the file
-// when `byStream`, else through its metadata editor by path.
-FailureCause DescribeFailure(const std::u16string& path, bool byStream = false);
+// when `byStream` (over `stream` when given: a file open already, whose
+// path is not looked at again), else through its metadata editor by path.
+FailureCause DescribeFailure(const std::u16string& path, bool byStream = false, IStream* stream = nullptr);
 
 }  // namespace host

@@ -40,6 +40,15 @@ struct FileRecord {
     // and the runtime could read it.
     MediaProperties properties;
     bool propertiesRead = false;
+    // The filter brought its worker down (a crash, a hang, its memory limit):
+    // the file is not tried again until it or the filter changes.
+    bool filterDown = false;
+    // Given up unfinished because the run was asked to stop: nothing is
+    // known of the file, and nothing is to be kept of this try.
+    bool abandoned = false;
+    // The failure may be for want of memory: the file may well be read
+    // alone (the host's look at it, or the filter's answer, says so).
+    bool memoryShort = false;
 };
 
 }  // namespace host

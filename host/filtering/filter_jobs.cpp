@@ -14,6 +14,12 @@
 namespace host {
 namespace {
 
+// Filtering in workers: two threads a worker, each with a batch of files,
+// so that a worker has its next batch while the host takes the answer to
+// the last; a batch is one message each way.
+constexpr unsigned threadsAWorker = 2;
+constexpr size_t isolatedBatchFiles = 16;
+
 // The number of processors this process may run on.
 unsigned ProcessorCount()
 {
@@ -22,30 +28,21 @@ unsigned ProcessorCount()
     return information.dwNumberOfProcessors > 0 ? information.dwNumberOfProcessors : 1;
 }
 
-// Filters one file: lookup, object creation, Load, Init and the chunk walk.
-void FilterOneFile(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, FileRecord& record)
+// The filter for the record's file; false, with the record's failure set,
+// when there is none.
+bool FindFilter(FilterFinder& finder, FileRecord& record, FilterLocation& location)
 {
-    FilterLocation location;
     record.status = finder.Find(record.path, location, record.cause);
-    trellan::ComPtr<IFilter> filter;
     if (SUCCEEDED(record.status))
-        record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive(), record.cause);
-    if (FAILED(record.status)) {
-        // No filter, or one that cannot be had: that is not the file's
-        // fault, unless the path itself is the problem (it is not there).
-        FailureCause cause;
-        record.outside = !DescribePathProblem(record.path, cause) || cause.outside;
-        record.noFilter = record.outside;
-        if (!record.outside)
-            record.cause = std::move(cause.words);
-        return;
-    }
-    WalkFile(filter.Get(), record, settings.bufferUnits, settings.binding);
-    // The properties through a second open of the runtime's editor or
-    // reader (over the filter's stream): the filter's chunks carry only its
-    // four texts.
-    if (settings.readProperties && SUCCEEDED(record.status))
-        record.propertiesRead = ReadMediaProperties(record.path, record.stream.Get(), record.properties);
+        return true;
+    // No filter: that is not the file's fault, unless the path itself is
+    // the problem (it is not there).
+    FailureCause cause;
+    record.outside = !DescribePathProblem(record.path, cause) || cause.outside;
+    record.noFilter = record.outside;
+    if (!record.outside)
+        record.cause = std::move(cause.words);
+    return false;
 }
 
 // A job handed out, and whether the runner filters it (a job that came
@@ -58,8 +55,9 @@ struct HandedJob {
 // What the threads share. Every field is read and written under `lock`.
 struct JobQueue {
     JobQueue(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings, const NextJob& next,
-             unsigned threads)
-        : loader(loader), finder(finder), settings(settings), next(next), threads(threads), window(threads * 4)
+             unsigned threads, size_t batchFiles)
+        : loader(loader), finder(finder), settings(settings), next(next), threads(threads), batchFiles(batchFiles),
+          window(threads * batchFiles * 4)
     {
     }
 
@@ -68,6 +66,7 @@ struct JobQueue {
     const FilterJobSettings& settings;
     const NextJob& next;
     const unsigned threads;
+    const size_t batchFiles;  // the new files a thread takes at once
     const size_t window;  // files handed out but not yet delivered, at most
 
     SlimLock lock;
@@ -91,26 +90,57 @@ void RanOutOfMemory(FileRecord& record)
     record.outside = true;
 }
 
-// Filters one file and gives a failure the host's cause. True when it failed
-// for memory.
-bool FilterAndDescribe(JobQueue& queue, FileRecord& record)
+// Gives a failure without a cause the host's, and says whether the file
+// failed for memory.
+bool Describe(FileRecord& record)
+{
+    if (FAILED(record.status) && record.cause.empty()) {
+        FailureCause cause = DescribeFailure(record.path, record.byStream);
+        record.cause = std::move(cause.words);
+        record.memoryShort = cause.memory;
+        record.outside = cause.outside;
+    }
+    const bool memory = record.status == E_OUTOFMEMORY || record.memoryShort ||
+                        record.status == HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA);
+    record.outside = record.outside || memory;
+    return memory;
+}
+
+// Filters the records' files (the lookup here, the rest here or, as one
+// batch, in a worker) and gives each failure the host's cause. Sets
+// `memory[i]` when the i-th failed for memory.
+void FilterAndDescribe(JobQueue& queue, FileRecord* const* records, size_t count, std::vector<bool>& memory)
 {
     try {
-        if (!record.skipped && SUCCEEDED(record.status))
-            FilterOneFile(queue.loader, queue.finder, queue.settings, record);
-        bool memory = record.status == E_OUTOFMEMORY;
-        if (FAILED(record.status) && record.cause.empty()) {
-            FailureCause cause = DescribeFailure(record.path, record.byStream);
-            record.cause = std::move(cause.words);
-            memory = memory || cause.memory;
-            record.outside = cause.outside;
+        std::vector<IsolatedFile> isolated;
+        for (size_t i = 0; i < count; ++i) {
+            FileRecord& record = *records[i];
+            FilterLocation location;
+            if (record.skipped || FAILED(record.status) || !FindFilter(queue.finder, record, location))
+                continue;
+            if (queue.settings.isolation)
+                isolated.push_back(IsolatedFile{std::move(location), &record});
+            else
+                FilterFoundFile(queue.loader, location, queue.settings, record);
         }
-        record.outside = record.outside || memory;
-        return memory;
+        if (!isolated.empty())
+            queue.settings.isolation->Filter(isolated.data(), isolated.size(), queue.settings);
+        for (size_t i = 0; i < count; ++i)
+            memory[i] = Describe(*records[i]);
     } catch (const std::bad_alloc&) {
-        RanOutOfMemory(record);
-        return true;
+        for (size_t i = 0; i < count; ++i) {
+            RanOutOfMemory(*records[i]);
+            memory[i] = true;
+        }
     }
+}
+
+bool FilterAndDescribe(JobQueue& queue, FileRecord& record)
+{
+    FileRecord* const records[] = {&record};
+    std::vector<bool> memory(1);
+    FilterAndDescribe(queue, records, 1, memory);
+    return memory[0];
 }
 
 // Finishes a job and gives up its chunks: what the command needs of them
@@ -216,49 +246,74 @@ bool RunIsOver(const JobQueue& queue)
     return queue.outOfMemory || (queue.inputEnded && queue.again.empty() && queue.waitingAlone.empty());
 }
 
+// A job taken up by a thread, with its place in the order of jobs.
+struct TakenJob {
+    size_t sequence = 0;
+    HandedJob handed;
+};
+
+// Takes the next job, or the next few new ones (up to `most`), into
+// `taken`; false when there are none now.
+bool TakeJobs(JobQueue& queue, size_t most, std::vector<TakenJob>& taken)
+{
+    if (MayTakeAgain(queue)) {
+        auto first = queue.again.begin();
+        taken.push_back(TakenJob{first->first, std::move(first->second)});
+        queue.again.erase(first);
+        return true;
+    }
+    while (taken.size() < most && MayTakeNew(queue)) {
+        HandedJob handed;
+        handed.job = queue.next();
+        if (!handed.job) {
+            queue.inputEnded = true;
+            queue.changed.WakeAll();
+            break;
+        }
+        handed.filters = !handed.job->record.skipped && SUCCEEDED(handed.job->record.status);
+        taken.push_back(TakenJob{queue.handedOut++, std::move(handed)});
+    }
+    return !taken.empty();
+}
+
 void Work(JobQueue& queue)
 {
     SlimLockHolder hold(queue.lock);
+    std::vector<TakenJob> taken;
+    std::vector<FileRecord*> records;
+    std::vector<bool> memory;
     for (;;) {
         while (!RunIsOver(queue) && !MayTakeAgain(queue) && !MayTakeNew(queue))
             queue.changed.Wait(hold);
         if (RunIsOver(queue))
             return;
-        size_t sequence = 0;
-        HandedJob handed;
-        if (MayTakeAgain(queue)) {
-            auto first = queue.again.begin();
-            sequence = first->first;
-            handed = std::move(first->second);
-            queue.again.erase(first);
-        } else {
-            handed.job = queue.next();
-            if (!handed.job) {
-                queue.inputEnded = true;
-                queue.changed.WakeAll();
-                continue;
-            }
-            sequence = queue.handedOut++;
-            handed.filters = !handed.job->record.skipped && SUCCEEDED(handed.job->record.status);
-        }
-        FileJob& job = *handed.job;
-        ++queue.filtering;
-        bool memory = false;
+        taken.clear();
+        if (!TakeJobs(queue, queue.batchFiles, taken))
+            continue;
+        records.clear();
+        for (TakenJob& one : taken)
+            records.push_back(&one.handed.job->record);
+        memory.assign(taken.size(), false);
+        queue.filtering += taken.size();
         hold.Unlocked([&] {
-            memory = FilterAndDescribe(queue, job.record);
-            if (!memory)
-                Finish(job);
+            FilterAndDescribe(queue, records.data(), records.size(), memory);
+            for (size_t i = 0; i < taken.size(); ++i)
+                if (!memory[i])
+                    Finish(*taken[i].handed.job);
         });
-        --queue.filtering;
+        queue.filtering -= taken.size();
         if (!queue.waitingAlone.empty())
             queue.changed.WakeAll();
-        if (memory) {
-            // With one job nothing else was in flight: the failure stands.
-            if (queue.threads > 1)
-                FilterAgainAlone(queue, hold, sequence, job.record);
-            hold.Unlocked([&] { Finish(job); });
+        for (size_t i = 0; i < taken.size(); ++i) {
+            if (memory[i]) {
+                // With one job nothing else was in flight: the failure
+                // stands. A worker has tried it alone already.
+                if (queue.threads > 1 && !queue.settings.isolation)
+                    FilterAgainAlone(queue, hold, taken[i].sequence, taken[i].handed.job->record);
+                hold.Unlocked([&] { Finish(*taken[i].handed.job); });
+            }
+            queue.done.emplace(taken[i].sequence, std::move(taken[i].handed));
         }
-        queue.done.emplace(sequence, std::move(handed));
         DeliverInOrder(queue, hold);
     }
 }
@@ -285,11 +340,44 @@ DWORD WINAPI WorkerThread(void* parameter)
 
 }  // namespace
 
+void FilterFoundFile(FilterLoader& loader, const FilterLocation& location, const FilterJobSettings& settings,
+                     FileRecord& record)
+{
+    trellan::ComPtr<IFilter> filter;
+    record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive(), record.cause);
+    if (FAILED(record.status)) {
+        // A filter that cannot be had is not the file's fault, unless the
+        // path itself is the problem (a file open as a stream is there).
+        FailureCause cause;
+        record.outside = record.stream || !DescribePathProblem(record.path, cause) || cause.outside;
+        record.noFilter = record.outside;
+        if (!record.outside)
+            record.cause = std::move(cause.words);
+        return;
+    }
+    WalkFile(filter.Get(), record, settings.bufferUnits, settings.binding);
+    // The properties through a second open of the runtime's editor or
+    // reader (over the filter's stream): the filter's chunks carry only its
+    // four texts.
+    if (settings.readProperties && SUCCEEDED(record.status))
+        record.propertiesRead = ReadMediaProperties(record.path, record.stream.Get(), record.properties);
+    if (FAILED(record.status) && record.cause.empty()) {
+        FailureCause cause = DescribeFailure(record.path, record.byStream, record.stream.Get());
+        record.cause = std::move(cause.words);
+        record.memoryShort = cause.memory;
+        record.outside = cause.outside;
+    }
+}
+
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextJob& next)
 {
-    const unsigned threads = settings.jobs ? settings.jobs : ProcessorCount();
-    JobQueue queue(loader, finder, settings, next, threads);
+    FilterJobSettings resolved = settings;
+    resolved.jobs = settings.jobs ? settings.jobs : ProcessorCount();
+    const unsigned threads = settings.isolation ? resolved.jobs * threadsAWorker : resolved.jobs;
+    if (settings.isolation)
+        settings.isolation->Prepare(resolved.jobs);
+    JobQueue queue(loader, finder, resolved, next, threads, settings.isolation ? isolatedBatchFiles : 1);
     {
         // The calling thread is one of the workers; the others join it here.
         std::vector<JoinedThread> helpers;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "filtering/file_record.h"
+#include "filtering/filter_isolation.h"
 #include "filtering/filter_loader.h"
 #include "filtering/filter_lookup.h"
 
@@ -12,12 +13,14 @@
 namespace host {
 
 struct FilterJobSettings {
-    unsigned jobs = 0;        // threads that filter; 0: one for each processor
+    unsigned jobs = 0;        // files filtered at once (threads, or workers); 0: one for each processor
     ULONG bufferUnits = 256;  // GetText's buffer
     Binding binding = Binding::automatic;
     // After a good walk, the file's media properties are read too, by the
     // job that filtered it, through the filter's stream where it had one.
     bool readProperties = false;
+    // Where to filter: in worker processes, or (null) in this process.
+    FilterIsolation* isolation = nullptr;
 };
 
 // One file's trip through the runner. A command derives its own job, with
@@ -56,5 +59,13 @@ using NextJob = std::function<std::unique_ptr<FileJob>()>;
 // before the end.
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextJob& next);
+
+// One file through the filter that `location` names, in this process:
+// object creation, the binding (through the record's stream when it has
+// one), Init, the chunk walk, the properties when the settings ask, and the
+// host's cause of a failure. What a filtering job does in process, and what
+// a worker does for the parent.
+void FilterFoundFile(FilterLoader& loader, const FilterLocation& location, const FilterJobSettings& settings,
+                     FileRecord& record);
 
 }  // namespace host

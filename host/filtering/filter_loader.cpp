@@ -82,8 +82,9 @@ HRESULT FilterLoader::CreateFilter(const std::u16string& modulePath, REFCLSID cl
     return result;
 }
 
-bool FilterLoader::CheckUnload(bool verbose)
+bool FilterLoader::CheckUnload(bool verbose, std::string* report)
 {
+    std::string lines;
     SlimLockHolder hold(lock);
     factories.clear();
     bool all = true;
@@ -93,12 +94,16 @@ bool FilterLoader::CheckUnload(bool verbose)
         HRESULT answer = module.canUnloadNow ? module.canUnloadNow() : S_FALSE;
         if (answer != S_OK) {
             all = false;
-            std::fprintf(stderr, "trellan: module %s still holds locks (DllCanUnloadNow: %s)\n",
-                         ToUtf8(path).c_str(), StatusName(answer).c_str());
+            lines += "trellan: module " + ToUtf8(path) + " still holds locks (DllCanUnloadNow: " +
+                     StatusName(answer) + ")\n";
         } else if (verbose) {
-            std::fprintf(stderr, "trellan: module %s can unload\n", ToUtf8(path).c_str());
+            lines += "trellan: module " + ToUtf8(path) + " can unload\n";
         }
     }
+    if (report)
+        *report += lines;
+    else
+        std::fputs(lines.c_str(), stderr);
     return all;
 }
 

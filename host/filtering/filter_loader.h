@@ -27,9 +27,10 @@ public:
                          std::string& problem);
 
     // Asks every loaded module whether it can unload; reports the ones that
-    // still hold locks on stderr, and with `verbose` the ones that can.
-    // Answers true when all can. The class factories are let go first.
-    bool CheckUnload(bool verbose);
+    // still hold locks, and with `verbose` the ones that can, on stderr or
+    // (given `report`) in lines appended to it. Answers true when all can.
+    // The class factories are let go first.
+    bool CheckUnload(bool verbose, std::string* report = nullptr);
 
 private:
     struct Module {

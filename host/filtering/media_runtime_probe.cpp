@@ -42,16 +42,18 @@ const RouteWords routeWords[] = {
 // Opens the file and closes it again with `source` (an editor or a
 // reader): its answer, or `problem` set when opening is not implemented.
 template <typename Source>
-HRESULT OpenAndClose(Source* source, const std::u16string& path, const RouteWords& words, std::string& problem)
+HRESULT OpenAndClose(Source* source, const std::u16string& path, IStream* given, const RouteWords& words,
+                     std::string& problem)
 {
     HRESULT opened;
     if constexpr (std::is_same_v<Source, IWMSyncReader>) {
         trellan::ComPtr<IStream> stream;
-        opened = SHCreateStreamOnFileEx(reinterpret_cast<LPCWSTR>(path.c_str()), STGM_READ | STGM_SHARE_DENY_NONE,
-                                        0, FALSE, nullptr, stream.Receive());
+        opened = given ? S_OK
+                       : SHCreateStreamOnFileEx(reinterpret_cast<LPCWSTR>(path.c_str()),
+                                                STGM_READ | STGM_SHARE_DENY_NONE, 0, FALSE, nullptr, stream.Receive());
         if (FAILED(opened))
             return opened;
-        opened = source->OpenStream(stream.Get());
+        opened = source->OpenStream(given ? given : stream.Get());
     } else {
         opened = source->Open(reinterpret_cast<LPCWSTR>(path.c_str()));
     }
@@ -65,7 +67,8 @@ HRESULT OpenAndClose(Source* source, const std::u16string& path, const RouteWord
 // Makes the route's object with `create` (a function of the runtime) and
 // opens the file with it.
 template <typename Source, typename Create>
-HRESULT CreateAndOpen(Create create, const std::u16string& path, const RouteWords& words, std::string& problem)
+HRESULT CreateAndOpen(Create create, const std::u16string& path, IStream* stream, const RouteWords& words,
+                      std::string& problem)
 {
     trellan::ComPtr<Source> source;  // released before the runtime is freed
     HRESULT created;
@@ -81,12 +84,12 @@ HRESULT CreateAndOpen(Create create, const std::u16string& path, const RouteWord
         problem = RuntimeAnswer((std::string(words.broken) + " hands back none, answering").c_str(), created);
         return E_POINTER;
     }
-    return OpenAndClose(source.Get(), path, words, problem);
+    return OpenAndClose(source.Get(), path, stream, words, problem);
 }
 
 // Opens the file with the runtime by `route` and closes it again: the
 // runtime's answer, or its failure with `problem` saying what it is.
-HRESULT OpenWithRuntime(const std::u16string& path, RuntimeRoute route, std::string& problem)
+HRESULT OpenWithRuntime(const std::u16string& path, RuntimeRoute route, IStream* stream, std::string& problem)
 {
     const RouteWords& words = routeWords[route == RuntimeRoute::stream];
     ModuleHandle runtime(trellan::LoadSystemLibrary(OLESTR("wmvcore.dll")));
@@ -102,25 +105,25 @@ HRESULT OpenWithRuntime(const std::u16string& path, RuntimeRoute route, std::str
         return failure;
     }
     if (route == RuntimeRoute::stream)
-        return CreateAndOpen<IWMSyncReader>(reinterpret_cast<decltype(&WMCreateSyncReader)>(function), path, words,
-                                            problem);
-    return CreateAndOpen<IWMMetadataEditor>(reinterpret_cast<decltype(&WMCreateEditor)>(function), path, words,
-                                            problem);
+        return CreateAndOpen<IWMSyncReader>(reinterpret_cast<decltype(&WMCreateSyncReader)>(function), path, stream,
+                                            words, problem);
+    return CreateAndOpen<IWMMetadataEditor>(reinterpret_cast<decltype(&WMCreateEditor)>(function), path, nullptr,
+                                            words, problem);
 }
 
 }  // namespace
 
-std::string MediaRuntimeProblem(const std::u16string& path, RuntimeRoute route)
+std::string MediaRuntimeProblem(const std::u16string& path, RuntimeRoute route, IStream* stream)
 {
     std::string problem;
-    OpenWithRuntime(path, route, problem);
+    OpenWithRuntime(path, route, stream, problem);
     return problem;
 }
 
-HRESULT MediaRuntimeOpenResult(const std::u16string& path, RuntimeRoute route)
+HRESULT MediaRuntimeOpenResult(const std::u16string& path, RuntimeRoute route, IStream* stream)
 {
     std::string problem;
-    return OpenWithRuntime(path, route, problem);
+    return OpenWithRuntime(path, route, stream, problem);
 }
 
 }  // namespace host

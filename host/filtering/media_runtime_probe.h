@@ -19,10 +19,12 @@ enum class RuntimeRoute { path, stream };
 // implemented (E_NOTIMPL, as Wine's editor answers). Empty when the runtime
 // opens the file, or refuses it for the file's own sake (missing, not a
 // media file, damaged).
-std::string MediaRuntimeProblem(const std::u16string& path, RuntimeRoute route);
+// By stream, `stream` (when given) is read rather than a new one opened
+// over the path.
+std::string MediaRuntimeProblem(const std::u16string& path, RuntimeRoute route, IStream* stream = nullptr);
 
 // What the runtime answers when it opens the file (it is closed again at
 // once), or the runtime's own failure when it cannot open files at all.
-HRESULT MediaRuntimeOpenResult(const std::u16string& path, RuntimeRoute route);
+HRESULT MediaRuntimeOpenResult(const std::u16string& path, RuntimeRoute route, IStream* stream = nullptr);
 
 }  // namespace host

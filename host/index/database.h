@@ -36,7 +36,14 @@ struct KnownFile {
     std::int64_t id = 0;
     FileStamp stamp;
     bool failed = false;
+    // It brought its filter down (a crash, a hang, the filter's memory
+    // limit): it is not tried again until it or its filter changes.
+    bool filterDown = false;
 };
+
+// The stored statuses of a file that brought its filter down, as an SQL list.
+inline constexpr const char* filterDownStatuses =
+    "('RPC_E_SERVERFAULT', 'RPC_E_TIMEOUT', 'HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA)')";
 
 // Paths are the file system's own bytes (the host's code page), so that
 // any name, UTF-8 or not, finds its row again; a path is its folder's path,

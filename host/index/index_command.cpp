@@ -7,6 +7,7 @@
 // goes over this machine's.
 #include "system/platform_differences.h"
 #include "cli/commands.h"
+#include "cli/isolation_options.h"
 #include "cli/options.h"
 #include "index/entry.h"
 #include "index/index_run.h"
@@ -43,17 +44,24 @@ const OptionRow indexOptions[] = {
     {"--rebuild", 0, nullptr, "build the index anew, every file filtered again, over the PATHs or the ones it "
                               "remembers; the old one is replaced only once the new one is complete"},
     {"--status", 0, nullptr, "show what the index holds: paths, files by status, the last run, the failing files"},
+    TRELLAN_ISOLATION_OPTION_ROWS,
     {"--quiet", 'q', nullptr, "no progress, no summary and no failing files on standard error"},
     {"--verbose", 'v', nullptr, "with --watch: a progress line and the summary of every batch"},
 };
 
 constexpr unsigned long defaultRescanSeconds = 300;
 
-bool ReadSettings(const ParsedArguments& parsed, RunSettings& settings, WatchSettings& watch)
+bool StopRequested()
+{
+    return StopSignal() != 0;
+}
+
+bool ReadSettings(const ParsedArguments& parsed, RunSettings& settings, WatchSettings& watch, IsolationLimits& limits)
 {
     unsigned long jobs = 0;
     if (!ReadNumberOption(parsed, "index", "--jobs", 256, jobs) ||
-        !ReadNumberOption(parsed, "index", "--batch", 1000000, settings.batchFiles))
+        !ReadNumberOption(parsed, "index", "--batch", 1000000, settings.batchFiles) ||
+        !ReadIsolationOptions(parsed, "index", limits))
         return false;
     watch.rescanSeconds = defaultRescanSeconds;
     if (!ReadNumberOption(parsed, "index", "--rescan", 86400 * 365, watch.rescanSeconds))
@@ -184,8 +192,13 @@ int RunIndex(const ParsedArguments& parsed)
     }
     RunSettings settings;
     WatchSettings watch;
-    if (!ReadSettings(parsed, settings, watch))
+    IsolationLimits limits;
+    if (!ReadSettings(parsed, settings, watch, limits))
         return exitUsage;
+    // Filters run in worker processes where the platform allows; a stop
+    // gives up a file a filter still holds.
+    std::unique_ptr<FilterIsolation> isolation = MakeFilterIsolation(limits, StopRequested);
+    settings.jobs.isolation = isolation.get();
 
     std::string location;
     if (!IndexLocation(parsed, "index", location))
@@ -208,8 +221,12 @@ int RunIndex(const ParsedArguments& parsed)
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
         return exitIndexFailed;
     }
-    if (status)
-        return PrintIndexStatus(stdout, *database);
+    if (status) {
+        const int printed = PrintIndexStatus(stdout, *database);
+        if (isolation)
+            std::printf("filters: %s\n", isolation->Protections().c_str());
+        return printed;
+    }
     if (forget)
         return Forget(*database, parsed);
     RunPaths paths;

@@ -14,8 +14,12 @@
 #include "text/text_escape.h"
 #include "text/status_names.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <map>
 #include <memory>
 
@@ -44,6 +48,9 @@ struct IndexRun {
     std::vector<std::string> scope;          // the run's paths: only files under them may go
     LeftOutRules leftOut;
     bool listUnread = false;                 // a file list failed: no file can be judged gone
+    // When the last run began: a filter module changed since then may no
+    // longer fail on the files that brought it down.
+    std::time_t lastRunStarted = 0;
 
     // The walk (`Plan`) and `Deliver` run at once on different threads.
     SlimLock countLock;
@@ -54,6 +61,8 @@ struct IndexRun {
     struct OutsideCause {
         std::int64_t files = 0;
         bool noFilter = false;  // the registry's: registering the filter again mends it
+        bool filterDown = false;  // the files brought the filter down: held until they or it change
+        HRESULT status = S_OK;
     };
     std::map<std::string, OutsideCause> outsideCauses;
 
@@ -71,6 +80,19 @@ struct IndexRun {
         AppendEscaped(line, record.path, Escaping::terminal);
         line += ": " + StatusName(record.status) + (record.cause.empty() ? "" : ": " + record.cause) + "\n";
         std::fputs(line.c_str(), stderr);
+    }
+
+    // Whether the module of the file's filter was written or replaced after
+    // the second the last run began in (the run log counts in seconds).
+    bool FilterChanged(FilterFinder& finder, const std::u16string& path) const
+    {
+        FilterLocation location;
+        std::string problem;
+        struct stat module {};
+        if (FAILED(finder.Find(path, location, problem)) ||
+            ::stat(ToCodePage(CP_ACP, location.modulePath).c_str(), &module) != 0)
+            return true;  // no module to hold it against: tried, and the failure says why
+        return std::max(module.st_mtime, module.st_ctime) > lastRunStarted;
     }
 
     // A file that is not filtered: unchanged, or one no filter is registered for.
@@ -106,6 +128,8 @@ struct IndexRun {
             OutsideCause& cause = outsideCauses[record.cause];
             ++cause.files;
             cause.noFilter = record.noFilter;
+            cause.filterDown = record.filterDown;
+            cause.status = record.status;
         }
         if (file.stamped)
             background.Store(std::move(entry), file.knownId);
@@ -143,6 +167,8 @@ public:
     }
     void Deliver() override
     {
+        if (record.abandoned)
+            return;  // given up at a stop: the file stays as the index had it
         if (planned.stamped && !finished)  // memory ran out before Finish: the failure is stored
             entry = EntryFromRecord(record, planned.stamp);
         run.Deliver(record, planned, std::move(entry));
@@ -189,6 +215,8 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
             record.outside = record.noFilter = true;
         } else if ((file.stamped = StampOf(bytes, file.stamp))) {
             file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
+            if (file.verdict == Verdict::heldDown)
+                file.verdict = FilterChanged(finder, record.path) ? Verdict::retried : Verdict::unchanged;
             if (file.verdict == Verdict::unchanged)
                 CountSkipped(true);
             if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
@@ -214,8 +242,14 @@ void AdviseOnOutsideFailures(const std::map<std::string, IndexRun::OutsideCause>
         const std::int64_t files = outside.files;
         std::string line = "trellan index: " + std::to_string(files) +
                            (files == 1 ? " file keeps what the index held and is" : " files keep what the index held and are") +
-                           " tried again at the next run: " + cause;
-        if (outside.noFilter) {
+                           (outside.filterDown ? " not tried again until the file or its filter changes (or --rebuild): "
+                                               : " tried again at the next run: ") +
+                           cause;
+        if (outside.status == RPC_E_TIMEOUT) {
+            line += "; --filter-timeout gives a filter longer";
+        } else if (outside.status == HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA)) {
+            line += "; --filter-memory gives a filter more";
+        } else if (outside.noFilter) {
             bool writable = false;
             std::string registry;
             OpenRegistry(&writable, &registry);
@@ -226,6 +260,18 @@ void AdviseOnOutsideFailures(const std::map<std::string, IndexRun::OutsideCause>
         }
         std::fputs((line + "\n").c_str(), stderr);
     }
+}
+
+// When the index's last run began, in the system's time; 0 when it had none.
+std::time_t LastRunStarted(IndexDatabase& database)
+{
+    LastRun last;
+    std::tm started{};
+    if (!database.ReadLastRun(last) || !last.exists ||
+        !strptime(last.started.c_str(), "%Y-%m-%d %H:%M:%S", &started))
+        return 0;
+    started.tm_isdst = -1;  // the log holds local time
+    return std::mktime(&started);
 }
 
 // After the progress summary's own counts (files, filtered, failed, skipped).
@@ -258,6 +304,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
         std::fprintf(stderr, "trellan index: cannot read the index: %s\n", IndexProblem(database, failed.error).c_str());
         return failed;
     }
+    run.lastRunStarted = LastRunStarted(database);
     const std::int64_t runId = database.StartRun();
 
     InputFiles inputs(paths.walked, paths.lists, paths.nulSeparated);

@@ -39,7 +39,9 @@ Verdict IndexPlan::Classify(std::string_view path, const FileStamp& stamp, std::
         return Verdict::added;
     if (!(entry.file.stamp == stamp))
         return Verdict::changed;
-    return entry.file.failed ? Verdict::retried : Verdict::unchanged;
+    if (!entry.file.failed)
+        return Verdict::unchanged;
+    return entry.file.filterDown ? Verdict::heldDown : Verdict::retried;
 }
 
 std::vector<std::int64_t> IndexPlan::Unmet(const std::vector<std::string>& keptFolders,

@@ -2,7 +2,9 @@
 // stream set against what the index holds. A file is new, changed (its size
 // or time differ) or unchanged; an unchanged file that failed last time is
 // tried again, since what made it fail (a missing filter, a permission)
-// may have been put right without touching the file. Files that the walk
+// may have been put right without touching the file; but one that brought
+// its filter down (a crash, a hang) is held until it or its filter changes,
+// so that a run never pays for the same crash twice. Files that the walk
 // did not meet under the run's paths are gone: they leave the index once
 // the walk is complete.
 #pragma once
@@ -19,6 +21,7 @@ enum class Verdict {
     added,      // not in the index: filter
     changed,    // in the index with another stamp: filter again
     retried,    // unchanged, but it failed last time: filter again
+    heldDown,   // unchanged, and it brought its filter down last time: filter again only if the filter changed
     unchanged,  // skip
     repeated,   // met before in this walk (a path given twice): skip
 };
