@@ -119,6 +119,57 @@ TEST_F(DumpTest, CausesOfFailuresAreTheHostsOwnLookAtThePath)
     }
 }
 
+// A filter that crashes, hangs, eats memory or writes costs the file it
+// does it on, with a cause that says what happened; every other file is
+// read, in order, and nothing is written.
+TEST_F(DumpTest, AHostileFilterCostsTheFilesItMisbehavesOnAlone)
+{
+    struct Case {
+        const char* name;
+        const char* status;  // null: read, with its name (or what the filter says of writing) as its title
+        const char* cause;
+    };
+    const Case cases[] = {
+        {"first.mp3", nullptr, "first.mp3"},
+        {"crash.mp3", "RPC_E_SERVERFAULT (0x80010105)", "the filter crashed (SIGSEGV)"},
+        {"second.mp3", nullptr, "second.mp3"},
+        {"hang.mp3", "RPC_E_TIMEOUT (0x8001011F)", "the filter took longer than 1 s"},
+        {"write.mp3", nullptr, "refused"},
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)  // no memory limit under a sanitizer
+        {"hog.mp3", "HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA) (0x80070718)",
+         "the filter ran out of its memory limit of 128 MiB"},
+#endif
+        {"last.mp3", nullptr, "last.mp3"},
+    };
+    host::Arguments args{u"dump", u"--json", u"-q", u"--module", Utf16(TRELLAN_HOSTILE_MODULE_PATH),
+                         u"--filter-timeout", u"1", u"--filter-memory", u"128"};
+    std::vector<std::string> expected;
+    for (const Case& row : cases) {
+        dir.Write(row.name, Mp3(u"unread"));
+        args.push_back(Path(row.name));
+        expected.push_back(dir.PathOf(row.name));
+    }
+    for (const char16_t* jobs : {u"1", u"2"}) {
+        SCOPED_TRACE("jobs " + Utf8(jobs));
+        host::Arguments run = args;
+        run.insert(run.begin() + 1, {u"--jobs", jobs});
+        const CommandRun dumped = Trellan(run);
+        EXPECT_EQ(dumped.code, 1);
+        ASSERT_EQ(FilesOf(dumped.out), expected) << dumped.out;
+        for (const Case& row : cases) {
+            const size_t at = dumped.out.find(dir.PathOf(row.name));
+            const std::string line = dumped.out.substr(at, dumped.out.find('\n', at) - at);
+            if (row.status) {
+                EXPECT_NE(line.find(std::string("\"status\": \"") + row.status + "\""), std::string::npos) << line;
+                EXPECT_NE(line.find(std::string("\"error\": \"") + row.cause + "\""), std::string::npos) << line;
+            } else {
+                EXPECT_NE(line.find(std::string("\"") + row.cause + "\""), std::string::npos) << line;
+            }
+        }
+        EXPECT_FALSE(std::filesystem::exists(dir.PathOf("write.mp3.written")));
+    }
+}
+
 // Bound by a stream over the file, as Windows Search binds, or by its path,
 // the filter gives the same chunks and the same failures, to the byte, for
 // every file of the media sets.

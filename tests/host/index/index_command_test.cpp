@@ -6,6 +6,7 @@
 #include "index/watch/index_watch.h"
 #include "support/command_run.h"
 #include "support/text.h"
+#include "trellan_ids.h"
 
 #include <win32/seams.h>
 #include "sqlite_statement.h"
@@ -429,6 +430,51 @@ TEST_P(IndexCommand, UnderAMemoryLimitEverySmallFileIsStoredAndTheNextRunTakesTh
         ASSERT_EQ(Index({u"--forget", Utf16(library)}), 0);
     }
 #endif
+}
+
+// A file that brings its filter down fails alone, is listed with its cause,
+// and is not tried again until the filter module changes; a stop while the
+// filter hangs ends the run within seconds, the files before it stored.
+TEST_P(IndexCommand, AFileThatBringsTheFilterDownIsRememberedAndAStopEndsAHang)
+{
+    WriteMp3("lib/a-first.mp3", "unread", "", "");
+    WriteMp3("lib/b-crash.mp3", "unread", "", "");
+    WriteMp3("lib/c-last.mp3", "unread", "", "");
+    ASSERT_EQ(Index({Utf16(folder.PathOf("lib/a-first.mp3"))}), 0);  // every first use made
+    // The filter's class now names a copy of the hostile module.
+    const std::string module = folder.PathOf("hostile_filter.so");
+    std::filesystem::copy_file(TRELLAN_HOSTILE_MODULE_PATH, module);
+    OLECHAR clsid[40];
+    ASSERT_GT(StringFromGUID2(CLSID_WMFilter, clsid, 40), 0);
+    const std::u16string key = u"CLSID\\" + std::u16string(reinterpret_cast<const char16_t*>(clsid)) + u"\\InprocServer32";
+    HKEY opened = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, reinterpret_cast<LPCWSTR>(key.c_str()), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, &opened, nullptr), ERROR_SUCCESS);
+    const std::u16string value = Utf16(module);
+    EXPECT_EQ(RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                             DWORD((value.size() + 1) * sizeof(char16_t))), ERROR_SUCCESS);
+    RegCloseKey(opened);
+
+    Index({Utf16(library)});
+    EXPECT_EQ(Found("last").size(), 1u);  // its title is its name
+    EXPECT_EQ(LastCounts()[5], 1);
+    const CommandRun status = Trellan({u"index", u"--status", u"--db", Utf16(DatabasePath())});
+    EXPECT_NE(status.out.find("the filter crashed (SIGSEGV)"), std::string::npos) << status.out;
+    Index({Utf16(library)});
+    EXPECT_EQ(LastCounts()[5], 0);  // held: not tried again
+    const auto later = std::filesystem::last_write_time(module) + std::chrono::hours(1);
+    std::filesystem::last_write_time(module, later);
+    Index({Utf16(library)});
+    EXPECT_EQ(LastCounts()[5], 1);  // the module changed: tried again
+
+    WriteMp3("lib/b-hang.mp3", "unread", "", "");
+    const pid_t child = Spawn({u"index", u"-q", u"--db", Utf16(DatabasePath()), Utf16(library)});
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto stopped = std::chrono::steady_clock::now();
+    kill(child, SIGTERM);
+    EXPECT_EQ(Reap(child), 128 + SIGTERM);
+    EXPECT_LT(std::chrono::steady_clock::now() - stopped, std::chrono::seconds(5));
+    ExpectSound();
 }
 
 TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinishes)
