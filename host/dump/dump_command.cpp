@@ -162,6 +162,12 @@ int RunDump(const ParsedArguments& parsed)
         std::fprintf(stderr, "trellan dump: name at least one file, folder or --files-from list\n");
         return exitUsage;
     }
+    // Filters run in worker processes where the platform allows; they start
+    // now, while the registry is opened.
+    std::unique_ptr<FilterIsolation> isolation = MakeFilterIsolation(settings.limits);
+    settings.jobs.isolation = isolation.get();
+    if (isolation)
+        isolation->Prepare(FilesAtOnce(settings.jobs));
     if (settings.module.empty() && !RegistryReady("trellan dump", false))
         return exitFailure;
 
@@ -170,9 +176,6 @@ int RunDump(const ParsedArguments& parsed)
     Progress progress("dump", settings.quiet);
     bool unloadFailed = false;
     bool stopped = false;  // memory ran out before the last file
-    // Filters run in worker processes where the platform allows.
-    std::unique_ptr<FilterIsolation> isolation = MakeFilterIsolation(settings.limits);
-    settings.jobs.isolation = isolation.get();
     if (isolation && settings.verbose)
         std::fprintf(stderr, "trellan dump: %s\n", isolation->Protections().c_str());
     {

@@ -19,7 +19,7 @@ struct FilterJobSettings;
 
 struct IsolationLimits {
     unsigned long timeoutSeconds = 30;  // one file's filtering, at most
-    unsigned long memoryMiB = 1024;     // a worker's address space; 0: none
+    unsigned long memoryMiB = 1024;     // a worker's resident memory; 0: none
     bool verbose = false;               // workers say at the end which modules can unload
 };
 

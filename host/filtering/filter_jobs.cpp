@@ -369,11 +369,16 @@ void FilterFoundFile(FilterLoader& loader, const FilterLocation& location, const
     }
 }
 
+unsigned FilesAtOnce(const FilterJobSettings& settings)
+{
+    return settings.jobs ? settings.jobs : ProcessorCount();
+}
+
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextJob& next)
 {
     FilterJobSettings resolved = settings;
-    resolved.jobs = settings.jobs ? settings.jobs : ProcessorCount();
+    resolved.jobs = FilesAtOnce(settings);
     const unsigned threads = settings.isolation ? resolved.jobs * threadsAWorker : resolved.jobs;
     if (settings.isolation)
         settings.isolation->Prepare(resolved.jobs);

@@ -11,14 +11,14 @@
 #include "isolation/sandbox.h"
 #include "isolation/worker_messages.h"
 #include "isolation/worker_progress.h"
+#include "isolation/worker_watchdog.h"
 
 #include <win32/descriptor_stream.h>
 
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <new>
-#include <thread>
+#include <utility>
 #include <vector>
 
 namespace host::isolation {
@@ -47,6 +47,75 @@ void FilterOne(FilterLoader& loader, const BatchRequest& request, FileRequest& f
     record.stream.Reset();
 }
 
+// How much of the record's text the answer carries.
+size_t TextBytes(const FileRecord& record)
+{
+    size_t bytes = record.cause.size() + record.properties.others.size();
+    for (const ChunkRecord& chunk : record.chunks)
+        bytes += (chunk.text.size() + chunk.value.size()) * sizeof(char16_t);
+    return bytes;
+}
+
+// Gives up the record with the most text, as a failure for memory; false
+// when every record is given up already.
+bool GiveUpLargest(std::vector<FileRecord>& records)
+{
+    FileRecord* largest = nullptr;
+    for (FileRecord& record : records)
+        if (record.status != E_OUTOFMEMORY && (!largest || TextBytes(record) > TextBytes(*largest)))
+            largest = &record;
+    if (!largest)
+        return false;
+    FileRecord shortOfMemory;
+    shortOfMemory.path = std::move(largest->path);
+    shortOfMemory.status = E_OUTOFMEMORY;
+    shortOfMemory.memoryShort = shortOfMemory.outside = true;
+    *largest = std::move(shortOfMemory);
+    return true;
+}
+
+// The answer to a batch. Memory that runs short while it is made costs the
+// records with the most text, one after another: they fail for memory, and
+// the host tries those files alone. Empty when not even that fits.
+std::string Answer(std::vector<FileRecord>& records)
+{
+    for (;;) {
+        try {
+            std::vector<const FileRecord*> answers;
+            for (const FileRecord& record : records)
+                answers.push_back(&record);
+            return EncodeRecords(answers.data(), answers.size());
+        } catch (const std::bad_alloc&) {
+            if (!GiveUpLargest(records))
+                return std::string();
+        }
+    }
+}
+
+// Filters one batch and answers it. False when the host is gone, or memory
+// ran out outside the filters' work: the worker ends, and the host sends
+// the batch to another (the progress page blames no file).
+bool ServeBatch(FilterLoader& loader, Watchdog& watchdog, ProgressPage& progress, BatchRequest& request,
+                std::vector<int>& descriptors, std::vector<FileRecord>& records)
+{
+    try {
+        watchdog.Busy(true);
+        records.clear();
+        records.resize(request.files.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            progress->Begin(request.sequence, static_cast<uint32_t>(i));
+            FilterOne(loader, request, request.files[i], std::exchange(descriptors[i], -1), records[i]);
+        }
+        progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));  // answering: no file's doing
+        watchdog.Busy(false);
+        const std::string answer = Answer(records);
+        return !answer.empty() && SendMessage(kWorkerSocket, answer);
+    } catch (const std::bad_alloc&) {
+        progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));
+        return false;
+    }
+}
+
 }  // namespace
 
 int RunFilterWorker(const WorkerSettings& settings)
@@ -54,26 +123,14 @@ int RunFilterWorker(const WorkerSettings& settings)
     ProgressPage progress;
     if (!progress.Map(kWorkerProgress))
         return 2;
-    if (settings.memoryMiB) {
-        const rlim_t bytes = rlim_t(settings.memoryMiB) << 20;
-        const rlimit limit{bytes, bytes};
-        ::setrlimit(RLIMIT_AS, &limit);
-    }
+    // Never destroyed: its thread runs until the process ends.
+    Watchdog& watchdog = *new Watchdog(settings.memoryMiB);
     EnterSandbox(SandboxSettings{});
-    // A filter that hangs never lets the loop see the host's socket close:
-    // a second thread, in the sandbox too, ends the worker once the host is
-    // gone (the worker is then a child of another process).
-    const pid_t host = ::getppid();
-    std::thread([host] {
-        while (::getppid() == host)
-            ::sleep(1);
-        ::_exit(0);
-    }).detach();
+    watchdog.Start();
     FilterLoader loader;  // modules stay loaded from file to file
     std::string bytes;
     std::vector<int> descriptors;
     std::vector<FileRecord> records;
-    std::vector<const FileRecord*> answers;
     for (;;) {
         if (!ReceiveMessage(kWorkerSocket, bytes, &descriptors)) {
             // The host's last word: the report goes back through the socket
@@ -89,15 +146,7 @@ int RunFilterWorker(const WorkerSettings& settings)
                 ::close(descriptor);
             return 2;
         }
-        records.clear();
-        records.resize(request.files.size());
-        answers.clear();
-        for (size_t i = 0; i < records.size(); ++i) {
-            progress->Begin(request.sequence, static_cast<uint32_t>(i));
-            FilterOne(loader, request, request.files[i], descriptors[i], records[i]);
-            answers.push_back(&records[i]);
-        }
-        if (!SendMessage(kWorkerSocket, EncodeRecords(answers.data(), answers.size())))
+        if (!ServeBatch(loader, watchdog, progress, request, descriptors, records))
             return 0;
     }
 }

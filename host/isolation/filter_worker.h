@@ -17,7 +17,7 @@ constexpr int kWorkerSocket = 3;
 // 2 for a request it could not read.
 constexpr int kModulesHeld = 3;
 struct WorkerSettings {
-    unsigned long memoryMiB = 0;  // the limit on its address space; 0: none
+    unsigned long memoryMiB = 0;  // the limit on its resident memory; 0: none
     bool verbose = false;         // the report names the modules that can unload too
 };
 int RunFilterWorker(const WorkerSettings& settings);

@@ -21,6 +21,7 @@
 #include "isolation/sandbox.h"
 #include "isolation/worker_messages.h"
 #include "isolation/worker_progress.h"
+#include "isolation/worker_watchdog.h"
 #include "system/slim_lock.h"
 #include "text/text_conversion.h"
 
@@ -50,13 +51,6 @@ namespace {
 using namespace isolation;
 using Clock = std::chrono::steady_clock;
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-// The sanitizers reserve terabytes of address space up front: a limit on it
-// would stop every worker at its start.
-constexpr bool kAddressSpaceLimits = false;
-#else
-constexpr bool kAddressSpaceLimits = true;
-#endif
 
 // How often a worker's answer is looked for while the run may be stopped.
 constexpr int kPollMilliseconds = 100;
@@ -123,12 +117,13 @@ public:
             problem = std::string("no socket for a filter worker: ") + std::strerror(errno);
             return nullptr;
         }
-        // The limit on its address space, which the worker sets itself once
-        // its libraries are loaded: set before, it would tune them for a
-        // host under a limit, at a cost to every file.
-        const unsigned long memory = kAddressSpaceLimits ? limits.memoryMiB : 0;
+        // The limit on its resident memory, which the worker's watchdog
+        // keeps. (A limit on its address space would tune the platform's
+        // heap and its reading for a process short of memory, at a cost to
+        // every file, and would refuse a filter's large mapping that takes
+        // no memory.)
         char memoryArgument[32];
-        std::snprintf(memoryArgument, sizeof memoryArgument, "--memory=%lu", memory);
+        std::snprintf(memoryArgument, sizeof memoryArgument, "--memory=%lu", limits.memoryMiB);
         const int pageDescriptor = page->Descriptor();
         // vfork: the child borrows the host's memory until it execs, so
         // that a host holding a large index cache does not copy its page
@@ -255,6 +250,7 @@ public:
         }
         const unsigned workers = settings.jobs ? settings.jobs : 1;
         std::vector<std::pair<IsolatedFile, int>> retries;  // the files that failed for memory, and their descriptors
+        bool settled = pending.empty();  // every file has its answer or its failure
         // A batch whose worker ended before it began goes to another; a few
         // tries at most, so that workers that cannot start end the files.
         for (int unbegun = 0; !pending.empty() && unbegun < 4;) {
@@ -264,11 +260,13 @@ public:
             if (!Submit(workers, request, descriptors, conveyor, problem)) {
                 for (const IsolatedFile& file : pending)
                     Fail(*file.record, CO_E_SERVER_EXEC_FAILURE, problem, false);
+                settled = true;
                 break;
             }
             size_t culprit = kNoCulprit;
             const Outcome outcome = Await(*conveyor, request.sequence, pending, culprit);
-            if (outcome != Outcome::cut)
+            settled = outcome != Outcome::cut;
+            if (settled)
                 break;
             // The culprit's failure stands; the others, whose answers the
             // worker took with it, go again.
@@ -285,6 +283,11 @@ public:
             }
             for (const IsolatedFile& file : pending)
                 StartAgain(*file.record);
+        }
+        if (!pending.empty() && !settled) {
+            // Worker after worker ended before it began them.
+            for (const IsolatedFile& file : pending)
+                Fail(*file.record, RPC_E_SERVERFAULT, "the filter worker ended before it answered", false);
         }
         for (size_t i = 0; i < pending.size(); ++i)
             if (ShortOfMemory(*pending[i].record))
@@ -329,9 +332,7 @@ public:
     {
         std::string words = "filters run in worker processes (" + std::to_string(limits.timeoutSeconds) +
                             " s a file";
-        if (!kAddressSpaceLimits)
-            words += ", no memory limit in a sanitizer build";
-        else if (limits.memoryMiB)
+        if (limits.memoryMiB)
             words += ", " + std::to_string(limits.memoryMiB) + " MiB each";
         return words + "): " + isolation::ProbeSandbox().Describe();
     }
@@ -562,7 +563,10 @@ private:
             return Outcome::cut;
         FileRecord& record = *files[culprit].record;
         const uint64_t limit = uint64_t(limits.memoryMiB) << 20;
-        if (kAddressSpaceLimits && limit && peak >= limit / 4 * 3) {
+        // Ended by its watchdog, or killed (by the system, short of memory)
+        // near its limit.
+        if ((WIFEXITED(status) && WEXITSTATUS(status) == isolation::kOverMemoryLimit) ||
+            (WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL && limit && peak >= limit / 4 * 3)) {
             Fail(record, HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA),
                  "the filter ran out of its memory limit of " + std::to_string(limits.memoryMiB) + " MiB", true);
             record.memoryShort = true;

@@ -3,7 +3,7 @@
 // the file's name asks for:
 //   "crash"  ends with SIGSEGV;
 //   "hang"   never returns;
-//   "hog"    takes memory until none is left, then aborts;
+//   "hog"    takes memory without end;
 //   "write"  tries to create a file beside the one it reads, and says in its
 //            title whether it could ("wrote" or "refused");
 // and any other file gives one text chunk, its title: the file's name.
