@@ -131,9 +131,12 @@ public:
         const pid_t child = ::vfork();
         if (child == 0) {
             // Only system calls until the exec: the socket as descriptor 3
-            // and the page as 4, the group.
-            HandOver(ends[1], kWorkerSocket);
-            HandOver(pageDescriptor, kWorkerProgress);
+            // and the page as 4, through copies above both (either may be
+            // the other's number now), the group.
+            const int socket = ::fcntl(ends[1], F_DUPFD_CLOEXEC, kWorkerProgress + 1);
+            const int page = ::fcntl(pageDescriptor, F_DUPFD_CLOEXEC, kWorkerProgress + 1);
+            if (socket < 0 || page < 0 || ::dup2(socket, kWorkerSocket) < 0 || ::dup2(page, kWorkerProgress) < 0)
+                ::_exit(127);
             ::setpgid(0, 0);
             char name[] = "trellan-filter-worker";
             char verbose[] = "--verbose";
@@ -189,15 +192,6 @@ public:
     const int socket;
 
 private:
-    // In the vforked child: `descriptor` as `number`, kept across the exec.
-    static void HandOver(int descriptor, int number)
-    {
-        if (descriptor == number)
-            ::fcntl(descriptor, F_SETFD, 0);
-        else
-            ::dup2(descriptor, number);
-    }
-
     const std::unique_ptr<ProgressPage> page;
 };
 
