@@ -65,6 +65,16 @@ bool DescribePathProblem(const std::u16string& path, FailureCause& cause)
     return false;
 }
 
+void FailForPath(FileRecord& record)
+{
+    FailureCause cause;
+    DescribePathProblem(record.path, cause);
+    record.status = FILTER_E_ACCESS;
+    record.cause = cause.words.empty() ? "cannot be opened for reading" : std::move(cause.words);
+    record.outside = cause.outside;
+    record.memoryShort = cause.memory;
+}
+
 FailureCause DescribeFailure(const std::u16string& path, bool byStream, IStream* stream)
 {
     const RuntimeRoute route = byStream ? RuntimeRoute::stream : RuntimeRoute::path;

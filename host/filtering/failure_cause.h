@@ -2,6 +2,7 @@
 // the path: the filter's status says only that it failed.
 #pragma once
 
+#include "filtering/file_record.h"
 #include "winapi.h"
 
 #include <string>
@@ -21,6 +22,10 @@ struct FailureCause {
 // a link to nothing or a loop of links, not a regular file, a name too long,
 // or it cannot be opened. False when it is a regular file that opens.
 bool DescribePathProblem(const std::u16string& path, FailureCause& cause);
+
+// Fails the record of a file that cannot be opened as one
+// (FILTER_E_ACCESS), with what is wrong with its path.
+void FailForPath(FileRecord& record);
 
 // Why a file that the filter refused may have failed: it is missing, a
 // folder, unreadable, empty, not a regular file, the platform's media

@@ -18,7 +18,7 @@ namespace {
 // so that a worker has its next batch while the host takes the answer to
 // the last; a batch is one message each way.
 constexpr unsigned threadsAWorker = 2;
-constexpr size_t isolatedBatchFiles = 16;
+constexpr size_t isolatedBatchFiles = 32;
 
 // The number of processors this process may run on.
 unsigned ProcessorCount()

@@ -6,6 +6,7 @@
 // it ended), so nothing here guards against the filter.
 #include "isolation/filter_worker.h"
 
+#include "filtering/failure_cause.h"
 #include "filtering/filter_jobs.h"
 #include "filtering/filter_loader.h"
 #include "isolation/sandbox.h"
@@ -30,8 +31,10 @@ void FilterOne(FilterLoader& loader, const BatchRequest& request, FileRequest& f
                FileRecord& record)
 {
     record.path = std::move(file.path);
-    if (descriptor >= 0 && FAILED(PlatformCreateStreamOnDescriptor(descriptor, record.stream.Receive())))
-        record.stream.Reset();
+    if (FAILED(PlatformCreateStreamOnDescriptor(descriptor, record.stream.Receive()))) {
+        FailForPath(record);  // a folder, a pipe or a device: no file to read
+        return;
+    }
     FilterJobSettings settings;
     settings.bufferUnits = request.bufferUnits;
     settings.binding = request.binding;

@@ -332,25 +332,19 @@ public:
     }
 
 private:
-    int OpenFile(FileRecord& record)
+    // The file, opened without waiting (a pipe) for the worker, which tells
+    // a folder or a device from a file as it makes its stream; -1, with
+    // the record failed for its path, when it cannot be opened.
+    static int OpenFile(FileRecord& record)
     {
         const std::string path = ToCodePage(CP_ACP, record.path);
         int file;
         do
             file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
         while (file < 0 && errno == EINTR);
-        struct stat status {};
-        if (file >= 0 && ::fstat(file, &status) == 0 && S_ISREG(status.st_mode))
-            return file;
-        if (file >= 0)
-            ::close(file);
-        FailureCause cause;
-        DescribePathProblem(record.path, cause);
-        record.status = FILTER_E_ACCESS;
-        record.cause = cause.words.empty() ? "cannot be opened for reading" : cause.words;
-        record.outside = cause.outside;
-        record.memoryShort = cause.memory;
-        return -1;
+        if (file < 0)
+            FailForPath(record);
+        return file;
     }
 
     static BatchRequest MakeRequest(const FilterJobSettings& settings, const std::vector<IsolatedFile>& files)
