@@ -39,7 +39,25 @@ struct KnownFile {
     // It brought its filter down (a crash, a hang, the filter's memory
     // limit): it is not tried again until it or its filter changes.
     bool filterDown = false;
+    // What it failed with, as FailureFingerprint gives it; 0 when it did not
+    // fail. A run tells a file that fails as it did from a new failure.
+    std::uint32_t failure = 0;
 };
+
+// A short fingerprint of a stored failure: its status and its cause, each
+// as the index holds them, joined by a line break (the back ends read
+// them so). Never 0.
+inline std::uint32_t FailureFingerprint(std::string_view statusAndCause)
+{
+    std::uint32_t hash = 2166136261u;  // FNV-1a
+    for (const char byte : statusAndCause)
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 16777619u;
+    return hash ? hash : 1;
+}
+
+// The SQL of that text, the same on both back ends.
+inline constexpr const char* failureTextSql =
+    "CASE WHEN failed THEN status || '\n' || coalesce(cause, '') END";
 
 // The stored statuses of a file that brought its filter down, as an SQL list.
 inline constexpr const char* filterDownStatuses =

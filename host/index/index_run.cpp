@@ -34,6 +34,7 @@ constexpr std::chrono::milliseconds batchTime(2000);
 struct PlannedFile {
     Verdict verdict = Verdict::repeated;
     std::int64_t knownId = 0;
+    std::uint32_t knownFailure = 0;  // what it failed with last time (FailureFingerprint), 0: none
     FileStamp stamp;
     bool stamped = false;  // the file could be looked at; else it is not stored
 };
@@ -55,6 +56,7 @@ struct IndexRun {
     // The walk (`Plan`) and `Deliver` run at once on different threads.
     SlimLock countLock;
     RunCounts counts;
+    std::int64_t knownFailures = 0;  // failed as at the last run, unchanged
 
     // Failures outside the files, by cause: they keep their rows, and the
     // end of the run says what to do about them.
@@ -112,16 +114,22 @@ struct IndexRun {
     void Deliver(const FileRecord& record, const PlannedFile& file, IndexEntry&& entry)
     {
         const bool failed = FAILED(record.status);
+        // An unchanged file that fails as it did at the last run is no news:
+        // it is counted, listed by --status, but neither said again nor a
+        // reason for the run to fail.
+        const bool known = failed && file.stamped && file.verdict == Verdict::retried && file.knownFailure &&
+                           file.knownFailure == FailureFingerprint(entry.status + '\n' + entry.cause);
         {
             SlimLockHolder hold(countLock);
             progress.Add(failed, false);
+            knownFailures += known;
             // A path that is no file to look at (gone, a folder) is not stored.
             counts.added += file.stamped && file.verdict == Verdict::added;
             counts.changed += file.stamped && file.verdict == Verdict::changed;
             // Tried again, or kept as it was for want of its filter.
             counts.unchanged += file.stamped && (file.verdict == Verdict::retried || file.verdict == Verdict::unchanged);
         }
-        if (failed)
+        if (failed && !known)
             ReportFailure(record);
         if (failed && record.outside && file.stamped) {
             SlimLockHolder hold(countLock);
@@ -209,12 +217,12 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
                 CountSkipped(false);
                 continue;
             }
-            file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
+            file.verdict = plan.Classify(bytes, file.stamp, file.knownId, &file.knownFailure);
             FilterLocation none;
             record.status = finder.Find(record.path, none, record.cause);
             record.outside = record.noFilter = true;
         } else if ((file.stamped = StampOf(bytes, file.stamp))) {
-            file.verdict = plan.Classify(bytes, file.stamp, file.knownId);
+            file.verdict = plan.Classify(bytes, file.stamp, file.knownId, &file.knownFailure);
             if (file.verdict == Verdict::heldDown)
                 file.verdict = FilterChanged(finder, record.path) ? Verdict::retried : Verdict::unchanged;
             if (file.verdict == Verdict::unchanged)
@@ -349,11 +357,15 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     database.RunEnded(run.writer.Wrote());
     if (settings.summary)
         progress.Finish(Summary(run.counts));
+    if (!quiet && run.knownFailures)
+        std::fprintf(stderr, "trellan index: %lld %s as at the last run, unchanged ('trellan index --status' lists "
+                             "them)\n",
+                     static_cast<long long>(run.knownFailures), run.knownFailures == 1 ? "file failed" : "files failed");
     if (!quiet)
         AdviseOnOutsideFailures(run.outsideCauses);
     result.counts = run.counts;
     result.exitCode = result.indexFailed              ? host::exitIndexFailed
-                      : complete && run.counts.failed == 0 ? host::exitSuccess
+                      : complete && run.counts.failed == run.knownFailures ? host::exitSuccess
                                                            : host::exitFailure;
     result.stopped = StopSignal() != 0;
     if (result.stopped)

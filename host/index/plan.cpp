@@ -25,13 +25,16 @@ bool IndexPlan::Knows(std::string_view path)
     return found != names.end() && found->second.file.id != 0;
 }
 
-Verdict IndexPlan::Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId)
+Verdict IndexPlan::Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId,
+                            std::uint32_t* failure)
 {
     const size_t slash = path.rfind('/');
     const std::string_view folder = slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
     auto [place, isNew] = Folder(folder).try_emplace(std::string(path.substr(slash + 1)));
     Entry& entry = place->second;
     knownId = entry.file.id;
+    if (failure)
+        *failure = entry.file.failure;
     if (entry.met)
         return Verdict::repeated;
     entry.met = true;

@@ -38,7 +38,9 @@ public:
 
     // Marks `path` as met, and answers what to do with it. `knownId` is the
     // file's row, 0 for a new file.
-    Verdict Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId);
+    // With `failure`, what the file failed with last time (0: none).
+    Verdict Classify(std::string_view path, const FileStamp& stamp, std::int64_t& knownId,
+                     std::uint32_t* failure = nullptr);
 
     // Rows of the files that the walk did not meet, but for those under any
     // of `keptFolders` (folder paths that end in a separator); with `scope`,

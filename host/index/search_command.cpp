@@ -21,7 +21,7 @@ const OptionRow searchOptions[] = {
     databaseOption,
     {"--json", 0, nullptr, "print one JSON object a hit: path, title, author, album, albumartist, genre, composer, "
                            "year, track, disc, duration (seconds), snippet, rank"},
-    {"--limit", 'n', "N", "print at most N hits (default 20; 0: every hit)"},
+    {"--limit", 'n', "N", "print at most N hits (default 20, and every hit with --json, -l or -0; 0: every hit)"},
     {"--sort", 0, "KEY", "rank (the default), title, artist, album (album artist, album, disc, track), year, path "
                          "or modified (the newest first); ties by path"},
     {"--paths", 'l', nullptr, "print the paths of the hits alone, one a line"},
@@ -66,15 +66,16 @@ constexpr unsigned long defaultLimit = 20;
 // said, for a template or a --color that cannot be used.
 bool ReadStyle(const ParsedArguments& parsed, HitStyle& style)
 {
-    const int kinds = parsed.Has("--json") + parsed.Has("--paths") + parsed.Has("--null") + parsed.Has("--format");
+    // -l and -0 together are the paths, each followed by a NUL (as -0 alone).
+    const int kinds = parsed.Has("--json") + (parsed.Has("--paths") || parsed.Has("--null")) + parsed.Has("--format");
     if (kinds > 1) {
-        std::fprintf(stderr, "trellan search: --json, --paths, --null and --format print in different ways: "
+        std::fprintf(stderr, "trellan search: --json, --paths or --null, and --format print in different ways: "
                              "give one\n");
         return false;
     }
     style.kind = parsed.Has("--json")    ? HitStyle::json
-                 : parsed.Has("--paths") ? HitStyle::paths
                  : parsed.Has("--null")  ? HitStyle::nul
+                 : parsed.Has("--paths") ? HitStyle::paths
                  : parsed.Has("--format") ? HitStyle::formatted
                                           : HitStyle::text;
     style.terminal = IsTerminal(STD_OUTPUT_HANDLE);
@@ -128,6 +129,13 @@ int RunSearch(const ParsedArguments& parsed)
     if (!ReadNumberOption(parsed, "search", "--limit", 1000000, limit, 0) || !ReadSort(parsed, order) ||
         !ReadStyle(parsed, style))
         return exitUsage;
+    // Output for a program (paths, NUL-separated paths, JSON) is every hit
+    // unless -n says otherwise: a pipe must not lose hits to a page meant
+    // for people.
+    const bool forProgram =
+        style.kind == HitStyle::json || style.kind == HitStyle::paths || style.kind == HitStyle::nul;
+    if (forProgram && !parsed.Has("--limit"))
+        limit = 0;
     std::u16string query;
     for (const std::u16string& word : parsed.Operands())
         query += (query.empty() ? u"" : u" ") + word;

@@ -325,7 +325,8 @@ bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const 
                    .Query(std::string("DECLARE known NO SCROLL CURSOR FOR SELECT files.id, folders.id, folders.path, "
                                       "files.name, files.size, files.modified, files.changed, files.inode, "
                                       "files.failed, (files.status IN ") +
-                              filterDownStatuses + ")::int FROM files JOIN folders ON folders.id = "
+                              filterDownStatuses + ")::int, " + failureTextSql +
+                              " FROM files JOIN folders ON folders.id = "
                           "files.folder WHERE folders.path = $1 OR (folders.path >= $4 AND folders.path < $5) OR "
                           "(folders.path = $2 AND files.name = $3)",
                           Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
@@ -341,7 +342,8 @@ bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const 
                 know(folder, files.Bytes(row, 3),
                      {files.Integer(row, 0),
                       {files.Integer(row, 4), files.Integer(row, 5), files.Integer(row, 6), files.Integer(row, 7)},
-                      files.Integer(row, 8) != 0, files.Integer(row, 9) != 0});
+                      files.Integer(row, 8) != 0, files.Integer(row, 9) != 0,
+                      files.Integer(row, 8) != 0 ? FailureFingerprint(files.Bytes(row, 10)) : 0u});
             }
         }
         read = read && connection.Execute("CLOSE known");

@@ -391,7 +391,8 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
     Statement folders(connection, "SELECT id, path FROM folders WHERE path = ?1 OR path = ?2 OR "
                                   "(path >= ?3 AND path < ?4)");
     static const std::string filesSql = std::string("SELECT id, name, size, modified, changed, inode, failed, "
-                                                    "status IN ") + filterDownStatuses + " FROM files WHERE folder = ?1";
+                                                    "status IN ") + filterDownStatuses + ", " + failureTextSql +
+                                        " FROM files WHERE folder = ?1";
     Statement files(connection, filesSql.c_str());
     for (const std::string& root : scope) {
         const auto [parent, name] = SplitPath(root);
@@ -412,7 +413,8 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
                 if (!parentOnly || files.Text(1) == name)
                     know(folder, files.Text(1),
                          {files.Integer(0), {files.Integer(2), files.Integer(3), files.Integer(4), files.Integer(5)},
-                          files.Integer(6) != 0, files.Integer(7) != 0});
+                          files.Integer(6) != 0, files.Integer(7) != 0,
+                          files.Integer(6) != 0 ? FailureFingerprint(files.Text(8)) : 0u});
             if (filesRead != SQLITE_DONE)
                 return false;
         }
