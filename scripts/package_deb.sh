@@ -51,7 +51,7 @@ gzip -9n "$staging/usr/share/man/man1/trellan.1"
 # dated at the last commit.
 find "$staging" -type d -exec chmod 0755 {} +
 find "$staging" -type f -exec chmod 0644 {} +
-chmod 0755 "$staging/usr/bin/trellan"
+chmod 0755 "$staging/usr/bin/trellan" "$staging/usr/lib/trellan/trellan-filter-worker"
 find "$staging" -exec touch -h -d "@$stamp" {} +
 
 # dpkg-shlibdeps wants a source package's control file; the package's own

@@ -542,9 +542,10 @@ private:
         if (WIFEXITED(status) && WEXITSTATUS(status) == 127) {
             culprit = kNoCulprit;
             // No worker can start: every file of the batch fails for it.
+            const std::string why = ::access(program.c_str(), X_OK) != 0 ? std::string(": ") + std::strerror(errno) : "";
             for (const IsolatedFile& failed : files)
                 Fail(*failed.record, CO_E_SERVER_EXEC_FAILURE,
-                     "the filter worker (" + program + ") could not be started", false);
+                     "the filter worker (" + program + ") could not be started" + why, false);
             return Outcome::failed;
         }
         if (culprit == kNoCulprit)
