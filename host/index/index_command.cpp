@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/isolation_options.h"
 #include "cli/options.h"
+#include "filtering/failure_cause.h"
 #include "index/entry.h"
 #include "index/index_run.h"
 #include "index/watch/index_watch.h"
@@ -19,6 +20,8 @@
 #include "registry/registry_session.h"
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
+
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -102,6 +105,40 @@ int RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths&
         return exitUsage;
     }
     return exitSuccess;
+}
+
+// A PATH that is not there is a mistyped one (a path that vanished later,
+// such as a share not mounted, keeps its files): refused before anything
+// is created, registered or remembered, with the cause said.
+bool PathsAreThere(const ParsedArguments& parsed)
+{
+    bool there = true;
+    for (const std::u16string& operand : parsed.Operands()) {
+        struct stat status {};
+        if (::stat(PathBytes(IndexedPath(operand)).c_str(), &status) == 0)
+            continue;
+        FailureCause cause;
+        DescribePathProblem(operand, cause);
+        std::fprintf(stderr, "trellan index: %s: %s; nothing was indexed\n",
+                     PrintablePath(PathBytes(IndexedPath(operand))).c_str(),
+                     cause.words.empty() ? "cannot be looked at" : cause.words.c_str());
+        there = false;
+    }
+    return there;
+}
+
+// A run without PATH or list goes over the paths the index remembers: a
+// SQLite index that does not exist yet has none, and is not made for it.
+bool NewIndexHasPaths(const ParsedArguments& parsed, const std::string& location)
+{
+    if (!parsed.Operands().empty() || parsed.Has("--files-from") || IsPostgresLocation(location))
+        return true;
+    struct stat status {};
+    if (::stat(location.c_str(), &status) == 0)
+        return true;
+    std::fprintf(stderr, "trellan index: the index covers no path of this machine yet; name at least one folder, "
+                         "file or --files-from list\n");
+    return false;
 }
 
 // The exclusions given are remembered with the covered paths of this
@@ -202,6 +239,8 @@ int RunIndex(const ParsedArguments& parsed)
 
     std::string location;
     if (!IndexLocation(parsed, "index", location))
+        return exitUsage;
+    if (!status && !forget && !(PathsAreThere(parsed) && NewIndexHasPaths(parsed, location)))
         return exitUsage;
     if (rebuild) {
         RunPaths paths;

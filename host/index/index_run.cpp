@@ -8,6 +8,7 @@
 #include "index/stop.h"
 #include "index/writer.h"
 #include "index/writer_thread.h"
+#include "filtering/failure_cause.h"
 #include "filtering/input_files.h"
 #include "cli/options.h"
 #include "cli/progress.h"
@@ -95,6 +96,17 @@ struct IndexRun {
             ::stat(ToCodePage(CP_ACP, location.modulePath).c_str(), &module) != 0)
             return true;  // no module to hold it against: tried, and the failure says why
         return std::max(module.st_mtime, module.st_ctime) > lastRunStarted;
+    }
+
+    void SayPathGone(const std::u16string& path, const std::string& bytes) const
+    {
+        if (quiet)
+            return;
+        FailureCause cause;
+        DescribePathProblem(path, cause);
+        std::fprintf(stderr, "trellan index: %s: %s; the index keeps what it holds under it (a disk or share not "
+                             "mounted?)\n",
+                     PrintablePath(bytes).c_str(), cause.words.empty() ? "cannot be looked at" : cause.words.c_str());
     }
 
     // A file that is not filtered: unchanged, or one no filter is registered for.
@@ -229,12 +241,17 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
                 CountSkipped(true);
             if (file.verdict == Verdict::unchanged || file.verdict == Verdict::repeated)
                 continue;
+        } else if (!input.found) {
+            // A remembered path that is not there (a PATH given was looked
+            // at before the run): its files stay, since an unmounted share
+            // is not an empty one, and that is said once, not as a file
+            // that failed.
+            unreadFolders.push_back(bytes + "/");
+            SayPathGone(record.path, bytes);
+            continue;
         } else {
-            // A path named that is not there: a folder's files stay (an
-            // unmounted share is not an empty one); the filter fails, and
-            // the failure names its cause.
-            if (!input.found)
-                unreadFolders.push_back(bytes + "/");
+            // A file listed that is not there: the filter fails, and the
+            // failure names its cause.
             file.verdict = Verdict::added;
         }
         auto job = std::make_unique<IndexJob>(*this, file);

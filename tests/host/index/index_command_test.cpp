@@ -207,6 +207,11 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
          [](IndexCommand& test) { std::filesystem::remove_all(test.folder.PathOf("lib/c")); }, nullptr, 0,
          {1, 0, 0, 4, 1, 1},
          {{"muller OR nouvelle", {"strasse.asf"}}}},
+        {"remembered paths gone (a disk not mounted) keep their files, and are no failure",
+         [](IndexCommand& test) { test.Move("lib", "lib-away"); }, nullptr, 0, {1, 0, 0, 0, 0, 0},
+         {{"muller OR nights", {"harbour.wma", "strasse.asf"}}}},
+        {"and back", [](IndexCommand& test) { test.Move("lib-away", "lib"); }, nullptr, 0, {1, 0, 0, 4, 0, 1},
+         {{"muller OR nights", {"harbour.wma", "strasse.asf"}}}},
         {"a tag edited with the file's size and write time kept",
          [](IndexCommand& test) {
              const std::string path = test.folder.PathOf("lib/a/cafe.mp3");
@@ -324,6 +329,7 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{u"search", u"--db", db, u"--limit", u"x", u"cafe"}, 2, {"--limit needs a number from 0"}},
         {{u"index", u"--status", u"--db", db, lib}, 2, {"--status takes no PATH"}},
         {{u"index", u"--db", Utf16(folder.PathOf("fresh.sqlite"))}, 2, {"covers no path of this machine"}},
+        {{u"index", u"--db", db, lib, Utf16(folder.PathOf("Nope"))}, 2, {"Nope: no such file or folder; nothing"}},
         {{u"index", u"--watch", u"--files-from", u"-", u"--db", db}, 2, {"--watch watches folders"}},
         {{u"search", u"--db", db, u"cafe OR ext:mp3"}, 2, {"filters the whole query"}},
         {{u"search", u"--db", db, u"ext:mp3"}, 0, {"/lib/cafe.mp3\n"}},
@@ -336,6 +342,8 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
             EXPECT_NE((run.out + run.err).find(text), std::string::npos) << text << " in:\n" << run.out << run.err;
         EXPECT_EQ((run.out + run.err).find("hunter2"), std::string::npos) << run.err;  // no password, ever
     }
+    EXPECT_FALSE(std::filesystem::exists(folder.PathOf("fresh.sqlite")));  // refused before it was made
+    EXPECT_EQ(Trellan({u"index", u"--status", u"--db", db}).out.find("Nope"), std::string::npos);
     // Output for programs has every hit; the listing, its first page and the count.
     for (int i = 0; i < 21; ++i)
         WriteMp3("lib/tides/" + std::to_string(i) + ".mp3", "Tide " + std::to_string(i), "", "");
