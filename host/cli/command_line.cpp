@@ -53,7 +53,8 @@ void PrintUsage(FILE* out, const char16_t* only = nullptr)
                       "--registry PATH, before or after the command, chooses the registry database\n"
                       "(Linux; default: $TRELLAN_REGISTRY, else\n"
                       "${XDG_DATA_HOME:-~/.local/share}/trellan/registry.sqlite).\n"
-                      "exit status: 0 success, 1 a file or an operation failed, 2 a usage error\n");
+                      "%s\n",
+                 exitStatusLine);
 }
 
 int PrintVersion()

@@ -7,6 +7,13 @@
 #include <cstring>
 
 namespace host {
+
+const char* const exitStatusLine =
+    "exit status: 0 success, 1 a file or an operation failed, 2 a usage error"
+#ifdef TRELLAN_HOST_INDEX
+    ",\n3 the index cannot be read or written, 130 or 143 stopped by Ctrl-C or SIGTERM"
+#endif
+    ;
 namespace {
 
 const OptionRow helpRow = {"--help", 'h', nullptr, "print this help and exit"};
@@ -200,7 +207,7 @@ void PrintCommandUsage(FILE* out, const CommandSyntax& syntax, bool full)
     for (size_t i = 0; i < syntax.optionCount; ++i)
         printRow(syntax.options[i]);
     printRow(helpRow);
-    std::fprintf(out, "\nexit status: 0 success, 1 a file or an operation failed, 2 a usage error\n");
+    std::fprintf(out, "\n%s\n", exitStatusLine);
 }
 
 bool ParseNumber(const std::u16string& text, unsigned long minimum, unsigned long maximum, unsigned long& number)

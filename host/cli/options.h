@@ -79,4 +79,7 @@ bool ReadNumberOption(const ParsedArguments& parsed, const char* command, const 
 // 3: an index that cannot be opened, read or written, or is damaged.
 enum ExitCode { exitSuccess = 0, exitFailure = 1, exitUsage = 2, exitIndexFailed = 3 };
 
+// The exit codes in one line, as the help texts end.
+extern const char* const exitStatusLine;
+
 }  // namespace host

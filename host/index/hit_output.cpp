@@ -156,21 +156,24 @@ void AppendJson(std::string& out, const SearchHit& hit, const HitStyle& style)
            ", \"rank\": " + Rank(hit) + "}\n";
 }
 
+// The template's own text goes out as the user wrote it (tabs and new
+// lines included); the fields' values, which come from the files, are
+// escaped as every value is.
 void AppendFormat(std::string& out, const SearchHit& hit, const HitStyle& style)
 {
-    std::u16string line;
-    for (size_t at = 0; at < style.format.size();) {
-        const size_t open = style.format.find(u'{', at), close = style.format.find(u'}', open);
+    const std::u16string_view format = style.format;
+    for (size_t at = 0; at < format.size();) {
+        const size_t open = format.find(u'{', at), close = format.find(u'}', open);
         if (open == std::u16string::npos || close == std::u16string::npos) {
-            line += style.format.substr(at);
+            out += ToUtf8(std::u16string(format.substr(at)));
             break;
         }
-        line += style.format.substr(at, open - at);
-        const FieldRow* field = FindField(std::u16string_view(style.format).substr(open + 1, close - open - 1));
-        line += field ? FromUtf8(field->value(hit)) : style.format.substr(open, close - open + 1);
+        out += ToUtf8(std::u16string(format.substr(at, open - at)));
+        const FieldRow* field = FindField(format.substr(open + 1, close - open - 1));
+        out += field ? Shown(FromUtf8(field->value(hit)), style) : ToUtf8(std::u16string(format.substr(open, close - open + 1)));
         at = close + 1;
     }
-    out += Shown(line, style) + "\n";
+    out += "\n";
 }
 
 }  // namespace

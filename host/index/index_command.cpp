@@ -66,6 +66,10 @@ bool ReadSettings(const ParsedArguments& parsed, RunSettings& settings, WatchSet
         !ReadNumberOption(parsed, "index", "--batch", 1000000, settings.batchFiles) ||
         !ReadIsolationOptions(parsed, "index", limits))
         return false;
+    if (parsed.Has("--rescan") && !parsed.Has("--watch")) {
+        std::fprintf(stderr, "trellan index: --rescan is for --watch, which rescans what it cannot watch\n");
+        return false;
+    }
     watch.rescanSeconds = defaultRescanSeconds;
     if (!ReadNumberOption(parsed, "index", "--rescan", 86400 * 365, watch.rescanSeconds))
         return false;

@@ -33,7 +33,11 @@ const KindRow kindTable[] = {
 void AppendValue(std::string& out, const ListedValue& value, ListKind kind, bool json)
 {
     if (json) {
-        out += "{\"value\": " + JsonString(FromUtf8(value.value)) + ", \"files\": " + std::to_string(value.files);
+        // A year is a number, as search --json gives it.
+        const bool number = kind == ListKind::years && !value.value.empty() &&
+                            value.value.find_first_not_of("0123456789") == std::string::npos;
+        const std::string listed = number ? value.value : JsonString(FromUtf8(value.value));
+        out += "{\"value\": " + listed + ", \"files\": " + std::to_string(value.files);
         if (kind == ListKind::albums)
             out += ", \"artist\": " + JsonString(FromUtf8(value.artist)) +
                    ", \"year\": " + (value.year ? std::to_string(value.year) : std::string("null"));

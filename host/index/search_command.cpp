@@ -28,7 +28,7 @@ const OptionRow searchOptions[] = {
     {"--null", '0', nullptr, "print the paths of the hits alone, each followed by a NUL character (xargs -0)"},
     {"--format", 0, "TEMPLATE", "print each hit by TEMPLATE, with {path}, {name}, {title}, {author} (or {artist}), "
                                 "{album}, {albumartist}, {genre}, {composer}, {year}, {track}, {disc}, {length}, "
-                                "{snippet} and {rank}: '{artist} - {title} ({year})'"},
+                                "{snippet} and {rank}: '{artist} - {title} ({year})'; \\t a tab, \\n a new line"},
     {"--color", 0, "WHEN", "highlight the matches: auto (on a terminal, unless NO_COLOR is set), always or never"},
 };
 
@@ -62,6 +62,23 @@ bool ReadSort(const ParsedArguments& parsed, SearchOrder& order)
 
 constexpr unsigned long defaultLimit = 20;
 
+// A template as printf and find -printf take it: \t a tab, \n a new line,
+// \\ a backslash; any other backslash stays as it is.
+std::u16string Unescaped(const std::u16string& format)
+{
+    std::u16string text;
+    for (size_t i = 0; i < format.size(); ++i) {
+        const char16_t next = i + 1 < format.size() ? format[i + 1] : u'\0';
+        if (format[i] == u'\\' && (next == u't' || next == u'n' || next == u'\\')) {
+            text += next == u't' ? u'\t' : next == u'n' ? u'\n' : u'\\';
+            ++i;
+        } else {
+            text += format[i];
+        }
+    }
+    return text;
+}
+
 // How hits are printed, from the options; false, with the usage error
 // said, for a template or a --color that cannot be used.
 bool ReadStyle(const ParsedArguments& parsed, HitStyle& style)
@@ -81,7 +98,7 @@ bool ReadStyle(const ParsedArguments& parsed, HitStyle& style)
     style.terminal = IsTerminal(STD_OUTPUT_HANDLE);
     std::string error;
     if (const std::u16string* format = parsed.Value("--format")) {
-        style.format = *format;
+        style.format = Unescaped(*format);
         if (!CheckFormat(style.format, error)) {
             std::fprintf(stderr, "trellan search: %s\n", error.c_str());
             return false;

@@ -309,11 +309,13 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{u"search", u"--db", db, u"--format", u"{mood}", u"cafe"}, 2, {"--format names no field {mood}"}},
         {{u"search", u"--db", db, u"--format", u"{artist} - {title} ({year}) {track}", u"genre:jazz", u"year:2003"},
          0, {"Zoë Brontë - Café Society (2003) 4\n"}},
+        {{u"search", u"--db", db, u"--format", u"{year}\\t{title}\\n\\\\", u"cafe"}, 0, {"2003\tCafé Society\n\\\n"}},
         {{u"search", u"--db", db, u"-l", u"name:cafe", u"album:nights"}, 0, {"/lib/cafe.mp3\n"}},
         {{u"list", u"--db", db, u"albums"}, 0, {"     1  Quay Nights \xE2\x80\x94 Zoë Brontë (2003)\n"}},
         {{u"list", u"--db", db, u"composers"}, 1, {"no composers"}},
         {{u"list", u"--db", db, u"moods"}, 2, {"lists artists, albums"}},
         {{u"list", u"--db", db, u"years", u"year:"}, 2, {"is not valid"}},
+        {{u"list", u"--db", db, u"--json", u"years"}, 0, {"{\"value\": 2003, \"files\": 1}\n"}},
         {{u"list", u"--db", Utf16(folder.PathOf("none.sqlite")), u"genres"}, 3, {"there is no index at"}},
         {{u"search", u"--db", db, u"--color", u"always", u"cafe"}, 0, {"\x1B[1;31mCafé\x1B[0m"}},
         {{u"search", u"--db", db, u"--color", u"often", u"cafe"}, 2, {"--color takes auto, always or never"}},
@@ -334,6 +336,8 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
         {{u"search", u"--db", db, u"cafe OR ext:mp3"}, 2, {"filters the whole query"}},
         {{u"search", u"--db", db, u"ext:mp3"}, 0, {"/lib/cafe.mp3\n"}},
         {{u"index", u"--batch", u"0", u"--db", db, lib}, 2, {"--batch needs a number from 1"}},
+        {{u"index", u"--rescan", u"5", u"--db", db, lib}, 2, {"--rescan is for --watch"}},
+        {{u"index", u"--help"}, 0, {"3 the index cannot be read or written, 130 or 143"}},
     };
     for (const Case& test : cases) {
         const CommandRun run = Trellan(test.args);
