@@ -31,6 +31,7 @@ DESTDIR=$PWD/$staging cmake --install build/linux --prefix /usr --strip >/dev/nu
 docs=$staging/usr/share/doc/trellan
 mkdir -p "$docs"
 gzip -9n "$staging/usr/share/man/man1/trellan.1"
+gzip -9n <README.md >"$docs/README.md.gz"  # the manual page points to it
 {
   echo "trellan ($version) unstable; urgency=medium"
   echo

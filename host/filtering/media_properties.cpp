@@ -15,7 +15,8 @@ namespace {
 constexpr WORD allStreams = 0xFFFF;
 constexpr WORD fileLevel = 0;
 
-enum class Kind { text, number, firstNumber };
+// year: the number a text begins with, when it has the four digits of one.
+enum class Kind { text, number, firstNumber, year };
 
 // The attributes with a place of their own; the rest of the string ones go
 // to `others`, but for those the index holds already as the file's texts.
@@ -31,6 +32,7 @@ const PropertyRow propertyTable[] = {
     {u"WM/Genre", Kind::text, &MediaProperties::genre, nullptr},
     {u"WM/Composer", Kind::text, &MediaProperties::composer, nullptr},
     {u"WM/Year", Kind::firstNumber, nullptr, &MediaProperties::year},
+    {u"date", Kind::year, nullptr, &MediaProperties::year},  // as ffmpeg writes it: "2019" or "2019-05-01"
     {u"WM/TrackNumber", Kind::firstNumber, nullptr, &MediaProperties::track},
     {u"WM/PartOfSet", Kind::firstNumber, nullptr, &MediaProperties::disc},
     {u"Duration", Kind::number, nullptr, &MediaProperties::duration},
@@ -139,6 +141,8 @@ void Take(MediaProperties& properties, std::u16string_view name, WMT_ATTR_DATATY
                 field = ToUtf8(StringValue(value));
         } else if (std::int64_t& field = properties.*row.number; field == 0) {
             field = type == WMT_TYPE_STRING ? LeadingNumber(StringValue(value)) : NumberValue(type, value);
+            if (row.kind == Kind::year && (field < 1000 || field > 9999))
+                field = 0;
         }
         return;
     }

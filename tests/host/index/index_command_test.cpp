@@ -351,11 +351,16 @@ TEST_P(IndexCommand, StatusAndSearchPrintForPeopleAndForPrograms)
     // Output for programs has every hit; the listing, its first page and the count.
     for (int i = 0; i < 21; ++i)
         WriteMp3("lib/tides/" + std::to_string(i) + ".mp3", "Tide " + std::to_string(i), "", "");
+    AsfContent dated;  // a year as ffmpeg writes it
+    dated.title = u"Dated";
+    dated.extended = {AsfString(u"date", u"2019-05-01")};
+    Write("lib/dated.wma", BuildAsf(dated));
     ASSERT_EQ(Index({lib}), 0);  // broken.wma fails as it did
     const auto lines = [](const std::string& text, char end) { return std::count(text.begin(), text.end(), end); };
     EXPECT_EQ(lines(Trellan({u"search", u"--db", db, u"-l", u"tide"}).out, '\n'), 21);
     EXPECT_EQ(lines(Trellan({u"search", u"--db", db, u"-0", u"-l", u"tide"}).out, '\0'), 21);
     EXPECT_EQ(lines(Trellan({u"search", u"--db", db, u"-l", u"-n", u"5", u"tide"}).out, '\n'), 5);
+    EXPECT_NE(Trellan({u"search", u"--db", db, u"-l", u"year:2019"}).out.find("/lib/dated.wma"), std::string::npos);
     const CommandRun listing = Trellan({u"search", u"--db", db, u"tide"});
     EXPECT_NE(listing.err.find("20 of 21 files (-n 0 for all)"), std::string::npos) << listing.err;
     if (IsPostgres()) {  // a password given in the connection string is not shown
