@@ -372,8 +372,10 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     run.counts.failed += progress.Failed();
     database.FinishRun(runId, run.counts, complete);
     database.RunEnded(run.writer.Wrote());
-    if (settings.summary)
-        progress.Finish(Summary(run.counts));
+    const RunCounts& counts = run.counts;
+    const bool nothing = !counts.added && !counts.changed && !counts.unchanged && !counts.removed && !counts.failed;
+    if (settings.summary && (settings.summaryOfNothing || !nothing))
+        progress.Finish(Summary(counts));
     if (!quiet && run.knownFailures)
         std::fprintf(stderr, "trellan index: %lld %s as at the last run, unchanged ('trellan index --status' lists "
                              "them)\n",

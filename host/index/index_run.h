@@ -18,6 +18,7 @@ struct RunSettings {
     unsigned long batchFiles = 3000;
     bool quiet = false;    // no progress, summary or failing files
     bool summary = true;   // the summary line at the end (when not quiet)
+    bool summaryOfNothing = true;  // ... also for a run that met no file, added, changed or removed nothing
     // Every write goes into the transaction the caller holds (a rebuild in
     // place): nothing is committed, and the index is not read first.
     bool outerTransaction = false;

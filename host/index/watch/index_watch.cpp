@@ -57,6 +57,7 @@ public:
     {
         batchSettings = settings;
         batchSettings.summary = watch.verbose;
+        batchSettings.summaryOfNothing = false;  // a batch of changes that touched no media file says nothing
     }
 
     RunResult Run()
