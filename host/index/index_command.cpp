@@ -195,7 +195,8 @@ int Forget(IndexDatabase& database, const ParsedArguments& parsed)
     if (!parsed.Has("--quiet")) {
         std::string line = "trellan index: ";
         AppendEscaped(line, PathFromListBytes(path), Escaping::terminal);
-        line += " and its " + std::to_string(removed) + " files are out of " + database.Name() + "\n";
+        line += " and its " + std::to_string(removed) + (removed == 1 ? " file are" : " files are") + " out of " +
+                database.Name() + "\n";
         std::fputs(line.c_str(), stderr);
     }
     return exitSuccess;

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace host::index {
@@ -51,13 +52,19 @@ void RemoveWithCompanions(const std::string& path)
         unlink((path + suffix).c_str());
 }
 
-// Moves an index and its log to another name (a missing log is fine).
+// Moves an index and its log to another name (a missing log is fine; an
+// empty one, all of it checkpointed when the index was closed, is removed
+// rather than left beside the moved index for ever).
 bool MoveIndex(const std::string& from, const std::string& to)
 {
     if (rename(from.c_str(), to.c_str()) != 0)
         return false;
     unlink((from + "-shm").c_str());
-    return rename((from + "-wal").c_str(), (to + "-wal").c_str()) == 0 || errno == ENOENT;
+    const std::string log = from + "-wal";
+    struct stat status {};
+    if (stat(log.c_str(), &status) == 0 && status.st_size == 0)
+        return unlink(log.c_str()) == 0 || errno == ENOENT;
+    return rename(log.c_str(), (to + "-wal").c_str()) == 0 || errno == ENOENT;
 }
 
 int RebuildSqlite(const std::string& location, const RunPaths& paths, const RunSettings& settings)
