@@ -51,4 +51,12 @@ struct FileRecord {
     bool memoryShort = false;
 };
 
+// Clears a record for filtering again: its path alone, as it came.
+inline void StartAgain(FileRecord& record)
+{
+    FileRecord again;
+    again.path = std::move(record.path);
+    record = std::move(again);
+}
+
 }  // namespace host

@@ -28,6 +28,18 @@ unsigned ProcessorCount()
     return information.dwNumberOfProcessors > 0 ? information.dwNumberOfProcessors : 1;
 }
 
+// No filter, or none that can be had: that is not the file's fault, unless
+// the path itself is the problem (it is not there; a file open as a stream
+// is there), and then the path's problem is the cause.
+void NoFilterToBeHad(FileRecord& record)
+{
+    FailureCause cause;
+    record.outside = record.stream || !DescribePathProblem(record.path, cause) || cause.outside;
+    record.noFilter = record.outside;
+    if (!record.outside)
+        record.cause = std::move(cause.words);
+}
+
 // The filter for the record's file; false, with the record's failure set,
 // when there is none.
 bool FindFilter(FilterFinder& finder, FileRecord& record, FilterLocation& location)
@@ -35,13 +47,7 @@ bool FindFilter(FilterFinder& finder, FileRecord& record, FilterLocation& locati
     record.status = finder.Find(record.path, location, record.cause);
     if (SUCCEEDED(record.status))
         return true;
-    // No filter: that is not the file's fault, unless the path itself is
-    // the problem (it is not there).
-    FailureCause cause;
-    record.outside = !DescribePathProblem(record.path, cause) || cause.outside;
-    record.noFilter = record.outside;
-    if (!record.outside)
-        record.cause = std::move(cause.words);
+    NoFilterToBeHad(record);
     return false;
 }
 
@@ -154,14 +160,6 @@ void Finish(FileJob& job)
     } catch (const std::bad_alloc&) {
         RanOutOfMemory(job.record);
     }
-}
-
-// Clears a record for filtering again: the path alone, as it came.
-void StartAgain(FileRecord& record)
-{
-    FileRecord again;
-    again.path = std::move(record.path);
-    record = std::move(again);
 }
 
 // The files after `sequence` that were filtered and wait to be delivered
@@ -346,13 +344,7 @@ void FilterFoundFile(FilterLoader& loader, const FilterLocation& location, const
     trellan::ComPtr<IFilter> filter;
     record.status = loader.CreateFilter(location.modulePath, location.clsid, filter.Receive(), record.cause);
     if (FAILED(record.status)) {
-        // A filter that cannot be had is not the file's fault, unless the
-        // path itself is the problem (a file open as a stream is there).
-        FailureCause cause;
-        record.outside = record.stream || !DescribePathProblem(record.path, cause) || cause.outside;
-        record.noFilter = record.outside;
-        if (!record.outside)
-            record.cause = std::move(cause.words);
+        NoFilterToBeHad(record);
         return;
     }
     WalkFile(filter.Get(), record, settings.bufferUnits, settings.binding);

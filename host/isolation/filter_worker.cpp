@@ -26,6 +26,16 @@ namespace host::isolation {
 
 namespace {
 
+// The record of a file that failed for memory, with nothing of what was
+// read of it kept: the host tries it again alone.
+void ShortOfMemory(FileRecord& record)
+{
+    StartAgain(record);
+    record.status = E_OUTOFMEMORY;
+    record.cause = "out of memory";
+    record.memoryShort = record.outside = true;
+}
+
 // Filters one file of a batch, through its descriptor as a stream.
 void FilterOne(FilterLoader& loader, const BatchRequest& request, FileRequest& file, int descriptor,
                FileRecord& record)
@@ -42,10 +52,7 @@ void FilterOne(FilterLoader& loader, const BatchRequest& request, FileRequest& f
     try {
         FilterFoundFile(loader, FilterLocation{file.clsid, std::move(file.modulePath)}, settings, record);
     } catch (const std::bad_alloc&) {
-        record.chunks.clear();
-        record.status = E_OUTOFMEMORY;
-        record.cause = "out of memory";
-        record.memoryShort = record.outside = true;
+        ShortOfMemory(record);
     }
     record.stream.Reset();
 }
@@ -69,11 +76,7 @@ bool GiveUpLargest(std::vector<FileRecord>& records)
             largest = &record;
     if (!largest)
         return false;
-    FileRecord shortOfMemory;
-    shortOfMemory.path = std::move(largest->path);
-    shortOfMemory.status = E_OUTOFMEMORY;
-    shortOfMemory.memoryShort = shortOfMemory.outside = true;
-    *largest = std::move(shortOfMemory);
+    ShortOfMemory(*largest);
     return true;
 }
 

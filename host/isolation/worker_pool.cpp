@@ -231,8 +231,8 @@ public:
 
     void Filter(IsolatedFile* files, size_t count, const FilterJobSettings& settings) override
     {
-        // The files, opened here for the worker: a path that is no file to
-        // read is told from here, as the filter would have refused it.
+        // The files, opened here for the worker; one that cannot be opened
+        // fails here, with its path's problem.
         std::vector<IsolatedFile> pending;
         std::vector<int> descriptors;
         for (size_t i = 0; i < count; ++i) {
@@ -470,7 +470,7 @@ private:
         bool keep = outcome == Outcome::answered;
         // A worker that ran short of memory takes no more files.
         for (const IsolatedFile& file : files)
-            keep = keep && file.record->status != E_OUTOFMEMORY && !file.record->memoryShort;
+            keep = keep && !ShortOfMemory(*file.record);
         if (keep)
             changed.WakeAll();
         else
@@ -576,14 +576,6 @@ private:
             Fail(*file.record, E_ABORT, "the run was stopped while the filter read the file", false);
             file.record->abandoned = true;
         }
-    }
-
-    // Clears a record to be sent again: the path alone.
-    static void StartAgain(FileRecord& record)
-    {
-        FileRecord again;
-        again.path = std::move(record.path);
-        record = std::move(again);
     }
 
     // The record of a file the filter did not finish: whatever of the
