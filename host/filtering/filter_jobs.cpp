@@ -96,16 +96,23 @@ void RanOutOfMemory(FileRecord& record)
     record.outside = true;
 }
 
+// Gives a failure without a cause the host's (through the file's stream
+// when the record still holds it).
+void ExplainFailure(FileRecord& record)
+{
+    if (SUCCEEDED(record.status) || !record.cause.empty())
+        return;
+    FailureCause cause = DescribeFailure(record.path, record.byStream, record.stream.Get());
+    record.cause = std::move(cause.words);
+    record.memoryShort = cause.memory;
+    record.outside = cause.outside;
+}
+
 // Gives a failure without a cause the host's, and says whether the file
 // failed for memory.
 bool Describe(FileRecord& record)
 {
-    if (FAILED(record.status) && record.cause.empty()) {
-        FailureCause cause = DescribeFailure(record.path, record.byStream);
-        record.cause = std::move(cause.words);
-        record.memoryShort = cause.memory;
-        record.outside = cause.outside;
-    }
+    ExplainFailure(record);
     const bool memory = record.status == E_OUTOFMEMORY || record.memoryShort ||
                         record.status == HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA);
     record.outside = record.outside || memory;
@@ -353,12 +360,7 @@ void FilterFoundFile(FilterLoader& loader, const FilterLocation& location, const
     // four texts.
     if (settings.readProperties && SUCCEEDED(record.status))
         record.propertiesRead = ReadMediaProperties(record.path, record.stream.Get(), record.properties);
-    if (FAILED(record.status) && record.cause.empty()) {
-        FailureCause cause = DescribeFailure(record.path, record.byStream, record.stream.Get());
-        record.cause = std::move(cause.words);
-        record.memoryShort = cause.memory;
-        record.outside = cause.outside;
-    }
+    ExplainFailure(record);
 }
 
 unsigned FilesAtOnce(const FilterJobSettings& settings)

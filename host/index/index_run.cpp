@@ -230,6 +230,8 @@ std::unique_ptr<FileJob> IndexRun::Plan(InputFiles& inputs, FilterFinder& finder
                 continue;
             }
             file.verdict = plan.Classify(bytes, file.stamp, file.knownId, &file.knownFailure);
+            if (file.verdict == Verdict::heldDown)
+                file.verdict = Verdict::retried;  // its filter is gone: it fails for that, as every file of its kind
             FilterLocation none;
             record.status = finder.Find(record.path, none, record.cause);
             record.outside = record.noFilter = true;
