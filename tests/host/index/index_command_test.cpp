@@ -38,7 +38,7 @@ public:  // the steps' changes use the helpers
     void SetUp() override
     {
         IndexFixture::SetUp();
-        if (IsSkipped())
+        if (IsSkipped() || HasFatalFailure())
             return;
         ASSERT_EQ(Trellan({u"register", Utf16(TRELLAN_MODULE_PATH)}).code, 0);
     }

@@ -69,9 +69,10 @@ protected:
                 GTEST_SKIP() << "TRELLAN_TEST_POSTGRES names no PostgreSQL server (scripts/test.sh starts one)";
             }
             static std::atomic<int> made{0};
-            databaseName = "trellan_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
+            const std::string name = "trellan_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
             ASSERT_TRUE(server_.Open(server)) << server_.LastError();
-            ASSERT_TRUE(server_.Execute(("CREATE DATABASE " + databaseName).c_str())) << server_.LastError();
+            ASSERT_TRUE(server_.Execute(("CREATE DATABASE " + name).c_str())) << server_.LastError();
+            databaseName = name;  // dropped at the end only once made
             location = std::string(server) + " dbname=" + databaseName;
         } else {
             location = folder.PathOf("index.sqlite");

@@ -15,7 +15,7 @@ protected:
     void SetUp() override
     {
         IndexFixture::SetUp();
-        if (IsSkipped())
+        if (IsSkipped() || HasFatalFailure())
             return;
         StoreAll({
             TextEntry("/lib/cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
