@@ -167,7 +167,7 @@ int RunDump(const ParsedArguments& parsed)
     std::unique_ptr<FilterIsolation> isolation = MakeFilterIsolation(settings.limits);
     settings.jobs.isolation = isolation.get();
     if (isolation)
-        isolation->Prepare(FilesAtOnce(settings.jobs));
+        isolation->Prepare();
     if (settings.module.empty() && !RegistryReady("trellan dump", false))
         return exitFailure;
 

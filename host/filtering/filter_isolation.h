@@ -33,9 +33,10 @@ class FilterIsolation {
 public:
     virtual ~FilterIsolation() = default;
 
-    // Starts `workers` workers ahead of the first files, so that their
-    // start overlaps the host's own.
-    virtual void Prepare(unsigned workers) = 0;
+    // Starts the first worker ahead of the first files, so that its start
+    // overlaps the host's own; the others start as batches find every
+    // worker busy, so that a run of a few files costs one worker's start.
+    virtual void Prepare() = 0;
 
     // Filters each file with the filter its location names, in a worker, as
     // the filtering job would in process: each record comes back with the

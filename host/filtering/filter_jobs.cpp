@@ -363,10 +363,16 @@ void FilterFoundFile(FilterLoader& loader, const FilterLocation& location, const
     ExplainFailure(record);
 }
 
+namespace {
+
+// How many files the settings filter at once: their jobs, or one for each
+// processor.
 unsigned FilesAtOnce(const FilterJobSettings& settings)
 {
     return settings.jobs ? settings.jobs : ProcessorCount();
 }
+
+}  // namespace
 
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextJob& next)
@@ -375,7 +381,7 @@ bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSe
     resolved.jobs = FilesAtOnce(settings);
     const unsigned threads = settings.isolation ? resolved.jobs * threadsAWorker : resolved.jobs;
     if (settings.isolation)
-        settings.isolation->Prepare(resolved.jobs);
+        settings.isolation->Prepare();
     JobQueue queue(loader, finder, resolved, next, threads, settings.isolation ? isolatedBatchFiles : 1);
     {
         // The calling thread is one of the workers; the others join it here.

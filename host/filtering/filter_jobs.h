@@ -60,10 +60,6 @@ using NextJob = std::function<std::unique_ptr<FileJob>()>;
 bool RunFilterJobs(FilterLoader& loader, FilterFinder& finder, const FilterJobSettings& settings,
                    const NextJob& next);
 
-// How many files the settings filter at once: their jobs, or one for each
-// processor.
-unsigned FilesAtOnce(const FilterJobSettings& settings);
-
 // One file through the filter that `location` names, in this process:
 // object creation, the binding (through the record's stream when it has
 // one), Init, the chunk walk, the properties when the settings ask, and the

@@ -1,6 +1,7 @@
 // The Linux isolation: filter workers in processes of their own, a pool
-// that grows to the number of files filtered at once. A worker is started
-// ahead of the first batch, or when a batch finds none idle (vfork, then
+// that grows to the number of files filtered at once. The first worker is
+// started ahead of the first batch, the others when a batch finds none
+// idle, so that a run of a few files starts one worker (vfork, then
 // exec of trellan-filter-worker beside the platform library, with its
 // limits set in between), serves batch after batch of files, and is ended
 // when it crashes, hangs, runs out of memory or answers nonsense; the next
@@ -221,12 +222,12 @@ public:
     }
     ~IsolatedFiltering() override { EndWorkers(); }
 
-    void Prepare(unsigned workers) override
+    void Prepare() override
     {
         SlimLockHolder hold(lock);
         std::string problem;
-        while (conveyors.size() < workers && StartConveyor(problem)) {
-        }
+        if (conveyors.empty())
+            StartConveyor(problem);
     }
 
     void Filter(IsolatedFile* files, size_t count, const FilterJobSettings& settings) override
