@@ -285,8 +285,10 @@ bool IsPostgresLocation(std::string_view location);
 // Opens the index at `location`, creating its schema (and, for SQLite, the
 // file and the folders of the default location) when `create` is set, as a
 // run does; a run that will write checks first that the index is not
-// damaged. Null on failure, and `error` says why.
-std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error);
+// damaged, and an index found damaged before is refused, but for
+// `despiteDamageMark`. Null on failure, and `error` says why.
+std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error,
+                                         bool despiteDamageMark = false);
 
 // What a command says of a failure of the index: `error` as it is, or, for
 // a damaged index, that it is damaged and how to make a new one.

@@ -13,7 +13,8 @@ bool IsPostgresLocation(std::string_view location)
            location.find('=') != std::string_view::npos;
 }
 
-std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error)
+std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error,
+                                         bool despiteDamageMark)
 {
     if (IsPostgresLocation(location)) {
         auto database = std::make_unique<PostgresIndex>();
@@ -22,7 +23,7 @@ std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool creat
         return database;
     }
     auto database = std::make_unique<SqliteIndex>();
-    if (!database->Open(location, create, error))
+    if (!database->Open(location, create, error, despiteDamageMark))
         return nullptr;
     return database;
 }

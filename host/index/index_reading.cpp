@@ -33,8 +33,11 @@ int SayQueryFailure(const char* command, SearchStatus status, const std::u16stri
     case SearchStatus::failed:
         break;
     }
-    std::fprintf(stderr, "trellan %s: cannot read the index %s: %s\n", command, database.Name().c_str(),
-                 IndexProblem(database, error).c_str());
+    if (database.Damaged())  // said as every command says it
+        std::fprintf(stderr, "trellan %s: %s\n", command, IndexProblem(database, error).c_str());
+    else
+        std::fprintf(stderr, "trellan %s: cannot read the index %s: %s\n", command, database.Name().c_str(),
+                     error.c_str());
     return exitIndexFailed;
 }
 

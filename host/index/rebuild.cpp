@@ -25,7 +25,7 @@ namespace {
 bool RememberedPaths(const std::string& location, RunPaths& paths)
 {
     std::string error;
-    std::unique_ptr<IndexDatabase> old = OpenIndex(location, false, error);
+    std::unique_ptr<IndexDatabase> old = OpenIndex(location, false, error, true);
     std::vector<CoveredPath> covered;
     if (!old || !old->ReadPaths(covered)) {
         std::fprintf(stderr, "trellan index: %s; name the folders to index into a new one\n",
@@ -50,14 +50,17 @@ void RemoveWithCompanions(const std::string& path)
 {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
         unlink((path + suffix).c_str());
+    unlink(DamageMarkPath(path).c_str());
 }
 
-// Moves an index and its log to another name (a missing log is fine; an
-// empty one, all of it checkpointed when the index was closed, is removed
-// rather than left beside the moved index for ever).
+// Moves an index, its damage mark and its log to another name (a missing
+// log is fine; an empty one, all of it checkpointed when the index was
+// closed, is removed rather than left beside the moved index for ever).
 bool MoveIndex(const std::string& from, const std::string& to)
 {
     if (rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    if (rename(DamageMarkPath(from).c_str(), DamageMarkPath(to).c_str()) != 0 && errno != ENOENT)
         return false;
     unlink((from + "-shm").c_str());
     const std::string log = from + "-wal";

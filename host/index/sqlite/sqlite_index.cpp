@@ -15,6 +15,7 @@
 #include <charconv>
 #include <queue>
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -234,9 +235,46 @@ std::string DefaultIndexPath()
     return ToCodePage(CP_ACP, DefaultIndexFolder(false) + pathSeparator + u"index.sqlite");
 }
 
-bool SqliteIndex::Open(const std::string& location, bool create, std::string& error)
+std::string DamageMarkPath(const std::string& index)
+{
+    return index + ".damaged";
+}
+
+SqliteIndex::~SqliteIndex()
+{
+    if (Damaged())
+        MarkDamaged(connection.LastError());
+}
+
+void SqliteIndex::MarkDamaged(const std::string& problem)
+{
+    if (marked || !opened || path == ":memory:")
+        return;
+    marked = true;
+    const std::string line = problem + "\n";
+    const int file = ::open(DamageMarkPath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (file < 0)
+        return;  // a folder this process may not write: the next run finds the damage itself
+    [[maybe_unused]] const ssize_t written = ::write(file, line.data(), line.size());
+    ::close(file);
+}
+
+bool SqliteIndex::Open(const std::string& location, bool create, std::string& error, bool despiteDamageMark)
 {
     path = location;
+    if (!despiteDamageMark) {
+        // What the mark says (its first line, at most a few hundred bytes).
+        const int file = ::open(DamageMarkPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+        if (file >= 0) {
+            char said[512];
+            const ssize_t got = ::read(file, said, sizeof said);
+            ::close(file);
+            const std::string_view text(said, got > 0 ? static_cast<size_t>(got) : 0);
+            damaged = marked = true;
+            error = path + damagedAdvice + " (" + std::string(text.substr(0, text.find('\n'))) + ")";
+            return false;
+        }
+    }
     if (create && path == DefaultIndexPath())
         DefaultIndexFolder(true);  // a folder that cannot be made shows as a file that cannot be opened
     if (!connection.Open(path, create)) {
@@ -272,7 +310,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
             RegisterPairTokenizer(connection.Get()) && RegisterRanking(connection.Get()) &&
             connection.Execute("PRAGMA temp_store = MEMORY") && CreateSchema(false, error))
-            return true;
+            return opened = true;
         error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
                 : readOnly ? "the index " + path + " can only be read, not written (" + connection.LastError() + ")"
                            : "cannot open the index " + path + ": " + connection.LastError();
@@ -280,9 +318,10 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
     }
     if (!CreateSchema(create, error)) {
         error = path + " " + error;
+        opened = damaged;  // a damaged index is marked; a file that is no index is not
         return false;
     }
-    return true;
+    return opened = true;
 }
 
 bool SqliteIndex::CreateSchema(bool create, std::string& error)
@@ -368,6 +407,8 @@ bool SqliteIndex::CheckBeforeWriting(std::string& error)
     }
     damaged = true;
     error = std::string(damagedAdvice) + " (" + problem + ")";
+    opened = true;
+    MarkDamaged(problem);
     return false;
 }
 
@@ -1042,6 +1083,16 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
             hit.composer = statement.Text(9), hit.year = statement.Integer(10), hit.track = statement.Integer(11);
             hit.disc = statement.Integer(12), hit.duration = statement.Integer(13);
         }
+    }
+    // Every match counted comes back as a hit unless the limit cut it: the
+    // texts of a file the index does not hold are damage, and the hits
+    // without them would pass for all there are.
+    const auto shown = static_cast<std::int64_t>(hits.size());
+    if (read == SQLITE_DONE && shown < total && (limit <= 0 || shown < limit)) {
+        damaged = true;
+        error = "its texts name " + std::to_string(total - shown) + " files that it does not hold";
+        MarkDamaged(error);
+        return SearchStatus::failed;
     }
     if (read == SQLITE_DONE && (query.fts5.empty() || hits.empty() || Snippets(query, marks, ids, hits)))
         return SearchStatus::found;

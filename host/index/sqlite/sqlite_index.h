@@ -18,10 +18,19 @@ class SortedIds;
 using platform::sqlite::Connection;
 using platform::sqlite::Statement;
 
+// The file beside an index that says it is damaged: a run, or a search,
+// that found damage leaves it, with what was found, so that every later
+// command refuses the index (a search need not check the whole index to
+// know), until a rebuild moves it aside with the index.
+std::string DamageMarkPath(const std::string& index);
+
 class SqliteIndex : public IndexDatabase {
 public:
-    // On failure `error` says why.
-    bool Open(const std::string& path, bool create, std::string& error);
+    ~SqliteIndex() override;
+
+    // On failure `error` says why. An index marked damaged is refused, but
+    // for `despiteDamageMark` (a rebuild that reads the paths it covers).
+    bool Open(const std::string& path, bool create, std::string& error, bool despiteDamageMark = false);
 
     // Remembers damage as it is reported, since a rollback after it clears
     // the connection's error.
@@ -96,6 +105,9 @@ private:
     // PRAGMA quick_check, and the full-text tables' own check after a run
     // that was cut short; false, `error` saying so, for a damaged index.
     bool CheckBeforeWriting(std::string& error);
+    // Leaves the damage mark, saying `problem`, once; not for a file that
+    // was never opened as an index.
+    void MarkDamaged(const std::string& problem);
     Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
     // The row of a folder path, made if need be; 0 on failure.
     std::int64_t FolderId(const std::string& folder);
@@ -112,6 +124,8 @@ private:
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;
     mutable bool damaged = false;
+    bool opened = false;  // the file opened as an index
+    bool marked = false;  // the damage mark left or found
     std::string lockPath;  // the run lock's file: the index's own, or the one a rebuild replaces
 };
 

@@ -413,6 +413,38 @@ TEST_P(IndexCommand, ADamagedIndexIsNeverWrittenIntoAndIsRebuiltBesideIt)
     ExpectSound();
 }
 
+// Damage that reads as an index with fewer files: the search that meets it
+// says so, and marks the index, so that every command refuses it after.
+TEST_P(IndexCommand, AnIndexThatLostFilesIsRefusedByEveryReaderUntilRebuilt)
+{
+    if (IsPostgres())
+        GTEST_SKIP() << "the server keeps its own pages";
+    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "");
+    WriteAsf("lib/harbour.wma", "Harbour Lights", "Mira Okonkwo");
+    ASSERT_EQ(Index({Utf16(library)}), 0);
+    database.reset();
+    {
+        platform::sqlite::Connection raw;
+        ASSERT_TRUE(raw.Open(DatabasePath(), false) && raw.Execute("DELETE FROM files WHERE name = 'cafe.mp3'"));
+    }
+    const std::u16string db = Utf16(DatabasePath());
+    for (const host::Arguments& args : std::vector<host::Arguments>{{u"search", u"--db", db, u"-n", u"0", u"cafe OR harbour"},
+                                                                    {u"search", u"--db", db, u"harbour"},
+                                                                    {u"list", u"--db", db, u"artists"},
+                                                                    {u"list", u"--db", db, u"albums", u"harbour"},
+                                                                    {u"index", u"--db", db}}) {
+        const CommandRun run = Trellan(args);
+        EXPECT_EQ(run.code, 3) << Utf8(args[0]) << ": " << run.err;
+        EXPECT_EQ(run.out, "") << Utf8(args[0]);
+        EXPECT_NE(run.err.find(" is damaged; 'trellan index --rebuild' makes a new one (its texts name 1 files"),
+                  std::string::npos) << run.err;
+    }
+    ASSERT_EQ(Index({u"--rebuild"}), 0);  // the paths read from the marked index
+    Reopen();
+    EXPECT_EQ(Sorted(Found("cafe OR harbour")), (Names{"cafe.mp3", "harbour.wma"}));
+    EXPECT_EQ(Trellan({u"list", u"--db", db, u"artists"}).code, 0);
+}
+
 TEST_P(IndexCommand, UnderAMemoryLimitEverySmallFileIsStoredAndTheNextRunTakesTheRest)
 {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
