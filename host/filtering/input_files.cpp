@@ -53,22 +53,38 @@ bool IsFolder(const std::u16string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Fills `file` with the failure to read `what` (a folder or a list).
-void Failed(InputFile& file, const std::u16string& path, const char* what, DWORD error)
+// Fills `file` with the failure to read `what` (a folder or a list), in
+// `words` (by default, the error's).
+void Failed(InputFile& file, const std::u16string& path, const char* what, DWORD error, std::string words = {})
 {
     file = InputFile();
     file.path = path;
     file.status = HRESULT_FROM_WIN32(error);
     if (SUCCEEDED(file.status))
         file.status = E_FAIL;
-    file.problem = std::string("cannot read the ") + what + ": " + Win32ErrorWords(error);
+    file.problem = std::string("cannot read the ") + what + ": " + (words.empty() ? Win32ErrorWords(error) : words);
     file.unreadList = std::strcmp(what, "file list") == 0;
+}
+
+// The longest entry a list may hold: far longer than any path.
+constexpr size_t kLongestEntry = 65536;
+
+// Why a list at `path` could not be opened: a folder or a socket is named
+// for what it is, not by the error its open gave.
+std::string ListOpenProblem(const std::u16string& path, DWORD error)
+{
+    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str()));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return "a folder, not a list of files";
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE))
+        return "a socket or device, not a list of files";
+    return Win32ErrorWords(error);
 }
 
 }  // namespace
 
-InputFiles::InputFiles(Arguments operands, Arguments lists, bool nulSeparated)
-    : operands(std::move(operands)), lists(std::move(lists)), nulSeparated(nulSeparated)
+InputFiles::InputFiles(Arguments operands, Arguments lists, bool nulSeparated, bool (*stopRequested)())
+    : operands(std::move(operands)), lists(std::move(lists)), nulSeparated(nulSeparated), stopRequested(stopRequested)
 {
 }
 
@@ -140,13 +156,33 @@ bool InputFiles::NextFromList(InputFile& file)
     for (;;) {
         const size_t end = list->pending.find(separator, list->start);
         if (end == std::string::npos && !list->ended) {
-            // Keep what is not split yet, and read more.
+            // Keep what is not split yet, and read more: an entry at most
+            // as long as the longest, no NUL in a list of lines (/dev/zero
+            // and a binary file are refused at their first bytes), and an
+            // end when the run is asked to stop (a list of NULs that never
+            // ends holds no entry).
             list->pending.erase(0, list->start);
             list->start = 0;
+            if (list->pending.size() > kLongestEntry) {
+                Failed(file, list->name, "file list", ERROR_INVALID_DATA,
+                       "an entry longer than " + std::to_string(kLongestEntry) + " bytes: not a list of paths");
+                list.reset();
+                return true;
+            }
+            if (stopRequested && stopRequested()) {
+                list.reset();
+                return false;
+            }
             char buffer[65536];
             DWORD got = 0;
             if (!ReadFile(list->handle, buffer, sizeof buffer, &got, nullptr)) {
                 Failed(file, list->name, "file list", GetLastError());
+                list.reset();
+                return true;
+            }
+            if (!nulSeparated && std::memchr(buffer, '\0', got)) {
+                Failed(file, list->name, "file list", ERROR_INVALID_DATA,
+                       "it holds a NUL byte: not a list of paths one a line (--null reads a NUL-separated list)");
                 list.reset();
                 return true;
             }
@@ -203,7 +239,8 @@ bool InputFiles::Next(InputFile& file)
                                          : CreateFileW(reinterpret_cast<LPCWSTR>(name.c_str()), GENERIC_READ,
                                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
             if (handle == INVALID_HANDLE_VALUE || handle == nullptr) {
-                Failed(file, name, "file list", GetLastError());
+                const DWORD error = GetLastError();
+                Failed(file, name, "file list", error, ListOpenProblem(name, error));
                 return true;
             }
             list = std::make_unique<List>(handle, name != u"-");

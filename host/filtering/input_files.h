@@ -30,8 +30,8 @@ class InputFiles {
 public:
     // `operands`: files and folders, in order; then each of `lists` ("-" is
     // standard input), one path a line, or NUL-separated with
-    // `nulSeparated`.
-    InputFiles(Arguments operands, Arguments lists, bool nulSeparated);
+    // `nulSeparated`. A list ends early once `stopRequested` says so.
+    InputFiles(Arguments operands, Arguments lists, bool nulSeparated, bool (*stopRequested)() = nullptr);
     ~InputFiles();
     InputFiles(const InputFiles&) = delete;
     InputFiles& operator=(const InputFiles&) = delete;
@@ -54,6 +54,7 @@ private:
     Arguments lists;
     size_t nextList = 0;
     bool nulSeparated;
+    bool (*stopRequested)();
     std::vector<std::unique_ptr<Folder>> folders;  // the folders being walked, innermost last
     std::unique_ptr<List> list;                    // the list being read
 };

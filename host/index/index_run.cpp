@@ -334,7 +334,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     run.lastRunStarted = LastRunStarted(database);
     const std::int64_t runId = database.StartRun();
 
-    InputFiles inputs(paths.walked, paths.lists, paths.nulSeparated);
+    InputFiles inputs(paths.walked, paths.lists, paths.nulSeparated, [] { return StopSignal() != 0; });
     FilterFinder finder;
     bool walked = false;  // every file was planned: no stop for want of memory
     {

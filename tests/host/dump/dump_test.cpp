@@ -222,9 +222,23 @@ TEST_F(DumpTest, FoldersListsAndNamesThatAreNotUtf8)
     EXPECT_EQ(FilesOf(run.out),
               (std::vector<std::string>{base + "b.mp3", base + "caf\\udcff.MP3", base + "b.mp3"}));
 
-    run = Trellan({u"dump", u"--json", u"-q", u"--files-from", Path("no-such-list")});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_NE(run.out.find("\"error\": \"cannot read the file list: no such file or folder\""), std::string::npos);
+    // Lists that are no lists: each fails with what it is, at once.
+    std::ofstream(dir.PathOf("zeros.txt"), std::ios::binary) << std::string(1 << 20, '\0');
+    std::ofstream(dir.PathOf("long.txt"), std::ios::binary) << std::string(100000, 'x');
+    const struct {
+        const char* list;
+        const char* error;
+    } badLists[] = {
+        {"no-such-list", "cannot read the file list: no such file or folder"},
+        {"library", "cannot read the file list: a folder, not a list of files"},
+        {"zeros.txt", "cannot read the file list: it holds a NUL byte: not a list of paths one a line"},
+        {"long.txt", "cannot read the file list: an entry longer than 65536 bytes: not a list of paths"},
+    };
+    for (const auto& bad : badLists) {
+        run = Trellan({u"dump", u"--json", u"-q", u"--files-from", Path(bad.list)});
+        EXPECT_EQ(run.code, 1) << bad.list;
+        EXPECT_NE(run.out.find(std::string("\"error\": \"") + bad.error), std::string::npos) << run.out;
+    }
 }
 
 TEST_F(DumpTest, TextOutputKeepsItsMarginAndSendsNoControlCharacter)
