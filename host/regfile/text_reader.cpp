@@ -18,6 +18,11 @@ std::string LineError(int line, const std::string& message)
     return "line " + std::to_string(line) + ": " + message;
 }
 
+std::string NoHeader(int line)
+{
+    return LineError(line, "not a registry file: expected \"Windows Registry Editor Version 5.00\" or \"REGEDIT4\"");
+}
+
 bool IsBlank(char16_t unit)
 {
     return unit == u' ' || unit == u'\t';
@@ -122,6 +127,26 @@ bool ReadKeyLine(const LogicalLine& line, std::u16string_view text, RegEntry* en
 
 }  // namespace
 
+Opening RegTextOpening(std::u16string_view beginning, bool whole, std::string* problem)
+{
+    int number = 1;
+    for (size_t start = 0;; ++number) {
+        const size_t end = beginning.find(u'\n', start);
+        if (end == std::u16string_view::npos && !whole)
+            return Opening::unknown;
+        const std::u16string_view content = TrimEnd(TrimStart(beginning.substr(start, end - start)));
+        if (!content.empty() && content.front() != u';' && content.front() != u'#') {
+            if (content == headerVersion5 || content == headerVersion4)
+                return Opening::fits;
+            *problem = NoHeader(number);
+            return Opening::refused;
+        }
+        if (end == std::u16string_view::npos)
+            return Opening::fits;  // blank: what is missing is ReadRegText's to say
+        start = end + 1;
+    }
+}
+
 bool ReadRegText(std::u16string_view text, std::vector<RegEntry>* entries, std::string* error)
 {
     entries->clear();
@@ -135,8 +160,7 @@ bool ReadRegText(std::u16string_view text, std::vector<RegEntry>* entries, std::
             continue;
         if (!sawHeader) {
             if (content != headerVersion5 && content != headerVersion4) {
-                *error = LineError(line.number, "not a registry file: expected \"Windows Registry Editor Version "
-                                                "5.00\" or \"REGEDIT4\"");
+                *error = NoHeader(line.number);
                 return false;
             }
             sawHeader = true;

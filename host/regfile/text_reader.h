@@ -7,6 +7,7 @@
 
 #include "regfile/key_path.h"
 #include "regfile/value_line.h"
+#include "text/text_decoding.h"
 
 #include <vector>
 
@@ -19,6 +20,10 @@ struct RegEntry {
     RegistryPath path;   // of the key (CreateKey, DeleteKey)
     RegValueLine value;  // SetValue: a value of the last CreateKey's key
 };
+
+// Whether `beginning` can open .reg text: its first line that is neither
+// blank nor a comment is the header (a TextKind's look).
+Opening RegTextOpening(std::u16string_view beginning, bool whole, std::string* problem);
 
 // False with `error` ("line 3: ...") at the first malformed line.
 bool ReadRegText(std::u16string_view text, std::vector<RegEntry>* entries, std::string* error);

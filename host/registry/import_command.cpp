@@ -106,7 +106,10 @@ int RunRegImport(const ParsedArguments& args)
 {
     std::u16string text;
     std::string error;
-    if (!ReadTextFile(args.Operands()[0], &text, &error)) {
+    // No .reg file for this registry comes near the limit; one that passes
+    // it, holds a NUL or does not begin as one is refused as it is read.
+    const TextKind regFile = {"a .reg file", size_t(64) << 20, RegTextOpening};
+    if (!ReadTextFile(args.Operands()[0], regFile, &text, &error)) {
         std::fprintf(stderr, "trellan reg import: %s\n", error.c_str());
         return exitFailure;
     }

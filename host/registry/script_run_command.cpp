@@ -49,8 +49,13 @@ int RunScriptRun(const ParsedArguments& args)
 
     std::u16string text;
     std::string error;
-    if (!ReadTextFile(*file, &text, &error)) {
+    const TextKind scriptText = {"a registry script", size_t(64) << 20};
+    if (!ReadTextFile(*file, scriptText, &text, &error)) {
         std::fprintf(stderr, "trellan script run: %s\n", error.c_str());
+        return exitFailure;
+    }
+    if (text.find_first_not_of(u" \t\r\n") == std::u16string::npos) {
+        std::fprintf(stderr, "trellan script run: %s holds no script: it is empty\n", ToUtf8(*file).c_str());
         return exitFailure;
     }
     // What a failed script leaves (the blocks before the failing one, what

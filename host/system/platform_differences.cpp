@@ -160,15 +160,13 @@ bool IsTerminal(DWORD which)
     return GetConsoleMode(GetStdHandle(which), &mode) != 0;
 }
 
-bool ReadStandardInput(std::string* bytes)
+bool ReadStandardInput(char* buffer, size_t size, size_t* got)
 {
-    if (!BinaryStandardInput())
+    static const bool binary = BinaryStandardInput();
+    if (!binary)
         return false;
-    char buffer[65536];
-    bytes->clear();
-    while (size_t read = std::fread(buffer, 1, sizeof buffer, stdin))
-        bytes->append(buffer, read);
-    return !std::ferror(stdin);
+    *got = std::fread(buffer, 1, size, stdin);
+    return *got > 0 || !std::ferror(stdin);
 }
 
 std::u16string BesideProgram(const std::u16string& name)

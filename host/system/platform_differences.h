@@ -65,7 +65,8 @@ LONG OpenRegistry(bool* writable, std::string* path);
 LONG BeginRegistryWrite();
 LONG EndRegistryWrite(bool commit);
 
-// All of standard input, byte for byte.
-bool ReadStandardInput(std::string* bytes);
+// The next piece of standard input, byte for byte, at most `size` bytes:
+// `got` 0 at its end. False when it cannot be read.
+bool ReadStandardInput(char* buffer, size_t size, size_t* got);
 
 }  // namespace host

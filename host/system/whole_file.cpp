@@ -67,13 +67,29 @@ bool CheckRegularFile(const std::u16string& path, std::string* error)
     return false;
 }
 
-bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* error)
+bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* error, const PieceCheck& check)
 {
+    bytes->clear();
+    char buffer[65536];
+    // Each piece is looked at as it comes, so that a file that is not what
+    // its reader takes is refused at its first piece, not after all of it.
+    const auto take = [&](size_t got) {
+        const size_t fresh = bytes->size();
+        bytes->append(buffer, got);
+        return !check || check(*bytes, fresh, error);
+    };
     if (path == u"-") {
-        if (ReadStandardInput(bytes))
-            return true;
-        *error = "cannot read standard input";
-        return false;
+        for (;;) {
+            size_t got = 0;
+            if (!ReadStandardInput(buffer, sizeof buffer, &got)) {
+                *error = "cannot read standard input";
+                return false;
+            }
+            if (!take(got))
+                return false;
+            if (got == 0)
+                return true;
+        }
     }
     if (IsFolder(path))
         return FolderError(error, path);
@@ -83,15 +99,14 @@ bool ReadWholeFile(const std::u16string& path, std::string* bytes, std::string* 
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.IsOpen())
         return Fail(error, "cannot open", path);
-    bytes->clear();
-    char buffer[65536];
     for (;;) {
         DWORD got = 0;
         if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr))
             return Fail(error, "cannot read", path);
+        if (!take(got))
+            return false;
         if (got == 0)
             return true;
-        bytes->append(buffer, got);
     }
 }
 

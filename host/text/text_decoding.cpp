@@ -1,6 +1,7 @@
 #include "text/text_decoding.h"
 
 #include "system/whole_file.h"
+#include "text/text_conversion.h"
 
 #include "winapi.h"
 
@@ -58,10 +59,53 @@ std::u16string DecodeText(std::string_view bytes)
     return WidenEightBit(bytes);
 }
 
-bool ReadTextFile(const std::u16string& path, std::u16string* text, std::string* error)
+namespace {
+
+// How much of a text's beginning is decoded for its kind's look.
+constexpr size_t kBeginningBytes = 65536;
+
+bool IsUtf16(std::string_view bytes)
 {
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+// Where the bytes from `fresh` on hold a NUL character: a zero byte, or a
+// zero unit after a UTF-16 mark.
+bool HoldsNul(std::string_view bytes, size_t fresh)
+{
+    if (!IsUtf16(bytes))
+        return bytes.find('\0', fresh) != std::string_view::npos;
+    for (size_t unit = fresh < 2 ? 2 : fresh - fresh % 2; unit + 1 < bytes.size(); unit += 2)
+        if (bytes[unit] == 0 && bytes[unit + 1] == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool ReadTextFile(const std::u16string& path, const TextKind& kind, std::u16string* text, std::string* error)
+{
+    const std::string name = path == u"-" ? std::string("standard input") : ToUtf8(path);
+    Opening opening = kind.opens ? Opening::unknown : Opening::fits;
+    const PieceCheck check = [&](std::string_view bytes, size_t fresh, std::string* problem) {
+        std::string why;
+        if (bytes.size() > kind.mostBytes)
+            why = "it is larger than " + std::to_string(kind.mostBytes >> 20) + " MiB";
+        else if (HoldsNul(bytes, fresh))
+            why = "it holds a NUL character";
+        else if (opening == Opening::unknown) {
+            const bool whole = fresh == bytes.size();
+            opening = kind.opens(DecodeText(bytes.substr(0, kBeginningBytes)), whole || bytes.size() >= kBeginningBytes,
+                                 &why);
+        }
+        if (why.empty())
+            return true;
+        *problem = name + " is not " + kind.name + ": " + why;
+        return false;
+    };
     std::string bytes;
-    if (!ReadWholeFile(path, &bytes, error))
+    if (!ReadWholeFile(path, &bytes, error, check))
         return false;
     *text = DecodeText(bytes);
     return true;

@@ -141,6 +141,8 @@ TEST_F(CommandProcessesTest, EveryCommandNamesAnUnusableRegistry)
 {
     const std::string script = directory + "/script.regscript";
     std::ofstream(script) << "HKCR { Key }";
+    const std::string regFile = directory + "/keys.reg";
+    std::ofstream(regFile) << "Windows Registry Editor Version 5.00\n\n[HKEY_CLASSES_ROOT\\Key]\n";
     std::ofstream(directory + "/damaged.sqlite") << "not a database";
     const std::pair<std::string, const char*> databases[] = {
         {directory + "/damaged.sqlite", "is not a registry database, or it is damaged (ERROR_REGISTRY_CORRUPT"},
@@ -148,7 +150,7 @@ TEST_F(CommandProcessesTest, EveryCommandNamesAnUnusableRegistry)
     };
     const std::vector<std::string> commands[] = {
         {"dump", "file.mp3"}, {"register", module}, {"unregister", module},
-        {"reg", "export"},    {"reg", "import", script}, {"script", "run", script},
+        {"reg", "export"},    {"reg", "import", regFile}, {"script", "run", script},
     };
     for (const auto& [database, cause] : databases) {
         registry = database;

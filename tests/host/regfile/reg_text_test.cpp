@@ -155,7 +155,7 @@ TEST_F(RegTextTest, CommandsWriteFilesAndRefuseFolders)
     // A folder, a missing file, a file that cannot be written: a clear error.
     std::string error;
     std::u16string text;
-    EXPECT_FALSE(host::ReadTextFile(Utf16(directory), &text, &error));
+    EXPECT_FALSE(host::ReadTextFile(Utf16(directory), host::TextKind{"a .reg file", 1 << 20}, &text, &error));
     EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
     for (const host::Arguments& args : std::vector<host::Arguments>{
              {u"reg", u"import", Utf16(directory)}, {u"reg", u"import", Utf16(directory + "/missing.reg")},

@@ -150,6 +150,26 @@ TEST_F(ScriptCommandTest, FailuresArePrintedByName)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Utf8(args[0]) << " " << Utf8(args[1]);
     }
 
+    // Files that are no script or .reg file, refused at their first piece:
+    // a 2 GiB sparse file of zeros is never read whole.
+    const std::u16string sparse = WriteFile("sparse", "");
+    std::filesystem::resize_file(directory + "/sparse", std::uintmax_t(2) << 30);
+    const struct {
+        host::Arguments args;
+        const char* error;
+    } refused[] = {
+        {{u"script", u"run", sparse}, "is not a registry script: it holds a NUL character"},
+        {{u"reg", u"import", sparse}, "is not a .reg file: it holds a NUL character"},
+        {{u"script", u"run", WriteFile("empty.regscript", " \n\n")}, "holds no script: it is empty"},
+        {{u"reg", u"import", WriteFile("words.reg", std::string(200000, 'w'))},
+         "is not a .reg file: line 1: not a registry file"},
+    };
+    for (const auto& row : refused) {
+        const CommandRun run = Trellan(row.args);
+        EXPECT_EQ(run.code, 1) << Utf8(row.args[2]);
+        EXPECT_NE(run.err.find(row.error), std::string::npos) << run.err;
+    }
+
     EXPECT_EQ(Run({Utf16(directory + "/missing.regscript")}, &printed), 1);
     EXPECT_EQ(Run({Utf16(directory)}, &printed), 1) << "a folder";
     EXPECT_EQ(Run({}, &printed), 2);
