@@ -1,5 +1,8 @@
+// Paths as the index keeps them (absolute, "~" expanded where no shell did
+// it), and the stamp it tells a changed file by.
 #include "index/paths.h"
 
+#include "system/platform_differences.h"
 
 #include <sys/stat.h>
 
@@ -42,6 +45,17 @@ std::u16string IndexedPath(std::u16string path)
         return path;
     full.resize(units);
     return full;
+}
+
+std::u16string HomeExpanded(std::u16string path)
+{
+    if (path.empty() || path[0] != u'~' || (path.size() > 1 && path[1] != u'/' && path[1] != pathSeparator))
+        return path;
+    PWSTR home = nullptr;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Profile, 0, nullptr, &home)))
+        path.replace(0, 1, reinterpret_cast<const char16_t*>(home));
+    CoTaskMemFree(home);
+    return path;
 }
 
 bool StampOf(const std::string& path, FileStamp& stamp)

@@ -11,6 +11,11 @@ namespace host::index {
 // folder.
 std::u16string IndexedPath(std::u16string path);
 
+// `path` with a leading "~" (alone, or before a separator) as the user's
+// own folder, as a shell would have it on the command line: a query's
+// dir:~/Music reaches no shell.
+std::u16string HomeExpanded(std::u16string path);
+
 // The size, times and file number of the file at `path` (the file system's
 // bytes). False when
 // there is no file to look at (gone, or a folder).

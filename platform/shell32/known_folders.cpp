@@ -1,5 +1,5 @@
-// SHGetKnownFolderPath for the one folder the system's programs keep data
-// in, and the same rule for the stand-in's own files.
+// SHGetKnownFolderPath for the folder the system's programs keep data in
+// (with the same rule for the stand-in's own files) and the user's own.
 #include "shell32/known_folders.h"
 
 #include "kernel32/modules_internal.h"
@@ -15,6 +15,8 @@
 
 extern "C" const KNOWNFOLDERID FOLDERID_LocalAppData = {
     0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
+extern "C" const KNOWNFOLDERID FOLDERID_Profile = {
+    0x5E6C858F, 0x0E22, 0x4760, {0x9A, 0xFE, 0xEA, 0x33, 0x17, 0xB6, 0x71, 0x73}};
 
 namespace platform::shell {
 
@@ -45,9 +47,17 @@ HRESULT STDAPICALLTYPE SHGetKnownFolderPath(REFKNOWNFOLDERID id, DWORD flags, HA
     if (!path)
         return E_INVALIDARG;
     *path = nullptr;
-    if (!IsEqualGUID(id, FOLDERID_LocalAppData))
+    std::string folder;
+    if (IsEqualGUID(id, FOLDERID_LocalAppData)) {
+        folder = platform::shell::LocalDataFolder();
+    } else if (IsEqualGUID(id, FOLDERID_Profile)) {
+        const char* home = std::getenv("HOME");
+        if (!home || !*home)
+            return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+        folder = home;
+    } else {
         return E_INVALIDARG;
-    const std::string folder = platform::shell::LocalDataFolder();
+    }
     if ((flags & KF_FLAG_CREATE) && !platform::shell::CreateFolders(folder))
         return HRESULT_FROM_WIN32(errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND);
     const std::u16string text = platform::modules::PathFromUtf8(folder);

@@ -113,6 +113,17 @@ private:
         return text.substr(at, end - at);
     }
     bool IsOperator(const char* name) const { return PeekWord() == name; }
+    // "or" between two terms, as people type OR; elsewhere a word (a title's
+    // "or" is still found, in a phrase: "now or never").
+    bool IsLowerOr() const
+    {
+        if (PeekWord() != "or")
+            return false;
+        size_t next = at + 2;
+        while (next < text.size() && std::strchr(" \t\r\n", text[next]))
+            ++next;
+        return next < text.size() && text[next] != ')';
+    }
 
     // or := and (OR and)*; place filters count only at the top, beside the words.
     bool Or(Piece& out, const FieldTarget* field, bool top)
@@ -121,7 +132,7 @@ private:
             return false;
         for (;;) {
             SkipSpace();
-            if (!IsOperator("OR"))
+            if (!IsOperator("OR") && !IsLowerOr())
                 return true;
             at += 2;
             Piece right;
@@ -137,7 +148,7 @@ private:
         bool first = true;
         for (;;) {
             SkipSpace();
-            if (at >= text.size() || text[at] == ')' || IsOperator("OR"))
+            if (at >= text.size() || text[at] == ')' || IsOperator("OR") || (!first && IsLowerOr()))
                 return true;
             const bool explicitAnd = IsOperator("AND");
             if (explicitAnd) {
@@ -337,7 +348,7 @@ private:
                 value.erase(0, 1);
             return value;
         }
-        value = PathBytes(IndexedPath(FromCodePage(CP_ACP, value)));
+        value = PathBytes(IndexedPath(HomeExpanded(FromCodePage(CP_ACP, value))));
         while (value.size() > 1 && value.back() == '/')
             value.pop_back();
         return value;

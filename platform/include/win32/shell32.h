@@ -17,10 +17,13 @@ extern "C" {
 // The folder of a user's local application data. On Linux it is the
 // XDG data home: ${XDG_DATA_HOME:-$HOME/.local/share}.
 extern const KNOWNFOLDERID FOLDERID_LocalAppData;
+// The user's own folder: $HOME on Linux.
+extern const KNOWNFOLDERID FOLDERID_Profile;
 
 // The path of the known folder `id`, in memory from CoTaskMemAlloc that the
-// caller frees (null on failure). Only FOLDERID_LocalAppData is known;
-// KF_FLAG_CREATE makes it, and the folders above it, when missing.
+// caller frees (null on failure). FOLDERID_LocalAppData and
+// FOLDERID_Profile are known; KF_FLAG_CREATE makes it, and the folders
+// above it, when missing.
 HRESULT STDAPICALLTYPE SHGetKnownFolderPath(REFKNOWNFOLDERID id, DWORD flags, HANDLE token, PWSTR* path);
 
 // A stream over the file `file`, for reading (STGM_READ, with any sharing

@@ -83,6 +83,7 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"harbour -lights", {"tribute"}},
         {"okonkwo -title:harbour", {"tribute"}},
         {"\"mira okonkwo\" OR nocturne", {"dusk", "harbour"}},
+        {"\"mira okonkwo\" or nocturne", {"dusk", "harbour"}},  // or between terms, as typed
         {"noct*", {"dusk"}},
         // Stems: other forms of a word match, the exact word first.
         {"light", {"light.MP3", "harbour"}},
@@ -99,9 +100,13 @@ TEST_P(IndexSearch, FiltersByColumnAndRanksTitleAboveAuthorAboveBody)
         {"harbour path:/lib/cafe", {}},
         {"path:/lib/latin\xE9/caf\xE9.asf", {"caf\xE9.asf"}},
         {"latin dir:/lib/latin\xE9", {"caf\xE9.asf"}},
+        {"dir:~/sub", {"runner.wma", "light.MP3"}},  // ~ as HOME, set to /lib below
     };
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", "/lib", 1);
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
+    setenv("HOME", home.c_str(), 1);
 }
 
 TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
