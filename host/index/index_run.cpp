@@ -135,9 +135,8 @@ struct IndexRun {
             SlimLockHolder hold(countLock);
             progress.Add(failed, false);
             knownFailures += known;
-            // A path that is no file to look at (gone, a folder) is not stored.
-            counts.added += file.stamped && file.verdict == Verdict::added;
-            counts.changed += file.stamped && file.verdict == Verdict::changed;
+            // New and changed files are counted as the writer commits them;
+            // a path that is no file to look at (gone, a folder) is not stored.
             // Tried again, or kept as it was for want of its filter.
             counts.unchanged += file.stamped && (file.verdict == Verdict::retried || file.verdict == Verdict::unchanged);
         }
@@ -152,7 +151,10 @@ struct IndexRun {
             cause.status = record.status;
         }
         if (file.stamped)
-            background.Store(std::move(entry), file.knownId);
+            background.Store(std::move(entry), file.knownId,
+                             file.verdict == Verdict::added     ? Counted::added
+                             : file.verdict == Verdict::changed ? Counted::changed
+                                                                : Counted::nothing);
     }
 
     // Files the walk did not meet leave the index, but for those in folders
@@ -372,6 +374,8 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
             std::fprintf(stderr, "trellan index: %s: %s\n", PrintablePath(refused.path).c_str(), refused.cause.c_str());
     }
     run.counts.failed += progress.Failed();
+    run.counts.added = run.writer.Committed(Counted::added);
+    run.counts.changed = run.writer.Committed(Counted::changed);
     database.FinishRun(runId, run.counts, complete);
     database.RunEnded(run.writer.Wrote());
     const RunCounts& counts = run.counts;

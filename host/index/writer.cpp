@@ -44,8 +44,10 @@ bool BatchWriter::Add(Change&& change)
 {
     wrote = true;
     if (outer) {
-        if (Apply(change))
+        if (Apply(change)) {
+            ++committed[static_cast<int>(change.counted)];  // the caller's transaction holds it
             return true;
+        }
         error = database.LastError();
         return false;
     }
@@ -62,14 +64,14 @@ bool BatchWriter::Add(Change&& change)
     return true;
 }
 
-bool BatchWriter::Store(IndexEntry entry, std::int64_t knownId)
+bool BatchWriter::Store(IndexEntry entry, std::int64_t knownId, Counted counted)
 {
     // A large text is written on its own: if the index cannot take it
     // (memory), no other file goes with it.
     const bool alone = !outer && TextBytes(entry) >= largeEntryBytes;
     if (alone && !Commit())
         return false;
-    return Add({std::move(entry), knownId, false}) && (!alone || Commit());
+    return Add({std::move(entry), knownId, false, counted}) && (!alone || Commit());
 }
 
 bool BatchWriter::Remove(std::int64_t id)
@@ -88,6 +90,7 @@ bool BatchWriter::Commit()
         return true;
     if (!batch->Commit())
         return Recover();
+    CountCommitted(pending, 0, pending.size());
     batch.reset();
     pending.clear();
     pendingBytes = 0;
@@ -111,14 +114,22 @@ bool BatchWriter::Recover()
     return WriteInParts(changes, 0, middle) && WriteInParts(changes, middle, changes.size());
 }
 
+void BatchWriter::CountCommitted(const std::vector<Change>& changes, size_t begin, size_t end)
+{
+    for (size_t i = begin; i < end; ++i)
+        ++committed[static_cast<int>(changes[i].counted)];
+}
+
 bool BatchWriter::WriteTogether(const std::vector<Change>& changes, size_t begin, size_t end)
 {
     Transaction part(database);
     bool written = part.Begun();
     for (size_t i = begin; written && i < end; ++i)
         written = Apply(changes[i]);
-    if (written && part.Commit())
+    if (written && part.Commit()) {
+        CountCommitted(changes, begin, end);
         return true;
+    }
     error = database.LastError();  // while the part is open: its rollback has nothing to say
     return false;
 }

@@ -17,6 +17,10 @@
 
 namespace host::index {
 
+// What a stored file counts as in the run's summary, once its batch is
+// committed: a batch lost to a full disk is not counted as stored.
+enum class Counted { nothing, added, changed };
+
 // A file that the index would not take, and why.
 struct RefusedFile {
     std::string path, cause;
@@ -36,7 +40,7 @@ public:
 
     // False when the index cannot be written at all (Error says why); a
     // file the index refuses alone is not such a failure (Refused).
-    bool Store(IndexEntry entry, std::int64_t knownId);
+    bool Store(IndexEntry entry, std::int64_t knownId, Counted counted = Counted::nothing);
     bool Remove(std::int64_t id);
     // Commits the open batch, if any.
     bool Commit();
@@ -49,13 +53,18 @@ public:
     // failed (a rollback after it says nothing useful).
     const std::string& Error() const { return error; }
     const std::vector<RefusedFile>& Refused() const { return refused; }
+    // How many files of each kind were committed, their texts with them.
+    std::int64_t Committed(Counted kind) const { return committed[static_cast<int>(kind)]; }
 
 private:
     struct Change {
         IndexEntry entry;
         std::int64_t knownId = 0;
         bool remove = false;
+        Counted counted = Counted::nothing;
     };
+    // Counts the changes from `begin` to `end`, now committed.
+    void CountCommitted(const std::vector<Change>& changes, size_t begin, size_t end);
     bool Begin();
     bool Apply(const Change& change);
     bool Add(Change&& change);
@@ -78,6 +87,7 @@ private:
     std::vector<Change> pending;       // the open batch's changes, to write again if it fails
     size_t pendingBytes = 0;
     bool wrote = false;
+    std::int64_t committed[3] = {};  // by Counted
     std::chrono::steady_clock::time_point begun;
     std::string error;
     std::vector<RefusedFile> refused;

@@ -21,7 +21,7 @@ WriterThread::WriterThread(BatchWriter& writer)
 void WriterThread::Write(std::deque<Job>& taken)
 {
     for (Job& job : taken)
-        if (!failed && !writer.Store(std::move(job.entry), job.knownId))
+        if (!failed && !writer.Store(std::move(job.entry), job.knownId, job.counted))
             failed = true;
     taken.clear();
 }
@@ -47,18 +47,18 @@ DWORD WINAPI WriterThread::Run(void* self)
     }
 }
 
-void WriterThread::Store(IndexEntry&& entry, std::int64_t knownId)
+void WriterThread::Store(IndexEntry&& entry, std::int64_t knownId, Counted counted)
 {
     if (!thread) {
         std::deque<Job> now;
-        now.push_back({std::move(entry), knownId});
+        now.push_back({std::move(entry), knownId, counted});
         Write(now);
         return;
     }
     SlimLockHolder hold(lock);
     while (jobs.size() >= queueLimit)
         taken.Wait(hold);
-    jobs.push_back({std::move(entry), knownId});
+    jobs.push_back({std::move(entry), knownId, counted});
     // The writer is woken for a handful of files at once, not for each:
     // a waiting writer that nobody wakes looks again within idleLook, and
     // Finish wakes it for the last ones.

@@ -21,7 +21,7 @@ public:
 
     // Queues an entry; waits while the queue is full. Without a thread (it
     // could not be started), stores it at once.
-    void Store(IndexEntry&& entry, std::int64_t knownId);
+    void Store(IndexEntry&& entry, std::int64_t knownId, Counted counted);
     // Waits until every queued entry is stored, and ends the thread.
     void Finish();
     // A write failed; what is queued after it is dropped.
@@ -31,6 +31,7 @@ private:
     struct Job {
         IndexEntry entry;
         std::int64_t knownId;
+        Counted counted;
     };
     static DWORD WINAPI Run(void* self);
     void Write(std::deque<Job>& jobs);

@@ -176,10 +176,11 @@ TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
     {
         BatchWriter writer(*database, 3, std::chrono::hours(1));
         for (int i = 0; i < 4; ++i)
-            ASSERT_TRUE(writer.Store(TextEntry("/m/" + std::to_string(i), "t"), 0));
+            ASSERT_TRUE(writer.Store(TextEntry("/m/" + std::to_string(i), "t"), 0, Counted::added));
         EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // the fourth is in an open batch
         ASSERT_TRUE(writer.CommitIfDue());             // open for less than its time: stays open
         EXPECT_EQ(Known(DatabasePath()).size(), 3u);
+        EXPECT_EQ(writer.Committed(Counted::added), 3);  // what is stored, not what was handed over
     }
     EXPECT_EQ(Known(DatabasePath()).size(), 3u);  // left uncommitted: rolled back
     {
@@ -219,8 +220,9 @@ TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
     }
     BatchWriter writer(*database, 100, std::chrono::hours(1));
     for (const char* name : {"a", "b", "poison", "c", "d", "e"})
-        ASSERT_TRUE(writer.Store(TextEntry(std::string("/p/") + name, name), 0)) << writer.Error();
+        ASSERT_TRUE(writer.Store(TextEntry(std::string("/p/") + name, name), 0, Counted::added)) << writer.Error();
     ASSERT_TRUE(writer.Commit()) << writer.Error();
+    EXPECT_EQ(writer.Committed(Counted::added), 5);  // the refused file is a failure, not a new file
     const KnownFiles known = Known(DatabasePath());
     EXPECT_EQ(known.size(), 6u);
     EXPECT_TRUE(known.at("/p/poison").failed);
