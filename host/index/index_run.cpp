@@ -330,7 +330,9 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
         failed.exitCode = host::exitIndexFailed;
         failed.indexFailed = true;
         failed.error = database.LastError();
-        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", IndexProblem(database, failed.error).c_str());
+        if (!settings.callerSaysIndexFailure)
+            std::fprintf(stderr, "trellan index: cannot read the index: %s\n",
+                         IndexProblem(database, failed.error).c_str());
         return failed;
     }
     run.lastRunStarted = LastRunStarted(database);
@@ -364,8 +366,9 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     if (!written) {
         result.indexFailed = true;
         result.error = run.writer.Error().empty() ? database.LastError() : run.writer.Error();
-        std::fprintf(stderr, "trellan index: cannot write to the index: %s\n",
-                     IndexProblem(database, result.error).c_str());
+        if (!settings.callerSaysIndexFailure)
+            std::fprintf(stderr, "trellan index: cannot write to the index: %s\n",
+                         IndexProblem(database, result.error).c_str());
     }
     for (const RefusedFile& refused : run.writer.Refused()) {
         ++run.counts.failed;

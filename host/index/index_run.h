@@ -22,6 +22,9 @@ struct RunSettings {
     // Every write goes into the transaction the caller holds (a rebuild in
     // place): nothing is committed, and the index is not read first.
     bool outerTransaction = false;
+    // A failure to read or write the index is left to the caller to say (a
+    // watcher says an outage once, not at every batch).
+    bool callerSaysIndexFailure = false;
 };
 
 // What a run is over: its paths (absolute), of which `walked` are there to

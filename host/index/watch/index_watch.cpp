@@ -55,7 +55,9 @@ public:
     Watcher(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings, const WatchSettings& watch)
         : database(database), paths(paths), roots(paths.scope), settings(settings), watch(watch)
     {
-        batchSettings = settings;
+        // An outage is said by the watcher, once while it lasts (Unwritable).
+        this->settings.callerSaysIndexFailure = true;
+        batchSettings = this->settings;
         batchSettings.summary = watch.verbose;
         batchSettings.summaryOfNothing = false;  // a batch of changes that touched no media file says nothing
     }
@@ -294,7 +296,7 @@ private:
     IndexDatabase& database;
     const RunPaths paths;
     const std::vector<std::string> roots;
-    const RunSettings settings;
+    RunSettings settings;
     const WatchSettings watch;
     RunSettings batchSettings;
     FolderWatch folders;
