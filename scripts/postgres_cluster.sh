@@ -2,7 +2,9 @@
 # A private PostgreSQL server for the tests: `start FOLDER` makes a cluster
 # in FOLDER (initdb, as an unprivileged user when run as root), listening on
 # a Unix socket in FOLDER and on no TCP port, and prints the connection
-# string; `stop FOLDER` stops it and removes FOLDER.
+# string; `pooler FOLDER` starts PgBouncer in transaction mode in front of
+# that server (socket in FOLDER/pooler, port 6432) and prints its connection
+# string; `stop FOLDER` stops both and removes FOLDER.
 set -euo pipefail
 
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)
@@ -32,15 +34,50 @@ start)
     start >/dev/null || { cat "$folder/server.log" >&2; exit 1; }
   echo "host=$folder user=trellan dbname=postgres"
   ;;
+pooler)
+  folder=$2
+  pooler=$folder/pooler
+  program=$(command -v pgbouncer || echo /usr/sbin/pgbouncer)
+  [ -x "$program" ] || { echo "postgres_cluster: PgBouncer is not installed (scripts/setup.sh installs it)" >&2; exit 1; }
+  mkdir -p "$pooler"
+  # Every database of the server, by its own name; no password (the
+  # server trusts its socket's users); each statement outside a
+  # transaction may go to another server process.
+  cat >"$pooler/pgbouncer.ini" <<INI
+[databases]
+* = host=$folder
+[pgbouncer]
+listen_addr =
+listen_port = 6432
+unix_socket_dir = $pooler
+auth_type = trust
+auth_file = $pooler/users.txt
+pool_mode = transaction
+default_pool_size = 4
+max_client_conn = 200
+logfile = $pooler/pgbouncer.log
+pidfile = $pooler/pgbouncer.pid
+INI
+  echo '"trellan" ""' >"$pooler/users.txt"
+  [ ${#as_owner[@]} -eq 0 ] || chown -R postgres: "$pooler"
+  # PgBouncer refuses to run as root, as initdb does.
+  "${as_owner[@]}" "$program" -d "$pooler/pgbouncer.ini" >/dev/null || { cat "$pooler/pgbouncer.log" >&2; exit 1; }
+  for _ in $(seq 50); do [ -S "$pooler/.s.PGSQL.6432" ] && break; sleep 0.1; done
+  [ -S "$pooler/.s.PGSQL.6432" ] || { cat "$pooler/pgbouncer.log" >&2; exit 1; }
+  echo "host=$pooler port=6432 user=trellan dbname=postgres"
+  ;;
 stop)
   folder=$2
+  if [ -f "$folder/pooler/pgbouncer.pid" ]; then
+    kill "$(cat "$folder/pooler/pgbouncer.pid")" 2>/dev/null || true
+  fi
   if [ -d "$folder/data" ]; then
     "${as_owner[@]}" "$bin/pg_ctl" -D "$folder/data" -m fast -w stop >/dev/null 2>&1 || true
   fi
   rm -rf "$folder"
   ;;
 *)
-  echo "usage: scripts/postgres_cluster.sh start|stop FOLDER" >&2
+  echo "usage: scripts/postgres_cluster.sh start|pooler|stop FOLDER" >&2
   exit 2
   ;;
 esac

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config python3 python3-mutagen
   libtag1-dev zlib1g-dev libsqlite3-dev
-  libpq-dev postgresql postgresql-contrib
+  libpq-dev postgresql postgresql-contrib pgbouncer
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools

@@ -26,14 +26,16 @@ run_ctest() {
   passed=$((passed + ${count:-0}))
 }
 
-# A private PostgreSQL server for the index's tests, stopped at the end
-# whatever happens; the tests' PostgreSQL rows fail when it is missing.
+# A private PostgreSQL server for the index's tests, and PgBouncer in front
+# of it for the searches, stopped at the end whatever happens; the tests'
+# PostgreSQL rows fail when either is missing.
 postgres_folder=$(mktemp -d /tmp/trellan-postgres.XXXXXX)
 trap 'scripts/postgres_cluster.sh stop "$postgres_folder"' EXIT
-step "A private PostgreSQL server for the index tests"
+step "A private PostgreSQL server, and a connection pooler, for the index tests"
 TRELLAN_TEST_POSTGRES=$(scripts/postgres_cluster.sh start "$postgres_folder")
-export TRELLAN_TEST_POSTGRES
-echo "$TRELLAN_TEST_POSTGRES"
+TRELLAN_TEST_POSTGRES_POOLER=$(scripts/postgres_cluster.sh pooler "$postgres_folder")
+export TRELLAN_TEST_POSTGRES TRELLAN_TEST_POSTGRES_POOLER
+echo "$TRELLAN_TEST_POSTGRES; through PgBouncer: $TRELLAN_TEST_POSTGRES_POOLER"
 
 step "Linux build and tests"
 cmake --preset linux >/dev/null

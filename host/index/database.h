@@ -282,13 +282,21 @@ private:
 // SQLite file.
 bool IsPostgresLocation(std::string_view location);
 
-// Opens the index at `location`, creating its schema (and, for SQLite, the
-// file and the folders of the default location) when `create` is set, as a
-// run does; a run that will write checks first that the index is not
-// damaged, and an index found damaged before is refused, but for
-// `despiteDamageMark`. Null on failure, and `error` says why.
-std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error,
-                                         bool despiteDamageMark = false);
+// What a command opens the index for.
+enum class IndexUse {
+    run,      // to write: the schema (and, for SQLite, the file and the folders of the default location)
+              // made when missing, the index checked for damage first
+    look,     // to read what runs keep (--status, the tests): nothing made
+    salvage,  // as look, for a rebuild that reads the paths an index found damaged covers
+    search,   // search and list: for PostgreSQL, no state kept in the session, so that a
+              // connection pooler in transaction mode may stand between
+};
+
+// Opens the index at `location` for `use`. An index found damaged before
+// is refused, but for salvage; a PostgreSQL index reached through a
+// connection pooler is refused for all but search, since runs hold session
+// locks. Null on failure, and `error` says why.
+std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, IndexUse use, std::string& error);
 
 // What a command says of a failure of the index: `error` as it is, or, for
 // a damaged index, that it is damaged and how to make a new one.

@@ -260,7 +260,7 @@ int RunIndex(const ParsedArguments& parsed)
         return RebuildIndex(location, std::move(paths), settings);
     }
     std::string error;
-    std::unique_ptr<IndexDatabase> database = OpenIndex(location, !status, error);
+    std::unique_ptr<IndexDatabase> database = OpenIndex(location, status ? IndexUse::look : IndexUse::run, error);
     if (!database) {
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
         return exitIndexFailed;

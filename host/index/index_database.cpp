@@ -13,17 +13,16 @@ bool IsPostgresLocation(std::string_view location)
            location.find('=') != std::string_view::npos;
 }
 
-std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, bool create, std::string& error,
-                                         bool despiteDamageMark)
+std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, IndexUse use, std::string& error)
 {
     if (IsPostgresLocation(location)) {
         auto database = std::make_unique<PostgresIndex>();
-        if (!database->Open(location, error))
+        if (!database->Open(location, use == IndexUse::search, error))
             return nullptr;
         return database;
     }
     auto database = std::make_unique<SqliteIndex>();
-    if (!database->Open(location, create, error, despiteDamageMark))
+    if (!database->Open(location, use == IndexUse::run, error, use == IndexUse::salvage))
         return nullptr;
     return database;
 }

@@ -13,7 +13,7 @@ std::unique_ptr<IndexDatabase> OpenForReading(const ParsedArguments& parsed, con
     exitCode = exitUsage;
     if (!IndexLocation(parsed, command, path))
         return nullptr;
-    std::unique_ptr<IndexDatabase> database = OpenIndex(path, false, error);
+    std::unique_ptr<IndexDatabase> database = OpenIndex(path, IndexUse::search, error);
     exitCode = database ? exitSuccess : exitIndexFailed;
     if (!database)
         std::fprintf(stderr, "trellan %s: %s\n", command, error.c_str());

@@ -25,7 +25,7 @@ namespace {
 bool RememberedPaths(const std::string& location, RunPaths& paths)
 {
     std::string error;
-    std::unique_ptr<IndexDatabase> old = OpenIndex(location, false, error, true);
+    std::unique_ptr<IndexDatabase> old = OpenIndex(location, IndexUse::salvage, error);
     std::vector<CoveredPath> covered;
     if (!old || !old->ReadPaths(covered)) {
         std::fprintf(stderr, "trellan index: %s; name the folders to index into a new one\n",
@@ -114,7 +114,7 @@ int RebuildSqlite(const std::string& location, const RunPaths& paths, const RunS
 int RebuildPostgres(const std::string& location, const RunPaths& paths, const RunSettings& settings)
 {
     std::string error;
-    std::unique_ptr<IndexDatabase> database = OpenIndex(location, true, error);
+    std::unique_ptr<IndexDatabase> database = OpenIndex(location, IndexUse::run, error);
     if (!database) {
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
         return exitIndexFailed;

@@ -11,6 +11,7 @@ namespace {
 // The calls of libpq this file makes, by the same names: inside this
 // namespace they are these pointers, filled from the library once.
 #define TRELLAN_LIBPQ(name) decltype(&::name) name = nullptr
+TRELLAN_LIBPQ(PQbackendPID);
 TRELLAN_LIBPQ(PQclear);
 TRELLAN_LIBPQ(PQconnectdb);
 TRELLAN_LIBPQ(PQconninfoFree);
@@ -39,7 +40,7 @@ struct LibPqRow {
 };
 #define TRELLAN_ROW(name) {#name, reinterpret_cast<void**>(&name)}
 const LibPqRow libPqTable[] = {
-    TRELLAN_ROW(PQclear),          TRELLAN_ROW(PQconnectdb),          TRELLAN_ROW(PQconninfoFree),
+    TRELLAN_ROW(PQbackendPID),     TRELLAN_ROW(PQclear),          TRELLAN_ROW(PQconnectdb),          TRELLAN_ROW(PQconninfoFree),
     TRELLAN_ROW(PQconninfoParse),  TRELLAN_ROW(PQerrorMessage),       TRELLAN_ROW(PQexec),
     TRELLAN_ROW(PQexecParams),     TRELLAN_ROW(PQexecPrepared),       TRELLAN_ROW(PQfinish),
     TRELLAN_ROW(PQgetisnull),      TRELLAN_ROW(PQgetlength),          TRELLAN_ROW(PQgetvalue),
@@ -241,6 +242,14 @@ bool Connection::Alive()
     if (!connection || PQstatus(connection) != CONNECTION_OK)
         return false;
     return Execute("SELECT 1") || PQstatus(connection) == CONNECTION_OK;
+}
+
+bool Connection::ThroughPooler()
+{
+    // The server process the connection began with (its key data, which a
+    // pooler makes up) against the one that answers.
+    Result answer = Query("SELECT pg_backend_pid()");
+    return answer.Ok() && answer.Rows() == 1 && answer.Integer(0, 0) != PQbackendPID(connection);
 }
 
 bool Connection::InTransaction() const

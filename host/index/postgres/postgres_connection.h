@@ -79,6 +79,9 @@ public:
     // The connection to the server is still there (it may have been lost to
     // a restart or a network cut).
     bool Alive();
+    // Whether a connection pooler stands between: the server process that
+    // answers is not the one the connection began with.
+    bool ThroughPooler();
 
     // Runs statements without parameters (several, separated by ';').
     bool Execute(const char* sql);

@@ -191,7 +191,7 @@ std::string LocalTime(double epoch)
 
 }  // namespace
 
-bool PostgresIndex::Open(const std::string& where, std::string& error)
+bool PostgresIndex::Open(const std::string& where, bool forSearch, std::string& error)
 {
     location = postgres::WithoutPassword(where);
     connectionString = where;
@@ -200,7 +200,20 @@ bool PostgresIndex::Open(const std::string& where, std::string& error)
                 postgres::WithoutSecrets(connection.LastError(), where);
         return false;
     }
-    if (!connection.Execute("SET search_path = trellan, public") || !CreateSchema(error)) {
+    // A search keeps nothing in its session: every name it reads is the
+    // schema's, and what it changes (a schema made or upgraded) is changed
+    // in a transaction, so that a connection pooler in transaction mode may
+    // hand each statement to another server process. Everything else takes
+    // session locks, and keeps a search path, and must reach the server
+    // itself: a pooler shows as a server process other than the one the
+    // connection began with.
+    if (!forSearch && connection.ThroughPooler()) {
+        error = "the PostgreSQL index " + location + " is reached through a connection pooler; index runs and "
+                "watchers hold session locks, so give them a connection to the server itself (searches may use "
+                "the pooler)";
+        return false;
+    }
+    if ((!forSearch && !connection.Execute("SET search_path = trellan, public")) || !CreateSchema(error)) {
         if (error.empty())
             error = connection.LastError();
         error = "the PostgreSQL index " + location + " " + error;
@@ -231,7 +244,7 @@ bool PostgresIndex::CreateSchema(std::string& error)
         return false;
     if (found == 0) {
         // Made once, by the first run; another that comes at the same time waits and finds it made.
-        if (!connection.Execute("BEGIN") ||
+        if (!connection.Execute("BEGIN; SET LOCAL search_path = trellan, public") ||
             !connection.Query("SELECT pg_advisory_xact_lock($1)", Params().Integer(kSchemaLock)).Ok() ||
             !version(found) || (found == 0 && !connection.Execute(schemaSql)) || !connection.Execute("COMMIT")) {
             error = "cannot be made into an index: " + connection.LastError();
@@ -245,7 +258,7 @@ bool PostgresIndex::CreateSchema(std::string& error)
     if (found == 3 && !Upgrade(3, UpgradeToFourSql(), found, error))
         return false;
     if (found == kSchemaVersion) {
-        Result pairs = connection.Query("SELECT value FROM settings WHERE name = 'pairs'");
+        Result pairs = connection.Query("SELECT value FROM trellan.settings WHERE name = 'pairs'");
         if (pairs.Ok() && pairs.Rows() == 1 && pairs.Integer(0, 0) == cjkPairsVersion)
             return true;
         if (!connection.Execute(ResplitSql().c_str())) {
@@ -271,7 +284,7 @@ bool PostgresIndex::Upgrade(std::int64_t from, const std::string& sql, std::int6
         found = row.Ok() && row.Rows() ? row.Integer(0, 0) : -1;
         return row.Ok();
     };
-    if (!connection.Execute("BEGIN") ||
+    if (!connection.Execute("BEGIN; SET LOCAL search_path = trellan, public") ||
         !connection.Query("SELECT pg_advisory_xact_lock($1)", Params().Integer(kSchemaLock)).Ok() || !version() ||
         (found == from && !connection.Execute(sql.c_str())) || !connection.Execute("COMMIT")) {
         error = "cannot be upgraded from schema version " + std::to_string(from) + ": " + connection.LastError();
@@ -674,16 +687,20 @@ std::string QueryWords(const ParsedQuery& query)
 // as for SQLite. A search reads the texts of the hits it shows alone:
 // carried for every match through the count and the sort, they filled
 // temporary files on the server at thousands of hits.
+// The tables a match is read from, by their schema's name: a search sets no
+// search path (see Open).
+constexpr const char* matchedTables = "trellan.texts AS texts JOIN trellan.files AS files ON files.id = texts.file "
+                                      "JOIN trellan.folders AS folders ON folders.id = files.folder";
+
 std::string MatchesSql(const ParsedQuery& query, bool withNames)
 {
     return std::string("SELECT texts.file AS id, ") + (withNames ? "texts.title, texts.author, " : "") +
            "folders.path || '\\x2f'::bytea || files.name AS path, " + std::string(mediaColumns) + ", " +
-           (query.tsquery.empty() ? "false AS exact, 0::float8 AS rank FROM texts JOIN files ON files.id = texts.file "
-                                    "JOIN folders ON folders.id = files.folder, q WHERE true"
+           (query.tsquery.empty() ? "false AS exact, 0::float8 AS rank FROM " + std::string(matchedTables) +
+                                        ", q WHERE true"
                                   : "texts.words @@ q.words AS exact, "
-                                    "-ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank "
-                                    "FROM texts JOIN files ON files.id = texts.file JOIN folders ON folders.id = "
-                                    "files.folder, q WHERE texts.stems @@ q.stems") +
+                                    "-ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank FROM " +
+                                        std::string(matchedTables) + ", q WHERE texts.stems @@ q.stems") +
            PlaceConditions(query.places, 5, placeSql);
 }
 
@@ -728,7 +745,7 @@ SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit,
                             MatchesSql(query, byNames) + " OFFSET 0) AS matched ORDER BY " + ordered +
                             " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, shown_title, shown_author, " +
                             snippet + ", rank, total, " + hitColumns +
-                            " FROM top CROSS JOIN q JOIN texts AS shown (file, shown_title, shown_author, "
+                            " FROM top CROSS JOIN q JOIN trellan.texts AS shown (file, shown_title, shown_author, "
                             "shown_comments, shown_body) ON shown.file = top.id ORDER BY " + ordered;
     Result rows = connection.Query(sql, MatchParams(query, marks, limit));
     if (!rows.Ok())
@@ -751,8 +768,8 @@ SearchStatus PostgresIndex::List(ListKind kind, const ParsedQuery* query, std::v
 {
     const std::string sql = query ? QueryWords(*query) +
                                         ListSql(kind, "SELECT id FROM (" + MatchesSql(*query, false) + ") AS matched",
-                                                "texts.file")
-                                  : ListSql(kind, std::string(), "texts.file");
+                                                "texts.file", "trellan.")
+                                  : ListSql(kind, std::string(), "texts.file", "trellan.");
     Result rows = query ? connection.Query(sql, MatchParams(*query, SnippetMarks(), 0)) : connection.Query(sql);
     if (!rows.Ok())
         return Failed(rows, connection, error);

@@ -17,8 +17,9 @@ namespace host::index {
 
 class PostgresIndex : public IndexDatabase {
 public:
-    // On failure `error` says why.
-    bool Open(const std::string& location, std::string& error);
+    // On failure `error` says why. `forSearch`: for search and list alone,
+    // with nothing kept in the session (a pooler may stand between).
+    bool Open(const std::string& location, bool forSearch, std::string& error);
 
     std::string LastError() const override { return connection.LastError(); }
     std::string Name() const override { return location; }

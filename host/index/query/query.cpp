@@ -508,7 +508,7 @@ bool OrdersByNames(SearchOrder order)
     return order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
 }
 
-std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey)
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const char* schema)
 {
     // What each kind lists, grouped by, and shown beside it.
     struct ListRow {
@@ -537,7 +537,8 @@ std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey)
             row = &each;
     const std::string empty = kind == ListKind::years ? "files.year > 0" : std::string(row->value) + " <> ''";
     return std::string("SELECT * FROM (SELECT ") + row->value + " AS value, count(*) AS files, " + row->artist +
-           " AS artist, " + row->year + " AS year FROM files JOIN texts ON " + textsKey + " = files.id WHERE " +
+           " AS artist, " + row->year + " AS year FROM " + schema + "files AS files JOIN " + schema +
+           "texts AS texts ON " + textsKey + " = files.id WHERE " +
            empty + (ids.empty() ? std::string() : " AND files.id IN (" + ids + ")") + " GROUP BY " + row->group +
            ") AS listed ORDER BY " + row->order;
 }

@@ -58,8 +58,9 @@ bool OrdersByNames(SearchOrder order);
 
 // The statement that lists the values of `kind` (value, files, artist,
 // year) over the files whose ids `ids` selects (every file when empty);
-// `textsKey` is the texts' column that holds a file's id.
-std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey);
+// `textsKey` is the texts' column that holds a file's id; `schema` names
+// the tables' schema, with its dot, where there is one.
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const char* schema = "");
 
 // False, with `error` saying where and why, for a malformed query.
 bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error);

@@ -28,7 +28,7 @@ KnownFiles Known(const std::string& location, const std::vector<std::string>& sc
 {
     std::string error;
     KnownFiles known;
-    auto database = OpenIndex(location, false, error);
+    auto database = OpenIndex(location, IndexUse::look, error);
     EXPECT_TRUE(database) << error;
     if (database) {
         EXPECT_TRUE(database->LoadKnownFiles(scope, [&](std::string_view folder, std::string_view name,
@@ -136,8 +136,8 @@ TEST_P(IndexDatabaseTest, RunsOverTheSamePathsTakeTurns)
     };
     for (const Case& test : cases) {
         std::string error;
-        auto first = OpenIndex(DatabasePath(), false, error);
-        auto second = OpenIndex(DatabasePath(), false, error);
+        auto first = OpenIndex(DatabasePath(), IndexUse::look, error);
+        auto second = OpenIndex(DatabasePath(), IndexUse::look, error);
         ASSERT_TRUE(first && second) << error;
         ASSERT_TRUE(first->LockForRun(test.held, error)) << error;
         const bool allowed = IsPostgres() ? test.postgresql : test.sqlite;
@@ -146,7 +146,7 @@ TEST_P(IndexDatabaseTest, RunsOverTheSamePathsTakeTurns)
             EXPECT_NE(error.find("another trellan index is running"), std::string::npos) << error;
         }
         first.reset();  // its lock goes with it
-        auto third = OpenIndex(DatabasePath(), false, error);
+        auto third = OpenIndex(DatabasePath(), IndexUse::look, error);
         EXPECT_TRUE(third->LockForRun(test.held, error)) << error;
     }
 }
@@ -275,7 +275,7 @@ TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
             std::ofstream(path) << "just some text, long enough to be more than a header's worth of bytes...\n";
         }
         std::string error;
-        auto database = OpenIndex(path, test.create, error);
+        auto database = OpenIndex(path, test.create ? IndexUse::run : IndexUse::look, error);
         if (!test.error) {
             ASSERT_TRUE(database) << test.name << ": " << error;
             EXPECT_EQ(Hits(*database, "light"), 1u) << test.name;  // stemmed now
@@ -286,7 +286,7 @@ TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
             EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
             // Upgraded, it is made as a new index is.
             database.reset();
-            ASSERT_TRUE(OpenIndex(folder.PathOf("new.sqlite"), true, error)) << error;
+            ASSERT_TRUE(OpenIndex(folder.PathOf("new.sqlite"), IndexUse::run, error)) << error;
             EXPECT_EQ(Shape(path), Shape(folder.PathOf("new.sqlite")));
             continue;
         }
@@ -331,7 +331,7 @@ TEST_P(IndexDatabaseTest, RefusesAnIndexOfAnotherSchemaVersion)
         ASSERT_TRUE(connection.Execute("PRAGMA user_version = 7"));
     }
     std::string error;
-    EXPECT_FALSE(OpenIndex(DatabasePath(), false, error));
+    EXPECT_FALSE(OpenIndex(DatabasePath(), IndexUse::look, error));
     EXPECT_NE(error.find("schema version 7"), std::string::npos) << error;
 }
 

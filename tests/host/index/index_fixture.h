@@ -1,7 +1,9 @@
 // An index of each back end, and entries to store in it: SQLite in a
 // temporary folder, PostgreSQL in a database of its own on the server that
 // TRELLAN_TEST_POSTGRES names (scripts/test.sh starts one), dropped after
-// the test. Where no server is named, the PostgreSQL rows fail under CI and
+// the test; and, for the searches, PostgreSQL searched through the
+// connection pooler that TRELLAN_TEST_POSTGRES_POOLER names (written
+// directly). Where no server is named, the PostgreSQL rows fail under CI and
 // are skipped elsewhere, saying why.
 #pragma once
 
@@ -21,7 +23,7 @@ namespace trellan::test {
 
 using KnownFiles = std::unordered_map<std::string, host::index::KnownFile>;
 
-enum class Backend { sqlite, postgresql };
+enum class Backend { sqlite, postgresql, pooled };
 
 inline host::index::IndexEntry TextEntry(const std::string& path, const std::string& title,
                                          const std::string& author = "", const std::string& comments = "",
@@ -61,12 +63,17 @@ class IndexFixture : public ::testing::TestWithParam<Backend> {
 protected:
     void SetUp() override
     {
-        if (GetParam() == Backend::postgresql) {
+        if (IsPostgres()) {
             const char* server = std::getenv("TRELLAN_TEST_POSTGRES");
-            if (!server || !*server) {
+            const char* pooler = std::getenv("TRELLAN_TEST_POSTGRES_POOLER");
+            for (const auto& [value, name] : {std::pair{server, "TRELLAN_TEST_POSTGRES"},
+                                              std::pair{GetParam() == Backend::pooled ? pooler : server,
+                                                        "TRELLAN_TEST_POSTGRES_POOLER"}}) {
+                if (value && *value)
+                    continue;
                 if (std::getenv("CI"))
-                    FAIL() << "TRELLAN_TEST_POSTGRES names no PostgreSQL server; scripts/test.sh starts one";
-                GTEST_SKIP() << "TRELLAN_TEST_POSTGRES names no PostgreSQL server (scripts/test.sh starts one)";
+                    FAIL() << name << " names no PostgreSQL server; scripts/test.sh starts one";
+                GTEST_SKIP() << name << " names no PostgreSQL server (scripts/test.sh starts one)";
             }
             static std::atomic<int> made{0};
             const std::string name = "trellan_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
@@ -74,13 +81,24 @@ protected:
             ASSERT_TRUE(server_.Execute(("CREATE DATABASE " + name).c_str())) << server_.LastError();
             databaseName = name;  // dropped at the end only once made
             location = std::string(server) + " dbname=" + databaseName;
+            if (GetParam() == Backend::pooled)
+                searchedLocation = std::string(pooler) + " dbname=" + databaseName;
         } else {
             location = folder.PathOf("index.sqlite");
         }
         Reopen();
+        if (!searchedLocation.empty()) {
+            std::string error;
+            searched = host::index::OpenIndex(searchedLocation, host::index::IndexUse::search, error);
+            ASSERT_TRUE(searched) << error;
+            // A run, which holds session locks, is refused there, saying why.
+            EXPECT_FALSE(host::index::OpenIndex(searchedLocation, host::index::IndexUse::run, error));
+            EXPECT_NE(error.find("is reached through a connection pooler"), std::string::npos) << error;
+        }
     }
     void TearDown() override
     {
+        searched.reset();
         database.reset();
         if (!databaseName.empty())
             server_.Execute(("DROP DATABASE IF EXISTS " + databaseName + " WITH (FORCE)").c_str());
@@ -89,12 +107,14 @@ protected:
     {
         database.reset();
         std::string error;
-        database = host::index::OpenIndex(location, true, error);
+        database = host::index::OpenIndex(location, host::index::IndexUse::run, error);
         ASSERT_TRUE(database) << error;
     }
 public:  // for the steps of a table
     const std::string& DatabasePath() const { return location; }
-    bool IsPostgres() const { return GetParam() == Backend::postgresql; }
+    bool IsPostgres() const { return GetParam() != Backend::sqlite; }
+    // The index as a search opens it (through the pooler, for that row).
+    host::index::IndexDatabase& Searched() { return searched ? *searched : *database; }
 
 protected:
 
@@ -112,7 +132,7 @@ protected:
     {
         std::vector<host::index::SearchHit> hits;
         std::string error;
-        EXPECT_EQ(Search(*database, query, 10000, {}, hits, error), host::index::SearchStatus::found)
+        EXPECT_EQ(Search(Searched(), query, 10000, {}, hits, error), host::index::SearchStatus::found)
             << query << ": " << error;
         std::vector<std::string> names;
         for (const host::index::SearchHit& hit : hits)
@@ -122,18 +142,27 @@ protected:
 
     TempDir folder;
     std::unique_ptr<host::index::IndexDatabase> database;
+    std::unique_ptr<host::index::IndexDatabase> searched;  // for the pooled row
 
 private:
     host::index::postgres::Connection server_;
     std::string databaseName;
     std::string location;
+    std::string searchedLocation;
 };
 
+inline std::string BackendName(const ::testing::TestParamInfo<Backend>& info)
+{
+    return info.param == Backend::sqlite ? "SQLite" : info.param == Backend::postgresql ? "PostgreSQL" : "PgBouncer";
+}
+
 // Every test of a fixture, once for each back end.
-#define TRELLAN_INDEX_BACKENDS(fixture)                                                                 \
-    INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::Values(Backend::sqlite, Backend::postgresql), \
-                             [](const ::testing::TestParamInfo<Backend>& info) {                       \
-                                 return info.param == Backend::sqlite ? "SQLite" : "PostgreSQL";        \
-                             })
+#define TRELLAN_INDEX_BACKENDS(fixture) \
+    INSTANTIATE_TEST_SUITE_P(Backends, fixture, ::testing::Values(Backend::sqlite, Backend::postgresql), BackendName)
+
+// Every search test, besides, through a connection pooler.
+#define TRELLAN_SEARCH_BACKENDS(fixture)                                                                    \
+    INSTANTIATE_TEST_SUITE_P(Backends, fixture,                                                             \
+                             ::testing::Values(Backend::sqlite, Backend::postgresql, Backend::pooled), BackendName)
 
 }  // namespace trellan::test

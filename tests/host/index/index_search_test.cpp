@@ -141,7 +141,7 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
     for (const Case& test : cases) {
         std::vector<SearchHit> hits;
         std::string error;
-        ASSERT_EQ(Search(*database, test.query, 0, {}, hits, error, SearchOrder::path), SearchStatus::found)
+        ASSERT_EQ(Search(Searched(), test.query, 0, {}, hits, error, SearchOrder::path), SearchStatus::found)
             << test.query << ": " << error;
         Paths found;
         for (const SearchHit& hit : hits)
@@ -166,7 +166,7 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
         std::string error;
         ASSERT_TRUE(!test.query || ParseQuery(test.query, query, error)) << error;
         std::vector<ListedValue> values;
-        ASSERT_EQ(database->List(test.kind, test.query ? &query : nullptr, values, error), SearchStatus::found)
+        ASSERT_EQ(Searched().List(test.kind, test.query ? &query : nullptr, values, error), SearchStatus::found)
             << error;
         std::vector<std::string> listed;
         for (const ListedValue& value : values)
@@ -180,7 +180,7 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
 {
     std::vector<SearchHit> hits;
     std::string error;
-    ASSERT_EQ(Search(*database, "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
+    ASSERT_EQ(Search(Searched(), "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].title, "Café Society");
     EXPECT_EQ(hits[0].author, "Zoë Brontë");
@@ -208,7 +208,7 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
     for (const Case& test : cases) {
         hits.clear();
         std::int64_t total = -1;
-        ASSERT_EQ(Search(*database, test.query, test.limit, {}, hits, error, test.order, &total), SearchStatus::found)
+        ASSERT_EQ(Search(Searched(), test.query, test.limit, {}, hits, error, test.order, &total), SearchStatus::found)
             << error;
         Paths found;
         for (const SearchHit& hit : hits)
@@ -220,7 +220,7 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
     for (const char* query : {"\"unclosed", "mood:jazz", "AND", "a NEAR(", "a OR", "NOT a", "x OR ext:mp3", "()",
                               "-harbour", "year:abc", "year:1..5000", "year:1999..1995", "tag:mood", "album:(a title:b)"}) {
         error.clear();
-        EXPECT_EQ(Search(*database, query, 10, {}, hits, error), SearchStatus::badQuery) << query;
+        EXPECT_EQ(Search(Searched(), query, 10, {}, hits, error), SearchStatus::badQuery) << query;
         EXPECT_FALSE(error.empty()) << query;
     }
 }
@@ -253,7 +253,7 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
             std::vector<SearchHit> hits;
             std::string error;
             std::int64_t total = -1;
-            ASSERT_EQ(Search(*database, "tied", limit, {}, hits, error, SearchOrder::rank, &total),
+            ASSERT_EQ(Search(Searched(), "tied", limit, {}, hits, error, SearchOrder::rank, &total),
                       SearchStatus::found)
                 << error;
             Paths found;
@@ -268,7 +268,7 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
     }
 }
 
-TRELLAN_INDEX_BACKENDS(IndexSearch);
+TRELLAN_SEARCH_BACKENDS(IndexSearch);
 
 }  // namespace
 }  // namespace trellan::test
