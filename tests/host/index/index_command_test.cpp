@@ -94,6 +94,14 @@ public:  // the steps' changes use the helpers
         const RunCounts& c = run.counts;
         return {!run.finished.empty(), c.added, c.changed, c.unchanged, c.removed, c.failed};
     }
+    // Two files indexed, the index closed: where the damage tests begin.
+    void IndexTwoFilesAndClose()
+    {
+        WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "");
+        WriteAsf("lib/harbour.wma", "Harbour Lights", "Mira Okonkwo");
+        ASSERT_EQ(Index({Utf16(library)}), 0);
+        database.reset();
+    }
     void ExpectSound()
     {
         std::string error;
@@ -374,10 +382,7 @@ TEST_P(IndexCommand, ADamagedIndexIsNeverWrittenIntoAndIsRebuiltBesideIt)
 {
     if (IsPostgres())
         GTEST_SKIP() << "the server keeps its own pages";
-    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "");
-    WriteAsf("lib/harbour.wma", "Harbour Lights", "Mira Okonkwo");
-    ASSERT_EQ(Index({Utf16(library)}), 0);
-    database.reset();
+    IndexTwoFilesAndClose();
     {  // the log copied into the file, so that the damage is what a reader meets
         platform::sqlite::Connection last;
         ASSERT_TRUE(last.Open(DatabasePath(), false) && last.Execute("PRAGMA wal_checkpoint(TRUNCATE)"));
@@ -419,10 +424,7 @@ TEST_P(IndexCommand, AnIndexThatLostFilesIsRefusedByEveryReaderUntilRebuilt)
 {
     if (IsPostgres())
         GTEST_SKIP() << "the server keeps its own pages";
-    WriteMp3("lib/cafe.mp3", "Café Society", "Zoë Brontë", "");
-    WriteAsf("lib/harbour.wma", "Harbour Lights", "Mira Okonkwo");
-    ASSERT_EQ(Index({Utf16(library)}), 0);
-    database.reset();
+    IndexTwoFilesAndClose();
     {
         platform::sqlite::Connection raw;
         ASSERT_TRUE(raw.Open(DatabasePath(), false) && raw.Execute("DELETE FROM files WHERE name = 'cafe.mp3'"));
