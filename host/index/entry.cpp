@@ -1,3 +1,7 @@
+// Turns a filtered file's chunks into the index's entry: each chunk's text
+// goes to the column its property names (title, author, comments, else the
+// body), as UTF-8; the paths, as the index keeps and prints them; and the
+// index that --db names.
 #include "index/entry.h"
 
 

@@ -1,3 +1,5 @@
+// The printing of a hit in each of search's styles, and the template's
+// fields, read from one table of field names.
 #include "index/hit_output.h"
 
 #include "index/entry.h"

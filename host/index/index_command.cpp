@@ -1,6 +1,6 @@
 // trellan index: filters a library into the index and keeps it current.
-// Files whose size and modification time are unchanged are not filtered
-// again; files under the run's paths that the walk no longer meets leave
+// Files whose stamp (size, modification and change times, file number) is
+// unchanged are not filtered again; files under the run's paths that the walk no longer meets leave
 // the index. Writes go in batches of one transaction each, so a run that
 // is interrupted or killed leaves a sound index, and the next run finishes
 // the work. The index remembers the paths it covers: a run without PATH
@@ -207,7 +207,7 @@ int Forget(IndexDatabase& database, const ParsedArguments& parsed)
 const CommandSyntax indexSyntax = {
     "index", "[PATH...]",
     "Filters every file under the PATHs that a filter is registered for into a full-text index, and keeps it\n"
-    "current: unchanged files (same size and modification time) are not filtered again, and files under a\n"
+    "current: unchanged files (same size, times and file number) are not filtered again, and files under a\n"
     "PATH that are gone leave the index. The index remembers its paths: without PATH, a run goes over the\n"
     "ones this machine gave before. --watch keeps running and indexes every change as it comes. Ctrl-C\n"
     "stops after the current batch; the next run goes on from there. 'trellan search' searches the index.",

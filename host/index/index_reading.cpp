@@ -1,3 +1,5 @@
+// The index opened for search and list, and their words for a query the
+// index could not answer.
 #include "index/index_reading.h"
 
 #include "index/entry.h"

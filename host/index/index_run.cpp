@@ -1,3 +1,7 @@
+// One run: the walk plans each file (skip, filter, retry or hold), the
+// filter's jobs filter what needs it, and the writer stores the entries in
+// the walk's order; the summary, the exit code and the advice on failures
+// outside the files come at the end.
 #include "index/index_run.h"
 
 #include "system/platform_differences.h"

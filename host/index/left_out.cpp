@@ -1,3 +1,6 @@
+// Whether a path is left out: a folder along it whose name starts with a dot
+// (unless hidden folders are asked for), or an exclusion glob of the covered
+// path it is under.
 #include "index/left_out.h"
 
 #include <fnmatch.h>

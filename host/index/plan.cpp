@@ -1,3 +1,5 @@
+// The run's plan: the index's files, by folder, set against the stamps of
+// the files the walk meets, and what the walk did not meet at the end.
 #include "index/plan.h"
 
 namespace host::index {

@@ -1,8 +1,9 @@
-// Which files a run filters: the walk's (path, size, modification time)
-// stream set against what the index holds. A file is new, changed (its size
-// or time differ) or unchanged; an unchanged file that failed last time is
-// tried again, since what made it fail (a missing filter, a permission)
-// may have been put right without touching the file; but one that brought
+// Which files a run filters: the walk's paths and stamps (size,
+// modification time, change time, file number) set against what the index
+// holds. A file is new, changed (a part of its stamp differs) or unchanged;
+// an unchanged file that failed last time is tried again, since what made
+// it fail (a missing filter, a permission) may have been put right without
+// touching the file; but one that brought
 // its filter down (a crash, a hang) is held until it or its filter changes,
 // so that a run never pays for the same crash twice. Files that the walk
 // did not meet under the run's paths are gone: they leave the index once

@@ -1,3 +1,5 @@
+// Prints what --status shows: the last run, the files by status, the
+// failures with their causes, the covered paths and the running watchers.
 #include "index/status.h"
 
 #include "system/platform_differences.h"
@@ -72,7 +74,8 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database)
     // The failing files by cause (they come sorted by it); those that keep
     // the texts of their last good filtering are still found by a search.
     if (!failures.empty())
-        std::fprintf(out, "failing files, tried again at every run:\n");
+        std::fprintf(out, "failing files, tried again at every run (one that brought its filter down waits until it "
+                          "or its filter changes):\n");
     for (size_t first = 0; first < failures.size();) {
         size_t end = first;
         while (end < failures.size() && failures[end].cause == failures[first].cause)

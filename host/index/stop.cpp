@@ -1,3 +1,5 @@
+// The signal handlers of a run: the first signal is kept for the run to
+// see, a second ends the process at once.
 #include "index/stop.h"
 
 #include <atomic>

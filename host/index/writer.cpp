@@ -1,3 +1,6 @@
+// The batch writer: changes applied as they come inside an open
+// transaction, kept until its commit so that a failed batch can be written
+// again in halves, and counted as stored once committed.
 #include "index/writer.h"
 
 namespace host::index {

@@ -1,3 +1,5 @@
+// The writer's thread and its queue: files are queued by the filtering
+// threads, taken by the writer in bunches, and stored in the order queued.
 #include "index/writer_thread.h"
 
 namespace host::index {

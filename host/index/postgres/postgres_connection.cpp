@@ -1,3 +1,5 @@
+// libpq, loaded on first use through a table of the calls this file makes,
+// and the connection, result and parameter wrappers over it.
 #include "index/postgres/postgres_connection.h"
 
 #include <dlfcn.h>

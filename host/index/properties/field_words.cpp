@@ -1,3 +1,5 @@
+// The markers of the property fields and the words stored after them, and
+// the query's phrase for a word in one field.
 #include "index/properties/field_words.h"
 
 #include "text/cjk_pairs.h"

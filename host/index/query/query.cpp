@@ -1,3 +1,6 @@
+// The query's parser (recursive descent over OR, AND, NOT and the terms),
+// its renderings for FTS5 and tsquery, and the SQL pieces both back ends
+// share: the place conditions, the sort orders, the list statements.
 #include "index/query/query.h"
 
 #include "index/entry.h"

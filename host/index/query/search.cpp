@@ -1,3 +1,5 @@
+// A search: the query parsed, then asked of whichever back end holds the
+// index.
 #include "index/query/search.h"
 
 #include "index/query/query.h"

@@ -1,3 +1,5 @@
+// The ranking function and the id-set function that the SQLite index
+// registers on its connection.
 #include "index/sqlite/ranking.h"
 
 #include "index/sqlite/pair_tokenizer.h"

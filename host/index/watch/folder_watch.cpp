@@ -1,3 +1,5 @@
+// The inotify watches: one for every folder under the roots, added as
+// folders come and moved with them, and the events read as changed paths.
 #include "index/watch/folder_watch.h"
 
 #include "index/database.h"

@@ -1,3 +1,6 @@
+// The watcher's loop: the first run, then changes gathered until they
+// settle, each batch indexed by a run over its paths, and an outage of the
+// index waited out with tries further and further apart.
 #include "index/watch/index_watch.h"
 
 #include "cli/options.h"
