@@ -6,13 +6,21 @@
 // k-th run of the text it came from: the offsets of each piece are found
 // there. Should the two ever differ, every piece gets the whole token's
 // offsets, which still finds the right rows.
+//
+// Before all that, the letters that accent removal keeps (ð, ø, þ, æ, œ,
+// ł, ß and their kind) are folded to the letters typed for them, in a copy
+// of the text that the parent splits; each token's offsets are taken back
+// to the text given, so that snippets mark the words as written.
 #include "index/sqlite/pair_tokenizer.h"
 
 #include "text/cjk_pairs.h"
+#include "text/letter_folding.h"
 
 #include <memory>
 #include <new>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace host::index {
 namespace {
@@ -124,8 +132,41 @@ void DeleteTokenizer(Fts5Tokenizer* instance)
     delete tokenizer;
 }
 
+// The caller's callback for tokens of a folded copy: their offsets taken
+// back to the text the caller gave.
+struct Unfolding {
+    void* context;
+    TokenCallback emit;
+    const std::vector<int>* origins;
+};
+
+int Unfold(void* context, int flags, const char* token, int size, int start, int end)
+{
+    const auto& unfolding = *static_cast<const Unfolding*>(context);
+    const auto& origins = *unfolding.origins;
+    const auto within = [&](int at) { return at >= 0 && static_cast<std::size_t>(at) < origins.size(); };
+    if (within(start) && within(end)) {
+        start = origins[start];
+        end = origins[end];
+    }
+    return unfolding.emit(unfolding.context, flags, token, size, start, end);
+}
+
 int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text, int size, TokenCallback emit)
 {
+    std::string folded;
+    std::vector<int> origins;
+    Unfolding unfolding{context, emit, &origins};
+    try {
+        if (FoldLetters(std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0), folded, origins)) {
+            text = folded.data();
+            size = static_cast<int>(folded.size());
+            context = &unfolding;
+            emit = Unfold;
+        }
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    }
     auto* tokenizer = reinterpret_cast<PairTokenizer*>(instance);
     Splitting splitting{context, emit, std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0)};
     // A text without those scripts (most) goes to the parent alone, its

@@ -8,6 +8,7 @@
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
 #include "text/cjk_pairs.h"
+#include "text/letter_folding.h"
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
 
@@ -195,6 +196,24 @@ INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, au
 UPDATE files SET changed = -1;
 )";
 
+// Letters folded by another version: the texts the index keeps are split
+// anew, in place; nothing need be filtered again.
+const char* const refoldSql = R"(
+INSERT INTO texts (texts) VALUES ('rebuild');
+INSERT INTO words (words) VALUES ('delete-all');
+INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
+)";
+
+// Records the versions of the pairs and of the folding the texts are split by.
+bool RecordSplitting(const Connection& connection)
+{
+    return Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1), ('folding', ?2) "
+                                 "ON CONFLICT (name) DO UPDATE SET value = excluded.value")
+        .Bind(1, cjkPairsVersion)
+        .Bind(2, letterFoldingVersion)
+        .Run();
+}
+
 std::int64_t ReadInteger(const Connection& connection, const char* sql)
 {
     Statement statement(connection, sql);
@@ -358,9 +377,7 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
                                               : (version >= 2 || connection.Execute(upgradeSql)) &&
                                                     (version >= 3 || connection.Execute(upgradeToThreeSql)) &&
                                                     connection.Execute(upgradeToFourSql));
-    if (!built ||
-        !Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1)").Bind(1, cjkPairsVersion).Run() ||
-        !made.Commit()) {
+    if (!built || !RecordSplitting(connection) || !made.Commit()) {
         error = (fresh ? "cannot be made into an index: "
                        : "cannot be upgraded from schema version " + std::to_string(version) + ": ") +
                 connection.LastError();
@@ -369,17 +386,23 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
     return true;
 }
 
+SqliteIndex::Splitting SqliteIndex::SplitBy() const
+{
+    if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'pairs'") != cjkPairsVersion)
+        return Splitting::otherPairs;
+    if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'folding'") != letterFoldingVersion)
+        return Splitting::otherFolding;
+    return Splitting::now;
+}
+
 bool SqliteIndex::SplitAsNow(std::string& error)
 {
-    if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'pairs'") == cjkPairsVersion)
+    const Splitting splitting = SplitBy();
+    if (splitting == Splitting::now)
         return true;
     platform::sqlite::WriteTransaction resplit(connection);
-    if (resplit.Begun() && connection.Execute(resplitSql) &&
-        Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1) "
-                              "ON CONFLICT (name) DO UPDATE SET value = excluded.value")
-            .Bind(1, cjkPairsVersion)
-            .Run() &&
-        resplit.Commit())
+    if (resplit.Begun() && connection.Execute(splitting == Splitting::otherFolding ? refoldSql : resplitSql) &&
+        RecordSplitting(connection) && resplit.Commit())
         return true;
     error = "cannot split its texts anew: " + connection.LastError();
     return false;
@@ -396,8 +419,11 @@ bool SqliteIndex::CheckBeforeWriting(std::string& error)
     std::string problem = read == SQLITE_ROW ? std::string(check.Text(0)) : connection.LastError();
     check.Reset();
     bool ftsSound = true;
+    // (Texts split by another version are split anew next, and would not
+    // match what this version makes of them.)
     if (sound && ReadInteger(connection, "SELECT count(*) FROM runs WHERE finished IS NULL AND "
-                                         "id = (SELECT max(id) FROM runs)") > 0)
+                                         "id = (SELECT max(id) FROM runs)") > 0 &&
+        SplitBy() == Splitting::now)
         ftsSound = CheckIntegrity(problem);
     if (sound && ftsSound)
         return true;

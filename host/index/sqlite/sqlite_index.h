@@ -1,6 +1,6 @@
 // The index in a SQLite file of its own: folders and files in tables, the
-// texts in an FTS5 table with English stems (porter over unicode61, accents
-// removed), and the same words unstemmed in a contentless FTS5 table, so
+// texts in an FTS5 table with English stems (porter over the pairs and the
+// folded letters over unicode61, accents removed), and the same words unstemmed in a contentless FTS5 table, so
 // that exact words rank above their stems' other forms. One run writes at
 // a time (a lock on a companion file); searches read during a run (WAL).
 #pragma once
@@ -77,8 +77,12 @@ public:
 
 private:
     bool CreateSchema(bool create, std::string& error);
-    // Splits the texts anew when the index was split by another version of
-    // the pairs.
+    // How the index's texts were split: by this version, or by another of
+    // the pairs (every file is filtered again) or of the folded letters (the
+    // texts kept are split anew).
+    enum class Splitting { now, otherPairs, otherFolding };
+    Splitting SplitBy() const;
+    // Splits the texts anew when the index was split by another version.
     bool SplitAsNow(std::string& error);
     // The statement of the files `query` matches (an id, its exact flag,
     // its rank), its parameters bound from ?1 on by BindMatches, but for

@@ -61,7 +61,14 @@ TEST_P(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
         {"ирина", {"moscow"}},
         {"jazz", {"cafe"}},
         {"nowhere", {}},
+        // Letters that accent removal keeps, typed as people type them.
+        {"sigurdardottir nordurljos", {"aurora"}},
+        {"orsted", {"aurora"}},
+        {"Þórr straße", {"aurora"}},
+        {"thorr strasse", {"aurora"}},
     };
+    StoreAll({TextEntry("/lib/aurora", "Norðurljós", "Sigurðardóttir", "Ørsted Straße",
+                        "Norðurljós\nSigurðardóttir\nØrsted Straße\nÞórr")});
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
 }

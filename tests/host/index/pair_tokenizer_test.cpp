@@ -59,7 +59,8 @@ TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
         EXPECT_EQ(ranks, Column("SELECT rowid || ':' || bm25(plain) FROM plain WHERE plain MATCH ?1", query)) << query;
     }
     ASSERT_TRUE(connection.Execute("INSERT INTO paired (rowid, title) VALUES (4, '東京タワーの夜'), "
-                                   "(5, 'ABC東京ライブ'), (6, '대한민국 만세'), (7, '京'), (8, 'ははははは'), (9, 'ÉA東京')"));
+                                   "(5, 'ABC東京ライブ'), (6, '대한민국 만세'), (7, '京'), (8, 'ははははは'), (9, 'ÉA東京'), "
+                                   "(10, 'Sigurðardóttir'), (11, 'Ørsted Straße'), (12, 'Þórr ŒUVRE'), (13, 'Ørsted大阪')"));
     struct Case {
         const char* query;
         std::vector<std::string> snippets;  // in rowid order
@@ -76,6 +77,14 @@ TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
         {"lights", {"Harbour [Lights] at dusk", "The harbour [light]"}},
         {"ははは", {"[ははははは]"}},
         {"ea", {"[ÉA]東京"}},
+        // Letters that accent removal keeps, typed without their marks; the
+        // words marked as written.
+        {"sigurdardottir", {"[Sigurðardóttir]"}},
+        {"SIGURÐARDÓTTIR", {"[Sigurðardóttir]"}},
+        {"orsted", {"[Ørsted] Straße", "[Ørsted]大阪"}},
+        {"strasse", {"Ørsted [Straße]"}},
+        {"thorr oeuvre", {"[Þórr] [ŒUVRE]"}},
+        {"大阪", {"Ørsted[大阪]"}},
     };
     const char* const marked =
         "SELECT snippet(paired, 0, '[', ']', '…', 8) FROM paired WHERE paired MATCH ?1 ORDER BY rowid";

@@ -1,0 +1,24 @@
+// Letters that people type without their marks but that are no accented
+// forms, so that accent removal keeps them: ð, ø, þ, æ, œ, ł, ß and their
+// kind. Folded to the letters typed for them ("Sigurðardóttir" is found by
+// "sigurdardottir", "Ørsted" by "orsted", "Straße" by "strasse"), upper and
+// lower case alike, at indexing and at query time.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace host {
+
+// The fold's version, kept in an index that folds: an index folded by
+// another version is filtered again rather than searched with other words.
+constexpr int letterFoldingVersion = 1;
+
+// `utf8` with each of those letters replaced by its plain letters, in
+// `folded`, and for each byte of `folded` (and its end) the offset in
+// `utf8` it came from, in `origins`. False, with neither touched, when
+// `utf8` holds none of them (most text).
+bool FoldLetters(std::string_view utf8, std::string& folded, std::vector<int>& origins);
+
+}  // namespace host
