@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,30 @@ TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
     const char* const marked =
         "SELECT snippet(paired, 0, '[', ']', '…', 8) FROM paired WHERE paired MATCH ?1 ORDER BY rowid";
     for (const Case& test : cases) EXPECT_EQ(Column(marked, test.query), test.snippets) << test.query;
+}
+
+// Texts made of folded letters, pairs and broken sequences in any order:
+// the index agrees with its texts, and every snippet marks its match.
+TEST_F(PairTokenizer, FoldedLettersBesidePairsAndBrokenBytesKeepTheIndexSound)
+{
+    const char* const pieces[] = {"ð", "Ø", "Þórr", "ß", "東京", "タ", " ", "a", "\xC3", "\xE1\xBA", "ŒUVRE", "-"};
+    std::mt19937 random(41);
+    Statement insert(connection, "INSERT INTO paired (title) VALUES (?1)");
+    for (int row = 0; row < 300; ++row) {
+        std::string text;
+        for (int piece = random() % 12; piece >= 0; --piece)
+            text += pieces[random() % std::size(pieces)];
+        ASSERT_TRUE(insert.BindText(1, text).Run()) << connection.LastError();
+    }
+    EXPECT_TRUE(connection.Execute("INSERT INTO paired (paired, rank) VALUES ('integrity-check', 1)"))
+        << connection.LastError();
+    for (const char* query : {"d", "o", "thorr", "ss", "東京", "oeuvre"}) {
+        const auto snippets =
+            Column("SELECT snippet(paired, 0, '[', ']', '', 8) FROM paired WHERE paired MATCH ?1", query);
+        EXPECT_FALSE(snippets.empty()) << query;
+        for (const std::string& snippet : snippets)
+            EXPECT_NE(snippet.find('['), std::string::npos) << query << ": " << snippet;
+    }
 }
 
 // The tokenizer over raw text gives the tokens that its parent gives over
