@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include <new>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -68,7 +69,7 @@ size_t TextBytes(const FileRecord& record)
 
 // Gives up the record with the most text, as a failure for memory; false
 // when every record is given up already.
-bool GiveUpLargest(std::vector<FileRecord>& records)
+bool GiveUpLargest(std::span<FileRecord> records)
 {
     FileRecord* largest = nullptr;
     for (FileRecord& record : records)
@@ -80,42 +81,73 @@ bool GiveUpLargest(std::vector<FileRecord>& records)
     return true;
 }
 
-// The answer to a batch. Memory that runs short while it is made costs the
-// records with the most text, one after another: they fail for memory, and
-// the host tries those files alone. Empty when not even that fits.
-std::string Answer(std::vector<FileRecord>& records)
+// The answer for `records`, in `answer`. Memory that runs short while it is
+// made costs the records with the most text, one after another: they fail
+// for memory, and the host tries those files alone. False when not even
+// that fits.
+bool Answer(std::span<FileRecord> records, std::string& answer)
 {
     for (;;) {
         try {
             std::vector<const FileRecord*> answers;
             for (const FileRecord& record : records)
                 answers.push_back(&record);
-            return EncodeRecords(answers.data(), answers.size());
+            EncodeRecords(answers.data(), answers.size(), answer);
+            return true;
         } catch (const std::bad_alloc&) {
+            std::string().swap(answer);  // what it held goes first
             if (!GiveUpLargest(records))
-                return std::string();
+                return false;
         }
     }
 }
 
-// Filters one batch and answers it. False when the host is gone, or memory
-// ran out outside the filters' work: the worker ends, and the host sends
-// the batch to another (the progress page blames no file).
+// Text that the worker holds before it answers with the files filtered so
+// far: the answer, and each side's memory for it, stay small however large
+// the texts (memory new to a process costs a fault a page, and a batch of
+// files with long lyrics or comments is tens of megabytes).
+constexpr size_t kAnswerBytes = 1u << 20;
+
+// Answers with the records [from, to) and lets their memory go. False when
+// the host is gone or memory ran out.
+bool AnswerPart(std::vector<FileRecord>& records, size_t from, size_t to, std::string& answer)
+{
+    const std::span<FileRecord> part(records.data() + from, to - from);
+    if (!Answer(part, answer) || !SendMessage(kWorkerSocket, answer))
+        return false;
+    for (FileRecord& record : part)
+        record = FileRecord{};
+    return true;
+}
+
+// Filters one batch and answers it, in parts of about kAnswerBytes of
+// text. False when the host is gone, or memory ran out outside the filters'
+// work: the worker ends, and the host sends the files it has no answer for
+// to another.
 bool ServeBatch(FilterLoader& loader, Watchdog& watchdog, ProgressPage& progress, BatchRequest& request,
-                std::vector<int>& descriptors, std::vector<FileRecord>& records)
+                std::vector<int>& descriptors, std::vector<FileRecord>& records, std::string& answer)
 {
     try {
         watchdog.Busy(true);
         records.clear();
         records.resize(request.files.size());
+        size_t answered = 0, held = 0;
         for (size_t i = 0; i < records.size(); ++i) {
             progress->Begin(request.sequence, static_cast<uint32_t>(i));
             FilterOne(loader, request, request.files[i], std::exchange(descriptors[i], -1), records[i]);
+            held += TextBytes(records[i]);
+            if (held >= kAnswerBytes && i + 1 < records.size()) {
+                if (!AnswerPart(records, answered, i + 1, answer)) {
+                    progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));  // no file's doing
+                    return false;
+                }
+                answered = i + 1;
+                held = 0;
+            }
         }
         progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));  // answering: no file's doing
         watchdog.Busy(false);
-        const std::string answer = Answer(records);
-        return !answer.empty() && SendMessage(kWorkerSocket, answer);
+        return AnswerPart(records, answered, records.size(), answer);
     } catch (const std::bad_alloc&) {
         progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));
         return false;
@@ -134,7 +166,7 @@ int RunFilterWorker(const WorkerSettings& settings)
     EnterSandbox(SandboxSettings{});
     watchdog.Start();
     FilterLoader loader;  // modules stay loaded from file to file
-    std::string bytes;
+    std::string bytes, answer;  // kept from batch to batch, with their memory
     std::vector<int> descriptors;
     std::vector<FileRecord> records;
     for (;;) {
@@ -152,7 +184,7 @@ int RunFilterWorker(const WorkerSettings& settings)
                 ::close(descriptor);
             return 2;
         }
-        if (!ServeBatch(loader, watchdog, progress, request, descriptors, records))
+        if (!ServeBatch(loader, watchdog, progress, request, descriptors, records, answer))
             return 0;
     }
 }

@@ -206,21 +206,26 @@ bool DecodeRequest(std::string_view bytes, BatchRequest& request)
     return in.Done();
 }
 
-std::string EncodeRecords(const FileRecord* const* records, size_t count)
+void EncodeRecords(const FileRecord* const* records, size_t count, std::string& into)
 {
     Writer out;
+    out.bytes.swap(into);
+    out.bytes.clear();
     for (size_t i = 0; i < count; ++i)
         PutRecord(out, *records[i]);
-    return std::move(out.bytes);
+    into.swap(out.bytes);
 }
 
-bool DecodeRecords(std::string_view bytes, FileRecord* const* records, size_t count)
+size_t DecodeRecords(std::string_view bytes, FileRecord* const* records, size_t most)
 {
     Reader in(bytes);
-    for (size_t i = 0; i < count; ++i)
-        if (!GetRecord(in, *records[i]))
-            return false;
-    return in.Done();
+    size_t decoded = 0;
+    while (!in.Done()) {
+        if (decoded == most || !GetRecord(in, *records[decoded]))
+            return 0;
+        ++decoded;
+    }
+    return decoded;
 }
 
 bool SendMessage(int socket, std::string_view bytes, const int* descriptors, size_t count)

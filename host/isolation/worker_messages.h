@@ -43,10 +43,14 @@ bool DecodeRequest(std::string_view bytes, BatchRequest& request);
 
 // The records as the worker filled them, but for their paths and streams,
 // which stay with the parent.
-std::string EncodeRecords(const FileRecord* const* records, size_t count);
-// False for bytes that are not `count` whole records (the records are then
-// unspecified).
-bool DecodeRecords(std::string_view bytes, FileRecord* const* records, size_t count);
+// In `into`, whose memory is kept from batch to batch: an answer of large
+// texts is megabytes, and new memory costs a fault a page.
+void EncodeRecords(const FileRecord* const* records, size_t count, std::string& into);
+// An answer comes in one message or several, each of whole records in the
+// order of the batch's files: how many records `bytes` held, decoded into
+// the first of `records` (at most `most`); 0 for bytes that are not whole
+// records (the records are then unspecified).
+size_t DecodeRecords(std::string_view bytes, FileRecord* const* records, size_t most);
 
 // Sends one message, with the `count` descriptors (not closed here). False
 // when the other end is gone.

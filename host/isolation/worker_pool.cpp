@@ -6,7 +6,9 @@
 // limits set in between), serves batch after batch of files, and is ended
 // when it crashes, hangs, runs out of memory or answers nonsense; the next
 // batch starts another. A batch costs one message each way, whatever its
-// size: a worker's wake, and the host's, are dear on a virtual machine.
+// number of files (a worker's wake, and the host's, are dear on a virtual
+// machine), but for large texts, which come back in parts of about a
+// megabyte, so that neither side's memory for them grows with the batch.
 //
 // The host opens each file itself and passes the worker the descriptor, so
 // a filter bound by stream needs no file system; it also tells a path that
@@ -191,6 +193,8 @@ public:
 
     pid_t process;
     const int socket;
+    // The last part of an answer read, its memory kept for the next.
+    std::string answer;
 
 private:
     const std::unique_ptr<ProgressPage> page;
@@ -486,7 +490,11 @@ private:
     {
         const int64_t timeout = int64_t(limits.timeoutSeconds) * 1000000000;
         const int64_t frontSince = std::chrono::duration_cast<std::chrono::nanoseconds>(front.time_since_epoch()).count();
-        for (;;) {
+        std::vector<FileRecord*> records;
+        for (const IsolatedFile& file : files)
+            records.push_back(file.record);
+        // The answer comes in parts of whole records, in the files' order.
+        for (size_t answered = 0; answered < records.size();) {
             if (stopRequested && stopRequested()) {
                 AbandonAll(files);
                 return Outcome::failed;
@@ -499,35 +507,35 @@ private:
             const bool begun = batch == sequence && file < files.size();
             const int64_t left = (begun ? since : frontSince) + timeout - MonotonicNanoseconds();
             if (left <= 0) {
-                culprit = begun ? file : 0;
+                culprit = begun ? file : answered;
                 Fail(*files[culprit].record, RPC_E_TIMEOUT,
                      "the filter took longer than " + std::to_string(limits.timeoutSeconds) + " s", true);
                 return Outcome::cut;
             }
             pollfd ready{worker.socket, POLLIN, 0};
             const int polled = ::poll(&ready, 1, static_cast<int>(std::min<int64_t>(left / 1000000 + 1, kPollMilliseconds)));
-            if (polled > 0)
-                break;
             if (polled < 0 && errno != EINTR)
                 return Ended(worker, sequence, files, culprit);
-        }
-        try {
-            std::string bytes;
-            std::vector<FileRecord*> records;
-            for (const IsolatedFile& file : files)
-                records.push_back(file.record);
-            if (ReceiveMessage(worker.socket, bytes) && DecodeRecords(bytes, records.data(), records.size()))
-                return Outcome::answered;
-        } catch (const std::bad_alloc&) {
-            // The answer does not fit in the host: the worker, its answer
-            // half read, is ended, and the files are tried alone.
-            for (const IsolatedFile& file : files) {
-                Fail(*file.record, E_OUTOFMEMORY, "the host ran out of memory", false);
-                file.record->memoryShort = true;
+            if (polled <= 0)
+                continue;
+            try {
+                size_t decoded = 0;
+                if (ReceiveMessage(worker.socket, worker.answer))
+                    decoded = DecodeRecords(worker.answer, records.data() + answered, records.size() - answered);
+                if (decoded == 0)
+                    return Ended(worker, sequence, files, culprit);
+                answered += decoded;
+            } catch (const std::bad_alloc&) {
+                // The answer does not fit in the host: the worker, its answer
+                // half read, is ended, and the files are tried alone.
+                for (const IsolatedFile& failed : files) {
+                    Fail(*failed.record, E_OUTOFMEMORY, "the host ran out of memory", false);
+                    failed.record->memoryShort = true;
+                }
+                return Outcome::failed;
             }
-            return Outcome::failed;
         }
-        return Ended(worker, sequence, files, culprit);
+        return Outcome::answered;
     }
 
     // The worker ended, or must: the file it was on, and why, from the way

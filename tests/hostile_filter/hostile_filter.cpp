@@ -6,6 +6,7 @@
 //   "hog"    takes memory without end;
 //   "write"  tries to create a file beside the one it reads, and says in its
 //            title whether it could ("wrote" or "refused");
+//   "large"  gives its name 50,000 times over (a megabyte of text);
 // and any other file gives one text chunk, its title: the file's name.
 #include "winapi.h"
 
@@ -67,6 +68,9 @@ public:
             }
         }
         text = name;
+        if (name.find("large") != std::string::npos)
+            for (int copy = 1; copy < 50000; ++copy)
+                text += " " + name;
         if (name.find("write") != std::string::npos) {
             FILE* written = std::fopen((path + ".written").c_str(), "w");
             text = written ? "wrote" : "refused";
@@ -91,14 +95,13 @@ public:
     }
     SCODE STDMETHODCALLTYPE GetText(ULONG* count, WCHAR* buffer) override
     {
-        if (sent || !given)
+        if (sent == text.size() || !given)
             return FILTER_E_NO_MORE_TEXT;
-        sent = true;
         ULONG units = 0;
-        for (; units < text.size() && units < *count; ++units)
-            buffer[units] = static_cast<WCHAR>(text[units]);
+        for (; sent < text.size() && units < *count; ++units)
+            buffer[units] = static_cast<WCHAR>(text[sent++]);
         *count = units;
-        return FILTER_S_LAST_TEXT;
+        return sent == text.size() ? FILTER_S_LAST_TEXT : S_OK;
     }
     SCODE STDMETHODCALLTYPE GetValue(PROPVARIANT**) override { return FILTER_E_NO_VALUES; }
     SCODE STDMETHODCALLTYPE BindRegion(FILTERREGION, REFIID, void**) override { return E_NOTIMPL; }
@@ -117,7 +120,8 @@ public:
 private:
     ULONG references = 1;
     std::string path, text;
-    bool given = false, sent = false;
+    bool given = false;
+    size_t sent = 0;  // the units of the text given so far
 };
 
 class Factory final : public IClassFactory {
