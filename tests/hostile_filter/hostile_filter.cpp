@@ -6,7 +6,7 @@
 //   "hog"    takes memory without end;
 //   "write"  tries to create a file beside the one it reads, and says in its
 //            title whether it could ("wrote" or "refused");
-//   "large"  gives its name 50,000 times over (a megabyte of text);
+//   "large"  gives its name 25,000 times over (half a megabyte of text);
 // and any other file gives one text chunk, its title: the file's name.
 #include "winapi.h"
 
@@ -69,7 +69,7 @@ public:
         }
         text = name;
         if (name.find("large") != std::string::npos)
-            for (int copy = 1; copy < 50000; ++copy)
+            for (int copy = 1; copy < 25000; ++copy)
                 text += " " + name;
         if (name.find("write") != std::string::npos) {
             FILE* written = std::fopen((path + ".written").c_str(), "w");

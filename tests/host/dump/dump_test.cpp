@@ -130,22 +130,23 @@ TEST_F(DumpTest, AHostileFilterCostsTheFilesItMisbehavesOnAlone)
         const char* status;  // null: read, with its name (or what the filter says of writing) as its title
         const char* cause;
     };
-    // The two large files' answer, a megabyte each, comes back before the
-    // crash that follows them in the batch.
+    // The two large files' answer, half a megabyte of text each, comes back
+    // before the crash that follows them in the batch. The time limit leaves
+    // the memory hog room to reach its limit on a loaded machine.
     const Case cases[] = {
         {"first.mp3", nullptr, "first.mp3"},
         {"large1.mp3", nullptr, "large1.mp3 large1.mp3"},
         {"large2.mp3", nullptr, "large2.mp3 large2.mp3"},
         {"crash.mp3", "RPC_E_SERVERFAULT (0x80010105)", "the filter crashed (SIGSEGV)"},
         {"second.mp3", nullptr, "second.mp3"},
-        {"hang.mp3", "RPC_E_TIMEOUT (0x8001011F)", "the filter took longer than 1 s"},
+        {"hang.mp3", "RPC_E_TIMEOUT (0x8001011F)", "the filter took longer than 2 s"},
         {"write.mp3", nullptr, "refused"},
         {"hog.mp3", "HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA) (0x80070718)",
          "the filter ran out of its memory limit of 128 MiB"},
         {"last.mp3", nullptr, "last.mp3"},
     };
     host::Arguments args{u"dump", u"--json", u"-q", u"--module", Utf16(TRELLAN_HOSTILE_MODULE_PATH),
-                         u"--filter-timeout", u"1", u"--filter-memory", u"128"};
+                         u"--filter-timeout", u"2", u"--filter-memory", u"128"};
     std::vector<std::string> expected;
     for (const Case& row : cases) {
         dir.Write(row.name, Mp3(u"unread"));
@@ -167,7 +168,7 @@ TEST_F(DumpTest, AHostileFilterCostsTheFilesItMisbehavesOnAlone)
                 EXPECT_NE(line.find(std::string("\"error\": \"") + row.cause + "\""), std::string::npos) << line;
             } else if (std::strncmp(row.name, "large", 5) == 0) {
                 EXPECT_NE(line.find(std::string("\"") + row.cause), std::string::npos) << row.name;
-                EXPECT_GT(line.size(), 500000u) << row.name;
+                EXPECT_GT(line.size(), 250000u) << row.name;
             } else {
                 EXPECT_NE(line.find(std::string("\"") + row.cause + "\""), std::string::npos) << line;
             }
