@@ -1,5 +1,6 @@
 #include "filtering/input_files.h"
 
+#include "filtering/failure_cause.h"
 #include "system/platform_differences.h"
 #include "text/status_names.h"
 
@@ -69,16 +70,13 @@ void Failed(InputFile& file, const std::u16string& path, const char* what, DWORD
 // The longest entry a list may hold: far longer than any path.
 constexpr size_t kLongestEntry = 65536;
 
-// Why a list at `path` could not be opened: a folder or a socket is named
-// for what it is, not by the error its open gave.
+// Why a list at `path` could not be opened, as a file's path problem is
+// said (a folder or a socket named for what it is, not by the error its open
+// gave), else the open's error.
 std::string ListOpenProblem(const std::u16string& path, DWORD error)
 {
-    const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str()));
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return "a folder, not a list of files";
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DEVICE))
-        return "a socket or device, not a list of files";
-    return Win32ErrorWords(error);
+    FailureCause cause;
+    return DescribePathProblem(path, cause) && !cause.words.empty() ? cause.words : Win32ErrorWords(error);
 }
 
 }  // namespace

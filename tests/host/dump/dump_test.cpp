@@ -239,7 +239,7 @@ TEST_F(DumpTest, FoldersListsAndNamesThatAreNotUtf8)
         const char* error;
     } badLists[] = {
         {"no-such-list", "cannot read the file list: no such file or folder"},
-        {"library", "cannot read the file list: a folder, not a list of files"},
+        {"library", "cannot read the file list: a folder, not a file"},
         {"zeros.txt", "cannot read the file list: it holds a NUL byte: not a list of paths one a line"},
         {"long.txt", "cannot read the file list: an entry longer than 65536 bytes: not a list of paths"},
     };
