@@ -66,14 +66,14 @@ protected:
         if (IsPostgres()) {
             const char* server = std::getenv("TRELLAN_TEST_POSTGRES");
             const char* pooler = std::getenv("TRELLAN_TEST_POSTGRES_POOLER");
-            for (const auto& [value, name] : {std::pair{server, "TRELLAN_TEST_POSTGRES"},
-                                              std::pair{GetParam() == Backend::pooled ? pooler : server,
-                                                        "TRELLAN_TEST_POSTGRES_POOLER"}}) {
-                if (value && *value)
-                    continue;
+            const char* missing = !server || !*server ? "TRELLAN_TEST_POSTGRES"
+                                  : GetParam() == Backend::pooled && (!pooler || !*pooler)
+                                      ? "TRELLAN_TEST_POSTGRES_POOLER"
+                                      : nullptr;
+            if (missing) {
                 if (std::getenv("CI"))
-                    FAIL() << name << " names no PostgreSQL server; scripts/test.sh starts one";
-                GTEST_SKIP() << name << " names no PostgreSQL server (scripts/test.sh starts one)";
+                    FAIL() << missing << " names no PostgreSQL server; scripts/test.sh starts one";
+                GTEST_SKIP() << missing << " names no PostgreSQL server (scripts/test.sh starts one)";
             }
             static std::atomic<int> made{0};
             const std::string name = "trellan_test_" + std::to_string(getpid()) + "_" + std::to_string(made++);
