@@ -16,6 +16,13 @@ const char16_t windows1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
+// Whether the bytes open with the UTF-16LE byte-order mark.
+bool IsUtf16(std::string_view bytes)
+{
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
 // Strict decoding in a code page: false when a byte sequence is invalid.
 bool Decode(UINT codePage, std::string_view bytes, std::u16string* text)
 {
@@ -46,8 +53,7 @@ std::u16string WidenEightBit(std::string_view bytes)
 
 std::u16string DecodeText(std::string_view bytes)
 {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-        static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    if (IsUtf16(bytes)) {
         std::u16string text;
         for (size_t i = 2; i + 1 < bytes.size(); i += 2)
             text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
@@ -63,12 +69,6 @@ namespace {
 
 // How much of a text's beginning is decoded for its kind's look.
 constexpr size_t kBeginningBytes = 65536;
-
-bool IsUtf16(std::string_view bytes)
-{
-    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-           static_cast<unsigned char>(bytes[1]) == 0xFE;
-}
 
 // Where the bytes from `fresh` on hold a NUL character: a zero byte, or a
 // zero unit after a UTF-16 mark.
