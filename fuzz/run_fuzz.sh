@@ -25,6 +25,7 @@ editor       editor.dict                            8192
 filter       editor.dict                            8192
 chunks       -                                      2048
 reg_text     reg_text.dict                          8192
+query        query.dict                             4096
 '
 
 root=$(cd "$(dirname "$0")/.." && pwd)

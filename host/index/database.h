@@ -146,11 +146,11 @@ enum class SearchOrder {
 
 enum class SearchStatus {
     found,     // `hits` holds the hits, if any
-    badQuery,  // the query is malformed or names no field of the index
+    badQuery,  // the query is malformed or names no field of the index (the parser's finding)
     failed,    // the index cannot be read
 };
 
-struct ParsedQuery;
+struct Query;
 
 // What `trellan list` lists: each distinct value with its number of files.
 enum class ListKind { artists, albums, genres, years, composers };
@@ -230,13 +230,13 @@ public:
 
     // At most `limit` hits (0: all) in `order`; `total` is the number of
     // files that match, whatever the limit.
-    virtual SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+    virtual SearchStatus Search(const Query& query, std::int64_t limit, const SnippetMarks& marks,
                                 SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                 std::string& error) = 0;
 
     // The distinct values of `kind` over the files `query` finds (every
     // file when null), sorted, with their numbers of files.
-    virtual SearchStatus List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+    virtual SearchStatus List(ListKind kind, const Query* query, std::vector<ListedValue>& values,
                               std::string& error) = 0;
 
 protected:

@@ -22,6 +22,17 @@ std::unique_ptr<IndexDatabase> OpenForReading(const ParsedArguments& parsed, con
     return database;
 }
 
+int SayMalformedQuery(const char* command, const std::u16string& query, const std::string& problem)
+{
+    // A long query is quoted by its start: the problem says where it is.
+    constexpr size_t kQuoted = 60;
+    std::string quoted = JsonString(query.substr(0, kQuoted));
+    if (query.size() > kQuoted)
+        quoted.insert(quoted.size() - 1, "…");
+    std::fprintf(stderr, "trellan %s: the query %s is not valid: %s\n", command, quoted.c_str(), problem.c_str());
+    return exitUsage;
+}
+
 int SayQueryFailure(const char* command, SearchStatus status, const std::u16string& query,
                     const IndexDatabase& database, const std::string& error)
 {
@@ -29,9 +40,7 @@ int SayQueryFailure(const char* command, SearchStatus status, const std::u16stri
     case SearchStatus::found:
         return exitSuccess;
     case SearchStatus::badQuery:
-        std::fprintf(stderr, "trellan %s: the query %s is not valid: %s\n", command, JsonString(query).c_str(),
-                     error.c_str());
-        return exitUsage;
+        return SayMalformedQuery(command, query, error);
     case SearchStatus::failed:
         break;
     }

@@ -20,6 +20,9 @@ inline constexpr OptionRow databaseOption = {
 // set (a usage error, or an index that cannot be opened).
 std::unique_ptr<IndexDatabase> OpenForReading(const ParsedArguments& parsed, const char* command, int& exitCode);
 
+// Says that `query` is malformed, `problem` saying where; exitUsage.
+int SayMalformedQuery(const char* command, const std::u16string& query, const std::string& problem);
+
 // Says why `status` is not `found` (a malformed `query`, an index that
 // cannot be read) and gives the exit code; 0 for `found`.
 int SayQueryFailure(const char* command, SearchStatus status, const std::u16string& query,

@@ -5,7 +5,7 @@
 #include "cli/options.h"
 #include "index/entry.h"
 #include "index/index_reading.h"
-#include "index/query/query.h"
+#include "index/query/query_parser.h"
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
 
@@ -83,13 +83,11 @@ int RunList(const ParsedArguments& parsed)
     std::u16string query;
     for (size_t i = 1; i < operands.size(); ++i)
         query += (query.empty() ? u"" : u" ") + operands[i];
+    Query parsedQuery;
+    QueryError malformed;
+    if (!query.empty() && !ParseQuery(PathBytes(query), parsedQuery, malformed))
+        return SayMalformedQuery("list", query, malformed.Message());
     std::string error;
-    ParsedQuery parsedQuery;
-    if (!query.empty() && !ParseQuery(PathBytes(query), parsedQuery, error)) {
-        std::fprintf(stderr, "trellan list: the query %s is not valid: %s\n", JsonString(query).c_str(),
-                     error.c_str());
-        return exitUsage;
-    }
     int exitCode = exitSuccess;
     std::unique_ptr<IndexDatabase> database = OpenForReading(parsed, "list", exitCode);
     if (!database)

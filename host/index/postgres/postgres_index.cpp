@@ -4,7 +4,8 @@
 #include "index/postgres/postgres_index.h"
 
 #include "index/properties/field_words.h"
-#include "index/query/query.h"
+#include "index/postgres/tsquery_text.h"
+#include "index/store/query_sql.h"
 #include "text/cjk_pairs.h"
 
 #include <ctime>
@@ -671,9 +672,21 @@ const PlaceSql placeSql = {
 
 namespace {
 
+// A query as to_tsquery reads it: its tree rendered (empty for place
+// filters alone), and its place filters.
+struct Matching {
+    std::string tsquery;
+    const std::vector<PlaceFilter>& places;
+};
+
+Matching Rendered(const Query& query)
+{
+    return {query.HasWords() ? TsqueryText(query.words) : std::string(), query.places};
+}
+
 // The query's two tsqueries, $1 rendered with stems and exact words; or,
 // for a query of place filters alone, the parameters $1 to $3 named.
-std::string QueryWords(const ParsedQuery& query)
+std::string QueryWords(const Matching& query)
 {
     return query.tsquery.empty()
                ? "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) "
@@ -692,7 +705,7 @@ std::string QueryWords(const ParsedQuery& query)
 constexpr const char* matchedTables = "trellan.texts AS texts JOIN trellan.files AS files ON files.id = texts.file "
                                       "JOIN trellan.folders AS folders ON folders.id = files.folder";
 
-std::string MatchesSql(const ParsedQuery& query, bool withNames)
+std::string MatchesSql(const Matching& query, bool withNames)
 {
     return std::string("SELECT texts.file AS id, ") + (withNames ? "texts.title, texts.author, " : "") +
            "folders.path || '\\x2f'::bytea || files.name AS path, " + std::string(mediaColumns) + ", " +
@@ -704,7 +717,7 @@ std::string MatchesSql(const ParsedQuery& query, bool withNames)
            PlaceConditions(query.places, 5, placeSql);
 }
 
-Params MatchParams(const ParsedQuery& query, const SnippetMarks& marks, std::int64_t limit)
+Params MatchParams(const Matching& query, const SnippetMarks& marks, std::int64_t limit)
 {
     Params params;
     params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
@@ -713,19 +726,30 @@ Params MatchParams(const ParsedQuery& query, const SnippetMarks& marks, std::int
     return params;
 }
 
-SearchStatus Failed(const postgres::Result& rows, const postgres::Connection& connection, std::string& error)
+// The tsquery is rendered from a parsed query, so to_tsquery never finds it
+// malformed: what fails here is the server or the index.
+SearchStatus Failed(const postgres::Connection& connection, std::string& error)
 {
     error = connection.LastError();
-    // A query that to_tsquery cannot read is a syntax error (class 42).
-    return rows.State().starts_with("42") ? SearchStatus::badQuery : SearchStatus::failed;
+    return SearchStatus::failed;
+}
+
+// A list's rows: value, files, artist, year.
+SearchStatus Listed(const Result& rows, std::vector<ListedValue>& values)
+{
+    for (int row = 0; row < rows.Rows(); ++row)
+        values.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), std::string(rows.Bytes(row, 2)),
+                          rows.Integer(row, 3)});
+    return SearchStatus::found;
 }
 
 }  // namespace
 
-SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+SearchStatus PostgresIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks,
                                    SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                    std::string& error)
 {
+    const Matching query = Rendered(asked);
     // The texts, and the snippet made of them, are taken after the limit:
     // only hits need them.
     const std::string ordered = OrderBy(order);
@@ -749,7 +773,7 @@ SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit,
                             "shown_comments, shown_body) ON shown.file = top.id ORDER BY " + ordered;
     Result rows = connection.Query(sql, MatchParams(query, marks, limit));
     if (!rows.Ok())
-        return Failed(rows, connection, error);
+        return Failed(connection, error);
     // The count of every match comes with each hit, taken before the limit.
     total = rows.Rows() ? rows.Integer(0, 5) : 0;
     for (int row = 0; row < rows.Rows(); ++row) {
@@ -763,20 +787,18 @@ SearchStatus PostgresIndex::Search(const ParsedQuery& query, std::int64_t limit,
     return SearchStatus::found;
 }
 
-SearchStatus PostgresIndex::List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+SearchStatus PostgresIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values,
                                  std::string& error)
 {
-    const std::string sql = query ? QueryWords(*query) +
-                                        ListSql(kind, "SELECT id FROM (" + MatchesSql(*query, false) + ") AS matched",
-                                                "texts.file", "trellan.")
-                                  : ListSql(kind, std::string(), "texts.file", "trellan.");
-    Result rows = query ? connection.Query(sql, MatchParams(*query, SnippetMarks(), 0)) : connection.Query(sql);
-    if (!rows.Ok())
-        return Failed(rows, connection, error);
-    for (int row = 0; row < rows.Rows(); ++row)
-        values.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), std::string(rows.Bytes(row, 2)),
-                          rows.Integer(row, 3)});
-    return SearchStatus::found;
+    if (!asked) {
+        Result rows = connection.Query(ListSql(kind, std::string(), "texts.file", "trellan."));
+        return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
+    }
+    const Matching query = Rendered(*asked);
+    const std::string sql = QueryWords(query) + ListSql(kind, "SELECT id FROM (" + MatchesSql(query, false) +
+                                                                  ") AS matched", "texts.file", "trellan.");
+    Result rows = connection.Query(sql, MatchParams(query, SnippetMarks(), 0));
+    return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
 }
 
 }  // namespace host::index

@@ -43,9 +43,9 @@ public:
     bool CountByStatus(std::vector<StatusCount>& counts) override;
     bool ListFailures(std::vector<FailedFile>& files) override;
     bool CheckIntegrity(std::string& problem) override;
-    SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+    SearchStatus Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
                         std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
-    SearchStatus List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+    SearchStatus List(ListKind kind, const Query* query, std::vector<ListedValue>& values,
                       std::string& error) override;
 
 protected:

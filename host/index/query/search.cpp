@@ -2,7 +2,7 @@
 // index.
 #include "index/query/search.h"
 
-#include "index/query/query.h"
+#include "index/query/query_parser.h"
 
 namespace host::index {
 
@@ -10,9 +10,12 @@ SearchStatus Search(IndexDatabase& database, const std::string& query, std::int6
                     const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error, SearchOrder order,
                     std::int64_t* total)
 {
-    ParsedQuery parsed;
-    if (!ParseQuery(query, parsed, error))
+    Query parsed;
+    QueryError malformed;
+    if (!ParseQuery(query, parsed, malformed)) {
+        error = malformed.Message();
         return SearchStatus::badQuery;
+    }
     std::int64_t matched = 0;
     const SearchStatus status = database.Search(parsed, limit, marks, order, hits, matched, error);
     if (total)

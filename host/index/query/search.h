@@ -1,4 +1,4 @@
-// Searches the index: the query syntax of query.h, hits ranked with exact
+// Searches the index: the query syntax of query_parser.h, hits ranked with exact
 // words above other forms of their stems, then by weight: the title above
 // the author and the comments, and those above the body.
 #pragma once

@@ -4,7 +4,8 @@
 #include "index/sqlite/sqlite_index.h"
 
 #include "index/properties/field_words.h"
-#include "index/query/query.h"
+#include "index/sqlite/fts5_query.h"
+#include "index/store/query_sql.h"
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
 #include "text/cjk_pairs.h"
@@ -936,7 +937,7 @@ std::string AsJson(const std::vector<RankedMatch>& matches)
 
 }  // namespace
 
-std::string SqliteIndex::MatchesSql(const ParsedQuery& query) const
+std::string SqliteIndex::MatchesSql(const Matching& query) const
 {
     // The files the query matches, with files whose exact words match
     // marked (ranked above those that match by stem alone: their ids are
@@ -958,7 +959,7 @@ std::string SqliteIndex::MatchesSql(const ParsedQuery& query) const
                              "files.folder WHERE 1" + places + ")");
 }
 
-void SqliteIndex::BindMatches(Statement& statement, const ParsedQuery& query) const
+void SqliteIndex::BindMatches(Statement& statement, const Matching& query) const
 {
     statement.BindText(1, query.fts5);
     for (size_t i = 0; i < query.places.size(); ++i)
@@ -1015,7 +1016,7 @@ bool SqliteIndex::FirstByPath(const std::vector<std::int64_t>& ids, size_t count
     return true;
 }
 
-std::string SqliteIndex::RankedPage(const ParsedQuery& query, std::int64_t limit, const SortedIds& exact,
+std::string SqliteIndex::RankedPage(const Matching& query, std::int64_t limit, const SortedIds& exact,
                                     std::int64_t& total, int& read)
 {
     // Each match with its id, rank and exact mark alone; only those as good
@@ -1046,10 +1047,11 @@ std::string SqliteIndex::RankedPage(const ParsedQuery& query, std::int64_t limit
     return AsJson(matches);
 }
 
-SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks,
+SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks,
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
 {
+    const Matching query{asked.HasWords() ? Fts5Match(asked.words) : std::string(), asked.places};
     // Every statement of the search reads the same state of the index.
     const ReadSnapshot snapshot(connection);
     total = 0;
@@ -1122,13 +1124,13 @@ SearchStatus SqliteIndex::Search(const ParsedQuery& query, std::int64_t limit, c
     }
     if (read == SQLITE_DONE && (query.fts5.empty() || hits.empty() || Snippets(query, marks, ids, hits)))
         return SearchStatus::found;
+    // The expression is rendered from a parsed query, so FTS5 never finds
+    // it malformed: what fails here is the index.
     error = connection.LastError();
-    // FTS5 reports what it cannot parse as a plain SQL error; damage and I/O
-    // have codes of their own.
-    return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
+    return SearchStatus::failed;
 }
 
-bool SqliteIndex::Snippets(const ParsedQuery& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
+bool SqliteIndex::Snippets(const Matching& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
                            std::vector<SearchHit>& hits)
 {
     // The table is made as the texts table is (its columns and tokenizer
@@ -1179,13 +1181,17 @@ bool SqliteIndex::Snippets(const ParsedQuery& query, const SnippetMarks& marks, 
     return connection.Execute("DROP TABLE temp.shown");
 }
 
-SearchStatus SqliteIndex::List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+SearchStatus SqliteIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values,
                                std::string& error)
 {
-    const std::string sql = ListSql(kind, query ? "SELECT id FROM (" + MatchesSql(*query) + ")" : std::string(), "texts.rowid");
+    static const std::vector<PlaceFilter> nowhere;
+    const Matching query{asked && asked->HasWords() ? Fts5Match(asked->words) : std::string(),
+                         asked ? asked->places : nowhere};
+    const std::string sql =
+        ListSql(kind, asked ? "SELECT id FROM (" + MatchesSql(query) + ")" : std::string(), "texts.rowid");
     Statement statement(connection, sql.c_str());
-    if (query)
-        BindMatches(statement, *query);
+    if (asked)
+        BindMatches(statement, query);
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
         values.push_back({std::string(statement.Text(0)), statement.Integer(1), std::string(statement.Text(2)),
@@ -1193,7 +1199,7 @@ SearchStatus SqliteIndex::List(ListKind kind, const ParsedQuery* query, std::vec
     if (read == SQLITE_DONE)
         return SearchStatus::found;
     error = connection.LastError();
-    return (read & 0xFF) == SQLITE_ERROR ? SearchStatus::badQuery : SearchStatus::failed;
+    return SearchStatus::failed;
 }
 
 void SqliteIndex::CloseIndex()

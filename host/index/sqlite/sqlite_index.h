@@ -6,6 +6,7 @@
 #pragma once
 
 #include "index/database.h"
+#include "index/query/query_tree.h"
 #include "sqlite_statement.h"
 
 #include <optional>
@@ -69,9 +70,9 @@ public:
     bool CountByStatus(std::vector<StatusCount>& counts) override;
     bool ListFailures(std::vector<FailedFile>& files) override;
     bool CheckIntegrity(std::string& problem) override;
-    SearchStatus Search(const ParsedQuery& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+    SearchStatus Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
                         std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
-    SearchStatus List(ListKind kind, const ParsedQuery* query, std::vector<ListedValue>& values,
+    SearchStatus List(ListKind kind, const Query* query, std::vector<ListedValue>& values,
                       std::string& error) override;
     void RunEnded(bool wrote) override;
 
@@ -84,11 +85,17 @@ private:
     Splitting SplitBy() const;
     // Splits the texts anew when the index was split by another version.
     bool SplitAsNow(std::string& error);
+    // A query as FTS5 matches it: its tree rendered (empty for place
+    // filters alone), and its place filters.
+    struct Matching {
+        std::string fts5;
+        const std::vector<PlaceFilter>& places;
+    };
     // The statement of the files `query` matches (an id, its exact flag,
     // its rank), its parameters bound from ?1 on by BindMatches, but for
     // ?5, the sorted ids of the files whose exact words match.
-    std::string MatchesSql(const ParsedQuery& query) const;
-    void BindMatches(Statement& statement, const ParsedQuery& query) const;
+    std::string MatchesSql(const Matching& query) const;
+    void BindMatches(Statement& statement, const Matching& query) const;
     // The first `count` of the files `ids` (sorted) in the order of their
     // paths, found by going through the folders in that order, without
     // looking up each file; false when that would read more than a lookup
@@ -98,13 +105,13 @@ private:
     // but cut to the limit by path where they are many, as a JSON array of
     // [id, exact, rank]; `total` gets the count of every match, `read` the
     // last step's code.
-    std::string RankedPage(const ParsedQuery& query, std::int64_t limit, const SortedIds& exact, std::int64_t& total,
+    std::string RankedPage(const Matching& query, std::int64_t limit, const SortedIds& exact, std::int64_t& total,
                            int& read);
     // Each hit's snippet: `hits[i]` is the file `ids[i]`. Their texts are
     // copied into a full-text table of this connection's own, in memory,
     // and the query matched there once, where matching each hit in the
     // index again would look the query's words up in each of its segments.
-    bool Snippets(const ParsedQuery& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
+    bool Snippets(const Matching& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
                   std::vector<SearchHit>& hits);
     // PRAGMA quick_check, and the full-text tables' own check after a run
     // that was cut short; false, `error` saying so, for a damaged index.

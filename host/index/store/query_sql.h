@@ -1,30 +1,15 @@
-// The search syntax, read once and written out for each back end: words
-// (all must match), "a phrase", OR, AND, NOT (between two terms),
-// brackets, prefix*, and field filters: title:, author:, comments:, body:
-// on the texts, and path:, dir: and ext: on where the file is.
+// The SQL that both back ends speak alike for searches and lists: the
+// conditions of the place filters, the orders of hits, the statements that
+// list an index's values, and the columns a hit carries.
 #pragma once
 
 #include "index/database.h"
+#include "index/query/query_tree.h"
 
 #include <string>
 #include <vector>
 
 namespace host::index {
-
-enum class PlaceKind { path, dir, ext };
-
-// A filter on where the file is: several of one kind are alternatives, and
-// every kind given must hold.
-struct PlaceFilter {
-    PlaceKind kind;
-    std::string value;  // path and dir: the file system's bytes, absolute; ext: without the dot
-};
-
-struct ParsedQuery {
-    std::string fts5;     // an FTS5 MATCH expression; empty when the query has only place filters
-    std::string tsquery;  // the same for PostgreSQL's to_tsquery, fields as weights A-D
-    std::vector<PlaceFilter> places;
-};
 
 // A back end's SQL test of each place filter, '@' standing for the value's
 // parameter, and how its parameters are named ('?' or '$' and a number).
@@ -61,8 +46,5 @@ bool OrdersByNames(SearchOrder order);
 // `textsKey` is the texts' column that holds a file's id; `schema` names
 // the tables' schema, with its dot, where there is one.
 std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const char* schema = "");
-
-// False, with `error` saying where and why, for a malformed query.
-bool ParseQuery(const std::string& query, ParsedQuery& parsed, std::string& error);
 
 }  // namespace host::index

@@ -1,0 +1,125 @@
+// The tsquery rendering of a query tree. A term is its words in a row
+// (<->), each a quoted lexeme that to_tsquery stems as the texts were;
+// scripts written without spaces go in as the pairs the texts were split
+// into. A property's words each follow the field's marker, as stored.
+#include "index/postgres/tsquery_text.h"
+
+#include "index/properties/field_words.h"
+#include "text/cjk_pairs.h"
+
+#include <vector>
+
+namespace host::index {
+namespace {
+
+std::string Lexeme(const std::string& word, bool prefix, char weight)
+{
+    std::string lexeme(1, '\'');
+    for (char c : word) {
+        if (c == '\'' || c == '\\')
+            lexeme += c;
+        lexeme += c;
+    }
+    lexeme += '\'';
+    if (prefix || weight)
+        lexeme += ":" + std::string(prefix ? "*" : "") + (weight ? std::string(1, weight) : "");
+    return lexeme;
+}
+
+// The parts of a term between spaces, runs of scripts without spaces split
+// into their pairs.
+std::vector<std::string> SpacedParts(const std::string& words)
+{
+    std::vector<std::string> parts;
+    for (size_t i = 0; i < words.size();) {
+        while (i < words.size() && words[i] == ' ')
+            ++i;
+        size_t end = words.find(' ', i);
+        if (end == std::string::npos)
+            end = words.size();
+        if (end > i) {
+            std::string part = words.substr(i, end - i);
+            if (HasCjk(part)) {
+                for (std::string& pair : SplitWords(part))
+                    parts.push_back(std::move(pair));
+            } else {
+                parts.push_back(std::move(part));
+            }
+        }
+        i = end;
+    }
+    return parts;
+}
+
+void InRow(const std::vector<std::string>& parts, bool prefix, char weight, std::string& out)
+{
+    if (parts.size() > 1)
+        out += '(';
+    for (size_t i = 0; i < parts.size(); ++i)
+        out.append(i ? " <-> " : "").append(Lexeme(parts[i], prefix && i + 1 == parts.size(), weight));
+    if (parts.size() > 1)
+        out += ')';
+}
+
+// A term's words each after `marker`.
+void Marked(const std::string& marker, const std::string& text, bool prefix, std::string& out)
+{
+    std::vector<std::string> parts;
+    for (std::string& word : SplitWords(text)) {
+        parts.push_back(marker);
+        parts.push_back(std::move(word));
+    }
+    InRow(parts, prefix, 0, out);
+}
+
+void Render(const QueryNode& node, std::string& out);
+
+void Child(const QueryNode& node, std::string& out)
+{
+    if (!node.Compound())
+        return Render(node, out);
+    out += '(';
+    Render(node, out);
+    out += ')';
+}
+
+void Render(const QueryNode& node, std::string& out)
+{
+    switch (node.kind) {
+    case QueryNode::Kind::term:
+        if (!node.field || node.field->kind == FieldKind::text)
+            return InRow(SpacedParts(node.text), node.prefix, node.field ? node.field->weight : 0, out);
+        return Marked(node.field->kind == FieldKind::tag ? TagMarker(node.tag) : FieldMarker(node.field->marker),
+                      node.text, node.prefix, out);
+    case QueryNode::Kind::range:
+        for (long number = node.first; number <= node.last; ++number) {
+            out += number > node.first ? " | " : "";
+            Marked(FieldMarker(node.field->marker), std::to_string(number), false, out);
+        }
+        return;
+    case QueryNode::Kind::all:
+    case QueryNode::Kind::any:
+        break;
+    }
+    const char* const joint = node.kind == QueryNode::Kind::all ? " & " : " | ";
+    for (size_t i = 0; i < node.children.size(); ++i) {
+        if (i)
+            out += joint;
+        Child(node.children[i], out);
+    }
+    for (const QueryNode& excluded : node.excluded) {
+        out += " & !";
+        Child(excluded, out);
+    }
+}
+
+}  // namespace
+
+std::string TsqueryText(const QueryNode& node)
+{
+    std::string out;
+    Render(node, out);
+    return out;
+}
+
+}  // namespace host::index

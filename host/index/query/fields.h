@@ -1,0 +1,42 @@
+// The fields a query names: the four texts a filter gives (title, author,
+// comments, body), the properties the index keeps beside them (album,
+// genre, year, ...), a user's own tags, and where the file is. Each row
+// says how the index holds the field, so that the parser, the back ends'
+// renderings and the help read one list.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace host::index {
+
+enum class FieldKind {
+    text,      // one of the four texts: a full-text column, a weight on PostgreSQL
+    words,     // a property's words: a column on SQLite, marked words on PostgreSQL
+    number,    // a property that is a number: year:2003, year:1995..1999
+    tag,       // tag:NAME:word, a tag of the user's, marked words in the tags column
+    place,     // path:, dir:, ext: filter the whole query by where the file is
+};
+
+enum class PlaceKind { path, dir, ext };
+
+struct Field {
+    const char* name;    // as typed before the colon
+    FieldKind kind;
+    const char* column;  // the full-text column on SQLite; null for a place
+    char weight;         // a text's tsvector weight on PostgreSQL (A to D); 0 otherwise
+    const char* marker;  // the name its words are marked with (FieldMarker); null for a text
+    PlaceKind place;     // for a place
+};
+
+extern const Field fieldTable[];
+extern const size_t fieldCount;
+
+// The row named `name` (any case), or null.
+const Field* FindField(std::string_view name);
+
+// The names, as a sentence for an error that names a field that is none.
+const std::string& FieldNameList();
+
+}  // namespace host::index

@@ -1,0 +1,88 @@
+// The SQL pieces both back ends share. Names are compared by their lower
+// case, so that "adele" and "Adele" sort together on either back end.
+#include "index/store/query_sql.h"
+
+namespace host::index {
+
+std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql)
+{
+    std::string where;
+    for (PlaceKind kind : {PlaceKind::path, PlaceKind::dir, PlaceKind::ext}) {
+        std::string any;
+        for (size_t i = 0; i < places.size(); ++i) {
+            if (places[i].kind != kind)
+                continue;
+            const std::string parameter = sql.parameter + std::to_string(first + int(i));
+            std::string test = kind == PlaceKind::path ? sql.path : kind == PlaceKind::dir ? sql.dir : sql.ext;
+            for (size_t at; (at = test.find('@')) != std::string::npos;)
+                test.replace(at, 1, parameter);
+            any += (any.empty() ? "" : " OR ") + test;
+        }
+        if (!any.empty())
+            where += " AND (" + any + ")";
+    }
+    return where;
+}
+
+const char* OrderBy(SearchOrder order)
+{
+    switch (order) {
+    case SearchOrder::title:
+        return "lower(title), path";
+    case SearchOrder::artist:
+        return "lower(author), lower(title), path";
+    case SearchOrder::album:
+        return "lower(CASE WHEN albumartist <> '' THEN albumartist ELSE author END), lower(album), disc, track, path";
+    case SearchOrder::year:
+        return "year = 0, year, lower(album), disc, track, path";
+    case SearchOrder::path:
+        return "path";
+    case SearchOrder::modified:
+        return "modified DESC, path";
+    case SearchOrder::rank:
+        break;
+    }
+    return "exact DESC, rank, path";
+}
+
+bool OrdersByNames(SearchOrder order)
+{
+    return order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
+}
+
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const char* schema)
+{
+    // What each kind lists, grouped by, and shown beside it.
+    struct ListRow {
+        ListKind kind;
+        const char* value;
+        const char* group;
+        const char* artist;
+        const char* year;
+        const char* order;
+    };
+    static const ListRow listTable[] = {
+        {ListKind::artists, "texts.author", "texts.author", "''", "0", "lower(value), value"},
+        {ListKind::albums, "files.album",
+         "files.album, CASE WHEN files.albumartist <> '' THEN files.albumartist ELSE '' END",
+         "CASE WHEN max(files.albumartist) <> '' THEN max(files.albumartist) "
+         "WHEN min(texts.author) = max(texts.author) THEN min(texts.author) ELSE '' END",
+         "CASE WHEN min(files.year) = max(files.year) THEN min(files.year) ELSE 0 END",
+         "lower(value), value, lower(artist)"},
+        {ListKind::genres, "files.genre", "files.genre", "''", "0", "lower(value), value"},
+        {ListKind::years, "CAST(files.year AS text)", "files.year", "''", "files.year", "year"},
+        {ListKind::composers, "files.composer", "files.composer", "''", "0", "lower(value), value"},
+    };
+    const ListRow* row = &listTable[0];
+    for (const ListRow& each : listTable)
+        if (each.kind == kind)
+            row = &each;
+    const std::string empty = kind == ListKind::years ? "files.year > 0" : std::string(row->value) + " <> ''";
+    return std::string("SELECT * FROM (SELECT ") + row->value + " AS value, count(*) AS files, " + row->artist +
+           " AS artist, " + row->year + " AS year FROM " + schema + "files AS files JOIN " + schema +
+           "texts AS texts ON " + textsKey + " = files.id WHERE " +
+           empty + (ids.empty() ? std::string() : " AND files.id IN (" + ids + ")") + " GROUP BY " + row->group +
+           ") AS listed ORDER BY " + row->order;
+}
+
+}  // namespace host::index
