@@ -70,7 +70,7 @@ _trellan()
         reg) [[ -z $subcommand ]] && COMPREPLY=($(compgen -W "export import" -- "$cur")) || _filedir ;;
         script) [[ -z $subcommand ]] && COMPREPLY=($(compgen -W "run" -- "$cur")) || _filedir ;;
         search | list)
-            local fields="title: author: artist: comments: body: album: albumartist: genre: composer: name: year: track: tag: path: dir: ext:"
+            local fields="title: author: artist: comments: body: album: albumartist: genre: composer: name: year: track: disc: tag: path: dir: ext:"
             if [[ $command == list && -z $subcommand ]]; then
                 for ((i = 1; i < cword; i++)); do
                     [[ ${words[i]} == list ]] && break

@@ -53,7 +53,7 @@ complete -c trellan -n "__fish_seen_subcommand_from search" -s l -l paths -d 'pa
 complete -c trellan -n "__fish_seen_subcommand_from search" -s 0 -l null -d 'paths alone, NUL-separated'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l format -x -d 'print each hit by a template'
 complete -c trellan -n "__fish_seen_subcommand_from search" -l color -x -a 'auto always never' -d 'highlight the matches'
-complete -c trellan -n "__fish_seen_subcommand_from search list" -a 'title: author: artist: comments: body: album: albumartist: genre: composer: name: year: track: tag: path: dir: ext:' -d 'query field'
+complete -c trellan -n "__fish_seen_subcommand_from search list" -a 'title: author: artist: comments: body: album: albumartist: genre: composer: name: year: track: disc: tag: path: dir: ext:' -d 'query field'
 complete -c trellan -n "__fish_seen_subcommand_from list; and not __fish_seen_subcommand_from artists albums genres years composers" -a 'artists albums genres years composers' -d 'what to list'
 complete -c trellan -n "__fish_seen_subcommand_from list" -l json -d 'one JSON object a value'
 complete -c trellan -n "__fish_seen_subcommand_from reg; and not __fish_seen_subcommand_from export import" -a 'export import'

@@ -130,7 +130,7 @@ const CommandSyntax searchSyntax = {
     "Japanese and Korean words are found inside longer runs ('東京' finds '東京タワー').\n"
     "Syntax: words (all must match), \"a phrase\", OR, AND, NOT, (brackets), prefix*, -word (without it),\n"
     "fields: title:harbour, author:\"mira okonkwo\" (or artist:), comments:live, body:2019, album:, albumartist:,\n"
-    "genre:jazz, composer:, name:track01 (the file's name), year:2003, year:1995..1999, track:3,\n"
+    "genre:jazz, composer:, name:track01 (the file's name), year:2003, year:1995..1999, track:3, disc:2,\n"
     "tag:mood:wistful (any other tag, by its name without 'WM/'), and where the file is: path:FILE,\n"
     "dir:FOLDER (and everything under it), ext:mp3 (several of one kind are alternatives). QUERY words are\n"
     "joined by spaces. Each hit prints its path, title, artist, album, year and track, and a snippet with the\n"

@@ -2,11 +2,13 @@
 // findable inside longer runs: each run of such characters is split into
 // overlapping pairs ("東京タワー" -> "東京 京タ タワ ワー"), at indexing and at
 // query time alike, so that a word of two or more characters is the phrase
-// of its pairs and is found wherever it stands. Both back ends use this one
-// splitting: PostgreSQL stores PairCjkRuns of every text it indexes, and
-// SQLite's tokenizer (index/sqlite/pair_tokenizer) splits its parent's
-// tokens with the same core below. PairCjkRuns runs on every stored text,
-// so text without these scripts costs one scan and a copy.
+// of its pairs and is found wherever it stands; each character is stored
+// as a word too, so that a word of one character is found. Both back ends
+// use this one splitting: PostgreSQL stores PairCjkRuns of every text it
+// indexes, then CjkCharacters, and SQLite's tokenizer
+// (index/sqlite/pair_tokenizer) splits its parent's tokens with the same
+// core below, each character beside its pair. PairCjkRuns runs on every
+// stored text, so text without these scripts costs one scan and a copy.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +19,8 @@ namespace host {
 
 // The splitting's version, kept in the index's schema: an index made with
 // another version is filtered again rather than searched with other pairs.
-constexpr int cjkPairsVersion = 1;
+// Version 2 gives each character of a run beside its pairs.
+constexpr int cjkPairsVersion = 2;
 
 // Whether `utf8` holds a Han, Hiragana, Katakana or Hangul character (or the
 // iteration mark 々). Invalid UTF-8 is skipped, never read as such a character.
@@ -29,6 +32,10 @@ bool HasCjk(std::string_view utf8);
 // ("ABC東京" -> "ABC 東京"). Every other byte, invalid UTF-8 included, is
 // kept as it is. Punctuation (。、「」) and full-width Latin end a run.
 std::string PairCjkRuns(std::string_view utf8);
+
+// The characters of `utf8`'s runs, one a word, separated by spaces: stored
+// after a text, so that a word of one character is found.
+std::string CjkCharacters(std::string_view utf8);
 
 // The shared core. A run: the bytes [start, end) of a text, all of them
 // characters of those scripts, with none just before or after.

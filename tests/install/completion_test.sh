@@ -25,6 +25,21 @@ while read -r command; do
   done
 done <<<"$commands"
 
+# Every field of the query, as the parser names them when a field is none,
+# in the help, the page and every shell's file.
+fields=$({ "$trellan" list artists 'nofield:x' 2>&1 || true; } | sed -n 's/.*the fields are \(.*\) (at character.*/\1/p' |
+  sed 's/ and /, /; s/:NAME//g; s/,//g')
+[ -n "$fields" ] || fail "trellan list names no fields for a query with one that is none"
+search_help=$("$trellan" search --help)
+for field in $fields; do
+  grep -q -- "$field:" <<<"$search_help" || fail "trellan search --help lacks the field $field:"
+  grep -qF -- "*$field:*" "$manual" || fail "$manual lacks the field $field:"
+  grep -qF -- "$field\\:" "$completions/_trellan" || fail "_trellan lacks the field $field:"
+  for file in "$completions/trellan.bash" "$completions/trellan.fish"; do
+    grep -q -- "$field:" "$file" || fail "$file lacks the field $field:"
+  done
+done
+
 # What each shell offers: line typed, then a word that must be offered.
 cases=(
   "trellan |search"

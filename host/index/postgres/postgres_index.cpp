@@ -7,6 +7,7 @@
 #include "index/postgres/tsquery_text.h"
 #include "index/store/query_sql.h"
 #include "text/cjk_pairs.h"
+#include "text/letter_folding.h"
 
 #include <ctime>
 #include <unistd.h>
@@ -17,7 +18,7 @@ namespace {
 using postgres::Params;
 using postgres::Result;
 
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 // The advisory lock that keeps two first runs from making the schema at once.
 constexpr std::int64_t kSchemaLock = 0x7472656C6C616E00;  // "trellan\0"
 
@@ -124,6 +125,29 @@ UPDATE trellan.schema_version SET version = 4;
 )";
 }
 
+// Version 5 stems as the SQLite index does: Snowball's English stemmer
+// with no stop words ("the light" asks for "the" too), the letters
+// accent removal keeps (ð, ø, æ, ...) folded in the host, and each
+// character of a script without spaces given beside its pairs; the disc
+// number is a field. The vectors are made in the host from the texts, so
+// every file is filtered again at its next run; its texts stay searched
+// until then.
+std::string UpgradeToFiveSql()
+{
+    return R"(
+DROP TEXT SEARCH CONFIGURATION trellan.stems;
+DROP TEXT SEARCH DICTIONARY IF EXISTS trellan.english_stem;
+CREATE TEXT SEARCH DICTIONARY trellan.english_stem (TEMPLATE = snowball, Language = english);
+CREATE TEXT SEARCH CONFIGURATION trellan.stems (COPY = pg_catalog.english);
+ALTER TEXT SEARCH CONFIGURATION trellan.stems
+    ALTER MAPPING FOR asciiword, asciihword, hword_asciipart, hword, hword_part, word
+    WITH unaccent, trellan.english_stem;
+UPDATE trellan.settings SET value = )" + std::to_string(cjkPairsVersion) + R"( WHERE name = 'pairs';
+UPDATE trellan.files SET changed = -1;
+UPDATE trellan.schema_version SET version = 5;
+)";
+}
+
 // Scripts without spaces split by another version of the pairs: every file
 // is filtered again at its next run, which makes its vectors anew.
 std::string ResplitSql()
@@ -153,11 +177,19 @@ const char* const upsertTextSql =
     "comments = excluded.comments, body = excluded.body, media = excluded.media, tags = excluded.tags, "
     "names = excluded.names, stems = excluded.stems, words = excluded.words";
 
-// A text's pairs, as its vector takes it; null when it has no script
-// without spaces, and the text itself serves.
-Params& PairsOf(Params& params, const std::string& text)
+// A text as its vector takes it: the letters accent removal keeps folded,
+// runs of scripts without spaces as their pairs, and after everything
+// their characters, one a word, where a phrase of pairs cannot be broken
+// by them; null when the text itself serves (most text).
+Params& VectorText(Params& params, const std::string& text)
 {
-    return HasCjk(text) ? params.Text(PairCjkRuns(text)) : params.NullText();
+    std::string folded;
+    std::vector<int> origins;
+    const bool fold = FoldLetters(text, folded, origins);
+    const std::string& plain = fold ? folded : text;
+    if (!HasCjk(plain))
+        return fold ? params.Text(folded) : params.NullText();
+    return params.Text(PairCjkRuns(plain) + " " + CjkCharacters(plain));
 }
 
 // A key of a path for the advisory locks (FNV-1a over its bytes).
@@ -257,6 +289,8 @@ bool PostgresIndex::CreateSchema(std::string& error)
     if (found == 2 && !Upgrade(2, upgradeToThreeSql, found, error))
         return false;
     if (found == 3 && !Upgrade(3, UpgradeToFourSql(), found, error))
+        return false;
+    if (found == 4 && !Upgrade(4, UpgradeToFiveSql(), found, error))
         return false;
     if (found == kSchemaVersion) {
         Result pairs = connection.Query("SELECT value FROM trellan.settings WHERE name = 'pairs'");
@@ -454,9 +488,14 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
     }
     Params texts;
     texts.Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body);
-    texts.Text(MediaWords(entry.media)).Text(TagWords(entry.media)).Text(NameWords(entry.path));
+    for (const std::string& properties : {MediaWords(entry.media), TagWords(entry.media), NameWords(entry.path)}) {
+        std::string folded;
+        std::vector<int> origins;
+        const std::string& plain = FoldLetters(properties, folded, origins) ? folded : properties;
+        texts.Text(HasCjk(plain) ? plain + " " + CjkCharacters(plain) : plain);
+    }
     for (const std::string* text : {&entry.title, &entry.author, &entry.comments, &entry.body})
-        PairsOf(texts, *text);
+        VectorText(texts, *text);
     return connection.Prepared("text", upsertTextSql, texts).Ok();
 }
 
@@ -635,8 +674,8 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
 {
     // Every file that was filtered has its texts (a failed one may keep
     // those of its last good filtering), and each vector is what its texts
-    // make (but for those with scripts without spaces, whose vectors are
-    // made from their pairs).
+    // make (but for those with scripts without spaces or letters the host
+    // folds, whose vectors are made from what the host made of them).
     Result rows = connection.Query(
         "SELECT (SELECT count(*) FROM files LEFT JOIN texts ON texts.file = files.id "
         "        WHERE texts.file IS NULL AND NOT files.failed), "
@@ -645,7 +684,7 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
         "        setweight(to_tsvector('trellan.stems', comments), 'C') || "
         "        setweight(to_tsvector('trellan.stems', media || ' ' || tags || ' ' || names), 'D') || "
         "        setweight(to_tsvector('trellan.stems', body), 'D') AND "
-        "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿ]')");
+        "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿÆæÐðØøÞþßẞĐđĦħıĿŀŁłŊŋŒœ]')");
     if (!rows.Ok()) {
         problem = connection.LastError();
         return false;

@@ -1,11 +1,13 @@
 // The tsquery rendering of a query tree. A term is its words in a row
-// (<->), each a quoted lexeme that to_tsquery stems as the texts were;
+// (<->), each a quoted lexeme, folded as the host folds the texts it
+// stores, that to_tsquery stems as the texts were;
 // scripts written without spaces go in as the pairs the texts were split
 // into. A property's words each follow the field's marker, as stored.
 #include "index/postgres/tsquery_text.h"
 
 #include "index/properties/field_words.h"
 #include "text/cjk_pairs.h"
+#include "text/letter_folding.h"
 
 #include <vector>
 
@@ -14,8 +16,11 @@ namespace {
 
 std::string Lexeme(const std::string& word, bool prefix, char weight)
 {
+    // Folded as the host folds the texts it stores.
+    std::string folded;
+    std::vector<int> origins;
     std::string lexeme(1, '\'');
-    for (char c : word) {
+    for (char c : FoldLetters(word, folded, origins) ? folded : word) {
         if (c == '\'' || c == '\\')
             lexeme += c;
         lexeme += c;

@@ -107,6 +107,8 @@ std::string MediaWords(const MediaProperties& properties)
         AppendFieldWords(words, FieldMarker("year"), std::to_string(properties.year));
     if (properties.track)
         AppendFieldWords(words, FieldMarker("track"), std::to_string(properties.track));
+    if (properties.disc)
+        AppendFieldWords(words, FieldMarker("disc"), std::to_string(properties.disc));
     return words;
 }
 

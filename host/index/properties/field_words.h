@@ -29,7 +29,7 @@ std::string FieldMarker(std::string_view field);
 std::string TagMarker(std::string_view name);
 
 // The texts of the properties with their markers: the media fields (album,
-// album artist, genre, composer, year, track), the other tags, and the
+// album artist, genre, composer, year, track, disc), the other tags, and the
 // file's name and the names of its folder and the one above (`path` the
 // file system's bytes).
 std::string MediaWords(const MediaProperties& properties);

@@ -22,14 +22,17 @@ enum class FieldKind {
 enum class PlaceKind { path, dir, ext };
 
 struct Field {
-    const char* name;    // as typed before the colon
+    const char* name;    // as typed before the colon; null for a column no query names
     FieldKind kind;
     const char* column;  // the full-text column on SQLite; null for a place
+    double rank;         // the column's weight in the ranking (0 for an alias of another row's column)
     char weight;         // a text's tsvector weight on PostgreSQL (A to D); 0 otherwise
     const char* marker;  // the name its words are marked with (FieldMarker); null for a text
     PlaceKind place;     // for a place
 };
 
+// In the order of the full-text columns: the four texts first, then the
+// properties; each column once with a weight, under its first name.
 extern const Field fieldTable[];
 extern const size_t fieldCount;
 

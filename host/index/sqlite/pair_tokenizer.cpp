@@ -39,6 +39,7 @@ struct Splitting {
     void* context;
     TokenCallback emit;
     std::string_view text;
+    bool document;  // a text stored, not a query: each character goes in beside its pairs
 };
 
 // Passes the pieces of one parent token to the caller's callback.
@@ -64,6 +65,13 @@ public:
             ForEachCjkPiece(token, run, [&](std::size_t pieceStart, std::size_t pieceEnd) {
                 const std::size_t shift = originalRun.start - run.start;
                 if (rc == SQLITE_OK) rc = Emit(pieceStart, pieceEnd, pieceStart + shift, pieceEnd + shift);
+                // A stored pair's first character stands at its place too,
+                // and the last pair's second one: a word of one character
+                // ("夜") is found, and a prefix ("夜*") at a run's end.
+                const std::size_t second = pieceStart + CharacterLength(pieceStart);
+                if (rc != SQLITE_OK || !splitting.document || second >= pieceEnd) return;
+                rc = EmitBeside(pieceStart, second, shift);
+                if (rc == SQLITE_OK && pieceEnd == run.end) rc = EmitBeside(second, pieceEnd, shift);
             });
             if (rc != SQLITE_OK) return rc;
             tokenAt = run.end;
@@ -73,6 +81,18 @@ public:
     }
 
 private:
+    std::size_t CharacterLength(std::size_t at) const
+    {
+        return static_cast<unsigned char>(token[at]) >= 0xF0 ? 4 : 3;
+    }
+    // Reports token[from, to) at the place of the token before it.
+    int EmitBeside(std::size_t from, std::size_t to, std::size_t shift)
+    {
+        const int pieceStart = aligned ? start + static_cast<int>(from + shift) : start;
+        const int pieceEnd = aligned ? start + static_cast<int>(to + shift) : end;
+        return splitting.emit(splitting.context, FTS5_TOKEN_COLOCATED, token.data() + from,
+                              static_cast<int>(to - from), pieceStart, pieceEnd);
+    }
     // Reports token[from, to) with the offsets of original[originalFrom,
     // originalTo); nothing when it is empty.
     int Emit(std::size_t from, std::size_t to, std::size_t originalFrom, std::size_t originalTo)
@@ -168,7 +188,8 @@ int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text
         return SQLITE_NOMEM;
     }
     auto* tokenizer = reinterpret_cast<PairTokenizer*>(instance);
-    Splitting splitting{context, emit, std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0)};
+    Splitting splitting{context, emit, std::string_view(text, size > 0 ? static_cast<std::size_t>(size) : 0),
+                        (flags & FTS5_TOKENIZE_DOCUMENT) != 0};
     // A text without those scripts (most) goes to the parent alone, its
     // tokens straight to the caller.
     if (!HasCjk(splitting.text))

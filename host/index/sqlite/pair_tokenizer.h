@@ -7,7 +7,10 @@
 // with the byte offsets of its two characters in the text, so that
 // highlights mark them; letters of other scripts in the same token become
 // tokens of their own. Queries are split the same way: "東京タワー" is the
-// phrase of its pairs, and 東京* still finds by prefix.
+// phrase of its pairs, and 東京* still finds by prefix. A stored text also
+// gives each character of a run as a token at the place of its pair (the
+// last character at the last pair's), so that a word of one character, and
+// a prefix of one, is found wherever it stands.
 #pragma once
 
 #include <sqlite3.h>

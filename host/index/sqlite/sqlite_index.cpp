@@ -8,6 +8,8 @@
 #include "index/store/query_sql.h"
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
+#include "index/sqlite/stem_tokenizer.h"
+#include "index/query/fields.h"
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
 #include "system/platform_differences.h"
@@ -24,7 +26,7 @@
 namespace host::index {
 namespace {
 
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
 constexpr int kBusyTimeoutMilliseconds = 30000;
 // Ties with the last hit shown beyond this many are cut in the order of
 // their paths by going through the folders (FirstByPath), not by joining
@@ -122,8 +124,8 @@ PRAGMA user_version = 4;
 // a new index more than its first thousand files). A file's path is its
 // folder's path, "/", and its name: folders are stored once. The full-text
 // columns hold the title, author, comments and body, then the properties:
-// the rank's weights follow their order.
-const char* const freshSql = R"(
+// the rank's weights follow their order (FullTextSql makes those tables).
+const char* const freshTablesSql = R"(
 CREATE TABLE folders (
     id INTEGER PRIMARY KEY,
     path TEXT NOT NULL UNIQUE
@@ -176,15 +178,6 @@ CREATE TABLE settings (
     name TEXT PRIMARY KEY,
     value INTEGER NOT NULL
 );
-CREATE VIRTUAL TABLE texts USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
-    track, name, folders, tags, tokenize = 'porter trellan_pairs unicode61 remove_diacritics 2');
-CREATE VIRTUAL TABLE words USING fts5(title, author, comments, body, album, albumartist, genre, composer, year,
-    track, name, folders, tags, content = '', columnsize = 0,
-    tokenize = 'trellan_pairs unicode61 remove_diacritics 2');
-INSERT INTO texts (texts, rank) VALUES ('rank', 'bm25(10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.2, 0.2, 0.4)');
-INSERT INTO texts (texts, rank) VALUES ('automerge', 8);
-INSERT INTO words (words, rank) VALUES ('automerge', 8);
-PRAGMA user_version = 4;
 )";
 
 // Scripts without spaces split by another version of the pairs: the
@@ -205,14 +198,98 @@ INSERT INTO words (words) VALUES ('delete-all');
 INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
 )";
 
-// Records the versions of the pairs and of the folding the texts are split by.
+// The full-text columns, each once, in the order of the field table, with
+// what the statements over them need.
+struct FullTextColumns {
+    std::string names;    // "title, author, ..."
+    std::string weights;  // the ranking's weight of each, in that order
+    std::string stored;   // their names in the content table: "c0, c1, ..."
+    std::string values;   // a parameter each, after the rowid's ?1: "?2, ?3, ..."
+};
+
+const FullTextColumns& Columns()
+{
+    static const FullTextColumns columns = [] {
+        FullTextColumns made;
+        std::vector<std::string_view> seen;
+        for (size_t i = 0; i < fieldCount; ++i) {
+            const Field& field = fieldTable[i];
+            if (!field.column || std::find(seen.begin(), seen.end(), field.column) != seen.end())
+                continue;
+            const std::string separator = seen.empty() ? "" : ", ";
+            made.names += separator + field.column;
+            char weight[16];
+            std::snprintf(weight, sizeof weight, "%.1f", field.rank);
+            made.weights += separator + weight;
+            made.stored += separator + "c" + std::to_string(seen.size());
+            made.values += separator + "?" + std::to_string(seen.size() + 2);
+            seen.push_back(field.column);
+        }
+        return made;
+    }();
+    return columns;
+}
+
+// The full-text tables under the names `texts` and `words`: the stemmed
+// texts, with their ranking and merging, and the exact words (the four
+// texts alone: a match in the properties is never an exact one, which
+// ranks it below the texts'; no sizes of columns: they are matched, never
+// ranked).
+std::string FullTextSql(const std::string& texts, const std::string& words)
+{
+    const FullTextColumns& columns = Columns();
+    return "CREATE VIRTUAL TABLE " + texts + " USING fts5(" + columns.names +
+           ", tokenize = 'trellan_stem trellan_pairs unicode61 remove_diacritics 2');\n"
+           "CREATE VIRTUAL TABLE " + words + " USING fts5(" + columns.names +
+           ", content = '', columnsize = 0, tokenize = 'trellan_pairs unicode61 remove_diacritics 2');\n"
+           "INSERT INTO " + texts + " (" + texts + ", rank) VALUES ('rank', 'bm25(" + columns.weights + ")');\n"
+           "INSERT INTO " + texts + " (" + texts + ", rank) VALUES ('automerge', 8);\n"
+           "INSERT INTO " + words + " (" + words + ", rank) VALUES ('automerge', 8);\n";
+}
+
+std::string FreshSql()
+{
+    return freshTablesSql + FullTextSql("texts", "words") + "PRAGMA user_version = 5;\n";
+}
+
+// Version 5 stems English as PostgreSQL does (Snowball's English stemmer,
+// not Porter's), gives each character of a script without spaces beside
+// its pairs, and has a full-text column for the disc number: the texts the
+// index keeps are split anew into new tables, in place; nothing need be
+// filtered again.
+std::string UpgradeToFiveSql()
+{
+    return FullTextSql("texts5", "words5") +
+           "INSERT INTO texts5 (rowid, title, author, comments, body, album, albumartist, genre, composer, year, "
+           "track, disc, name, folders, tags) SELECT kept.id, c0, c1, c2, c3, c4, c5, c6, c7, c8, c9, "
+           "iif(files.disc > 0, CAST(files.disc AS TEXT), ''), c10, c11, c12 "
+           "FROM texts_content AS kept LEFT JOIN files ON files.id = kept.id;\n"
+           "INSERT INTO words5 (rowid, title, author, comments, body) "
+           "SELECT rowid, title, author, comments, body FROM texts5;\n"
+           "DROP TABLE texts;\n"
+           "DROP TABLE words;\n"
+           "ALTER TABLE texts5 RENAME TO texts;\n"
+           "ALTER TABLE words5 RENAME TO words;\n"
+           "PRAGMA user_version = 5;\n";
+}
+
+// Records the versions of the pairs, of the folding and of the stemmer the
+// texts are split by.
 bool RecordSplitting(const Connection& connection)
 {
-    return Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1), ('folding', ?2) "
-                                 "ON CONFLICT (name) DO UPDATE SET value = excluded.value")
+    return Statement(connection, "INSERT INTO settings (name, value) VALUES ('pairs', ?1), ('folding', ?2), "
+                                 "('stemmer', ?3) ON CONFLICT (name) DO UPDATE SET value = excluded.value")
         .Bind(1, cjkPairsVersion)
         .Bind(2, letterFoldingVersion)
+        .Bind(3, stemmerVersion)
         .Run();
+}
+
+// What the index's tables need of a connection: the tokenizers and the
+// ranking functions.
+bool RegisterExtensions(sqlite3* db)
+{
+    return RegisterPairTokenizer(db) && RegisterStemTokenizer(db) && RegisterRanking(db);
 }
 
 std::int64_t ReadInteger(const Connection& connection, const char* sql)
@@ -306,7 +383,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
-    if (!RegisterPairTokenizer(connection.Get()) || !RegisterRanking(connection.Get())) {
+    if (!RegisterExtensions(connection.Get())) {
         error = "cannot open the index " + path + ": " + connection.LastError();
         return false;
     }
@@ -328,7 +405,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         // An index this process may not write (a read-only share, another
         // user's) is still searched, as it stands, when no log is pending.
         if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
-            RegisterPairTokenizer(connection.Get()) && RegisterRanking(connection.Get()) &&
+            RegisterExtensions(connection.Get()) &&
             connection.Execute("PRAGMA temp_store = MEMORY") && CreateSchema(false, error))
             return opened = true;
         error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
@@ -368,16 +445,17 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
     if (version == kSchemaVersion)
         return made.Commit() && SplitAsNow(error);
     const bool fresh = version == 0 && ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") == 0;
-    if (!fresh && (version < 1 || version > 3)) {
+    if (!fresh && (version < 1 || version > 4)) {
         error = Damaged()       ? damagedAdvice
                 : version < 0 ? "cannot be read: " + connection.LastError()
                               : "is not a Trellan index";
         return false;
     }
-    const bool built = made.Begun() && (fresh ? connection.Execute(freshSql)
+    const bool built = made.Begun() && (fresh ? connection.Execute(FreshSql().c_str())
                                               : (version >= 2 || connection.Execute(upgradeSql)) &&
                                                     (version >= 3 || connection.Execute(upgradeToThreeSql)) &&
-                                                    connection.Execute(upgradeToFourSql));
+                                                    (version >= 4 || connection.Execute(upgradeToFourSql)) &&
+                                                    connection.Execute(UpgradeToFiveSql().c_str()));
     if (!built || !RecordSplitting(connection) || !made.Commit()) {
         error = (fresh ? "cannot be made into an index: "
                        : "cannot be upgraded from schema version " + std::to_string(version) + ": ") +
@@ -391,7 +469,8 @@ SqliteIndex::Splitting SqliteIndex::SplitBy() const
 {
     if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'pairs'") != cjkPairsVersion)
         return Splitting::otherPairs;
-    if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'folding'") != letterFoldingVersion)
+    if (ReadInteger(connection, "SELECT value FROM settings WHERE name = 'folding'") != letterFoldingVersion ||
+        ReadInteger(connection, "SELECT value FROM settings WHERE name = 'stemmer'") != stemmerVersion)
         return Splitting::otherFolding;
     return Splitting::now;
 }
@@ -571,11 +650,6 @@ const char* const insertFileSql =
     "genre, composer, year, track, disc, duration) "
     "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
 
-// The full-text columns of a file: its four texts, then its properties
-// (for the texts table alone: the exact words hold the four texts).
-constexpr const char* textColumns =
-    "title, author, comments, body, album, albumartist, genre, composer, year, track, name, folders, tags";
-
 Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
 {
     return statement.Bind(1, id)
@@ -590,12 +664,13 @@ struct PropertyTexts {
     explicit PropertyTexts(const IndexEntry& entry)
         : media(entry.media),
           names(NamesOf(entry.path)),
-          year(media.year ? std::to_string(media.year) : std::string()),
-          track(media.track ? std::to_string(media.track) : std::string()),
+          year(Number(media.year)),
+          track(Number(media.track)),
+          disc(Number(media.disc)),
           tags(TagWords(media))
     {
     }
-    // Binds them, as they are kept here, to ?6 to ?14.
+    // Binds them, as they are kept here, to ?6 to ?15.
     Statement& Bind(Statement& statement) const
     {
         return statement.BindKeptText(6, media.album)
@@ -604,14 +679,16 @@ struct PropertyTexts {
             .BindKeptText(9, media.composer)
             .BindKeptText(10, year)
             .BindKeptText(11, track)
-            .BindKeptText(12, names.name)
-            .BindKeptText(13, names.folders)
-            .BindKeptText(14, tags);
+            .BindKeptText(12, disc)
+            .BindKeptText(13, names.name)
+            .BindKeptText(14, names.folders)
+            .BindKeptText(15, tags);
     }
+    static std::string Number(std::int64_t number) { return number ? std::to_string(number) : std::string(); }
 
     const MediaProperties& media;
     const FileNames names;
-    const std::string year, track, tags;
+    const std::string year, track, disc, tags;
 };
 
 }  // namespace
@@ -657,8 +734,8 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         return false;
     if (entry.failed)
         return true;
-    static const std::string insertTextSql = std::string("INSERT INTO texts (rowid, ") + textColumns +
-                                             ") VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)";
+    static const std::string insertTextSql =
+        "INSERT INTO texts (rowid, " + Columns().names + ") VALUES (?1, " + Columns().values + ")";
     const PropertyTexts properties(entry);
     return properties.Bind(BindTexts(Cached(insertText, insertTextSql.c_str()), id, entry)).Run() &&
            BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body) "
@@ -952,8 +1029,8 @@ std::string SqliteIndex::MatchesSql(const Matching& query) const
     if (query.fts5.empty())
         return "SELECT files.id AS id, 0 AS exact, 0.0 AS rank FROM files JOIN folders ON folders.id = files.folder "
                "WHERE 1" + places + " AND EXISTS (SELECT 1 FROM texts_docsize WHERE texts_docsize.id = files.id)";
-    return "SELECT rowid AS id, trellan_rank(texts, 10.0, 4.0, 4.0, 1.0, 0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.2, 0.2, 0.4) "
-           "AS rank, trellan_among(rowid, ?5) AS exact FROM texts WHERE texts MATCH ?1" +
+    return "SELECT rowid AS id, trellan_rank(texts, " + Columns().weights +
+           ") AS rank, trellan_among(rowid, ?5) AS exact FROM texts WHERE texts MATCH ?1" +
            (places.empty() ? std::string()
                            : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON folders.id = "
                              "files.folder WHERE 1" + places + ")");
@@ -1156,10 +1233,10 @@ bool SqliteIndex::Snippets(const Matching& query, const SnippetMarks& marks, con
         }
         if (!connection.Execute("DROP TABLE IF EXISTS temp.shown") || !connection.Execute(made.c_str()))
             return false;
-        Statement copy(connection, "INSERT INTO temp.shown (rowid, title, author, comments, body, album, albumartist, "
-                                   "genre, composer, year, track, name, folders, tags) SELECT id, c0, c1, c2, c3, c4, "
-                                   "c5, c6, c7, c8, c9, c10, c11, c12 FROM main.texts_content "
-                                   "WHERE id IN (SELECT value FROM json_each(?1))");
+        static const std::string copySql = "INSERT INTO temp.shown (rowid, " + Columns().names + ") SELECT id, " +
+                                           Columns().stored +
+                                           " FROM main.texts_content WHERE id IN (SELECT value FROM json_each(?1))";
+        Statement copy(connection, copySql.c_str());
         if (copy.BindText(1, list + "]").Step() != SQLITE_DONE)
             return false;
         // The snippet of the body, else of the first of the title, author

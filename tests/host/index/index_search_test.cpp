@@ -66,9 +66,13 @@ TEST_P(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
         {"orsted", {"aurora"}},
         {"Þórr straße", {"aurora"}},
         {"thorr strasse", {"aurora"}},
+        // One English stemmer (Snowball's) and no stop words on both.
+        {"lie sky", {"skies"}},
+        {"the light", {"light.MP3"}},
     };
     StoreAll({TextEntry("/lib/aurora", "Norðurljós", "Sigurðardóttir", "Ørsted Straße",
-                        "Norðurljós\nSigurðardóttir\nØrsted Straße\nÞórr")});
+                        "Norðurljós\nSigurðardóttir\nØrsted Straße\nÞórr"),
+              TextEntry("/lib/skies", "Lying Under Skies", "", "", "Lying Under Skies")});
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
 }
@@ -144,6 +148,11 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
         {"東京タワー", {"night.mp3"}},
         {"京都", {}},
         {"album:夜景", {"night.mp3"}},
+        // A word of one character, and a prefix at a run's end.
+        {"夜", {"night.mp3"}},
+        {"景*", {"night.mp3"}},
+        {"disc:2", {"00 coda.mp3"}},
+        {"disc:1..2 track:2", {"02 tidewater.mp3"}},
     };
     for (const Case& test : cases) {
         std::vector<SearchHit> hits;

@@ -73,7 +73,8 @@ TEST_F(PairTokenizer, FindsWordsInsideRunsAndLeavesLatinRankingAlone)
         {"東京*", {"[東京]タワーの夜", "ABC[東京]ライブ", "ÉA[東京]"}},
         {"東京タ*", {"[東京タ]ワーの夜"}},
         {"京都", {}},
-        {"京", {"[京]"}},
+        {"京", {"東[京タ]ワーの夜", "ABC東[京ラ]イブ", "[京]", "ÉA[東京]"}},  // a character beside its pair
+        {"夜*", {"東京タワー[の夜]"}},  // marked by the pair it stands beside
         {"민국", {"대한[민국] 만세"}},
         {"abc ライブ", {"[ABC]東京[ライブ]"}},
         {"lights", {"Harbour [Lights] at dusk", "The harbour [light]"}},
@@ -118,7 +119,8 @@ TEST_F(PairTokenizer, FoldedLettersBesidePairsAndBrokenBytesKeepTheIndexSound)
 }
 
 // The tokenizer over raw text gives the tokens that its parent gives over
-// PairCjkRuns of that text, as PostgreSQL indexes it.
+// PairCjkRuns of that text, as PostgreSQL indexes it, and beside each pair
+// its first character (the last pair its second one too).
 TEST_F(PairTokenizer, TokenizesAsItsParentDoesThePairedText)
 {
     ASSERT_TRUE(connection.Execute(
@@ -131,9 +133,15 @@ TEST_F(PairTokenizer, TokenizesAsItsParentDoesThePairedText)
         Statement(connection, "INSERT INTO raw (t) VALUES (?1)").BindText(1, text).Run();
         Statement(connection, "INSERT INTO split (t) VALUES (?1)").BindText(1, host::PairCjkRuns(text)).Run();
     }
-    EXPECT_EQ(Column("SELECT doc || ':' || offset || ':' || term FROM raw_terms ORDER BY doc, offset", ""),
+    const char* const beside = "length(term) = 1 AND EXISTS (SELECT 1 FROM raw_terms AS other WHERE other.doc = "
+                               "raw_terms.doc AND other.offset = raw_terms.offset AND other.term <> raw_terms.term)";
+    EXPECT_EQ(Column(("SELECT doc || ':' || offset || ':' || term FROM raw_terms WHERE NOT (" + std::string(beside) +
+                      ") ORDER BY doc, offset").c_str(), ""),
               Column("SELECT doc || ':' || offset || ':' || term FROM split_terms ORDER BY doc, offset", ""));
-    EXPECT_EQ(Column("SELECT count(*) FROM raw_terms WHERE term IN ('タワ', '京タ', 'abc', '대한', '東')", "").at(0), "6");
+    EXPECT_EQ(Column(("SELECT group_concat(term, '') FROM (SELECT term FROM raw_terms WHERE doc = 1 AND " +
+                      std::string(beside) + " ORDER BY offset, term)").c_str(), "").at(0),
+              "東京タワーの夜");
+    EXPECT_EQ(Column("SELECT count(*) FROM raw_terms WHERE term IN ('タワ', '京タ', 'abc', '대한', '東')", "").at(0), "11");
 }
 
 TEST_F(PairTokenizer, RanksByColumnWeightCountAndRarity)
