@@ -15,8 +15,9 @@ work they wander, so the processor time (user + system) of each run is
 printed beside them.
 
 With --baseline DIR (another build, such as main before a change) the first
-figure is taken for both builds, run by run in turn over the same library,
-and their ratio printed.
+and third figures are taken for both builds, run by run in turn over the
+same library (each build searching the index it made), and their ratios
+printed.
 
 With --scale it measures instead, for each back end (SQLite, and
 PostgreSQL on a private server that scripts/postgres_cluster.sh starts) at
@@ -199,6 +200,15 @@ def scale(args, trellan):
             subprocess.run([cluster, "stop", server_folder], check=True)
 
 
+def search_queries(count):
+    """A third words, a third title words, a third authors."""
+    rng = random.Random(7)
+    queries = [rng.choice(WORDS) for _ in range(count // 3)]
+    queries += [f"title:{rng.choice(WORDS)}" for _ in range(count // 3)]
+    queries += [f'author:"{rng.choice(FIRST)} {rng.choice(LAST)}"' for _ in range(count - len(queries))]
+    return queries
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--build", default=DEFAULT_BUILD)
@@ -228,15 +238,26 @@ def main():
             baseline_env = dict(env, TRELLAN_REGISTRY=os.path.join(work, "baseline-registry.sqlite"))
             subprocess.run([baseline, "register"], env=baseline_env, check=True, stdout=subprocess.DEVNULL)
             times = {trellan: [], baseline: []}
+            databases = {trellan: database, baseline: os.path.join(work, "baseline.sqlite")}
             for _ in range(args.rounds):
                 for build, build_env in ((baseline, baseline_env), (trellan, env)):
                     for suffix in ("", "-wal", "-shm", "-lock"):
-                        if os.path.exists(database + suffix):
-                            os.remove(database + suffix)
-                    times[build].append(timed([build] + index[1:], build_env))
-            (new, _), (old, _) = medians(times[trellan]), medians(times[baseline])
+                        if os.path.exists(databases[build] + suffix):
+                            os.remove(databases[build] + suffix)
+                    times[build].append(timed([build, "index", "-q", "--jobs", "2", "--db", databases[build], library],
+                                              build_env))
+            (new, new_cpu), (old, old_cpu) = medians(times[trellan]), medians(times[baseline])
             print(f"1. index --jobs 2: {args.files / new:.0f} files/s, the baseline {args.files / old:.0f} files/s: "
-                  f"{old / new:.2f}x of the baseline's files a second")
+                  f"{old / new:.2f}x of the baseline's files a second; processor time {new_cpu / old_cpu:.2f}x "
+                  f"the baseline's")
+            # The same queries, each build over its own index, in turn.
+            searched = {trellan: [], baseline: []}
+            for query in search_queries(args.searches):
+                for build, build_env in ((baseline, baseline_env), (trellan, env)):
+                    searched[build].append(timed([build, "search", "--db", databases[build], query], build_env))
+            (new, new_cpu), (old, old_cpu) = medians(searched[trellan]), medians(searched[baseline])
+            print(f"3. search, whole process: median {new * 1000:.2f} ms against the baseline's {old * 1000:.2f} ms: "
+                  f"{new / old:.3f}x its time, {new_cpu / old_cpu:.3f}x its processor time")
             return
 
         dump_times, index_times, again_times = [], [], []
@@ -255,10 +276,7 @@ def main():
         print(f"2. re-index of the unchanged library: {again * 1000:.0f} ms ({again_cpu * 1000:.0f} ms processor), "
               f"{again / first * 100:.1f} % of the first run")
 
-        rng = random.Random(7)
-        queries = [rng.choice(WORDS) for _ in range(args.searches // 3)]
-        queries += [f"title:{rng.choice(WORDS)}" for _ in range(args.searches // 3)]
-        queries += [f'author:"{rng.choice(FIRST)} {rng.choice(LAST)}"' for _ in range(args.searches - len(queries))]
+        queries = search_queries(args.searches)
         search = medians([timed([trellan, "search", "--db", database, query], env) for query in queries])
         start = medians([timed([trellan, "--help"], env) for _ in queries])
         print(f"3. search, whole process: median {search[0] * 1000:.2f} ms ({search[1] * 1000:.2f} ms processor) "

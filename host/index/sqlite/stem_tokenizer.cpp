@@ -3,13 +3,32 @@
 // the stemmer works on one word at a time and keeps its result in a buffer
 // of its own, one stemmer a tokenizer (FTS5 uses a tokenizer from one
 // connection at a time).
+//
+// The English stemmer is linked alone, from libstemmer's static library,
+// through the functions its generated module exports: the library's own
+// entry point (sb_stemmer_new) looks stemmers up in a table of all thirty
+// languages, whose pointers the loader relocates at every start, about a
+// hundred pages, which cost every search 1.5 ms on a machine with slow page
+// faults.
 #include "index/sqlite/stem_tokenizer.h"
 
 #include "index/sqlite/pair_tokenizer.h"
 
-#include <libstemmer.h>
-
 #include <new>
+
+// Snowball's runtime and its English module. A stemmer's state begins with
+// the word it holds: its bytes, the cursor and the length.
+extern "C" {
+struct SN_env {
+    unsigned char* p;
+    int c;
+    int l;
+};
+SN_env* english_UTF_8_create_env(void);
+void english_UTF_8_close_env(SN_env* env);
+int english_UTF_8_stem(SN_env* env);
+int SN_set_current(SN_env* env, int size, const unsigned char* word);
+}
 
 namespace host::index {
 namespace {
@@ -21,14 +40,14 @@ using TokenCallback = int (*)(void*, int, const char*, int, int, int);
 struct StemTokenizer {
     fts5_tokenizer parent{};
     Fts5Tokenizer* parentInstance = nullptr;
-    sb_stemmer* stemmer = nullptr;
+    SN_env* stemmer = nullptr;
 };
 
 // One call of xTokenize: the caller's callback and the stemmer.
 struct Stemming {
     void* context;
     TokenCallback emit;
-    sb_stemmer* stemmer;
+    SN_env* stemmer;
 };
 
 // Whether `token` is a word the English stemmer reads: ASCII, with a letter.
@@ -49,12 +68,12 @@ int StemToken(void* context, int flags, const char* token, int size, int start, 
     const auto& stemming = *static_cast<const Stemming*>(context);
     if (!Stemmable(token, size))
         return stemming.emit(stemming.context, flags, token, size, start, end);
-    const sb_symbol* stem =
-        sb_stemmer_stem(stemming.stemmer, reinterpret_cast<const sb_symbol*>(token), size);
-    if (!stem)
+    SN_env* stemmer = stemming.stemmer;
+    if (SN_set_current(stemmer, size, reinterpret_cast<const unsigned char*>(token)) != 0 ||
+        english_UTF_8_stem(stemmer) < 0)
         return SQLITE_NOMEM;
-    return stemming.emit(stemming.context, flags, reinterpret_cast<const char*>(stem),
-                         sb_stemmer_length(stemming.stemmer), start, end);
+    return stemming.emit(stemming.context, flags, reinterpret_cast<const char*>(stemmer->p), stemmer->l, start,
+                         end);
 }
 
 void DeleteTokenizer(Fts5Tokenizer* instance)
@@ -63,7 +82,7 @@ void DeleteTokenizer(Fts5Tokenizer* instance)
     if (tokenizer->parentInstance)
         tokenizer->parent.xDelete(tokenizer->parentInstance);
     if (tokenizer->stemmer)
-        sb_stemmer_delete(tokenizer->stemmer);
+        english_UTF_8_close_env(tokenizer->stemmer);
     delete tokenizer;
 }
 
@@ -73,7 +92,7 @@ int CreateTokenizer(void* context, const char** arguments, int count, Fts5Tokeni
     auto* tokenizer = new (std::nothrow) StemTokenizer;
     if (!tokenizer)
         return SQLITE_NOMEM;
-    tokenizer->stemmer = sb_stemmer_new("english", "UTF_8");
+    tokenizer->stemmer = english_UTF_8_create_env();
     void* parentContext = nullptr;
     int rc = tokenizer->stemmer ? SQLITE_OK : SQLITE_NOMEM;
     if (rc == SQLITE_OK)
