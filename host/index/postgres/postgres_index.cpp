@@ -129,7 +129,9 @@ UPDATE trellan.schema_version SET version = 4;
 // with no stop words ("the light" asks for "the" too), the letters
 // accent removal keeps (ð, ø, æ, ...) folded in the host, and each
 // character of a script without spaces given beside its pairs; the disc
-// number is a field. The vectors are made in the host from the texts, so
+// number is a field; names sort by trellan.sort_key, unaccent's folding in
+// lower case (the extension's own schema named, as searches set no search
+// path). The vectors are made in the host from the texts, so
 // every file is filtered again at its next run; its texts stay searched
 // until then.
 std::string UpgradeToFiveSql()
@@ -142,6 +144,11 @@ CREATE TEXT SEARCH CONFIGURATION trellan.stems (COPY = pg_catalog.english);
 ALTER TEXT SEARCH CONFIGURATION trellan.stems
     ALTER MAPPING FOR asciiword, asciihword, hword_asciipart, hword, hword_part, word
     WITH unaccent, trellan.english_stem;
+DO $$ BEGIN
+EXECUTE format('CREATE OR REPLACE FUNCTION trellan.sort_key(text) RETURNS text LANGUAGE sql STABLE PARALLEL SAFE '
+               'AS %L', format('SELECT lower(%I.unaccent($1))', (SELECT namespace.nspname FROM pg_extension AS e
+               JOIN pg_namespace AS namespace ON namespace.oid = e.extnamespace WHERE e.extname = 'unaccent')));
+END $$;
 UPDATE trellan.settings SET value = )" + std::to_string(cjkPairsVersion) + R"( WHERE name = 'pairs';
 UPDATE trellan.files SET changed = -1;
 UPDATE trellan.schema_version SET version = 5;
@@ -698,6 +705,9 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
 
 namespace {
 
+// Names sort by their keys in byte order, as SQLite compares them.
+const SortKeySql sortKeySql = {"trellan.sort_key(@) COLLATE \"C\""};
+
 // The place filters on `folders` and `files`, a path's value as bytes.
 const PlaceSql placeSql = {
     "folders.path || '\\x2f'::bytea || files.name = @",
@@ -791,7 +801,7 @@ SearchStatus PostgresIndex::Search(const Query& asked, std::int64_t limit, const
     const Matching query = Rendered(asked);
     // The texts, and the snippet made of them, are taken after the limit:
     // only hits need them.
-    const std::string ordered = OrderBy(order);
+    const std::string ordered = OrderBy(order, sortKeySql);
     const bool byNames = OrdersByNames(order);
     const std::string snippet =
         query.tsquery.empty()
@@ -830,12 +840,12 @@ SearchStatus PostgresIndex::List(ListKind kind, const Query* asked, std::vector<
                                  std::string& error)
 {
     if (!asked) {
-        Result rows = connection.Query(ListSql(kind, std::string(), "texts.file", "trellan."));
+        Result rows = connection.Query(ListSql(kind, std::string(), "texts.file", sortKeySql, "trellan."));
         return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
     }
     const Matching query = Rendered(*asked);
     const std::string sql = QueryWords(query) + ListSql(kind, "SELECT id FROM (" + MatchesSql(query, false) +
-                                                                  ") AS matched", "texts.file", "trellan.");
+                                                                  ") AS matched", "texts.file", sortKeySql, "trellan.");
     Result rows = connection.Query(sql, MatchParams(query, SnippetMarks(), 0));
     return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
 }

@@ -12,6 +12,7 @@
 #include "index/query/fields.h"
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
+#include "text/sort_key.h"
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
 
@@ -285,11 +286,30 @@ bool RecordSplitting(const Connection& connection)
         .Run();
 }
 
-// What the index's tables need of a connection: the tokenizers and the
-// ranking functions.
+// trellan_key(name): the key names sort by.
+void SortKeyOf(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(arguments[0]));
+    if (!text) {
+        sqlite3_result_null(context);
+        return;
+    }
+    try {
+        const std::string key = SortKey(std::string_view(text, sqlite3_value_bytes(arguments[0])));
+        sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(context);
+    }
+}
+const SortKeySql sortKeySql = {"trellan_key(@)"};
+
+// What the index's tables and statements need of a connection: the
+// tokenizers, the ranking functions and the sort key.
 bool RegisterExtensions(sqlite3* db)
 {
-    return RegisterPairTokenizer(db) && RegisterStemTokenizer(db) && RegisterRanking(db);
+    return RegisterPairTokenizer(db) && RegisterStemTokenizer(db) && RegisterRanking(db) &&
+           sqlite3_create_function_v2(db, "trellan_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
+                                      nullptr, SortKeyOf, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 std::int64_t ReadInteger(const Connection& connection, const char* sql)
@@ -1147,7 +1167,7 @@ SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const S
     // The snippets are made for the hits shown alone (Snippets).
     const std::string ranked =
         order == SearchOrder::rank && read == SQLITE_DONE ? RankedPage(query, limit, exact, total, read) : "";
-    const std::string ordered = OrderBy(order);
+    const std::string ordered = OrderBy(order, sortKeySql);
     const bool byNames = OrdersByNames(order);
     const std::string with =
         order == SearchOrder::rank
@@ -1265,7 +1285,7 @@ SearchStatus SqliteIndex::List(ListKind kind, const Query* asked, std::vector<Li
     const Matching query{asked && asked->HasWords() ? Fts5Match(asked->words) : std::string(),
                          asked ? asked->places : nowhere};
     const std::string sql =
-        ListSql(kind, asked ? "SELECT id FROM (" + MatchesSql(query) + ")" : std::string(), "texts.rowid");
+        ListSql(kind, asked ? "SELECT id FROM (" + MatchesSql(query) + ")" : std::string(), "texts.rowid", sortKeySql);
     Statement statement(connection, sql.c_str());
     if (asked)
         BindMatches(statement, query);

@@ -1,5 +1,7 @@
-// The SQL pieces both back ends share. Names are compared by their lower
-// case, so that "adele" and "Adele" sort together on either back end.
+// The SQL pieces both back ends share. Names sort by their keys (case,
+// accents and the letters typed without their marks folded away), each
+// back end's function of the key, so that "adele", "Adele" and "Àdele"
+// sort together on either.
 #include "index/store/query_sql.h"
 
 namespace host::index {
@@ -24,17 +26,25 @@ std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, c
     return where;
 }
 
-const char* OrderBy(SearchOrder order)
+std::string SortKeySql::Of(const char* column) const
+{
+    std::string sql = key;
+    sql.replace(sql.find('@'), 1, column);
+    return sql;
+}
+
+std::string OrderBy(SearchOrder order, const SortKeySql& sort)
 {
     switch (order) {
     case SearchOrder::title:
-        return "lower(title), path";
+        return sort.Of("title") + ", path";
     case SearchOrder::artist:
-        return "lower(author), lower(title), path";
+        return sort.Of("author") + ", " + sort.Of("title") + ", path";
     case SearchOrder::album:
-        return "lower(CASE WHEN albumartist <> '' THEN albumartist ELSE author END), lower(album), disc, track, path";
+        return sort.Of("CASE WHEN albumartist <> '' THEN albumartist ELSE author END") + ", " + sort.Of("album") +
+               ", disc, track, path";
     case SearchOrder::year:
-        return "year = 0, year, lower(album), disc, track, path";
+        return "year = 0, year, " + sort.Of("album") + ", disc, track, path";
     case SearchOrder::path:
         return "path";
     case SearchOrder::modified:
@@ -50,7 +60,8 @@ bool OrdersByNames(SearchOrder order)
     return order == SearchOrder::title || order == SearchOrder::artist || order == SearchOrder::album;
 }
 
-std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const char* schema)
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const SortKeySql& sort,
+                    const char* schema)
 {
     // What each kind lists, grouped by, and shown beside it.
     struct ListRow {
@@ -59,19 +70,17 @@ std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey,
         const char* group;
         const char* artist;
         const char* year;
-        const char* order;
     };
     static const ListRow listTable[] = {
-        {ListKind::artists, "texts.author", "texts.author", "''", "0", "lower(value), value"},
+        {ListKind::artists, "texts.author", "texts.author", "''", "0"},
         {ListKind::albums, "files.album",
          "files.album, CASE WHEN files.albumartist <> '' THEN files.albumartist ELSE '' END",
          "CASE WHEN max(files.albumartist) <> '' THEN max(files.albumartist) "
          "WHEN min(texts.author) = max(texts.author) THEN min(texts.author) ELSE '' END",
-         "CASE WHEN min(files.year) = max(files.year) THEN min(files.year) ELSE 0 END",
-         "lower(value), value, lower(artist)"},
-        {ListKind::genres, "files.genre", "files.genre", "''", "0", "lower(value), value"},
-        {ListKind::years, "CAST(files.year AS text)", "files.year", "''", "files.year", "year"},
-        {ListKind::composers, "files.composer", "files.composer", "''", "0", "lower(value), value"},
+         "CASE WHEN min(files.year) = max(files.year) THEN min(files.year) ELSE 0 END"},
+        {ListKind::genres, "files.genre", "files.genre", "''", "0"},
+        {ListKind::years, "CAST(files.year AS text)", "files.year", "''", "files.year"},
+        {ListKind::composers, "files.composer", "files.composer", "''", "0"},
     };
     const ListRow* row = &listTable[0];
     for (const ListRow& each : listTable)
@@ -82,7 +91,9 @@ std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey,
            " AS artist, " + row->year + " AS year FROM " + schema + "files AS files JOIN " + schema +
            "texts AS texts ON " + textsKey + " = files.id WHERE " +
            empty + (ids.empty() ? std::string() : " AND files.id IN (" + ids + ")") + " GROUP BY " + row->group +
-           ") AS listed ORDER BY " + row->order;
+           ") AS listed ORDER BY " +
+           (kind == ListKind::years ? std::string("year")
+                                    : sort.Of("value") + ", value" + (kind == ListKind::albums ? ", " + sort.Of("artist") : ""));
 }
 
 }  // namespace host::index

@@ -33,9 +33,16 @@ inline constexpr const char* mediaColumns =
     "files.duration AS duration";
 inline constexpr const char* hitColumns = "album, albumartist, genre, composer, year, track, disc, duration";
 
+// How a back end writes the sort key of a name (text/sort_key.h), '@'
+// standing for the name's column.
+struct SortKeySql {
+    const char* key;
+    std::string Of(const char* column) const;
+};
+
 // The ORDER BY of hits in `order`, over the columns both back ends give a
 // hit: exact, rank, title, author, path and the media columns.
-const char* OrderBy(SearchOrder order);
+std::string OrderBy(SearchOrder order, const SortKeySql& sort);
 
 // Whether `order` sorts by the title or author, which the back ends then
 // read for every match rather than for the hits shown alone.
@@ -45,6 +52,7 @@ bool OrdersByNames(SearchOrder order);
 // year) over the files whose ids `ids` selects (every file when empty);
 // `textsKey` is the texts' column that holds a file's id; `schema` names
 // the tables' schema, with its dot, where there is one.
-std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const char* schema = "");
+std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const SortKeySql& sort,
+                    const char* schema = "");
 
 }  // namespace host::index

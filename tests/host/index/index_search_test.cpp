@@ -193,7 +193,7 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
     }
 }
 
-TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
+TEST_P(IndexSearch, MarksTheMatchSortsByFoldedNamesAndRefusesMalformedQueries)
 {
     std::vector<SearchHit> hits;
     std::string error;
@@ -202,6 +202,8 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
     EXPECT_EQ(hits[0].title, "Café Society");
     EXPECT_EQ(hits[0].author, "Zoë Brontë");
     EXPECT_NE(hits[0].snippet.find("<Café>"), std::string::npos) << hits[0].snippet;
+    StoreAll({TextEntry("/lib/apres", "Àpres Minuit"), TextEntry("/lib/orsted", "Ørsted"),
+              TextEntry("/lib/zappa", "Zappa")});
 
     // The limit, what it cut, and the orders: ties go by path.
     struct Case {
@@ -215,6 +217,9 @@ TEST_P(IndexSearch, MarksTheMatchAndRefusesMalformedQueries)
         {"harbour OR okonkwo OR cafe", 0, SearchOrder::path, {"/lib/cafe", "/lib/harbour", "/lib/tribute"}, 3},
         {"okonkwo OR harbour", 0, SearchOrder::title, {"/lib/tribute", "/lib/harbour"}, 2},
         {"okonkwo OR harbour", 1, SearchOrder::artist, {"/lib/harbour"}, 2},
+        // Names sort by their folded keys: Àpres among the A's, Ørsted among the O's.
+        {"minuit OR zappa OR orsted OR nocturne", 0, SearchOrder::title,
+         {"/lib/apres", "/lib/dusk", "/lib/orsted", "/lib/zappa"}, 4},
         {"ext:wma ext:mp3 dir:/lib/sub", 5, SearchOrder::modified, {"/lib/sub/deep/runner.wma", "/lib/sub/light.MP3"}, 2},
         {"album:meridian", 0, SearchOrder::album,
          {"/lib/meridian/01 opening.mp3", "/lib/meridian/02 tidewater.mp3", "/lib/meridian/00 coda.mp3"}, 3},
