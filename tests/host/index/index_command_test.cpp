@@ -553,7 +553,13 @@ TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinish
     const auto whole =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
 
-    std::mt19937 random(std::random_device{}());
+    // The moments of the kills come from a seed, said with any failure and
+    // taken from TRELLAN_TEST_SEED to replay it.
+    const char* given = std::getenv("TRELLAN_TEST_SEED");
+    const unsigned seed = given ? static_cast<unsigned>(std::strtoul(given, nullptr, 10)) : std::random_device{}();
+    SCOPED_TRACE("TRELLAN_TEST_SEED=" + std::to_string(seed));
+    std::fprintf(stderr, "kill moments from TRELLAN_TEST_SEED=%u\n", seed);
+    std::mt19937 random(seed);
     for (int signal : {SIGKILL, SIGKILL, SIGKILL, SIGINT}) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
