@@ -177,6 +177,10 @@ public:
     // After a failed write: whether the index can be used again, reconnecting
     // a lost connection (and taking its run's locks and watcher record back).
     virtual bool Reconnect(std::string& error) { (void)error; return true; }
+    // The last error was the loss of the connection to the index's server
+    // (a restart, a network cut): what was written since the last commit is
+    // gone, and Reconnect may bring the index back.
+    virtual bool ConnectionLost() const { return false; }
     // The index for people: a SQLite file's path, a PostgreSQL connection
     // without its password.
     virtual std::string Name() const = 0;

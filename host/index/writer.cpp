@@ -1,6 +1,7 @@
 // The batch writer: changes applied as they come inside an open
 // transaction, kept until its commit so that a failed batch can be written
-// again in halves, and counted as stored once committed.
+// again (whole on a new connection after a lost one, else in halves down
+// to the file the index refuses), and counted as stored once committed.
 #include "index/writer.h"
 
 namespace host::index {
@@ -106,6 +107,16 @@ bool BatchWriter::Recover()
     std::vector<Change> changes;
     changes.swap(pending);
     Drop();
+    // A lost connection took the whole batch with it, not one file of it:
+    // the batch is written again whole, once, on a new connection.
+    if (database.ConnectionLost()) {
+        std::string again;
+        if (!database.Reconnect(again)) {
+            error += "; " + again;
+            return false;
+        }
+        return WriteTogether(changes, 0, changes.size());
+    }
     // One change is as small as a batch gets; a damaged index, or one that
     // cannot be reached, refuses every part alike.
     if (changes.size() <= 1 && !changes.empty() && !changes[0].remove)

@@ -246,6 +246,11 @@ bool Connection::Alive()
     return Execute("SELECT 1") || PQstatus(connection) == CONNECTION_OK;
 }
 
+bool Connection::Broken() const
+{
+    return !connection || PQstatus(connection) == CONNECTION_BAD;
+}
+
 bool Connection::ThroughPooler()
 {
     // The server process the connection began with (its key data, which a

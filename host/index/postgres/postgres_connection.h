@@ -79,6 +79,8 @@ public:
     // The connection to the server is still there (it may have been lost to
     // a restart or a network cut).
     bool Alive();
+    // The last statement found the connection gone; no round trip.
+    bool Broken() const;
     // Whether a connection pooler stands between: the server process that
     // answers is not the one the connection began with.
     bool ThroughPooler();

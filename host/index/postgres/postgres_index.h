@@ -32,6 +32,7 @@ public:
     bool Remove(std::int64_t id) override;
     bool RemoveUnder(const std::string& under) override;
     bool Reconnect(std::string& error) override;
+    bool ConnectionLost() const override { return connection.Broken(); }
     bool RemoveEmptyFolders() override;
     bool ReadPaths(std::vector<CoveredPath>& paths) override;
     std::int64_t StartRun() override;

@@ -202,6 +202,21 @@ TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
     EXPECT_EQ(known.size(), 4u);
     EXPECT_EQ(known.count("/m/0"), 0u);
     EXPECT_EQ(known.count("/m/x"), 1u);
+
+    // A batch whose connection the server cut (a restart) is written whole
+    // on a new one.
+    if (!IsPostgres())
+        return;
+    ASSERT_TRUE(writer.Store(TextEntry("/m/before", "t"), 0, Counted::added));
+    host::index::postgres::Connection cutter;
+    ASSERT_TRUE(cutter.Open(DatabasePath()) &&
+                cutter.Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+                             "current_database() AND pid <> pg_backend_pid()").Ok());
+    ASSERT_TRUE(writer.Store(TextEntry("/m/after", "t"), 0, Counted::added)) << writer.Error();
+    ASSERT_TRUE(writer.Commit()) << writer.Error();
+    EXPECT_EQ(writer.Committed(Counted::added), 2);
+    known = Known(DatabasePath());
+    EXPECT_EQ(known.count("/m/before") + known.count("/m/after"), 2u);
 }
 
 TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
