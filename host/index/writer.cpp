@@ -55,8 +55,11 @@ bool BatchWriter::Add(Change&& change)
         error = database.LastError();
         return false;
     }
-    if (!Begin())
+    if (!Begin()) {
+        if (database.ConnectionLost())
+            pending.push_back(std::move(change));  // written with the batch on a new connection
         return Recover();
+    }
     const bool applied = Apply(change);
     pendingBytes += TextBytes(change.entry);
     pending.push_back(std::move(change));

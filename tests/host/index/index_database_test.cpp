@@ -214,9 +214,14 @@ TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
                              "current_database() AND pid <> pg_backend_pid()").Ok());
     ASSERT_TRUE(writer.Store(TextEntry("/m/after", "t"), 0, Counted::added)) << writer.Error();
     ASSERT_TRUE(writer.Commit()) << writer.Error();
-    EXPECT_EQ(writer.Committed(Counted::added), 2);
+    // and one cut between batches, as the next one begins.
+    ASSERT_TRUE(cutter.Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
+                             "current_database() AND pid <> pg_backend_pid()").Ok());
+    ASSERT_TRUE(writer.Store(TextEntry("/m/next", "t"), 0, Counted::added)) << writer.Error();
+    ASSERT_TRUE(writer.Commit()) << writer.Error();
+    EXPECT_EQ(writer.Committed(Counted::added), 3);
     known = Known(DatabasePath());
-    EXPECT_EQ(known.count("/m/before") + known.count("/m/after"), 2u);
+    EXPECT_EQ(known.count("/m/before") + known.count("/m/after") + known.count("/m/next"), 3u);
 }
 
 TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
