@@ -5,10 +5,13 @@
 
 #include "index/properties/field_words.h"
 #include "index/postgres/tsquery_text.h"
+#include "index/query/fields.h"
 #include "index/store/query_sql.h"
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 #include <unistd.h>
 
@@ -754,6 +757,27 @@ std::string QueryWords(const Matching& query)
 constexpr const char* matchedTables = "trellan.texts AS texts JOIN trellan.files AS files ON files.id = texts.file "
                                       "JOIN trellan.folders AS folders ON folders.id = files.folder";
 
+// ts_rank's weights of D, C, B and A: each letter's text's weight in the
+// field table, the title's as 1.
+const std::string& RankWeights()
+{
+    static const std::string weights = [] {
+        double weight[4] = {}, most = 0;
+        for (size_t i = 0; i < fieldCount; ++i) {
+            const Field& field = fieldTable[i];
+            if (field.kind == FieldKind::text && field.rank > 0) {
+                weight[field.weight - 'A'] = field.rank;
+                most = std::max(most, field.rank);
+            }
+        }
+        char text[64];
+        std::snprintf(text, sizeof text, "{%g, %g, %g, %g}", weight[3] / most, weight[2] / most, weight[1] / most,
+                      weight[0] / most);
+        return std::string(text);
+    }();
+    return weights;
+}
+
 std::string MatchesSql(const Matching& query, bool withNames)
 {
     return std::string("SELECT texts.file AS id, ") + (withNames ? "texts.title, texts.author, " : "") +
@@ -761,7 +785,7 @@ std::string MatchesSql(const Matching& query, bool withNames)
            (query.tsquery.empty() ? "false AS exact, 0::float8 AS rank FROM " + std::string(matchedTables) +
                                         ", q WHERE true"
                                   : "texts.words @@ q.words AS exact, "
-                                    "-ts_rank('{0.1, 0.4, 0.4, 1.0}', texts.stems, q.stems)::float8 AS rank FROM " +
+                                    "-ts_rank('" + RankWeights() + "', texts.stems, q.stems)::float8 AS rank FROM " +
                                         std::string(matchedTables) + ", q WHERE texts.stems @@ q.stems") +
            PlaceConditions(query.places, 5, placeSql);
 }
