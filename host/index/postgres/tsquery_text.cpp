@@ -77,54 +77,21 @@ void Marked(const std::string& marker, const std::string& text, bool prefix, std
     InRow(parts, prefix, 0, out);
 }
 
-void Render(const QueryNode& node, std::string& out);
-
-void Child(const QueryNode& node, std::string& out)
+void Term(const QueryNode& term, std::string& out)
 {
-    if (!node.Compound())
-        return Render(node, out);
-    out += '(';
-    Render(node, out);
-    out += ')';
+    if (!term.field || term.field->kind == FieldKind::text)
+        return InRow(SpacedParts(term.text), term.prefix, term.field ? term.field->weight : 0, out);
+    Marked(term.field->kind == FieldKind::tag ? TagMarker(term.tag) : FieldMarker(term.field->marker), term.text,
+           term.prefix, out);
 }
 
-void Render(const QueryNode& node, std::string& out)
-{
-    switch (node.kind) {
-    case QueryNode::Kind::term:
-        if (!node.field || node.field->kind == FieldKind::text)
-            return InRow(SpacedParts(node.text), node.prefix, node.field ? node.field->weight : 0, out);
-        return Marked(node.field->kind == FieldKind::tag ? TagMarker(node.tag) : FieldMarker(node.field->marker),
-                      node.text, node.prefix, out);
-    case QueryNode::Kind::range:
-        for (long number = node.first; number <= node.last; ++number) {
-            out += number > node.first ? " | " : "";
-            Marked(FieldMarker(node.field->marker), std::to_string(number), false, out);
-        }
-        return;
-    case QueryNode::Kind::all:
-    case QueryNode::Kind::any:
-        break;
-    }
-    const char* const joint = node.kind == QueryNode::Kind::all ? " & " : " | ";
-    for (size_t i = 0; i < node.children.size(); ++i) {
-        if (i)
-            out += joint;
-        Child(node.children[i], out);
-    }
-    for (const QueryNode& excluded : node.excluded) {
-        out += " & !";
-        Child(excluded, out);
-    }
-}
+const MatchSyntax tsquerySyntax = {" & ", " | ", " & !", Term};
 
 }  // namespace
 
 std::string TsqueryText(const QueryNode& node)
 {
-    std::string out;
-    Render(node, out);
-    return out;
+    return RenderQuery(node, tsquerySyntax);
 }
 
 }  // namespace host::index

@@ -1,5 +1,5 @@
-// The query tree written out as text, the form the parser's tests and the
-// fuzzer compare.
+// The query tree written out: as text, the form the parser's tests compare,
+// and in a back end's match syntax.
 #include "index/query/query_tree.h"
 
 namespace host::index {
@@ -25,6 +25,60 @@ std::string DescribeQuery(const QueryNode& node)
     for (const QueryNode& child : node.excluded)
         text += " -" + DescribeQuery(child);
     return text + ")";
+}
+
+namespace {
+
+void Render(const QueryNode& node, const MatchSyntax& syntax, std::string& out);
+
+void Child(const QueryNode& node, const MatchSyntax& syntax, std::string& out)
+{
+    if (!node.Compound())
+        return Render(node, syntax, out);
+    out += '(';
+    Render(node, syntax, out);
+    out += ')';
+}
+
+void Render(const QueryNode& node, const MatchSyntax& syntax, std::string& out)
+{
+    switch (node.kind) {
+    case QueryNode::Kind::term:
+        syntax.term(node, out);
+        return;
+    case QueryNode::Kind::range: {
+        QueryNode number;
+        number.kind = QueryNode::Kind::term;
+        number.field = node.field;
+        for (long each = node.first; each <= node.last; ++each) {
+            out += each > node.first ? syntax.any : "";
+            number.text = std::to_string(each);
+            syntax.term(number, out);
+        }
+        return;
+    }
+    case QueryNode::Kind::all:
+    case QueryNode::Kind::any:
+        break;
+    }
+    const char* const joint = node.kind == QueryNode::Kind::all ? syntax.all : syntax.any;
+    for (size_t i = 0; i < node.children.size(); ++i) {
+        out += i ? joint : "";
+        Child(node.children[i], syntax, out);
+    }
+    for (const QueryNode& excluded : node.excluded) {
+        out += syntax.without;
+        Child(excluded, syntax, out);
+    }
+}
+
+}  // namespace
+
+std::string RenderQuery(const QueryNode& node, const MatchSyntax& syntax)
+{
+    std::string out;
+    Render(node, syntax, out);
+    return out;
 }
 
 }  // namespace host::index

@@ -51,4 +51,16 @@ struct Query {
 // (and x y -z), (or x y), year:1995..1999.
 std::string DescribeQuery(const QueryNode& node);
 
+// How a back end writes a tree in its match syntax: its operators, and how
+// it writes a term (a range is any of its numbers, each a term of the
+// range's field). Compound children are bracketed, and nothing else is, so
+// that the expression nests no deeper than the tree.
+struct MatchSyntax {
+    const char* all;      // between the children of an all-of: " AND "
+    const char* any;      // between alternatives: " OR "
+    const char* without;  // before each excluded child of an all-of: " NOT "
+    void (*term)(const QueryNode& term, std::string& out);
+};
+std::string RenderQuery(const QueryNode& node, const MatchSyntax& syntax);
+
 }  // namespace host::index
