@@ -1,8 +1,10 @@
 // The fields a query names: the four texts a filter gives (title, author,
 // comments, body), the properties the index keeps beside them (album,
 // genre, year, ...), a user's own tags, and where the file is. Each row
-// says how the index holds the field, so that the parser, the back ends'
-// renderings and the help read one list.
+// says how the index holds the field and what it weighs, so that the
+// parser, the back ends' renderings, SQLite's full-text columns and both
+// rankings read one list (and the help, the manual page and the shells'
+// completions are checked against it).
 #pragma once
 
 #include <cstddef>
