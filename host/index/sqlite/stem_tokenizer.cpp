@@ -14,7 +14,11 @@
 
 #include "index/sqlite/pair_tokenizer.h"
 
+#include <cstdint>
+#include <cstring>
+#include <memory>
 #include <new>
+#include <string_view>
 
 // Snowball's runtime and its English module. A stemmer's state begins with
 // the word it holds: its bytes, the cursor and the length.
@@ -37,43 +41,72 @@ const char* const tokenizerName = "trellan_stem";
 
 using TokenCallback = int (*)(void*, int, const char*, int, int, int);
 
+// The stems a tokenizer made, by a hash of their words: texts share most
+// of their words, and a lookup costs a tenth of the stemmer's passes over a
+// word. Made once a tokenizer has stemmed more words than a query holds,
+// and small (24 KB), since a search stems its hits' texts for their
+// snippets and pays for each new page it touches; a longer word is
+// stemmed each time.
+constexpr size_t kRememberedStems = 512;
+constexpr size_t kWordsBeforeRemembering = 64;
+constexpr size_t kLongestRemembered = 23;
+struct RememberedStem {
+    unsigned char wordSize = 0, stemSize = 0;
+    char word[kLongestRemembered], stem[kLongestRemembered];
+};
+
 struct StemTokenizer {
     fts5_tokenizer parent{};
     Fts5Tokenizer* parentInstance = nullptr;
     SN_env* stemmer = nullptr;
+    size_t stemmed = 0;
+    std::unique_ptr<RememberedStem[]> remembered;
 };
 
-// One call of xTokenize: the caller's callback and the stemmer.
+// One call of xTokenize: the caller's callback and the tokenizer.
 struct Stemming {
     void* context;
     TokenCallback emit;
-    SN_env* stemmer;
+    StemTokenizer* tokenizer;
 };
-
-// Whether `token` is a word the English stemmer reads: ASCII, with a letter.
-bool Stemmable(const char* token, int size)
-{
-    bool letter = false;
-    for (int i = 0; i < size; ++i) {
-        const unsigned char c = static_cast<unsigned char>(token[i]);
-        if (c >= 0x80)
-            return false;
-        letter = letter || (c >= 'a' && c <= 'z');
-    }
-    return letter;
-}
 
 int StemToken(void* context, int flags, const char* token, int size, int start, int end)
 {
     const auto& stemming = *static_cast<const Stemming*>(context);
-    if (!Stemmable(token, size))
+    // What the stemmer reads is ASCII with a letter, and a word of two
+    // letters or fewer is its own stem; the hash looks the word up.
+    bool letter = false;
+    std::uint32_t hash = 2166136261u;
+    for (int i = 0; i < size; ++i) {
+        const unsigned char c = static_cast<unsigned char>(token[i]);
+        if (c >= 0x80)
+            return stemming.emit(stemming.context, flags, token, size, start, end);
+        letter = letter || (c >= 'a' && c <= 'z');
+        hash = (hash ^ c) * 16777619u;
+    }
+    if (size <= 2 || !letter)
         return stemming.emit(stemming.context, flags, token, size, start, end);
-    SN_env* stemmer = stemming.stemmer;
+    StemTokenizer& tokenizer = *stemming.tokenizer;
+    RememberedStem* slot = nullptr;
+    if (tokenizer.remembered && static_cast<size_t>(size) <= kLongestRemembered) {
+        slot = &tokenizer.remembered[hash % kRememberedStems];
+        if (slot->wordSize == size && std::memcmp(slot->word, token, static_cast<size_t>(size)) == 0)
+            return stemming.emit(stemming.context, flags, slot->stem, slot->stemSize, start, end);
+    } else if (!tokenizer.remembered && ++tokenizer.stemmed > kWordsBeforeRemembering) {
+        tokenizer.remembered.reset(new (std::nothrow) RememberedStem[kRememberedStems]);
+    }
+    SN_env* stemmer = tokenizer.stemmer;
     if (SN_set_current(stemmer, size, reinterpret_cast<const unsigned char*>(token)) != 0 ||
         english_UTF_8_stem(stemmer) < 0)
         return SQLITE_NOMEM;
-    return stemming.emit(stemming.context, flags, reinterpret_cast<const char*>(stemmer->p), stemmer->l, start,
-                         end);
+    const std::string_view stem(reinterpret_cast<const char*>(stemmer->p), static_cast<size_t>(stemmer->l));
+    if (slot && stem.size() <= kLongestRemembered) {
+        slot->wordSize = static_cast<unsigned char>(size);
+        slot->stemSize = static_cast<unsigned char>(stem.size());
+        std::memcpy(slot->word, token, static_cast<size_t>(size));
+        std::memcpy(slot->stem, stem.data(), stem.size());
+    }
+    return stemming.emit(stemming.context, flags, stem.data(), static_cast<int>(stem.size()), start, end);
 }
 
 void DeleteTokenizer(Fts5Tokenizer* instance)
@@ -111,7 +144,7 @@ int CreateTokenizer(void* context, const char** arguments, int count, Fts5Tokeni
 int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text, int size, TokenCallback emit)
 {
     auto* tokenizer = reinterpret_cast<StemTokenizer*>(instance);
-    Stemming stemming{context, emit, tokenizer->stemmer};
+    Stemming stemming{context, emit, tokenizer};
     return tokenizer->parent.xTokenize(tokenizer->parentInstance, &stemming, flags, text, size, StemToken);
 }
 
