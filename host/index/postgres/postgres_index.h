@@ -8,7 +8,7 @@
 // connection ends, however it ends.
 #pragma once
 
-#include "index/database.h"
+#include "index/store/database.h"
 #include "index/postgres/postgres_connection.h"
 
 #include <unordered_map>

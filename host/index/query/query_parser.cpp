@@ -6,8 +6,8 @@
 // the depth the user typed, not the number of terms.
 #include "index/query/query_parser.h"
 
-#include "index/entry.h"
-#include "index/paths.h"
+#include "index/run/entry.h"
+#include "index/run/paths.h"
 #include "index/properties/field_words.h"
 #include "text/text_conversion.h"
 
@@ -407,6 +407,11 @@ private:
 std::string QueryError::Message() const
 {
     return problem + " (at character " + std::to_string(at + 1) + ")";
+}
+
+std::string QueryBytes(std::u16string_view query)
+{
+    return ToCodePage(CP_ACP, query);
 }
 
 bool ParseQuery(std::string_view text, Query& query, QueryError& error)

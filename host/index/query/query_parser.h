@@ -27,6 +27,11 @@ struct QueryError {
     std::string Message() const;
 };
 
+// A query typed as text, as the parser reads it: the file system's bytes
+// (the code page of file names), in which its words are text and its
+// places paths.
+std::string QueryBytes(std::u16string_view query);
+
 // False, with `error` saying where and why, for a malformed query.
 bool ParseQuery(std::string_view text, Query& query, QueryError& error);
 

@@ -6,9 +6,8 @@
 
 namespace host::index {
 
-SearchStatus Search(IndexDatabase& database, const std::string& query, std::int64_t limit,
-                    const SnippetMarks& marks, std::vector<SearchHit>& hits, std::string& error, SearchOrder order,
-                    std::int64_t* total)
+SearchStatus Find(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
+                  std::vector<SearchHit>& hits, std::string& error, SearchOrder order, std::int64_t* total)
 {
     Query parsed;
     QueryError malformed;

@@ -5,7 +5,7 @@
 // a time (a lock on a companion file); searches read during a run (WAL).
 #pragma once
 
-#include "index/database.h"
+#include "index/store/database.h"
 #include "index/query/query_tree.h"
 #include "sqlite_statement.h"
 

@@ -3,7 +3,7 @@
 // list an index's values, and the columns a hit carries.
 #pragma once
 
-#include "index/database.h"
+#include "index/store/database.h"
 #include "index/query/query_tree.h"
 
 #include <string>

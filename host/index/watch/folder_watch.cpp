@@ -2,7 +2,7 @@
 // folders come and moved with them, and the events read as changed paths.
 #include "index/watch/folder_watch.h"
 
-#include "index/database.h"
+#include "index/store/database.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -4,10 +4,10 @@
 #include "index/watch/index_watch.h"
 
 #include "cli/options.h"
-#include "index/entry.h"
+#include "index/run/entry.h"
 #include "system/platform_differences.h"
 #include "index/watch/folder_watch.h"
-#include "index/stop.h"
+#include "index/run/stop.h"
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
 

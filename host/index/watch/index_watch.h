@@ -2,7 +2,7 @@
 // watched and every change is indexed once it has settled, in batches.
 #pragma once
 
-#include "index/index_run.h"
+#include "index/run/index_run.h"
 
 #include <chrono>
 

@@ -7,7 +7,7 @@
 // are skipped elsewhere, saying why.
 #pragma once
 
-#include "index/database.h"
+#include "index/store/database.h"
 #include "index/postgres/postgres_connection.h"
 #include "index/query/search.h"
 #include "support/media_writer.h"
@@ -132,7 +132,7 @@ protected:
     {
         std::vector<host::index::SearchHit> hits;
         std::string error;
-        EXPECT_EQ(Search(Searched(), query, 10000, {}, hits, error), host::index::SearchStatus::found)
+        EXPECT_EQ(Find(Searched(), query, 10000, {}, hits, error), host::index::SearchStatus::found)
             << query << ": " << error;
         std::vector<std::string> names;
         for (const host::index::SearchHit& hit : hits)
