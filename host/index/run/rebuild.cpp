@@ -6,16 +6,11 @@
 #include "index/run/rebuild.h"
 
 #include "index/run/entry.h"
-#include "index/sqlite/sqlite_index.h"
 #include "system/platform_differences.h"
 #include "cli/options.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace host::index {
 namespace {
@@ -46,72 +41,40 @@ bool RememberedPaths(const std::string& location, RunPaths& paths)
     return true;
 }
 
-void RemoveWithCompanions(const std::string& path)
+// A new index beside the old one, filled by a run, then put in its place.
+int RebuildBeside(const std::string& location, const RunPaths& paths, const RunSettings& settings)
 {
-    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
-        unlink((path + suffix).c_str());
-    unlink(DamageMarkPath(path).c_str());
-}
-
-// Moves an index, its damage mark and its log to another name (a missing
-// log is fine; an empty one, all of it checkpointed when the index was
-// closed, is removed rather than left beside the moved index for ever).
-bool MoveIndex(const std::string& from, const std::string& to)
-{
-    if (rename(from.c_str(), to.c_str()) != 0)
-        return false;
-    if (rename(DamageMarkPath(from).c_str(), DamageMarkPath(to).c_str()) != 0 && errno != ENOENT)
-        return false;
-    unlink((from + "-shm").c_str());
-    const std::string log = from + "-wal";
-    struct stat status {};
-    if (stat(log.c_str(), &status) == 0 && status.st_size == 0)
-        return unlink(log.c_str()) == 0 || errno == ENOENT;
-    return rename(log.c_str(), (to + "-wal").c_str()) == 0 || errno == ENOENT;
-}
-
-int RebuildSqlite(const std::string& location, const RunPaths& paths, const RunSettings& settings)
-{
-    const std::string fresh = location + ".rebuild", old = location + ".old";
-    RemoveWithCompanions(fresh);
-    int exitCode = exitIndexFailed;
-    {
-        SqliteIndex index;
-        std::string error;
-        index.LockAs(location);  // no run may write the old index meanwhile
-        if (!index.Open(fresh, true, error) || !index.LockForRun({}, error)) {
-            std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-            RemoveWithCompanions(fresh);
-            return error.starts_with("another") ? exitFailure : exitIndexFailed;
-        }
-        for (const std::string& path : paths.scope)
-            index.AddPath(path);
-        for (const CoveredPath& rules : paths.leftOut.paths)
-            index.SetExcludes(rules);
-        const RunResult result = RunIndexOnce(index, paths, settings);
-        if (result.stopped || result.indexFailed) {
-            index.CloseIndex();
-            RemoveWithCompanions(fresh);
-            std::fprintf(stderr, "trellan index: the rebuild did not finish; %s is as it was\n", location.c_str());
-            return result.exitCode;
-        }
-        // Complete: the old index steps aside, kept, and the new one takes
-        // its name, while the run lock still keeps other runs off.
-        index.CloseIndex();
-        RemoveWithCompanions(old);
-        if ((access(location.c_str(), F_OK) == 0 && !MoveIndex(location, old)) || !MoveIndex(fresh, location)) {
-            std::fprintf(stderr, "trellan index: cannot put the new index in place of %s: %s\n", location.c_str(),
-                         std::strerror(errno));
-            return exitIndexFailed;
-        }
-        exitCode = result.exitCode;
+    std::string error, kept;
+    std::unique_ptr<IndexDatabase> index = OpenReplacement(location, error);
+    if (!index || !index->LockForRun({}, error)) {
+        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+        if (index)
+            index->Discard();
+        return error.starts_with("another") ? exitFailure : exitIndexFailed;
     }
+    for (const std::string& path : paths.scope)
+        index->AddPath(path);
+    for (const CoveredPath& rules : paths.leftOut.paths)
+        index->SetExcludes(rules);
+    const RunResult result = RunIndexOnce(*index, paths, settings);
+    if (result.stopped || result.indexFailed) {
+        index->Discard();
+        std::fprintf(stderr, "trellan index: the rebuild did not finish; %s is as it was\n", location.c_str());
+        return result.exitCode;
+    }
+    if (!index->TakePlace(kept, error)) {
+        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+        return exitIndexFailed;
+    }
+    index.reset();  // the run lock let go
     if (!settings.quiet)
-        std::fprintf(stderr, "trellan index: %s is new; the old index is kept as %s\n", location.c_str(), old.c_str());
-    return exitCode;
+        std::fprintf(stderr, "trellan index: %s is new; the old index is kept as %s\n", location.c_str(),
+                     kept.c_str());
+    return result.exitCode;
 }
 
-int RebuildPostgres(const std::string& location, const RunPaths& paths, const RunSettings& settings)
+// Each path's files removed and indexed again in one transaction.
+int RebuildInPlace(const std::string& location, const RunPaths& paths, const RunSettings& settings)
 {
     std::string error;
     std::unique_ptr<IndexDatabase> database = OpenIndex(location, IndexUse::run, error);
@@ -158,8 +121,8 @@ int RebuildIndex(const std::string& location, RunPaths paths, const RunSettings&
 {
     if (paths.scope.empty() && !RememberedPaths(location, paths))
         return exitUsage;
-    return IsPostgresLocation(location) ? RebuildPostgres(location, paths, settings)
-                                        : RebuildSqlite(location, paths, settings);
+    return IsPostgresLocation(location) ? RebuildInPlace(location, paths, settings)
+                                        : RebuildBeside(location, paths, settings);
 }
 
 }  // namespace host::index

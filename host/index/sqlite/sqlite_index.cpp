@@ -17,6 +17,8 @@
 #include "text/text_conversion.h"
 
 #include <algorithm>
+#include <cstring>
+#include <cerrno>
 #include <charconv>
 #include <queue>
 #include <signal.h>
@@ -1297,6 +1299,66 @@ SearchStatus SqliteIndex::List(ListKind kind, const Query* asked, std::vector<Li
         return SearchStatus::found;
     error = connection.LastError();
     return SearchStatus::failed;
+}
+
+namespace {
+
+void RemoveWithCompanions(const std::string& path)
+{
+    for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+        unlink((path + suffix).c_str());
+    unlink(DamageMarkPath(path).c_str());
+}
+
+// Moves an index, its damage mark and its log to another name (a missing
+// log is fine; an empty one, all of it checkpointed when the index was
+// closed, is removed rather than left beside the moved index for ever).
+bool MoveIndex(const std::string& from, const std::string& to)
+{
+    if (rename(from.c_str(), to.c_str()) != 0)
+        return false;
+    if (rename(DamageMarkPath(from).c_str(), DamageMarkPath(to).c_str()) != 0 && errno != ENOENT)
+        return false;
+    unlink((from + "-shm").c_str());
+    const std::string log = from + "-wal";
+    struct stat status {};
+    if (stat(log.c_str(), &status) == 0 && status.st_size == 0)
+        return unlink(log.c_str()) == 0 || errno == ENOENT;
+    return rename(log.c_str(), (to + "-wal").c_str()) == 0 || errno == ENOENT;
+}
+
+}  // namespace
+
+bool SqliteIndex::OpenReplacing(const std::string& original, std::string& error)
+{
+    const std::string fresh = original + ".rebuild";
+    RemoveWithCompanions(fresh);  // what a rebuild cut short left
+    lockPath = original + "-lock";  // no run may write the old index meanwhile
+    replaced = original;
+    if (Open(fresh, true, error))
+        return true;
+    RemoveWithCompanions(fresh);
+    return false;
+}
+
+bool SqliteIndex::TakePlace(std::string& kept, std::string& error)
+{
+    // The old index steps aside, kept, and this one takes its name, while
+    // the run lock still keeps other runs off.
+    CloseIndex();
+    kept = replaced + ".old";
+    RemoveWithCompanions(kept);
+    if ((access(replaced.c_str(), F_OK) == 0 && !MoveIndex(replaced, kept)) || !MoveIndex(path, replaced)) {
+        error = "cannot put the new index in place of " + replaced + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+void SqliteIndex::Discard()
+{
+    CloseIndex();
+    RemoveWithCompanions(path);
 }
 
 void SqliteIndex::CloseIndex()

@@ -51,11 +51,11 @@ public:
     bool Store(const IndexEntry& entry, std::int64_t knownId) override;
     bool Remove(std::int64_t id) override;
     bool RemoveUnder(const std::string& under) override;
-    // Closes the index (copying its log into it if this process wrote) but
-    // keeps the run lock.
-    void CloseIndex();
-    // A rebuild into a new file holds the run lock of the index it replaces.
-    void LockAs(const std::string& indexPath) { lockPath = indexPath + "-lock"; }
+    // A new index in a fresh file beside the one at `original`, holding its
+    // run lock, to take its place (TakePlace) or be discarded.
+    bool OpenReplacing(const std::string& original, std::string& error);
+    bool TakePlace(std::string& kept, std::string& error) override;
+    void Discard() override;
     bool RemoveEmptyFolders() override;
     bool ReadPaths(std::vector<CoveredPath>& paths) override;
     bool InsertPath(const CoveredPath& path) override;
@@ -138,6 +138,10 @@ private:
     bool opened = false;  // the file opened as an index
     bool marked = false;  // the damage mark left or found
     std::string lockPath;  // the run lock's file: the index's own, or the one a rebuild replaces
+    std::string replaced;  // for a replacement: the index it replaces
+    // Closes the index (copying its log into it if this process wrote) but
+    // keeps the run lock.
+    void CloseIndex();
 };
 
 }  // namespace host::index

@@ -252,6 +252,18 @@ public:
     // Called at the end of a run: `wrote` tells whether it stored or
     // removed anything (SQLite then leaves its log for the next writer).
     virtual void RunEnded(bool wrote) { (void)wrote; }
+
+    // For an index opened as a replacement (OpenReplacement): closes it and
+    // puts it in the place of the index it replaces, which is kept beside
+    // it under the name `kept` gets; false, with `error`, when it cannot.
+    virtual bool TakePlace(std::string& kept, std::string& error)
+    {
+        (void)kept;
+        error = "is no replacement";
+        return false;
+    }
+    // For a replacement that did not finish: closes and deletes it.
+    virtual void Discard() {}
 };
 
 // Rolls back unless committed.
@@ -301,6 +313,12 @@ enum class IndexUse {
 // connection pooler is refused for all but search, since runs hold session
 // locks. Null on failure, and `error` says why.
 std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, IndexUse use, std::string& error);
+
+// A new, empty index to take the place of the SQLite index at `location`
+// once a run has filled it (TakePlace): a file beside it, holding its run
+// lock, so that no run writes the old one meanwhile. Null on failure, and
+// `error` says why. (A PostgreSQL index is rebuilt in place, path by path.)
+std::unique_ptr<IndexDatabase> OpenReplacement(const std::string& location, std::string& error);
 
 // What a command says of a failure of the index: `error` as it is, or, for
 // a damaged index, that it is damaged and how to make a new one.

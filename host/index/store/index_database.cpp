@@ -27,6 +27,14 @@ std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, IndexUse u
     return database;
 }
 
+std::unique_ptr<IndexDatabase> OpenReplacement(const std::string& location, std::string& error)
+{
+    auto database = std::make_unique<SqliteIndex>();
+    if (!database->OpenReplacing(location, error))
+        return nullptr;
+    return database;
+}
+
 std::string IndexProblem(const IndexDatabase& database, const std::string& error)
 {
     if (!database.Damaged())
