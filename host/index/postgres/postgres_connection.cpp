@@ -291,9 +291,11 @@ Result Connection::Checked(PGresult* raw)
     Result result(raw);
     if (result.Ok()) {
         lastError.clear();
+        lastState.clear();
     } else {
         const char* message = raw ? PQresultErrorMessage(raw) : nullptr;
         lastError = message && *message ? message : PQerrorMessage(connection);
+        lastState = result.State();
     }
     return result;
 }

@@ -75,6 +75,9 @@ public:
     bool Open(const std::string& location);
     void Close();
     std::string LastError() const;
+    // The SQLSTATE of the last failed statement ("" after a success, or
+    // when the failure had none, as a lost connection).
+    const std::string& LastState() const { return lastState; }
     bool InTransaction() const;
     // The connection to the server is still there (it may have been lost to
     // a restart or a network cut).
@@ -95,6 +98,7 @@ private:
     PGconn* connection = nullptr;
     std::unordered_set<std::string> prepared;
     std::string lastError;  // of a failed result, which libpq does not keep on the connection
+    std::string lastState;
     Result Checked(PGresult* result);
 };
 

@@ -608,6 +608,26 @@ bool PostgresIndex::ReadLastRun(LastRun& run)
     return rows.Ok();
 }
 
+FailureKind PostgresIndex::LastFailure() const
+{
+    // By the SQLSTATE's class, or the code itself where a class holds kinds
+    // apart.
+    const std::string& state = connection.LastState();
+    if (connection.Broken() || state.starts_with("08") || state == "57P01")
+        return FailureKind::lost;
+    if (state == "53100")
+        return FailureKind::full;
+    if (state == "53200")
+        return FailureKind::memory;
+    if (state == "55P03" || state == "40001" || state == "40P01")
+        return FailureKind::locked;
+    if (state == "XX001" || state == "XX002")
+        return FailureKind::damaged;
+    if (state.starts_with("22") || state.starts_with("23"))
+        return FailureKind::refused;
+    return FailureKind::other;
+}
+
 bool PostgresIndex::Reconnect(std::string& error)
 {
     if (connection.Alive())

@@ -22,6 +22,7 @@ public:
     bool Open(const std::string& location, bool forSearch, std::string& error);
 
     std::string LastError() const override { return connection.LastError(); }
+    FailureKind LastFailure() const override;
     std::string Name() const override { return location; }
     bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
     bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
@@ -32,7 +33,6 @@ public:
     bool Remove(std::int64_t id) override;
     bool RemoveUnder(const std::string& under) override;
     bool Reconnect(std::string& error) override;
-    bool ConnectionLost() const override { return connection.Broken(); }
     bool RemoveEmptyFolders() override;
     bool ReadPaths(std::vector<CoveredPath>& paths) override;
     std::int64_t StartRun() override;

@@ -288,7 +288,7 @@ void AdviseOnOutsideFailures(const std::map<std::string, IndexRun::OutsideCause>
             OpenRegistry(&writable, &registry);
             line += " (in the registry " + registry + "); 'trellan register' registers the filter that ships "
                     "with Trellan";
-        } else if (cause.find("out of memory") != std::string::npos) {
+        } else if (outside.status == E_OUTOFMEMORY) {
             line += "; run again with more memory free, or with --jobs 1";
         }
         std::fputs((line + "\n").c_str(), stderr);
@@ -376,7 +376,9 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     }
     for (const RefusedFile& refused : run.writer.Refused()) {
         ++run.counts.failed;
-        ++run.outsideCauses[refused.cause].files;
+        IndexRun::OutsideCause& cause = run.outsideCauses[refused.cause];
+        ++cause.files;
+        cause.status = refused.memory ? E_OUTOFMEMORY : E_FAIL;
         if (!quiet)
             std::fprintf(stderr, "trellan index: %s: %s\n", PrintablePath(refused.path).c_str(), refused.cause.c_str());
     }

@@ -27,7 +27,7 @@ bool BatchWriter::Begin()
     begun = std::chrono::steady_clock::now();
     if (batch->Begun())
         return true;
-    error = database.LastError();
+    Failed();
     batch.reset();
     return false;
 }
@@ -52,11 +52,11 @@ bool BatchWriter::Add(Change&& change)
             ++committed[static_cast<int>(change.counted)];  // the caller's transaction holds it
             return true;
         }
-        error = database.LastError();
+        Failed();
         return false;
     }
     if (!Begin()) {
-        if (database.ConnectionLost())
+        if (database.LastFailure() == FailureKind::lost)
             pending.push_back(std::move(change));  // written with the batch on a new connection
         return Recover();
     }
@@ -106,13 +106,13 @@ bool BatchWriter::Commit()
 
 bool BatchWriter::Recover()
 {
-    error = database.LastError();  // before the rollback, which has nothing to say
+    Failed();  // before the rollback, which has nothing to say
     std::vector<Change> changes;
     changes.swap(pending);
     Drop();
     // A lost connection took the whole batch with it, not one file of it:
     // the batch is written again whole, once, on a new connection.
-    if (database.ConnectionLost()) {
+    if (failure == FailureKind::lost) {
         std::string again;
         if (!database.Reconnect(again)) {
             error += "; " + again;
@@ -147,7 +147,7 @@ bool BatchWriter::WriteTogether(const std::vector<Change>& changes, size_t begin
         CountCommitted(changes, begin, end);
         return true;
     }
-    error = database.LastError();  // while the part is open: its rollback has nothing to say
+    Failed();  // while the part is open: its rollback has nothing to say
     return false;
 }
 
@@ -166,21 +166,27 @@ bool BatchWriter::StoreRefused(const Change& change)
     // The file keeps what the index held of it, marked as failed so that
     // the next run tries it again; if even that cannot be written, the
     // index itself is failing.
-    IndexEntry failure;
-    failure.path = change.entry.path;
-    failure.stamp = change.entry.stamp;
-    const bool memory = error.find("out of memory") != std::string::npos;
-    failure.status = memory ? "E_OUTOFMEMORY" : "E_FAIL";
-    failure.failed = true;
-    failure.keep = true;
-    failure.cause = "the index could not store it: " + error;
+    IndexEntry refusal;
+    refusal.path = change.entry.path;
+    refusal.stamp = change.entry.stamp;
+    const bool memory = failure == FailureKind::memory;
+    refusal.status = memory ? "E_OUTOFMEMORY" : "E_FAIL";
+    refusal.failed = true;
+    refusal.keep = true;
+    refusal.cause = "the index could not store it: " + error;
     Transaction alone(database);
-    if (!alone.Begun() || !database.Store(failure, change.knownId) || !alone.Commit()) {
-        error = database.LastError();
+    if (!alone.Begun() || !database.Store(refusal, change.knownId) || !alone.Commit()) {
+        Failed();
         return false;
     }
-    refused.push_back({change.entry.path, failure.cause});
+    refused.push_back({change.entry.path, refusal.cause, memory});
     return true;
+}
+
+void BatchWriter::Failed()
+{
+    error = database.LastError();
+    failure = database.LastFailure();
 }
 
 }  // namespace host::index

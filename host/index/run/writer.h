@@ -24,6 +24,7 @@ enum class Counted { nothing, added, changed };
 // A file that the index would not take, and why.
 struct RefusedFile {
     std::string path, cause;
+    bool memory = false;  // for want of memory: another run, with more free, may store it
 };
 
 class BatchWriter {
@@ -78,6 +79,8 @@ private:
     bool WriteTogether(const std::vector<Change>& changes, size_t begin, size_t end);
     bool StoreRefused(const Change& change);
     void Drop();
+    // Keeps what the index says of its last failure, and what kind it was.
+    void Failed();
 
     IndexDatabase& database;
     const size_t batchFiles;
@@ -90,6 +93,7 @@ private:
     std::int64_t committed[3] = {};  // by Counted
     std::chrono::steady_clock::time_point begun;
     std::string error;
+    FailureKind failure = FailureKind::other;
     std::vector<RefusedFile> refused;
 };
 

@@ -546,6 +546,27 @@ bool SqliteIndex::Damaged() const
     return damaged || code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
+FailureKind SqliteIndex::LastFailure() const
+{
+    if (Damaged())
+        return FailureKind::damaged;
+    switch (connection.Get() ? sqlite3_errcode(connection.Get()) & 0xFF : SQLITE_OK) {
+    case SQLITE_NOMEM:
+        return FailureKind::memory;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return FailureKind::locked;
+    case SQLITE_FULL:
+        return FailureKind::full;
+    case SQLITE_CONSTRAINT:
+    case SQLITE_TOOBIG:
+    case SQLITE_MISMATCH:
+        return FailureKind::refused;
+    default:
+        return FailureKind::other;
+    }
+}
+
 Statement& SqliteIndex::Cached(std::unique_ptr<Statement>& slot, const char* sql)
 {
     if (!slot)

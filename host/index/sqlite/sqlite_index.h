@@ -41,6 +41,7 @@ public:
         return connection.LastError();
     }
     bool Damaged() const override;
+    FailureKind LastFailure() const override;
     bool CheckSound(std::string& problem) override { return CheckBeforeWriting(problem); }
     std::string Name() const override { return path; }
     bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;

@@ -164,10 +164,24 @@ struct ListedValue {
     std::int64_t year = 0;
 };
 
+// What kind of failure the index's last error was, as its code tells it
+// (never its message's words).
+enum class FailureKind {
+    refused,  // the data: a constraint, a value the index cannot take
+    memory,   // the index ran out of memory
+    locked,   // another writer held the index too long, or a deadlock
+    full,     // the disk (or the server's) is full
+    lost,     // the connection to the index's server is gone: what was written since the last
+              // commit with it, and Reconnect may bring the index back
+    damaged,  // the index itself is damaged
+    other,    // anything else (input and output, permissions)
+};
+
 class IndexDatabase {
 public:
     virtual ~IndexDatabase() = default;
     virtual std::string LastError() const = 0;
+    virtual FailureKind LastFailure() const = 0;
     // The last error was damage to the index itself (SQLite's "database
     // disk image is malformed"): the index must be rebuilt, not written.
     virtual bool Damaged() const { return false; }
@@ -177,10 +191,6 @@ public:
     // After a failed write: whether the index can be used again, reconnecting
     // a lost connection (and taking its run's locks and watcher record back).
     virtual bool Reconnect(std::string& error) { (void)error; return true; }
-    // The last error was the loss of the connection to the index's server
-    // (a restart, a network cut): what was written since the last commit is
-    // gone, and Reconnect may bring the index back.
-    virtual bool ConnectionLost() const { return false; }
     // The index for people: a SQLite file's path, a PostgreSQL connection
     // without its password.
     virtual std::string Name() const = 0;

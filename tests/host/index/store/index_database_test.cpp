@@ -252,6 +252,7 @@ TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
     EXPECT_FALSE(known.at("/p/e").failed);
     ASSERT_EQ(writer.Refused().size(), 1u);
     EXPECT_NE(writer.Refused()[0].cause.find("out of memory"), std::string::npos) << writer.Refused()[0].cause;
+    EXPECT_FALSE(writer.Refused()[0].memory);  // a trigger's refusal by its code, whatever its words say
 }
 
 TRELLAN_INDEX_BACKENDS(IndexDatabaseTest);
