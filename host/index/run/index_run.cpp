@@ -329,18 +329,24 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     const std::vector<std::string> known = paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"};
     run.scope = paths.scope;
     run.leftOut = paths.leftOut;
-    if (!settings.outerTransaction && !database.LoadKnownFiles(known, know)) {
+    // A run that cannot read what the index knows, or write its line in the
+    // run log, ends before it walks: it could write nothing else.
+    auto fail = [&](const char* what) {
         RunResult failed;
         failed.exitCode = host::exitIndexFailed;
         failed.indexFailed = true;
         failed.error = database.LastError();
         if (!settings.callerSaysIndexFailure)
-            std::fprintf(stderr, "trellan index: cannot read the index: %s\n",
+            std::fprintf(stderr, "trellan index: cannot %s the index: %s\n", what,
                          IndexProblem(database, failed.error).c_str());
         return failed;
-    }
+    };
+    if (!settings.outerTransaction && !database.LoadKnownFiles(known, know))
+        return fail("read");
     run.lastRunStarted = LastRunStarted(database);
     const std::int64_t runId = database.StartRun();
+    if (!runId)
+        return fail("write to");
 
     InputFiles inputs(paths.walked, paths.lists, paths.nulSeparated, [] { return StopSignal() != 0; });
     FilterFinder finder;

@@ -227,7 +227,8 @@ public:
     bool ForgetPath(const std::string& path, std::int64_t& removed, std::string& error);
 
     // The run log: a run is started before its first batch and finished
-    // after its last; a run that never finished was cut short.
+    // after its last; a run that never finished was cut short. StartRun
+    // gives the run's number, 0 when its line cannot be written.
     virtual std::int64_t StartRun() = 0;
     virtual bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) = 0;
     virtual bool ReadLastRun(LastRun& run) = 0;

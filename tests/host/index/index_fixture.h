@@ -10,6 +10,7 @@
 #include "index/store/database.h"
 #include "index/postgres/postgres_connection.h"
 #include "index/query/search.h"
+#include "sqlite_statement.h"
 #include "support/media_writer.h"
 
 #include <gtest/gtest.h>
@@ -113,6 +114,17 @@ protected:
 public:  // for the steps of a table
     const std::string& DatabasePath() const { return location; }
     bool IsPostgres() const { return GetParam() != Backend::sqlite; }
+    // Runs `sql` on the index through a connection of the test's own, as
+    // another program would.
+    bool RawExecute(const char* sql) const
+    {
+        if (IsPostgres()) {
+            host::index::postgres::Connection raw;
+            return raw.Open(location) && raw.Execute(sql);
+        }
+        platform::sqlite::Connection raw;
+        return raw.Open(location, false) && raw.Execute(sql);
+    }
     // The index as a search opens it (through the pooler, for that row).
     host::index::IndexDatabase& Searched() { return searched ? *searched : *database; }
 

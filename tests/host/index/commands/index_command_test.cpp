@@ -273,6 +273,22 @@ TEST_P(IndexCommand, KeepsTheIndexCurrentAsTheLibraryChanges)
     EXPECT_EQ(Sorted(Found("cafe OR nights")), (Names{"cafe.mp3", "harbour.wma"}));
     EXPECT_EQ(std::filesystem::exists(DatabasePath() + ".old"), !IsPostgres());
 
+    // A run that cannot write its line in the run log writes nothing else.
+    const char* const refuseRuns =
+        IsPostgres() ? "CREATE FUNCTION trellan.refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN RAISE 'no "
+                       "runs'; END $$; CREATE TRIGGER refuse BEFORE INSERT ON trellan.runs FOR EACH ROW EXECUTE "
+                       "FUNCTION trellan.refuse()"
+                     : "CREATE TRIGGER refuse BEFORE INSERT ON runs BEGIN SELECT RAISE(ABORT, 'no runs'); END";
+    const char* const allowRuns = IsPostgres() ? "DROP TRIGGER refuse ON trellan.runs" : "DROP TRIGGER refuse";
+    ASSERT_TRUE(RawExecute(refuseRuns));
+    folder.Write("lib/a/late.mp3", Bytes(3, 0));
+    const CommandRun refused = Trellan({u"index", u"--db", Utf16(DatabasePath()), Utf16(library)});
+    EXPECT_EQ(refused.code, 3);
+    EXPECT_NE(refused.err.find("cannot write to the index: "), std::string::npos) << refused.err;
+    ASSERT_TRUE(RawExecute(allowRuns));
+    EXPECT_EQ(LastCounts(), (std::array<std::int64_t, 6>{1, 4, 0, 0, 0, 1}));  // the rebuild's line, still the last
+    std::filesystem::remove(folder.PathOf("lib/a/late.mp3"));
+
     // A path forgotten takes its files along; one not covered is refused.
     EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib/a"))}), 1);
     EXPECT_EQ(Index({u"--forget", Utf16(folder.PathOf("lib"))}), 0);

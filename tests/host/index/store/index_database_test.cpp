@@ -227,20 +227,13 @@ TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
 TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
 {
     // The index refuses one file's texts, as it would for want of memory.
-    if (IsPostgres()) {
-        host::index::postgres::Connection raw;
-        ASSERT_TRUE(raw.Open(DatabasePath()) &&
-                    raw.Execute("CREATE FUNCTION trellan.poison() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
-                                "IF NEW.name = 'poison'::bytea AND NEW.status = 'S_OK' THEN RAISE 'out of memory'; "
-                                "END IF; RETURN NEW; END $$; CREATE TRIGGER poison BEFORE INSERT ON trellan.files "
-                                "FOR EACH ROW EXECUTE FUNCTION trellan.poison()"))
-            << raw.LastError();
-    } else {
-        platform::sqlite::Connection raw;
-        ASSERT_TRUE(raw.Open(DatabasePath(), false) &&
-                    raw.Execute("CREATE TRIGGER poison BEFORE INSERT ON files WHEN NEW.name = 'poison' AND "
-                                "NEW.status = 'S_OK' BEGIN SELECT RAISE(ABORT, 'out of memory'); END"));
-    }
+    ASSERT_TRUE(RawExecute(
+        IsPostgres() ? "CREATE FUNCTION trellan.poison() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN IF NEW.name = "
+                       "'poison'::bytea AND NEW.status = 'S_OK' THEN RAISE 'out of memory'; END IF; RETURN NEW; END "
+                       "$$; CREATE TRIGGER poison BEFORE INSERT ON trellan.files FOR EACH ROW EXECUTE FUNCTION "
+                       "trellan.poison()"
+                     : "CREATE TRIGGER poison BEFORE INSERT ON files WHEN NEW.name = 'poison' AND NEW.status = "
+                       "'S_OK' BEGIN SELECT RAISE(ABORT, 'out of memory'); END"));
     BatchWriter writer(*database, 100, std::chrono::hours(1));
     for (const char* name : {"a", "b", "poison", "c", "d", "e"})
         ASSERT_TRUE(writer.Store(TextEntry(std::string("/p/") + name, name), 0, Counted::added)) << writer.Error();
