@@ -81,7 +81,8 @@ std::uint64_t BigEndian(const char* bytes, int size)
     return value;
 }
 
-// NOTICEs (a query of stop words alone, say) are not for the user.
+// NOTICEs (a query in which the server's parser finds no word, say) are
+// not for the user.
 void IgnoreNotice(void*, const char*) {}
 
 }  // namespace

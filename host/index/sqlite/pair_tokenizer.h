@@ -1,6 +1,6 @@
 // The FTS5 tokenizer `trellan_pairs`: it wraps another tokenizer, named with
 // its arguments after its own ('trellan_pairs unicode61 remove_diacritics 2',
-// itself wrapped by porter as 'porter trellan_pairs unicode61 ...'), and
+// itself wrapped by the stemmer as 'trellan_stem trellan_pairs ...'), and
 // passes on every token of that parent as it is, except those holding Han,
 // Kana or Hangul, which it splits as PairCjkRuns does (text/cjk_pairs.h):
 // each run of those characters into overlapping pairs, each pair reported

@@ -1,7 +1,8 @@
 // The index in a SQLite file of its own: folders and files in tables, the
-// texts in an FTS5 table with English stems (porter over the pairs and the
-// folded letters over unicode61, accents removed), and the same words unstemmed in a contentless FTS5 table, so
-// that exact words rank above their stems' other forms. One run writes at
+// texts in an FTS5 table with English stems (Snowball's, over the pairs and
+// the folded letters over unicode61, accents removed), and the same words
+// unstemmed in a contentless FTS5 table, so that exact words rank above
+// their stems' other forms. One run writes at
 // a time (a lock on a companion file); searches read during a run (WAL).
 #pragma once
 
