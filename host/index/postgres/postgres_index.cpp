@@ -502,7 +502,7 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         std::string folded;
         std::vector<int> origins;
         const std::string& plain = FoldLetters(properties, folded, origins) ? folded : properties;
-        texts.Text(HasCjk(plain) ? plain + " " + CjkCharacters(plain) : plain);
+        texts.Text(HasCjk(plain) ? plain + " " + MarkedCharacters(plain) : plain);
     }
     for (const std::string* text : {&entry.title, &entry.author, &entry.comments, &entry.body})
         VectorText(texts, *text);

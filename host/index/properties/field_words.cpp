@@ -84,6 +84,27 @@ void AppendFieldWords(std::string& out, std::string_view marker, std::string_vie
     });
 }
 
+std::string MarkedCharacters(std::string_view marked)
+{
+    std::string out;
+    std::string_view marker;
+    while (!marked.empty()) {
+        const size_t space = marked.find(' ');
+        const std::string_view word = marked.substr(0, space);
+        marked = space == std::string_view::npos ? std::string_view() : marked.substr(space + 1);
+        if (word.starts_with("qq")) {
+            marker = word;
+            continue;
+        }
+        if (HasCjk(word)) {
+            for (std::string_view character : SplitWords(CjkCharacters(word)))
+                out.append(out.empty() ? "" : " ").append(marker).append(marker.empty() ? "" : " ").append(character);
+        }
+        marker = {};
+    }
+    return out;
+}
+
 std::string FieldMarker(std::string_view field)
 {
     return "qq" + std::string(field);

@@ -23,6 +23,13 @@ std::vector<std::string> SplitWords(std::string_view text);
 // `text`'s words, each after `marker`, appended to `out` (space-separated).
 void AppendFieldWords(std::string& out, std::string_view marker, std::string_view text);
 
+// Each character of the words of `marked` (text made by AppendFieldWords,
+// and plain words) that are in a script without spaces, after the marker
+// its word follows, if any: "qqalbum 夜景" gives "qqalbum 夜 qqalbum 景",
+// for an index that keeps a text's characters after it (PostgreSQL), so
+// that album:夜 is found.
+std::string MarkedCharacters(std::string_view marked);
+
 // The marker of a field: "qq" and its name; of a tag: "qqtag" and its
 // folded name with what is not a letter or a digit left out.
 std::string FieldMarker(std::string_view field);

@@ -151,6 +151,8 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
         // A word of one character, and a prefix at a run's end.
         {"夜", {"night.mp3"}},
         {"景*", {"night.mp3"}},
+        {"album:夜", {"night.mp3"}},
+        {"tag:conductor:澤", {"night.mp3"}},
         {"disc:2", {"00 coda.mp3"}},
         {"disc:1..2 track:2", {"02 tidewater.mp3"}},
     };
