@@ -73,4 +73,25 @@ bool FoldLetters(std::string_view utf8, std::string& folded, std::vector<int>& o
     return true;
 }
 
+std::string LettersFolded(std::string_view utf8, bool* changed)
+{
+    std::string folded;
+    std::vector<int> origins;
+    const bool fold = FoldLetters(utf8, folded, origins);
+    if (changed)
+        *changed = fold;
+    return fold ? folded : std::string(utf8);
+}
+
+const std::string& FoldedLetters()
+{
+    static const std::string letters = [] {
+        std::string all;
+        for (const auto& row : foldingTable)
+            all += row.letter;
+        return all;
+    }();
+    return letters;
+}
+
 }  // namespace host

@@ -21,4 +21,12 @@ constexpr int letterFoldingVersion = 1;
 // `utf8` holds none of them (most text).
 bool FoldLetters(std::string_view utf8, std::string& folded, std::vector<int>& origins);
 
+// `utf8` with those letters folded, for a text whose offsets nobody needs;
+// `changed` tells whether it held any.
+std::string LettersFolded(std::string_view utf8, bool* changed = nullptr);
+
+// Every letter the fold replaces, one after the other (UTF-8), for a
+// pattern that must know them.
+const std::string& FoldedLetters();
+
 }  // namespace host

@@ -193,12 +193,10 @@ const char* const upsertTextSql =
 // by them; null when the text itself serves (most text).
 Params& VectorText(Params& params, const std::string& text)
 {
-    std::string folded;
-    std::vector<int> origins;
-    const bool fold = FoldLetters(text, folded, origins);
-    const std::string& plain = fold ? folded : text;
+    bool folded = false;
+    const std::string plain = LettersFolded(text, &folded);
     if (!HasCjk(plain))
-        return fold ? params.Text(folded) : params.NullText();
+        return folded ? params.Text(plain) : params.NullText();
     return params.Text(PairCjkRuns(plain) + " " + CjkCharacters(plain));
 }
 
@@ -499,9 +497,7 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
     Params texts;
     texts.Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body);
     for (const std::string& properties : {MediaWords(entry.media), TagWords(entry.media), NameWords(entry.path)}) {
-        std::string folded;
-        std::vector<int> origins;
-        const std::string& plain = FoldLetters(properties, folded, origins) ? folded : properties;
+        const std::string plain = LettersFolded(properties);
         texts.Text(HasCjk(plain) ? plain + " " + MarkedCharacters(plain) : plain);
     }
     for (const std::string* text : {&entry.title, &entry.author, &entry.comments, &entry.body})
@@ -714,7 +710,7 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
         "        setweight(to_tsvector('trellan.stems', comments), 'C') || "
         "        setweight(to_tsvector('trellan.stems', media || ' ' || tags || ' ' || names), 'D') || "
         "        setweight(to_tsvector('trellan.stems', body), 'D') AND "
-        "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿÆæÐðØøÞþßẞĐđĦħıĿŀŁłŊŋŒœ]')");
+        "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿ" + FoldedLetters() + "]')");
     if (!rows.Ok()) {
         problem = connection.LastError();
         return false;

@@ -17,10 +17,8 @@ namespace {
 std::string Lexeme(const std::string& word, bool prefix, char weight)
 {
     // Folded as the host folds the texts it stores.
-    std::string folded;
-    std::vector<int> origins;
     std::string lexeme(1, '\'');
-    for (char c : FoldLetters(word, folded, origins) ? folded : word) {
+    for (char c : LettersFolded(word)) {
         if (c == '\'' || c == '\\')
             lexeme += c;
         lexeme += c;
