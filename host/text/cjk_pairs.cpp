@@ -199,7 +199,7 @@ std::string CjkCharacters(std::string_view utf8) {
     CjkRun run;
     for (std::size_t from = 0; FindCjkRun(utf8, from, &run); from = run.end) {
         for (std::size_t at = run.start; at < run.end;) {
-            const std::size_t length = static_cast<unsigned char>(utf8[at]) >= 0xF0 ? 4 : 3;
+            const std::size_t length = CjkCharacterLength(utf8, at);
             if (!out.empty()) out += ' ';
             out.append(utf8.substr(at, length));
             at += length;

@@ -48,15 +48,18 @@ struct CjkRun {
 // is none.
 bool FindCjkRun(std::string_view utf8, std::size_t from, CjkRun* run);
 
+// The length of the character of a run at `at`: every one is three bytes
+// long (U+1100..U+FFFF) or four.
+inline std::size_t CjkCharacterLength(std::string_view utf8, std::size_t at) {
+    return static_cast<unsigned char>(utf8[at]) >= 0xF0 ? 4 : 3;
+}
+
 // Calls visit(start, end) for each piece of `run` in order, as PairCjkRuns
 // writes them: the bytes of each overlapping pair, or of the one character
 // of a run of one.
 template <typename Visit>
 void ForEachCjkPiece(std::string_view utf8, CjkRun run, Visit visit) {
-    // Every character of a run is three bytes long (U+1100..U+FFFF) or four.
-    auto length = [&](std::size_t at) -> std::size_t {
-        return static_cast<unsigned char>(utf8[at]) >= 0xF0 ? 4 : 3;
-    };
+    auto length = [&](std::size_t at) { return CjkCharacterLength(utf8, at); };
     std::size_t first = run.start;
     std::size_t second = first + length(first);
     if (second >= run.end) {

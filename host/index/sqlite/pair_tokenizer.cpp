@@ -68,7 +68,7 @@ public:
                 // A stored pair's first character stands at its place too,
                 // and the last pair's second one: a word of one character
                 // ("夜") is found, and a prefix ("夜*") at a run's end.
-                const std::size_t second = pieceStart + CharacterLength(pieceStart);
+                const std::size_t second = pieceStart + CjkCharacterLength(token, pieceStart);
                 if (rc != SQLITE_OK || !splitting.document || second >= pieceEnd) return;
                 rc = EmitBeside(pieceStart, second, shift);
                 if (rc == SQLITE_OK && pieceEnd == run.end) rc = EmitBeside(second, pieceEnd, shift);
@@ -81,10 +81,6 @@ public:
     }
 
 private:
-    std::size_t CharacterLength(std::size_t at) const
-    {
-        return static_cast<unsigned char>(token[at]) >= 0xF0 ? 4 : 3;
-    }
     // Reports token[from, to) at the place of the token before it.
     int EmitBeside(std::size_t from, std::size_t to, std::size_t shift)
     {
