@@ -4,22 +4,22 @@
 #include "index/sqlite/sqlite_index.h"
 
 #include "index/properties/field_words.h"
+#include "index/query/fields.h"
 #include "index/sqlite/fts5_query.h"
-#include "index/store/query_sql.h"
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
 #include "index/sqlite/stem_tokenizer.h"
-#include "index/query/fields.h"
+#include "index/store/query_sql.h"
+#include "system/platform_differences.h"
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
 #include "text/sort_key.h"
-#include "system/platform_differences.h"
 #include "text/text_conversion.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <queue>
 #include <signal.h>
 #include <fcntl.h>
@@ -183,23 +183,19 @@ CREATE TABLE settings (
 );
 )";
 
-// Scripts without spaces split by another version of the pairs: the
-// full-text tables are made again from their texts, and every file is
-// filtered again at the next run for the columns the host splits itself.
-const char* const resplitSql = R"(
-INSERT INTO texts (texts) VALUES ('rebuild');
-INSERT INTO words (words) VALUES ('delete-all');
-INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
-UPDATE files SET changed = -1;
-)";
-
-// Letters folded by another version: the texts the index keeps are split
-// anew, in place; nothing need be filtered again.
-const char* const refoldSql = R"(
-INSERT INTO texts (texts) VALUES ('rebuild');
-INSERT INTO words (words) VALUES ('delete-all');
-INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, comments, body FROM texts;
-)";
+// Letters folded, or words stemmed, by another version: the texts the
+// index keeps are split anew, in place; nothing need be filtered again.
+#define TRELLAN_SPLIT_ANEW                                                                   \
+    "INSERT INTO texts (texts) VALUES ('rebuild');\n"                                        \
+    "INSERT INTO words (words) VALUES ('delete-all');\n"                                     \
+    "INSERT INTO words (rowid, title, author, comments, body) SELECT rowid, title, author, " \
+    "comments, body FROM texts;\n"
+const char* const refoldSql = TRELLAN_SPLIT_ANEW;
+// Scripts without spaces split by another version of the pairs: the same,
+// and every file is filtered again at the next run for the columns the host
+// splits itself.
+const char* const resplitSql = TRELLAN_SPLIT_ANEW "UPDATE files SET changed = -1;\n";
+#undef TRELLAN_SPLIT_ANEW
 
 // The full-text columns, each once, in the order of the field table, with
 // what the statements over them need.
@@ -1057,6 +1053,14 @@ std::string AsJson(const std::vector<RankedMatch>& matches)
 
 }  // namespace
 
+SqliteIndex::Matching SqliteIndex::Rendered(const Query* query)
+{
+    static const std::vector<PlaceFilter> nowhere;
+    if (!query)
+        return {std::string(), nowhere};
+    return {query->HasWords() ? Fts5Match(query->words) : std::string(), query->places};
+}
+
 std::string SqliteIndex::MatchesSql(const Matching& query) const
 {
     // The files the query matches, with files whose exact words match
@@ -1171,7 +1175,7 @@ SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const S
                                  SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
                                  std::string& error)
 {
-    const Matching query{asked.HasWords() ? Fts5Match(asked.words) : std::string(), asked.places};
+    const Matching query = Rendered(&asked);
     // Every statement of the search reads the same state of the index.
     const ReadSnapshot snapshot(connection);
     total = 0;
@@ -1304,9 +1308,7 @@ bool SqliteIndex::Snippets(const Matching& query, const SnippetMarks& marks, con
 SearchStatus SqliteIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values,
                                std::string& error)
 {
-    static const std::vector<PlaceFilter> nowhere;
-    const Matching query{asked && asked->HasWords() ? Fts5Match(asked->words) : std::string(),
-                         asked ? asked->places : nowhere};
+    const Matching query = Rendered(asked);
     const std::string sql =
         ListSql(kind, asked ? "SELECT id FROM (" + MatchesSql(query) + ")" : std::string(), "texts.rowid", sortKeySql);
     Statement statement(connection, sql.c_str());

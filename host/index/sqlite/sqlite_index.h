@@ -93,6 +93,8 @@ private:
         std::string fts5;
         const std::vector<PlaceFilter>& places;
     };
+    // `query` rendered for FTS5 (null: every file, as `list` without one).
+    static Matching Rendered(const Query* query);
     // The statement of the files `query` matches (an id, its exact flag,
     // its rank), its parameters bound from ?1 on by BindMatches, but for
     // ?5, the sorted ids of the files whose exact words match.
