@@ -73,14 +73,11 @@ bool FoldLetters(std::string_view utf8, std::string& folded, std::vector<int>& o
     return true;
 }
 
-std::string LettersFolded(std::string_view utf8, bool* changed)
+std::string_view LettersFolded(std::string_view utf8, std::string& storage)
 {
-    std::string folded;
     std::vector<int> origins;
-    const bool fold = FoldLetters(utf8, folded, origins);
-    if (changed)
-        *changed = fold;
-    return fold ? folded : std::string(utf8);
+    storage.clear();
+    return FoldLetters(utf8, storage, origins) ? std::string_view(storage) : utf8;
 }
 
 const std::string& FoldedLetters()

@@ -21,9 +21,10 @@ constexpr int letterFoldingVersion = 1;
 // `utf8` holds none of them (most text).
 bool FoldLetters(std::string_view utf8, std::string& folded, std::vector<int>& origins);
 
-// `utf8` with those letters folded, for a text whose offsets nobody needs;
-// `changed` tells whether it held any.
-std::string LettersFolded(std::string_view utf8, bool* changed = nullptr);
+// `utf8` with those letters folded, for a text whose offsets nobody needs:
+// `utf8` itself when it holds none (nothing copied), else `storage`, which
+// holds the folded text (left empty otherwise).
+std::string_view LettersFolded(std::string_view utf8, std::string& storage);
 
 // Every letter the fold replaces, one after the other (UTF-8), for a
 // pattern that must know them.

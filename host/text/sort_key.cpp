@@ -22,8 +22,8 @@ static_assert(sizeof plainLetters - 1 == 0x180 - 0xC0, "one letter for each of U
 
 std::string SortKey(std::string_view utf8)
 {
-    const std::string folded = LettersFolded(utf8);
-    utf8 = folded;
+    std::string folded;
+    utf8 = LettersFolded(utf8, folded);
     std::string key;
     key.reserve(utf8.size());
     for (size_t at = 0; at < utf8.size(); ++at) {

@@ -193,10 +193,10 @@ const char* const upsertTextSql =
 // by them; null when the text itself serves (most text).
 Params& VectorText(Params& params, const std::string& text)
 {
-    bool folded = false;
-    const std::string plain = LettersFolded(text, &folded);
+    std::string folded;
+    const std::string_view plain = LettersFolded(text, folded);
     if (!HasCjk(plain))
-        return folded ? params.Text(plain) : params.NullText();
+        return folded.empty() ? params.NullText() : params.Text(folded);
     return params.Text(PairCjkRuns(plain) + " " + CjkCharacters(plain));
 }
 
@@ -497,8 +497,12 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
     Params texts;
     texts.Integer(id).Text(entry.title).Text(entry.author).Text(entry.comments).Text(entry.body);
     for (const std::string& properties : {MediaWords(entry.media), TagWords(entry.media), NameWords(entry.path)}) {
-        const std::string plain = LettersFolded(properties);
-        texts.Text(HasCjk(plain) ? plain + " " + MarkedCharacters(plain) : plain);
+        std::string folded;
+        const std::string_view plain = LettersFolded(properties, folded);
+        if (HasCjk(plain))
+            texts.Text(std::string(plain) + " " + MarkedCharacters(plain));
+        else
+            texts.Text(plain);
     }
     for (const std::string* text : {&entry.title, &entry.author, &entry.comments, &entry.body})
         VectorText(texts, *text);

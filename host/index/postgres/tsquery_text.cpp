@@ -17,8 +17,9 @@ namespace {
 std::string Lexeme(const std::string& word, bool prefix, char weight)
 {
     // Folded as the host folds the texts it stores.
+    std::string folded;
     std::string lexeme(1, '\'');
-    for (char c : LettersFolded(word)) {
+    for (char c : LettersFolded(word, folded)) {
         if (c == '\'' || c == '\\')
             lexeme += c;
         lexeme += c;
