@@ -6,6 +6,7 @@
 #include "index/properties/field_words.h"
 #include "index/postgres/tsquery_text.h"
 #include "index/query/fields.h"
+#include "index/query/score.h"
 #include "index/store/query_sql.h"
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
@@ -158,25 +159,34 @@ UPDATE trellan.schema_version SET version = 5;
 )";
 }
 
-// Scripts without spaces split by another version of the pairs: every file
-// is filtered again at its next run, which makes its vectors anew.
+// The layout of the vectors, kept in the settings as 'vectors': 1 keeps
+// the texts apart by a gap (see TRELLAN_VECTOR).
+constexpr int kVectorLayout = 1;
+
+// Scripts without spaces split by another version of the pairs, or vectors
+// of another layout: every file is filtered again at its next run, which
+// makes its vectors anew.
 std::string ResplitSql()
 {
-    return "UPDATE trellan.files SET changed = -1; UPDATE trellan.settings SET value = " +
-           std::to_string(cjkPairsVersion) + " WHERE name = 'pairs';";
+    return "UPDATE trellan.files SET changed = -1; INSERT INTO trellan.settings VALUES ('pairs', " +
+           std::to_string(cjkPairsVersion) + "), ('vectors', " + std::to_string(kVectorLayout) +
+           ") ON CONFLICT (name) DO UPDATE SET value = excluded.value;";
 }
 
 // The texts, weighted, in one tsvector of configuration `config`: the
 // title ($2, or its pairs $9), the author ($3, $10) and the comments ($4,
 // $11), the `properties` ($6 to $8, split by the host) below them, the body
 // ($5, $12) last, so that a long body cannot push the others' positions
-// past the vector's last one. The exact words hold no properties: a match
-// there is never an exact one, as on SQLite.
+// past the vector's last one. Between two texts stands a lexeme that no
+// query asks for (`|`), so that words in a row are found within a text and
+// never across two, as on SQLite, where each is a column. The exact words
+// hold no properties: a match there is never an exact one, as on SQLite.
+#define TRELLAN_GAP " || '''|'':1'::tsvector || "
 #define TRELLAN_VECTOR(config, properties)                                                                     \
-    "setweight(to_tsvector('" config "', coalesce($9, $2)), 'A') || "                                         \
-    "setweight(to_tsvector('" config "', coalesce($10, $3)), 'B') || "                                        \
-    "setweight(to_tsvector('" config "', coalesce($11, $4)), 'C') || "                                        \
-    "setweight(to_tsvector('" config "', " properties "), 'D') || "                                           \
+    "setweight(to_tsvector('" config "', coalesce($9, $2)), 'A')" TRELLAN_GAP                                 \
+    "setweight(to_tsvector('" config "', coalesce($10, $3)), 'B')" TRELLAN_GAP                                \
+    "setweight(to_tsvector('" config "', coalesce($11, $4)), 'C')" TRELLAN_GAP                                \
+    "setweight(to_tsvector('" config "', " properties "), 'D')" TRELLAN_GAP                                   \
     "setweight(to_tsvector('" config "', coalesce($12, $5)), 'D')"
 
 const char* const upsertTextSql =
@@ -301,8 +311,10 @@ bool PostgresIndex::CreateSchema(std::string& error)
     if (found == 4 && !Upgrade(4, UpgradeToFiveSql(), found, error))
         return false;
     if (found == kSchemaVersion) {
-        Result pairs = connection.Query("SELECT value FROM trellan.settings WHERE name = 'pairs'");
-        if (pairs.Ok() && pairs.Rows() == 1 && pairs.Integer(0, 0) == cjkPairsVersion)
+        Result current = connection.Query("SELECT count(*) FROM trellan.settings WHERE (name = 'pairs' AND value = $1) "
+                                          "OR (name = 'vectors' AND value = $2)",
+                                          Params().Integer(cjkPairsVersion).Integer(kVectorLayout));
+        if (current.Ok() && current.Rows() == 1 && current.Integer(0, 0) == 2)
             return true;
         if (!connection.Execute(ResplitSql().c_str())) {
             error = "cannot split its texts anew: " + connection.LastError();
@@ -709,10 +721,10 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
     Result rows = connection.Query(
         "SELECT (SELECT count(*) FROM files LEFT JOIN texts ON texts.file = files.id "
         "        WHERE texts.file IS NULL AND NOT files.failed), "
-        "       (SELECT count(*) FROM texts WHERE stems <> setweight(to_tsvector('trellan.stems', title), 'A') || "
-        "        setweight(to_tsvector('trellan.stems', author), 'B') || "
-        "        setweight(to_tsvector('trellan.stems', comments), 'C') || "
-        "        setweight(to_tsvector('trellan.stems', media || ' ' || tags || ' ' || names), 'D') || "
+        "       (SELECT count(*) FROM texts WHERE stems <> setweight(to_tsvector('trellan.stems', title), 'A')"
+        TRELLAN_GAP "setweight(to_tsvector('trellan.stems', author), 'B')" TRELLAN_GAP
+        "        setweight(to_tsvector('trellan.stems', comments), 'C')" TRELLAN_GAP
+        "        setweight(to_tsvector('trellan.stems', media || ' ' || tags || ' ' || names), 'D')" TRELLAN_GAP
         "        setweight(to_tsvector('trellan.stems', body), 'D') AND "
         "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿ" + FoldedLetters() + "]')");
     if (!rows.Ok()) {
@@ -745,69 +757,120 @@ const PlaceSql placeSql = {
 namespace {
 
 // A query as to_tsquery reads it: its tree rendered (empty for place
-// filters alone), and its place filters.
+// filters alone), its terms one by one for the ranking, and its place
+// filters.
 struct Matching {
     std::string tsquery;
+    std::vector<RankedTerm> terms;
     const std::vector<PlaceFilter>& places;
 };
 
 Matching Rendered(const Query& query)
 {
-    return {query.HasWords() ? TsqueryText(query.words) : std::string(), query.places};
+    if (!query.HasWords())
+        return {std::string(), {}, query.places};
+    return {TsqueryText(query.words), TsqueryTerms(query.words), query.places};
 }
 
-// The query's two tsqueries, $1 rendered with stems and exact words; or,
+// The number of the first parameter that holds a term: after the query
+// ($1), the snippet's marks, the limit and the places.
+int FirstTermParameter(const Matching& query)
+{
+    return 5 + int(query.places.size());
+}
+
+// A double as SQL's float8 reads it back, bit for bit.
+std::string Float8(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g::float8", value);
+    return text;
+}
+
+// The query's two tsqueries, $1 rendered with stems and exact words, and
+// each term's alone (t1, t2, ...), with their rarities (r1, r2, ...) where
+// the ranking weighs them, more than one term (each count a subquery of its
+// own, which the server runs once, wherever the planner puts `rarity`); or,
 // for a query of place filters alone, the parameters $1 to $3 named.
 std::string QueryWords(const Matching& query)
 {
-    return query.tsquery.empty()
-               ? "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) "
-               : "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, to_tsquery('trellan.words', $1) AS words) ";
+    if (query.tsquery.empty())
+        return "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) ";
+    std::string terms, matched, rarities;
+    for (size_t i = 0; i < query.terms.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        terms += ", to_tsquery('trellan.stems', $" + std::to_string(FirstTermParameter(query) + int(i)) + ") AS t" + n;
+        matched += ", (SELECT count(*)::float8 FROM trellan.texts, q WHERE texts.stems @@ q.t" + n + ") AS m" + n;
+        rarities += std::string(i ? ", " : "") + "greatest(ln((n.rows - n.m" + n + " + 0.5) / (n.m" + n +
+                    " + 0.5)), " + Float8(kLeastRarity) + ") AS r" + n;
+    }
+    std::string sql = "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, "
+                      "to_tsquery('trellan.words', $1) AS words" + terms + ")";
+    if (query.terms.size() > 1)
+        sql += ", rarity AS (SELECT " + rarities +
+               " FROM (SELECT (SELECT count(*)::float8 FROM trellan.texts) AS rows" + matched + ") AS n)";
+    return sql + " ";
+}
+
+// A match's rank (query/score.h): each term's count in each class it can
+// be found in is ts_rank_cd of the term alone with the class's weight 1 and
+// the others' 0, which adds 1 for each instance of the term there. The
+// counts are taken once a match, in `counted` (OFFSET 0 keeps the planner
+// from writing each where it is used), and summed term by term, class by
+// class, as SQLite's index sums them. A term a NOT keeps out counts nothing.
+struct RankSql {
+    std::string counts;  // c1a, c1b, ...: the select list of `counted`
+    std::string rank;    // the rank from them
+};
+
+RankSql Ranking(const Matching& query)
+{
+    static const char* const oneHot[rankClassCount] = {"{0,0,0,1}", "{0,0,1,0}", "{0,1,0,0}", "{1,0,0,0}"};
+    RankSql made;
+    std::string sum = "0::float8";
+    for (size_t i = 0; i < query.terms.size(); ++i) {
+        const RankedTerm& term = query.terms[i];
+        if (term.excluded)
+            continue;
+        const std::string n = std::to_string(i + 1);
+        const std::string rarity = query.terms.size() > 1 ? "rarity.r" + n : Float8(1.0);
+        for (char letter : term.classes) {
+            const std::string count = "counted.c" + n + char(letter - 'A' + 'a');
+            made.counts += std::string(made.counts.empty() ? "" : ", ") + "ts_rank_cd('" + oneHot[letter - 'A'] +
+                           "', texts.stems, q.t" + n + ")::float8 AS c" + n + char(letter - 'A' + 'a');
+            sum = "(" + sum + " + " + rarity + " * " + Float8(ClassWeight(letter)) + " * " + count + " * " +
+                  Float8(kSaturation + 1) + " / (" + count + " + " + Float8(kSaturation) + "))";
+        }
+    }
+    made.rank = "-" + sum;
+    return made;
 }
 
 // The files the query matches, with what their order needs of the file's
 // row and, for the orders by title and artist (`withNames`), of its texts:
-// exact words first, then ts_rank with the weights of the fields (body and
-// properties, comments, author, title), negated, so that lower is better,
-// as for SQLite. A search reads the texts of the hits it shows alone:
-// carried for every match through the count and the sort, they filled
-// temporary files on the server at thousands of hits.
+// exact words first, then the rank (negated score, lower first, as for
+// SQLite), when `ranked`. A search reads the texts of the hits it shows
+// alone: carried for every match through the count and the sort, they
+// filled temporary files on the server at thousands of hits.
 // The tables a match is read from, by their schema's name: a search sets no
 // search path (see Open).
 constexpr const char* matchedTables = "trellan.texts AS texts JOIN trellan.files AS files ON files.id = texts.file "
                                       "JOIN trellan.folders AS folders ON folders.id = files.folder";
 
-// ts_rank's weights of D, C, B and A: each letter's text's weight in the
-// field table, the title's as 1.
-const std::string& RankWeights()
+std::string MatchesSql(const Matching& query, bool withNames, bool ranked)
 {
-    static const std::string weights = [] {
-        double weight[4] = {}, most = 0;
-        for (size_t i = 0; i < fieldCount; ++i) {
-            const Field& field = fieldTable[i];
-            if (field.kind == FieldKind::text && field.rank > 0) {
-                weight[field.weight - 'A'] = field.rank;
-                most = std::max(most, field.rank);
-            }
-        }
-        char text[64];
-        std::snprintf(text, sizeof text, "{%g, %g, %g, %g}", weight[3] / most, weight[2] / most, weight[1] / most,
-                      weight[0] / most);
-        return std::string(text);
-    }();
-    return weights;
-}
-
-std::string MatchesSql(const Matching& query, bool withNames)
-{
-    return std::string("SELECT texts.file AS id, ") + (withNames ? "texts.title, texts.author, " : "") +
-           "folders.path || '\\x2f'::bytea || files.name AS path, " + std::string(mediaColumns) + ", " +
-           (query.tsquery.empty() ? "false AS exact, 0::float8 AS rank FROM " + std::string(matchedTables) +
-                                        ", q WHERE true"
-                                  : "texts.words @@ q.words AS exact, "
-                                    "-ts_rank('" + RankWeights() + "', texts.stems, q.stems)::float8 AS rank FROM " +
-                                        std::string(matchedTables) + ", q WHERE texts.stems @@ q.stems") +
-           PlaceConditions(query.places, 5, placeSql);
+    const std::string head = std::string("SELECT texts.file AS id, ") +
+                             (withNames ? "texts.title, texts.author, " : "") +
+                             "folders.path || '\\x2f'::bytea || files.name AS path, " + mediaColumns + ", ";
+    if (query.tsquery.empty())
+        return head + "false AS exact, 0::float8 AS rank FROM " + matchedTables + ", q WHERE true" +
+               PlaceConditions(query.places, 5, placeSql);
+    const RankSql ranking = ranked ? Ranking(query) : RankSql{std::string(), "0::float8"};
+    return head + "texts.words @@ q.words AS exact, " + ranking.rank + " AS rank FROM " + matchedTables + ", q" +
+           (query.terms.size() > 1 && ranked ? ", rarity" : "") +
+           (ranking.counts.empty() ? std::string()
+                                   : " CROSS JOIN LATERAL (SELECT " + ranking.counts + " OFFSET 0) AS counted") +
+           " WHERE texts.stems @@ q.stems" + PlaceConditions(query.places, 5, placeSql);
 }
 
 Params MatchParams(const Matching& query, const SnippetMarks& marks, std::int64_t limit)
@@ -816,6 +879,8 @@ Params MatchParams(const Matching& query, const SnippetMarks& marks, std::int64_
     params.Text(query.tsquery).Text(marks.open).Text(marks.close).Integer(limit);
     for (const PlaceFilter& place : query.places)
         params.Bytes(place.value);
+    for (const RankedTerm& term : query.terms)
+        params.Text(term.tsquery);
     return params;
 }
 
@@ -859,7 +924,7 @@ SearchStatus PostgresIndex::Search(const Query& asked, std::int64_t limit, const
     // hits' texts come in under names of their own (shown_...), so that the
     // order's title and author stay those of the matches.
     const std::string sql = QueryWords(query) + ", top AS (SELECT *, count(*) OVER () AS total FROM (" +
-                            MatchesSql(query, byNames) + " OFFSET 0) AS matched ORDER BY " + ordered +
+                            MatchesSql(query, byNames, true) + " OFFSET 0) AS matched ORDER BY " + ordered +
                             " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, shown_title, shown_author, " +
                             snippet + ", rank, total, " + hitColumns +
                             " FROM top CROSS JOIN q JOIN trellan.texts AS shown (file, shown_title, shown_author, "
@@ -888,7 +953,7 @@ SearchStatus PostgresIndex::List(ListKind kind, const Query* asked, std::vector<
         return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
     }
     const Matching query = Rendered(*asked);
-    const std::string sql = QueryWords(query) + ListSql(kind, "SELECT id FROM (" + MatchesSql(query, false) +
+    const std::string sql = QueryWords(query) + ListSql(kind, "SELECT id FROM (" + MatchesSql(query, false, false) +
                                                                   ") AS matched", "texts.file", sortKeySql, "trellan.");
     Result rows = connection.Query(sql, MatchParams(query, SnippetMarks(), 0));
     return rows.Ok() ? Listed(rows, values) : Failed(connection, error);

@@ -65,23 +65,36 @@ void InRow(const std::vector<std::string>& parts, bool prefix, char weight, std:
         out += ')';
 }
 
-// A term's words each after `marker`.
-void Marked(const std::string& marker, const std::string& text, bool prefix, std::string& out)
+// Parts each after `marker`.
+void Marked(const std::string& marker, const std::vector<std::string>& words, bool prefix, std::string& out)
 {
     std::vector<std::string> parts;
-    for (std::string& word : SplitWords(text)) {
+    for (const std::string& word : words) {
         parts.push_back(marker);
-        parts.push_back(std::move(word));
+        parts.push_back(word);
     }
     InRow(parts, prefix, 0, out);
 }
 
 void Term(const QueryNode& term, std::string& out)
 {
-    if (!term.field || term.field->kind == FieldKind::text)
-        return InRow(SpacedParts(term.text), term.prefix, term.field ? term.field->weight : 0, out);
-    Marked(term.field->kind == FieldKind::tag ? TagMarker(term.tag) : FieldMarker(term.field->marker), term.text,
-           term.prefix, out);
+    if (term.field && term.field->kind != FieldKind::text)
+        return Marked(term.field->kind == FieldKind::tag ? TagMarker(term.tag) : FieldMarker(term.field->marker),
+                      SplitWords(term.text), term.prefix, out);
+    const std::vector<std::string> parts = SpacedParts(term.text);
+    if (term.field || parts.size() < 2)
+        return InRow(parts, term.prefix, term.field ? term.field->weight : 0, out);
+    // Words in a row are in a text, or in one property, where each follows
+    // the property's marker (as on SQLite, where a property is a column).
+    out += '(';
+    InRow(parts, term.prefix, 0, out);
+    for (size_t i = 0; i < fieldCount; ++i) {
+        if (fieldTable[i].kind == FieldKind::words && fieldTable[i].marker) {
+            out += " | ";
+            Marked(FieldMarker(fieldTable[i].marker), parts, term.prefix, out);
+        }
+    }
+    out += ')';
 }
 
 const MatchSyntax tsquerySyntax = {" & ", " | ", " & !", Term};
@@ -91,6 +104,18 @@ const MatchSyntax tsquerySyntax = {" & ", " | ", " & !", Term};
 std::string TsqueryText(const QueryNode& node)
 {
     return RenderQuery(node, tsquerySyntax);
+}
+
+std::vector<RankedTerm> TsqueryTerms(const QueryNode& node)
+{
+    std::vector<RankedTerm> terms;
+    ForEachTerm(node, [&](const QueryNode& term, bool excluded) {
+        RankedTerm& ranked = terms.emplace_back();
+        Term(term, ranked.tsquery);
+        ranked.classes = !term.field ? "ABCD" : std::string(1, term.field->weight);
+        ranked.excluded = excluded;
+    });
+    return terms;
 }
 
 }  // namespace host::index

@@ -6,9 +6,23 @@
 #include "index/query/query_tree.h"
 
 #include <string>
+#include <vector>
 
 namespace host::index {
 
 std::string TsqueryText(const QueryNode& node);
+
+// A term of the query as a tsquery of its own, for the ranking to count:
+// the classes of text it can be found in (query/score.h), and whether a
+// NOT keeps its files out (it then counts nothing).
+struct RankedTerm {
+    std::string tsquery;
+    std::string classes;  // "ABCD" for a term in every field
+    bool excluded = false;
+};
+
+// Each term, in the order SQLite's FTS5 numbers the phrases of the same
+// tree rendered for it.
+std::vector<RankedTerm> TsqueryTerms(const QueryNode& node);
 
 }  // namespace host::index

@@ -4,26 +4,30 @@
 // its words follow its marker.
 #include "index/query/fields.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace host::index {
 
-// Title above author and comments, above the body, above the properties,
-// tags and names: what a file is called and by whom weighs most.
+// Title above author and comments, above the body, which the properties,
+// tags and names are ranked with: what a file is called and by whom weighs
+// most.
 const Field fieldTable[] = {
     {"title", FieldKind::text, "title", 10.0, 'A', nullptr, PlaceKind::path},
     {"author", FieldKind::text, "author", 4.0, 'B', nullptr, PlaceKind::path},
     {"artist", FieldKind::text, "author", 0, 'B', nullptr, PlaceKind::path},
     {"comments", FieldKind::text, "comments", 4.0, 'C', nullptr, PlaceKind::path},
     {"body", FieldKind::text, "body", 1.0, 'D', nullptr, PlaceKind::path},
-    {"album", FieldKind::words, "album", 0.5, 0, "album", PlaceKind::path},
-    {"albumartist", FieldKind::words, "albumartist", 0.5, 0, "albumartist", PlaceKind::path},
-    {"genre", FieldKind::words, "genre", 0.5, 0, "genre", PlaceKind::path},
-    {"composer", FieldKind::words, "composer", 0.5, 0, "composer", PlaceKind::path},
-    {"year", FieldKind::number, "year", 0.5, 0, "year", PlaceKind::path},
-    {"track", FieldKind::number, "track", 0.5, 0, "track", PlaceKind::path},
-    {"disc", FieldKind::number, "disc", 0.5, 0, "disc", PlaceKind::path},
-    {"name", FieldKind::words, "name", 0.2, 0, "name", PlaceKind::path},
-    {nullptr, FieldKind::words, "folders", 0.2, 0, nullptr, PlaceKind::path},  // the names of the folders above
-    {"tag", FieldKind::tag, "tags", 0.4, 0, nullptr, PlaceKind::path},
+    {"album", FieldKind::words, "album", 0, 'D', "album", PlaceKind::path},
+    {"albumartist", FieldKind::words, "albumartist", 0, 'D', "albumartist", PlaceKind::path},
+    {"genre", FieldKind::words, "genre", 0, 'D', "genre", PlaceKind::path},
+    {"composer", FieldKind::words, "composer", 0, 'D', "composer", PlaceKind::path},
+    {"year", FieldKind::number, "year", 0, 'D', "year", PlaceKind::path},
+    {"track", FieldKind::number, "track", 0, 'D', "track", PlaceKind::path},
+    {"disc", FieldKind::number, "disc", 0, 'D', "disc", PlaceKind::path},
+    {"name", FieldKind::words, "name", 0, 'D', "name", PlaceKind::path},
+    {nullptr, FieldKind::words, "folders", 0, 'D', nullptr, PlaceKind::path},  // the names of the folders above
+    {"tag", FieldKind::tag, "tags", 0, 'D', nullptr, PlaceKind::path},
     {"path", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::path},
     {"dir", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::dir},
     {"ext", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::ext},
@@ -45,6 +49,23 @@ const Field* FindField(std::string_view name)
             return &field;
     }
     return nullptr;
+}
+
+const std::string& ColumnClasses()
+{
+    static const std::string classes = [] {
+        std::string made;
+        std::vector<std::string_view> seen;
+        for (size_t i = 0; i < fieldCount; ++i) {
+            const char* column = fieldTable[i].column;
+            if (column && std::find(seen.begin(), seen.end(), column) == seen.end()) {
+                made += fieldTable[i].weight;
+                seen.push_back(column);
+            }
+        }
+        return made;
+    }();
+    return classes;
 }
 
 const std::string& FieldNameList()

@@ -27,16 +27,20 @@ struct Field {
     const char* name;    // as typed before the colon; null for a column no query names
     FieldKind kind;
     const char* column;  // the full-text column on SQLite; null for a place
-    double rank;         // the column's weight in the ranking (0 for an alias of another row's column)
-    char weight;         // a text's tsvector weight on PostgreSQL (A to D); 0 otherwise
+    double rank;         // on the text that names a class, the class's weight in the ranking; else 0
+    char weight;         // the class its words rank in, a tsvector weight (A to D); 0 for a place
     const char* marker;  // the name its words are marked with (FieldMarker); null for a text
     PlaceKind place;     // for a place
 };
 
 // In the order of the full-text columns: the four texts first, then the
-// properties; each column once with a weight, under its first name.
+// properties; each column under its first name (an alias repeats it).
 extern const Field fieldTable[];
 extern const size_t fieldCount;
+
+// The class of each full-text column, in their order, each column once:
+// "ABCDD...".
+const std::string& ColumnClasses();
 
 // The row named `name` (any case), or null.
 const Field* FindField(std::string_view name);

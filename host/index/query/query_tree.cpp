@@ -29,6 +29,16 @@ std::string DescribeQuery(const QueryNode& node)
 
 namespace {
 
+// The term a range's number `each` is: one of the range's field.
+QueryNode NumberTerm(const QueryNode& range, long each)
+{
+    QueryNode number;
+    number.kind = QueryNode::Kind::term;
+    number.field = range.field;
+    number.text = std::to_string(each);
+    return number;
+}
+
 void Render(const QueryNode& node, const MatchSyntax& syntax, std::string& out);
 
 void Child(const QueryNode& node, const MatchSyntax& syntax, std::string& out)
@@ -46,17 +56,12 @@ void Render(const QueryNode& node, const MatchSyntax& syntax, std::string& out)
     case QueryNode::Kind::term:
         syntax.term(node, out);
         return;
-    case QueryNode::Kind::range: {
-        QueryNode number;
-        number.kind = QueryNode::Kind::term;
-        number.field = node.field;
+    case QueryNode::Kind::range:
         for (long each = node.first; each <= node.last; ++each) {
             out += each > node.first ? syntax.any : "";
-            number.text = std::to_string(each);
-            syntax.term(number, out);
+            syntax.term(NumberTerm(node, each), out);
         }
         return;
-    }
     case QueryNode::Kind::all:
     case QueryNode::Kind::any:
         break;
@@ -79,6 +84,25 @@ std::string RenderQuery(const QueryNode& node, const MatchSyntax& syntax)
     std::string out;
     Render(node, syntax, out);
     return out;
+}
+
+void ForEachTerm(const QueryNode& node, const std::function<void(const QueryNode&, bool)>& visit, bool excluded)
+{
+    switch (node.kind) {
+    case QueryNode::Kind::term:
+        return visit(node, excluded);
+    case QueryNode::Kind::range:
+        for (long each = node.first; each <= node.last; ++each)
+            visit(NumberTerm(node, each), excluded);
+        return;
+    case QueryNode::Kind::all:
+    case QueryNode::Kind::any:
+        break;
+    }
+    for (const QueryNode& child : node.children)
+        ForEachTerm(child, visit, excluded);
+    for (const QueryNode& child : node.excluded)
+        ForEachTerm(child, visit, true);
 }
 
 }  // namespace host::index

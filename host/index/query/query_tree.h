@@ -9,6 +9,7 @@
 #include "index/query/fields.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -62,5 +63,12 @@ struct MatchSyntax {
     void (*term)(const QueryNode& term, std::string& out);
 };
 std::string RenderQuery(const QueryNode& node, const MatchSyntax& syntax);
+
+// Calls `visit(term, excluded)` for each term in the order RenderQuery
+// writes them, a range's numbers each a term: the order in which a back end
+// numbers a rendered query's phrases. `excluded` when a NOT above the term
+// keeps its files out.
+void ForEachTerm(const QueryNode& node, const std::function<void(const QueryNode& term, bool excluded)>& visit,
+                 bool excluded = false);
 
 }  // namespace host::index

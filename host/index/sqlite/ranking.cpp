@@ -2,25 +2,43 @@
 // registers on its connection.
 #include "index/sqlite/ranking.h"
 
+#include "index/query/fields.h"
+#include "index/query/score.h"
 #include "index/sqlite/pair_tokenizer.h"
 
 #include <algorithm>
-#include <bit>
-#include <cmath>
 #include <cstdint>
 #include <new>
 
 namespace host::index {
 namespace {
 
-// BM25's saturation of a count: k1.
-constexpr double kSaturation = 1.2;
-// The columns of the texts table, and more: a count for each.
+// The columns of the texts table, and more: a class for each.
 constexpr int kMostColumns = 32;
 
 struct Frequencies {
-    std::vector<double> idf;  // one a phrase
+    std::vector<double> rarity;  // one a phrase
 };
+
+// The class of each column (0 for A), as the field table gives it.
+struct Classes {
+    int of[kMostColumns] = {};
+    double weight[rankClassCount] = {};
+};
+
+const Classes& ColumnClassesOnce()
+{
+    static const Classes classes = [] {
+        Classes made;
+        const std::string& letters = ColumnClasses();
+        for (size_t c = 0; c < letters.size() && c < kMostColumns; ++c)
+            made.of[c] = letters[c] - 'A';
+        for (int k = 0; k < rankClassCount; ++k)
+            made.weight[k] = ClassWeight(char('A' + k));
+        return made;
+    }();
+    return classes;
+}
 
 void DeleteFrequencies(void* frequencies)
 {
@@ -33,9 +51,8 @@ int CountRow(const Fts5ExtensionApi*, Fts5Context*, void* rows)
     return SQLITE_OK;
 }
 
-// Each phrase's inverse document frequency, as bm25() takes it: from the
-// rows of the table and those the phrase matches, never below a small
-// positive value. Read once a query, with the first match.
+// Each phrase's rarity, from the rows of the table and those the phrase
+// matches. Read once a query, with the first match.
 const Frequencies* FrequenciesOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrases, int& rc)
 {
     if (auto* known = static_cast<Frequencies*>(api->xGetAuxdata(fts, 0)))
@@ -45,15 +62,14 @@ const Frequencies* FrequenciesOf(const Fts5ExtensionApi* api, Fts5Context* fts, 
         rc = SQLITE_NOMEM;
         return nullptr;
     }
-    made->idf.assign(static_cast<size_t>(phrases), 1.0);
+    made->rarity.assign(static_cast<size_t>(phrases), 1.0);
     sqlite3_int64 rows = 0;
     if (phrases > 1)
         rc = api->xRowCount(fts, &rows);
     for (int phrase = 0; phrase < phrases && phrases > 1 && rc == SQLITE_OK; ++phrase) {
         sqlite3_int64 matched = 0;
         rc = api->xQueryPhrase(fts, phrase, &matched, CountRow);
-        const double idf = std::log((double(rows) - double(matched) + 0.5) / (double(matched) + 0.5));
-        made->idf[static_cast<size_t>(phrase)] = idf > 1e-6 ? idf : 1e-6;
+        made->rarity[static_cast<size_t>(phrase)] = Rarity(rows, matched);
     }
     if (rc == SQLITE_OK)
         rc = api->xSetAuxdata(fts, made, DeleteFrequencies);  // frees it on failure too
@@ -62,7 +78,7 @@ const Frequencies* FrequenciesOf(const Fts5ExtensionApi* api, Fts5Context* fts, 
     return rc == SQLITE_OK ? made : nullptr;
 }
 
-void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int count, sqlite3_value** weights)
+void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int, sqlite3_value**)
 {
     const int phrases = api->xPhraseCount(fts);
     int rc = SQLITE_OK;
@@ -71,28 +87,18 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result
         sqlite3_result_error_code(result, rc);
         return;
     }
+    const Classes& classes = ColumnClassesOnce();
     double score = 0;
     for (int phrase = 0; phrase < phrases; ++phrase) {
-        // A match is in a column or two: the columns seen are a mask, and
-        // only their counts are set and read.
-        int counts[kMostColumns];
-        std::uint32_t seen = 0;
+        int counts[rankClassCount] = {};
         Fts5PhraseIter at;
         int column = -1, offset = 0;
         for (api->xPhraseFirst(fts, phrase, &at, &column, &offset); column >= 0;
-             api->xPhraseNext(fts, &at, &column, &offset)) {
-            if (column >= kMostColumns)
-                continue;
-            const std::uint32_t bit = std::uint32_t(1) << column;
-            counts[column] = seen & bit ? counts[column] + 1 : 1;
-            seen |= bit;
-        }
-        for (; seen != 0; seen &= seen - 1) {
-            const int c = std::countr_zero(seen);
-            const double weight = c < count ? sqlite3_value_double(weights[c]) : 1.0;
-            score += frequencies->idf[static_cast<size_t>(phrase)] * weight * counts[c] * (kSaturation + 1) /
-                     (counts[c] + kSaturation);
-        }
+             api->xPhraseNext(fts, &at, &column, &offset))
+            ++counts[column < kMostColumns ? classes.of[column] : rankClassCount - 1];
+        for (int k = 0; k < rankClassCount; ++k)
+            if (counts[k])
+                score += ClassScore(frequencies->rarity[static_cast<size_t>(phrase)], classes.weight[k], counts[k]);
     }
     sqlite3_result_double(result, -score);
 }

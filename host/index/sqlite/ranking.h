@@ -1,15 +1,11 @@
 // How the SQLite index ranks its matches without reading every match's
 // column sizes, and marks the matches that a set of ids holds.
 //
-// trellan_rank(texts, w0, w1, ...), an FTS5 ranking function: lower ranks
-// first, as FTS5's own bm25(). For each phrase of the query, its inverse
-// document frequency times, for each column, the column's weight (w0 for
-// the first; 1 where none is given) times the phrase's count there,
-// saturated as BM25 saturates it (k1 = 1.2). Unlike bm25(), a column's
-// length does not lower its matches' rank: bm25() reads each match's
-// column sizes, a lookup that cost most of a search that matches thousands
-// of files, while the counts come with the match itself. A query of one
-// phrase leaves its frequency out, a factor common to every match.
+// trellan_rank(texts), an FTS5 ranking function: a match's rank as
+// query/score.h gives it, from the instances of each phrase in its
+// columns, each column in the class the field table gives it. The counts
+// come with the match itself, where FTS5's own bm25() reads each match's
+// column sizes too.
 //
 // trellan_among(id, set): 1 when `set`, a SortedIds bound as a pointer of
 // type `idsPointerType`, holds `id`, else 0.

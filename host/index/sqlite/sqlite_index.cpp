@@ -5,6 +5,7 @@
 
 #include "index/properties/field_words.h"
 #include "index/query/fields.h"
+#include "index/query/score.h"
 #include "index/sqlite/fts5_query.h"
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
@@ -218,7 +219,7 @@ const FullTextColumns& Columns()
             const std::string separator = seen.empty() ? "" : ", ";
             made.names += separator + field.column;
             char weight[16];
-            std::snprintf(weight, sizeof weight, "%.1f", field.rank);
+            std::snprintf(weight, sizeof weight, "%.1f", ClassWeight(field.weight));
             made.weights += separator + weight;
             made.stored += separator + "c" + std::to_string(seen.size());
             made.values += separator + "?" + std::to_string(seen.size() + 2);
@@ -1065,9 +1066,8 @@ std::string SqliteIndex::MatchesSql(const Matching& query) const
 {
     // The files the query matches, with files whose exact words match
     // marked (ranked above those that match by stem alone: their ids are
-    // bound to ?5 as a set) and their rank, the columns weighted as the
-    // bm25 rank the schema keeps weighs them (the ranking of a Trellan
-    // before trellan_rank, which reads the same index).
+    // bound to ?5 as a set) and their rank, as PostgreSQL's index ranks
+    // them too.
     const std::string places = PlaceConditions(query.places, 6, placeSql);
     // Without words, the files the places hold that have texts: looked up
     // in the table of their sizes, which FTS5 keeps a row in for each row
@@ -1076,8 +1076,8 @@ std::string SqliteIndex::MatchesSql(const Matching& query) const
     if (query.fts5.empty())
         return "SELECT files.id AS id, 0 AS exact, 0.0 AS rank FROM files JOIN folders ON folders.id = files.folder "
                "WHERE 1" + places + " AND EXISTS (SELECT 1 FROM texts_docsize WHERE texts_docsize.id = files.id)";
-    return "SELECT rowid AS id, trellan_rank(texts, " + Columns().weights +
-           ") AS rank, trellan_among(rowid, ?5) AS exact FROM texts WHERE texts MATCH ?1" +
+    return "SELECT rowid AS id, trellan_rank(texts) AS rank, trellan_among(rowid, ?5) AS exact FROM texts "
+           "WHERE texts MATCH ?1" +
            (places.empty() ? std::string()
                            : " AND texts.rowid IN (SELECT files.id FROM files JOIN folders ON folders.id = "
                              "files.folder WHERE 1" + places + ")");

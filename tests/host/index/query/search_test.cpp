@@ -10,6 +10,33 @@ namespace {
 
 using namespace host::index;
 
+// The small library every test searches.
+std::vector<IndexEntry> Library()
+{
+    return {
+        TextEntry("/lib/cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
+                  "Café Society\nZoë Brontë\nRecorded at the Ångström hall\nJazz"),
+        TextEntry("/lib/harbour", "Harbour Lights", "Mira Okonkwo", "", "Harbour Lights\nMira Okonkwo\n2019"),
+        TextEntry("/lib/tribute", "Evening Songs", "Various", "An Okonkwo tribute",
+                  "Evening Songs\nVarious\nAn Okonkwo tribute\nrecorded by the harbour at dusk"),
+        TextEntry("/lib/strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
+        TextEntry("/lib/moscow", "Москва", "Ирина", "", "Москва\nИрина"),
+        TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
+        TextEntry("/lib/sub/light.MP3", "The Light", "", "", "The Light"),
+        TextEntry("/lib/sub/deep/runner.wma", "Runners", "", "", "running and runners"),
+        TextEntry("/lib/latin\xE9/caf\xE9.asf", "Latin Name", "", "", "Latin Name"),  // not UTF-8
+        MediaEntry("/lib/meridian/02 tidewater.mp3", "Tidewater", "Kwame Asante",
+                   {"Salt Meridian", "Kwame Asante", "Highlife", "Efua Mensah", 2003, 2, 1, 0, "mood\twistful\n"}),
+        MediaEntry("/lib/meridian/01 opening.mp3", "Opening", "Guest Voice",
+                   {"Salt Meridian", "Kwame Asante", "Highlife", "", 2003, 1, 1, 0, ""}),
+        MediaEntry("/lib/meridian/00 coda.mp3", "Coda", "Kwame Asante",
+                   {"Salt Meridian", "Kwame Asante", "Highlife", "", 2003, 1, 2, 0, ""}),
+        MediaEntry("/lib/tokyo/night.mp3", "東京タワー", "山下",
+                   {"夜景", "", "City Pop", "", 1997, 3, 0, 0, "conductor\t小澤\n"}),
+        TextEntry("/lib/untagged/track01.mp3", ""),
+    };
+}
+
 class IndexSearch : public IndexFixture {
 protected:
     void SetUp() override
@@ -17,27 +44,7 @@ protected:
         IndexFixture::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        StoreAll({
-            TextEntry("/lib/cafe", "Café Society", "Zoë Brontë", "Recorded at the Ångström hall",
-                      "Café Society\nZoë Brontë\nRecorded at the Ångström hall\nJazz"),
-            TextEntry("/lib/harbour", "Harbour Lights", "Mira Okonkwo", "", "Harbour Lights\nMira Okonkwo\n2019"),
-            TextEntry("/lib/tribute", "Evening Songs", "Various", "An Okonkwo tribute",
-                      "Evening Songs\nVarious\nAn Okonkwo tribute\nrecorded by the harbour at dusk"),
-            TextEntry("/lib/strasse", "STRASSE DER NACHT", "Jürgen Müller", "", "STRASSE DER NACHT\nJürgen Müller"),
-            TextEntry("/lib/moscow", "Москва", "Ирина", "", "Москва\nИрина"),
-            TextEntry("/lib/dusk", "Nocturne", "Dusk Ensemble", "", "Nocturne\nDusk Ensemble"),
-            TextEntry("/lib/sub/light.MP3", "The Light", "", "", "The Light"),
-            TextEntry("/lib/sub/deep/runner.wma", "Runners", "", "", "running and runners"),
-            TextEntry("/lib/latin\xE9/caf\xE9.asf", "Latin Name", "", "", "Latin Name"),  // not UTF-8
-            MediaEntry("/lib/meridian/02 tidewater.mp3", "Tidewater", "Kwame Asante",
-                       {"Salt Meridian", "Kwame Asante", "Highlife", "Efua Mensah", 2003, 2, 1, 0, "mood\twistful\n"}),
-            MediaEntry("/lib/meridian/01 opening.mp3", "Opening", "Guest Voice",
-                       {"Salt Meridian", "Kwame Asante", "Highlife", "", 2003, 1, 1, 0, ""}),
-            MediaEntry("/lib/meridian/00 coda.mp3", "Coda", "Kwame Asante",
-                       {"Salt Meridian", "Kwame Asante", "Highlife", "", 2003, 1, 2, 0, ""}),
-            MediaEntry("/lib/tokyo/night.mp3", "東京タワー", "山下", {"夜景", "", "City Pop", "", 1997, 3, 0, 0, "conductor\t小澤\n"}),
-            TextEntry("/lib/untagged/track01.mp3", ""),
-        });
+        StoreAll(Library());
     }
 };
 
@@ -254,6 +261,63 @@ TEST_P(IndexSearch, MarksTheMatchSortsByFoldedNamesAndRefusesMalformedQueries)
         deepest = depth % 2 ? "title:" + deepest : std::string("lights") + joints[depth / 2 % 5] + "(" + deepest + ")";
     hits.clear();
     EXPECT_EQ(Find(Searched(), deepest, 10, {}, hits, error), SearchStatus::found) << deepest << ": " << error;
+}
+
+// The same library's queries give the same first pages, ranks and all, on
+// PostgreSQL as on SQLite: one ranking. Its words are drawn from a few,
+// some far more often than others, so that terms weigh apart, in every
+// field, and in a row across two texts (the last folder's name, then the
+// body: never found as a phrase).
+TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
+{
+    if (!IsPostgres())
+        GTEST_SKIP() << "the SQLite index is what the others are held to";
+    const char* const words[] = {"sopoda", "sike", "lire", "datakega", "feda", "vava", "Москва", "ünel"};
+    std::uint32_t seed = 7;
+    auto some = [&](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) {
+            seed = seed * 1103515245 + 12345;
+            const double draw = double(seed >> 8) / double(1 << 24);
+            text += (i ? " " : "") + std::string(words[int(8 * draw * draw * draw)]);
+        }
+        return text;
+    };
+    std::vector<IndexEntry> library = Library();
+    for (int i = 0; i < 300; ++i) {
+        const std::string title = some(1 + i % 3), author = some(1 + i % 2), comments = some(i % 5);
+        IndexEntry entry = MediaEntry("/zipf/" + some(1) + "/" + std::to_string(i) + "/a.mp3", title, author,
+                                      {some(2), "", i % 4 ? "Pop" : "Jazz", "", 1990 + i % 7, 1 + i % 9, 1, 0, ""});
+        entry.comments = comments;
+        entry.body = title + "\n" + author + "\n" + comments;
+        library.push_back(entry);
+    }
+    StoreAll(std::vector<IndexEntry>(library.begin() + Library().size(), library.end()));
+    std::string error;
+    auto sqlite = OpenIndex(folder.PathOf("same.sqlite"), IndexUse::run, error);
+    ASSERT_TRUE(sqlite) << error;
+    {
+        Transaction transaction(*sqlite);
+        for (const IndexEntry& entry : library)
+            ASSERT_TRUE(sqlite->Store(entry, 0)) << sqlite->LastError();
+        ASSERT_TRUE(transaction.Commit());
+    }
+    const char* const queries[] = {
+        "sopoda", "vava", "sike lire", "lire OR datakega", "\"sopoda sike\"", "\"sike sopoda\"", "feda*",
+        "title:sike", "sike -lire", "album:vava", "москва datakega", "genre:jazz sike", "year:1992..1994 lire",
+        "(feda OR vava) -sopoda", "dir:/zipf/sike lire",
+    };
+    for (const char* query : queries) {
+        std::vector<SearchHit> wanted, found;
+        ASSERT_EQ(Find(*sqlite, query, 10, {}, wanted, error), SearchStatus::found) << query << ": " << error;
+        ASSERT_EQ(Find(Searched(), query, 10, {}, found, error), SearchStatus::found) << query << ": " << error;
+        EXPECT_FALSE(wanted.empty()) << query;
+        ASSERT_EQ(found.size(), wanted.size()) << query;
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            EXPECT_EQ(found[i].path, wanted[i].path) << query << ", hit " << i;
+            EXPECT_DOUBLE_EQ(found[i].rank, wanted[i].rank) << query << ", hit " << i;
+        }
+    }
 }
 
 // More files that rank alike than a search joins to their paths: the
