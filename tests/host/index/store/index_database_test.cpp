@@ -317,22 +317,29 @@ TEST_P(IndexDatabaseTest, UpgradesTheVersionBeforeInPlaceAndMarksEveryFile)
     if (!IsPostgres())
         GTEST_SKIP() << "SQLite's upgrades are followed from its first schema";
     StoreAll({TextEntry("/m/a.mp3", "Harbour Lights")});
-    database.reset();
-    {
-        host::index::postgres::Connection connection;
-        ASSERT_TRUE(connection.Open(DatabasePath()));
-        ASSERT_TRUE(connection.Execute(
-            "ALTER TABLE trellan.files DROP COLUMN album, DROP COLUMN albumartist, DROP COLUMN genre, "
-            "DROP COLUMN composer, DROP COLUMN year, DROP COLUMN track, DROP COLUMN disc, DROP COLUMN duration; "
-            "ALTER TABLE trellan.texts DROP COLUMN media, DROP COLUMN tags, DROP COLUMN names; "
-            "DROP TABLE trellan.settings; UPDATE trellan.schema_version SET version = 3"))
-            << connection.LastError();
+    const char* const olderIndexes[] = {
+        // Of version 3.
+        "ALTER TABLE trellan.files DROP COLUMN album, DROP COLUMN albumartist, DROP COLUMN genre, "
+        "DROP COLUMN composer, DROP COLUMN year, DROP COLUMN track, DROP COLUMN disc, DROP COLUMN duration; "
+        "ALTER TABLE trellan.texts DROP COLUMN media, DROP COLUMN tags, DROP COLUMN names; "
+        "DROP TABLE trellan.settings; UPDATE trellan.schema_version SET version = 3",
+        // Of this version, its vectors made without gaps between the texts.
+        "DELETE FROM trellan.settings WHERE name = 'vectors'",
+    };
+    for (const char* older : olderIndexes) {
+        database.reset();
+        {
+            host::index::postgres::Connection connection;
+            ASSERT_TRUE(connection.Open(DatabasePath()));
+            ASSERT_TRUE(connection.Execute("UPDATE trellan.files SET changed = 0")) << connection.LastError();
+            ASSERT_TRUE(connection.Execute(older)) << connection.LastError();
+        }
+        Reopen();
+        EXPECT_EQ(Hits(*database, "harbour"), 1u) << older;
+        const KnownFiles known = Known(DatabasePath());
+        ASSERT_EQ(known.size(), 1u);
+        EXPECT_EQ(known.begin()->second.stamp.changed, -1) << older;
     }
-    Reopen();
-    EXPECT_EQ(Hits(*database, "harbour"), 1u);
-    const KnownFiles known = Known(DatabasePath());
-    ASSERT_EQ(known.size(), 1u);
-    EXPECT_EQ(known.begin()->second.stamp.changed, -1);
 }
 
 // An index whose texts were split before letters were folded, or that is
