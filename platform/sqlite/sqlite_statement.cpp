@@ -1,5 +1,7 @@
 #include "sqlite_statement.h"
 
+#include "sqlite_faults.h"
+
 namespace platform::sqlite {
 namespace {
 
@@ -49,7 +51,7 @@ void Connection::Close()
 
 bool Connection::Execute(const char* sql)
 {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    return StatementFault(db) == 0 && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 std::string Connection::LastError() const
@@ -147,7 +149,11 @@ int Statement::Step()
 {
     if (!statement)
         return prepareCode != SQLITE_OK ? prepareCode : SQLITE_ERROR;
-    stepped = true;
+    if (!stepped) {
+        stepped = true;
+        if (const int fault = StatementFault(sqlite3_db_handle(statement)))
+            return fault;
+    }
     return sqlite3_step(statement);
 }
 

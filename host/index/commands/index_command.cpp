@@ -281,14 +281,15 @@ int RunIndex(const ParsedArguments& parsed)
         return exitFailure;
     if (!database->LockForRun(paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"}, error)) {
         std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-        return exitFailure;
+        return database->LastFailure() == FailureKind::lost ? exitIndexFailed : exitFailure;
     }
+    // A path the index cannot remember would go unwatched by later runs
+    // without PATH: the run stops, as for the exclusions.
     for (const std::string& path : paths.scope)
         if (!database->AddPath(path)) {
             std::fprintf(stderr, "trellan index: cannot remember the path: %s\n",
                          IndexProblem(*database, database->LastError()).c_str());
-            if (database->Damaged())
-                return exitIndexFailed;
+            return exitIndexFailed;
         }
     if (!ApplyExcludes(*database, parsed, paths)) {
         std::fprintf(stderr, "trellan index: cannot remember the exclusions: %s\n",

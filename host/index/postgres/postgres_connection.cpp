@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -301,8 +302,45 @@ Result Connection::Checked(PGresult* raw)
     return result;
 }
 
+namespace {
+
+std::atomic<bool> dropping{false};
+std::mutex dropGuard;
+long dropSkip = 0, dropCount = 0, sent = 0;
+
+}  // namespace
+
+void DropConnections(int skip, int count)
+{
+    std::lock_guard<std::mutex> lock(dropGuard);
+    dropSkip = skip;
+    dropCount = count;
+    sent = 0;
+    dropping.store(skip != 0 || count != 0, std::memory_order_relaxed);
+}
+
+long StatementsSent()
+{
+    std::lock_guard<std::mutex> lock(dropGuard);
+    return sent;
+}
+
+void Connection::DropWhenDue()
+{
+    if (!dropping.load(std::memory_order_relaxed))
+        return;
+    {
+        std::lock_guard<std::mutex> lock(dropGuard);
+        const long index = sent++;
+        if (index < dropSkip || (dropCount >= 0 && index >= dropSkip + dropCount))
+            return;
+    }
+    PQclear(PQexec(connection, "SELECT pg_terminate_backend(pg_backend_pid())"));
+}
+
 bool Connection::Execute(const char* sql)
 {
+    DropWhenDue();
     return Checked(PQexec(connection, sql)).Ok();
 }
 
@@ -329,6 +367,7 @@ Arrays ArraysOf(const std::vector<std::string>& values, const std::vector<bool>&
 
 Result Connection::Query(const std::string& sql, const Params& params)
 {
+    DropWhenDue();
     const Arrays arrays = ArraysOf(params.values, params.nulls);
     return Checked(PQexecParams(connection, sql.c_str(), static_cast<int>(params.values.size()),
                                 params.types.data(), arrays.values.data(), arrays.lengths.data(),
@@ -337,6 +376,7 @@ Result Connection::Query(const std::string& sql, const Params& params)
 
 Result Connection::Prepared(const char* name, const char* sql, const Params& params)
 {
+    DropWhenDue();
     if (!prepared.count(name)) {
         Result made = Checked(PQprepare(connection, name, sql, static_cast<int>(params.types.size()),
                                         params.types.data()));

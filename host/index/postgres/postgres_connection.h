@@ -64,6 +64,14 @@ private:
     std::vector<bool> nulls;
 };
 
+// A test seam: after `skip` more statements on any connection, the next
+// `count` (a negative count: every one after) find their server process
+// ended first, as a restart or a cut network leaves a connection. Only tests
+// call it; DropConnections(0, 0) ends it.
+void DropConnections(int skip, int count);
+// The statements sent since DropConnections.
+long StatementsSent();
+
 class Connection {
 public:
     Connection() = default;
@@ -100,6 +108,7 @@ private:
     std::string lastError;  // of a failed result, which libpq does not keep on the connection
     std::string lastState;
     Result Checked(PGresult* result);
+    void DropWhenDue();
 };
 
 }  // namespace host::index::postgres

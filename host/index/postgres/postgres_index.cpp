@@ -359,18 +359,21 @@ bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::strin
     lockedPaths = paths;
     for (const std::string& path : paths) {
         Result own = connection.Query("SELECT pg_try_advisory_lock($1)", Params().Integer(LockKey(path)));
-        bool held = own.Ok() && own.Integer(0, 0);
+        bool asked = own.Ok(), held = asked && own.Integer(0, 0);
         for (const std::string& folder : Above(path)) {
             if (!held)
                 break;
             Result shared =
                 connection.Query("SELECT pg_try_advisory_lock_shared($1)", Params().Integer(LockKey(folder)));
-            held = shared.Ok() && shared.Integer(0, 0);
+            asked = shared.Ok();
+            held = asked && shared.Integer(0, 0);
         }
         if (!held) {
-            error = own.Ok() ? "another trellan index is running over " + path +
-                                   " (or a path above or below it) in " + location
-                             : "cannot lock " + path + " in " + location + ": " + connection.LastError();
+            // Refused by another run's lock, or not asked at all (the
+            // connection lost): told apart, as the second is no other run.
+            error = asked ? "another trellan index is running over " + path + " (or a path above or below it) in " +
+                                location
+                          : "cannot lock " + path + " in " + location + ": " + connection.LastError();
             return false;
         }
     }

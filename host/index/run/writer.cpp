@@ -120,11 +120,13 @@ bool BatchWriter::Recover()
         }
         return WriteTogether(changes, 0, changes.size());
     }
-    // One change is as small as a batch gets; a damaged index, or one that
-    // cannot be reached, refuses every part alike.
+    // A damaged index refuses every part alike: the run ends there.
+    if (failure == FailureKind::damaged || database.Damaged())
+        return false;
+    // One change is as small as a batch gets.
     if (changes.size() <= 1 && !changes.empty() && !changes[0].remove)
-        return StoreRefused(changes[0]);
-    if (changes.size() <= 1 || database.Damaged())
+        return StoreAloneOrRefused(changes, 0);
+    if (changes.size() <= 1)
         return false;
     // The whole failed already: its halves, each in a transaction of its own.
     const size_t middle = changes.size() / 2;
@@ -155,10 +157,20 @@ bool BatchWriter::WriteInParts(std::vector<Change>& changes, size_t begin, size_
 {
     if (WriteTogether(changes, begin, end))
         return true;
+    if (failure == FailureKind::damaged)
+        return false;
     if (end - begin == 1)
-        return !changes[begin].remove && StoreRefused(changes[begin]);
+        return !changes[begin].remove && StoreAloneOrRefused(changes, begin);
     const size_t middle = begin + (end - begin) / 2;
     return WriteInParts(changes, begin, middle) && WriteInParts(changes, middle, end);
+}
+
+bool BatchWriter::StoreAloneOrRefused(const std::vector<Change>& changes, size_t at)
+{
+    // A refusal that may pass (a lock held a moment too long, memory short
+    // for a moment) is tried once more before the file counts as refused.
+    const bool passing = failure == FailureKind::locked || failure == FailureKind::memory;
+    return (passing && WriteTogether(changes, at, at + 1)) || StoreRefused(changes[at]);
 }
 
 bool BatchWriter::StoreRefused(const Change& change)

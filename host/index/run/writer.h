@@ -78,6 +78,7 @@ private:
     bool WriteInParts(std::vector<Change>& changes, size_t begin, size_t end);
     bool WriteTogether(const std::vector<Change>& changes, size_t begin, size_t end);
     bool StoreRefused(const Change& change);
+    bool StoreAloneOrRefused(const std::vector<Change>& changes, size_t at);
     void Drop();
     // Keeps what the index says of its last failure, and what kind it was.
     void Failed();

@@ -433,7 +433,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         return false;
     }
     if (!CreateSchema(create, error)) {
-        error = path + " " + error;
+        error = path + (error.starts_with(' ') ? "" : " ") + error;
         opened = damaged;  // a damaged index is marked; a file that is no index is not
         return false;
     }
@@ -444,7 +444,7 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
 {
     std::int64_t version = ReadInteger(connection, "PRAGMA user_version");
     if (version < 0 && Damaged()) {
-        error = damagedAdvice;
+        error = std::string(damagedAdvice) + " (" + connection.LastError() + ")";
         return false;
     }
     if (version > kSchemaVersion) {
@@ -459,18 +459,23 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
     if (version == kSchemaVersion)
         return !create || SplitAsNow(error);
     platform::sqlite::WriteTransaction made(connection);
+    if (!made.Begun()) {
+        error = "cannot be written: " + connection.LastError();
+        return false;
+    }
     // Read again inside the transaction: another process may have just made it.
     version = ReadInteger(connection, "PRAGMA user_version");
     if (version == kSchemaVersion)
         return made.Commit() && SplitAsNow(error);
-    const bool fresh = version == 0 && ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") == 0;
+    const std::int64_t tables = version == 0 ? ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") : 0;
+    const bool fresh = version == 0 && tables == 0;
     if (!fresh && (version < 1 || version > 4)) {
-        error = Damaged()       ? damagedAdvice
-                : version < 0 ? "cannot be read: " + connection.LastError()
+        error = Damaged()       ? std::string(damagedAdvice) + " (" + connection.LastError() + ")"
+                : version < 0 || tables < 0 ? "cannot be read: " + connection.LastError()
                               : "is not a Trellan index";
         return false;
     }
-    const bool built = made.Begun() && (fresh ? connection.Execute(FreshSql().c_str())
+    const bool built = (fresh ? connection.Execute(FreshSql().c_str())
                                               : (version >= 2 || connection.Execute(upgradeSql)) &&
                                                     (version >= 3 || connection.Execute(upgradeToThreeSql)) &&
                                                     (version >= 4 || connection.Execute(upgradeToFourSql)) &&
@@ -862,7 +867,11 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
     // seldom, and each page of a larger cache is new memory to fault in
     // (a 32 MB cache made a run of 10,000 files 6 % dearer, and one of
     // 200,000 no faster, with 31 MB more memory).
-    return connection.Execute("PRAGMA cache_size = -2000") && connection.Execute("PRAGMA wal_autocheckpoint = 4000");
+    // Settings of speed alone: where one cannot be made, the run goes on
+    // without it (a fault of the index shows again at its first write).
+    connection.Execute("PRAGMA cache_size = -2000");
+    connection.Execute("PRAGMA wal_autocheckpoint = 4000");
+    return true;
 }
 
 std::int64_t SqliteIndex::StartRun()

@@ -9,6 +9,7 @@
 #include "trellan_ids.h"
 
 #include <win32/seams.h>
+#include "sqlite_faults.h"
 #include "sqlite_statement.h"
 
 #include <fcntl.h>
@@ -599,6 +600,85 @@ TEST_P(IndexCommand, KilledOrInterruptedRunsLeaveASoundIndexThatTheNextRunFinish
     EXPECT_EQ(counts[1] + counts[3], files);  // new and unchanged: every file, once
     EXPECT_EQ(Found("piece").size(), static_cast<size_t>(files));
     ExpectSound();
+}
+
+// Each statement of a run fails in turn, as SQLite tests itself: once (as
+// a passing fault would) and for good, as each kind of failure does; on
+// PostgreSQL, the connection is lost at each statement. After each run the
+// index is sound, holds no file with another's texts, a failed run says
+// why, and the next run, without faults, finishes the work.
+TEST_P(IndexCommand, AFaultAtAnyStatementLeavesASoundIndexThatTheNextRunFinishes)
+{
+    WriteMp3("lib/a/amber.mp3", "Amber Coast", "Ana", "");
+    WriteAsf("lib/b/birch.wma", "Birch Valley", "Ben");
+    WriteMp3("lib/b/cobalt.mp3", "Cobalt Night", "Cy", "");
+    struct Fault {
+        const char* name;
+        int code;         // SQLite's; 0 for a lost connection
+        const char* says; // in what a failed run prints
+    };
+    const std::vector<Fault> faults =
+        IsPostgres() ? std::vector<Fault>{{"a lost connection", 0, "connection"}}
+                     : std::vector<Fault>{{"a full disk", SQLITE_FULL, "full"},
+                                          {"a lock held too long", SQLITE_BUSY, "locked"},
+                                          {"memory run out", SQLITE_NOMEM, "out of memory"},
+                                          {"an I/O error", SQLITE_IOERR, "I/O error"},
+                                          {"a damaged page", SQLITE_CORRUPT, "malformed"}};
+    for (const Fault& fault : faults) {
+        for (const int count : {1, -1}) {
+            for (int n = 0;; ++n) {
+                const std::string what = std::string(fault.name) + (count > 0 ? " once" : " for good") +
+                                         " at statement " + std::to_string(n + 1);
+                database.reset();
+                if (IsPostgres()) {
+                    ASSERT_TRUE(RawExecute("DROP SCHEMA IF EXISTS trellan CASCADE"));
+                } else {
+                    for (const char* end : {"", "-wal", "-shm", "-lock", ".damaged"})
+                        std::filesystem::remove(DatabasePath() + end);
+                }
+                if (IsPostgres())
+                    host::index::postgres::DropConnections(n, count);
+                else
+                    platform::sqlite::FailStatements(DatabasePath(), fault.code, n, count);
+                const CommandRun run = Trellan({u"index", u"--db", Utf16(DatabasePath()), Utf16(library)});
+                const long counted =
+                    IsPostgres() ? host::index::postgres::StatementsSent() : platform::sqlite::StatementsCounted();
+                host::index::postgres::DropConnections(0, 0);
+                platform::sqlite::FailStatements("", 0, 0, 0);
+                if (n >= counted)
+                    break;  // no statement failed: every one has
+                if (run.code != 0)
+                    EXPECT_NE(run.err.find(fault.says), std::string::npos) << what << ": " << run.err;
+                // A passing fault costs no file: the write is tried again.
+                const bool passing = fault.code == SQLITE_BUSY || fault.code == SQLITE_NOMEM;
+                if (passing && count > 0)
+                    EXPECT_NE(run.code, 1) << what << ": " << run.err;
+                if (fault.code == SQLITE_CORRUPT && run.code != 0)
+                    EXPECT_EQ(run.code, 3) << what << ": " << run.err;
+                // What the run left is sound, each file with its own texts.
+                const bool damaged = std::filesystem::exists(DatabasePath() + ".damaged");
+                std::string error;
+                if (auto left = damaged ? nullptr : OpenIndex(DatabasePath(), IndexUse::look, error)) {
+                    EXPECT_TRUE(left->CheckIntegrity(error)) << what << ": " << error;
+                    for (const auto& [query, name] : {std::pair{"coast", "amber.mp3"}, {"valley", "birch.wma"}}) {
+                        std::vector<SearchHit> hits;
+                        Find(*left, query, 10, {}, hits, error);
+                        for (const SearchHit& hit : hits)
+                            EXPECT_TRUE(hit.path.ends_with(name)) << what << ": " << query << " found " << hit.path;
+                    }
+                }
+                const int next = Index(damaged ? host::Arguments{u"--rebuild", Utf16(library)}
+                                               : host::Arguments{Utf16(library)});
+                EXPECT_EQ(next, 0) << what;
+                ASSERT_NO_FATAL_FAILURE(Reopen()) << what;
+                ExpectSound();
+                EXPECT_EQ(Found("amber OR birch OR cobalt").size(), 3u) << what;
+                EXPECT_EQ(Found("coast ana"), Names{"amber.mp3"}) << what;
+                EXPECT_EQ(Found("valley ben"), Names{"birch.wma"}) << what;
+                EXPECT_EQ(Found("night cy"), Names{"cobalt.mp3"}) << what;
+            }
+        }
+    }
 }
 
 TEST_P(IndexCommand, WatchIndexesEveryChangeWithinSecondsAndStopsWithASoundIndex)
