@@ -1,45 +1,76 @@
-// The folding table, by the letters' UTF-8 bytes. Every letter of it is two
-// bytes long (U+00C0..U+017F) but ẞ, three; the bytes that begin them (C3,
-// C4, C5, E1) are looked for first, so text without them costs one scan.
+// The folding of letters, through the table of letter_folding_table.h. The
+// letters it folds lie between U+00C0 and U+045F (two bytes in UTF-8, led
+// by C3 to D1) and between U+1E00 and U+1FFF (three, led by E1 B8 to E1
+// BF): text without those lead bytes costs one scan, and each letter after
+// one is looked up in an array of those code points, made once from the
+// table.
 #include "text/letter_folding.h"
 
-#include <cstring>
+#include "text/letter_folding_table.h"
+
+#include <array>
 
 namespace host {
 namespace {
 
-const struct {
-    const char* letter;  // UTF-8
-    const char* plain;
-} foldingTable[] = {
-    {"\xC3\x86", "ae"}, {"\xC3\xA6", "ae"},  // Æ æ
-    {"\xC3\x90", "d"},  {"\xC3\xB0", "d"},   // Ð ð
-    {"\xC3\x98", "o"},  {"\xC3\xB8", "o"},   // Ø ø
-    {"\xC3\x9E", "th"}, {"\xC3\xBE", "th"},  // Þ þ
-    {"\xC3\x9F", "ss"}, {"\xE1\xBA\x9E", "ss"},  // ß ẞ
-    {"\xC4\x90", "d"},  {"\xC4\x91", "d"},   // Đ đ
-    {"\xC4\xA6", "h"},  {"\xC4\xA7", "h"},   // Ħ ħ
-    {"\xC4\xB1", "i"},                       // ı
-    {"\xC4\xBF", "l"},  {"\xC5\x80", "l"},   // Ŀ ŀ
-    {"\xC5\x81", "l"},  {"\xC5\x82", "l"},   // Ł ł
-    {"\xC5\x8A", "n"},  {"\xC5\x8B", "n"},   // Ŋ ŋ
-    {"\xC5\x92", "oe"}, {"\xC5\x93", "oe"},  // Œ œ
-};
+constexpr char32_t kFirstTwoByte = 0xC0, kLastTwoByte = 0x45F;
+constexpr char32_t kFirstThreeByte = 0x1E00, kLastThreeByte = 0x1FFF;
+constexpr size_t kTwoByteLetters = kLastTwoByte - kFirstTwoByte + 1;
+
+// The plain letters of each code point of both ranges, null where none.
+using Plains = std::array<const char*, kTwoByteLetters + (kLastThreeByte - kFirstThreeByte + 1)>;
+
+const Plains& PlainsByLetter()
+{
+    static const Plains plains = [] {
+        Plains made{};
+        for (const FoldingRow& row : foldingTable) {
+            if (row.letter >= kFirstTwoByte && row.letter <= kLastTwoByte)
+                made[row.letter - kFirstTwoByte] = row.plain;
+            else if (row.letter >= kFirstThreeByte && row.letter <= kLastThreeByte)
+                made[kTwoByteLetters + (row.letter - kFirstThreeByte)] = row.plain;
+        }
+        return made;
+    }();
+    return plains;
+}
 
 bool MayBegin(unsigned char byte)
 {
-    return byte == 0xC3 || byte == 0xC4 || byte == 0xC5 || byte == 0xE1;
+    return (byte >= 0xC3 && byte <= 0xD1) || byte == 0xE1;
 }
 
-// The row whose letter stands at `at`, or null.
+bool Continues(std::string_view utf8, size_t at)
+{
+    return at < utf8.size() && (static_cast<unsigned char>(utf8[at]) & 0xC0) == 0x80;
+}
+
+// The plain letters of the letter that stands at `at`, and its `length`; or
+// null.
 const char* PlainAt(std::string_view utf8, size_t at, size_t& length)
 {
-    for (const auto& row : foldingTable) {
-        length = std::strlen(row.letter);
-        if (utf8.compare(at, length, row.letter) == 0)
-            return row.plain;
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(utf8[at + i]); };
+    if (byte(0) != 0xE1) {
+        if (!Continues(utf8, at + 1))
+            return nullptr;
+        const char32_t letter = (char32_t(byte(0) & 0x1F) << 6) | (byte(1) & 0x3F);
+        length = 2;
+        const bool known = letter >= kFirstTwoByte && letter <= kLastTwoByte;
+        return known ? PlainsByLetter()[letter - kFirstTwoByte] : nullptr;
     }
-    return nullptr;
+    if (!Continues(utf8, at + 1) || !Continues(utf8, at + 2) || byte(1) < 0xB8)
+        return nullptr;
+    const char32_t letter = 0x1000 | (char32_t(byte(1) & 0x3F) << 6) | (byte(2) & 0x3F);
+    length = 3;
+    return PlainsByLetter()[kTwoByteLetters + (letter - kFirstThreeByte)];
+}
+
+// A letter of the table in UTF-8 (two bytes or three).
+std::string ToUtf8Letter(char32_t letter)
+{
+    if (letter < 0x800)
+        return {char(0xC0 | (letter >> 6)), char(0x80 | (letter & 0x3F))};
+    return {char(0xE0 | (letter >> 12)), char(0x80 | ((letter >> 6) & 0x3F)), char(0x80 | (letter & 0x3F))};
 }
 
 }  // namespace
@@ -84,8 +115,8 @@ const std::string& FoldedLetters()
 {
     static const std::string letters = [] {
         std::string all;
-        for (const auto& row : foldingTable)
-            all += row.letter;
+        for (const FoldingRow& row : foldingTable)
+            all += ToUtf8Letter(row.letter);
         return all;
     }();
     return letters;

@@ -1,8 +1,11 @@
-// Letters that people type without their marks but that are no accented
-// forms, so that accent removal keeps them: ð, ø, þ, æ, œ, ł, ß and their
-// kind. Folded to the letters typed for them ("Sigurðardóttir" is found by
-// "sigurdardottir", "Ørsted" by "orsted", "Straße" by "strasse"), upper and
-// lower case alike, at indexing and at query time.
+// Letters that people type without their marks: the Latin and Greek
+// letters with accents ("Café" is found by "cafe", "Αθήνα" by "αθηνα"),
+// Cyrillic ё ("ёлка" by "елка"), and those that are no accented forms, so
+// that accent removal keeps them: ð, ø, þ, æ, œ, ł, ß and their kind
+// ("Sigurðardóttir" is found by "sigurdardottir", "Ørsted" by "orsted",
+// "Straße" by "strasse"). Folded to the letters typed for them, upper and
+// lower case alike, at indexing and at query time, in this process, so
+// that both back ends find the same words whatever their own folding.
 #pragma once
 
 #include <string>
@@ -13,7 +16,7 @@ namespace host {
 
 // The fold's version, kept in an index that folds: an index folded by
 // another version is filtered again rather than searched with other words.
-constexpr int letterFoldingVersion = 1;
+constexpr int letterFoldingVersion = 2;
 
 // `utf8` with each of those letters replaced by its plain letters, in
 // `folded`, and for each byte of `folded` (and its end) the offset in

@@ -163,14 +163,15 @@ UPDATE trellan.schema_version SET version = 5;
 // the texts apart by a gap (see TRELLAN_VECTOR).
 constexpr int kVectorLayout = 1;
 
-// Scripts without spaces split by another version of the pairs, or vectors
-// of another layout: every file is filtered again at its next run, which
-// makes its vectors anew.
+// Scripts without spaces split by another version of the pairs, letters
+// folded by another version of the fold, or vectors of another layout:
+// every file is filtered again at its next run, which makes its vectors
+// anew.
 std::string ResplitSql()
 {
     return "UPDATE trellan.files SET changed = -1; INSERT INTO trellan.settings VALUES ('pairs', " +
-           std::to_string(cjkPairsVersion) + "), ('vectors', " + std::to_string(kVectorLayout) +
-           ") ON CONFLICT (name) DO UPDATE SET value = excluded.value;";
+           std::to_string(cjkPairsVersion) + "), ('vectors', " + std::to_string(kVectorLayout) + "), ('folding', " +
+           std::to_string(letterFoldingVersion) + ") ON CONFLICT (name) DO UPDATE SET value = excluded.value;";
 }
 
 // The texts, weighted, in one tsvector of configuration `config`: the
@@ -311,10 +312,11 @@ bool PostgresIndex::CreateSchema(std::string& error)
     if (found == 4 && !Upgrade(4, UpgradeToFiveSql(), found, error))
         return false;
     if (found == kSchemaVersion) {
-        Result current = connection.Query("SELECT count(*) FROM trellan.settings WHERE (name = 'pairs' AND value = $1) "
-                                          "OR (name = 'vectors' AND value = $2)",
-                                          Params().Integer(cjkPairsVersion).Integer(kVectorLayout));
-        if (current.Ok() && current.Rows() == 1 && current.Integer(0, 0) == 2)
+        Result current = connection.Query(
+            "SELECT count(*) FROM trellan.settings WHERE (name = 'pairs' AND value = $1) OR "
+            "(name = 'vectors' AND value = $2) OR (name = 'folding' AND value = $3)",
+            Params().Integer(cjkPairsVersion).Integer(kVectorLayout).Integer(letterFoldingVersion));
+        if (current.Ok() && current.Rows() == 1 && current.Integer(0, 0) == 3)
             return true;
         if (!connection.Execute(ResplitSql().c_str())) {
             error = "cannot split its texts anew: " + connection.LastError();

@@ -73,13 +73,20 @@ TEST_P(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
         {"orsted", {"aurora"}},
         {"Þórr straße", {"aurora"}},
         {"thorr strasse", {"aurora"}},
+        // Greek without its accents, Russian without ё, on both.
+        {"αθηνα", {"athens"}},
+        {"ΑΘΗΝΑ ελατο", {"athens"}},
+        {"елка", {"yolka"}},
+        {"ЁЛКА", {"yolka"}},
         // One English stemmer (Snowball's) and no stop words on both.
         {"lie sky", {"skies"}},
         {"the light", {"light.MP3"}},
     };
     StoreAll({TextEntry("/lib/aurora", "Norðurljós", "Sigurðardóttir", "Ørsted Straße",
                         "Norðurljós\nSigurðardóttir\nØrsted Straße\nÞórr"),
-              TextEntry("/lib/skies", "Lying Under Skies", "", "", "Lying Under Skies")});
+              TextEntry("/lib/skies", "Lying Under Skies", "", "", "Lying Under Skies"),
+              TextEntry("/lib/athens", "Αθήνα", "Έλατο", "", "Αθήνα Έλατο"),
+              TextEntry("/lib/yolka", "Ёлка", "", "", "Ёлка")});
     std::string problem;  // texts whose vectors the host folded are no damage
     EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
     for (const Case& test : cases)
