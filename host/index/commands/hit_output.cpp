@@ -2,12 +2,14 @@
 // fields, read from one table of field names.
 #include "index/commands/hit_output.h"
 
+#include "index/query/fields.h"
 #include "index/run/entry.h"
 #include "system/platform_differences.h"
 #include "text/text_conversion.h"
 #include "text/text_escape.h"
 
 #include <cstdio>
+#include <vector>
 
 namespace host::index {
 namespace {
@@ -18,10 +20,12 @@ namespace {
 constexpr char openMark[] = "\xEE\x80\x80", closeMark[] = "\xEE\x80\x81";
 constexpr char openColour[] = "\x1B[1;31m", closeColour[] = "\x1B[0m";
 
-// The fields a template may name.
+// The fields a template may name: those of the field table that a hit
+// shows, and the hit's own.
 struct FieldRow {
-    const char16_t* name;
-    std::string (*value)(const SearchHit& hit);
+    std::u16string name;
+    const Field* field;                           // of the field table, or null
+    std::string (*value)(const SearchHit& hit);  // for the hit's own
 };
 
 std::string Rank(const SearchHit& hit)
@@ -51,36 +55,66 @@ std::string Length(const SearchHit& hit)
     return text;
 }
 
-const FieldRow fieldTable[] = {
-    {u"path", [](const SearchHit& hit) { return ToUtf8(PathFromListBytes(hit.path)); }},
-    {u"name",
-     [](const SearchHit& hit) {
-         const std::string path = ToUtf8(PathFromListBytes(hit.path));
-         return path.substr(path.rfind('/') + 1);
-     }},
-    {u"title", [](const SearchHit& hit) { return hit.title; }},
-    {u"author", [](const SearchHit& hit) { return hit.author; }},
-    {u"artist", [](const SearchHit& hit) { return hit.author; }},
-    {u"album", [](const SearchHit& hit) { return hit.album; }},
-    {u"albumartist", [](const SearchHit& hit) { return hit.albumArtist; }},
-    {u"genre", [](const SearchHit& hit) { return hit.genre; }},
-    {u"composer", [](const SearchHit& hit) { return hit.composer; }},
-    {u"year", [](const SearchHit& hit) { return Number(hit.year); }},
-    {u"track", [](const SearchHit& hit) { return Number(hit.track); }},
-    {u"disc", [](const SearchHit& hit) { return Number(hit.disc); }},
-    {u"length", Length},
-    {u"snippet", [](const SearchHit& hit) { return hit.snippet; }},
-    {u"rank", Rank},
-};
-constexpr const char* fieldNames = "{path}, {name}, {title}, {author} (or {artist}), {album}, {albumartist}, "
-                                   "{genre}, {composer}, {year}, {track}, {disc}, {length}, {snippet} and {rank}";
-
-const FieldRow* FindField(std::u16string_view name)
+// A field of the table as a hit shows it.
+std::string Shown(const Field& field, const SearchHit& hit)
 {
-    for (const FieldRow& row : fieldTable)
+    return field.shownText ? hit.*field.shownText : Number(hit.*field.shownNumber);
+}
+
+std::string PathOf(const SearchHit& hit)
+{
+    return ToUtf8(PathFromListBytes(hit.path));
+}
+
+std::string NameOf(const SearchHit& hit)
+{
+    const std::string path = PathOf(hit);
+    return path.substr(path.rfind('/') + 1);
+}
+
+std::string SnippetOf(const SearchHit& hit)
+{
+    return hit.snippet;
+}
+
+const std::vector<FieldRow>& TemplateFields()
+{
+    static const std::vector<FieldRow> rows = [] {
+        std::vector<FieldRow> made = {{u"path", nullptr, PathOf}, {u"name", nullptr, NameOf}};
+        for (size_t i = 0; i < fieldCount; ++i)
+            if (fieldTable[i].shownText || fieldTable[i].shownNumber)
+                made.push_back({FromUtf8(fieldTable[i].name), &fieldTable[i], nullptr});
+        made.insert(made.end(),
+                    {{u"length", nullptr, Length}, {u"snippet", nullptr, SnippetOf}, {u"rank", nullptr, Rank}});
+        return made;
+    }();
+    return rows;
+}
+
+// "{path}, {name}, ... and {rank}", for an error.
+const std::string& TemplateFieldNames()
+{
+    static const std::string names = [] {
+        const std::vector<FieldRow>& rows = TemplateFields();
+        std::string made;
+        for (size_t i = 0; i < rows.size(); ++i)
+            made += (i == 0 ? "{" : i + 1 == rows.size() ? " and {" : ", {") + ToUtf8(rows[i].name) + "}";
+        return made;
+    }();
+    return names;
+}
+
+const FieldRow* FindTemplateField(std::u16string_view name)
+{
+    for (const FieldRow& row : TemplateFields())
         if (name == row.name)
             return &row;
     return nullptr;
+}
+
+std::string ValueOf(const FieldRow& row, const SearchHit& hit)
+{
+    return row.field ? Shown(*row.field, hit) : row.value(hit);
 }
 
 void Replace(std::string& text, std::string_view from, std::string_view to)
@@ -149,12 +183,19 @@ void AppendJson(std::string& out, const SearchHit& hit, const HitStyle& style)
     char seconds[32] = "null";
     if (hit.duration > 0)
         std::snprintf(seconds, sizeof seconds, "%.3f", hit.duration / 1e7);
-    out += "{\"path\": " + JsonString(PathFromListBytes(hit.path)) + ", \"title\": " + JsonString(FromUtf8(hit.title)) +
-           ", \"author\": " + JsonString(FromUtf8(hit.author)) + ", \"album\": " + JsonString(FromUtf8(hit.album)) +
-           ", \"albumartist\": " + JsonString(FromUtf8(hit.albumArtist)) + ", \"genre\": " +
-           JsonString(FromUtf8(hit.genre)) + ", \"composer\": " + JsonString(FromUtf8(hit.composer)) +
-           ", \"year\": " + number(hit.year) + ", \"track\": " + number(hit.track) + ", \"disc\": " +
-           number(hit.disc) + ", \"duration\": " + seconds + ", \"snippet\": " + JsonString(FromUtf8(snippet)) +
+    out += "{\"path\": " + JsonString(PathFromListBytes(hit.path));
+    // The fields a hit shows, each once (artist: is the author again).
+    const std::string* lastText = nullptr;
+    for (size_t i = 0; i < fieldCount; ++i) {
+        const Field& field = fieldTable[i];
+        if (field.shownText && &(hit.*field.shownText) != lastText) {
+            lastText = &(hit.*field.shownText);
+            out += ", \"" + std::string(field.name) + "\": " + JsonString(FromUtf8(*lastText));
+        } else if (field.shownNumber) {
+            out += ", \"" + std::string(field.name) + "\": " + number(hit.*field.shownNumber);
+        }
+    }
+    out += ", \"duration\": " + std::string(seconds) + ", \"snippet\": " + JsonString(FromUtf8(snippet)) +
            ", \"rank\": " + Rank(hit) + "}\n";
 }
 
@@ -171,8 +212,9 @@ void AppendFormat(std::string& out, const SearchHit& hit, const HitStyle& style)
             break;
         }
         out += ToUtf8(std::u16string(format.substr(at, open - at)));
-        const FieldRow* field = FindField(format.substr(open + 1, close - open - 1));
-        out += field ? Shown(FromUtf8(field->value(hit)), style) : ToUtf8(std::u16string(format.substr(open, close - open + 1)));
+        const FieldRow* field = FindTemplateField(format.substr(open + 1, close - open - 1));
+        out += field ? Shown(FromUtf8(ValueOf(*field, hit)), style)
+                     : ToUtf8(std::u16string(format.substr(open, close - open + 1)));
         at = close + 1;
     }
     out += "\n";
@@ -191,9 +233,9 @@ bool CheckFormat(const std::u16string& format, std::string& error)
         const size_t close = format.find(u'}', open);
         if (close == std::u16string::npos)
             break;
-        if (!FindField(std::u16string_view(format).substr(open + 1, close - open - 1))) {
+        if (!FindTemplateField(std::u16string_view(format).substr(open + 1, close - open - 1))) {
             error = "--format names no field " + ToUtf8(format.substr(open, close - open + 1)) + "; the fields are " +
-                    fieldNames;
+                    TemplateFieldNames();
             return false;
         }
     }

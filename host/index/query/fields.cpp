@@ -4,6 +4,8 @@
 // its words follow its marker.
 #include "index/query/fields.h"
 
+#include "index/store/database.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -13,24 +15,31 @@ namespace host::index {
 // tags and names are ranked with: what a file is called and by whom weighs
 // most.
 const Field fieldTable[] = {
-    {"title", FieldKind::text, "title", 10.0, 'A', nullptr, PlaceKind::path},
-    {"author", FieldKind::text, "author", 4.0, 'B', nullptr, PlaceKind::path},
-    {"artist", FieldKind::text, "author", 0, 'B', nullptr, PlaceKind::path},
-    {"comments", FieldKind::text, "comments", 4.0, 'C', nullptr, PlaceKind::path},
-    {"body", FieldKind::text, "body", 1.0, 'D', nullptr, PlaceKind::path},
-    {"album", FieldKind::words, "album", 0, 'D', "album", PlaceKind::path},
-    {"albumartist", FieldKind::words, "albumartist", 0, 'D', "albumartist", PlaceKind::path},
-    {"genre", FieldKind::words, "genre", 0, 'D', "genre", PlaceKind::path},
-    {"composer", FieldKind::words, "composer", 0, 'D', "composer", PlaceKind::path},
-    {"year", FieldKind::number, "year", 0, 'D', "year", PlaceKind::path},
-    {"track", FieldKind::number, "track", 0, 'D', "track", PlaceKind::path},
-    {"disc", FieldKind::number, "disc", 0, 'D', "disc", PlaceKind::path},
-    {"name", FieldKind::words, "name", 0, 'D', "name", PlaceKind::path},
-    {nullptr, FieldKind::words, "folders", 0, 'D', nullptr, PlaceKind::path},  // the names of the folders above
-    {"tag", FieldKind::tag, "tags", 0, 'D', nullptr, PlaceKind::path},
-    {"path", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::path},
-    {"dir", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::dir},
-    {"ext", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::ext},
+    {"title", FieldKind::text, "title", 10.0, 'A', nullptr, PlaceKind::path, &SearchHit::title, nullptr, nullptr},
+    {"author", FieldKind::text, "author", 4.0, 'B', nullptr, PlaceKind::path, &SearchHit::author, nullptr,
+     "texts.author"},
+    {"artist", FieldKind::text, "author", 0, 'B', nullptr, PlaceKind::path, &SearchHit::author, nullptr,
+     "texts.author"},
+    {"comments", FieldKind::text, "comments", 4.0, 'C', nullptr, PlaceKind::path, nullptr, nullptr, nullptr},
+    {"body", FieldKind::text, "body", 1.0, 'D', nullptr, PlaceKind::path, nullptr, nullptr, nullptr},
+    {"album", FieldKind::words, "album", 0, 'D', "album", PlaceKind::path, &SearchHit::album, nullptr,
+     "files.album"},
+    {"albumartist", FieldKind::words, "albumartist", 0, 'D', "albumartist", PlaceKind::path, &SearchHit::albumArtist,
+     nullptr, "files.albumartist"},
+    {"genre", FieldKind::words, "genre", 0, 'D', "genre", PlaceKind::path, &SearchHit::genre, nullptr,
+     "files.genre"},
+    {"composer", FieldKind::words, "composer", 0, 'D', "composer", PlaceKind::path, &SearchHit::composer, nullptr,
+     "files.composer"},
+    {"year", FieldKind::number, "year", 0, 'D', "year", PlaceKind::path, nullptr, &SearchHit::year, "files.year"},
+    {"track", FieldKind::number, "track", 0, 'D', "track", PlaceKind::path, nullptr, &SearchHit::track, nullptr},
+    {"disc", FieldKind::number, "disc", 0, 'D', "disc", PlaceKind::path, nullptr, &SearchHit::disc, nullptr},
+    {"name", FieldKind::words, "name", 0, 'D', "name", PlaceKind::path, nullptr, nullptr, nullptr},
+    // the names of the folders above
+    {nullptr, FieldKind::words, "folders", 0, 'D', nullptr, PlaceKind::path, nullptr, nullptr, nullptr},
+    {"tag", FieldKind::tag, "tags", 0, 'D', nullptr, PlaceKind::path, nullptr, nullptr, nullptr},
+    {"path", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::path, nullptr, nullptr, nullptr},
+    {"dir", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::dir, nullptr, nullptr, nullptr},
+    {"ext", FieldKind::place, nullptr, 0, 0, nullptr, PlaceKind::ext, nullptr, nullptr, nullptr},
 };
 const size_t fieldCount = sizeof fieldTable / sizeof fieldTable[0];
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ enum class FieldKind {
 
 enum class PlaceKind { path, dir, ext };
 
+struct SearchHit;
+
 struct Field {
     const char* name;    // as typed before the colon; null for a column no query names
     FieldKind kind;
@@ -31,6 +34,12 @@ struct Field {
     char weight;         // the class its words rank in, a tsvector weight (A to D); 0 for a place
     const char* marker;  // the name its words are marked with (FieldMarker); null for a text
     PlaceKind place;     // for a place
+    // Where a hit holds it, for --format and --json: a text or a number
+    // (null for what a hit does not show); and where the index stores it,
+    // for list, on both back ends (null where no list reads it).
+    std::string SearchHit::*shownText;
+    std::int64_t SearchHit::*shownNumber;
+    const char* stored;
 };
 
 // In the order of the full-text columns: the four texts first, then the

@@ -63,36 +63,41 @@ bool OrdersByNames(SearchOrder order)
 std::string ListSql(ListKind kind, const std::string& ids, const char* textsKey, const SortKeySql& sort,
                     const char* schema)
 {
-    // What each kind lists, grouped by, and shown beside it.
+    // What each kind lists (a field of the field table, as the index
+    // stores it), what else it is grouped by, and what is shown beside it.
     struct ListRow {
         ListKind kind;
-        const char* value;
-        const char* group;
+        const char* field;
+        const char* alsoGrouped;
         const char* artist;
         const char* year;
     };
     static const ListRow listTable[] = {
-        {ListKind::artists, "texts.author", "texts.author", "''", "0"},
-        {ListKind::albums, "files.album",
-         "files.album, CASE WHEN files.albumartist <> '' THEN files.albumartist ELSE '' END",
+        {ListKind::artists, "artist", "", "''", "0"},
+        {ListKind::albums, "album", ", CASE WHEN files.albumartist <> '' THEN files.albumartist ELSE '' END",
          "CASE WHEN max(files.albumartist) <> '' THEN max(files.albumartist) "
          "WHEN min(texts.author) = max(texts.author) THEN min(texts.author) ELSE '' END",
          "CASE WHEN min(files.year) = max(files.year) THEN min(files.year) ELSE 0 END"},
-        {ListKind::genres, "files.genre", "files.genre", "''", "0"},
-        {ListKind::years, "CAST(files.year AS text)", "files.year", "''", "files.year"},
-        {ListKind::composers, "files.composer", "files.composer", "''", "0"},
+        {ListKind::genres, "genre", "", "''", "0"},
+        {ListKind::years, "year", "", "''", "files.year"},
+        {ListKind::composers, "composer", "", "''", "0"},
     };
     const ListRow* row = &listTable[0];
     for (const ListRow& each : listTable)
         if (each.kind == kind)
             row = &each;
-    const std::string empty = kind == ListKind::years ? "files.year > 0" : std::string(row->value) + " <> ''";
-    return std::string("SELECT * FROM (SELECT ") + row->value + " AS value, count(*) AS files, " + row->artist +
+    const Field* field = FindField(row->field);
+    const std::string stored = field->stored;
+    const bool number = field->kind == FieldKind::number;
+    const std::string value = number ? "CAST(" + stored + " AS text)" : stored;
+    const std::string group = stored + row->alsoGrouped;
+    const std::string empty = number ? stored + " > 0" : stored + " <> ''";
+    return "SELECT * FROM (SELECT " + value + " AS value, count(*) AS files, " + row->artist +
            " AS artist, " + row->year + " AS year FROM " + schema + "files AS files JOIN " + schema +
            "texts AS texts ON " + textsKey + " = files.id WHERE " +
-           empty + (ids.empty() ? std::string() : " AND files.id IN (" + ids + ")") + " GROUP BY " + row->group +
+           empty + (ids.empty() ? std::string() : " AND files.id IN (" + ids + ")") + " GROUP BY " + group +
            ") AS listed ORDER BY " +
-           (kind == ListKind::years ? std::string("year")
+           (number ? std::string("year")
                                     : sort.Of("value") + ", value" + (kind == ListKind::albums ? ", " + sort.Of("artist") : ""));
 }
 
