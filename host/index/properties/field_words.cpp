@@ -2,6 +2,8 @@
 // the query's phrase for a word in one field.
 #include "index/properties/field_words.h"
 
+#include "index/query/fields.h"
+
 #include "text/cjk_pairs.h"
 #include "text/text_conversion.h"
 
@@ -120,16 +122,9 @@ std::string TagMarker(std::string_view name)
 std::string MediaWords(const MediaProperties& properties)
 {
     std::string words;
-    AppendFieldWords(words, FieldMarker("album"), properties.album);
-    AppendFieldWords(words, FieldMarker("albumartist"), properties.albumArtist);
-    AppendFieldWords(words, FieldMarker("genre"), properties.genre);
-    AppendFieldWords(words, FieldMarker("composer"), properties.composer);
-    if (properties.year)
-        AppendFieldWords(words, FieldMarker("year"), std::to_string(properties.year));
-    if (properties.track)
-        AppendFieldWords(words, FieldMarker("track"), std::to_string(properties.track));
-    if (properties.disc)
-        AppendFieldWords(words, FieldMarker("disc"), std::to_string(properties.disc));
+    for (size_t i = 0; i < fieldCount; ++i)
+        if (fieldTable[i].propertyText || fieldTable[i].propertyNumber)
+            AppendFieldWords(words, FieldMarker(fieldTable[i].marker), PropertyText(fieldTable[i], properties));
     return words;
 }
 

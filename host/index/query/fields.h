@@ -12,6 +12,10 @@
 #include <string>
 #include <string_view>
 
+namespace host {
+struct MediaProperties;
+}
+
 namespace host::index {
 
 enum class FieldKind {
@@ -40,7 +44,15 @@ struct Field {
     std::string SearchHit::*shownText;
     std::int64_t SearchHit::*shownNumber;
     const char* stored;
+    // Where a file's media properties hold it, for the entry the index
+    // stores (null for a text, a name or the tags).
+    std::string MediaProperties::*propertyText;
+    std::int64_t MediaProperties::*propertyNumber;
 };
+
+// A property's value among a file's `properties`, as its words: a number
+// in digits, "" where the file has none.
+std::string PropertyText(const Field& field, const MediaProperties& properties);
 
 // In the order of the full-text columns: the four texts first, then the
 // properties; each column under its first name (an alias repeats it).

@@ -704,36 +704,36 @@ Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& en
         .BindKeptText(5, entry.body);
 }
 
-// The full-text columns of a file's properties, made from its entry.
+// The full-text columns of a file's properties, made from its entry, in
+// the order of the field table: each property's words, the file's name, its
+// folders' names and its tags.
 struct PropertyTexts {
     explicit PropertyTexts(const IndexEntry& entry)
-        : media(entry.media),
-          names(NamesOf(entry.path)),
-          year(Number(media.year)),
-          track(Number(media.track)),
-          disc(Number(media.disc)),
-          tags(TagWords(media))
     {
+        const FileNames names = NamesOf(entry.path);
+        std::vector<std::string_view> seen;
+        for (size_t i = 0; i < fieldCount; ++i) {
+            const Field& field = fieldTable[i];
+            if (!field.column || field.kind == FieldKind::text ||
+                std::find(seen.begin(), seen.end(), field.column) != seen.end())
+                continue;
+            seen.push_back(field.column);
+            const std::string_view column = field.column;
+            texts.push_back(field.propertyText || field.propertyNumber ? PropertyText(field, entry.media)
+                            : column == "name"                         ? names.name
+                            : column == "folders"                      ? names.folders
+                                                                       : TagWords(entry.media));
+        }
     }
-    // Binds them, as they are kept here, to ?6 to ?15.
+    // Binds them, as they are kept here, to ?6 on.
     Statement& Bind(Statement& statement) const
     {
-        return statement.BindKeptText(6, media.album)
-            .BindKeptText(7, media.albumArtist)
-            .BindKeptText(8, media.genre)
-            .BindKeptText(9, media.composer)
-            .BindKeptText(10, year)
-            .BindKeptText(11, track)
-            .BindKeptText(12, disc)
-            .BindKeptText(13, names.name)
-            .BindKeptText(14, names.folders)
-            .BindKeptText(15, tags);
+        for (size_t i = 0; i < texts.size(); ++i)
+            statement.BindKeptText(6 + int(i), texts[i]);
+        return statement;
     }
-    static std::string Number(std::int64_t number) { return number ? std::to_string(number) : std::string(); }
 
-    const MediaProperties& media;
-    const FileNames names;
-    const std::string year, track, disc, tags;
+    std::vector<std::string> texts;
 };
 
 }  // namespace
