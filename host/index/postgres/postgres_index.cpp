@@ -784,6 +784,17 @@ int FirstTermParameter(const Matching& query)
     return 5 + int(query.places.size());
 }
 
+// The condition that a file holds term `n`: a number in its column, read
+// from the file's row (the term's marked words stand once in its vector
+// when the column holds the number, and never else), or else the term in its
+// vector.
+std::string Found(const RankedTerm& term, const std::string& n)
+{
+    if (!term.numberColumn)
+        return "texts.stems @@ q.t" + n;
+    return term.number ? "files." + std::string(term.numberColumn) + " = " + std::to_string(term.number) : "false";
+}
+
 // A double as SQL's float8 reads it back, bit for bit.
 std::string Float8(double value)
 {
@@ -801,19 +812,26 @@ std::string QueryWords(const Matching& query)
 {
     if (query.tsquery.empty())
         return "WITH q AS (SELECT $1::text AS a, $2::text AS b, $3::text AS c) ";
-    std::string terms, matched, rarities;
+    std::string terms, any, matched, rarities;
+    bool numbers = false;
     for (size_t i = 0; i < query.terms.size(); ++i) {
         const std::string n = std::to_string(i + 1);
         terms += ", to_tsquery('trellan.stems', $" + std::to_string(FirstTermParameter(query) + int(i)) + ") AS t" + n;
-        matched += ", (SELECT count(*)::float8 FROM trellan.texts, q WHERE texts.stems @@ q.t" + n + ") AS m" + n;
+        any += std::string(i ? " || " : "") + "q.t" + n;
+        numbers = numbers || query.terms[i].numberColumn;
+        matched += ", count(*) FILTER (WHERE " + Found(query.terms[i], n) + ")::float8 AS m" + n;
         rarities += std::string(i ? ", " : "") + "greatest(ln((n.rows - n.m" + n + " + 0.5) / (n.m" + n +
                     " + 0.5)), " + Float8(kLeastRarity) + ") AS r" + n;
     }
     std::string sql = "WITH q AS (SELECT to_tsquery('trellan.stems', $1) AS stems, "
                       "to_tsquery('trellan.words', $1) AS words" + terms + ")";
+    // Every term's files counted in one pass: over the files any term is in,
+    // or over every file where a number is asked for (a range of years may
+    // ask for a hundred).
     if (query.terms.size() > 1)
-        sql += ", rarity AS (SELECT " + rarities +
-               " FROM (SELECT (SELECT count(*)::float8 FROM trellan.texts) AS rows" + matched + ") AS n)";
+        sql += ", rarity AS (SELECT " + rarities + " FROM (SELECT (SELECT count(*)::float8 FROM trellan.texts) AS rows" +
+               matched + " FROM trellan.texts JOIN trellan.files AS files ON files.id = texts.file, q" +
+               (numbers ? std::string() : " WHERE texts.stems @@ (" + any + ")") + ") AS n)";
     return sql + " ";
 }
 
@@ -841,8 +859,11 @@ RankSql Ranking(const Matching& query)
         const std::string rarity = query.terms.size() > 1 ? "rarity.r" + n : Float8(1.0);
         for (char letter : term.classes) {
             const std::string count = "counted.c" + n + char(letter - 'A' + 'a');
-            made.counts += std::string(made.counts.empty() ? "" : ", ") + "ts_rank_cd('" + oneHot[letter - 'A'] +
-                           "', texts.stems, q.t" + n + ")::float8 AS c" + n + char(letter - 'A' + 'a');
+            const std::string counted = term.numberColumn ? "1::float8"
+                                                          : "ts_rank_cd('" + std::string(oneHot[letter - 'A']) +
+                                                                "', texts.stems, q.t" + n + ")::float8";
+            made.counts += std::string(made.counts.empty() ? "" : ", ") + "CASE WHEN " + Found(term, n) + " THEN " +
+                           counted + " ELSE 0 END AS c" + n + char(letter - 'A' + 'a');
             sum = "(" + sum + " + " + rarity + " * " + Float8(ClassWeight(letter)) + " * " + count + " * " +
                   Float8(kSaturation + 1) + " / (" + count + " + " + Float8(kSaturation) + "))";
         }

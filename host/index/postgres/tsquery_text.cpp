@@ -9,6 +9,7 @@
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
 
+#include <cstdlib>
 #include <vector>
 
 namespace host::index {
@@ -114,6 +115,10 @@ std::vector<RankedTerm> TsqueryTerms(const QueryNode& node)
         Term(term, ranked.tsquery);
         ranked.classes = !term.field ? "ABCD" : std::string(1, term.field->weight);
         ranked.excluded = excluded;
+        if (term.field && term.field->kind == FieldKind::number) {
+            ranked.numberColumn = term.field->column;
+            ranked.number = std::strtol(term.text.c_str(), nullptr, 10);
+        }
     });
     return terms;
 }

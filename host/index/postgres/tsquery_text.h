@@ -19,6 +19,11 @@ struct RankedTerm {
     std::string tsquery;
     std::string classes;  // "ABCD" for a term in every field
     bool excluded = false;
+    // For a number of a number field (year:1994, or one of a range): the
+    // column of the files that holds it, and the number; the term is found
+    // once in a file whose column holds it, and nowhere else.
+    const char* numberColumn = nullptr;
+    long number = 0;
 };
 
 // Each term, in the order SQLite's FTS5 numbers the phrases of the same
