@@ -56,7 +56,7 @@ std::string Length(const SearchHit& hit)
 }
 
 // A field of the table as a hit shows it.
-std::string Shown(const Field& field, const SearchHit& hit)
+std::string FieldValue(const Field& field, const SearchHit& hit)
 {
     return field.shownText ? hit.*field.shownText : Number(hit.*field.shownNumber);
 }
@@ -114,7 +114,7 @@ const FieldRow* FindTemplateField(std::u16string_view name)
 
 std::string ValueOf(const FieldRow& row, const SearchHit& hit)
 {
-    return row.field ? Shown(*row.field, hit) : row.value(hit);
+    return row.field ? FieldValue(*row.field, hit) : row.value(hit);
 }
 
 void Replace(std::string& text, std::string_view from, std::string_view to)

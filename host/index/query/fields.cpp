@@ -8,7 +8,6 @@
 #include "index/store/database.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace host::index {
 
@@ -78,21 +77,19 @@ const Field* FindField(std::string_view name)
     return nullptr;
 }
 
-const std::string& ColumnClasses()
+const std::vector<const Field*>& ColumnFields()
 {
-    static const std::string classes = [] {
-        std::string made;
-        std::vector<std::string_view> seen;
+    static const std::vector<const Field*> columns = [] {
+        std::vector<const Field*> made;
         for (size_t i = 0; i < fieldCount; ++i) {
             const char* column = fieldTable[i].column;
-            if (column && std::find(seen.begin(), seen.end(), column) == seen.end()) {
-                made += fieldTable[i].weight;
-                seen.push_back(column);
-            }
+            auto same = [&](const Field* seen) { return std::string_view(seen->column) == column; };
+            if (column && std::none_of(made.begin(), made.end(), same))
+                made.push_back(&fieldTable[i]);
         }
         return made;
     }();
-    return classes;
+    return columns;
 }
 
 const std::string& FieldNameList()

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace host {
 struct MediaProperties;
@@ -59,9 +60,10 @@ std::string PropertyText(const Field& field, const MediaProperties& properties);
 extern const Field fieldTable[];
 extern const size_t fieldCount;
 
-// The class of each full-text column, in their order, each column once:
-// "ABCDD...".
-const std::string& ColumnClasses();
+// The full-text columns in their order, each once, by the first row that
+// names it (an alias repeats a column).
+const std::vector<const Field*>& ColumnFields();
+
 
 // The row named `name` (any case), or null.
 const Field* FindField(std::string_view name);

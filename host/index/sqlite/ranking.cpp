@@ -26,13 +26,13 @@ struct Classes {
     double weight[rankClassCount] = {};
 };
 
-const Classes& ColumnClassesOnce()
+const Classes& ColumnClasses()
 {
     static const Classes classes = [] {
         Classes made;
-        const std::string& letters = ColumnClasses();
-        for (size_t c = 0; c < letters.size() && c < kMostColumns; ++c)
-            made.of[c] = letters[c] - 'A';
+        const std::vector<const Field*>& columns = ColumnFields();
+        for (size_t c = 0; c < columns.size() && c < kMostColumns; ++c)
+            made.of[c] = columns[c]->weight - 'A';
         for (int k = 0; k < rankClassCount; ++k)
             made.weight[k] = ClassWeight(char('A' + k));
         return made;
@@ -87,7 +87,7 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result
         sqlite3_result_error_code(result, rc);
         return;
     }
-    const Classes& classes = ColumnClassesOnce();
+    const Classes& classes = ColumnClasses();
     double score = 0;
     for (int phrase = 0; phrase < phrases; ++phrase) {
         int counts[rankClassCount] = {};

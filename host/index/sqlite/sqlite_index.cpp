@@ -211,19 +211,15 @@ const FullTextColumns& Columns()
 {
     static const FullTextColumns columns = [] {
         FullTextColumns made;
-        std::vector<std::string_view> seen;
-        for (size_t i = 0; i < fieldCount; ++i) {
-            const Field& field = fieldTable[i];
-            if (!field.column || std::find(seen.begin(), seen.end(), field.column) != seen.end())
-                continue;
-            const std::string separator = seen.empty() ? "" : ", ";
-            made.names += separator + field.column;
+        const std::vector<const Field*>& fields = ColumnFields();
+        for (size_t i = 0; i < fields.size(); ++i) {
+            const std::string separator = i ? ", " : "";
+            made.names += separator + fields[i]->column;
             char weight[16];
-            std::snprintf(weight, sizeof weight, "%.1f", ClassWeight(field.weight));
+            std::snprintf(weight, sizeof weight, "%.1f", ClassWeight(fields[i]->weight));
             made.weights += separator + weight;
-            made.stored += separator + "c" + std::to_string(seen.size());
-            made.values += separator + "?" + std::to_string(seen.size() + 2);
-            seen.push_back(field.column);
+            made.stored += separator + "c" + std::to_string(i);
+            made.values += separator + "?" + std::to_string(i + 2);
         }
         return made;
     }();
@@ -711,13 +707,10 @@ struct PropertyTexts {
     explicit PropertyTexts(const IndexEntry& entry)
     {
         const FileNames names = NamesOf(entry.path);
-        std::vector<std::string_view> seen;
-        for (size_t i = 0; i < fieldCount; ++i) {
-            const Field& field = fieldTable[i];
-            if (!field.column || field.kind == FieldKind::text ||
-                std::find(seen.begin(), seen.end(), field.column) != seen.end())
+        for (const Field* each : ColumnFields()) {
+            const Field& field = *each;
+            if (field.kind == FieldKind::text)
                 continue;
-            seen.push_back(field.column);
             const std::string_view column = field.column;
             texts.push_back(field.propertyText || field.propertyNumber ? PropertyText(field, entry.media)
                             : column == "name"                         ? names.name

@@ -647,24 +647,33 @@ TEST_P(IndexCommand, AFaultAtAnyStatementLeavesASoundIndexThatTheNextRunFinishes
                 platform::sqlite::FailStatements("", 0, 0, 0);
                 if (n >= counted)
                     break;  // no statement failed: every one has
-                if (run.code != 0)
+                if (run.code != 0) {
                     EXPECT_NE(run.err.find(fault.says), std::string::npos) << what << ": " << run.err;
+                }
                 // A passing fault costs no file: the write is tried again.
                 const bool passing = fault.code == SQLITE_BUSY || fault.code == SQLITE_NOMEM;
-                if (passing && count > 0)
+                if (passing && count > 0) {
                     EXPECT_NE(run.code, 1) << what << ": " << run.err;
-                if (fault.code == SQLITE_CORRUPT && run.code != 0)
+                }
+                if (fault.code == SQLITE_CORRUPT && run.code != 0) {
                     EXPECT_EQ(run.code, 3) << what << ": " << run.err;
+                }
                 // What the run left is sound, each file with its own texts.
                 const bool damaged = std::filesystem::exists(DatabasePath() + ".damaged");
                 std::string error;
                 if (auto left = damaged ? nullptr : OpenIndex(DatabasePath(), IndexUse::look, error)) {
                     EXPECT_TRUE(left->CheckIntegrity(error)) << what << ": " << error;
+                    std::vector<SearchHit> all;
+                    Find(*left, "amber OR birch OR cobalt", 10, {}, all, error);
+                    if (run.code == 0) {  // a run that says it is done stored every file
+                        EXPECT_EQ(all.size(), 3u) << what;
+                    }
                     for (const auto& [query, name] : {std::pair{"coast", "amber.mp3"}, {"valley", "birch.wma"}}) {
                         std::vector<SearchHit> hits;
                         Find(*left, query, 10, {}, hits, error);
-                        for (const SearchHit& hit : hits)
+                        for (const SearchHit& hit : hits) {
                             EXPECT_TRUE(hit.path.ends_with(name)) << what << ": " << query << " found " << hit.path;
+                        }
                     }
                 }
                 const int next = Index(damaged ? host::Arguments{u"--rebuild", Utf16(library)}
