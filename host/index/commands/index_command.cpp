@@ -93,9 +93,8 @@ int RunPathsOf(IndexDatabase& database, const ParsedArguments& parsed, RunPaths&
     if (!paths.walked.empty() || !paths.lists.empty())
         return exitSuccess;
     std::vector<CoveredPath> covered;
-    if (!database.ReadPaths(covered)) {
-        std::fprintf(stderr, "trellan index: cannot read the index: %s\n",
-                     IndexProblem(database, database.LastError()).c_str());
+    if (const Outcome read = database.ReadPaths(covered); !read) {
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", IndexProblem(database, read).c_str());
         return exitIndexFailed;
     }
     const std::string machine = MachineName();
@@ -149,11 +148,11 @@ bool NewIndexHasPaths(const ParsedArguments& parsed, const std::string& location
 // The exclusions given are remembered with the covered paths of this
 // machine that hold the run's paths (all of them for a run over lists or
 // the remembered paths), and the rules of those paths go with the run.
-bool ApplyExcludes(IndexDatabase& database, const ParsedArguments& parsed, RunPaths& paths)
+Outcome ApplyExcludes(IndexDatabase& database, const ParsedArguments& parsed, RunPaths& paths)
 {
     std::vector<CoveredPath> covered;
-    if (!database.ReadPaths(covered))
-        return false;
+    if (Outcome read = database.ReadPaths(covered); !read)
+        return read;
     const std::string machine = MachineName();
     for (CoveredPath& path : covered) {
         bool ours = path.machine == machine && paths.scope.empty();
@@ -176,22 +175,32 @@ bool ApplyExcludes(IndexDatabase& database, const ParsedArguments& parsed, RunPa
                 changed = true;
             }
         }
-        if (changed && !database.SetExcludes(path))
-            return false;
+        if (changed)
+            if (Outcome set = database.SetExcludes(path); !set)
+                return set;
         paths.leftOut.paths.push_back(std::move(path));
     }
     paths.leftOut.hidden = parsed.Has("--hidden");
-    return true;
+    return Done();
+}
+
+// A failure of the index itself (exit 3), not a refusal of what was asked:
+// its connection lost, or the index damaged.
+bool IndexUnusable(const Outcome& failure)
+{
+    return failure.kind == OutcomeKind::lost || failure.kind == OutcomeKind::damaged;
 }
 
 int Forget(IndexDatabase& database, const ParsedArguments& parsed)
 {
     const std::string path = PathBytes(IndexedPath(*parsed.Value("--forget")));
-    std::string error;
     std::int64_t removed = 0;
-    if (!database.LockForRun({path}, error) || !database.ForgetPath(path, removed, error)) {
-        std::fprintf(stderr, "trellan index: %s\n", IndexProblem(database, error).c_str());
-        return database.Damaged() ? exitIndexFailed : exitFailure;
+    Outcome forgotten = database.LockForRun({path});
+    if (forgotten)
+        forgotten = database.ForgetPath(path, removed);
+    if (!forgotten) {
+        std::fprintf(stderr, "trellan index: %s\n", IndexProblem(database, forgotten).c_str());
+        return IndexUnusable(forgotten) ? exitIndexFailed : exitFailure;
     }
     if (!parsed.Has("--quiet")) {
         std::string line = "trellan index: ";
@@ -279,21 +288,22 @@ int RunIndex(const ParsedArguments& parsed)
         return problem;
     if (!RegistryReady("trellan index", false))
         return exitFailure;
-    if (!database->LockForRun(paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"}, error)) {
-        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-        return database->LastFailure() == FailureKind::lost ? exitIndexFailed : exitFailure;
+    if (const Outcome locked = database->LockForRun(paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"});
+        !locked) {
+        std::fprintf(stderr, "trellan index: %s\n", locked.message.c_str());
+        return IndexUnusable(locked) ? exitIndexFailed : exitFailure;
     }
     // A path the index cannot remember would go unwatched by later runs
     // without PATH: the run stops, as for the exclusions.
     for (const std::string& path : paths.scope)
-        if (!database->AddPath(path)) {
+        if (const Outcome added = database->AddPath(path); !added) {
             std::fprintf(stderr, "trellan index: cannot remember the path: %s\n",
-                         IndexProblem(*database, database->LastError()).c_str());
+                         IndexProblem(*database, added).c_str());
             return exitIndexFailed;
         }
-    if (!ApplyExcludes(*database, parsed, paths)) {
+    if (const Outcome applied = ApplyExcludes(*database, parsed, paths); !applied) {
         std::fprintf(stderr, "trellan index: cannot remember the exclusions: %s\n",
-                     IndexProblem(*database, database->LastError()).c_str());
+                     IndexProblem(*database, applied).c_str());
         return exitIndexFailed;
     }
 

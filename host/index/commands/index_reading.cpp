@@ -45,22 +45,13 @@ int SayMalformedQuery(const char* command, const std::u16string& query, const st
     return exitUsage;
 }
 
-int SayQueryFailure(const char* command, SearchStatus status, const std::u16string& query,
-                    const IndexDatabase& database, const std::string& error)
+int SayIndexFailure(const char* command, const IndexDatabase& database, const Outcome& failure)
 {
-    switch (status) {
-    case SearchStatus::found:
-        return exitSuccess;
-    case SearchStatus::badQuery:
-        return SayMalformedQuery(command, query, error);
-    case SearchStatus::failed:
-        break;
-    }
-    if (database.Damaged())  // said as every command says it
-        std::fprintf(stderr, "trellan %s: %s\n", command, IndexProblem(database, error).c_str());
+    if (failure.kind == OutcomeKind::damaged)  // said as every command says it
+        std::fprintf(stderr, "trellan %s: %s\n", command, IndexProblem(database, failure).c_str());
     else
         std::fprintf(stderr, "trellan %s: cannot read the index %s: %s\n", command, database.Name().c_str(),
-                     error.c_str());
+                     failure.message.c_str());
     return exitIndexFailed;
 }
 

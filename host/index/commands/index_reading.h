@@ -28,9 +28,7 @@ std::unique_ptr<IndexDatabase> OpenForReading(const ParsedArguments& parsed, con
 // Says that `query` is malformed, `problem` saying where; exitUsage.
 int SayMalformedQuery(const char* command, const std::u16string& query, const std::string& problem);
 
-// Says why `status` is not `found` (a malformed `query`, an index that
-// cannot be read) and gives the exit code; 0 for `found`.
-int SayQueryFailure(const char* command, SearchStatus status, const std::u16string& query,
-                    const IndexDatabase& database, const std::string& error);
+// Says that the index failed a search or a list, and gives the exit code.
+int SayIndexFailure(const char* command, const IndexDatabase& database, const Outcome& failure);
 
 }  // namespace host::index

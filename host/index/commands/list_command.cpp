@@ -87,15 +87,13 @@ int RunList(const ParsedArguments& parsed)
     QueryError malformed;
     if (!query.empty() && !ParseQuery(QueryBytes(query), parsedQuery, malformed))
         return SayMalformedQuery("list", query, malformed.Message());
-    std::string error;
     int exitCode = exitSuccess;
     std::unique_ptr<IndexDatabase> database = OpenForReading(parsed, "list", exitCode);
     if (!database)
         return exitCode;
     std::vector<ListedValue> values;
-    const SearchStatus status = database->List(kind->kind, query.empty() ? nullptr : &parsedQuery, values, error);
-    if (status != SearchStatus::found)
-        return SayQueryFailure("list", status, query, *database, error);
+    if (const Outcome listed = database->List(kind->kind, query.empty() ? nullptr : &parsedQuery, values); !listed)
+        return SayIndexFailure("list", *database, listed);
     std::string out;
     for (const ListedValue& value : values)
         AppendValue(out, value, kind->kind, parsed.Has("--json"));

@@ -164,11 +164,13 @@ int RunSearch(const ParsedArguments& parsed)
         return exitCode;
     std::vector<SearchHit> hits;
     std::int64_t total = 0;
-    std::string error;
+    Outcome problem;
     const SearchStatus status = Find(*database, QueryBytes(query), static_cast<std::int64_t>(limit), HitMarks(),
-                                       hits, error, order, &total);
-    if (status != SearchStatus::found)
-        return SayQueryFailure("search", status, query, *database, error);
+                                       hits, problem, order, &total);
+    if (status == SearchStatus::badQuery)
+        return SayMalformedQuery("search", query, problem.message);
+    if (status == SearchStatus::failed)
+        return SayIndexFailure("search", *database, problem);
     std::string out;
     for (const SearchHit& hit : hits)
         AppendHit(out, hit, style);

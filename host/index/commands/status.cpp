@@ -38,16 +38,25 @@ int PrintIndexStatus(FILE* out, IndexDatabase& database)
     std::vector<FailedFile> failures;
     std::vector<CoveredPath> paths;
     std::vector<RunningWatcher> watchers;
-    std::string problem;
-    if (!database.CheckSound(problem)) {
+    if (const Outcome sound = database.CheckSound(); !sound) {
+        const std::string problem = sound.kind == OutcomeKind::damaged
+                                        ? damagedAdvice + (" (" + sound.message + ")")
+                                        : " " + sound.message;
         std::fprintf(stderr, "trellan index: the index %s%s\n", PrintablePath(database.Name()).c_str(),
                      problem.c_str());
         return exitIndexFailed;
     }
-    if (!database.ReadLastRun(run) || !database.CountByStatus(counts) || !database.ListFailures(failures) ||
-        !database.ReadPaths(paths) || !database.ReadWatchers(watchers)) {
-        std::fprintf(stderr, "trellan index: cannot read the index: %s\n",
-                     IndexProblem(database, database.LastError()).c_str());
+    Outcome read = database.ReadLastRun(run);
+    if (read)
+        read = database.CountByStatus(counts);
+    if (read)
+        read = database.ListFailures(failures);
+    if (read)
+        read = database.ReadPaths(paths);
+    if (read)
+        read = database.ReadWatchers(watchers);
+    if (!read) {
+        std::fprintf(stderr, "trellan index: cannot read the index: %s\n", IndexProblem(database, read).c_str());
         return exitIndexFailed;
     }
     std::int64_t total = 0;

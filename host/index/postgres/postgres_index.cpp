@@ -7,6 +7,7 @@
 #include "index/postgres/tsquery_text.h"
 #include "index/query/fields.h"
 #include "index/query/score.h"
+#include "index/store/bookkeeping_sql.h"
 #include "index/store/query_sql.h"
 #include "text/cjk_pairs.h"
 #include "text/letter_folding.h"
@@ -23,6 +24,7 @@ using postgres::Params;
 using postgres::Result;
 
 constexpr int kSchemaVersion = 5;
+const Dialect dialect = {'$', "now()", "folders.path || '\\x2f'::bytea || files.name", "file"};
 // The advisory lock that keeps two first runs from making the schema at once.
 constexpr std::int64_t kSchemaLock = 0x7472656C6C616E00;  // "trellan\0"
 
@@ -352,7 +354,7 @@ bool PostgresIndex::Upgrade(std::int64_t from, const std::string& sql, std::int6
     return true;
 }
 
-bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::string& error)
+Outcome PostgresIndex::LockForRun(const std::vector<std::string>& paths)
 {
     // Each path locked alone, and the folders above it shared: a run over
     // "/a" and one over "/a/b" exclude each other, runs over "/a/b" and
@@ -373,22 +375,24 @@ bool PostgresIndex::LockForRun(const std::vector<std::string>& paths, std::strin
         if (!held) {
             // Refused by another run's lock, or not asked at all (the
             // connection lost): told apart, as the second is no other run.
-            error = asked ? "another trellan index is running over " + path + " (or a path above or below it) in " +
-                                location
-                          : "cannot lock " + path + " in " + location + ": " + connection.LastError();
-            return false;
+            if (asked)
+                return {OutcomeKind::locked, "another trellan index is running over " + path +
+                                                 " (or a path above or below it) in " + location};
+            Outcome failed = Failed();
+            failed.message = "cannot lock " + path + " in " + location + ": " + failed.message;
+            return failed;
         }
     }
-    return true;
+    return Done();
 }
 
-bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
+Outcome PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
 {
     // Through a cursor, some thousands of rows at a time, so that memory
     // does not grow with the files twice (the plan holds them already).
     const bool own = !connection.InTransaction();
     if (own && !connection.Execute("BEGIN"))
-        return false;
+        return Failed();
     bool read = true;
     for (size_t i = 0; read && i < scope.size(); ++i) {
         const std::string& root = scope[i];
@@ -421,19 +425,20 @@ bool PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const 
         }
         read = read && connection.Execute("CLOSE known");
     }
-    if (own)
-        read = connection.Execute(read ? "COMMIT" : "ROLLBACK") && read;
-    return read;
+    const Outcome outcome = Said(read);
+    if (own && !connection.Execute(read ? "COMMIT" : "ROLLBACK") && read)
+        return Failed();
+    return outcome;
 }
 
-bool PostgresIndex::Begin()
+Outcome PostgresIndex::Begin()
 {
-    return connection.Execute("BEGIN");
+    return Said(connection.Execute("BEGIN"));
 }
 
-bool PostgresIndex::Commit()
+Outcome PostgresIndex::Commit()
 {
-    return connection.Execute("COMMIT");
+    return Said(connection.Execute("COMMIT"));
 }
 
 void PostgresIndex::Rollback()
@@ -455,7 +460,12 @@ std::int64_t PostgresIndex::FolderId(const std::string& folder)
     return folderIds[folder] = made.Integer(0, 0);
 }
 
-bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
+Outcome PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
+{
+    return Said(StoreRows(entry, knownId));
+}
+
+bool PostgresIndex::StoreRows(const IndexEntry& entry, std::int64_t knownId)
 {
     std::int64_t id = knownId;
     const auto state = [&](Params params) {
@@ -476,18 +486,8 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
             .Integer(entry.media.duration);
     };
     if (id) {
-        if (!connection
-                 .Prepared("update",
-                           "UPDATE files SET size = $2, modified = $3, status = $4, failed = $5, cause = $6, "
-                           "changed = $7, inode = $8, album = CASE WHEN $17 THEN album ELSE $9 END, "
-                           "albumartist = CASE WHEN $17 THEN albumartist ELSE $10 END, "
-                           "genre = CASE WHEN $17 THEN genre ELSE $11 END, "
-                           "composer = CASE WHEN $17 THEN composer ELSE $12 END, "
-                           "year = CASE WHEN $17 THEN year ELSE $13 END, track = CASE WHEN $17 THEN track ELSE $14 END, "
-                           "disc = CASE WHEN $17 THEN disc ELSE $15 END, "
-                           "duration = CASE WHEN $17 THEN duration ELSE $16 END WHERE id = $1",
-                           state(Params().Integer(id)).Boolean(entry.keep))
-                 .Ok())
+        static const std::string updateSql = Spoken(bookkeeping::updateFile, dialect);
+        if (!connection.Prepared("update", updateSql.c_str(), state(Params().Integer(id).Boolean(entry.keep))).Ok())
             return false;
         // A failure outside the file keeps the texts it had.
         if (entry.keep)
@@ -499,12 +499,9 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
         const std::int64_t folder = FolderId(folderPath);
         if (!folder)
             return false;
-        Result made = connection.Prepared("insert",
-                                          "INSERT INTO files (folder, name, size, modified, status, failed, cause, "
-                                          "changed, inode, album, albumartist, genre, composer, year, track, disc, "
-                                          "duration) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11, $12, $13, "
-                                          "$14, $15, $16, $17) RETURNING id",
-                                          state(Params().Integer(folder).Bytes(name)));
+        static const std::string insertSql = Spoken(bookkeeping::insertFile, dialect) + " RETURNING id";
+        Result made =
+            connection.Prepared("insert", insertSql.c_str(), state(Params().Integer(folder).Bytes(name)));
         if (!made.Ok() || made.Rows() != 1)
             return false;
         id = made.Integer(0, 0);
@@ -526,89 +523,92 @@ bool PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)
     return connection.Prepared("text", upsertTextSql, texts).Ok();
 }
 
-bool PostgresIndex::Remove(std::int64_t id)
+Outcome PostgresIndex::Remove(std::int64_t id)
 {
-    return connection.Prepared("remove", "DELETE FROM files WHERE id = $1", Params().Integer(id)).Ok();
+    static const std::string sql = Spoken(bookkeeping::removeFile, dialect);
+    return Said(connection.Prepared("remove", sql.c_str(), Params().Integer(id)).Ok());
 }
 
-bool PostgresIndex::RemoveUnder(const std::string& under)
+Outcome PostgresIndex::RemoveUnder(const std::string& under)
 {
     const auto [parent, name] = SplitPath(under);
     const std::string below = under == "/" ? "" : under;
-    return connection
-        .Query("DELETE FROM files USING folders WHERE folders.id = files.folder AND (folders.path = $1 OR "
-               "(folders.path >= $4 AND folders.path < $5) OR (folders.path = $2 AND files.name = $3))",
-               Params().Bytes(under).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
-        .Ok();
+    return Said(connection
+                    .Query("DELETE FROM files USING folders WHERE folders.id = files.folder AND (folders.path = $1 OR "
+                           "(folders.path >= $4 AND folders.path < $5) OR (folders.path = $2 AND files.name = $3))",
+                           Params().Bytes(under).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
+                    .Ok());
 }
 
-bool PostgresIndex::RemoveEmptyFolders()
+Outcome PostgresIndex::RemoveEmptyFolders()
 {
     // Only the folders this run has met: the others are other runs'.
     std::string ids = "{";
     for (const auto& [path, id] : folderIds)
         ids += (ids.size() > 1 ? "," : "") + std::to_string(id);
     folderIds.clear();
-    return connection
-        .Query("DELETE FROM folders WHERE id = ANY($1::text::bigint[]) AND "
-               "NOT EXISTS (SELECT 1 FROM files WHERE files.folder = folders.id)",
-               Params().Text(ids + "}"))
-        .Ok();
+    return Said(connection
+                    .Query("DELETE FROM folders WHERE id = ANY($1::text::bigint[]) AND "
+                           "NOT EXISTS (SELECT 1 FROM files WHERE files.folder = folders.id)",
+                           Params().Text(ids + "}"))
+                    .Ok());
 }
 
-bool PostgresIndex::ReadPaths(std::vector<CoveredPath>& paths)
+Outcome PostgresIndex::ReadPaths(std::vector<CoveredPath>& paths)
 {
-    Result rows = connection.Query("SELECT path, machine, excludes FROM paths ORDER BY path");
+    Result rows = connection.Query(bookkeeping::readPaths);
     for (int row = 0; row < rows.Rows(); ++row)
         paths.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)), SplitLines(rows.Bytes(row, 2))});
-    return rows.Ok();
+    return Said(rows.Ok());
 }
 
-bool PostgresIndex::InsertPath(const CoveredPath& path)
+Outcome PostgresIndex::InsertPath(const CoveredPath& path)
 {
-    return connection
-        .Query("INSERT INTO paths (path, machine, excludes) VALUES ($1, $2, $3) ON CONFLICT (path) DO NOTHING",
-               Params().Bytes(path.path).Text(path.machine).Bytes(JoinLines(path.excludes)))
-        .Ok();
+    static const std::string sql = Spoken(bookkeeping::insertPath, dialect);
+    return Said(
+        connection.Query(sql, Params().Bytes(path.path).Text(path.machine).Bytes(JoinLines(path.excludes))).Ok());
 }
 
-bool PostgresIndex::SetExcludes(const CoveredPath& path)
+Outcome PostgresIndex::SetExcludes(const CoveredPath& path)
 {
-    return connection
-        .Query("UPDATE paths SET excludes = $2 WHERE path = $1", Params().Bytes(path.path).Bytes(JoinLines(path.excludes)))
-        .Ok();
+    static const std::string sql = Spoken(bookkeeping::setExcludes, dialect);
+    return Said(connection.Query(sql, Params().Bytes(path.path).Bytes(JoinLines(path.excludes))).Ok());
 }
 
-bool PostgresIndex::DropPath(const std::string& path, bool& dropped)
+Outcome PostgresIndex::DropPath(const std::string& path, bool& dropped)
 {
-    Result gone = connection.Query("DELETE FROM paths WHERE path = $1 RETURNING 1", Params().Bytes(path));
+    static const std::string sql = Spoken(bookkeeping::dropPath, dialect);
+    Result gone = connection.Query(sql, Params().Bytes(path));
     dropped = gone.Rows() > 0;
-    return gone.Ok();
+    return Said(gone.Ok());
 }
 
-std::int64_t PostgresIndex::StartRun()
+Outcome PostgresIndex::StartRun(std::int64_t& run)
 {
-    Result run = connection.Query("INSERT INTO runs (machine) VALUES ($1) RETURNING id", Params().Text(MachineName()));
-    return run.Ok() && run.Rows() ? run.Integer(0, 0) : 0;
+    Result started =
+        connection.Query("INSERT INTO runs (machine) VALUES ($1) RETURNING id", Params().Text(MachineName()));
+    if (!started.Ok() || started.Rows() != 1)
+        return Failed();
+    run = started.Integer(0, 0);
+    return Done();
 }
 
-bool PostgresIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
+Outcome PostgresIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
 {
-    return connection
-        .Query("UPDATE runs SET finished = now(), complete = $2, added = $3, changed = $4, unchanged = $5, "
-               "removed = $6, failed = $7 WHERE id = $1",
-               Params()
-                   .Integer(run)
-                   .Boolean(complete)
-                   .Integer(counts.added)
-                   .Integer(counts.changed)
-                   .Integer(counts.unchanged)
-                   .Integer(counts.removed)
-                   .Integer(counts.failed))
-        .Ok();
+    static const std::string sql = Spoken(bookkeeping::finishRun, dialect);
+    return Said(connection
+                    .Query(sql, Params()
+                                    .Integer(run)
+                                    .Boolean(complete)
+                                    .Integer(counts.added)
+                                    .Integer(counts.changed)
+                                    .Integer(counts.unchanged)
+                                    .Integer(counts.removed)
+                                    .Integer(counts.failed))
+                    .Ok());
 }
 
-bool PostgresIndex::ReadLastRun(LastRun& run)
+Outcome PostgresIndex::ReadLastRun(LastRun& run)
 {
     Result rows = connection.Query(
         "SELECT extract(epoch FROM started)::float8, extract(epoch FROM finished)::float8, complete, "
@@ -622,70 +622,71 @@ bool PostgresIndex::ReadLastRun(LastRun& run)
         run.counts = {rows.Integer(0, 4), rows.Integer(0, 5), rows.Integer(0, 6), rows.Integer(0, 7),
                       rows.Integer(0, 8)};
     }
-    return rows.Ok();
+    return Said(rows.Ok());
 }
 
-FailureKind PostgresIndex::LastFailure() const
+Outcome PostgresIndex::Failed() const
 {
     // By the SQLSTATE's class, or the code itself where a class holds kinds
     // apart.
     const std::string& state = connection.LastState();
+    OutcomeKind kind = OutcomeKind::other;
     if (connection.Broken() || state.starts_with("08") || state == "57P01")
-        return FailureKind::lost;
-    if (state == "53100")
-        return FailureKind::full;
-    if (state == "53200")
-        return FailureKind::memory;
-    if (state == "55P03" || state == "40001" || state == "40P01")
-        return FailureKind::locked;
-    if (state == "XX001" || state == "XX002")
-        return FailureKind::damaged;
-    if (state.starts_with("22") || state.starts_with("23"))
-        return FailureKind::refused;
-    return FailureKind::other;
+        kind = OutcomeKind::lost;
+    else if (state == "53100")
+        kind = OutcomeKind::full;
+    else if (state == "53200")
+        kind = OutcomeKind::memory;
+    else if (state == "55P03" || state == "40001" || state == "40P01")
+        kind = OutcomeKind::locked;
+    else if (state == "XX001" || state == "XX002")
+        kind = OutcomeKind::damaged;
+    else if (state.starts_with("22") || state.starts_with("23"))
+        kind = OutcomeKind::refused;
+    return {kind, connection.LastError()};
 }
 
-bool PostgresIndex::Reconnect(std::string& error)
+Outcome PostgresIndex::Reconnect()
 {
     if (connection.Alive())
-        return true;
+        return Done();
     // A new connection: the server let the old one's locks go, and the
     // watcher's record names the new one.
-    if (!connection.Open(connectionString) || !connection.Execute("SET search_path = trellan, public")) {
-        error = "cannot connect to the PostgreSQL index " + location + ": " +
-                postgres::WithoutSecrets(connection.LastError(), connectionString);
-        return false;
-    }
+    if (!connection.Open(connectionString) || !connection.Execute("SET search_path = trellan, public"))
+        return {OutcomeKind::lost, "cannot connect to the PostgreSQL index " + location + ": " +
+                                       postgres::WithoutSecrets(connection.LastError(), connectionString)};
     folderIds.clear();
-    if (!lockedPaths.empty() && !LockForRun(std::vector<std::string>(lockedPaths), error))
-        return false;
+    if (!lockedPaths.empty())
+        if (Outcome locked = LockForRun(std::vector<std::string>(lockedPaths)); !locked)
+            return locked;
     if (watcherRow &&
         !connection
              .Query("UPDATE watchers SET backend = pg_backend_pid(), connected = now() WHERE id = $1",
                     Params().Integer(watcherRow))
-             .Ok()) {
-        error = connection.LastError();
-        return false;
-    }
-    return true;
+             .Ok())
+        return Failed();
+    return Done();
 }
 
-bool PostgresIndex::StartWatching()
+Outcome PostgresIndex::StartWatching()
 {
-    Result row = connection.Query("INSERT INTO watchers (machine, process) VALUES ($1, $2) RETURNING id",
-                                  Params().Text(MachineName()).Integer(getpid()));
-    watcherRow = row.Ok() && row.Rows() ? row.Integer(0, 0) : 0;
-    return watcherRow != 0;
+    static const std::string sql = Spoken(bookkeeping::startWatching, dialect);
+    Result row = connection.Query(sql, Params().Text(MachineName()).Integer(getpid()));
+    if (!row.Ok() || row.Rows() != 1)
+        return Failed();
+    watcherRow = row.Integer(0, 0);
+    return Done();
 }
 
-void PostgresIndex::StopWatching()
+Outcome PostgresIndex::StopWatching()
 {
-    if (watcherRow)
-        connection.Query("DELETE FROM watchers WHERE id = $1", Params().Integer(watcherRow));
+    static const std::string sql = Spoken(bookkeeping::stopWatching, dialect);
+    const bool stopped = !watcherRow || connection.Query(sql, Params().Integer(watcherRow)).Ok();
     watcherRow = 0;
+    return Said(stopped);
 }
 
-bool PostgresIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
+Outcome PostgresIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
 {
     // A watcher's row counts while the connection that wrote it is still
     // there; a killed watcher's stays behind, and is left out.
@@ -694,30 +695,28 @@ bool PostgresIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
         "(SELECT 1 FROM pg_stat_activity a WHERE a.pid = w.backend AND a.backend_start <= w.connected) ORDER BY id");
     for (int row = 0; row < rows.Rows(); ++row)
         watchers.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), LocalTime(rows.Real(row, 2))});
-    return rows.Ok();
+    return Said(rows.Ok());
 }
 
-bool PostgresIndex::CountByStatus(std::vector<StatusCount>& counts)
+Outcome PostgresIndex::CountByStatus(std::vector<StatusCount>& counts)
 {
-    Result rows = connection.Query("SELECT status, count(*) FROM files GROUP BY status, failed "
-                                   "ORDER BY failed, count(*) DESC, status");
+    Result rows = connection.Query(bookkeeping::countByStatus);
     for (int row = 0; row < rows.Rows(); ++row)
         counts.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1)});
-    return rows.Ok();
+    return Said(rows.Ok());
 }
 
-bool PostgresIndex::ListFailures(std::vector<FailedFile>& files)
+Outcome PostgresIndex::ListFailures(std::vector<FailedFile>& files)
 {
-    Result rows = connection.Query("SELECT folders.path || '\\x2f'::bytea || files.name AS path, status, cause, "
-                                   "EXISTS (SELECT 1 FROM texts WHERE texts.file = files.id) FROM files "
-                                   "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY cause, path");
+    static const std::string sql = Spoken(bookkeeping::listFailures, dialect);
+    Result rows = connection.Query(sql);
     for (int row = 0; row < rows.Rows(); ++row)
         files.push_back({std::string(rows.Bytes(row, 0)), std::string(rows.Bytes(row, 1)),
                          std::string(rows.Bytes(row, 2)), rows.Integer(row, 3) != 0});
-    return rows.Ok();
+    return Said(rows.Ok());
 }
 
-bool PostgresIndex::CheckIntegrity(std::string& problem)
+Outcome PostgresIndex::CheckIntegrity()
 {
     // Every file that was filtered has its texts (a failed one may keep
     // those of its last good filtering), and each vector is what its texts
@@ -732,15 +731,12 @@ bool PostgresIndex::CheckIntegrity(std::string& problem)
         "        setweight(to_tsvector('trellan.stems', media || ' ' || tags || ' ' || names), 'D')" TRELLAN_GAP
         "        setweight(to_tsvector('trellan.stems', body), 'D') AND "
         "        (title || author || comments || body) !~ '[ぁ-ヿｦ-ﾟ㐀-䶿一-鿿豈-﫿가-힯ᄀ-ᇿ" + FoldedLetters() + "]')");
-    if (!rows.Ok()) {
-        problem = connection.LastError();
-        return false;
-    }
+    if (!rows.Ok())
+        return Failed();
     if (rows.Integer(0, 0) == 0 && rows.Integer(0, 1) == 0)
-        return true;
-    problem = std::to_string(rows.Integer(0, 0)) + " files without their texts, " +
-              std::to_string(rows.Integer(0, 1)) + " texts whose vector does not match them";
-    return false;
+        return Done();
+    return {OutcomeKind::damaged, std::to_string(rows.Integer(0, 0)) + " files without their texts, " +
+                                      std::to_string(rows.Integer(0, 1)) + " texts whose vector does not match them"};
 }
 
 namespace {
@@ -887,7 +883,7 @@ std::string MatchesSql(const Matching& query, bool withNames, bool ranked)
 {
     const std::string head = std::string("SELECT texts.file AS id, ") +
                              (withNames ? "texts.title, texts.author, " : "") +
-                             "folders.path || '\\x2f'::bytea || files.name AS path, " + mediaColumns + ", ";
+                             "folders.path || '\\x2f'::bytea || files.name AS path, " + MatchMediaColumns() + ", ";
     if (query.tsquery.empty())
         return head + "false AS exact, 0::float8 AS rank FROM " + matchedTables + ", q WHERE true" +
                PlaceConditions(query.places, 5, placeSql);
@@ -910,28 +906,18 @@ Params MatchParams(const Matching& query, const SnippetMarks& marks, std::int64_
     return params;
 }
 
-// The tsquery is rendered from a parsed query, so to_tsquery never finds it
-// malformed: what fails here is the server or the index.
-SearchStatus Failed(const postgres::Connection& connection, std::string& error)
-{
-    error = connection.LastError();
-    return SearchStatus::failed;
-}
-
 // A list's rows: value, files, artist, year.
-SearchStatus Listed(const Result& rows, std::vector<ListedValue>& values)
+void Listed(const Result& rows, std::vector<ListedValue>& values)
 {
     for (int row = 0; row < rows.Rows(); ++row)
         values.push_back({std::string(rows.Bytes(row, 0)), rows.Integer(row, 1), std::string(rows.Bytes(row, 2)),
                           rows.Integer(row, 3)});
-    return SearchStatus::found;
 }
 
 }  // namespace
 
-SearchStatus PostgresIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks,
-                                   SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
-                                   std::string& error)
+Outcome PostgresIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+                              std::vector<SearchHit>& hits, std::int64_t& total)
 {
     const Matching query = Rendered(asked);
     // The texts, and the snippet made of them, are taken after the limit:
@@ -952,37 +938,40 @@ SearchStatus PostgresIndex::Search(const Query& asked, std::int64_t limit, const
     const std::string sql = QueryWords(query) + ", top AS (SELECT *, count(*) OVER () AS total FROM (" +
                             MatchesSql(query, byNames, true) + " OFFSET 0) AS matched ORDER BY " + ordered +
                             " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, shown_title, shown_author, " +
-                            snippet + ", rank, total, " + hitColumns +
+                            snippet + ", rank, total, " + HitMediaColumns() +
                             " FROM top CROSS JOIN q JOIN trellan.texts AS shown (file, shown_title, shown_author, "
                             "shown_comments, shown_body) ON shown.file = top.id ORDER BY " + ordered;
+    // The tsquery is rendered from a parsed query, so to_tsquery never
+    // finds it malformed: what fails here is the server or the index.
     Result rows = connection.Query(sql, MatchParams(query, marks, limit));
     if (!rows.Ok())
-        return Failed(connection, error);
+        return Failed();
     // The count of every match comes with each hit, taken before the limit.
     total = rows.Rows() ? rows.Integer(0, 5) : 0;
     for (int row = 0; row < rows.Rows(); ++row) {
         SearchHit& hit = hits.emplace_back();
         hit.path = rows.Bytes(row, 0), hit.title = rows.Bytes(row, 1), hit.author = rows.Bytes(row, 2);
         hit.snippet = rows.Bytes(row, 3), hit.rank = rows.Real(row, 4);
-        hit.album = rows.Bytes(row, 6), hit.albumArtist = rows.Bytes(row, 7), hit.genre = rows.Bytes(row, 8);
-        hit.composer = rows.Bytes(row, 9), hit.year = rows.Integer(row, 10), hit.track = rows.Integer(row, 11);
-        hit.disc = rows.Integer(row, 12), hit.duration = rows.Integer(row, 13);
+        ReadHitMedia(
+            hit, [&](int column) { return std::string(rows.Bytes(row, column)); },
+            [&](int column) { return rows.Integer(row, column); });
     }
-    return SearchStatus::found;
+    return Done();
 }
 
-SearchStatus PostgresIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values,
-                                 std::string& error)
+Outcome PostgresIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values)
 {
     if (!asked) {
         Result rows = connection.Query(ListSql(kind, std::string(), "texts.file", sortKeySql, "trellan."));
-        return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
+        Listed(rows, values);
+        return Said(rows.Ok());
     }
     const Matching query = Rendered(*asked);
     const std::string sql = QueryWords(query) + ListSql(kind, "SELECT id FROM (" + MatchesSql(query, false, false) +
                                                                   ") AS matched", "texts.file", sortKeySql, "trellan.");
     Result rows = connection.Query(sql, MatchParams(query, SnippetMarks(), 0));
-    return rows.Ok() ? Listed(rows, values) : Failed(connection, error);
+    Listed(rows, values);
+    return Said(rows.Ok());
 }
 
 }  // namespace host::index

@@ -21,40 +21,41 @@ public:
     // with nothing kept in the session (a pooler may stand between).
     bool Open(const std::string& location, bool forSearch, std::string& error);
 
-    std::string LastError() const override { return connection.LastError(); }
-    FailureKind LastFailure() const override;
     std::string Name() const override { return location; }
-    bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
-    bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
-    bool Begin() override;
-    bool Commit() override;
+    Outcome LockForRun(const std::vector<std::string>& paths) override;
+    Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
+    Outcome Begin() override;
+    Outcome Commit() override;
     void Rollback() override;
-    bool Store(const IndexEntry& entry, std::int64_t knownId) override;
-    bool Remove(std::int64_t id) override;
-    bool RemoveUnder(const std::string& under) override;
-    bool Reconnect(std::string& error) override;
-    bool RemoveEmptyFolders() override;
-    bool ReadPaths(std::vector<CoveredPath>& paths) override;
-    std::int64_t StartRun() override;
-    bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) override;
-    bool ReadLastRun(LastRun& run) override;
-    bool StartWatching() override;
-    void StopWatching() override;
-    bool ReadWatchers(std::vector<RunningWatcher>& watchers) override;
-    bool CountByStatus(std::vector<StatusCount>& counts) override;
-    bool ListFailures(std::vector<FailedFile>& files) override;
-    bool CheckIntegrity(std::string& problem) override;
-    SearchStatus Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
-                        std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
-    SearchStatus List(ListKind kind, const Query* query, std::vector<ListedValue>& values,
-                      std::string& error) override;
+    Outcome Store(const IndexEntry& entry, std::int64_t knownId) override;
+    Outcome Remove(std::int64_t id) override;
+    Outcome RemoveUnder(const std::string& under) override;
+    Outcome Reconnect() override;
+    Outcome RemoveEmptyFolders() override;
+    Outcome ReadPaths(std::vector<CoveredPath>& paths) override;
+    Outcome StartRun(std::int64_t& run) override;
+    Outcome FinishRun(std::int64_t run, const RunCounts& counts, bool complete) override;
+    Outcome ReadLastRun(LastRun& run) override;
+    Outcome StartWatching() override;
+    Outcome StopWatching() override;
+    Outcome ReadWatchers(std::vector<RunningWatcher>& watchers) override;
+    Outcome CountByStatus(std::vector<StatusCount>& counts) override;
+    Outcome ListFailures(std::vector<FailedFile>& files) override;
+    Outcome CheckIntegrity() override;
+    Outcome Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+                   std::vector<SearchHit>& hits, std::int64_t& total) override;
+    Outcome List(ListKind kind, const Query* query, std::vector<ListedValue>& values) override;
 
 protected:
-    bool InsertPath(const CoveredPath& path) override;
-    bool SetExcludes(const CoveredPath& path) override;
-    bool DropPath(const std::string& path, bool& dropped) override;
+    Outcome InsertPath(const CoveredPath& path) override;
+    Outcome SetExcludes(const CoveredPath& path) override;
+    Outcome DropPath(const std::string& path, bool& dropped) override;
 
 private:
+    // The last statement's failure, of the kind its SQLSTATE tells.
+    Outcome Failed() const;
+    Outcome Said(bool done) const { return done ? Done() : Failed(); }
+    bool StoreRows(const IndexEntry& entry, std::int64_t knownId);
     bool CreateSchema(std::string& error);
     // Moves the schema from version `from` to the next, once, whoever comes first.
     bool Upgrade(std::int64_t from, const std::string& sql, std::int64_t& found, std::string& error);

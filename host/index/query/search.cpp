@@ -7,19 +7,19 @@
 namespace host::index {
 
 SearchStatus Find(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
-                  std::vector<SearchHit>& hits, std::string& error, SearchOrder order, std::int64_t* total)
+                  std::vector<SearchHit>& hits, Outcome& problem, SearchOrder order, std::int64_t* total)
 {
     Query parsed;
     QueryError malformed;
     if (!ParseQuery(query, parsed, malformed)) {
-        error = malformed.Message();
+        problem = {OutcomeKind::refused, malformed.Message()};
         return SearchStatus::badQuery;
     }
     std::int64_t matched = 0;
-    const SearchStatus status = database.Search(parsed, limit, marks, order, hits, matched, error);
+    problem = database.Search(parsed, limit, marks, order, hits, matched);
     if (total)
         *total = matched;
-    return status;
+    return problem ? SearchStatus::found : SearchStatus::failed;
 }
 
 }  // namespace host::index

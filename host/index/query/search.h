@@ -8,11 +8,16 @@
 
 namespace host::index {
 
-// On failure `error` says why; for a malformed query, where it went wrong.
+enum class SearchStatus {
+    found,     // `hits` holds the hits, if any
+    badQuery,  // the parser refused the query: `problem`'s message says where it went wrong
+    failed,    // the index failed: `problem` is its outcome
+};
+
 // At most `limit` hits (0: all) in `order`; `total`, when given, is the
 // number of files that match.
 SearchStatus Find(IndexDatabase& database, const std::string& query, std::int64_t limit, const SnippetMarks& marks,
-                  std::vector<SearchHit>& hits, std::string& error, SearchOrder order = SearchOrder::rank,
+                  std::vector<SearchHit>& hits, Outcome& problem, SearchOrder order = SearchOrder::rank,
                   std::int64_t* total = nullptr);
 
 }  // namespace host::index

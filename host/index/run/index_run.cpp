@@ -331,22 +331,23 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     run.leftOut = paths.leftOut;
     // A run that cannot read what the index knows, or write its line in the
     // run log, ends before it walks: it could write nothing else.
-    auto fail = [&](const char* what) {
+    auto fail = [&](const char* what, Outcome why) {
         RunResult failed;
         failed.exitCode = host::exitIndexFailed;
         failed.indexFailed = true;
-        failed.error = database.LastError();
+        failed.failure = std::move(why);
         if (!settings.callerSaysIndexFailure)
             std::fprintf(stderr, "trellan index: cannot %s the index: %s\n", what,
-                         IndexProblem(database, failed.error).c_str());
+                         IndexProblem(database, failed.failure).c_str());
         return failed;
     };
-    if (!settings.outerTransaction && !database.LoadKnownFiles(known, know))
-        return fail("read");
+    if (!settings.outerTransaction)
+        if (Outcome read = database.LoadKnownFiles(known, know); !read)
+            return fail("read", std::move(read));
     run.lastRunStarted = LastRunStarted(database);
-    const std::int64_t runId = database.StartRun();
-    if (!runId)
-        return fail("write to");
+    std::int64_t runId = 0;
+    if (Outcome started = database.StartRun(runId); !started)
+        return fail("write to", std::move(started));
 
     InputFiles inputs(paths.walked, paths.lists, paths.nulSeparated, [] { return StopSignal() != 0; });
     FilterFinder finder;
@@ -370,15 +371,19 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
         written = run.writer.Commit() && (removed || StopSignal());
         complete = removed && written;
     }
-    if (complete && run.counts.removed && !database.RemoveEmptyFolders())
-        written = complete = false;
     RunResult result;
+    if (!written)
+        result.failure = run.writer.Failure();
+    if (complete && run.counts.removed)
+        if (Outcome tidied = database.RemoveEmptyFolders(); !tidied) {
+            written = complete = false;
+            result.failure = std::move(tidied);
+        }
     if (!written) {
         result.indexFailed = true;
-        result.error = run.writer.Error().empty() ? database.LastError() : run.writer.Error();
         if (!settings.callerSaysIndexFailure)
             std::fprintf(stderr, "trellan index: cannot write to the index: %s\n",
-                         IndexProblem(database, result.error).c_str());
+                         IndexProblem(database, result.failure).c_str());
     }
     for (const RefusedFile& refused : run.writer.Refused()) {
         ++run.counts.failed;
@@ -391,7 +396,9 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     run.counts.failed += progress.Failed();
     run.counts.added = run.writer.Committed(Counted::added);
     run.counts.changed = run.writer.Committed(Counted::changed);
-    database.FinishRun(runId, run.counts, complete);
+    // A run whose end cannot be logged has stored what it says; the log
+    // shows it as cut short.
+    (void)database.FinishRun(runId, run.counts, complete);
     database.RunEnded(run.writer.Wrote());
     const RunCounts& counts = run.counts;
     const bool nothing = !counts.added && !counts.changed && !counts.unchanged && !counts.removed && !counts.failed;

@@ -42,7 +42,7 @@ struct RunResult {
     RunCounts counts;
     bool stopped = false;      // a signal stopped it
     bool indexFailed = false;  // the index could not be read or written
-    std::string error;         // ... and why
+    Outcome failure;           // ... and why
 };
 
 RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const RunSettings& settings);

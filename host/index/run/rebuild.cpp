@@ -22,9 +22,10 @@ bool RememberedPaths(const std::string& location, RunPaths& paths)
     std::string error;
     std::unique_ptr<IndexDatabase> old = OpenIndex(location, IndexUse::salvage, error);
     std::vector<CoveredPath> covered;
-    if (!old || !old->ReadPaths(covered)) {
+    const Outcome read = old ? old->ReadPaths(covered) : Outcome{OutcomeKind::other, error};
+    if (!read) {
         std::fprintf(stderr, "trellan index: %s; name the folders to index into a new one\n",
-                     old ? IndexProblem(*old, old->LastError()).c_str() : error.c_str());
+                     old ? IndexProblem(*old, read).c_str() : error.c_str());
         return false;
     }
     const std::string machine = MachineName();
@@ -46,24 +47,26 @@ int RebuildBeside(const std::string& location, const RunPaths& paths, const RunS
 {
     std::string error, kept;
     std::unique_ptr<IndexDatabase> index = OpenReplacement(location, error);
-    if (!index || !index->LockForRun({}, error)) {
-        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+    Outcome made = index ? index->LockForRun({}) : Outcome{OutcomeKind::other, error};
+    // The new index remembers the paths and what their runs leave out.
+    for (size_t i = 0; made && i < paths.scope.size(); ++i)
+        made = index->AddPath(paths.scope[i]);
+    for (size_t i = 0; made && i < paths.leftOut.paths.size(); ++i)
+        made = index->SetExcludes(paths.leftOut.paths[i]);
+    if (!made) {
+        std::fprintf(stderr, "trellan index: %s\n", made.message.c_str());
         if (index)
             index->Discard();
-        return error.starts_with("another") ? exitFailure : exitIndexFailed;
+        return made.kind == OutcomeKind::locked ? exitFailure : exitIndexFailed;
     }
-    for (const std::string& path : paths.scope)
-        index->AddPath(path);
-    for (const CoveredPath& rules : paths.leftOut.paths)
-        index->SetExcludes(rules);
     const RunResult result = RunIndexOnce(*index, paths, settings);
     if (result.stopped || result.indexFailed) {
         index->Discard();
         std::fprintf(stderr, "trellan index: the rebuild did not finish; %s is as it was\n", location.c_str());
         return result.exitCode;
     }
-    if (!index->TakePlace(kept, error)) {
-        std::fprintf(stderr, "trellan index: %s\n", error.c_str());
+    if (const Outcome placed = index->TakePlace(kept); !placed) {
+        std::fprintf(stderr, "trellan index: %s\n", placed.message.c_str());
         return exitIndexFailed;
     }
     index.reset();  // the run lock let go
@@ -87,11 +90,16 @@ int RebuildInPlace(const std::string& location, const RunPaths& paths, const Run
     int exitCode = exitSuccess;
     for (size_t i = 0; i < paths.scope.size(); ++i) {
         const std::string& path = paths.scope[i];
-        if (!database->LockForRun({path}, error)) {
-            std::fprintf(stderr, "trellan index: %s\n", error.c_str());
-            return exitFailure;
+        if (const Outcome locked = database->LockForRun({path}); !locked) {
+            std::fprintf(stderr, "trellan index: %s\n", locked.message.c_str());
+            return locked.kind == OutcomeKind::locked ? exitFailure : exitIndexFailed;
         }
-        database->AddPath(path);
+        auto cannotWrite = [&](const Outcome& why) {
+            std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", IndexProblem(*database, why).c_str());
+            return exitIndexFailed;
+        };
+        if (Outcome added = database->AddPath(path); !added)
+            return cannotWrite(added);
         // One transaction a path: its files go and come back together, so a
         // search sees the old ones until the new ones are all there.
         Transaction rebuilt(*database);
@@ -99,17 +107,15 @@ int RebuildInPlace(const std::string& location, const RunPaths& paths, const Run
         one.scope = {path};
         one.walked = {paths.walked[i]};
         one.leftOut = paths.leftOut;
-        if (!rebuilt.Begun() || !database->RemoveUnder(path)) {
-            std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database->LastError().c_str());
-            return exitIndexFailed;
-        }
+        if (!rebuilt.Begun())
+            return cannotWrite(rebuilt.Begun());
+        if (Outcome removed = database->RemoveUnder(path); !removed)
+            return cannotWrite(removed);
         const RunResult result = RunIndexOnce(*database, one, inPlace);
         if (result.stopped || result.indexFailed)
             return result.exitCode;  // rolled back: the path's files are as they were
-        if (!rebuilt.Commit()) {
-            std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", database->LastError().c_str());
-            return exitIndexFailed;
-        }
+        if (Outcome committed = rebuilt.Commit(); !committed)
+            return cannotWrite(committed);
         exitCode = std::max(exitCode, result.exitCode);
     }
     return exitCode;

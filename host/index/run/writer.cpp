@@ -27,7 +27,7 @@ bool BatchWriter::Begin()
     begun = std::chrono::steady_clock::now();
     if (batch->Begun())
         return true;
-    Failed();
+    failure = batch->Begun();
     batch.reset();
     return false;
 }
@@ -39,7 +39,7 @@ void BatchWriter::Drop()
     pendingBytes = 0;
 }
 
-bool BatchWriter::Apply(const Change& change)
+Outcome BatchWriter::Apply(const Change& change)
 {
     return change.remove ? database.Remove(change.knownId) : database.Store(change.entry, change.knownId);
 }
@@ -48,22 +48,21 @@ bool BatchWriter::Add(Change&& change)
 {
     wrote = true;
     if (outer) {
-        if (Apply(change)) {
+        if ((failure = Apply(change))) {
             ++committed[static_cast<int>(change.counted)];  // the caller's transaction holds it
             return true;
         }
-        Failed();
         return false;
     }
     if (!Begin()) {
-        if (database.LastFailure() == FailureKind::lost)
+        if (failure.kind == OutcomeKind::lost)
             pending.push_back(std::move(change));  // written with the batch on a new connection
         return Recover();
     }
-    const bool applied = Apply(change);
+    failure = Apply(change);
     pendingBytes += TextBytes(change.entry);
     pending.push_back(std::move(change));
-    if (!applied)
+    if (!failure)
         return Recover();
     if (pending.size() >= batchFiles || pendingBytes >= batchBytes ||
         std::chrono::steady_clock::now() - begun >= batchTime)
@@ -95,7 +94,7 @@ bool BatchWriter::Commit()
 {
     if (!batch)
         return true;
-    if (!batch->Commit())
+    if (!(failure = batch->Commit()))
         return Recover();
     CountCommitted(pending, 0, pending.size());
     batch.reset();
@@ -106,22 +105,21 @@ bool BatchWriter::Commit()
 
 bool BatchWriter::Recover()
 {
-    Failed();  // before the rollback, which has nothing to say
+    // `failure` says what went wrong; the rollback has nothing to say.
     std::vector<Change> changes;
     changes.swap(pending);
     Drop();
     // A lost connection took the whole batch with it, not one file of it:
     // the batch is written again whole, once, on a new connection.
-    if (failure == FailureKind::lost) {
-        std::string again;
-        if (!database.Reconnect(again)) {
-            error += "; " + again;
+    if (failure.kind == OutcomeKind::lost) {
+        if (const Outcome again = database.Reconnect(); !again) {
+            failure.message += "; " + again.message;
             return false;
         }
         return WriteTogether(changes, 0, changes.size());
     }
     // A damaged index refuses every part alike: the run ends there.
-    if (failure == FailureKind::damaged || database.Damaged())
+    if (failure.kind == OutcomeKind::damaged)
         return false;
     // One change is as small as a batch gets.
     if (changes.size() <= 1 && !changes.empty() && !changes[0].remove)
@@ -142,22 +140,22 @@ void BatchWriter::CountCommitted(const std::vector<Change>& changes, size_t begi
 bool BatchWriter::WriteTogether(const std::vector<Change>& changes, size_t begin, size_t end)
 {
     Transaction part(database);
-    bool written = part.Begun();
-    for (size_t i = begin; written && i < end; ++i)
-        written = Apply(changes[i]);
-    if (written && part.Commit()) {
-        CountCommitted(changes, begin, end);
-        return true;
-    }
-    Failed();  // while the part is open: its rollback has nothing to say
-    return false;
+    failure = part.Begun();
+    for (size_t i = begin; failure && i < end; ++i)
+        failure = Apply(changes[i]);
+    if (failure)
+        failure = part.Commit();
+    if (!failure)
+        return false;
+    CountCommitted(changes, begin, end);
+    return true;
 }
 
 bool BatchWriter::WriteInParts(std::vector<Change>& changes, size_t begin, size_t end)
 {
     if (WriteTogether(changes, begin, end))
         return true;
-    if (failure == FailureKind::damaged)
+    if (failure.kind == OutcomeKind::damaged)
         return false;
     if (end - begin == 1)
         return !changes[begin].remove && StoreAloneOrRefused(changes, begin);
@@ -169,8 +167,7 @@ bool BatchWriter::StoreAloneOrRefused(const std::vector<Change>& changes, size_t
 {
     // A refusal that may pass (a lock held a moment too long, memory short
     // for a moment) is tried once more before the file counts as refused.
-    const bool passing = failure == FailureKind::locked || failure == FailureKind::memory;
-    return (passing && WriteTogether(changes, at, at + 1)) || StoreRefused(changes[at]);
+    return (failure.Passing() && WriteTogether(changes, at, at + 1)) || StoreRefused(changes[at]);
 }
 
 bool BatchWriter::StoreRefused(const Change& change)
@@ -181,24 +178,23 @@ bool BatchWriter::StoreRefused(const Change& change)
     IndexEntry refusal;
     refusal.path = change.entry.path;
     refusal.stamp = change.entry.stamp;
-    const bool memory = failure == FailureKind::memory;
+    const bool memory = failure.kind == OutcomeKind::memory;
     refusal.status = memory ? "E_OUTOFMEMORY" : "E_FAIL";
     refusal.failed = true;
     refusal.keep = true;
-    refusal.cause = "the index could not store it: " + error;
+    refusal.cause = "the index could not store it: " + failure.message;
     Transaction alone(database);
-    if (!alone.Begun() || !database.Store(refusal, change.knownId) || !alone.Commit()) {
-        Failed();
+    Outcome stored = alone.Begun();
+    if (stored)
+        stored = database.Store(refusal, change.knownId);
+    if (stored)
+        stored = alone.Commit();
+    if (!stored) {
+        failure = std::move(stored);
         return false;
     }
     refused.push_back({change.entry.path, refusal.cause, memory});
     return true;
-}
-
-void BatchWriter::Failed()
-{
-    error = database.LastError();
-    failure = database.LastFailure();
 }
 
 }  // namespace host::index

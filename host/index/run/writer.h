@@ -39,7 +39,7 @@ public:
     BatchWriter(const BatchWriter&) = delete;
     BatchWriter& operator=(const BatchWriter&) = delete;
 
-    // False when the index cannot be written at all (Error says why); a
+    // False when the index cannot be written at all (Failure says why); a
     // file the index refuses alone is not such a failure (Refused).
     bool Store(IndexEntry entry, std::int64_t knownId, Counted counted = Counted::nothing);
     bool Remove(std::int64_t id);
@@ -51,8 +51,8 @@ public:
     // Whether anything was stored or removed.
     bool Wrote() const { return wrote; }
     // Why the index could not be written, as the database said it when it
-    // failed (a rollback after it says nothing useful).
-    const std::string& Error() const { return error; }
+    // failed (a rollback after it says nothing useful); done while it could.
+    const Outcome& Failure() const { return failure; }
     const std::vector<RefusedFile>& Refused() const { return refused; }
     // How many files of each kind were committed, their texts with them.
     std::int64_t Committed(Counted kind) const { return committed[static_cast<int>(kind)]; }
@@ -67,7 +67,7 @@ private:
     // Counts the changes from `begin` to `end`, now committed.
     void CountCommitted(const std::vector<Change>& changes, size_t begin, size_t end);
     bool Begin();
-    bool Apply(const Change& change);
+    Outcome Apply(const Change& change);
     bool Add(Change&& change);
     // After a failed write or commit: the batch rolled back and written
     // again in parts.
@@ -80,8 +80,6 @@ private:
     bool StoreRefused(const Change& change);
     bool StoreAloneOrRefused(const std::vector<Change>& changes, size_t at);
     void Drop();
-    // Keeps what the index says of its last failure, and what kind it was.
-    void Failed();
 
     IndexDatabase& database;
     const size_t batchFiles;
@@ -93,8 +91,7 @@ private:
     bool wrote = false;
     std::int64_t committed[3] = {};  // by Counted
     std::chrono::steady_clock::time_point begun;
-    std::string error;
-    FailureKind failure = FailureKind::other;
+    Outcome failure;  // the last write's, kept past the rollback
     std::vector<RefusedFile> refused;
 };
 

@@ -10,6 +10,7 @@
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
 #include "index/sqlite/stem_tokenizer.h"
+#include "index/store/bookkeeping_sql.h"
 #include "index/store/query_sql.h"
 #include "system/platform_differences.h"
 #include "text/cjk_pairs.h"
@@ -297,6 +298,7 @@ void SortKeyOf(sqlite3_context* context, int, sqlite3_value** arguments)
     }
 }
 const SortKeySql sortKeySql = {"trellan_key(@)"};
+const Dialect dialect = {'?', "julianday('now')", "folders.path || '/' || files.name", "rowid"};
 
 // What the index's tables and statements need of a connection: the
 // tokenizers, the ranking functions and the sort key.
@@ -355,7 +357,7 @@ std::string DamageMarkPath(const std::string& index)
 SqliteIndex::~SqliteIndex()
 {
     if (Damaged())
-        MarkDamaged(connection.LastError());
+        MarkDamaged(damageSaid.empty() ? connection.LastError() : damageSaid);
 }
 
 void SqliteIndex::MarkDamaged(const std::string& problem)
@@ -450,8 +452,11 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
     }
     // A run that will write looks at the index first: a damaged one is
     // never written into, not even to upgrade it.
-    if (create && version > 0 && !CheckBeforeWriting(error))
+    if (create && version > 0 && !CheckBeforeWriting(error)) {
+        if (damaged)
+            error = std::string(damagedAdvice) + " (" + error + ")";
         return false;
+    }
     if (version == kSchemaVersion)
         return !create || SplitAsNow(error);
     platform::sqlite::WriteTransaction made(connection);
@@ -524,7 +529,7 @@ bool SqliteIndex::CheckBeforeWriting(std::string& error)
     if (sound && ReadInteger(connection, "SELECT count(*) FROM runs WHERE finished IS NULL AND "
                                          "id = (SELECT max(id) FROM runs)") > 0 &&
         SplitBy() == Splitting::now)
-        ftsSound = CheckIntegrity(problem);
+        ftsSound = FullTextSound(problem);
     if (sound && ftsSound)
         return true;
     if (read != SQLITE_ROW && !Damaged()) {
@@ -532,10 +537,18 @@ bool SqliteIndex::CheckBeforeWriting(std::string& error)
         return false;
     }
     damaged = true;
-    error = std::string(damagedAdvice) + " (" + problem + ")";
+    damageSaid = error = problem;
     opened = true;
     MarkDamaged(problem);
     return false;
+}
+
+Outcome SqliteIndex::CheckSound()
+{
+    std::string problem;
+    if (CheckBeforeWriting(problem))
+        return Done();
+    return {damaged ? OutcomeKind::damaged : OutcomeKind::other, problem};
 }
 
 bool SqliteIndex::Damaged() const
@@ -544,25 +557,36 @@ bool SqliteIndex::Damaged() const
     return damaged || code == SQLITE_CORRUPT || code == SQLITE_NOTADB;
 }
 
-FailureKind SqliteIndex::LastFailure() const
+Outcome SqliteIndex::Failed() const
 {
-    if (Damaged())
-        return FailureKind::damaged;
-    switch (connection.Get() ? sqlite3_errcode(connection.Get()) & 0xFF : SQLITE_OK) {
+    // Damage is remembered as it is reported: a rollback after it clears
+    // the connection's error.
+    const int code = connection.Get() ? sqlite3_errcode(connection.Get()) & 0xFF : SQLITE_OK;
+    if (Damaged()) {
+        damaged = true;
+        if (damageSaid.empty() || code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+            damageSaid = connection.LastError();
+        return {OutcomeKind::damaged, damageSaid};
+    }
+    OutcomeKind kind = OutcomeKind::other;
+    switch (code) {
     case SQLITE_NOMEM:
-        return FailureKind::memory;
+        kind = OutcomeKind::memory;
+        break;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return FailureKind::locked;
+        kind = OutcomeKind::locked;
+        break;
     case SQLITE_FULL:
-        return FailureKind::full;
+        kind = OutcomeKind::full;
+        break;
     case SQLITE_CONSTRAINT:
     case SQLITE_TOOBIG:
     case SQLITE_MISMATCH:
-        return FailureKind::refused;
-    default:
-        return FailureKind::other;
+        kind = OutcomeKind::refused;
+        break;
     }
+    return {kind, connection.LastError()};
 }
 
 Statement& SqliteIndex::Cached(std::unique_ptr<Statement>& slot, const char* sql)
@@ -572,7 +596,7 @@ Statement& SqliteIndex::Cached(std::unique_ptr<Statement>& slot, const char* sql
     return *slot;
 }
 
-bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
+Outcome SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
 {
     // A path's own folder row (a file given by name), then the folders from
     // it down, found through the folders' index by range: '0' follows '/'.
@@ -591,7 +615,7 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
         while ((foldersRead = folders.Step()) == SQLITE_ROW)
             found.emplace_back(folders.Integer(0), std::string(folders.Text(1)));
         if (foldersRead != SQLITE_DONE)
-            return false;
+            return Failed();
         for (const auto& [id, folder] : found) {
             folderIds.emplace(folder, id);
             const bool parentOnly = folder == parent && folder != root;
@@ -604,10 +628,10 @@ bool SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const Kn
                           files.Integer(6) != 0, files.Integer(7) != 0,
                           files.Integer(6) != 0 ? FailureFingerprint(files.Text(8)) : 0u});
             if (filesRead != SQLITE_DONE)
-                return false;
+                return Failed();
         }
     }
-    return true;
+    return Done();
 }
 
 std::int64_t SqliteIndex::FolderId(const std::string& folder)
@@ -632,22 +656,24 @@ std::int64_t SqliteIndex::FolderId(const std::string& folder)
     return id;
 }
 
-bool SqliteIndex::Begin()
+Outcome SqliteIndex::Begin()
 {
     transaction.emplace(connection);
     if (transaction->Begun())
-        return true;
+        return Done();
+    const Outcome failed = Failed();
     transaction.reset();
-    return false;
+    return failed;
 }
 
-bool SqliteIndex::Commit()
+Outcome SqliteIndex::Commit()
 {
-    // A failed commit stays open until Rollback, with its error.
-    if (!transaction || !transaction->Commit())
-        return false;
+    if (!transaction)
+        return {OutcomeKind::other, "no transaction is open"};
+    if (!transaction->Commit())
+        return Failed();
     transaction.reset();
-    return true;
+    return Done();
 }
 
 void SqliteIndex::Rollback()
@@ -679,17 +705,6 @@ Statement& BindFileState(Statement& statement, const IndexEntry& entry)
         .Bind(16, entry.media.disc)
         .Bind(17, entry.media.duration);
 }
-
-// A failure outside the file keeps the properties it had, as its texts.
-const char* const updateFileSql =
-    "UPDATE files SET size = ?3, modified = ?4, status = ?5, failed = ?6, cause = ?7, changed = ?8, inode = ?9, "
-    "album = iif(?2, album, ?10), albumartist = iif(?2, albumartist, ?11), genre = iif(?2, genre, ?12), "
-    "composer = iif(?2, composer, ?13), year = iif(?2, year, ?14), track = iif(?2, track, ?15), "
-    "disc = iif(?2, disc, ?16), duration = iif(?2, duration, ?17) WHERE id = ?1";
-const char* const insertFileSql =
-    "INSERT INTO files (folder, name, size, modified, status, failed, cause, changed, inode, album, albumartist, "
-    "genre, composer, year, track, disc, duration) "
-    "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)";
 
 Statement& BindTexts(Statement& statement, std::int64_t id, const IndexEntry& entry)
 {
@@ -747,16 +762,21 @@ bool SqliteIndex::RemoveWords(std::int64_t id)
            Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
 }
 
-bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
+Outcome SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
+{
+    return Said(StoreRows(entry, knownId));
+}
+
+bool SqliteIndex::StoreRows(const IndexEntry& entry, std::int64_t knownId)
 {
     std::int64_t id = knownId;
     if (id) {
-        if (!BindFileState(Cached(updateFile, updateFileSql), entry).Bind(1, id).Bind(2, entry.keep ? 1 : 0).Run())
+        if (!BindFileState(Cached(updateFile, bookkeeping::updateFile), entry).Bind(1, id).Bind(2, entry.keep ? 1 : 0).Run())
             return false;
     } else {
         const auto [folderPath, name] = SplitPath(entry.path);
         const std::int64_t folder = FolderId(folderPath);
-        if (!folder || !BindFileState(Cached(insertFile, insertFileSql), entry)
+        if (!folder || !BindFileState(Cached(insertFile, bookkeeping::insertFile), entry)
                             .Bind(1, folder)
                             .BindText(2, name)
                             .Run())
@@ -782,61 +802,64 @@ bool SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
                .Run();
 }
 
-bool SqliteIndex::Remove(std::int64_t id)
+Outcome SqliteIndex::Remove(std::int64_t id)
 {
-    return RemoveWords(id) && Cached(deleteFile, "DELETE FROM files WHERE id = ?1").Bind(1, id).Run();
+    return Said(RemoveWords(id) && Cached(deleteFile, bookkeeping::removeFile).Bind(1, id).Run());
 }
 
-bool SqliteIndex::RemoveUnder(const std::string& under)
+Outcome SqliteIndex::RemoveUnder(const std::string& under)
 {
     std::vector<std::int64_t> ids;
-    return LoadKnownFiles({under}, [&](std::string_view, std::string_view, const KnownFile& file) {
+    Outcome removed = LoadKnownFiles({under}, [&](std::string_view, std::string_view, const KnownFile& file) {
         ids.push_back(file.id);
-    }) && std::all_of(ids.begin(), ids.end(), [&](std::int64_t id) { return Remove(id); });
+    });
+    for (size_t i = 0; removed && i < ids.size(); ++i)
+        removed = Remove(ids[i]);
+    return removed;
 }
 
-bool SqliteIndex::RemoveEmptyFolders()
+Outcome SqliteIndex::RemoveEmptyFolders()
 {
     folderIds.clear();
-    return connection.Execute("DELETE FROM folders WHERE id NOT IN (SELECT folder FROM files)");
+    return Said(connection.Execute("DELETE FROM folders WHERE id NOT IN (SELECT folder FROM files)"));
 }
 
-bool SqliteIndex::ReadPaths(std::vector<CoveredPath>& paths)
+Outcome SqliteIndex::ReadPaths(std::vector<CoveredPath>& paths)
 {
-    Statement statement(connection, "SELECT path, machine, excludes FROM paths ORDER BY path");
+    Statement statement(connection, bookkeeping::readPaths);
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
         paths.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)), SplitLines(statement.Text(2))});
-    return read == SQLITE_DONE;
+    return Said(read == SQLITE_DONE);
 }
 
-bool SqliteIndex::InsertPath(const CoveredPath& added)
+Outcome SqliteIndex::InsertPath(const CoveredPath& added)
 {
-    return Statement(connection, "INSERT INTO paths (path, machine, added, excludes) "
-                                 "VALUES (?1, ?2, julianday('now'), ?3)")
-        .BindText(1, added.path)
-        .BindText(2, added.machine)
-        .BindText(3, JoinLines(added.excludes))
-        .Run();
+    static const std::string sql = Spoken(bookkeeping::insertPath, dialect);
+    return Said(Statement(connection, sql.c_str())
+                    .BindText(1, added.path)
+                    .BindText(2, added.machine)
+                    .BindText(3, JoinLines(added.excludes))
+                    .Run());
 }
 
-bool SqliteIndex::SetExcludes(const CoveredPath& path)
+Outcome SqliteIndex::SetExcludes(const CoveredPath& path)
 {
-    return Statement(connection, "UPDATE paths SET excludes = ?2 WHERE path = ?1")
-        .BindText(1, path.path)
-        .BindText(2, JoinLines(path.excludes))
-        .Run();
+    return Said(Statement(connection, bookkeeping::setExcludes)
+                    .BindText(1, path.path)
+                    .BindText(2, JoinLines(path.excludes))
+                    .Run());
 }
 
-bool SqliteIndex::DropPath(const std::string& dropped, bool& wasThere)
+Outcome SqliteIndex::DropPath(const std::string& dropped, bool& wasThere)
 {
-    if (!Statement(connection, "DELETE FROM paths WHERE path = ?1").BindText(1, dropped).Run())
-        return false;
-    wasThere = sqlite3_changes(connection.Get()) != 0;
-    return true;
+    Statement statement(connection, bookkeeping::dropPath);
+    const int read = statement.BindText(1, dropped).Step();
+    wasThere = read == SQLITE_ROW;
+    return Said(read == SQLITE_DONE || (read == SQLITE_ROW && statement.Run()));
 }
 
-bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error)
+Outcome SqliteIndex::LockForRun(const std::vector<std::string>&)
 {
     // An exclusive transaction on a companion file (kept empty: no journal),
     // held until the index is closed; the system lets it go when the process
@@ -848,10 +871,9 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
     if (!runLock.Open(lockPath, true) ||
         sqlite3_busy_timeout(runLock.Get(), kRunLockWaitMilliseconds) != SQLITE_OK ||
         !runLock.Execute("PRAGMA journal_mode = OFF") || !runLock.Execute("BEGIN EXCLUSIVE")) {
-        error = runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY
-                    ? "another trellan index is running on " + lockPath.substr(0, lockPath.size() - 5)
-                    : "cannot lock " + lockPath + ": " + runLock.LastError();
-        return false;
+        if (runLock.Get() && sqlite3_errcode(runLock.Get()) == SQLITE_BUSY)
+            return {OutcomeKind::locked, "another trellan index is running on " + lockPath.substr(0, lockPath.size() - 5)};
+        return {OutcomeKind::other, "cannot lock " + lockPath + ": " + runLock.LastError()};
     }
     // The run is the only writer: a write-ahead log that is copied into the
     // file less often while it runs (a page written many times is copied
@@ -864,30 +886,33 @@ bool SqliteIndex::LockForRun(const std::vector<std::string>&, std::string& error
     // without it (a fault of the index shows again at its first write).
     connection.Execute("PRAGMA cache_size = -2000");
     connection.Execute("PRAGMA wal_autocheckpoint = 4000");
-    return true;
+    return Done();
 }
 
-std::int64_t SqliteIndex::StartRun()
+Outcome SqliteIndex::StartRun(std::int64_t& run)
 {
     Statement statement(connection, "INSERT INTO runs (started) VALUES (julianday('now')) RETURNING id");
-    return statement.Step() == SQLITE_ROW ? statement.Integer(0) : 0;
+    if (statement.Step() != SQLITE_ROW)
+        return Failed();
+    run = statement.Integer(0);
+    return Said(statement.Run());
 }
 
-bool SqliteIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
+Outcome SqliteIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
 {
-    return Statement(connection, "UPDATE runs SET finished = julianday('now'), complete = ?2, added = ?3, "
-                                 "changed = ?4, unchanged = ?5, removed = ?6, failed = ?7 WHERE id = ?1")
-        .Bind(1, run)
-        .Bind(2, complete ? 1 : 0)
-        .Bind(3, counts.added)
-        .Bind(4, counts.changed)
-        .Bind(5, counts.unchanged)
-        .Bind(6, counts.removed)
-        .Bind(7, counts.failed)
-        .Run();
+    static const std::string sql = Spoken(bookkeeping::finishRun, dialect);
+    return Said(Statement(connection, sql.c_str())
+                    .Bind(1, run)
+                    .Bind(2, complete ? 1 : 0)
+                    .Bind(3, counts.added)
+                    .Bind(4, counts.changed)
+                    .Bind(5, counts.unchanged)
+                    .Bind(6, counts.removed)
+                    .Bind(7, counts.failed)
+                    .Run());
 }
 
-bool SqliteIndex::ReadLastRun(LastRun& run)
+Outcome SqliteIndex::ReadLastRun(LastRun& run)
 {
     Statement statement(connection,
                         "SELECT datetime(started, 'localtime'), ifnull(datetime(finished, 'localtime'), ''), "
@@ -902,27 +927,27 @@ bool SqliteIndex::ReadLastRun(LastRun& run)
         run.counts = {statement.Integer(4), statement.Integer(5), statement.Integer(6), statement.Integer(7),
                       statement.Integer(8)};
     }
-    return read == SQLITE_ROW || read == SQLITE_DONE;
+    return Said(read == SQLITE_ROW || read == SQLITE_DONE);
 }
 
-bool SqliteIndex::StartWatching()
+Outcome SqliteIndex::StartWatching()
 {
-    Statement statement(connection, "INSERT INTO watchers (machine, process, started) "
-                                    "VALUES (?1, ?2, julianday('now')) RETURNING id");
+    static const std::string sql = Spoken(bookkeeping::startWatching, dialect);
+    Statement statement(connection, sql.c_str());
     if (statement.BindText(1, MachineName()).Bind(2, getpid()).Step() != SQLITE_ROW)
-        return false;
+        return Failed();
     watcherRow = statement.Integer(0);
-    return statement.Run();
+    return Said(statement.Run());
 }
 
-void SqliteIndex::StopWatching()
+Outcome SqliteIndex::StopWatching()
 {
-    if (watcherRow)
-        Statement(connection, "DELETE FROM watchers WHERE id = ?1").Bind(1, watcherRow).Run();
+    const bool stopped = !watcherRow || Statement(connection, bookkeeping::stopWatching).Bind(1, watcherRow).Run();
     watcherRow = 0;
+    return Said(stopped);
 }
 
-bool SqliteIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
+Outcome SqliteIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
 {
     // A watcher holds the run lock for as long as it runs: when the lock is
     // free, or its process is gone from this machine, the row is left over
@@ -940,38 +965,42 @@ bool SqliteIndex::ReadWatchers(std::vector<RunningWatcher>& watchers)
             continue;
         watchers.push_back({std::string(statement.Text(0)), statement.Integer(1), std::string(statement.Text(2))});
     }
-    return read == SQLITE_DONE;
+    return Said(read == SQLITE_DONE);
 }
 
-bool SqliteIndex::CountByStatus(std::vector<StatusCount>& counts)
+Outcome SqliteIndex::CountByStatus(std::vector<StatusCount>& counts)
 {
-    Statement statement(connection,
-                        "SELECT status, count(*) FROM files GROUP BY status ORDER BY failed, count(*) DESC, status");
+    Statement statement(connection, bookkeeping::countByStatus);
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
         counts.push_back({std::string(statement.Text(0)), statement.Integer(1)});
-    return read == SQLITE_DONE;
+    return Said(read == SQLITE_DONE);
 }
 
-bool SqliteIndex::ListFailures(std::vector<FailedFile>& files)
+Outcome SqliteIndex::ListFailures(std::vector<FailedFile>& files)
 {
-    Statement statement(connection, "SELECT folders.path || '/' || files.name AS path, status, cause, "
-                                    "EXISTS (SELECT 1 FROM texts WHERE texts.rowid = files.id) FROM files "
-                                    "JOIN folders ON folders.id = files.folder WHERE failed ORDER BY cause, path");
+    static const std::string sql = Spoken(bookkeeping::listFailures, dialect);
+    Statement statement(connection, sql.c_str());
     int read;
     while ((read = statement.Step()) == SQLITE_ROW)
         files.push_back({std::string(statement.Text(0)), std::string(statement.Text(1)),
                          std::string(statement.Text(2)), statement.Integer(3) != 0});
-    return read == SQLITE_DONE;
+    return Said(read == SQLITE_DONE);
 }
 
-bool SqliteIndex::CheckIntegrity(std::string& problem)
+bool SqliteIndex::FullTextSound(std::string& problem)
 {
     if (connection.Execute("INSERT INTO texts (texts, rank) VALUES ('integrity-check', 1)") &&
         connection.Execute("INSERT INTO words (words, rank) VALUES ('integrity-check', 0)"))
         return true;
     problem = connection.LastError();
     return false;
+}
+
+Outcome SqliteIndex::CheckIntegrity()
+{
+    std::string problem;
+    return Said(FullTextSound(problem));  // a text that does not match is damage, as SQLite's code says
 }
 
 namespace {
@@ -1173,9 +1202,8 @@ std::string SqliteIndex::RankedPage(const Matching& query, std::int64_t limit, c
     return AsJson(matches);
 }
 
-SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks,
-                                 SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
-                                 std::string& error)
+Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+                            std::vector<SearchHit>& hits, std::int64_t& total)
 {
     const Matching query = Rendered(&asked);
     // Every statement of the search reads the same state of the index.
@@ -1210,14 +1238,14 @@ SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const S
     const char* const shownTexts = byNames ? "title, author" : "shown.c0, shown.c1";
     const char* const joinTexts = byNames ? "" : " LEFT JOIN texts_content AS shown ON shown.id = top.id";
     const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, folders.path || '/' || "
-                                "files.name AS path, " + std::string(mediaColumns) +
+                                "files.name AS path, " + MatchMediaColumns() +
                                 (byNames ? ", shown.c0 AS title, shown.c1 AS author" : "") +
                                 " FROM kept JOIN files ON files.id = kept.id JOIN folders ON folders.id = files.folder" +
                                 (byNames ? " LEFT JOIN texts_content AS shown ON shown.id = kept.id" : "");
     // The count of every match comes with each hit, taken before the limit.
     const std::string sql = with + ", top AS (SELECT *, (SELECT total FROM counted) AS total FROM (" + matches +
                             ") ORDER BY " + ordered + " LIMIT ?4) SELECT path, " + shownTexts +
-                            ", top.id, rank, total, " + hitColumns + " FROM top" + joinTexts + " ORDER BY " + ordered;
+                            ", top.id, rank, total, " + HitMediaColumns() + " FROM top" + joinTexts + " ORDER BY " + ordered;
     std::vector<std::int64_t> ids;
     if (read == SQLITE_DONE) {
         Statement statement(connection, sql.c_str());
@@ -1233,9 +1261,9 @@ SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const S
             hit.path = statement.Text(0), hit.title = statement.Text(1), hit.author = statement.Text(2);
             ids.push_back(statement.Integer(3)), hit.rank = statement.Real(4);
             total = statement.Integer(5);
-            hit.album = statement.Text(6), hit.albumArtist = statement.Text(7), hit.genre = statement.Text(8);
-            hit.composer = statement.Text(9), hit.year = statement.Integer(10), hit.track = statement.Integer(11);
-            hit.disc = statement.Integer(12), hit.duration = statement.Integer(13);
+            ReadHitMedia(
+                hit, [&](int column) { return std::string(statement.Text(column)); },
+                [&](int column) { return statement.Integer(column); });
         }
     }
     // Every match counted comes back as a hit unless the limit cut it: the
@@ -1244,16 +1272,13 @@ SearchStatus SqliteIndex::Search(const Query& asked, std::int64_t limit, const S
     const auto shown = static_cast<std::int64_t>(hits.size());
     if (read == SQLITE_DONE && shown < total && (limit <= 0 || shown < limit)) {
         damaged = true;
-        error = "its texts name " + std::to_string(total - shown) + " files that it does not hold";
-        MarkDamaged(error);
-        return SearchStatus::failed;
+        const std::string problem = "its texts name " + std::to_string(total - shown) + " files that it does not hold";
+        MarkDamaged(problem);
+        return {OutcomeKind::damaged, problem};
     }
-    if (read == SQLITE_DONE && (query.fts5.empty() || hits.empty() || Snippets(query, marks, ids, hits)))
-        return SearchStatus::found;
     // The expression is rendered from a parsed query, so FTS5 never finds
     // it malformed: what fails here is the index.
-    error = connection.LastError();
-    return SearchStatus::failed;
+    return Said(read == SQLITE_DONE && (query.fts5.empty() || hits.empty() || Snippets(query, marks, ids, hits)));
 }
 
 bool SqliteIndex::Snippets(const Matching& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
@@ -1307,8 +1332,7 @@ bool SqliteIndex::Snippets(const Matching& query, const SnippetMarks& marks, con
     return connection.Execute("DROP TABLE temp.shown");
 }
 
-SearchStatus SqliteIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values,
-                               std::string& error)
+Outcome SqliteIndex::List(ListKind kind, const Query* asked, std::vector<ListedValue>& values)
 {
     const Matching query = Rendered(asked);
     const std::string sql =
@@ -1320,10 +1344,7 @@ SearchStatus SqliteIndex::List(ListKind kind, const Query* asked, std::vector<Li
     while ((read = statement.Step()) == SQLITE_ROW)
         values.push_back({std::string(statement.Text(0)), statement.Integer(1), std::string(statement.Text(2)),
                           statement.Integer(3)});
-    if (read == SQLITE_DONE)
-        return SearchStatus::found;
-    error = connection.LastError();
-    return SearchStatus::failed;
+    return Said(read == SQLITE_DONE);
 }
 
 namespace {
@@ -1366,18 +1387,16 @@ bool SqliteIndex::OpenReplacing(const std::string& original, std::string& error)
     return false;
 }
 
-bool SqliteIndex::TakePlace(std::string& kept, std::string& error)
+Outcome SqliteIndex::TakePlace(std::string& kept)
 {
     // The old index steps aside, kept, and this one takes its name, while
     // the run lock still keeps other runs off.
     CloseIndex();
     kept = replaced + ".old";
     RemoveWithCompanions(kept);
-    if ((access(replaced.c_str(), F_OK) == 0 && !MoveIndex(replaced, kept)) || !MoveIndex(path, replaced)) {
-        error = "cannot put the new index in place of " + replaced + ": " + std::strerror(errno);
-        return false;
-    }
-    return true;
+    if ((access(replaced.c_str(), F_OK) == 0 && !MoveIndex(replaced, kept)) || !MoveIndex(path, replaced))
+        return {OutcomeKind::other, "cannot put the new index in place of " + replaced + ": " + std::strerror(errno)};
+    return Done();
 }
 
 void SqliteIndex::Discard()

@@ -34,51 +34,50 @@ public:
     // for `despiteDamageMark` (a rebuild that reads the paths it covers).
     bool Open(const std::string& path, bool create, std::string& error, bool despiteDamageMark = false);
 
-    // Remembers damage as it is reported, since a rollback after it clears
-    // the connection's error.
-    std::string LastError() const override
-    {
-        damaged = Damaged();
-        return connection.LastError();
-    }
-    bool Damaged() const override;
-    FailureKind LastFailure() const override;
-    bool CheckSound(std::string& problem) override { return CheckBeforeWriting(problem); }
+    Outcome CheckSound() override;
     std::string Name() const override { return path; }
-    bool LockForRun(const std::vector<std::string>& paths, std::string& error) override;
-    bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
-    bool Begin() override;
-    bool Commit() override;
+    Outcome LockForRun(const std::vector<std::string>& paths) override;
+    Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
+    Outcome Begin() override;
+    Outcome Commit() override;
     void Rollback() override;
-    bool Store(const IndexEntry& entry, std::int64_t knownId) override;
-    bool Remove(std::int64_t id) override;
-    bool RemoveUnder(const std::string& under) override;
+    Outcome Store(const IndexEntry& entry, std::int64_t knownId) override;
+    Outcome Remove(std::int64_t id) override;
+    Outcome RemoveUnder(const std::string& under) override;
     // A new index in a fresh file beside the one at `original`, holding its
     // run lock, to take its place (TakePlace) or be discarded.
     bool OpenReplacing(const std::string& original, std::string& error);
-    bool TakePlace(std::string& kept, std::string& error) override;
+    Outcome TakePlace(std::string& kept) override;
     void Discard() override;
-    bool RemoveEmptyFolders() override;
-    bool ReadPaths(std::vector<CoveredPath>& paths) override;
-    bool InsertPath(const CoveredPath& path) override;
-    bool SetExcludes(const CoveredPath& path) override;
-    bool DropPath(const std::string& path, bool& dropped) override;
-    std::int64_t StartRun() override;
-    bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) override;
-    bool ReadLastRun(LastRun& run) override;
-    bool StartWatching() override;
-    void StopWatching() override;
-    bool ReadWatchers(std::vector<RunningWatcher>& watchers) override;
-    bool CountByStatus(std::vector<StatusCount>& counts) override;
-    bool ListFailures(std::vector<FailedFile>& files) override;
-    bool CheckIntegrity(std::string& problem) override;
-    SearchStatus Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
-                        std::vector<SearchHit>& hits, std::int64_t& total, std::string& error) override;
-    SearchStatus List(ListKind kind, const Query* query, std::vector<ListedValue>& values,
-                      std::string& error) override;
+    Outcome RemoveEmptyFolders() override;
+    Outcome ReadPaths(std::vector<CoveredPath>& paths) override;
+    Outcome InsertPath(const CoveredPath& path) override;
+    Outcome SetExcludes(const CoveredPath& path) override;
+    Outcome DropPath(const std::string& path, bool& dropped) override;
+    Outcome StartRun(std::int64_t& run) override;
+    Outcome FinishRun(std::int64_t run, const RunCounts& counts, bool complete) override;
+    Outcome ReadLastRun(LastRun& run) override;
+    Outcome StartWatching() override;
+    Outcome StopWatching() override;
+    Outcome ReadWatchers(std::vector<RunningWatcher>& watchers) override;
+    Outcome CountByStatus(std::vector<StatusCount>& counts) override;
+    Outcome ListFailures(std::vector<FailedFile>& files) override;
+    Outcome CheckIntegrity() override;
+    Outcome Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+                   std::vector<SearchHit>& hits, std::int64_t& total) override;
+    Outcome List(ListKind kind, const Query* query, std::vector<ListedValue>& values) override;
     void RunEnded(bool wrote) override;
 
 private:
+    // The last statement's failure, of the kind its code tells; damage is
+    // remembered with what was said of it, since a rollback after it clears
+    // the connection's error.
+    Outcome Failed() const;
+    Outcome Said(bool done) const { return done ? Done() : Failed(); }
+    bool Damaged() const;
+    bool StoreRows(const IndexEntry& entry, std::int64_t knownId);
+    // The full-text tables' own check; false with `problem`.
+    bool FullTextSound(std::string& problem);
     bool CreateSchema(bool create, std::string& error);
     // How the index's texts were split: by this version, or by another of
     // the pairs (every file is filtered again) or of the folded letters (the
@@ -118,7 +117,8 @@ private:
     bool Snippets(const Matching& query, const SnippetMarks& marks, const std::vector<std::int64_t>& ids,
                   std::vector<SearchHit>& hits);
     // PRAGMA quick_check, and the full-text tables' own check after a run
-    // that was cut short; false, `error` saying so, for a damaged index.
+    // that was cut short; false, `error` saying what was found (damage) or
+    // why the index cannot be read.
     bool CheckBeforeWriting(std::string& error);
     // Leaves the damage mark, saying `problem`, once; not for a file that
     // was never opened as an index.
@@ -139,6 +139,7 @@ private:
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;
     mutable bool damaged = false;
+    mutable std::string damageSaid;
     bool opened = false;  // the file opened as an index
     bool marked = false;  // the damage mark left or found
     std::string lockPath;  // the run lock's file: the index's own, or the one a rebuild replaces

@@ -144,12 +144,6 @@ enum class SearchOrder {
     modified,  // the newest first
 };
 
-enum class SearchStatus {
-    found,     // `hits` holds the hits, if any
-    badQuery,  // the query is malformed or names no field of the index (the parser's finding)
-    failed,    // the index cannot be read
-};
-
 struct Query;
 
 // What `trellan list` lists: each distinct value with its number of files.
@@ -164,114 +158,139 @@ struct ListedValue {
     std::int64_t year = 0;
 };
 
-// What kind of failure the index's last error was, as its code tells it
-// (never its message's words).
-enum class FailureKind {
-    refused,  // the data: a constraint, a value the index cannot take
-    memory,   // the index ran out of memory
-    locked,   // another writer held the index too long, or a deadlock
-    full,     // the disk (or the server's) is full
-    lost,     // the connection to the index's server is gone: what was written since the last
-              // commit with it, and Reconnect may bring the index back
-    damaged,  // the index itself is damaged
-    other,    // anything else (input and output, permissions)
+// What an operation of the index came to: done, or the kind of failure
+// its code tells (never its message's words), with the back end's message.
+// What each failure leaves behind:
+// - Inside a transaction, any failure leaves it to be rolled back (Rollback,
+//   or a Transaction going): nothing of it stays. PostgreSQL has aborted it
+//   already; SQLite may still hold the statements before the failed one.
+// - refused: the data (a constraint, a value the index cannot take). The
+//   failed statement changed nothing; the connection is usable, and the
+//   same data is refused again.
+// - locked, memory: passing (another writer held the index too long, or a
+//   deadlock; the index ran short of memory). As refused, but the same
+//   write may pass when tried again.
+// - full: the disk (or the server's) is full. Reads still work; writes fail
+//   until space is freed.
+// - lost: the connection to the index's server is gone, and with it
+//   whatever was not committed and the run's locks. Nothing works until
+//   Reconnect makes a new one.
+// - damaged: the index itself is damaged (SQLite leaves its damage mark, so
+//   that every later command refuses it). Nothing more should be written;
+//   `trellan index --rebuild` makes a new one.
+// - other: anything else (input and output, permissions). The connection
+//   is usable; a write may fail again.
+enum class OutcomeKind { done, refused, locked, memory, full, lost, damaged, other };
+
+struct [[nodiscard]] Outcome {
+    OutcomeKind kind = OutcomeKind::done;
+    std::string message;  // empty when done
+
+    explicit operator bool() const { return kind == OutcomeKind::done; }
+    // The same write may pass when tried again.
+    bool Passing() const { return kind == OutcomeKind::locked || kind == OutcomeKind::memory; }
 };
 
+inline Outcome Done()
+{
+    return {};
+}
+
+// Every operation answers an Outcome; reads fill their out-parameters only
+// when done.
 class IndexDatabase {
 public:
     virtual ~IndexDatabase() = default;
-    virtual std::string LastError() const = 0;
-    virtual FailureKind LastFailure() const = 0;
-    // The last error was damage to the index itself (SQLite's "database
-    // disk image is malformed"): the index must be rebuilt, not written.
-    virtual bool Damaged() const { return false; }
-    // Whether the index is sound enough to write (SQLite's quick check);
-    // false with `problem` saying why.
-    virtual bool CheckSound(std::string& problem) { (void)problem; return true; }
-    // After a failed write: whether the index can be used again, reconnecting
-    // a lost connection (and taking its run's locks and watcher record back).
-    virtual bool Reconnect(std::string& error) { (void)error; return true; }
+    // Whether the index is sound enough to write (SQLite's quick check):
+    // damaged, saying why, when it is not.
+    virtual Outcome CheckSound() { return Done(); }
+    // After a lost connection: a new one, with the run's locks and the
+    // watcher's record taken back; done at once while the connection holds.
+    virtual Outcome Reconnect() { return Done(); }
     // The index for people: a SQLite file's path, a PostgreSQL connection
     // without its password.
     virtual std::string Name() const = 0;
 
     // Keeps any other run over these paths (file system bytes, absolute)
-    // off this index until it is closed; false, and `error` says so, when
-    // another run holds one of them, or a path above or below one.
-    virtual bool LockForRun(const std::vector<std::string>& paths, std::string& error) = 0;
+    // off this index until it is closed: locked when another run holds one
+    // of them, or a path above or below one.
+    virtual Outcome LockForRun(const std::vector<std::string>& paths) = 0;
 
     // Calls `know` for every file the index holds under any of `scope`
     // (a path, and everything below it when it is a folder).
-    virtual bool LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) = 0;
+    virtual Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) = 0;
 
-    // Writes go between Begin and Commit; Rollback undoes them.
-    virtual bool Begin() = 0;
-    virtual bool Commit() = 0;
+    // Writes go between Begin and Commit; Rollback undoes them, and cannot
+    // fail in a way its caller could mend (a connection that cannot roll
+    // back is lost, and the server rolls back when it goes).
+    virtual Outcome Begin() = 0;
+    // A failed commit leaves the transaction open until Rollback.
+    virtual Outcome Commit() = 0;
     virtual void Rollback() = 0;
     // `knownId` is the file's row, 0 for a file the index does not hold yet.
-    virtual bool Store(const IndexEntry& entry, std::int64_t knownId) = 0;
-    virtual bool Remove(std::int64_t id) = 0;
+    virtual Outcome Store(const IndexEntry& entry, std::int64_t knownId) = 0;
+    virtual Outcome Remove(std::int64_t id) = 0;
     // Removes every file under `path`, as a rebuild in place does first.
-    virtual bool RemoveUnder(const std::string& path) = 0;
+    virtual Outcome RemoveUnder(const std::string& path) = 0;
     // Drops the folders that no file is in any more.
-    virtual bool RemoveEmptyFolders() = 0;
+    virtual Outcome RemoveEmptyFolders() = 0;
 
     // The paths the index covers. AddPath adds one for this machine, unless
     // a covered path holds it already, and drops the ones it holds.
-    virtual bool ReadPaths(std::vector<CoveredPath>& paths) = 0;
-    bool AddPath(const std::string& path);
+    virtual Outcome ReadPaths(std::vector<CoveredPath>& paths) = 0;
+    Outcome AddPath(const std::string& path);
     // What a covered path's runs leave out, replaced.
-    virtual bool SetExcludes(const CoveredPath& path) = 0;
+    virtual Outcome SetExcludes(const CoveredPath& path) = 0;
     // Drops a covered path and every file under it, in one transaction;
-    // false with nothing changed when the index does not cover it.
-    bool ForgetPath(const std::string& path, std::int64_t& removed, std::string& error);
+    // refused, with nothing changed, when the index does not cover it.
+    Outcome ForgetPath(const std::string& path, std::int64_t& removed);
 
     // The run log: a run is started before its first batch and finished
     // after its last; a run that never finished was cut short. StartRun
-    // gives the run's number, 0 when its line cannot be written.
-    virtual std::int64_t StartRun() = 0;
-    virtual bool FinishRun(std::int64_t run, const RunCounts& counts, bool complete) = 0;
-    virtual bool ReadLastRun(LastRun& run) = 0;
+    // gives the run's number.
+    virtual Outcome StartRun(std::int64_t& run) = 0;
+    virtual Outcome FinishRun(std::int64_t run, const RunCounts& counts, bool complete) = 0;
+    virtual Outcome ReadLastRun(LastRun& run) = 0;
 
     // A watcher says it is running until it stops (or its process ends).
-    virtual bool StartWatching() = 0;
-    virtual void StopWatching() = 0;
-    virtual bool ReadWatchers(std::vector<RunningWatcher>& watchers) = 0;
+    virtual Outcome StartWatching() = 0;
+    virtual Outcome StopWatching() = 0;
+    virtual Outcome ReadWatchers(std::vector<RunningWatcher>& watchers) = 0;
 
-    virtual bool CountByStatus(std::vector<StatusCount>& counts) = 0;
-    virtual bool ListFailures(std::vector<FailedFile>& files) = 0;
-    // The full-text index checked against what it indexes.
-    virtual bool CheckIntegrity(std::string& problem) = 0;
+    virtual Outcome CountByStatus(std::vector<StatusCount>& counts) = 0;
+    virtual Outcome ListFailures(std::vector<FailedFile>& files) = 0;
+    // The full-text index checked against what it indexes: damaged, saying
+    // what does not match, when it is not what its texts make.
+    virtual Outcome CheckIntegrity() = 0;
 
     // At most `limit` hits (0: all) in `order`; `total` is the number of
-    // files that match, whatever the limit.
-    virtual SearchStatus Search(const Query& query, std::int64_t limit, const SnippetMarks& marks,
-                                SearchOrder order, std::vector<SearchHit>& hits, std::int64_t& total,
-                                std::string& error) = 0;
+    // files that match, whatever the limit. A query the parser took is
+    // never malformed here: a failure is the index's.
+    virtual Outcome Search(const Query& query, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
+                           std::vector<SearchHit>& hits, std::int64_t& total) = 0;
 
     // The distinct values of `kind` over the files `query` finds (every
     // file when null), sorted, with their numbers of files.
-    virtual SearchStatus List(ListKind kind, const Query* query, std::vector<ListedValue>& values,
-                              std::string& error) = 0;
+    virtual Outcome List(ListKind kind, const Query* query, std::vector<ListedValue>& values) = 0;
 
 protected:
     // A covered path of this machine's, added or dropped as it is.
-    virtual bool InsertPath(const CoveredPath& path) = 0;
-    virtual bool DropPath(const std::string& path, bool& dropped) = 0;
+    virtual Outcome InsertPath(const CoveredPath& path) = 0;
+    virtual Outcome DropPath(const std::string& path, bool& dropped) = 0;
 
 public:
     // Called at the end of a run: `wrote` tells whether it stored or
     // removed anything (SQLite then leaves its log for the next writer).
+    // Nothing a caller could act on fails here.
     virtual void RunEnded(bool wrote) { (void)wrote; }
 
     // For an index opened as a replacement (OpenReplacement): closes it and
     // puts it in the place of the index it replaces, which is kept beside
-    // it under the name `kept` gets; false, with `error`, when it cannot.
-    virtual bool TakePlace(std::string& kept, std::string& error)
+    // it under the name `kept` gets.
+    virtual Outcome TakePlace(std::string& kept)
     {
         (void)kept;
-        error = "is no replacement";
-        return false;
+        return {OutcomeKind::other, "is no replacement"};
     }
     // For a replacement that did not finish: closes and deletes it.
     virtual void Discard() {}
@@ -280,28 +299,33 @@ public:
 // Rolls back unless committed.
 class Transaction {
 public:
-    explicit Transaction(IndexDatabase& database) : database(database), begun(database.Begin()) {}
+    explicit Transaction(IndexDatabase& database)
+        : database(database), begin(database.Begin()), open(static_cast<bool>(begin))
+    {
+    }
     ~Transaction()
     {
-        if (begun)
+        if (open)
             database.Rollback();
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
-    bool Begun() const { return begun; }
-    // A failed commit is rolled back when the transaction goes, so that the
-    // database's error still says why it failed until then.
-    bool Commit()
+    // How Begin went.
+    const Outcome& Begun() const { return begin; }
+    // A failed commit is rolled back when the transaction goes.
+    Outcome Commit()
     {
-        if (!begun || !database.Commit())
-            return false;
-        begun = false;
-        return true;
+        if (!open)
+            return begin;
+        Outcome committed = database.Commit();
+        open = !committed;
+        return committed;
     }
 
 private:
     IndexDatabase& database;
-    bool begun;
+    const Outcome begin;
+    bool open;
 };
 
 // A PostgreSQL connection string or URI ("postgresql://", "postgres://",
@@ -331,9 +355,9 @@ std::unique_ptr<IndexDatabase> OpenIndex(const std::string& location, IndexUse u
 // `error` says why. (A PostgreSQL index is rebuilt in place, path by path.)
 std::unique_ptr<IndexDatabase> OpenReplacement(const std::string& location, std::string& error);
 
-// What a command says of a failure of the index: `error` as it is, or, for
-// a damaged index, that it is damaged and how to make a new one.
-std::string IndexProblem(const IndexDatabase& database, const std::string& error);
+// What a command says of a failure of the index: its message as it is, or,
+// for a damaged index, that it is damaged and how to make a new one.
+std::string IndexProblem(const IndexDatabase& database, const Outcome& failure);
 
 // What every command says of a damaged index, after its name.
 inline constexpr const char* damagedAdvice = " is damaged; 'trellan index --rebuild' makes a new one";

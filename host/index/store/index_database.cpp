@@ -35,11 +35,11 @@ std::unique_ptr<IndexDatabase> OpenReplacement(const std::string& location, std:
     return database;
 }
 
-std::string IndexProblem(const IndexDatabase& database, const std::string& error)
+std::string IndexProblem(const IndexDatabase& database, const Outcome& failure)
 {
-    if (!database.Damaged())
-        return error;
-    return "the index " + database.Name() + damagedAdvice + " (" + error + ")";
+    if (failure.kind != OutcomeKind::damaged)
+        return failure.message;
+    return "the index " + database.Name() + damagedAdvice + " (" + failure.message + ")";
 }
 
 std::string MachineName()
@@ -87,14 +87,14 @@ std::string JoinLines(const std::vector<std::string>& lines)
     return text;
 }
 
-bool IndexDatabase::AddPath(const std::string& added)
+Outcome IndexDatabase::AddPath(const std::string& added)
 {
     std::vector<CoveredPath> paths;
-    if (!ReadPaths(paths))
-        return false;
+    if (Outcome read = ReadPaths(paths); !read)
+        return read;
     for (const CoveredPath& covered : paths)
         if (IsUnder(added, covered.path))
-            return true;
+            return Done();
     // The paths it takes the place of hand it what their runs left out,
     // their globs set below them.
     CoveredPath taking{added, MachineName(), {}};
@@ -102,8 +102,8 @@ bool IndexDatabase::AddPath(const std::string& added)
     for (const CoveredPath& covered : paths) {
         if (!IsUnder(covered.path, added))
             continue;
-        if (!DropPath(covered.path, dropped))
-            return false;
+        if (Outcome gone = DropPath(covered.path, dropped); !gone)
+            return gone;
         const std::string below = covered.path.substr(added == "/" ? 1 : added.size() + 1);
         for (const std::string& glob : covered.excludes)
             taking.excludes.push_back(below.empty() ? glob : below + "/" + glob);
@@ -111,30 +111,29 @@ bool IndexDatabase::AddPath(const std::string& added)
     return InsertPath(taking);
 }
 
-bool IndexDatabase::ForgetPath(const std::string& forgotten, std::int64_t& removed, std::string& error)
+Outcome IndexDatabase::ForgetPath(const std::string& forgotten, std::int64_t& removed)
 {
     Transaction transaction(*this);
+    if (!transaction.Begun())
+        return transaction.Begun();
     bool dropped = false;
-    if (!transaction.Begun() || !DropPath(forgotten, dropped)) {
-        error = LastError();
-        return false;
-    }
-    if (!dropped) {
-        error = "the index does not cover " + forgotten;
-        return false;
-    }
+    if (Outcome gone = DropPath(forgotten, dropped); !gone)
+        return gone;
+    if (!dropped)
+        return {OutcomeKind::refused, "the index does not cover " + forgotten};
     std::vector<std::int64_t> ids;
-    bool done = LoadKnownFiles({forgotten}, [&](std::string_view, std::string_view, const KnownFile& file) {
+    Outcome done = LoadKnownFiles({forgotten}, [&](std::string_view, std::string_view, const KnownFile& file) {
         ids.push_back(file.id);
     });
     removed = 0;
     for (size_t i = 0; done && i < ids.size(); ++i)
-        done = Remove(ids[i]) && ++removed;
-    if (!done || !RemoveEmptyFolders() || !transaction.Commit()) {
-        error = LastError();
-        return false;
-    }
-    return true;
+        if ((done = Remove(ids[i])))
+            ++removed;
+    if (done)
+        done = RemoveEmptyFolders();
+    if (done)
+        done = transaction.Commit();
+    return done;
 }
 
 }  // namespace host::index

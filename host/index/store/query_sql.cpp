@@ -26,6 +26,28 @@ std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, c
     return where;
 }
 
+const std::string& MatchMediaColumns()
+{
+    static const std::string columns = [] {
+        std::string sql = "files.modified AS modified";
+        for (const HitColumn& column : hitMediaColumns)
+            sql = sql + ", files." + column.name + " AS " + column.name;
+        return sql;
+    }();
+    return columns;
+}
+
+const std::string& HitMediaColumns()
+{
+    static const std::string columns = [] {
+        std::string sql;
+        for (const HitColumn& column : hitMediaColumns)
+            sql = sql + (sql.empty() ? "" : ", ") + column.name;
+        return sql;
+    }();
+    return columns;
+}
+
 std::string SortKeySql::Of(const char* column) const
 {
     std::string sql = key;

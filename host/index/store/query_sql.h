@@ -24,14 +24,41 @@ struct PlaceSql {
 // parameter `first` on: one kind's values are alternatives.
 std::string PlaceConditions(const std::vector<PlaceFilter>& places, int first, const PlaceSql& sql);
 
-// What both back ends take of a hit's file (`mediaColumns`, beside its
-// exact, rank, title, author and path), and give in this order after a
-// hit's path, title, author, snippet, rank and total (`hitColumns`).
-inline constexpr const char* mediaColumns =
-    "files.modified AS modified, files.album AS album, files.albumartist AS albumartist, files.genre AS genre, "
-    "files.composer AS composer, files.year AS year, files.track AS track, files.disc AS disc, "
-    "files.duration AS duration";
-inline constexpr const char* hitColumns = "album, albumartist, genre, composer, year, track, disc, duration";
+// The media columns of a hit, in the order both back ends give them, from
+// column `firstMediaColumn` on, after its path, title, author, an id or a
+// snippet, its rank and the total.
+struct HitColumn {
+    const char* name;
+    std::string SearchHit::*text;    // one or the other
+    std::int64_t SearchHit::*number;
+};
+inline constexpr HitColumn hitMediaColumns[] = {
+    {"album", &SearchHit::album, nullptr},       {"albumartist", &SearchHit::albumArtist, nullptr},
+    {"genre", &SearchHit::genre, nullptr},       {"composer", &SearchHit::composer, nullptr},
+    {"year", nullptr, &SearchHit::year},         {"track", nullptr, &SearchHit::track},
+    {"disc", nullptr, &SearchHit::disc},         {"duration", nullptr, &SearchHit::duration},
+};
+inline constexpr int firstMediaColumn = 6;
+
+// What both back ends take of a match's file, beside its exact, rank,
+// title, author and path: the modification time (for an order) and the
+// media columns, each "files.NAME AS NAME".
+const std::string& MatchMediaColumns();
+// The media columns by their names, as a hit gives them.
+const std::string& HitMediaColumns();
+
+// Fills `hit`'s media fields from a row that `text(i)` and `number(i)` read.
+template <class Text, class Number>
+void ReadHitMedia(SearchHit& hit, const Text& text, const Number& number)
+{
+    int column = firstMediaColumn;
+    for (const HitColumn& each : hitMediaColumns) {
+        if (each.text)
+            hit.*each.text = text(column++);
+        else
+            hit.*each.number = number(column++);
+    }
+}
 
 // How a back end writes the sort key of a name (text/sort_key.h), '@'
 // standing for the name's column.

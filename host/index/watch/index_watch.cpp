@@ -82,10 +82,11 @@ public:
         if (first.stopped)
             return first;
         if (first.indexFailed)
-            Unwritable(first.error, paths.scope);
-        recorded = database.StartWatching();
+            Unwritable(first.failure, paths.scope);
+        const Outcome started = database.StartWatching();
+        recorded = static_cast<bool>(started);
         if (!recorded)
-            std::fprintf(stderr, "trellan index: cannot record the watcher: %s\n", database.LastError().c_str());
+            std::fprintf(stderr, "trellan index: cannot record the watcher: %s\n", started.message.c_str());
         if (watch.verbose)
             std::fprintf(stderr, "trellan index: watching %zu folders\n", folders.Watched());
         nextRescan = Clock::now() + std::chrono::seconds(watch.rescanSeconds);
@@ -99,7 +100,7 @@ public:
             Rescan();
             if (StopSignal())
                 break;
-            if (database.Damaged()) {
+            if (damaged) {
                 std::fprintf(stderr, "trellan index: the index %s%s; the watcher stops\n",
                              PrintablePath(database.Name()).c_str(), damagedAdvice);
                 exitCode = exitIndexFailed;
@@ -108,7 +109,7 @@ public:
             if (WritableAgain())
                 IndexSettled();
         }
-        database.StopWatching();
+        (void)database.StopWatching();  // a row left behind is told by its connection, or its lock, being gone
         RunResult result;
         result.exitCode = exitCode;
         result.stopped = StopSignal() != 0;
@@ -243,7 +244,7 @@ private:
             return;
         const RunResult result = RunIndexOnce(database, batch, batchSettings);
         if (result.indexFailed) {
-            Unwritable(result.error, batch.scope);
+            Unwritable(result.failure, batch.scope);
             return;
         }
         if (outage) {
@@ -264,18 +265,22 @@ private:
     // The index could not be written (a lost connection, a lock held too
     // long, a full disk): the batch's paths wait for the next attempt, which
     // comes later and later, up to half a minute apart.
-    void Unwritable(const std::string& error, const std::vector<std::string>& scope)
+    // An outage is said when it begins, and again only when its kind
+    // changes (the server gone, then the disk full), not at each new
+    // wording of the same fault.
+    void Unwritable(const Outcome& failure, const std::vector<std::string>& scope)
     {
         for (const std::string& path : scope)
             Mark(path, Writing::none);
         retryDelay = outage ? std::min(retryDelay * 2, maximumRetryDelay) : firstRetryDelay;
         nextAttempt = Clock::now() + retryDelay;
-        if (!outage || error != outageError)
+        if (!outage || failure.kind != outageKind)
             std::fprintf(stderr, "trellan index: cannot write to the index: %s; the changes wait, and the watcher "
                                  "tries again\n",
-                         error.c_str());
+                         failure.message.c_str());
         outage = true;
-        outageError = error;
+        outageKind = failure.kind;
+        damaged = failure.kind == OutcomeKind::damaged;
     }
 
     // Whether to index now: after an outage, once its next attempt is due
@@ -286,13 +291,12 @@ private:
             return true;
         if (Clock::now() < nextAttempt)
             return false;
-        std::string error;
-        if (!database.Reconnect(error)) {
-            Unwritable(error, {});
+        if (const Outcome reconnected = database.Reconnect(); !reconnected) {
+            Unwritable(reconnected, {});
             return false;
         }
         if (!recorded)
-            recorded = database.StartWatching();
+            recorded = static_cast<bool>(database.StartWatching());
         return true;
     }
 
@@ -310,7 +314,8 @@ private:
     Clock::time_point nextRescan;
     bool recorded = false;  // the watcher's record is in the index
     bool outage = false;    // the index cannot be written now
-    std::string outageError;
+    OutcomeKind outageKind = OutcomeKind::done;
+    bool damaged = false;  // the index was found damaged: the watcher stops
     std::chrono::milliseconds retryDelay{0};
     Clock::time_point nextAttempt;
 };

@@ -20,6 +20,14 @@
 #include <cstdlib>
 #include <unordered_map>
 
+namespace host::index {
+// What a failed operation says, in a test's message.
+inline std::ostream& operator<<(std::ostream& out, const Outcome& outcome)
+{
+    return out << outcome.message;
+}
+}  // namespace host::index
+
 namespace trellan::test {
 
 using KnownFiles = std::unordered_map<std::string, host::index::KnownFile>;
@@ -134,8 +142,10 @@ protected:
     void StoreAll(const std::vector<host::index::IndexEntry>& entries)
     {
         host::index::Transaction transaction(*database);
-        for (const auto& entry : entries)
-            ASSERT_TRUE(database->Store(entry, 0)) << database->LastError();
+        for (const auto& entry : entries) {
+            const host::index::Outcome stored = database->Store(entry, 0);
+            ASSERT_TRUE(stored) << stored;
+        }
         ASSERT_TRUE(transaction.Commit());
     }
 
@@ -143,7 +153,7 @@ protected:
     std::vector<std::string> Found(const std::string& query)
     {
         std::vector<host::index::SearchHit> hits;
-        std::string error;
+        host::index::Outcome error;
         EXPECT_EQ(Find(Searched(), query, 10000, {}, hits, error), host::index::SearchStatus::found)
             << query << ": " << error;
         std::vector<std::string> names;

@@ -105,8 +105,8 @@ public:  // the steps' changes use the helpers
     }
     void ExpectSound()
     {
-        std::string error;
-        EXPECT_TRUE(database->CheckIntegrity(error)) << error;
+        const Outcome checked = database->CheckIntegrity();
+        EXPECT_TRUE(checked) << checked;
     }
 
     // A command line run in a copy of this process (with its registry);
@@ -662,15 +662,17 @@ TEST_P(IndexCommand, AFaultAtAnyStatementLeavesASoundIndexThatTheNextRunFinishes
                 const bool damaged = std::filesystem::exists(DatabasePath() + ".damaged");
                 std::string error;
                 if (auto left = damaged ? nullptr : OpenIndex(DatabasePath(), IndexUse::look, error)) {
-                    EXPECT_TRUE(left->CheckIntegrity(error)) << what << ": " << error;
+                    const Outcome checked = left->CheckIntegrity();
+                    EXPECT_TRUE(checked) << what << ": " << checked;
+                    Outcome searched;
                     std::vector<SearchHit> all;
-                    Find(*left, "amber OR birch OR cobalt", 10, {}, all, error);
+                    Find(*left, "amber OR birch OR cobalt", 10, {}, all, searched);
                     if (run.code == 0) {  // a run that says it is done stored every file
                         EXPECT_EQ(all.size(), 3u) << what;
                     }
                     for (const auto& [query, name] : {std::pair{"coast", "amber.mp3"}, {"valley", "birch.wma"}}) {
                         std::vector<SearchHit> hits;
-                        Find(*left, query, 10, {}, hits, error);
+                        Find(*left, query, 10, {}, hits, searched);
                         for (const SearchHit& hit : hits) {
                             EXPECT_TRUE(hit.path.ends_with(name)) << what << ": " << query << " found " << hit.path;
                         }

@@ -87,8 +87,9 @@ TEST_P(IndexSearch, MatchesWithoutRegardToCaseOrDiacritics)
               TextEntry("/lib/skies", "Lying Under Skies", "", "", "Lying Under Skies"),
               TextEntry("/lib/athens", "Αθήνα", "Έλατο", "", "Αθήνα Έλατο"),
               TextEntry("/lib/yolka", "Ёлка", "", "", "Ёлка")});
-    std::string problem;  // texts whose vectors the host folded are no damage
-    EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
+    // Texts whose vectors the host folded are no damage.
+    const Outcome checked = database->CheckIntegrity();
+    EXPECT_TRUE(checked) << checked;
     for (const Case& test : cases)
         EXPECT_EQ(Found(test.query), test.found) << test.query;
 }
@@ -174,7 +175,7 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
     };
     for (const Case& test : cases) {
         std::vector<SearchHit> hits;
-        std::string error;
+        Outcome error;
         ASSERT_EQ(Find(Searched(), test.query, 0, {}, hits, error, SearchOrder::path), SearchStatus::found)
             << test.query << ": " << error;
         Paths found;
@@ -199,10 +200,9 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
         Query query;
         QueryError malformed;
         ASSERT_TRUE(!test.query || ParseQuery(test.query, query, malformed)) << malformed.Message();
-        std::string error;
         std::vector<ListedValue> values;
-        ASSERT_EQ(Searched().List(test.kind, test.query ? &query : nullptr, values, error), SearchStatus::found)
-            << error;
+        const Outcome read = Searched().List(test.kind, test.query ? &query : nullptr, values);
+        ASSERT_TRUE(read) << read;
         std::vector<std::string> listed;
         for (const ListedValue& value : values)
             listed.push_back(value.value + " " + std::to_string(value.files) + " " + value.artist + " " +
@@ -214,7 +214,7 @@ TEST_P(IndexSearch, FindsMediaByItsPropertiesTagsNamesAndWordsWithoutSpaces)
 TEST_P(IndexSearch, MarksTheMatchSortsByFoldedNamesAndRefusesMalformedQueries)
 {
     std::vector<SearchHit> hits;
-    std::string error;
+    Outcome error;
     ASSERT_EQ(Find(Searched(), "cafe", 10, {"<", ">"}, hits, error), SearchStatus::found) << error;
     ASSERT_EQ(hits.size(), 1u);
     EXPECT_EQ(hits[0].title, "Café Society");
@@ -259,9 +259,8 @@ TEST_P(IndexSearch, MarksTheMatchSortsByFoldedNamesAndRefusesMalformedQueries)
 
     // A malformed query is the parser's to refuse; the deepest it takes,
     // each level another operator, each back end's own parser takes too.
-    error.clear();
     EXPECT_EQ(Find(Searched(), "\"unclosed", 10, {}, hits, error), SearchStatus::badQuery);
-    EXPECT_NE(error.find("not closed"), std::string::npos) << error;
+    EXPECT_NE(error.message.find("not closed"), std::string::npos) << error;
     std::string deepest = "harbour";
     const char* const joints[] = {" OR ", " ", " NOT ", " -", " AND "};
     for (int depth = 0; depth < kDeepestQuery; ++depth)
@@ -305,8 +304,10 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
     ASSERT_TRUE(sqlite) << error;
     {
         Transaction transaction(*sqlite);
-        for (const IndexEntry& entry : library)
-            ASSERT_TRUE(sqlite->Store(entry, 0)) << sqlite->LastError();
+        for (const IndexEntry& entry : library) {
+            const Outcome stored = sqlite->Store(entry, 0);
+            ASSERT_TRUE(stored) << stored;
+        }
         ASSERT_TRUE(transaction.Commit());
     }
     const char* const queries[] = {
@@ -315,6 +316,7 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
         "(feda OR vava) -sopoda", "dir:/zipf/sike lire",
     };
     for (const char* query : queries) {
+        Outcome error;
         std::vector<SearchHit> wanted, found;
         ASSERT_EQ(Find(*sqlite, query, 10, {}, wanted, error), SearchStatus::found) << query << ": " << error;
         ASSERT_EQ(Find(Searched(), query, 10, {}, found, error), SearchStatus::found) << query << ": " << error;
@@ -353,7 +355,7 @@ TEST_P(IndexSearch, ManyFilesThatTieComeInTheOrderOfTheirPaths)
         }
         for (const std::int64_t limit : {1, 7, 40, 0}) {  // 0: all, their snippets made in parts
             std::vector<SearchHit> hits;
-            std::string error;
+            Outcome error;
             std::int64_t total = -1;
             ASSERT_EQ(Find(Searched(), "tied", limit, {}, hits, error, SearchOrder::rank, &total),
                       SearchStatus::found)

@@ -21,7 +21,7 @@ using namespace host::index;
 size_t Hits(IndexDatabase& database, const std::string& query)
 {
     std::vector<SearchHit> hits;
-    std::string error;
+    Outcome error;
     EXPECT_EQ(Find(database, query, 100, {}, hits, error), SearchStatus::found) << error;
     return hits.size();
 }
@@ -95,15 +95,15 @@ TEST_P(IndexDatabaseTest, ReplacesTextsAndDropsEmptyFolders)
 
     StoreAll({TextEntry("/n/c.mp3", "Gamma")});
     EXPECT_EQ(Hits(*database, "gamma"), 1u);
-    std::string problem;
-    EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
+    const Outcome checked = database->CheckIntegrity();
+    EXPECT_TRUE(checked) << checked;
 }
 
 TEST_P(IndexDatabaseTest, RemembersPathsAndForgetsThemWithTheirFiles)
 {
     StoreAll({TextEntry("/m/a/x.mp3", "Alpha"), TextEntry("/m/b/y.mp3", "Beta")});
     for (const char* path : {"/m/a", "/m/a/deeper", "/m/b", "/m"})
-        ASSERT_TRUE(database->AddPath(path)) << database->LastError();
+        ASSERT_TRUE(database->AddPath(path));
     std::vector<CoveredPath> paths;
     ASSERT_TRUE(database->ReadPaths(paths));
     ASSERT_EQ(paths.size(), 1u);  // /m holds the others
@@ -111,11 +111,12 @@ TEST_P(IndexDatabaseTest, RemembersPathsAndForgetsThemWithTheirFiles)
     EXPECT_EQ(paths[0].machine, MachineName());
 
     std::int64_t removed = 0;
-    std::string error;
-    EXPECT_FALSE(database->ForgetPath("/m/a", removed, error));
-    EXPECT_NE(error.find("does not cover /m/a"), std::string::npos) << error;
+    Outcome forgotten = database->ForgetPath("/m/a", removed);
+    EXPECT_EQ(forgotten.kind, OutcomeKind::refused);
+    EXPECT_NE(forgotten.message.find("does not cover /m/a"), std::string::npos) << forgotten;
     EXPECT_EQ(Known(DatabasePath()).size(), 2u);
-    ASSERT_TRUE(database->ForgetPath("/m", removed, error)) << error;
+    forgotten = database->ForgetPath("/m", removed);
+    ASSERT_TRUE(forgotten) << forgotten;
     EXPECT_EQ(removed, 2);
     EXPECT_EQ(Known(DatabasePath()).size(), 0u);
     paths.clear();
@@ -142,15 +143,17 @@ TEST_P(IndexDatabaseTest, RunsOverTheSamePathsTakeTurns)
         auto first = OpenIndex(DatabasePath(), IndexUse::look, error);
         auto second = OpenIndex(DatabasePath(), IndexUse::look, error);
         ASSERT_TRUE(first && second) << error;
-        ASSERT_TRUE(first->LockForRun(test.held, error)) << error;
+        ASSERT_TRUE(first->LockForRun(test.held));
         const bool allowed = IsPostgres() ? test.postgresql : test.sqlite;
-        EXPECT_EQ(second->LockForRun(test.wanted, error), allowed) << test.wanted[0];
+        const Outcome locked = second->LockForRun(test.wanted);
+        EXPECT_EQ(static_cast<bool>(locked), allowed) << test.wanted[0];
         if (!allowed) {
-            EXPECT_NE(error.find("another trellan index is running"), std::string::npos) << error;
+            EXPECT_EQ(locked.kind, OutcomeKind::locked) << locked;
+            EXPECT_NE(locked.message.find("another trellan index is running"), std::string::npos) << locked;
         }
         first.reset();  // its lock goes with it
         auto third = OpenIndex(DatabasePath(), IndexUse::look, error);
-        EXPECT_TRUE(third->LockForRun(test.held, error)) << error;
+        EXPECT_TRUE(third->LockForRun(test.held));
     }
 }
 
@@ -160,7 +163,8 @@ TEST_P(IndexDatabaseTest, RunLogTellsFinishedRunsFromCutShortOnes)
     ASSERT_TRUE(database->ReadLastRun(run));
     EXPECT_FALSE(run.exists);
 
-    std::int64_t first = database->StartRun();
+    std::int64_t first = 0;
+    ASSERT_TRUE(database->StartRun(first));
     ASSERT_TRUE(database->FinishRun(first, {3, 2, 1, 4, 5}, true));
     ASSERT_TRUE(database->ReadLastRun(run));
     EXPECT_TRUE(run.exists);
@@ -168,7 +172,8 @@ TEST_P(IndexDatabaseTest, RunLogTellsFinishedRunsFromCutShortOnes)
     EXPECT_EQ(run.counts.added, 3);
     EXPECT_EQ(run.counts.failed, 5);
 
-    database->StartRun();  // killed: never finished
+    std::int64_t killed = 0;
+    ASSERT_TRUE(database->StartRun(killed));  // never finished
     ASSERT_TRUE(database->ReadLastRun(run));
     EXPECT_TRUE(run.finished.empty());
     EXPECT_EQ(run.counts.added, 0);
@@ -212,13 +217,13 @@ TEST_P(IndexDatabaseTest, BatchesCommitWhenFullAndRollBackWhenLeft)
     ASSERT_TRUE(cutter.Open(DatabasePath()) &&
                 cutter.Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
                              "current_database() AND pid <> pg_backend_pid()").Ok());
-    ASSERT_TRUE(writer.Store(TextEntry("/m/after", "t"), 0, Counted::added)) << writer.Error();
-    ASSERT_TRUE(writer.Commit()) << writer.Error();
+    ASSERT_TRUE(writer.Store(TextEntry("/m/after", "t"), 0, Counted::added)) << writer.Failure();
+    ASSERT_TRUE(writer.Commit()) << writer.Failure();
     // and one cut between batches, as the next one begins.
     ASSERT_TRUE(cutter.Query("SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = "
                              "current_database() AND pid <> pg_backend_pid()").Ok());
-    ASSERT_TRUE(writer.Store(TextEntry("/m/next", "t"), 0, Counted::added)) << writer.Error();
-    ASSERT_TRUE(writer.Commit()) << writer.Error();
+    ASSERT_TRUE(writer.Store(TextEntry("/m/next", "t"), 0, Counted::added)) << writer.Failure();
+    ASSERT_TRUE(writer.Commit()) << writer.Failure();
     EXPECT_EQ(writer.Committed(Counted::added), 3);
     known = Known(DatabasePath());
     EXPECT_EQ(known.count("/m/before") + known.count("/m/after") + known.count("/m/next"), 3u);
@@ -236,8 +241,8 @@ TEST_P(IndexDatabaseTest, AFileTheIndexRefusesTakesNoOtherWithIt)
                        "'S_OK' BEGIN SELECT RAISE(ABORT, 'out of memory'); END"));
     BatchWriter writer(*database, 100, std::chrono::hours(1));
     for (const char* name : {"a", "b", "poison", "c", "d", "e"})
-        ASSERT_TRUE(writer.Store(TextEntry(std::string("/p/") + name, name), 0, Counted::added)) << writer.Error();
-    ASSERT_TRUE(writer.Commit()) << writer.Error();
+        ASSERT_TRUE(writer.Store(TextEntry(std::string("/p/") + name, name), 0, Counted::added)) << writer.Failure();
+    ASSERT_TRUE(writer.Commit()) << writer.Failure();
     EXPECT_EQ(writer.Committed(Counted::added), 5);  // the refused file is a failure, not a new file
     const KnownFiles known = Known(DatabasePath());
     EXPECT_EQ(known.size(), 6u);
@@ -299,8 +304,8 @@ TEST(IndexDatabaseFile, UpgradesTheFirstSchemaAndRefusesWhatIsNotAnIndex)
             const KnownFiles known = Known(path);
             ASSERT_EQ(known.size(), 1u);
             EXPECT_EQ(known.begin()->second.stamp.changed, -1);  // filtered again at the next run
-            std::string problem;
-            EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
+            const Outcome checked = database->CheckIntegrity();
+            EXPECT_TRUE(checked) << checked;
             // Upgraded, it is made as a new index is.
             database.reset();
             ASSERT_TRUE(OpenIndex(folder.PathOf("new.sqlite"), IndexUse::run, error)) << error;
@@ -378,8 +383,8 @@ TEST_P(IndexDatabaseTest, TextsSplitByAnOlderVersionAreSplitAnewInPlace)
         EXPECT_EQ(Hits(*database, test.query), 1u) << test.query;
         for (const auto& [path, file] : Known(DatabasePath()))
             EXPECT_NE(file.stamp.changed, -1) << path;
-        std::string problem;
-        EXPECT_TRUE(database->CheckIntegrity(problem)) << problem;
+        const Outcome checked = database->CheckIntegrity();
+        EXPECT_TRUE(checked) << checked;
         // Split anew, it is made as a new index is.
         std::string error;
         ASSERT_TRUE(OpenIndex(DatabasePath() + ".new", IndexUse::run, error)) << error;
