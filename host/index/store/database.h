@@ -196,8 +196,8 @@ inline Outcome Done()
     return {};
 }
 
-// Every operation answers an Outcome; reads fill their out-parameters only
-// when done.
+// Every operation answers an Outcome. A read that fails may have filled
+// its out-parameters in part: they count only when it is done.
 class IndexDatabase {
 public:
     virtual ~IndexDatabase() = default;
