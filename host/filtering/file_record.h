@@ -46,6 +46,11 @@ struct FileRecord {
     // Given up unfinished because the run was asked to stop: nothing is
     // known of the file, and nothing is to be kept of this try.
     bool abandoned = false;
+    // Not filtered: its worker answered the files of its batch before it,
+    // whose texts were long, and sent it back, so that the host holds no
+    // more than about a megabyte of a batch's texts. It is filtered again
+    // in its turn.
+    bool sentBack = false;
     // The failure may be for want of memory: the file may well be read
     // alone (the host's look at it, or the filter's answer, says so).
     bool memoryShort = false;

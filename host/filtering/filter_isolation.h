@@ -48,7 +48,9 @@ public:
     // `filterDown` set, and the others go to another worker. A file that
     // failed for memory is tried once more alone in a fresh worker. Files
     // in flight when the run is asked to stop fail with E_ABORT and
-    // `abandoned` set. Called on any filtering thread, several at once.
+    // `abandoned` set. Files after one whose texts made the batch's answer
+    // large come back unfiltered, with `sentBack` set. Called on any
+    // filtering thread, several at once.
     virtual void Filter(IsolatedFile* files, size_t count, const FilterJobSettings& settings) = 0;
 
     // Which protections hold for the workers on this machine, in one line.

@@ -257,16 +257,17 @@ struct TakenJob {
     HandedJob handed;
 };
 
-// Takes the next job, or the next few new ones (up to `most`), into
-// `taken`; false when there are none now.
+// Takes the next jobs to filter again, or the next few new ones (up to
+// `most` either way), into `taken`; false when there are none now.
 bool TakeJobs(JobQueue& queue, size_t most, std::vector<TakenJob>& taken)
 {
-    if (MayTakeAgain(queue)) {
+    while (taken.size() < most && MayTakeAgain(queue)) {
         auto first = queue.again.begin();
         taken.push_back(TakenJob{first->first, std::move(first->second)});
         queue.again.erase(first);
-        return true;
     }
+    if (!taken.empty())
+        return true;
     while (taken.size() < most && MayTakeNew(queue)) {
         HandedJob handed;
         handed.job = queue.next();
@@ -303,13 +304,19 @@ void Work(JobQueue& queue)
         hold.Unlocked([&] {
             FilterAndDescribe(queue, records.data(), records.size(), memory);
             for (size_t i = 0; i < taken.size(); ++i)
-                if (!memory[i])
+                if (!memory[i] && !records[i]->sentBack)
                     Finish(*taken[i].handed.job);
         });
         queue.filtering -= taken.size();
         if (!queue.waitingAlone.empty())
             queue.changed.WakeAll();
         for (size_t i = 0; i < taken.size(); ++i) {
+            if (records[i]->sentBack) {  // filtered again in its turn, before any new file
+                StartAgain(*records[i]);
+                queue.again.emplace(taken[i].sequence, std::move(taken[i].handed));
+                queue.changed.WakeAll();
+                continue;
+            }
             if (memory[i]) {
                 // With one job nothing else was in flight: the failure
                 // stands. A worker has tried it alone already.

@@ -103,9 +103,11 @@ bool Answer(std::span<FileRecord> records, std::string& answer)
 }
 
 // Text that the worker holds before it answers with the files filtered so
-// far: the answer, and each side's memory for it, stay small however large
-// the texts (memory new to a process costs a fault a page, and a batch of
-// files with long lyrics or comments is tens of megabytes).
+// far and sends the rest of the batch back: the answer, and each side's
+// memory for it, stay small however large the texts (memory new to a
+// process costs a fault a page, and a batch of files with long lyrics or
+// comments is tens of megabytes, which the host would hold until the
+// files before them are delivered).
 constexpr size_t kAnswerBytes = 1u << 20;
 
 // Answers with the records [from, to) and lets their memory go. False when
@@ -120,10 +122,13 @@ bool AnswerPart(std::vector<FileRecord>& records, size_t from, size_t to, std::s
     return true;
 }
 
-// Filters one batch and answers it, in parts of about kAnswerBytes of
-// text. False when the host is gone, or memory ran out outside the filters'
-// work: the worker ends, and the host sends the files it has no answer for
-// to another.
+// Filters one batch and answers it. Once the files filtered hold about
+// kAnswerBytes of text, they are answered, and the rest of the batch is
+// sent back unfiltered (an empty answer): the host takes those again in
+// their turn, so that it never holds a whole batch of long texts. False
+// when the host is gone, or memory ran out outside the filters' work: the
+// worker ends, and the host sends the files it has no answer for to
+// another.
 bool ServeBatch(FilterLoader& loader, Watchdog& watchdog, ProgressPage& progress, BatchRequest& request,
                 std::vector<int>& descriptors, std::vector<FileRecord>& records, std::string& answer)
 {
@@ -131,23 +136,19 @@ bool ServeBatch(FilterLoader& loader, Watchdog& watchdog, ProgressPage& progress
         watchdog.Busy(true);
         records.clear();
         records.resize(request.files.size());
-        size_t answered = 0, held = 0;
-        for (size_t i = 0; i < records.size(); ++i) {
-            progress->Begin(request.sequence, static_cast<uint32_t>(i));
-            FilterOne(loader, request, request.files[i], std::exchange(descriptors[i], -1), records[i]);
-            held += TextBytes(records[i]);
-            if (held >= kAnswerBytes && i + 1 < records.size()) {
-                if (!AnswerPart(records, answered, i + 1, answer)) {
-                    progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));  // no file's doing
-                    return false;
-                }
-                answered = i + 1;
-                held = 0;
-            }
+        size_t filtered = 0, held = 0;
+        while (filtered < records.size() && held < kAnswerBytes) {
+            progress->Begin(request.sequence, static_cast<uint32_t>(filtered));
+            FilterOne(loader, request, request.files[filtered], std::exchange(descriptors[filtered], -1),
+                      records[filtered]);
+            held += TextBytes(records[filtered++]);
         }
         progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));  // answering: no file's doing
         watchdog.Busy(false);
-        return AnswerPart(records, answered, records.size(), answer);
+        for (size_t i = filtered; i < descriptors.size(); ++i)
+            ::close(std::exchange(descriptors[i], -1));  // the host opens them again when it sends them again
+        return AnswerPart(records, 0, filtered, answer) &&
+               (filtered == records.size() || SendMessage(kWorkerSocket, std::string_view()));
     } catch (const std::bad_alloc&) {
         progress->Begin(request.sequence, static_cast<uint32_t>(records.size()));
         return false;

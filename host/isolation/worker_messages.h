@@ -51,6 +51,8 @@ void EncodeRecords(const FileRecord* const* records, size_t count, std::string& 
 // the first of `records` (at most `most`); 0 for bytes that are not whole
 // records (the records are then unspecified).
 size_t DecodeRecords(std::string_view bytes, FileRecord* const* records, size_t most);
+// An empty answer, after a part: the rest of the batch comes back
+// unfiltered, since the texts answered so far were long.
 
 // Sends one message, with the `count` descriptors (not closed here). False
 // when the other end is gone.

@@ -7,8 +7,9 @@
 // when it crashes, hangs, runs out of memory or answers nonsense; the next
 // batch starts another. A batch costs one message each way, whatever its
 // number of files (a worker's wake, and the host's, are dear on a virtual
-// machine), but for large texts, which come back in parts of about a
-// megabyte, so that neither side's memory for them grows with the batch.
+// machine), but for large texts: a worker answers once its files hold
+// about a megabyte of text and sends the rest back unfiltered, so that
+// neither side's memory for them grows with the batch.
 //
 // The host opens each file itself and passes the worker the descriptor, so
 // a filter bound by stream needs no file system; it also tells a path that
@@ -519,9 +520,16 @@ private:
             if (polled <= 0)
                 continue;
             try {
-                size_t decoded = 0;
-                if (ReceiveMessage(worker.socket, worker.answer))
-                    decoded = DecodeRecords(worker.answer, records.data() + answered, records.size() - answered);
+                if (!ReceiveMessage(worker.socket, worker.answer))
+                    return Ended(worker, sequence, files, culprit);
+                if (worker.answer.empty() && answered > 0) {
+                    // The rest comes back unfiltered, to be sent again.
+                    for (size_t i = answered; i < records.size(); ++i)
+                        records[i]->sentBack = true;
+                    return Outcome::answered;
+                }
+                const size_t decoded =
+                    DecodeRecords(worker.answer, records.data() + answered, records.size() - answered);
                 if (decoded == 0)
                     return Ended(worker, sequence, files, culprit);
                 answered += decoded;

@@ -130,9 +130,11 @@ TEST_F(DumpTest, AHostileFilterCostsTheFilesItMisbehavesOnAlone)
         const char* status;  // null: read, with its name (or what the filter says of writing) as its title
         const char* cause;
     };
-    // The two large files' answer, half a megabyte of text each, comes back
-    // before the crash that follows them in the batch. The time limit leaves
-    // the memory hog room to reach its limit on a loaded machine.
+    // The two large files, half a megabyte of text each, fill their worker's
+    // answer: the files after them in the batch come back unfiltered and go
+    // again in their turn, the crash among them, and still print in order.
+    // The time limit leaves the memory hog room to reach its limit on a
+    // loaded machine.
     const Case cases[] = {
         {"first.mp3", nullptr, "first.mp3"},
         {"large1.mp3", nullptr, "large1.mp3 large1.mp3"},
