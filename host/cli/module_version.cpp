@@ -1,3 +1,7 @@
+// The version read from the module loaded as a data file, so that none of
+// its code runs. The Linux stand-in has no version library, so the fixed
+// part of VS_VERSION_INFO is found by its signature on a 32-bit boundary,
+// and its file version read as little-endian words.
 #include "cli/module_version.h"
 
 #include "system/module_handle.h"

@@ -1,3 +1,8 @@
+// The parser and the help text. Every command takes -h and --help, which
+// end the parse at once. Help is wrapped to 80 columns, each option's help
+// at column 27 (on the next line when the option is too long). Numbers are
+// read by hand and checked against the maximum before each digit: unsigned
+// long has 32 bits on Windows, and a number must never wrap around.
 #include "cli/options.h"
 
 #include "text/text_conversion.h"

@@ -1,3 +1,8 @@
+// The progress and summary lines on standard error. The progress line is
+// redrawn in place with a carriage return and an erase to the line's end,
+// which only a terminal understands; it first shows after a second, then at
+// most every 250 ms, so that a short run prints none and a long one spends
+// little on it.
 #include "cli/progress.h"
 
 #include "system/platform_differences.h"

@@ -1,3 +1,8 @@
+// The two dump formats. The text form names the chunk's break, flags and
+// property where it knows them, and puts each line of text behind a margin.
+// The JSON form is built by hand with to_chars, with room reserved at a byte
+// a unit: formatting was the larger part of the host's work on small files,
+// and three bytes a unit would hold memory a large file never uses.
 #include "dump/chunk_printer.h"
 
 #include "text/text_conversion.h"

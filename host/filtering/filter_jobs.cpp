@@ -1,3 +1,9 @@
+// The runner: threads (the caller among them) take jobs from one queue and
+// deliver them in order, one thread at a time, with at most four batches a
+// thread handed out and not yet delivered. With workers, two threads serve
+// each with batches of 32 files, so that it has its next batch while the
+// host takes its last answer. In process, a file that fails for memory
+// beside others is filtered again alone, as one job would have filtered it.
 #include "filtering/filter_jobs.h"
 
 #include "filtering/chunk_walk.h"

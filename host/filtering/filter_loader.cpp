@@ -1,3 +1,8 @@
+// The loader's modules and class factories. A module is loaded and its
+// exports found at its first use; a load that failed is remembered, not
+// tried again. Each class factory is got once, under the lock, and held by
+// the loader; objects are created outside the lock, on the caller's thread.
+// The factories are let go before the modules are freed.
 #include "filtering/filter_loader.h"
 
 #include "text/text_conversion.h"

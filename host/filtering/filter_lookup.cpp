@@ -1,3 +1,8 @@
+// The lookup walks HKCR through each key's default value: the extension's
+// PersistentHandler, the handler's IFilter add-in, then the class's
+// InprocServer32. The finder keeps one answer for each lower-case extension
+// and looks it up under its lock, so that the registry is read once for
+// each extension, however many threads meet it.
 #include "filtering/filter_lookup.h"
 
 #include "text/text_conversion.h"

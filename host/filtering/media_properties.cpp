@@ -1,3 +1,9 @@
+// The properties through the runtime's header interface (IWMHeaderInfo3):
+// the file's own attributes first, then the streams' for what those left
+// empty. Pictures, GUIDs and flags are passed over, and so are the filter's
+// own texts (title, author, description), which the index holds already.
+// The runtime is loaded once, from the system folder, and kept until the
+// process ends.
 #include "filtering/media_properties.h"
 
 #include "com_ptr.h"

@@ -1,3 +1,7 @@
+// The registry's five roots, in the order an export walks them, by their
+// long and short names. A path's root is matched without regard to ASCII
+// case, and its subkey is kept as written, less trailing backslashes. A
+// registry error the table does not name is given by its number alone.
 #include "regfile/key_path.h"
 
 namespace host {

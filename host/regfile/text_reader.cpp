@@ -1,3 +1,9 @@
+// The .reg reader: the text is split into logical lines, then read line by
+// line into entries, with nothing applied. Only a hex value line goes on
+// with the next after a trailing "\"; any other line ending in one (a
+// comment, say) stands alone. The header is the first line neither blank
+// nor a comment; under REGEDIT4 the text types' hex data is 8-bit text. A
+// key line ends at the first "]" that only blanks or a comment follow.
 #include "regfile/text_reader.h"
 
 #include "text/text_conversion.h"

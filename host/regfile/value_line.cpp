@@ -1,3 +1,9 @@
+// A value line written and read, with one table of escapes for both ways.
+// Written as the platform's editor writes it: a REG_SZ as a quoted string
+// only when it reads back unchanged, a four-byte REG_DWORD as dword:, and
+// anything else as hex bytes wrapped before column 80. Read leniently: a
+// backslash before any other letter stands for itself, a byte may have one
+// digit, and hex data may end in a comma.
 #include "regfile/value_line.h"
 
 #include "text/text_conversion.h"

@@ -1,3 +1,8 @@
+// The first-use check looks up a filter for .mp3, .wma, .wmv and .asf as
+// any file would, and registers the shipped module through its
+// DllRegisterServer in one registry transaction. A default registry that
+// cannot be made, opened or written falls back to one in memory; a damaged
+// or busy one does not, as that is the user's to see to.
 #include "registry/first_use.h"
 
 #include "filtering/filter_lookup.h"

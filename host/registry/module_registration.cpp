@@ -1,3 +1,7 @@
+// Registration exports called with the module loaded for the call alone,
+// and freed before the caller's transaction ends. A pipe, socket or device
+// named as the module is refused before the load, which would wait on it.
+// The shipped module's path is made full, as the registry keeps it: no "..".
 #include "registry/module_registration.h"
 
 #include "system/whole_file.h"

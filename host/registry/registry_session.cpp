@@ -1,3 +1,8 @@
+// The registry's readiness and write transaction in the command's words:
+// each registry error is told as what it means for the database at its path
+// (a missing folder, a damaged file, a busy one). On Windows the registry is
+// always there and the transaction does nothing; on Linux it is the
+// stand-in's database, and a write not committed is rolled back.
 #include "registry/registry_session.h"
 
 #include "system/platform_differences.h"

@@ -1,3 +1,8 @@
+// Whole files through the platform's handles, 64 KiB at a time, each piece
+// checked as it comes, so that a wrong file is refused early. A named pipe,
+// socket or device is refused before the open (a pipe with no writer would
+// block the read for ever). Writes go in pieces of at most 1 GiB, as a count
+// is 32 bits, and the close is checked: a failed close can be a lost write.
 #include "system/whole_file.h"
 
 #include "system/platform_differences.h"

@@ -1,3 +1,8 @@
+// The names of the codes the host prints, from two short tables searched in
+// order: COM's and the filter interface's, Win32 errors carried as HRESULTs,
+// and the media runtime's own. An HRESULT the table lacks is printed as its
+// eight hex digits, so that every code still says something. The Win32
+// words cover the failures of opening and reading a path.
 #include "text/status_names.h"
 
 #include <cstdio>

@@ -1,3 +1,7 @@
+// The conversions as two calls to the platform's converters, one that sizes
+// the result and one that fills it. No flags are given: UTF-8 that does not
+// convert becomes U+FFFD, and on Linux CP_ACP maps a name's bytes that are
+// not UTF-8 to lone surrogates and back, so that no file name is lost.
 #include "text/text_conversion.h"
 
 namespace host {

@@ -1,3 +1,9 @@
+// The decoding of a file's text. UTF-16LE is put together by hand from the
+// byte pairs after its mark; 8-bit text goes through the platform's
+// converters, strictly, as UTF-8 and then the system's code page. Every code
+// page of the Linux stand-in is UTF-8, so bytes that fail both are read as
+// Windows-1252 by a table. A text kind's look sees at most the first 64 KiB,
+// decoded again as pieces come; the NUL test reads only the new bytes.
 #include "text/text_decoding.h"
 
 #include "system/whole_file.h"

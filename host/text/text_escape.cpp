@@ -1,3 +1,8 @@
+// The escaping, written through a 4 KiB buffer on the stack: each pass takes
+// only as many units as surely fit (six bytes a unit at most, its \uXXXX
+// escape), so that the inner loops never test for room. A table for each
+// escaping tells the ASCII that goes out as it is, and runs of ASCII, of
+// two-byte and of three-byte letters each go out in a loop of their own.
 #include "text/text_escape.h"
 
 #include <algorithm>
