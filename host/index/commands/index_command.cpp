@@ -184,13 +184,6 @@ Outcome ApplyExcludes(IndexDatabase& database, const ParsedArguments& parsed, Ru
     return Done();
 }
 
-// A failure of the index itself (exit 3), not a refusal of what was asked:
-// its connection lost, or the index damaged.
-bool IndexUnusable(const Outcome& failure)
-{
-    return failure.kind == OutcomeKind::lost || failure.kind == OutcomeKind::damaged;
-}
-
 int Forget(IndexDatabase& database, const ParsedArguments& parsed)
 {
     const std::string path = PathBytes(IndexedPath(*parsed.Value("--forget")));
@@ -200,7 +193,7 @@ int Forget(IndexDatabase& database, const ParsedArguments& parsed)
         forgotten = database.ForgetPath(path, removed);
     if (!forgotten) {
         std::fprintf(stderr, "trellan index: %s\n", IndexProblem(database, forgotten).c_str());
-        return IndexUnusable(forgotten) ? exitIndexFailed : exitFailure;
+        return forgotten.OfTheIndex() ? exitIndexFailed : exitFailure;
     }
     if (!parsed.Has("--quiet")) {
         std::string line = "trellan index: ";
@@ -291,7 +284,7 @@ int RunIndex(const ParsedArguments& parsed)
     if (const Outcome locked = database->LockForRun(paths.lists.empty() ? paths.scope : std::vector<std::string>{"/"});
         !locked) {
         std::fprintf(stderr, "trellan index: %s\n", locked.message.c_str());
-        return IndexUnusable(locked) ? exitIndexFailed : exitFailure;
+        return locked.OfTheIndex() ? exitIndexFailed : exitFailure;
     }
     // A path the index cannot remember would go unwatched by later runs
     // without PATH: the run stops, as for the exclusions.

@@ -57,7 +57,7 @@ int RebuildBeside(const std::string& location, const RunPaths& paths, const RunS
         std::fprintf(stderr, "trellan index: %s\n", made.message.c_str());
         if (index)
             index->Discard();
-        return made.kind == OutcomeKind::locked ? exitFailure : exitIndexFailed;
+        return made.OfTheIndex() ? exitIndexFailed : exitFailure;
     }
     const RunResult result = RunIndexOnce(*index, paths, settings);
     if (result.stopped || result.indexFailed) {
@@ -92,7 +92,7 @@ int RebuildInPlace(const std::string& location, const RunPaths& paths, const Run
         const std::string& path = paths.scope[i];
         if (const Outcome locked = database->LockForRun({path}); !locked) {
             std::fprintf(stderr, "trellan index: %s\n", locked.message.c_str());
-            return locked.kind == OutcomeKind::locked ? exitFailure : exitIndexFailed;
+            return locked.OfTheIndex() ? exitIndexFailed : exitFailure;
         }
         auto cannotWrite = [&](const Outcome& why) {
             std::fprintf(stderr, "trellan index: cannot write to the index: %s\n", IndexProblem(*database, why).c_str());

@@ -189,6 +189,12 @@ struct [[nodiscard]] Outcome {
     explicit operator bool() const { return kind == OutcomeKind::done; }
     // The same write may pass when tried again.
     bool Passing() const { return kind == OutcomeKind::locked || kind == OutcomeKind::memory; }
+    // The index itself failed (a command's exit 3), rather than refusing
+    // what was asked: the data, or a lock another run holds.
+    bool OfTheIndex() const
+    {
+        return kind != OutcomeKind::done && kind != OutcomeKind::refused && kind != OutcomeKind::locked;
+    }
 };
 
 inline Outcome Done()
