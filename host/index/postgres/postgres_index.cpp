@@ -883,7 +883,7 @@ std::string MatchesSql(const Matching& query, bool withNames, bool ranked)
 {
     const std::string head = std::string("SELECT texts.file AS id, ") +
                              (withNames ? "texts.title, texts.author, " : "") +
-                             "folders.path || '\\x2f'::bytea || files.name AS path, " + MatchMediaColumns() + ", ";
+                             dialect.filePath + " AS path, " + MatchMediaColumns() + ", ";
     if (query.tsquery.empty())
         return head + "false AS exact, 0::float8 AS rank FROM " + matchedTables + ", q WHERE true" +
                PlaceConditions(query.places, 5, placeSql);

@@ -1237,8 +1237,8 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     // orders by them, for the hits shown in the others.
     const char* const shownTexts = byNames ? "title, author" : "shown.c0, shown.c1";
     const char* const joinTexts = byNames ? "" : " LEFT JOIN texts_content AS shown ON shown.id = top.id";
-    const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, folders.path || '/' || "
-                                "files.name AS path, " + MatchMediaColumns() +
+    const std::string matches = "SELECT kept.id AS id, kept.exact AS exact, kept.rank AS rank, " +
+                                std::string(dialect.filePath) + " AS path, " + MatchMediaColumns() +
                                 (byNames ? ", shown.c0 AS title, shown.c1 AS author" : "") +
                                 " FROM kept JOIN files ON files.id = kept.id JOIN folders ON folders.id = files.folder" +
                                 (byNames ? " LEFT JOIN texts_content AS shown ON shown.id = kept.id" : "");
