@@ -118,7 +118,7 @@ def queries(counts, files):
             f'"{ranked[0][1]} {ranked[1][1]}"']
 
 
-def recoll_index(work, folder, fresh):
+def recoll_index(folder, fresh):
     """A Recoll configuration over `folder`, indexed once; None without
     Recoll."""
     if not shutil.which("recollindex") or not shutil.which("recollq"):
@@ -177,7 +177,7 @@ def main():
             wall, cpu, peak = measured(index, env)
             print(f"{files:8} files, {run:9} index: {wall:7.1f} s, {cpu:7.1f} s processor, "
                   f"peak {peak / 2**20:6.1f} MiB (summed PSS)", flush=True)
-        config = None if args.no_recoll else recoll_index(args.work, folder, args.fresh)
+        config = None if args.no_recoll else recoll_index(folder, args.fresh)
         for query in queries(counts, files):
             ours = [trellan, "search", "--db", database, "-n", "20", query]
             theirs = [shutil.which("recollq"), "-c", config, "-n", "20", query] if config else None
