@@ -78,15 +78,9 @@ const Frequencies* FrequenciesOf(const Fts5ExtensionApi* api, Fts5Context* fts, 
     return rc == SQLITE_OK ? made : nullptr;
 }
 
-void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int, sqlite3_value**)
+// The current match's rank, with the phrases' rarities.
+double RankOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrases, const double* rarity)
 {
-    const int phrases = api->xPhraseCount(fts);
-    int rc = SQLITE_OK;
-    const Frequencies* frequencies = FrequenciesOf(api, fts, phrases, rc);
-    if (!frequencies) {
-        sqlite3_result_error_code(result, rc);
-        return;
-    }
     const Classes& classes = ColumnClasses();
     double score = 0;
     for (int phrase = 0; phrase < phrases; ++phrase) {
@@ -98,9 +92,79 @@ void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result
             ++counts[column < kMostColumns ? classes.of[column] : rankClassCount - 1];
         for (int k = 0; k < rankClassCount; ++k)
             if (counts[k])
-                score += ClassScore(frequencies->rarity[static_cast<size_t>(phrase)], classes.weight[k], counts[k]);
+                score += ClassScore(rarity[phrase], classes.weight[k], counts[k]);
     }
-    sqlite3_result_double(result, -score);
+    return -score;
+}
+
+void Rank(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int, sqlite3_value**)
+{
+    const int phrases = api->xPhraseCount(fts);
+    int rc = SQLITE_OK;
+    const Frequencies* frequencies = FrequenciesOf(api, fts, phrases, rc);
+    if (!frequencies) {
+        sqlite3_result_error_code(result, rc);
+        return;
+    }
+    sqlite3_result_double(result, RankOf(api, fts, phrases, frequencies->rarity.data()));
+}
+
+// What trellan_scan hands to each match of its phrase.
+struct Scan {
+    const SortedIds* exact;
+    BestMatches* best;
+};
+
+int ScanMatch(const Fts5ExtensionApi* api, Fts5Context* fts, void* data)
+{
+    const auto& scan = *static_cast<const Scan*>(data);
+    const double rarity = 1.0;  // one phrase: as trellan_rank leaves it out
+    const sqlite3_int64 id = api->xRowid(fts);
+    try {
+        scan.best->Add({id, RankOf(api, fts, 1, &rarity), scan.exact && scan.exact->Holds(id)});
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    }
+    return SQLITE_OK;
+}
+
+int AppendRowid(const Fts5ExtensionApi* api, Fts5Context* fts, void* ids)
+{
+    try {
+        static_cast<std::vector<sqlite3_int64>*>(ids)->push_back(api->xRowid(fts));
+    } catch (const std::bad_alloc&) {
+        return SQLITE_NOMEM;
+    }
+    return SQLITE_OK;
+}
+
+// Runs `visit` on every match of the query's one phrase; 0 into `result`,
+// and nothing run, for a query of more phrases.
+void OnEveryMatch(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, void* data,
+                  int (*visit)(const Fts5ExtensionApi*, Fts5Context*, void*))
+{
+    if (api->xPhraseCount(fts) != 1 || !data) {
+        sqlite3_result_int(result, 0);
+        return;
+    }
+    const int rc = api->xQueryPhrase(fts, 0, data, visit);
+    if (rc == SQLITE_OK)
+        sqlite3_result_int(result, 1);
+    else
+        sqlite3_result_error_code(result, rc);
+}
+
+void ScanAll(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int count, sqlite3_value** values)
+{
+    Scan scan{count == 2 ? static_cast<const SortedIds*>(sqlite3_value_pointer(values[0], idsPointerType)) : nullptr,
+              count == 2 ? static_cast<BestMatches*>(sqlite3_value_pointer(values[1], bestPointerType)) : nullptr};
+    OnEveryMatch(api, fts, result, scan.best ? &scan : nullptr, ScanMatch);
+}
+
+void AllRowids(const Fts5ExtensionApi* api, Fts5Context* fts, sqlite3_context* result, int count, sqlite3_value** values)
+{
+    OnEveryMatch(api, fts, result, count == 1 ? sqlite3_value_pointer(values[0], rowidsPointerType) : nullptr,
+                 AppendRowid);
 }
 
 void Among(sqlite3_context* result, int, sqlite3_value** values)
@@ -127,10 +191,43 @@ bool SortedIds::Holds(sqlite3_int64 id) const
     return next < size && ids[next] == id;
 }
 
+RankedMatch CutToBest(std::vector<RankedMatch>& matches, std::int64_t limit)
+{
+    std::nth_element(matches.begin(), matches.begin() + (limit - 1), matches.end(), RanksBefore);
+    const RankedMatch last = matches[size_t(limit - 1)];
+    matches.erase(std::remove_if(matches.begin(), matches.end(),
+                                 [&last](const RankedMatch& match) { return RanksBefore(last, match); }),
+                  matches.end());
+    return last;
+}
+
+// Room for a few pages, and never less than a few thousand matches: each
+// cut costs a pass over what is kept.
+BestMatches::BestMatches(std::int64_t limit)
+    : limit(limit), room(limit > 0 ? std::max<size_t>(size_t(limit) * 8, 4096) : SIZE_MAX), cutAt(room)
+{
+    if (limit > 0)
+        kept.reserve(room);
+}
+
+void BestMatches::Add(const RankedMatch& match)
+{
+    ++total;
+    if (bar && RanksBefore(*bar, match))
+        return;
+    kept.push_back(match);
+    if (kept.size() == cutAt) {
+        bar = CutToBest(kept, limit);
+        cutAt = std::max(room, kept.size() * 2);  // ties may fill it again
+    }
+}
+
 bool RegisterRanking(sqlite3* db)
 {
     fts5_api* api = FindFts5(db);
     return api && api->xCreateFunction(api, "trellan_rank", nullptr, Rank, nullptr) == SQLITE_OK &&
+           api->xCreateFunction(api, "trellan_scan", nullptr, ScanAll, nullptr) == SQLITE_OK &&
+           api->xCreateFunction(api, "trellan_rowids", nullptr, AllRowids, nullptr) == SQLITE_OK &&
            sqlite3_create_function(db, "trellan_among", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, Among, nullptr,
                                    nullptr) == SQLITE_OK;
 }

@@ -9,16 +9,73 @@
 //
 // trellan_among(id, set): 1 when `set`, a SortedIds bound as a pointer of
 // type `idsPointerType`, holds `id`, else 0.
+//
+// A query of one phrase (a word, a phrase, a field's word: the commonest
+// searches, and those of the most matches) is scanned whole in one call of
+// a function, through FTS5's own walk of the phrase's matches, rather than
+// row by row through SQL, which cost more than the ranking itself:
+// - trellan_scan(texts, set, best): ranks every match of the query as
+//   trellan_rank does, marks those `set` holds, and gives them to `best`, a
+//   BestMatches bound as a pointer of type `bestPointerType`;
+// - trellan_rowids(table, ids): appends the id of every match, in order, to
+//   `ids`, a std::vector<sqlite3_int64> bound as a pointer of type
+//   `rowidsPointerType`.
+// Each answers 1 when it did so, and 0, having done nothing, for a query of
+// more phrases, which the caller then reads row by row. Called for the
+// first match alone (LIMIT 1).
 #pragma once
 
 #include <sqlite3.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace host::index {
 
 inline constexpr const char* idsPointerType = "trellan_ids";
+inline constexpr const char* bestPointerType = "trellan_best";
+inline constexpr const char* rowidsPointerType = "trellan_rowids";
+
+struct RankedMatch {
+    std::int64_t id;
+    double rank;
+    bool exact;
+};
+
+// True when `a` is shown before `b`: a match of the exact words first,
+// then the lower rank.
+inline bool RanksBefore(const RankedMatch& a, const RankedMatch& b)
+{
+    return a.exact != b.exact ? a.exact : a.rank < b.rank;
+}
+
+// Lets go of the matches worse than the `limit`th best (of more than
+// `limit`), and answers that one: ties with it stay.
+RankedMatch CutToBest(std::vector<RankedMatch>& matches, std::int64_t limit);
+
+// The matches of a ranked search as they come, cut to the best whenever
+// they fill their room: the limit's last then bars every later match worse
+// than it, so that a query of a hundred thousand matches holds a few pages
+// of them, not every one. Every match is kept when the limit is 0.
+class BestMatches {
+public:
+    explicit BestMatches(std::int64_t limit);
+    void Add(const RankedMatch& match);
+    std::int64_t Total() const { return total; }
+    // Every match as good as the limit's last, ties included, and some
+    // worse ones; in no order.
+    std::vector<RankedMatch>& Kept() { return kept; }
+
+private:
+    const std::int64_t limit;
+    const size_t room;
+    size_t cutAt;
+    std::optional<RankedMatch> bar;
+    std::vector<RankedMatch> kept;
+    std::int64_t total = 0;
+};
 
 // Sorted ids, asked whether they hold an id. A full-text scan asks in
 // ascending order, so each lookup gallops on from where the last one ended:

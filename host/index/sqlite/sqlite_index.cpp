@@ -1034,19 +1034,6 @@ private:
     bool begun;
 };
 
-struct RankedMatch {
-    std::int64_t id;
-    double rank;
-    bool exact;
-};
-
-// True when `a` is shown before `b`: a match of the exact words first,
-// then the lower rank.
-bool RanksBefore(const RankedMatch& a, const RankedMatch& b)
-{
-    return a.exact != b.exact ? a.exact : a.rank < b.rank;
-}
-
 // Keeps the matches as good as the `limit`th best, ties included (every
 // match when the limit is 0 or more than there are). `tied` gets the ids
 // of those that tie with the last one kept, sorted, when they are more
@@ -1055,11 +1042,7 @@ void KeepBest(std::vector<RankedMatch>& matches, std::int64_t limit, std::vector
 {
     if (limit <= 0 || std::int64_t(matches.size()) <= limit)
         return;
-    std::nth_element(matches.begin(), matches.begin() + (limit - 1), matches.end(), RanksBefore);
-    const RankedMatch last = matches[size_t(limit - 1)];
-    matches.erase(std::remove_if(matches.begin(), matches.end(),
-                                 [&last](const RankedMatch& match) { return RanksBefore(last, match); }),
-                  matches.end());
+    const RankedMatch last = CutToBest(matches, limit);
     if (std::int64_t(matches.size()) == limit)
         return;
     for (const RankedMatch& match : matches)
@@ -1129,18 +1112,28 @@ bool SqliteIndex::FirstByPath(const std::vector<std::int64_t>& ids, size_t count
     // files of a folder below another, which may come before some of the
     // other's: the best `count` so far are kept, and the walk ends at the
     // first folder whose every path comes after the worst of them.
+    // The prefixes lie end to end in one string: a library has tens of
+    // thousands of folders, and a string each cost a third of the search.
     struct Folder {
-        std::string prefix;  // its path and "/"
+        size_t at, length;  // its path and "/", in `prefixes`
         std::int64_t id;
     };
+    std::string prefixes;
     std::vector<Folder> folders;
     Statement listed(connection, "SELECT path, id FROM folders");
     int read;
-    while ((read = listed.Step()) == SQLITE_ROW)
-        folders.push_back({std::string(listed.Text(0)) + '/', listed.Integer(1)});
+    while ((read = listed.Step()) == SQLITE_ROW) {
+        const std::string_view path = listed.Text(0);
+        folders.push_back({prefixes.size(), path.size() + 1, listed.Integer(1)});
+        prefixes.append(path).push_back('/');
+    }
     if (read != SQLITE_DONE)
         return false;
-    std::sort(folders.begin(), folders.end(), [](const Folder& a, const Folder& b) { return a.prefix < b.prefix; });
+    const auto prefixOf = [&prefixes](const Folder& folder) {
+        return std::string_view(prefixes).substr(folder.at, folder.length);
+    };
+    std::sort(folders.begin(), folders.end(),
+              [&](const Folder& a, const Folder& b) { return prefixOf(a) < prefixOf(b); });
     using Kept = std::pair<std::string, std::int64_t>;  // path, id; the worst on top
     std::priority_queue<Kept> best;
     Statement files(connection, "SELECT id, name FROM files WHERE folder = ?1 ORDER BY name");
@@ -1148,14 +1141,15 @@ bool SqliteIndex::FirstByPath(const std::vector<std::int64_t>& ids, size_t count
     // four reads a tied file, the caller's lookups cost less.
     size_t budget = 4 * ids.size();
     for (const Folder& folder : folders) {
-        if (best.size() == count && folder.prefix > best.top().first)
+        const std::string_view prefix = prefixOf(folder);
+        if (best.size() == count && prefix > best.top().first)
             break;
         files.Bind(1, folder.id);
         while ((read = files.Step()) == SQLITE_ROW && budget-- > 0) {
             const std::int64_t id = files.Integer(0);
             if (!std::binary_search(ids.begin(), ids.end(), id))
                 continue;
-            std::string path = folder.prefix + std::string(files.Text(1));
+            std::string path = std::string(prefix) + std::string(files.Text(1));
             if (best.size() < count) {
                 best.emplace(std::move(path), id);
             } else if (path < best.top().first) {
@@ -1180,13 +1174,26 @@ std::string SqliteIndex::RankedPage(const Matching& query, std::int64_t limit, c
     // (a genre, a year, a folder: every file of it ranks alike) are cut to
     // the limit here, in the order of their paths, where joining each to
     // its path would cost most of the search.
-    std::vector<RankedMatch> matches;
-    Statement all(connection, ("SELECT id, rank, exact FROM (" + MatchesSql(query) + ")").c_str());
-    BindMatches(all, query);
-    all.BindPointer(5, &exact, idsPointerType);
-    while ((read = all.Step()) == SQLITE_ROW)
-        matches.push_back({all.Integer(0), all.Real(1), all.Integer(2) != 0});
-    total = std::int64_t(matches.size());
+    BestMatches best(limit);
+    bool scanned = false;
+    if (!query.fts5.empty() && query.places.empty()) {
+        // A query of one phrase, in one call (a query of none matches nothing).
+        Statement scan(connection, "SELECT trellan_scan(texts, ?2, ?3) FROM texts WHERE texts MATCH ?1 LIMIT 1");
+        scan.BindText(1, query.fts5).BindPointer(2, &exact, idsPointerType).BindPointer(3, &best, bestPointerType);
+        read = scan.Step();
+        scanned = read == SQLITE_DONE || (read == SQLITE_ROW && scan.Integer(0) == 1);
+        if (read == SQLITE_ROW)
+            read = SQLITE_DONE;
+    }
+    if (!scanned && read == SQLITE_DONE) {
+        Statement all(connection, ("SELECT id, rank, exact FROM (" + MatchesSql(query) + ")").c_str());
+        BindMatches(all, query);
+        all.BindPointer(5, &exact, idsPointerType);
+        while ((read = all.Step()) == SQLITE_ROW)
+            best.Add({all.Integer(0), all.Real(1), all.Integer(2) != 0});
+    }
+    total = best.Total();
+    std::vector<RankedMatch>& matches = best.Kept();
     std::vector<std::int64_t> tied, first;
     KeepBest(matches, limit, tied);
     const size_t better = matches.size() - tied.size();
@@ -1213,10 +1220,18 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     std::vector<sqlite3_int64> exactIds;
     int read = SQLITE_DONE;
     if (!query.fts5.empty()) {
-        Statement words(connection, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rowid");
-        words.BindText(1, query.fts5);
-        while ((read = words.Step()) == SQLITE_ROW)
-            exactIds.push_back(words.Integer(0));
+        // A query of one phrase in one call, others row by row.
+        Statement scan(connection, "SELECT trellan_rowids(words, ?2) FROM words WHERE words MATCH ?1 LIMIT 1");
+        scan.BindText(1, query.fts5).BindPointer(2, &exactIds, rowidsPointerType);
+        read = scan.Step();
+        if (read == SQLITE_ROW && scan.Integer(0) != 1) {
+            Statement words(connection, "SELECT rowid FROM words WHERE words MATCH ?1 ORDER BY rowid");
+            words.BindText(1, query.fts5);
+            while ((read = words.Step()) == SQLITE_ROW)
+                exactIds.push_back(words.Integer(0));
+        }
+        if (read == SQLITE_ROW)
+            read = SQLITE_DONE;
     }
     const SortedIds exact(exactIds);
     // In rank order the matches are counted and cut to the page here

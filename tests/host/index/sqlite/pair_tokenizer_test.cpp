@@ -163,6 +163,64 @@ TEST_F(PairTokenizer, RanksByColumnWeightCountAndRarity)
         {"nowhere", {}},
     };
     for (const Case& test : cases) EXPECT_EQ(Column(ranked, test.query), test.rows) << test.query;
+
+    // A query of one phrase is scanned in one call, to the same ranks and
+    // marks; one of more phrases is left to be read row by row.
+    const std::vector<sqlite3_int64> exactIds = {2, 4};
+    const host::index::SortedIds exact(exactIds);
+    for (const char* query : {"harbour", "title:harbour", "harbour OR lagoon", "nowhere"}) {
+        host::index::BestMatches best(0);
+        Statement scan(connection, "SELECT trellan_scan(ranked, ?2, ?3) FROM ranked WHERE ranked MATCH ?1 LIMIT 1");
+        scan.BindText(1, query).BindPointer(2, &exact, host::index::idsPointerType);
+        scan.BindPointer(3, &best, host::index::bestPointerType);
+        const int read = scan.Step();
+        ASSERT_TRUE(read == SQLITE_ROW || read == SQLITE_DONE) << connection.LastError();
+        const bool scanned = read == SQLITE_DONE || scan.Integer(0) == 1;  // no match: nothing to scan
+        Statement each(connection, "SELECT rowid, trellan_rank(ranked) FROM ranked WHERE ranked MATCH ?1");
+        each.BindText(1, query);
+        std::vector<host::index::RankedMatch> wanted;
+        while (each.Step() == SQLITE_ROW)
+            wanted.push_back({each.Integer(0), each.Real(1), exact.Holds(each.Integer(0))});
+        EXPECT_EQ(scanned, std::string(query).find(" OR ") == std::string::npos) << query;
+        if (!scanned)
+            wanted.clear();
+        ASSERT_EQ(best.Kept().size(), wanted.size()) << query;
+        EXPECT_EQ(best.Total(), std::int64_t(wanted.size())) << query;
+        for (size_t i = 0; i < wanted.size(); ++i) {
+            EXPECT_EQ(best.Kept()[i].id, wanted[i].id) << query;
+            EXPECT_DOUBLE_EQ(best.Kept()[i].rank, wanted[i].rank) << query;
+            EXPECT_EQ(best.Kept()[i].exact, wanted[i].exact) << query;
+        }
+    }
+}
+
+// The matches kept as they come hold every one as good as the limit's
+// last, however many tie, among thousands that fill their room again and
+// again.
+TEST(BestMatches, KeepEveryMatchAsGoodAsTheLimitsLast)
+{
+    std::mt19937 draw(11);
+    std::vector<host::index::RankedMatch> all;
+    for (std::int64_t id = 1; id <= 30000; ++id)
+        all.push_back({id, -double(draw() % 50), draw() % 97 == 0});
+    for (const std::int64_t limit : {1, 7, 40, 600, 5000, 0}) {
+        host::index::BestMatches best(limit);
+        for (const host::index::RankedMatch& match : all) best.Add(match);
+        EXPECT_EQ(best.Total(), std::int64_t(all.size()));
+        std::vector<host::index::RankedMatch> sorted = all, kept = best.Kept();
+        std::stable_sort(sorted.begin(), sorted.end(), host::index::RanksBefore);
+        const host::index::RankedMatch last = sorted[size_t(limit ? limit : std::int64_t(all.size())) - 1];
+        std::vector<std::int64_t> wanted, found;
+        for (const host::index::RankedMatch& match : sorted)
+            if (!host::index::RanksBefore(last, match)) wanted.push_back(match.id);
+        for (const host::index::RankedMatch& match : kept)
+            if (!host::index::RanksBefore(last, match)) found.push_back(match.id);
+        std::sort(wanted.begin(), wanted.end());
+        std::sort(found.begin(), found.end());
+        EXPECT_EQ(found, wanted) << "limit " << limit;
+        EXPECT_LE(kept.size(), limit ? std::max<size_t>(2 * wanted.size(), 8 * size_t(limit) + 4096) : all.size())
+            << "limit " << limit;
+    }
 }
 
 TEST(SortedIds, HoldsWhatTheSetHoldsInAnyOrderOfAsking)
