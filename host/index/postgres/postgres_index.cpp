@@ -895,6 +895,41 @@ std::string MatchesSql(const Matching& query, bool withNames, bool ranked)
            " WHERE texts.stems @@ q.stems" + PlaceConditions(query.places, 5, placeSql);
 }
 
+// The first page in rank order, for a query of words: every match is
+// ranked and counted from its texts alone (`ranked`); the rank of the
+// limit's last (`bar`) keeps those as good as it, ties included, and only
+// those are joined to their files, one by one, for their paths (the ties'
+// order) and their media. Joined and carried through the count and the
+// sort, every match's path and media cost most of a search of many matches,
+// and spilled to temporary files on the server.
+std::string RankedPageSql(const Matching& query, const std::string& snippet)
+{
+    const RankSql ranking = Ranking(query);
+    // The files and folders only for places, or a number asked of a column.
+    bool filesAsked = !query.places.empty();
+    for (const RankedTerm& term : query.terms)
+        filesAsked = filesAsked || term.numberColumn;
+    const std::string ranked =
+        "SELECT texts.file AS id, texts.words @@ q.words AS exact, " + ranking.rank + " AS rank FROM " +
+        (filesAsked ? matchedTables : "trellan.texts AS texts") + ", q" +
+        (query.terms.size() > 1 ? ", rarity" : "") +
+        (ranking.counts.empty() ? std::string()
+                                : " CROSS JOIN LATERAL (SELECT " + ranking.counts + " OFFSET 0) AS counted") +
+        " WHERE texts.stems @@ q.stems" + PlaceConditions(query.places, 5, placeSql);
+    const std::string ordered = OrderBy(SearchOrder::rank, sortKeySql);
+    return QueryWords(query) + ", ranked AS MATERIALIZED (" + ranked +
+           "), bar AS MATERIALIZED (SELECT exact, rank FROM ranked ORDER BY exact DESC, rank LIMIT 1 OFFSET $4 - 1), "
+           "kept AS MATERIALIZED (SELECT * FROM ranked WHERE NOT EXISTS (SELECT 1 FROM bar) OR EXISTS (SELECT 1 FROM "
+           "bar WHERE ranked.exact > bar.exact OR (ranked.exact = bar.exact AND ranked.rank <= bar.rank))), "
+           "top AS (SELECT kept.*, joined.*, (SELECT count(*) FROM ranked) AS total FROM kept CROSS JOIN LATERAL "
+           "(SELECT " + std::string(dialect.filePath) + " AS path, " + MatchMediaColumns() +
+           " FROM trellan.files AS files JOIN trellan.folders AS folders ON folders.id = files.folder WHERE files.id "
+           "= kept.id) AS joined ORDER BY " + ordered + " LIMIT $4) SELECT path, shown_title, shown_author, " +
+           snippet + ", rank, total, " + HitMediaColumns() +
+           " FROM top CROSS JOIN q JOIN trellan.texts AS shown (file, shown_title, shown_author, shown_comments, "
+           "shown_body) ON shown.file = top.id ORDER BY " + ordered;
+}
+
 Params MatchParams(const Matching& query, const SnippetMarks& marks, std::int64_t limit)
 {
     Params params;
@@ -935,12 +970,15 @@ Outcome PostgresIndex::Search(const Query& asked, std::int64_t limit, const Snip
     // is computed there and not from vectors carried into the count. The
     // hits' texts come in under names of their own (shown_...), so that the
     // order's title and author stay those of the matches.
-    const std::string sql = QueryWords(query) + ", top AS (SELECT *, count(*) OVER () AS total FROM (" +
-                            MatchesSql(query, byNames, true) + " OFFSET 0) AS matched ORDER BY " + ordered +
-                            " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, shown_title, shown_author, " +
-                            snippet + ", rank, total, " + HitMediaColumns() +
-                            " FROM top CROSS JOIN q JOIN trellan.texts AS shown (file, shown_title, shown_author, "
-                            "shown_comments, shown_body) ON shown.file = top.id ORDER BY " + ordered;
+    const std::string sql =
+        order == SearchOrder::rank && !query.tsquery.empty() && limit > 0
+            ? RankedPageSql(query, snippet)
+            : QueryWords(query) + ", top AS (SELECT *, count(*) OVER () AS total FROM (" +
+                  MatchesSql(query, byNames, true) + " OFFSET 0) AS matched ORDER BY " + ordered +
+                  " LIMIT CASE WHEN $4 > 0 THEN $4 END) SELECT path, shown_title, shown_author, " + snippet +
+                  ", rank, total, " + HitMediaColumns() +
+                  " FROM top CROSS JOIN q JOIN trellan.texts AS shown (file, shown_title, shown_author, "
+                  "shown_comments, shown_body) ON shown.file = top.id ORDER BY " + ordered;
     // The tsquery is rendered from a parsed query, so to_tsquery never
     // finds it malformed: what fails here is the server or the index.
     Result rows = connection.Query(sql, MatchParams(query, marks, limit));
