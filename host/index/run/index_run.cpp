@@ -54,6 +54,7 @@ struct IndexRun {
     std::vector<std::string> scope;          // the run's paths: only files under them may go
     LeftOutRules leftOut;
     bool listUnread = false;                 // a file list failed: no file can be judged gone
+    Outcome unread;                          // what the index holds could not be read: the run ends
     // When the last run began: a filter module changed since then may no
     // longer fail on the files that brought it down.
     std::time_t lastRunStarted = 0;
@@ -124,6 +125,12 @@ struct IndexRun {
     // The walk's next file that needs the filter; null at the end. Files
     // to skip are counted here, without a trip through the filter's jobs.
     std::unique_ptr<FileJob> NextJob(InputFiles& inputs, FilterFinder& finder);
+    // The walk ends where the index could not be read.
+    std::unique_ptr<FileJob> Unread()
+    {
+        unread = plan.Failure();
+        return nullptr;
+    }
 
     // Counts a filtered file, in the order of the walk, and hands it to the
     // writer.
@@ -165,6 +172,10 @@ struct IndexRun {
     // it could not read. False when a signal stopped it or a write failed.
     bool RemoveUnmet()
     {
+        if (Outcome found = plan.FindUnvisited(scope); !found) {
+            unread = std::move(found);
+            return false;
+        }
         for (std::int64_t id : plan.Unmet(unreadFolders, scope)) {
             if (StopSignal() || !writer.Remove(id))
                 return false;
@@ -232,6 +243,8 @@ std::unique_ptr<FileJob> IndexRun::NextJob(InputFiles& inputs, FilterFinder& fin
             // No filter for its type: a file the index holds keeps its row
             // (the registry may have lost the filter); others are not media.
             if (!plan.Knows(bytes) || !(file.stamped = StampOf(bytes, file.stamp))) {
+                if (!plan.Failure())
+                    return Unread();
                 CountSkipped(false);
                 continue;
             }
@@ -243,6 +256,8 @@ std::unique_ptr<FileJob> IndexRun::NextJob(InputFiles& inputs, FilterFinder& fin
             record.outside = record.noFilter = true;
         } else if ((file.stamped = StampOf(bytes, file.stamp))) {
             file.verdict = plan.Classify(bytes, file.stamp, file.knownId, &file.knownFailure);
+            if (!plan.Failure())
+                return Unread();
             if (file.verdict == Verdict::heldDown)
                 file.verdict = FilterChanged(finder, record.path) ? Verdict::retried : Verdict::unchanged;
             if (file.verdict == Verdict::unchanged)
@@ -266,6 +281,24 @@ std::unique_ptr<FileJob> IndexRun::NextJob(InputFiles& inputs, FilterFinder& fin
         job->record = std::move(record);
         return job;
     }
+}
+
+// Whether the plan may read what the index holds folder by folder: a walk
+// of folders alone, none within another, never comes back to a folder it
+// has left.
+bool FolderByFolder(const RunPaths& paths)
+{
+    if (!paths.lists.empty() || paths.scope.size() != paths.walked.size())
+        return false;
+    for (const std::string& path : paths.scope) {
+        struct stat status {};
+        if (::stat(path.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
+            return false;
+        for (const std::string& other : paths.scope)
+            if (&other != &path && IsUnder(path, other))
+                return false;
+    }
+    return true;
 }
 
 // One line for each cause of failures outside the files, with what to do.
@@ -341,7 +374,9 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
                          IndexProblem(database, failed.failure).c_str());
         return failed;
     };
-    if (!settings.outerTransaction)
+    if (!settings.outerTransaction && FolderByFolder(paths))
+        run.plan.ReadFoldersFrom(database.ReadKnownFolders());
+    if (!settings.outerTransaction && !run.plan.ReadsFolderByFolder())
         if (Outcome read = database.LoadKnownFiles(known, know); !read)
             return fail("read", std::move(read));
     run.lastRunStarted = LastRunStarted(database);
@@ -362,7 +397,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
         loader.CheckUnload(false);
     }
     run.background.Finish();
-    bool written = !run.background.Failed() && run.writer.Commit();
+    bool written = !run.background.Failed() && run.writer.Commit() && run.unread;
     // Removals only after a whole walk: a run cut short has not met every
     // file. A run over file lists alone names no path to remove files under.
     bool complete = written && walked && !StopSignal() && !run.listUnread;
@@ -373,7 +408,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     }
     RunResult result;
     if (!written)
-        result.failure = run.writer.Failure();
+        result.failure = run.unread ? run.writer.Failure() : run.unread;
     if (complete && run.counts.removed)
         if (Outcome tidied = database.RemoveEmptyFolders(); !tidied) {
             written = complete = false;
@@ -382,7 +417,7 @@ RunResult RunIndexOnce(IndexDatabase& database, const RunPaths& paths, const Run
     if (!written) {
         result.indexFailed = true;
         if (!settings.callerSaysIndexFailure)
-            std::fprintf(stderr, "trellan index: cannot write to the index: %s\n",
+            std::fprintf(stderr, "trellan index: cannot %s the index: %s\n", run.unread ? "write to" : "read",
                          IndexProblem(database, result.failure).c_str());
     }
     for (const RefusedFile& refused : run.writer.Refused()) {

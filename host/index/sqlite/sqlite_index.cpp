@@ -37,6 +37,8 @@ constexpr int kBusyTimeoutMilliseconds = 30000;
 // their paths by going through the folders (FirstByPath), not by joining
 // each to its path.
 constexpr size_t kMostTiesJoined = 1000;
+// The folders' rows a writer remembers at the most.
+constexpr size_t kRememberedFolders = 4096;
 // How long a run waits for another's run lock before it is refused.
 constexpr int kRunLockWaitMilliseconds = 250;
 
@@ -596,16 +598,63 @@ Statement& SqliteIndex::Cached(std::unique_ptr<Statement>& slot, const char* sql
     return *slot;
 }
 
+namespace {
+
+// A file's row as a run knows it: its id, name, stamp and last failure.
+const std::string& KnownFilesSql()
+{
+    static const std::string sql = std::string("SELECT id, name, size, modified, changed, inode, failed, status IN ") +
+                                   filterDownStatuses + ", " + failureTextSql + " FROM files WHERE folder = ?1";
+    return sql;
+}
+
+KnownFile KnownFileOf(const Statement& files)
+{
+    return {files.Integer(0), {files.Integer(2), files.Integer(3), files.Integer(4), files.Integer(5)},
+            files.Integer(6) != 0, files.Integer(7) != 0,
+            files.Integer(6) != 0 ? FailureFingerprint(files.Text(8)) : 0u};
+}
+
+// Reads what the index holds on a connection of its own, beside the run's.
+class SqliteKnownFolders final : public KnownFolders {
+public:
+    SqliteKnownFolders(std::unique_ptr<SqliteIndex> index, std::int64_t newest)
+        : index(std::move(index)), newest(newest)
+    {
+    }
+    Outcome Load(std::string_view folder, std::int64_t& id, const KnowFile& know) override
+    {
+        return index->LoadKnownFolder(folder, id, know);
+    }
+    Outcome LoadOthers(const std::vector<std::string>& scope, const std::vector<std::int64_t>& skipped,
+                       const KnowFile& know) override
+    {
+        return index->LoadKnownFilesExcept(scope, skipped, newest, know);
+    }
+
+private:
+    const std::unique_ptr<SqliteIndex> index;
+    // The last folder row before the run: the rows after it are the run's
+    // own, of folders it walked.
+    const std::int64_t newest;
+};
+
+}  // namespace
+
 Outcome SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
+{
+    return LoadKnownFilesExcept(scope, {}, INT64_MAX, know);
+}
+
+Outcome SqliteIndex::LoadKnownFilesExcept(const std::vector<std::string>& scope,
+                                          const std::vector<std::int64_t>& skipped, std::int64_t newest,
+                                          const KnowFile& know)
 {
     // A path's own folder row (a file given by name), then the folders from
     // it down, found through the folders' index by range: '0' follows '/'.
     Statement folders(connection, "SELECT id, path FROM folders WHERE path = ?1 OR path = ?2 OR "
                                   "(path >= ?3 AND path < ?4)");
-    static const std::string filesSql = std::string("SELECT id, name, size, modified, changed, inode, failed, "
-                                                    "status IN ") + filterDownStatuses + ", " + failureTextSql +
-                                        " FROM files WHERE folder = ?1";
-    Statement files(connection, filesSql.c_str());
+    Statement files(connection, KnownFilesSql().c_str());
     for (const std::string& root : scope) {
         const auto [parent, name] = SplitPath(root);
         const std::string below = root == "/" ? "" : root;
@@ -613,25 +662,56 @@ Outcome SqliteIndex::LoadKnownFiles(const std::vector<std::string>& scope, const
         int foldersRead;
         std::vector<std::pair<std::int64_t, std::string>> found;
         while ((foldersRead = folders.Step()) == SQLITE_ROW)
-            found.emplace_back(folders.Integer(0), std::string(folders.Text(1)));
+            if (folders.Integer(0) <= newest && !std::binary_search(skipped.begin(), skipped.end(), folders.Integer(0)))
+                found.emplace_back(folders.Integer(0), std::string(folders.Text(1)));
         if (foldersRead != SQLITE_DONE)
             return Failed();
         for (const auto& [id, folder] : found) {
-            folderIds.emplace(folder, id);
+            RememberFolder(folder, id);
             const bool parentOnly = folder == parent && folder != root;
             files.Bind(1, id);
             int filesRead;
             while ((filesRead = files.Step()) == SQLITE_ROW)
                 if (!parentOnly || files.Text(1) == name)
-                    know(folder, files.Text(1),
-                         {files.Integer(0), {files.Integer(2), files.Integer(3), files.Integer(4), files.Integer(5)},
-                          files.Integer(6) != 0, files.Integer(7) != 0,
-                          files.Integer(6) != 0 ? FailureFingerprint(files.Text(8)) : 0u});
+                    know(folder, files.Text(1), KnownFileOf(files));
             if (filesRead != SQLITE_DONE)
                 return Failed();
         }
     }
     return Done();
+}
+
+Outcome SqliteIndex::LoadKnownFolder(std::string_view folder, std::int64_t& id, const KnowFile& know)
+{
+    id = 0;
+    Statement& row = Cached(folderRowStatement, "SELECT id FROM folders WHERE path = ?1");
+    row.BindText(1, folder);
+    int read = row.Step();
+    if (read == SQLITE_ROW)
+        id = row.Integer(0);
+    row.Reset();
+    if (read != SQLITE_ROW)
+        return Said(read == SQLITE_DONE);  // none: a folder new to the index
+    Statement& files = Cached(folderFilesStatement, KnownFilesSql().c_str());
+    files.Bind(1, id);
+    while ((read = files.Step()) == SQLITE_ROW)
+        know(folder, files.Text(1), KnownFileOf(files));
+    files.Reset();
+    return Said(read == SQLITE_DONE);
+}
+
+std::unique_ptr<KnownFolders> SqliteIndex::ReadKnownFolders()
+{
+    // A connection of its own sees only what the run has committed, and
+    // the run reads a folder before it writes a file of it.
+    auto reader = std::make_unique<SqliteIndex>();
+    std::string error;
+    if (path.empty() || path == ":memory:" || !reader->Open(path, false, error))
+        return nullptr;
+    Statement newest(reader->connection, "SELECT coalesce(max(id), 0) FROM folders");
+    if (newest.Step() != SQLITE_ROW)
+        return nullptr;
+    return std::make_unique<SqliteKnownFolders>(std::move(reader), newest.Integer(0));
 }
 
 std::int64_t SqliteIndex::FolderId(const std::string& folder)
@@ -652,8 +732,18 @@ std::int64_t SqliteIndex::FolderId(const std::string& folder)
         id = sqlite3_last_insert_rowid(connection.Get());
     }
     if (id)
-        folderIds.emplace(folder, id);
+        RememberFolder(folder, id);
     return id;
+}
+
+void SqliteIndex::RememberFolder(const std::string& folder, std::int64_t id)
+{
+    // A walk stores a folder's files together: the folders of the last
+    // stretch of it are what is worth remembering, and a library's every
+    // folder would grow the run's memory with the library.
+    if (folderIds.size() >= kRememberedFolders)
+        folderIds.clear();
+    folderIds.emplace(folder, id);
 }
 
 Outcome SqliteIndex::Begin()

@@ -38,6 +38,13 @@ public:
     std::string Name() const override { return path; }
     Outcome LockForRun(const std::vector<std::string>& paths) override;
     Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
+    std::unique_ptr<KnownFolders> ReadKnownFolders() override;
+    // The files of `folder` alone; `id` gets its row (0: none).
+    Outcome LoadKnownFolder(std::string_view folder, std::int64_t& id, const KnowFile& know);
+    // LoadKnownFiles but for the folders whose rows `skipped` (sorted) holds,
+    // or come after `newest`.
+    Outcome LoadKnownFilesExcept(const std::vector<std::string>& scope, const std::vector<std::int64_t>& skipped,
+                                 std::int64_t newest, const KnowFile& know);
     Outcome Begin() override;
     Outcome Commit() override;
     void Rollback() override;
@@ -124,6 +131,7 @@ private:
     // was never opened as an index.
     void MarkDamaged(const std::string& problem);
     Statement& Cached(std::unique_ptr<Statement>& slot, const char* sql);
+    void RememberFolder(const std::string& folder, std::int64_t id);
     // The row of a folder path, made if need be; 0 on failure.
     std::int64_t FolderId(const std::string& folder);
     // Takes a file's texts out of the exact-word table (it needs them back).
@@ -134,7 +142,7 @@ private:
     Connection runLock;
     std::string path;
     std::unique_ptr<Statement> findFolder, insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText,
-        insertWords, readText, deleteWords;
+        insertWords, readText, deleteWords, folderRowStatement, folderFilesStatement;
     std::unordered_map<std::string, std::int64_t> folderIds;
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;

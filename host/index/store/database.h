@@ -202,6 +202,21 @@ inline Outcome Done()
     return {};
 }
 
+// What the index holds of one folder at a time, read beside a run that
+// writes to the index (on a connection of its own): for a run whose memory
+// must not grow with the library.
+class KnownFolders {
+public:
+    virtual ~KnownFolders() = default;
+    // Calls `know` for every file of `folder` alone; `id` gets the folder's
+    // row, 0 when the index has no such folder.
+    virtual Outcome Load(std::string_view folder, std::int64_t& id, const KnowFile& know) = 0;
+    // Calls `know` for every file under any of `scope` in a folder whose row
+    // `skipped` (sorted) does not hold.
+    virtual Outcome LoadOthers(const std::vector<std::string>& scope, const std::vector<std::int64_t>& skipped,
+                               const KnowFile& know) = 0;
+};
+
 // Every operation answers an Outcome. A read that fails may have filled
 // its out-parameters in part: they count only when it is done.
 class IndexDatabase {
@@ -225,6 +240,10 @@ public:
     // Calls `know` for every file the index holds under any of `scope`
     // (a path, and everything below it when it is a folder).
     virtual Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) = 0;
+    // A reader of the same, folder by folder, while this index is written;
+    // null where the back end has none (a round trip a folder would cost a
+    // server more than the list's memory), or it cannot be opened.
+    virtual std::unique_ptr<KnownFolders> ReadKnownFolders() { return nullptr; }
 
     // Writes go between Begin and Commit; Rollback undoes them, and cannot
     // fail in a way its caller could mend (a connection that cannot roll
