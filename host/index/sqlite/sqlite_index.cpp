@@ -37,6 +37,11 @@ constexpr int kBusyTimeoutMilliseconds = 30000;
 // their paths by going through the folders (FirstByPath), not by joining
 // each to its path.
 constexpr size_t kMostTiesJoined = 1000;
+// A ranked page of one phrase of more matches than this takes the best of
+// as many by rank, and asks at most so many of them whether their exact
+// words match.
+constexpr std::int64_t kProbedMatches = 256;
+constexpr size_t kMostProbes = 256;
 // The folders' rows a writer remembers at the most.
 constexpr size_t kRememberedFolders = 4096;
 // How long a run waits for another's run lock before it is refused.
@@ -1283,7 +1288,11 @@ std::string SqliteIndex::RankedPage(const Matching& query, std::int64_t limit, c
             best.Add({all.Integer(0), all.Real(1), all.Integer(2) != 0});
     }
     total = best.Total();
-    std::vector<RankedMatch>& matches = best.Kept();
+    return CutPage(best.Kept(), limit);
+}
+
+std::string SqliteIndex::CutPage(std::vector<RankedMatch>& matches, std::int64_t limit)
+{
     std::vector<std::int64_t> tied, first;
     KeepBest(matches, limit, tied);
     const size_t better = matches.size() - tied.size();
@@ -1299,6 +1308,68 @@ std::string SqliteIndex::RankedPage(const Matching& query, std::int64_t limit, c
     return AsJson(matches);
 }
 
+bool SqliteIndex::ProbedPage(const Matching& query, std::int64_t limit, std::string& page, std::int64_t& total,
+                             int& read)
+{
+    // The best by rank alone, a few pages of them, in one call.
+    BestMatches best(std::max<std::int64_t>(4 * limit, kProbedMatches));
+    Statement scan(connection, "SELECT trellan_scan(texts, NULL, ?2) FROM texts WHERE texts MATCH ?1 LIMIT 1");
+    scan.BindText(1, query.fts5).BindPointer(2, &best, bestPointerType);
+    read = scan.Step();
+    if (read == SQLITE_ROW && scan.Integer(0) != 1) {
+        read = SQLITE_DONE;
+        return false;  // more than one phrase
+    }
+    if (read == SQLITE_ROW)
+        read = SQLITE_DONE;
+    if (read != SQLITE_DONE)
+        return true;
+    total = best.Total();
+    std::vector<RankedMatch>& matches = best.Kept();
+    if (total <= kProbedMatches) {
+        // Every match is here (the best hold thousands before they are
+        // cut): marked from the exact words' own walk.
+        std::vector<sqlite3_int64> exactIds;
+        Statement words(connection, "SELECT trellan_rowids(words, ?2) FROM words WHERE words MATCH ?1 LIMIT 1");
+        words.BindText(1, query.fts5).BindPointer(2, &exactIds, rowidsPointerType);
+        read = words.Step();
+        if (read == SQLITE_ROW)
+            read = SQLITE_DONE;
+        const SortedIds exact(exactIds);
+        std::sort(matches.begin(), matches.end(), [](const RankedMatch& a, const RankedMatch& b) { return a.id < b.id; });
+        for (RankedMatch& match : matches)
+            match.exact = exact.Holds(match.id);
+        page = read == SQLITE_DONE ? CutPage(matches, limit) : "";
+        return true;
+    }
+    // Files whose exact words match come first: they are asked for one by
+    // one, best first, until the page holds `limit` of them and every
+    // match that ties with the last. A match left out ranks below that
+    // one, exact or not. Where too few of the best are exact, every match
+    // is marked from the exact words' walk instead.
+    std::sort(matches.begin(), matches.end(), RanksBefore);
+    Statement probe(connection, "SELECT 1 FROM words WHERE words MATCH ?1 AND rowid = ?2");
+    std::int64_t exact = 0;
+    size_t asked = 0;
+    for (; asked < matches.size() && (exact < limit || matches[asked].rank <= matches[asked - 1].rank); ++asked) {
+        if (asked == kMostProbes)
+            return false;
+        probe.BindText(1, query.fts5).Bind(2, matches[asked].id);
+        read = probe.Step();
+        probe.Reset();
+        if (read != SQLITE_ROW && read != SQLITE_DONE)
+            return true;
+        matches[asked].exact = read == SQLITE_ROW;
+        exact += matches[asked].exact;
+        read = SQLITE_DONE;
+    }
+    if (exact < limit)
+        return false;
+    matches.resize(asked);
+    page = CutPage(matches, limit);
+    return true;
+}
+
 Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const SnippetMarks& marks, SearchOrder order,
                             std::vector<SearchHit>& hits, std::int64_t& total)
 {
@@ -1306,10 +1377,14 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     // Every statement of the search reads the same state of the index.
     const ReadSnapshot snapshot(connection);
     total = 0;
-    // The files whose exact words match, in the order of their ids.
-    std::vector<sqlite3_int64> exactIds;
+    // A ranked page of one phrase, its exact matches asked for one by one.
+    std::string ranked;
     int read = SQLITE_DONE;
-    if (!query.fts5.empty()) {
+    const bool probed = order == SearchOrder::rank && limit > 0 && !query.fts5.empty() && query.places.empty() &&
+                        ProbedPage(query, limit, ranked, total, read);
+    // Else the files whose exact words match, in the order of their ids.
+    std::vector<sqlite3_int64> exactIds;
+    if (!probed && !query.fts5.empty()) {
         // A query of one phrase in one call, others row by row.
         Statement scan(connection, "SELECT trellan_rowids(words, ?2) FROM words WHERE words MATCH ?1 LIMIT 1");
         scan.BindText(1, query.fts5).BindPointer(2, &exactIds, rowidsPointerType);
@@ -1327,8 +1402,8 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     // In rank order the matches are counted and cut to the page here
     // (RankedPage); in the other orders every match is joined to its file.
     // The snippets are made for the hits shown alone (Snippets).
-    const std::string ranked =
-        order == SearchOrder::rank && read == SQLITE_DONE ? RankedPage(query, limit, exact, total, read) : "";
+    if (!probed && order == SearchOrder::rank && read == SQLITE_DONE)
+        ranked = RankedPage(query, limit, exact, total, read);
     const std::string ordered = OrderBy(order, sortKeySql);
     const bool byNames = OrdersByNames(order);
     const std::string with =

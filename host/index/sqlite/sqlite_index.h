@@ -16,6 +16,7 @@
 namespace host::index {
 
 class SortedIds;
+struct RankedMatch;
 
 using platform::sqlite::Connection;
 using platform::sqlite::Statement;
@@ -117,6 +118,13 @@ private:
     // last step's code.
     std::string RankedPage(const Matching& query, std::int64_t limit, const SortedIds& exact, std::int64_t& total,
                            int& read);
+    // A ranked page of a query of one phrase from its best matches by rank,
+    // the exact ones among them asked for one by one; false (nothing done)
+    // for a query of more phrases, or where too few of the best are exact.
+    bool ProbedPage(const Matching& query, std::int64_t limit, std::string& page, std::int64_t& total, int& read);
+    // The matches cut to the page: those as good as the limit's last, and
+    // of many that tie with it the first by path; as JSON.
+    std::string CutPage(std::vector<RankedMatch>& matches, std::int64_t limit);
     // Each hit's snippet: `hits[i]` is the file `ids[i]`. Their texts are
     // copied into a full-text table of this connection's own, in memory,
     // and the query matched there once, where matching each hit in the
