@@ -15,8 +15,9 @@
 // a function, through FTS5's own walk of the phrase's matches, rather than
 // row by row through SQL, which cost more than the ranking itself:
 // - trellan_scan(texts, set, best): ranks every match of the query as
-//   trellan_rank does, marks those `set` holds, and gives them to `best`, a
-//   BestMatches bound as a pointer of type `bestPointerType`;
+//   trellan_rank does, marks those `set` holds (none for NULL), and gives
+//   them to `best`, a BestMatches bound as a pointer of type
+//   `bestPointerType`;
 // - trellan_rowids(table, ids): appends the id of every match, in order, to
 //   `ids`, a std::vector<sqlite3_int64> bound as a pointer of type
 //   `rowidsPointerType`.

@@ -1380,8 +1380,8 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     // A ranked page of one phrase, its exact matches asked for one by one.
     std::string ranked;
     int read = SQLITE_DONE;
-    const bool probed = order == SearchOrder::rank && limit > 0 && !query.fts5.empty() && query.places.empty() &&
-                        ProbedPage(query, limit, ranked, total, read);
+    const bool probed = order == SearchOrder::rank && limit > 0 && limit <= std::int64_t(kMostProbes / 4) &&
+                        !query.fts5.empty() && query.places.empty() && ProbedPage(query, limit, ranked, total, read);
     // Else the files whose exact words match, in the order of their ids.
     std::vector<sqlite3_int64> exactIds;
     if (!probed && !query.fts5.empty()) {
