@@ -1163,12 +1163,27 @@ std::string AsJson(const std::vector<RankedMatch>& matches)
 
 }  // namespace
 
+namespace {
+
+bool AsksFields(const QueryNode& node)
+{
+    if (node.field)
+        return true;
+    for (const std::vector<QueryNode>* nodes : {&node.children, &node.excluded})
+        for (const QueryNode& child : *nodes)
+            if (AsksFields(child))
+                return true;
+    return false;
+}
+
+}  // namespace
+
 SqliteIndex::Matching SqliteIndex::Rendered(const Query* query)
 {
     static const std::vector<PlaceFilter> nowhere;
     if (!query)
         return {std::string(), nowhere};
-    return {query->HasWords() ? Fts5Match(query->words) : std::string(), query->places};
+    return {query->HasWords() ? Fts5Match(query->words) : std::string(), query->places, AsksFields(query->words)};
 }
 
 std::string SqliteIndex::MatchesSql(const Matching& query) const
@@ -1380,8 +1395,12 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     // A ranked page of one phrase, its exact matches asked for one by one.
     std::string ranked;
     int read = SQLITE_DONE;
+    // (Not of a field: FTS5 seeks a file's row among the matches of the
+    // term in every column, and reads on to the next match in the field,
+    // which in the exact words may be at the end of them all.)
     const bool probed = order == SearchOrder::rank && limit > 0 && limit <= std::int64_t(kMostProbes / 4) &&
-                        !query.fts5.empty() && query.places.empty() && ProbedPage(query, limit, ranked, total, read);
+                        !query.fts5.empty() && query.places.empty() && !query.fields &&
+                        ProbedPage(query, limit, ranked, total, read);
     // Else the files whose exact words match, in the order of their ids.
     std::vector<sqlite3_int64> exactIds;
     if (!probed && !query.fts5.empty()) {

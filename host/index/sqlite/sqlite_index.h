@@ -99,6 +99,7 @@ private:
     struct Matching {
         std::string fts5;
         const std::vector<PlaceFilter>& places;
+        bool fields = false;  // a term is asked of a field: FTS5 filters its matches by column
     };
     // `query` rendered for FTS5 (null: every file, as `list` without one).
     static Matching Rendered(const Query* query);
