@@ -879,6 +879,16 @@ RankSql Ranking(const Matching& query)
 constexpr const char* matchedTables = "trellan.texts AS texts JOIN trellan.files AS files ON files.id = texts.file "
                                       "JOIN trellan.folders AS folders ON folders.id = files.folder";
 
+// The matches of a query of words from `tables`, with what their rank
+// needs: the words and their rarities, and each match's counts.
+std::string MatchedFrom(const Matching& query, const RankSql& ranking, const char* tables)
+{
+    return std::string(" FROM ") + tables + ", q" + (query.terms.size() > 1 && !ranking.counts.empty() ? ", rarity" : "") +
+           (ranking.counts.empty() ? std::string()
+                                   : " CROSS JOIN LATERAL (SELECT " + ranking.counts + " OFFSET 0) AS counted") +
+           " WHERE texts.stems @@ q.stems" + PlaceConditions(query.places, 5, placeSql);
+}
+
 std::string MatchesSql(const Matching& query, bool withNames, bool ranked)
 {
     const std::string head = std::string("SELECT texts.file AS id, ") +
@@ -888,11 +898,8 @@ std::string MatchesSql(const Matching& query, bool withNames, bool ranked)
         return head + "false AS exact, 0::float8 AS rank FROM " + matchedTables + ", q WHERE true" +
                PlaceConditions(query.places, 5, placeSql);
     const RankSql ranking = ranked ? Ranking(query) : RankSql{std::string(), "0::float8"};
-    return head + "texts.words @@ q.words AS exact, " + ranking.rank + " AS rank FROM " + matchedTables + ", q" +
-           (query.terms.size() > 1 && ranked ? ", rarity" : "") +
-           (ranking.counts.empty() ? std::string()
-                                   : " CROSS JOIN LATERAL (SELECT " + ranking.counts + " OFFSET 0) AS counted") +
-           " WHERE texts.stems @@ q.stems" + PlaceConditions(query.places, 5, placeSql);
+    return head + "texts.words @@ q.words AS exact, " + ranking.rank + " AS rank" +
+           MatchedFrom(query, ranking, matchedTables);
 }
 
 // The first page in rank order, for a query of words: every match is
@@ -909,13 +916,8 @@ std::string RankedPageSql(const Matching& query, const std::string& snippet)
     bool filesAsked = !query.places.empty();
     for (const RankedTerm& term : query.terms)
         filesAsked = filesAsked || term.numberColumn;
-    const std::string ranked =
-        "SELECT texts.file AS id, texts.words @@ q.words AS exact, " + ranking.rank + " AS rank FROM " +
-        (filesAsked ? matchedTables : "trellan.texts AS texts") + ", q" +
-        (query.terms.size() > 1 ? ", rarity" : "") +
-        (ranking.counts.empty() ? std::string()
-                                : " CROSS JOIN LATERAL (SELECT " + ranking.counts + " OFFSET 0) AS counted") +
-        " WHERE texts.stems @@ q.stems" + PlaceConditions(query.places, 5, placeSql);
+    const std::string ranked = "SELECT texts.file AS id, texts.words @@ q.words AS exact, " + ranking.rank +
+                               " AS rank" + MatchedFrom(query, ranking, filesAsked ? matchedTables : "trellan.texts AS texts");
     const std::string ordered = OrderBy(SearchOrder::rank, sortKeySql);
     return QueryWords(query) + ", ranked AS MATERIALIZED (" + ranked +
            "), bar AS MATERIALIZED (SELECT exact, rank FROM ranked ORDER BY exact DESC, rank LIMIT 1 OFFSET $4 - 1), "

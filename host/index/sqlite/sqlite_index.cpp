@@ -38,8 +38,8 @@ constexpr int kBusyTimeoutMilliseconds = 30000;
 // each to its path.
 constexpr size_t kMostTiesJoined = 1000;
 // A ranked page of one phrase of more matches than this takes the best of
-// as many by rank, and asks at most so many of them whether their exact
-// words match.
+// as many by rank (or four pages), and asks at most so many of them whether
+// their exact words match.
 constexpr std::int64_t kProbedMatches = 256;
 constexpr size_t kMostProbes = 256;
 // The folders' rows a writer remembers at the most.
@@ -1163,27 +1163,14 @@ std::string AsJson(const std::vector<RankedMatch>& matches)
 
 }  // namespace
 
-namespace {
-
-bool AsksFields(const QueryNode& node)
-{
-    if (node.field)
-        return true;
-    for (const std::vector<QueryNode>* nodes : {&node.children, &node.excluded})
-        for (const QueryNode& child : *nodes)
-            if (AsksFields(child))
-                return true;
-    return false;
-}
-
-}  // namespace
-
 SqliteIndex::Matching SqliteIndex::Rendered(const Query* query)
 {
     static const std::vector<PlaceFilter> nowhere;
     if (!query)
         return {std::string(), nowhere};
-    return {query->HasWords() ? Fts5Match(query->words) : std::string(), query->places, AsksFields(query->words)};
+    bool fields = false;
+    ForEachTerm(query->words, [&fields](const QueryNode& term, bool) { fields = fields || term.field; });
+    return {query->HasWords() ? Fts5Match(query->words) : std::string(), query->places, fields};
 }
 
 std::string SqliteIndex::MatchesSql(const Matching& query) const
@@ -1340,33 +1327,23 @@ bool SqliteIndex::ProbedPage(const Matching& query, std::int64_t limit, std::str
     if (read != SQLITE_DONE)
         return true;
     total = best.Total();
-    std::vector<RankedMatch>& matches = best.Kept();
-    if (total <= kProbedMatches) {
-        // Every match is here (the best hold thousands before they are
-        // cut): marked from the exact words' own walk.
-        std::vector<sqlite3_int64> exactIds;
-        Statement words(connection, "SELECT trellan_rowids(words, ?2) FROM words WHERE words MATCH ?1 LIMIT 1");
-        words.BindText(1, query.fts5).BindPointer(2, &exactIds, rowidsPointerType);
-        read = words.Step();
-        if (read == SQLITE_ROW)
-            read = SQLITE_DONE;
-        const SortedIds exact(exactIds);
-        std::sort(matches.begin(), matches.end(), [](const RankedMatch& a, const RankedMatch& b) { return a.id < b.id; });
-        for (RankedMatch& match : matches)
-            match.exact = exact.Holds(match.id);
-        page = read == SQLITE_DONE ? CutPage(matches, limit) : "";
-        return true;
-    }
+    if (total <= kProbedMatches)
+        return false;  // few: read again, every one marked, as the caller reads other queries
     // Files whose exact words match come first: they are asked for one by
     // one, best first, until the page holds `limit` of them and every
     // match that ties with the last. A match left out ranks below that
     // one, exact or not. Where too few of the best are exact, every match
     // is marked from the exact words' walk instead.
+    std::vector<RankedMatch>& matches = best.Kept();
     std::sort(matches.begin(), matches.end(), RanksBefore);
     Statement probe(connection, "SELECT 1 FROM words WHERE words MATCH ?1 AND rowid = ?2");
     std::int64_t exact = 0;
-    size_t asked = 0;
-    for (; asked < matches.size() && (exact < limit || matches[asked].rank <= matches[asked - 1].rank); ++asked) {
+    std::optional<double> lastRank;  // of the `limit`th exact match
+    for (size_t asked = 0; asked < matches.size(); ++asked) {
+        if (lastRank && matches[asked].rank > *lastRank) {
+            matches.resize(asked);
+            break;
+        }
         if (asked == kMostProbes)
             return false;
         probe.BindText(1, query.fts5).Bind(2, matches[asked].id);
@@ -1375,12 +1352,12 @@ bool SqliteIndex::ProbedPage(const Matching& query, std::int64_t limit, std::str
         if (read != SQLITE_ROW && read != SQLITE_DONE)
             return true;
         matches[asked].exact = read == SQLITE_ROW;
-        exact += matches[asked].exact;
+        if (matches[asked].exact && ++exact == limit)
+            lastRank = matches[asked].rank;
         read = SQLITE_DONE;
     }
-    if (exact < limit)
+    if (!lastRank)
         return false;
-    matches.resize(asked);
     page = CutPage(matches, limit);
     return true;
 }

@@ -121,7 +121,8 @@ private:
                            int& read);
     // A ranked page of a query of one phrase from its best matches by rank,
     // the exact ones among them asked for one by one; false (nothing done)
-    // for a query of more phrases, or where too few of the best are exact.
+    // for a query of more phrases or of few matches, or where too few of
+    // the best are exact. A failure is in `read`.
     bool ProbedPage(const Matching& query, std::int64_t limit, std::string& page, std::int64_t& total, int& read);
     // The matches cut to the page: those as good as the limit's last, and
     // of many that tie with it the first by path; as JSON.
