@@ -7,9 +7,17 @@
 # page, made from docs/man/trellan.1.scd by scdoc, and the completions.
 set(TRELLAN_LIB_DIR lib/trellan)
 
-set_target_properties(trellan PROPERTIES INSTALL_RPATH "$ORIGIN/../${TRELLAN_LIB_DIR}")
+# The build tree has the same run paths, so that installing copies the files
+# as they are. (Else CMake pads the build tree's run paths with empty
+# entries, to edit them in place at install, and the loader reads an empty
+# entry as the working folder: a program run from the build tree would load
+# a library of that name from wherever it was started.) The program's own
+# folder comes second for the build tree, where all lie in one folder.
+set_target_properties(trellan PROPERTIES INSTALL_RPATH "$ORIGIN/../${TRELLAN_LIB_DIR}:$ORIGIN")
 set_target_properties(trellan_module trellan_platform trellan_wmvcore trellan_filter_worker
   PROPERTIES INSTALL_RPATH "$ORIGIN")
+set_target_properties(trellan trellan_module trellan_platform trellan_wmvcore trellan_filter_worker
+  PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 
 install(TARGETS trellan RUNTIME DESTINATION bin)
 # The filter workers' program, beside the platform library it is found by.
