@@ -386,51 +386,6 @@ Outcome PostgresIndex::LockForRun(const std::vector<std::string>& paths)
     return Done();
 }
 
-Outcome PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
-{
-    // Through a cursor, some thousands of rows at a time, so that memory
-    // does not grow with the files twice (the plan holds them already).
-    const bool own = !connection.InTransaction();
-    if (own && !connection.Execute("BEGIN"))
-        return Failed();
-    bool read = true;
-    for (size_t i = 0; read && i < scope.size(); ++i) {
-        const std::string& root = scope[i];
-        const auto [parent, name] = SplitPath(root);
-        const std::string below = root == "/" ? "" : root;
-        read = connection
-                   .Query(std::string("DECLARE known NO SCROLL CURSOR FOR SELECT files.id, folders.id, folders.path, "
-                                      "files.name, files.size, files.modified, files.changed, files.inode, "
-                                      "files.failed, (files.status IN ") +
-                              filterDownStatuses + ")::int, " + failureTextSql +
-                              " FROM files JOIN folders ON folders.id = "
-                          "files.folder WHERE folders.path = $1 OR (folders.path >= $4 AND folders.path < $5) OR "
-                          "(folders.path = $2 AND files.name = $3)",
-                          Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
-                   .Ok();
-        for (Result files; read;) {
-            files = connection.Query("FETCH 5000 FROM known");
-            read = files.Ok();
-            if (!read || files.Rows() == 0)
-                break;
-            for (int row = 0; row < files.Rows(); ++row) {
-                const std::string_view folder = files.Bytes(row, 2);
-                folderIds.emplace(std::string(folder), files.Integer(row, 1));
-                know(folder, files.Bytes(row, 3),
-                     {files.Integer(row, 0),
-                      {files.Integer(row, 4), files.Integer(row, 5), files.Integer(row, 6), files.Integer(row, 7)},
-                      files.Integer(row, 8) != 0, files.Integer(row, 9) != 0,
-                      files.Integer(row, 8) != 0 ? FailureFingerprint(files.Bytes(row, 10)) : 0u});
-            }
-        }
-        read = read && connection.Execute("CLOSE known");
-    }
-    const Outcome outcome = Said(read);
-    if (own && !connection.Execute(read ? "COMMIT" : "ROLLBACK") && read)
-        return Failed();
-    return outcome;
-}
-
 Outcome PostgresIndex::Begin()
 {
     return Said(connection.Execute("BEGIN"));
@@ -457,7 +412,8 @@ std::int64_t PostgresIndex::FolderId(const std::string& folder)
                                       Params().Bytes(folder));
     if (!made.Ok() || made.Rows() != 1)
         return 0;
-    return folderIds[folder] = made.Integer(0, 0);
+    RememberFolder(folder, made.Integer(0, 0));
+    return made.Integer(0, 0);
 }
 
 Outcome PostgresIndex::Store(const IndexEntry& entry, std::int64_t knownId)

@@ -24,6 +24,21 @@ public:
     std::string Name() const override { return location; }
     Outcome LockForRun(const std::vector<std::string>& paths) override;
     Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) override;
+    std::unique_ptr<KnownFolders> ReadKnownFolders() override;
+    // For the folder reader, on its own connection: the folders from
+    // `from` on, in the order of their paths' bytes (or `alone`, that
+    // folder alone), as the index held them before the run (rows up to
+    // `newest`). `each` is called for each of their files, and once with an
+    // empty name for a folder without any; `rows` counts the rows, of which
+    // no more than `most` are read.
+    using KnowFolder = std::function<void(std::int64_t folderId, std::string_view folder, std::string_view name,
+                                          const KnownFile& file)>;
+    Outcome ReadFolders(const std::string& from, bool alone, std::int64_t newest, std::int64_t most,
+                        const KnowFolder& each, std::int64_t& rows);
+    // The files of the folders under `scope` (folders) up to row `newest`
+    // that `skipped` (sorted) does not hold.
+    Outcome LoadKnownFilesExcept(const std::vector<std::string>& scope, const std::vector<std::int64_t>& skipped,
+                                 std::int64_t newest, const KnowFile& know);
     Outcome Begin() override;
     Outcome Commit() override;
     void Rollback() override;
@@ -60,13 +75,18 @@ private:
     // Moves the schema from version `from` to the next, once, whoever comes first.
     bool Upgrade(std::int64_t from, const std::string& sql, std::int64_t& found, std::string& error);
     std::int64_t FolderId(const std::string& folder);
+    void RememberFolder(std::string_view folder, std::int64_t id);
 
     postgres::Connection connection;
     std::string location;          // without the password, for people
     std::string connectionString;  // as given, to reconnect
     std::vector<std::string> lockedPaths;
-    std::unordered_map<std::string, std::int64_t> folderIds;  // folders this run has met
+    std::unordered_map<std::string, std::int64_t> folderIds;  // folders this run met last
     std::int64_t watcherRow = 0;
 };
+
+// A test seam: the rows the folder reader reads at once (0: its own
+// number), so that a small index shows its reads cut.
+void SetFolderReaderRows(std::int64_t rows);
 
 }  // namespace host::index

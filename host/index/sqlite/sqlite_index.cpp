@@ -42,8 +42,6 @@ constexpr size_t kMostTiesJoined = 1000;
 // their exact words match.
 constexpr std::int64_t kProbedMatches = 256;
 constexpr size_t kMostProbes = 256;
-// The folders' rows a writer remembers at the most.
-constexpr size_t kRememberedFolders = 4096;
 // How long a run waits for another's run lock before it is refused.
 constexpr int kRunLockWaitMilliseconds = 250;
 
@@ -743,9 +741,6 @@ std::int64_t SqliteIndex::FolderId(const std::string& folder)
 
 void SqliteIndex::RememberFolder(const std::string& folder, std::int64_t id)
 {
-    // A walk stores a folder's files together: the folders of the last
-    // stretch of it are what is worth remembering, and a library's every
-    // folder would grow the run's memory with the library.
     if (folderIds.size() >= kRememberedFolders)
         folderIds.clear();
     folderIds.emplace(folder, id);

@@ -63,6 +63,12 @@ inline constexpr const char* failureTextSql =
 inline constexpr const char* filterDownStatuses =
     "('RPC_E_SERVERFAULT', 'RPC_E_TIMEOUT', 'HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA)')";
 
+// The folders' rows a writer remembers at the most. A walk stores a
+// folder's files together: the folders of its last stretch are what is
+// worth remembering, and a library's every folder would grow a run's
+// memory with the library.
+inline constexpr size_t kRememberedFolders = 4096;
+
 // Paths are the file system's own bytes (the host's code page), so that
 // any name, UTF-8 or not, finds its row again; a path is its folder's path,
 // "/", and its name.
@@ -241,8 +247,7 @@ public:
     // (a path, and everything below it when it is a folder).
     virtual Outcome LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know) = 0;
     // A reader of the same, folder by folder, while this index is written;
-    // null where the back end has none (a round trip a folder would cost a
-    // server more than the list's memory), or it cannot be opened.
+    // null where it cannot be opened (an index in memory).
     virtual std::unique_ptr<KnownFolders> ReadKnownFolders() { return nullptr; }
 
     // Writes go between Begin and Commit; Rollback undoes them, and cannot

@@ -7,10 +7,12 @@
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/stem_tokenizer.h"
 #include "index/sqlite/sqlite_index.h"
+#include "index/postgres/postgres_index.h"
 #include "index/run/writer.h"
 #include "text/letter_folding.h"
 
 #include <fstream>
+#include <map>
 #include <thread>
 
 namespace trellan::test {
@@ -97,6 +99,43 @@ TEST_P(IndexDatabaseTest, ReplacesTextsAndDropsEmptyFolders)
     EXPECT_EQ(Hits(*database, "gamma"), 1u);
     const Outcome checked = database->CheckIntegrity();
     EXPECT_TRUE(checked) << checked;
+}
+
+// A run reads what the index holds folder by folder as its walk comes to
+// each, in the walk's order ("a/x" before "a b"); PostgreSQL reads a few
+// rows at a time here, so that its reads end inside a folder, between
+// folders and around a folder larger than a read.
+TEST_P(IndexDatabaseTest, ReadsFolderByFolderAsTheWalkComes)
+{
+    std::map<std::string, size_t> folders = {{"/m/a", 3}, {"/m/a b", 1}, {"/m/a/x", 2},
+                                             {"/m/b", 5}, {"/m/d", 1},   {"/n", 1}};
+    std::vector<IndexEntry> entries;
+    for (const auto& [folder, count] : folders)
+        for (size_t i = 0; i < count; ++i)
+            entries.push_back(TextEntry(folder + "/" + std::to_string(i) + ".mp3", "t"));
+    StoreAll(entries);
+    SetFolderReaderRows(4);
+    const std::unique_ptr<KnownFolders> reader = database->ReadKnownFolders();
+    ASSERT_TRUE(reader);
+    std::vector<std::int64_t> walked;
+    for (const char* folder : {"/m/a", "/m/a/x", "/m/a b", "/m/b", "/m/c"}) {  // not /m/d
+        std::int64_t id = 0;
+        size_t files = 0;
+        ASSERT_TRUE(reader->Load(folder, id, [&](std::string_view in, std::string_view, const KnownFile&) {
+            EXPECT_EQ(in, folder);
+            ++files;
+        }));
+        EXPECT_EQ(files, folders[folder]) << folder;
+        EXPECT_EQ(id != 0, folders[folder] > 0) << folder;  // /m/c: new to the index
+        walked.push_back(id);
+    }
+    std::sort(walked.begin(), walked.end());
+    std::vector<std::string> others;
+    ASSERT_TRUE(reader->LoadOthers({"/m"}, walked, [&](std::string_view in, std::string_view name, const KnownFile&) {
+        others.push_back(std::string(in) + "/" + std::string(name));
+    }));
+    EXPECT_EQ(others, std::vector<std::string>{"/m/d/0.mp3"});
+    SetFolderReaderRows(0);
 }
 
 TEST_P(IndexDatabaseTest, RemembersPathsAndForgetsThemWithTheirFiles)
