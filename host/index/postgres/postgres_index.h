@@ -74,6 +74,10 @@ private:
     bool CreateSchema(std::string& error);
     // Moves the schema from version `from` to the next, once, whoever comes first.
     bool Upgrade(std::int64_t from, const std::string& sql, std::int64_t& found, std::string& error);
+    // Calls `each` for every row of `select`, read through a cursor some
+    // thousands of rows at a time, inside the open transaction.
+    using EachRow = std::function<void(const postgres::Result& rows, int row)>;
+    bool ReadThroughCursor(const std::string& select, const postgres::Params& params, const EachRow& each);
     std::int64_t FolderId(const std::string& folder);
     void RememberFolder(std::string_view folder, std::int64_t id);
 

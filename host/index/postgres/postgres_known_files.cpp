@@ -146,6 +146,22 @@ private:
 
 }  // namespace
 
+bool PostgresIndex::ReadThroughCursor(const std::string& select, const Params& params, const EachRow& each)
+{
+    if (!connection.Query("DECLARE rows NO SCROLL CURSOR FOR " + select, params).Ok())
+        return false;
+    for (;;) {
+        Result rows = connection.Query("FETCH 5000 FROM rows");
+        if (!rows.Ok())
+            return false;
+        if (rows.Rows() == 0)
+            break;
+        for (int row = 0; row < rows.Rows(); ++row)
+            each(rows, row);
+    }
+    return connection.Execute("CLOSE rows");
+}
+
 Outcome PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, const KnowFile& know)
 {
     // Through a cursor, some thousands of rows at a time, so that memory
@@ -153,29 +169,20 @@ Outcome PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, con
     const bool own = !connection.InTransaction();
     if (own && !connection.Execute("BEGIN"))
         return Failed();
+    const std::string select = "SELECT folders.id, folders.path, " + FileColumnsSql() +
+                               " FROM files JOIN folders ON folders.id = files.folder WHERE folders.path = $1 OR "
+                               "(folders.path >= $4 AND folders.path < $5) OR (folders.path = $2 AND files.name = $3)";
     bool read = true;
     for (size_t i = 0; read && i < scope.size(); ++i) {
         const std::string& root = scope[i];
         const auto [parent, name] = SplitPath(root);
         const auto [from, to] = Below(root);
-        read = connection
-                   .Query("DECLARE known NO SCROLL CURSOR FOR SELECT folders.id, folders.path, " + FileColumnsSql() +
-                              " FROM files JOIN folders ON folders.id = files.folder WHERE folders.path = $1 OR "
-                              "(folders.path >= $4 AND folders.path < $5) OR (folders.path = $2 AND files.name = $3)",
-                          Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(from).Bytes(to))
-                   .Ok();
-        for (Result files; read;) {
-            files = connection.Query("FETCH 5000 FROM known");
-            read = files.Ok();
-            if (!read || files.Rows() == 0)
-                break;
-            for (int row = 0; row < files.Rows(); ++row) {
-                const std::string_view folder = files.Bytes(row, 1);
-                RememberFolder(folder, files.Integer(row, 0));
-                know(folder, files.Bytes(row, 3), FileAt(files, row));
-            }
-        }
-        read = read && connection.Execute("CLOSE known");
+        read = ReadThroughCursor(select, Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(from).Bytes(to),
+                                 [&](const Result& files, int row) {
+                                     const std::string_view folder = files.Bytes(row, 1);
+                                     RememberFolder(folder, files.Integer(row, 0));
+                                     know(folder, files.Bytes(row, 3), FileAt(files, row));
+                                 });
     }
     const Outcome outcome = Said(read);
     if (own && !connection.Execute(read ? "COMMIT" : "ROLLBACK") && read)
@@ -230,23 +237,19 @@ Outcome PostgresIndex::LoadKnownFilesExcept(const std::vector<std::string>& scop
     bool read = true;
     for (size_t i = 0; read && i < scope.size(); ++i) {
         const auto [from, to] = Below(scope[i]);
-        read = connection
-                   .Query("DECLARE walked NO SCROLL CURSOR FOR SELECT id FROM folders WHERE (path = $1 OR "
-                          "(path >= $2 AND path < $3)) AND id <= $4",
-                          Params().Bytes(scope[i]).Bytes(from).Bytes(to).Integer(newest))
-                   .Ok();
-        for (Result folders; read;) {
-            folders = connection.Query("FETCH 5000 FROM walked");
-            read = folders.Ok();
-            if (!read || folders.Rows() == 0)
-                break;
-            for (int row = 0; row < folders.Rows(); ++row)
-                if (!std::binary_search(skipped.begin(), skipped.end(), folders.Integer(row, 0)))
-                    others.push_back(folders.Integer(row, 0));
-        }
-        read = read && connection.Execute("CLOSE walked");
+        read = ReadThroughCursor("SELECT id FROM folders WHERE (path = $1 OR (path >= $2 AND path < $3)) AND id <= $4",
+                                 Params().Bytes(scope[i]).Bytes(from).Bytes(to).Integer(newest),
+                                 [&](const Result& folders, int row) {
+                                     if (!std::binary_search(skipped.begin(), skipped.end(), folders.Integer(row, 0)))
+                                         others.push_back(folders.Integer(row, 0));
+                                 });
     }
-    if (!connection.Execute(read ? "COMMIT" : "ROLLBACK") || !read)
+    if (!read) {
+        const Outcome failed = Failed();  // the failure, not the rollback's
+        connection.Execute("ROLLBACK");
+        return failed;
+    }
+    if (!connection.Execute("COMMIT"))
         return Failed();
     static const std::string filesSql = "SELECT folders.id, folders.path, " + FileColumnsSql() +
                                         " FROM files JOIN folders ON folders.id = files.folder "
