@@ -5,7 +5,8 @@
 // in the order of their paths' bytes, and answers the folders among them
 // from memory as the walk comes to them. A walk goes depth first in name
 // order, which is the same order but where a name sorts below '/' ("a b"
-// before "a/b"): there the walk leaves the rows read, and the next folder
+// before "a/b") or holds a character beyond U+FFFF (names sort by their
+// UTF-16 units): there the walk leaves the rows read, and the next folder
 // is read again from the index.
 #include "index/postgres/postgres_index.h"
 
@@ -26,6 +27,7 @@ std::int64_t MostHeldRows()
 {
     return rowsForTests > 0 ? rowsForTests : kMostHeldRows;
 }
+
 // Folders asked for at once by their rows, at the end of a run.
 constexpr size_t kFoldersAsked = 512;
 
