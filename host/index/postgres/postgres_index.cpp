@@ -488,11 +488,11 @@ Outcome PostgresIndex::Remove(std::int64_t id)
 Outcome PostgresIndex::RemoveUnder(const std::string& under)
 {
     const auto [parent, name] = SplitPath(under);
-    const std::string below = under == "/" ? "" : under;
+    const auto [from, to] = PathsBelow(under);
     return Said(connection
                     .Query("DELETE FROM files USING folders WHERE folders.id = files.folder AND (folders.path = $1 OR "
                            "(folders.path >= $4 AND folders.path < $5) OR (folders.path = $2 AND files.name = $3))",
-                           Params().Bytes(under).Bytes(parent).Bytes(name).Bytes(below + "/").Bytes(below + "0"))
+                           Params().Bytes(under).Bytes(parent).Bytes(name).Bytes(from).Bytes(to))
                     .Ok());
 }
 

@@ -29,8 +29,8 @@ public:
     // `from` on, in the order of their paths' bytes (or `alone`, that
     // folder alone), as the index held them before the run (rows up to
     // `newest`). `each` is called for each of their files, and once with an
-    // empty name for a folder without any; `rows` counts the rows, of which
-    // no more than `most` are read.
+    // empty name for a folder without any; `rows` counts them. The folders
+    // from `from` on are read to `most` rows at the most.
     using KnowFolder = std::function<void(std::int64_t folderId, std::string_view folder, std::string_view name,
                                           const KnownFile& file)>;
     Outcome ReadFolders(const std::string& from, bool alone, std::int64_t newest, std::int64_t most,

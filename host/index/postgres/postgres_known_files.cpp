@@ -50,13 +50,6 @@ KnownFile FileAt(const Result& rows, int row)
             failed ? FailureFingerprint(rows.Bytes(row, 10)) : 0u};
 }
 
-// The bytes a folder path's subtree lies between: '0' follows '/'.
-std::pair<std::string, std::string> Below(const std::string& root)
-{
-    const std::string under = root == "/" ? "" : root;
-    return {under + "/", under + "0"};
-}
-
 class PostgresKnownFolders final : public KnownFolders {
 public:
     PostgresKnownFolders(std::unique_ptr<PostgresIndex> index, std::int64_t newest)
@@ -178,7 +171,7 @@ Outcome PostgresIndex::LoadKnownFiles(const std::vector<std::string>& scope, con
     for (size_t i = 0; read && i < scope.size(); ++i) {
         const std::string& root = scope[i];
         const auto [parent, name] = SplitPath(root);
-        const auto [from, to] = Below(root);
+        const auto [from, to] = PathsBelow(root);
         read = ReadThroughCursor(select, Params().Bytes(root).Bytes(parent).Bytes(name).Bytes(from).Bytes(to),
                                  [&](const Result& files, int row) {
                                      const std::string_view folder = files.Bytes(row, 1);
@@ -222,7 +215,7 @@ Outcome PostgresIndex::ReadFolders(const std::string& from, bool alone, std::int
     if (!found.Ok())
         return Failed();
     rows = found.Rows();
-    for (int row = 0; row < found.Rows() && row < most; ++row)
+    for (int row = 0; row < found.Rows(); ++row)
         each(found.Integer(row, 0), found.Bytes(row, 1), found.Bytes(row, 3), FileAt(found, row));
     return Done();
 }
@@ -238,7 +231,7 @@ Outcome PostgresIndex::LoadKnownFilesExcept(const std::vector<std::string>& scop
         return Failed();
     bool read = true;
     for (size_t i = 0; read && i < scope.size(); ++i) {
-        const auto [from, to] = Below(scope[i]);
+        const auto [from, to] = PathsBelow(scope[i]);
         read = ReadThroughCursor("SELECT id FROM folders WHERE (path = $1 OR (path >= $2 AND path < $3)) AND id <= $4",
                                  Params().Bytes(scope[i]).Bytes(from).Bytes(to).Integer(newest),
                                  [&](const Result& folders, int row) {

@@ -23,7 +23,7 @@ void IndexPlan::LeaveFoldersOutside(std::string_view folder)
     // `open` is a chain, each folder within the one before it.
     while (!open.empty()) {
         const std::string& last = open.back();
-        if (folder.starts_with(last) && (folder.size() == last.size() || folder[last.size()] == '/'))
+        if (IsUnder(folder, last))
             return;
         const auto found = folders.find(last);
         KeepUnmet(found->first, found->second);

@@ -660,8 +660,8 @@ Outcome SqliteIndex::LoadKnownFilesExcept(const std::vector<std::string>& scope,
     Statement files(connection, KnownFilesSql().c_str());
     for (const std::string& root : scope) {
         const auto [parent, name] = SplitPath(root);
-        const std::string below = root == "/" ? "" : root;
-        folders.BindText(1, root).BindText(2, parent).BindText(3, below + "/").BindText(4, below + "0");
+        const auto [from, to] = PathsBelow(root);
+        folders.BindText(1, root).BindText(2, parent).BindText(3, from).BindText(4, to);
         int foldersRead;
         std::vector<std::pair<std::int64_t, std::string>> found;
         while ((foldersRead = folders.Step()) == SQLITE_ROW)

@@ -403,6 +403,9 @@ std::pair<std::string, std::string> SplitPath(const std::string& path);
 
 // Whether `path` is `scope` or lies under it.
 bool IsUnder(std::string_view path, std::string_view scope);
+// The bounds of the paths under the folder `root` in the order of their
+// bytes: from `root` and '/' on, before `root` and '0' ('0' follows '/').
+std::pair<std::string, std::string> PathsBelow(const std::string& root);
 
 // Lines of text, as the globs of a covered path are stored; no empty ones.
 std::vector<std::string> SplitLines(std::string_view text);

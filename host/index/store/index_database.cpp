@@ -65,6 +65,12 @@ bool IsUnder(std::string_view path, std::string_view scope)
     return path.starts_with(scope) && (path.size() == scope.size() || path[scope.size()] == '/');
 }
 
+std::pair<std::string, std::string> PathsBelow(const std::string& root)
+{
+    const std::string under = root == "/" ? "" : root;
+    return {under + "/", under + "0"};
+}
+
 std::vector<std::string> SplitLines(std::string_view text)
 {
     std::vector<std::string> lines;
