@@ -13,10 +13,19 @@
 // Otherwise a process with more threads, or one that read a large file
 // before, could read fewer files under the same limit, and the same run
 // would give other results with another number of jobs.
+//
+// The limits are read once, as the process starts, and kept for the
+// editor's admission of each file's reading, which would otherwise ask the
+// kernel twice a file: a limit is set before a program starts (ulimit, a
+// service's settings), and the worker processes inherit theirs.
+#include "memory_limits.h"
+
 #include <win32/seams.h>
 
 #include <malloc.h>
 #include <sys/resource.h>
+
+#include <atomic>
 
 namespace {
 
@@ -25,6 +34,8 @@ namespace {
 constexpr int keptBytes = 32 << 20;
 // The same under a memory limit.
 constexpr int keptBytesUnderALimit = 256 << 10;
+
+std::atomic<bool> limitedAtStart{false};
 
 __attribute__((constructor)) void KeepHeapMemory()
 {
@@ -38,9 +49,15 @@ extern "C" void PlatformSeam_FitHeapToLimits()
     rlimit space{}, data{};
     const bool limited = (getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur != RLIM_INFINITY) ||
                          (getrlimit(RLIMIT_DATA, &data) == 0 && data.rlim_cur != RLIM_INFINITY);
+    limitedAtStart.store(limited, std::memory_order_relaxed);
     const int kept = limited ? keptBytesUnderALimit : keptBytes;
     mallopt(M_TRIM_THRESHOLD, kept);
     mallopt(M_MMAP_THRESHOLD, kept);
     if (limited)
         mallopt(M_ARENA_MAX, 1);
+}
+
+bool platform::MemoryLimited()
+{
+    return limitedAtStart.load(std::memory_order_relaxed);
 }

@@ -2,8 +2,9 @@
 // that the estimated memory is there.
 #include "header_limits.h"
 
+#include "kernel32/memory_limits.h"
+
 #include <sys/mman.h>
-#include <sys/resource.h>
 
 #include <mutex>
 
@@ -25,13 +26,10 @@ uint64_t admittedEstimates = 0;
 
 // True when neither the address space nor the data segment is limited:
 // memory then runs out only to the system's out-of-memory killer, never as
-// a failed allocation, and a reservation would prove nothing. Asked at each
-// file, since a limit may be set at any time.
+// a failed allocation, and a reservation would prove nothing.
 bool Unlimited()
 {
-    rlimit space{}, data{};
-    return getrlimit(RLIMIT_AS, &space) == 0 && space.rlim_cur == RLIM_INFINITY &&
-           getrlimit(RLIMIT_DATA, &data) == 0 && data.rlim_cur == RLIM_INFINITY;
+    return !MemoryLimited();
 }
 
 }  // namespace

@@ -7,6 +7,8 @@
 #include "support/media_writer.h"
 #include "support/text.h"
 
+#include <win32/seams.h>
+
 #include <gtest/gtest.h>
 
 #include <malloc.h>
@@ -568,6 +570,7 @@ TEST(BadInput, HostileFilesUnderAMemoryLimitEndCleanly)
         const rlimit limit{AddressSpaceInUse() + 20 * mebibyte, RLIM_INFINITY};
         if (setrlimit(RLIMIT_AS, &limit) != 0)
             _exit(3);
+        PlatformSeam_FitHeapToLimits();  // as in a process started under the limit
         int read = 0, refused = 0;
         for (int round = 0; round < 2; ++round) {
             for (size_t i = 0; i < paths.size(); ++i) {
@@ -617,6 +620,7 @@ TEST(BadInput, AnOpenFileKeepsTheMemoryItWasAdmittedFor)
         const rlimit limit{AddressSpaceInUse() + 44 * mebibyte, RLIM_INFINITY};
         if (setrlimit(RLIMIT_AS, &limit) != 0)
             _exit(3);
+        PlatformSeam_FitHeapToLimits();  // as in a process started under the limit
         OpenedEditor first = OpenEditor(path);
         OpenedEditor second = OpenEditor(path);
         const bool refusedBeside = first.openResult == S_OK && second.openResult == E_OUTOFMEMORY;
