@@ -19,8 +19,9 @@ long PlatformSeam_AllocationCount();
 void PlatformSeam_FailRegistryCall(const char* function, LONG error, int skip, int count);
 void PlatformSeam_ClearRegistryFailures();
 
-// Fits the process heap to the memory limits as they are now, as at the
-// start of a process: for a child that set a limit after it was forked.
+// Fits the process heap, and the metadata editor's admission of a file's
+// reading, to the memory limits as they are now, as at the start of a
+// process: for a child that set a limit after it was forked.
 void PlatformSeam_FitHeapToLimits();
 
 // Replaces the metadata editor's factory behind WMCreateEditor; null puts
