@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3 python3-mutagen
-  libtag1-dev zlib1g-dev libsqlite3-dev libstemmer-dev
+  libtag1-dev zlib1g-dev libsqlite3-dev libstemmer-dev libjemalloc-dev
   libpq-dev postgresql postgresql-contrib pgbouncer
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
