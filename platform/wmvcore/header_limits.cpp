@@ -24,14 +24,6 @@ constexpr uint64_t otherCostPerByte = 4;
 std::mutex admissionLock;
 uint64_t admittedEstimates = 0;
 
-// True when neither the address space nor the data segment is limited:
-// memory then runs out only to the system's out-of-memory killer, never as
-// a failed allocation, and a reservation would prove nothing.
-bool Unlimited()
-{
-    return !MemoryLimited();
-}
-
 }  // namespace
 
 bool HeaderBudget::Add(uint64_t bytes, bool text)
@@ -46,7 +38,10 @@ bool HeaderBudget::Add(uint64_t bytes, bool text)
 
 bool MemoryAvailable(uint64_t bytes)
 {
-    if (Unlimited())
+    // Without a limit on the address space or the data segment, memory
+    // runs out only to the system's out-of-memory killer, never as a
+    // failed allocation, and a reservation would prove nothing.
+    if (!MemoryLimited())
         return true;
     // Writable private memory counts against both the address-space and
     // the data limits; MAP_NORESERVE keeps it from touching the swap
@@ -62,7 +57,7 @@ bool MemoryAvailable(uint64_t bytes)
 bool ReadingAdmission::Admit(uint64_t estimate)
 {
     Release();
-    if (Unlimited())
+    if (!MemoryLimited())
         return true;
     std::lock_guard<std::mutex> hold(admissionLock);
     if (!MemoryAvailable(admittedEstimates + estimate))
