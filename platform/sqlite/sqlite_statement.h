@@ -99,6 +99,7 @@ public:
 
     std::int64_t Integer(int column) const { return sqlite3_column_int64(statement, column); }
     double Real(int column) const { return sqlite3_column_double(statement, column); }
+    bool Null(int column) const { return sqlite3_column_type(statement, column) == SQLITE_NULL; }
     // Valid until the next Step or Reset.
     std::string_view Text(int column) const;
     std::string Bytes(int column) const;

@@ -78,10 +78,19 @@ const Frequencies* FrequenciesOf(const Fts5ExtensionApi* api, Fts5Context* fts, 
     return rc == SQLITE_OK ? made : nullptr;
 }
 
+// Adds to `score` what a phrase of `rarity` found `counts` times in each
+// class adds to it, class by class.
+void AddPhraseScore(double& score, double rarity, const int (&counts)[rankClassCount])
+{
+    const Classes& classes = ColumnClasses();
+    for (int k = 0; k < rankClassCount; ++k)
+        if (counts[k])
+            score += ClassScore(rarity, classes.weight[k], counts[k]);
+}
+
 // The current match's rank, with the phrases' rarities.
 double RankOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrases, const double* rarity)
 {
-    const Classes& classes = ColumnClasses();
     double score = 0;
     for (int phrase = 0; phrase < phrases; ++phrase) {
         int counts[rankClassCount] = {};
@@ -89,10 +98,8 @@ double RankOf(const Fts5ExtensionApi* api, Fts5Context* fts, int phrases, const 
         int column = -1, offset = 0;
         for (api->xPhraseFirst(fts, phrase, &at, &column, &offset); column >= 0;
              api->xPhraseNext(fts, &at, &column, &offset))
-            ++counts[column < kMostColumns ? classes.of[column] : rankClassCount - 1];
-        for (int k = 0; k < rankClassCount; ++k)
-            if (counts[k])
-                score += ClassScore(rarity[phrase], classes.weight[k], counts[k]);
+            ++counts[RankClassOf(column)];
+        AddPhraseScore(score, rarity[phrase], counts);
     }
     return -score;
 }
@@ -174,6 +181,18 @@ void Among(sqlite3_context* result, int, sqlite3_value** values)
 }
 
 }  // namespace
+
+int RankClassOf(int column)
+{
+    return column >= 0 && column < kMostColumns ? ColumnClasses().of[column] : rankClassCount - 1;
+}
+
+double OneWordRank(const int (&counts)[rankClassCount])
+{
+    double score = 0;
+    AddPhraseScore(score, 1.0, counts);
+    return -score;
+}
 
 bool SortedIds::Holds(sqlite3_int64 id) const
 {

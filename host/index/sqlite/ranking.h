@@ -26,6 +26,8 @@
 // first match alone (LIMIT 1).
 #pragma once
 
+#include "index/query/score.h"
+
 #include <sqlite3.h>
 
 #include <cstddef>
@@ -91,6 +93,14 @@ private:
     const std::vector<sqlite3_int64>& ids;
     mutable std::size_t next = 0;  // the first id not below the last one asked for
 };
+
+// The class of the texts table's `column` (0 for A), as the field table
+// gives it.
+int RankClassOf(int column);
+
+// The rank trellan_rank gives a match of a query of one phrase found
+// `counts` times in each class: the same sums in the same order.
+double OneWordRank(const int (&counts)[rankClassCount]);
 
 // Registers both functions on `db`. False when this SQLite has no FTS5 or
 // a registration fails.

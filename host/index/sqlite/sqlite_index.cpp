@@ -7,6 +7,7 @@
 #include "index/query/fields.h"
 #include "index/query/score.h"
 #include "index/sqlite/fts5_query.h"
+#include "index/sqlite/list_tokenizer.h"
 #include "index/sqlite/pair_tokenizer.h"
 #include "index/sqlite/ranking.h"
 #include "index/sqlite/stem_tokenizer.h"
@@ -23,6 +24,7 @@
 #include <charconv>
 #include <cstring>
 #include <queue>
+#include <utility>
 #include <signal.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,7 +33,7 @@
 namespace host::index {
 namespace {
 
-constexpr int kSchemaVersion = 5;
+constexpr int kSchemaVersion = 6;
 constexpr int kBusyTimeoutMilliseconds = 30000;
 // Ties with the last hit shown beyond this many are cut in the order of
 // their paths by going through the folders (FirstByPath), not by joining
@@ -240,8 +242,10 @@ const FullTextColumns& Columns()
 std::string FullTextSql(const std::string& texts, const std::string& words)
 {
     const FullTextColumns& columns = Columns();
-    return "CREATE VIRTUAL TABLE " + texts + " USING fts5(" + columns.names +
-           ", tokenize = 'trellan_stem trellan_pairs unicode61 remove_diacritics 2');\n"
+    std::string tokenizer;
+    for (const char* word : textsTokenizer)
+        tokenizer += (tokenizer.empty() ? "" : " ") + std::string(word);
+    return "CREATE VIRTUAL TABLE " + texts + " USING fts5(" + columns.names + ", tokenize = '" + tokenizer + "');\n"
            "CREATE VIRTUAL TABLE " + words + " USING fts5(" + columns.names +
            ", content = '', columnsize = 0, tokenize = 'trellan_pairs unicode61 remove_diacritics 2');\n"
            "INSERT INTO " + texts + " (" + texts + ", rank) VALUES ('rank', 'bm25(" + columns.weights + ")');\n"
@@ -249,9 +253,23 @@ std::string FullTextSql(const std::string& texts, const std::string& words)
            "INSERT INTO " + words + " (" + words + ", rank) VALUES ('automerge', 8);\n";
 }
 
+// Version 6 keeps, beside the texts, what a search of one common word
+// reads instead of its every match (index/sqlite/stem_tally.h): each
+// token's count of files, and each file's leads. An older index has them
+// made from its texts as it is upgraded (TallyAll).
+const char* const talliesSql = R"(
+CREATE VIRTUAL TABLE leads USING fts5(tokens, content = '', columnsize = 0, detail = none, tokenize = 'trellan_list');
+CREATE TABLE terms (
+    term TEXT PRIMARY KEY,
+    files INTEGER NOT NULL
+) WITHOUT ROWID;
+)";
+// The same emptied, for texts split anew.
+const char* const untallySql = "DELETE FROM terms;\nINSERT INTO leads (leads) VALUES ('delete-all');\n";
+
 std::string FreshSql()
 {
-    return freshTablesSql + FullTextSql("texts", "words") + "PRAGMA user_version = 5;\n";
+    return freshTablesSql + FullTextSql("texts", "words") + talliesSql + "PRAGMA user_version = 6;\n";
 }
 
 // Version 5 stems English as PostgreSQL does (Snowball's English stemmer,
@@ -307,9 +325,10 @@ const Dialect dialect = {'?', "julianday('now')", "folders.path || '/' || files.
 
 // What the index's tables and statements need of a connection: the
 // tokenizers, the ranking functions and the sort key.
-bool RegisterExtensions(sqlite3* db)
+bool RegisterExtensions(sqlite3* db, StemTally* tally)
 {
-    return RegisterPairTokenizer(db) && RegisterStemTokenizer(db) && RegisterRanking(db) &&
+    return RegisterPairTokenizer(db) && RegisterStemTokenizer(db, tally) && RegisterListTokenizer(db) &&
+           RegisterRanking(db) &&
            sqlite3_create_function_v2(db, "trellan_key", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS,
                                       nullptr, SortKeyOf, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
@@ -405,7 +424,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         return false;
     }
     sqlite3_busy_timeout(connection.Get(), kBusyTimeoutMilliseconds);
-    if (!RegisterExtensions(connection.Get())) {
+    if (!RegisterExtensions(connection.Get(), &tally)) {
         error = "cannot open the index " + path + ": " + connection.LastError();
         return false;
     }
@@ -427,7 +446,7 @@ bool SqliteIndex::Open(const std::string& location, bool create, std::string& er
         // An index this process may not write (a read-only share, another
         // user's) is still searched, as it stands, when no log is pending.
         if (!create && readOnly && !LogPending(path) && connection.OpenImmutable(path) &&
-            RegisterExtensions(connection.Get()) &&
+            RegisterExtensions(connection.Get(), &tally) &&
             connection.Execute("PRAGMA temp_store = MEMORY") && CreateSchema(false, error))
             return opened = true;
         error = damaged    ? path + damagedAdvice + " (" + connection.LastError() + ")"
@@ -475,17 +494,19 @@ bool SqliteIndex::CreateSchema(bool create, std::string& error)
         return made.Commit() && SplitAsNow(error);
     const std::int64_t tables = version == 0 ? ReadInteger(connection, "SELECT count(*) FROM sqlite_schema") : 0;
     const bool fresh = version == 0 && tables == 0;
-    if (!fresh && (version < 1 || version > 4)) {
+    if (!fresh && (version < 1 || version > 5)) {
         error = Damaged()       ? std::string(damagedAdvice) + " (" + connection.LastError() + ")"
                 : version < 0 || tables < 0 ? "cannot be read: " + connection.LastError()
                               : "is not a Trellan index";
         return false;
     }
-    const bool built = (fresh ? connection.Execute(FreshSql().c_str())
-                                              : (version >= 2 || connection.Execute(upgradeSql)) &&
-                                                    (version >= 3 || connection.Execute(upgradeToThreeSql)) &&
-                                                    (version >= 4 || connection.Execute(upgradeToFourSql)) &&
-                                                    connection.Execute(UpgradeToFiveSql().c_str()));
+    const bool built = fresh ? connection.Execute(FreshSql().c_str())
+                             : (version >= 2 || connection.Execute(upgradeSql)) &&
+                                   (version >= 3 || connection.Execute(upgradeToThreeSql)) &&
+                                   (version >= 4 || connection.Execute(upgradeToFourSql)) &&
+                                   (version >= 5 || connection.Execute(UpgradeToFiveSql().c_str())) &&
+                                   connection.Execute(talliesSql) && TallyAll() &&
+                                   connection.Execute("PRAGMA user_version = 6");
     if (!built || !RecordSplitting(connection) || !made.Commit()) {
         error = (fresh ? "cannot be made into an index: "
                        : "cannot be upgraded from schema version " + std::to_string(version) + ": ") +
@@ -512,7 +533,7 @@ bool SqliteIndex::SplitAsNow(std::string& error)
         return true;
     platform::sqlite::WriteTransaction resplit(connection);
     if (resplit.Begun() && connection.Execute(splitting == Splitting::otherFolding ? refoldSql : resplitSql) &&
-        RecordSplitting(connection) && resplit.Commit())
+        connection.Execute(untallySql) && TallyAll() && RecordSplitting(connection) && resplit.Commit())
         return true;
     error = "cannot split its texts anew: " + connection.LastError();
     return false;
@@ -567,6 +588,8 @@ Outcome SqliteIndex::Failed() const
     // Damage is remembered as it is reported: a rollback after it clears
     // the connection's error.
     const int code = connection.Get() ? sqlite3_errcode(connection.Get()) & 0xFF : SQLITE_OK;
+    if (std::exchange(tallyShort, false))
+        return {OutcomeKind::memory, "out of memory"};
     if (Damaged()) {
         damaged = true;
         if (damageSaid.empty() || code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
@@ -748,6 +771,7 @@ void SqliteIndex::RememberFolder(const std::string& folder, std::int64_t id)
 
 Outcome SqliteIndex::Begin()
 {
+    tally.Forget();
     transaction.emplace(connection);
     if (transaction->Begun())
         return Done();
@@ -760,7 +784,7 @@ Outcome SqliteIndex::Commit()
 {
     if (!transaction)
         return {OutcomeKind::other, "no transaction is open"};
-    if (!transaction->Commit())
+    if (!WriteTally() || !transaction->Commit())
         return Failed();
     transaction.reset();
     return Done();
@@ -769,6 +793,7 @@ Outcome SqliteIndex::Commit()
 void SqliteIndex::Rollback()
 {
     transaction.reset();
+    tally.Forget();
     folderIds.clear();  // the folder rows it made are gone
 }
 
@@ -844,12 +869,77 @@ bool SqliteIndex::RemoveWords(std::int64_t id)
         return true;
     IndexEntry old;
     old.title = read.Text(0), old.author = read.Text(1), old.comments = read.Text(2), old.body = read.Text(3);
+    const std::array<bool, kLeadColumns> present = {!read.Null(0), !read.Null(1), !read.Null(2)};
     read.Reset();
-    return BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body) "
-                                         "VALUES ('delete', ?1, ?2, ?3, ?4, ?5)"),
-                     id, old)
-               .Run() &&
-           Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
+    if (!BindTexts(Cached(deleteWords, "INSERT INTO words (words, rowid, title, author, comments, body) "
+                                       "VALUES ('delete', ?1, ?2, ?3, ?4, ?5)"),
+                   id, old)
+             .Run())
+        return false;
+    // FTS5 splits the old texts again to take them out: the tally hears them.
+    tally.BeginRow(-1, present);
+    const bool deleted = Cached(deleteText, "DELETE FROM texts WHERE rowid = ?1").Bind(1, id).Run();
+    return TallyRow(id, deleted, -1);
+}
+
+bool SqliteIndex::TallyRow(std::int64_t id, bool written, std::int64_t sign)
+{
+    if (!tally.EndRow(leadsOfRow) && written) {
+        tallyShort = true;  // the batch fails as short of memory
+        return false;
+    }
+    if (!written)
+        return false;
+    if (!leadsOfRow.empty() &&
+        !(sign > 0 ? Cached(insertLeads, "INSERT INTO leads (rowid, tokens) VALUES (?1, ?2)")
+                   : Cached(deleteLeads, "INSERT INTO leads (leads, rowid, tokens) VALUES ('delete', ?1, ?2)"))
+             .Bind(1, id)
+             .BindKeptText(2, leadsOfRow)
+             .Run())
+        return false;
+    // Outside a transaction each change is its own: the counts go with it.
+    return !sqlite3_get_autocommit(connection.Get()) || WriteTally();
+}
+
+bool SqliteIndex::WriteTally()
+{
+    Statement& add = Cached(addTerms, "INSERT INTO terms (term, files) VALUES (?1, ?2) "
+                                      "ON CONFLICT (term) DO UPDATE SET files = files + excluded.files");
+    Statement& drop = Cached(dropTerms, "DELETE FROM terms WHERE term = ?1 AND files <= 0");
+    for (const auto& [term, change] : tally.Changes())
+        if (change != 0 && (!add.BindKeptText(1, term).Bind(2, change).Run() ||
+                            (change < 0 && !drop.BindKeptText(1, term).Run())))
+            return false;
+    tally.Forget();
+    return true;
+}
+
+bool SqliteIndex::TallyAll()
+{
+    // Each stored row split again as FTS5 split it, column by column (but
+    // for those without text, which FTS5 skips too).
+    const TextSplitter splitter(connection.Get());
+    if (!splitter.Valid())
+        return false;
+    std::string columns;
+    for (size_t i = 0; i < ColumnFields().size(); ++i)
+        columns += ", c" + std::to_string(i);
+    Statement rows(connection, ("SELECT id" + columns + " FROM texts_content").c_str());
+    const auto none = [](void*, int, const char*, int, int, int) { return SQLITE_OK; };
+    int read;
+    while ((read = rows.Step()) == SQLITE_ROW) {
+        std::array<bool, kLeadColumns> present{};
+        for (int lead = 0; lead < kLeadColumns; ++lead)
+            present[size_t(lead)] = !rows.Null(1 + lead);
+        tally.BeginRow(1, present);
+        bool split = true;
+        for (int column = 1; split && column <= int(ColumnFields().size()); ++column)
+            if (!rows.Null(column))
+                split = splitter.Split(FTS5_TOKENIZE_DOCUMENT, rows.Text(column), nullptr, none) == SQLITE_OK;
+        if (!TallyRow(rows.Integer(0), split, 1))
+            return false;
+    }
+    return read == SQLITE_DONE && WriteTally();
 }
 
 Outcome SqliteIndex::Store(const IndexEntry& entry, std::int64_t knownId)
@@ -885,7 +975,9 @@ bool SqliteIndex::StoreRows(const IndexEntry& entry, std::int64_t knownId)
     static const std::string insertTextSql =
         "INSERT INTO texts (rowid, " + Columns().names + ") VALUES (?1, " + Columns().values + ")";
     const PropertyTexts properties(entry);
-    return properties.Bind(BindTexts(Cached(insertText, insertTextSql.c_str()), id, entry)).Run() &&
+    tally.BeginRow(1, {true, true, true});  // every column is bound a text
+    const bool inserted = properties.Bind(BindTexts(Cached(insertText, insertTextSql.c_str()), id, entry)).Run();
+    return TallyRow(id, inserted, 1) &&
            BindTexts(Cached(insertWords, "INSERT INTO words (rowid, title, author, comments, body) "
                                          "VALUES (?1, ?2, ?3, ?4, ?5)"),
                      id, entry)
@@ -1081,7 +1173,8 @@ Outcome SqliteIndex::ListFailures(std::vector<FailedFile>& files)
 bool SqliteIndex::FullTextSound(std::string& problem)
 {
     if (connection.Execute("INSERT INTO texts (texts, rank) VALUES ('integrity-check', 1)") &&
-        connection.Execute("INSERT INTO words (words, rank) VALUES ('integrity-check', 0)"))
+        connection.Execute("INSERT INTO words (words, rank) VALUES ('integrity-check', 0)") &&
+        connection.Execute("INSERT INTO leads (leads, rank) VALUES ('integrity-check', 0)"))
         return true;
     problem = connection.LastError();
     return false;
@@ -1154,6 +1247,16 @@ std::string AsJson(const std::vector<RankedMatch>& matches)
         json += ']';
     }
     return json + "]";
+}
+
+// The term of a query of one word in every column, or null.
+const QueryNode* OneWord(const QueryNode& node)
+{
+    const QueryNode* at = &node;
+    while ((at->kind == QueryNode::Kind::all || at->kind == QueryNode::Kind::any) && at->children.size() == 1 &&
+           at->excluded.empty())
+        at = &at->children.front();
+    return at->kind == QueryNode::Kind::term && !at->field && !at->prefix ? at : nullptr;
 }
 
 }  // namespace
@@ -1370,9 +1473,12 @@ Outcome SqliteIndex::Search(const Query& asked, std::int64_t limit, const Snippe
     // (Not of a field: FTS5 seeks a file's row among the matches of the
     // term in every column, and reads on to the next match in the field,
     // which in the exact words may be at the end of them all.)
-    const bool probed = order == SearchOrder::rank && limit > 0 && limit <= std::int64_t(kMostProbes / 4) &&
-                        !query.fts5.empty() && query.places.empty() && !query.fields &&
-                        ProbedPage(query, limit, ranked, total, read);
+    // A word of many matches from its leads, without the walk.
+    const QueryNode* word = OneWord(asked.words);
+    const bool pageable = order == SearchOrder::rank && limit > 0 && limit <= std::int64_t(kMostProbes / 4) &&
+                          !query.fts5.empty() && query.places.empty() && !query.fields;
+    const bool probed = pageable && ((word && LeadingPage(query, word->text, limit, ranked, total, read)) ||
+                                     (read == SQLITE_DONE && ProbedPage(query, limit, ranked, total, read)));
     // Else the files whose exact words match, in the order of their ids.
     std::vector<sqlite3_int64> exactIds;
     if (!probed && !query.fts5.empty()) {

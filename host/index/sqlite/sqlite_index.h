@@ -8,6 +8,7 @@
 
 #include "index/store/database.h"
 #include "index/query/query_tree.h"
+#include "index/sqlite/stem_tally.h"
 #include "sqlite_statement.h"
 
 #include <optional>
@@ -26,6 +27,11 @@ using platform::sqlite::Statement;
 // command refuses the index (a search need not check the whole index to
 // know), until a rebuild moves it aside with the index.
 std::string DamageMarkPath(const std::string& index);
+
+// For tests: a one-word query of `from` matches or more reads its leads,
+// and gives them up past one file ranked for every `walkPerLookup` of its
+// matches (4096 and 64 unless set).
+void SetLeadingLimits(std::int64_t from, std::int64_t walkPerLookup);
 
 class SqliteIndex : public IndexDatabase {
 public:
@@ -146,13 +152,32 @@ private:
     std::int64_t FolderId(const std::string& folder);
     // Takes a file's texts out of the exact-word table (it needs them back).
     bool RemoveWords(std::int64_t id);
+    // After a row of texts was inserted (`sign` 1) or deleted (-1), or
+    // split again, with the tally armed: its leads stored or taken out, and
+    // its tokens' counts changed; false when `written` is.
+    bool TallyRow(std::int64_t id, bool written, std::int64_t sign);
+    // The batch's changes to the counts of files, into the terms table.
+    bool WriteTally();
+    // The leads and counts of every stored row (tables emptied before).
+    bool TallyAll();
+    // A ranked page of a query of one word (`word`) read from its leads,
+    // level by level, its count from the terms table; false (nothing done)
+    // where the word is not one token, has few matches, or its leads
+    // cannot settle the page cheaply. A failure is in `read`.
+    bool LeadingPage(const Matching& query, std::string_view word, std::int64_t limit, std::string& page,
+                     std::int64_t& total, int& read);
 
+    // Before the connection, whose tokenizers report to it.
+    StemTally tally;
+    std::string leadsOfRow;
+    mutable bool tallyShort = false;  // the tally ran short of memory: the failure to report
     // First, so that the statements are finalized before it closes.
     Connection connection;
     Connection runLock;
     std::string path;
     std::unique_ptr<Statement> findFolder, insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText,
-        insertWords, readText, deleteWords, folderRowStatement, folderFilesStatement;
+        insertWords, readText, deleteWords, folderRowStatement, folderFilesStatement, insertLeads, deleteLeads,
+        addTerms, dropTerms;
     std::unordered_map<std::string, std::int64_t> folderIds;
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;

@@ -13,6 +13,7 @@
 #include "index/sqlite/stem_tokenizer.h"
 
 #include "index/sqlite/pair_tokenizer.h"
+#include "index/sqlite/stem_tally.h"
 
 #include <cstdint>
 #include <cstring>
@@ -55,7 +56,14 @@ struct RememberedStem {
     char word[kLongestRemembered], stem[kLongestRemembered];
 };
 
+// What each connection's tokenizers are made with.
+struct Registration {
+    fts5_api* api;
+    StemTally* tally;  // null on a connection that does not write
+};
+
 struct StemTokenizer {
+    StemTally* tally = nullptr;
     fts5_tokenizer parent{};
     Fts5Tokenizer* parentInstance = nullptr;
     SN_env* stemmer = nullptr;
@@ -63,12 +71,21 @@ struct StemTokenizer {
     std::unique_ptr<RememberedStem[]> remembered;
 };
 
-// One call of xTokenize: the caller's callback and the tokenizer.
+// One call of xTokenize: the caller's callback and the tokenizer, and the
+// tally that hears of each token when it is armed for a stored text.
 struct Stemming {
     void* context;
     TokenCallback emit;
     StemTokenizer* tokenizer;
+    StemTally* tally;
 };
+
+int Emit(const Stemming& stemming, int flags, const char* token, int size, int start, int end)
+{
+    if (stemming.tally && !stemming.tally->OnToken(std::string_view(token, static_cast<size_t>(size))))
+        return SQLITE_NOMEM;
+    return stemming.emit(stemming.context, flags, token, size, start, end);
+}
 
 int StemToken(void* context, int flags, const char* token, int size, int start, int end)
 {
@@ -80,18 +97,18 @@ int StemToken(void* context, int flags, const char* token, int size, int start, 
     for (int i = 0; i < size; ++i) {
         const unsigned char c = static_cast<unsigned char>(token[i]);
         if (c >= 0x80)
-            return stemming.emit(stemming.context, flags, token, size, start, end);
+            return Emit(stemming, flags, token, size, start, end);
         letter = letter || (c >= 'a' && c <= 'z');
         hash = (hash ^ c) * 16777619u;
     }
     if (size <= 2 || !letter)
-        return stemming.emit(stemming.context, flags, token, size, start, end);
+        return Emit(stemming, flags, token, size, start, end);
     StemTokenizer& tokenizer = *stemming.tokenizer;
     RememberedStem* slot = nullptr;
     if (tokenizer.remembered && static_cast<size_t>(size) <= kLongestRemembered) {
         slot = &tokenizer.remembered[hash % kRememberedStems];
         if (slot->wordSize == size && std::memcmp(slot->word, token, static_cast<size_t>(size)) == 0)
-            return stemming.emit(stemming.context, flags, slot->stem, slot->stemSize, start, end);
+            return Emit(stemming, flags, slot->stem, slot->stemSize, start, end);
     } else if (!tokenizer.remembered && ++tokenizer.stemmed > kWordsBeforeRemembering) {
         tokenizer.remembered.reset(new (std::nothrow) RememberedStem[kRememberedStems]);
     }
@@ -106,7 +123,7 @@ int StemToken(void* context, int flags, const char* token, int size, int start, 
         std::memcpy(slot->word, token, static_cast<size_t>(size));
         std::memcpy(slot->stem, stem.data(), stem.size());
     }
-    return stemming.emit(stemming.context, flags, stem.data(), static_cast<int>(stem.size()), start, end);
+    return Emit(stemming, flags, stem.data(), static_cast<int>(stem.size()), start, end);
 }
 
 void DeleteTokenizer(Fts5Tokenizer* instance)
@@ -121,10 +138,12 @@ void DeleteTokenizer(Fts5Tokenizer* instance)
 
 int CreateTokenizer(void* context, const char** arguments, int count, Fts5Tokenizer** out)
 {
-    auto* api = static_cast<fts5_api*>(context);
+    const auto& registration = *static_cast<const Registration*>(context);
+    fts5_api* api = registration.api;
     auto* tokenizer = new (std::nothrow) StemTokenizer;
     if (!tokenizer)
         return SQLITE_NOMEM;
+    tokenizer->tally = registration.tally;
     tokenizer->stemmer = english_UTF_8_create_env();
     void* parentContext = nullptr;
     int rc = tokenizer->stemmer ? SQLITE_OK : SQLITE_NOMEM;
@@ -144,19 +163,53 @@ int CreateTokenizer(void* context, const char** arguments, int count, Fts5Tokeni
 int Tokenize(Fts5Tokenizer* instance, void* context, int flags, const char* text, int size, TokenCallback emit)
 {
     auto* tokenizer = reinterpret_cast<StemTokenizer*>(instance);
-    Stemming stemming{context, emit, tokenizer};
+    StemTally* tally = tokenizer->tally && tokenizer->tally->Armed() && (flags & FTS5_TOKENIZE_DOCUMENT)
+                           ? tokenizer->tally
+                           : nullptr;
+    if (tally)
+        tally->OnColumn();
+    Stemming stemming{context, emit, tokenizer, tally};
     return tokenizer->parent.xTokenize(tokenizer->parentInstance, &stemming, flags, text, size, StemToken);
 }
 
 }  // namespace
 
-bool RegisterStemTokenizer(sqlite3* db)
+bool RegisterStemTokenizer(sqlite3* db, StemTally* tally)
 {
     fts5_api* api = FindFts5(db);
     if (!api || api->iVersion < 2)
         return false;
+    auto* registration = new (std::nothrow) Registration{api, tally};
+    if (!registration)
+        return false;
     fts5_tokenizer tokenizer{CreateTokenizer, DeleteTokenizer, Tokenize};
-    return api->xCreateTokenizer(api, tokenizerName, api, &tokenizer, nullptr) == SQLITE_OK;
+    // SQLite lets go of the registration with the connection, or at once on failure.
+    return api->xCreateTokenizer(api, tokenizerName, registration, &tokenizer,
+                                 [](void* made) { delete static_cast<Registration*>(made); }) == SQLITE_OK;
+}
+
+}  // namespace host::index
+
+namespace host::index {
+
+TextSplitter::TextSplitter(sqlite3* db)
+{
+    fts5_api* api = FindFts5(db);
+    void* context = nullptr;
+    if (api && api->xFindTokenizer(api, textsTokenizer[0], &context, &tokenizer) == SQLITE_OK &&
+        tokenizer.xCreate(context, const_cast<const char**>(textsTokenizer + 1), textsTokenizerWords - 1, &instance) != SQLITE_OK)
+        instance = nullptr;
+}
+
+TextSplitter::~TextSplitter()
+{
+    if (instance)
+        tokenizer.xDelete(instance);
+}
+
+int TextSplitter::Split(int flags, std::string_view text, void* context, Callback callback) const
+{
+    return tokenizer.xTokenize(instance, context, flags, text.data(), static_cast<int>(text.size()), callback);
 }
 
 }  // namespace host::index

@@ -10,6 +10,8 @@
 #include "index/store/database.h"
 #include "index/postgres/postgres_connection.h"
 #include "index/query/search.h"
+#include "index/sqlite/pair_tokenizer.h"
+#include "index/sqlite/stem_tokenizer.h"
 #include "sqlite_statement.h"
 #include "support/media_writer.h"
 
@@ -66,6 +68,22 @@ inline host::index::IndexEntry FailedEntry(const std::string& path, const std::s
     entry.failed = true;
     entry.cause = cause;
     return entry;
+}
+
+// How many tokens the SQLite index at `path` counts the files of otherwise
+// than its full-text table holds them (-1: it cannot be read).
+inline std::int64_t MiscountedTerms(const std::string& path)
+{
+    platform::sqlite::Connection connection;
+    if (!connection.Open(path, false) || !host::index::RegisterPairTokenizer(connection.Get()) ||
+        !host::index::RegisterStemTokenizer(connection.Get()) ||
+        !connection.Execute("CREATE VIRTUAL TABLE temp.held USING fts5vocab(main, texts, row)"))
+        return -1;
+    platform::sqlite::Statement miscounted(
+        connection, "SELECT (SELECT count(*) FROM (SELECT term, doc FROM temp.held EXCEPT SELECT term, files FROM "
+                    "terms)) + (SELECT count(*) FROM (SELECT term, files FROM terms EXCEPT SELECT term, doc FROM "
+                    "temp.held))");
+    return miscounted.Step() == SQLITE_ROW ? miscounted.Integer(0) : -1;
 }
 
 class IndexFixture : public ::testing::TestWithParam<Backend> {

@@ -4,6 +4,7 @@
 #include "host/index/index_fixture.h"
 
 #include "index/query/query_parser.h"
+#include "index/sqlite/sqlite_index.h"
 
 namespace trellan::test {
 namespace {
@@ -297,6 +298,10 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
         entry.body = title + "\n" + author + "\n" + comments;
         library.push_back(entry);
     }
+    // A file whose body lifts it above ten a level of its leads higher.
+    for (int i = 0; i < 10; ++i)
+        library.push_back(TextEntry("/q/" + std::to_string(i), "Quill", "", "", "quill"));
+    library.push_back(TextEntry("/q/body", "", "Quill Quill", "Quill", "quill quill quill quill quill"));
     StoreAll(std::vector<IndexEntry>(library.begin() + Library().size(), library.end()));
     std::string error;
     auto sqlite = OpenIndex(folder.PathOf("same.sqlite"), IndexUse::run, error);
@@ -312,23 +317,53 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
     const char* const queries[] = {
         "sopoda", "vava", "sike lire", "lire OR datakega", "\"sopoda sike\"", "\"sike sopoda\"", "feda*",
         "title:sike", "sike -lire", "album:vava", "москва datakega", "genre:jazz sike", "year:1992..1994 lire",
-        "(feda OR vava) -sopoda", "dir:/zipf/sike lire",
+        "(feda OR vava) -sopoda", "dir:/zipf/sike lire", "ünel", "Sopoda", "москва", "runners", "quill",
     };
-    for (const char* query : queries) {
-        Outcome error;
-        std::vector<SearchHit> wanted, found, all;
-        ASSERT_EQ(Find(*sqlite, query, 10, {}, wanted, error), SearchStatus::found) << query << ": " << error;
-        ASSERT_EQ(Find(Searched(), query, 10, {}, found, error), SearchStatus::found) << query << ": " << error;
-        ASSERT_EQ(Find(Searched(), query, 0, {}, all, error), SearchStatus::found) << query << ": " << error;
-        EXPECT_FALSE(wanted.empty()) << query;
-        ASSERT_EQ(found.size(), wanted.size()) << query;
-        ASSERT_GE(all.size(), found.size()) << query;
-        for (size_t i = 0; i < wanted.size(); ++i) {
-            EXPECT_EQ(found[i].path, all[i].path) << query << ", hit " << i << " of every match";
-            EXPECT_EQ(found[i].path, wanted[i].path) << query << ", hit " << i;
-            EXPECT_DOUBLE_EQ(found[i].rank, wanted[i].rank) << query << ", hit " << i;
+    // Each page as every match ranked gives it: walked, then read from the
+    // one-word queries' leads (whatever their count); then again once files
+    // were changed and removed, their leads and counts gone with their texts.
+    const auto pagesAsRanked = [&](IndexDatabase& index, const char* when) {
+        for (const char* query : queries) {
+            Outcome error;
+            std::vector<SearchHit> wanted, found, all;
+            std::int64_t total = -1;
+            ASSERT_EQ(Find(*sqlite, query, 10, {}, wanted, error, SearchOrder::rank, &total), SearchStatus::found)
+                << query << ": " << error;
+            ASSERT_EQ(Find(index, query, 10, {}, found, error), SearchStatus::found) << query << ": " << error;
+            ASSERT_EQ(Find(index, query, 0, {}, all, error), SearchStatus::found) << query << ": " << error;
+            EXPECT_FALSE(wanted.empty()) << query;
+            ASSERT_EQ(found.size(), wanted.size()) << query;
+            ASSERT_GE(all.size(), found.size()) << query;
+            if (&index == sqlite.get())
+                EXPECT_EQ(total, std::int64_t(all.size())) << query << when;
+            for (size_t i = 0; i < wanted.size(); ++i) {
+                EXPECT_EQ(found[i].path, all[i].path) << query << when << ", hit " << i << " of every match";
+                EXPECT_EQ(found[i].path, wanted[i].path) << query << when << ", hit " << i;
+                EXPECT_DOUBLE_EQ(found[i].rank, wanted[i].rank) << query << when << ", hit " << i;
+                EXPECT_DOUBLE_EQ(all[i].rank, wanted[i].rank) << query << when << ", hit " << i;
+            }
         }
+    };
+    pagesAsRanked(Searched(), "");
+    SetLeadingLimits(1, 1);
+    pagesAsRanked(Searched(), " (leads)");
+    {
+        Transaction transaction(*sqlite);
+        for (std::int64_t id = 30; id < 600; id += 3) {
+            const Outcome removed = sqlite->Remove(id);
+            ASSERT_TRUE(removed) << removed;
+            IndexEntry changed = library[size_t(id)];
+            changed.title = some(2), changed.comments = "";
+            const Outcome stored = sqlite->Store(changed, id + 1);
+            ASSERT_TRUE(stored) << stored;
+        }
+        ASSERT_TRUE(transaction.Commit());
     }
+    pagesAsRanked(*sqlite, " (leads, changed)");
+    SetLeadingLimits(4096, 64);
+    EXPECT_EQ(MiscountedTerms(folder.PathOf("same.sqlite")), 0);
+    if (!IsPostgres())
+        EXPECT_EQ(MiscountedTerms(DatabasePath()), 0);
 }
 
 // More files that rank alike than a search joins to their paths: the

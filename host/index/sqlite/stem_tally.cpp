@@ -1,0 +1,104 @@
+// The tally of a row's tokens as FTS5 indexes them, and the levels of its
+// leads.
+#include "index/sqlite/stem_tally.h"
+
+#include "index/query/score.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+
+namespace host::index {
+namespace {
+
+double LeadWeight(int lead)
+{
+    return ClassWeight(char('A' + lead));
+}
+
+}  // namespace
+
+int LeadLevel(const std::array<int, kLeadColumns>& counts)
+{
+    double score = 0;
+    for (int lead = 0; lead < kLeadColumns; ++lead)
+        if (counts[size_t(lead)])
+            score += ClassScore(1.0, LeadWeight(lead), counts[size_t(lead)]);
+    return int(std::floor(score));
+}
+
+int TopLeadLevel()
+{
+    double most = 0;
+    for (int lead = 0; lead < kLeadColumns; ++lead)
+        most += LeadWeight(lead) * (kSaturation + 1);
+    return int(std::floor(most));
+}
+
+double MostOfLastClass()
+{
+    return ClassWeight(char('A' + rankClassCount - 1)) * (kSaturation + 1);
+}
+
+void StemTally::BeginRow(std::int64_t rowSign, const std::array<bool, kLeadColumns>& present)
+{
+    sign = rowSign;
+    presentLeads = 0;
+    for (int lead = 0; lead < kLeadColumns; ++lead)
+        if (present[size_t(lead)])
+            leadOfCall[size_t(presentLeads++)] = lead;
+    column = -1;
+    bytes.clear();
+    seen.clear();
+}
+
+bool StemTally::OnToken(std::string_view token)
+{
+    const int lead = column >= 0 && column < presentLeads ? leadOfCall[size_t(column)] : kLeadColumns;
+    try {
+        seen.push_back({std::uint32_t(bytes.size()), std::uint32_t(token.size()), lead});
+        bytes.append(token);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool StemTally::EndRow(std::string& leads)
+{
+    const std::int64_t rowSign = sign;
+    sign = 0;
+    try {
+        Count(leads, rowSign);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+void StemTally::Count(std::string& leads, std::int64_t rowSign)
+{
+    leads.clear();
+    const auto text = [this](const Seen& token) { return std::string_view(bytes).substr(token.at, token.size); };
+    std::sort(seen.begin(), seen.end(), [&](const Seen& a, const Seen& b) { return text(a) < text(b); });
+    for (size_t first = 0; first < seen.size();) {
+        const std::string_view token = text(seen[first]);
+        std::array<int, kLeadColumns> counts{};
+        size_t end = first;
+        for (; end < seen.size() && text(seen[end]) == token; ++end)
+            if (seen[end].lead < kLeadColumns)
+                ++counts[size_t(seen[end].lead)];
+        if (std::any_of(counts.begin(), counts.end(), [](int count) { return count > 0; })) {
+            if (!leads.empty())
+                leads += ' ';
+            leads.append(token).append(1, kLevelSeparator).append(std::to_string(LeadLevel(counts)));
+        }
+        if (const auto change = changes.find(token); change != changes.end())
+            change->second += rowSign;
+        else
+            changes.emplace(std::string(token), rowSign);
+        first = end;
+    }
+}
+
+}  // namespace host::index

@@ -1,0 +1,87 @@
+// What the writer learns of a file's words while FTS5 indexes them, so that
+// a search of a common word need not walk its every match:
+// - `terms`, the number of files that hold each token of the texts table,
+//   which is a one-word query's count of hits;
+// - `leads`, for each file, every token it holds in its title, author or
+//   comments, marked with the level of what those classes add to a match's
+//   score (query/score.h): a one-word query reads its best candidates
+//   level by level, from the top, and stops when no file below can pass
+//   the page's last.
+// The stemming tokenizer reports each column it is given and each token it
+// gives FTS5 to the tally of its connection, while the writer has armed it
+// for one row (an insert, or the delete that reads the row's old texts
+// back); the batch's changes to the counts are kept here until its commit.
+// Nothing is split twice.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace host::index {
+
+// A hash of tokens that looks a view up without making a string of it.
+struct TokenHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view token) const { return std::hash<std::string_view>{}(token); }
+};
+using TokenCounts = std::unordered_map<std::string, std::int64_t, TokenHash, std::equal_to<>>;
+
+// The leading columns, one a class: title (A), author (B), comments (C).
+// Every later column is of the last class (D), the body's.
+inline constexpr int kLeadColumns = 3;
+
+// A leads token: the token, this separator, and the level in decimal.
+inline constexpr char kLevelSeparator = '\x1f';
+
+// The level of a token counted `counts` times in the lead columns: the
+// whole part of what those counts add to a match's score.
+int LeadLevel(const std::array<int, kLeadColumns>& counts);
+
+// The highest level there can be, and the most the last class can add to
+// a score however often the token stands there (never reached).
+int TopLeadLevel();
+double MostOfLastClass();
+
+class StemTally {
+public:
+    // Arms the tally for one row whose lead columns hold text where
+    // `present` says so: FTS5 skips a column without text (NULL), so its
+    // next calls of the tokenizer are the present lead columns, in order,
+    // then the rest.
+    void BeginRow(std::int64_t sign, const std::array<bool, kLeadColumns>& present);
+    bool Armed() const { return sign != 0; }
+    // From the tokenizer, while armed: a column begins; a token of it.
+    void OnColumn() { ++column; }
+    // False when memory ran short: the tokenizer fails the statement.
+    bool OnToken(std::string_view token);
+    // Disarms it; the row's leads tokens, space-separated, into `leads`,
+    // and its tokens counted into the batch's changes (+1 or -1 a token).
+    // False when memory ran short (the batch's changes are then unsure).
+    bool EndRow(std::string& leads);
+
+    // The batch's changes, by token; let go at its commit or rollback.
+    const TokenCounts& Changes() const { return changes; }
+    void Forget() { changes.clear(); }
+
+private:
+    void Count(std::string& leads, std::int64_t rowSign);
+
+    struct Seen {
+        std::uint32_t at, size;  // in `bytes`
+        int lead;                // kLeadColumns for the rest
+    };
+    std::int64_t sign = 0;
+    std::array<int, kLeadColumns> leadOfCall{};  // the lead column of each early call
+    int presentLeads = 0;
+    int column = -1;  // calls so far, less one
+    std::string bytes;
+    std::vector<Seen> seen;
+    TokenCounts changes;
+};
+
+}  // namespace host::index
