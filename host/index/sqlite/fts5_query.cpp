@@ -10,7 +10,29 @@
 namespace host::index {
 namespace {
 
-std::string Quoted(const std::string& text)
+void Term(const QueryNode& term, std::string& out)
+{
+    const std::string star = term.prefix ? " *" : "";
+    if (!term.field) {
+        out += Fts5Quoted(term.text) + star;
+        return;
+    }
+    // A tag's words are found after its marker, in the column of every tag.
+    std::string words = term.text;
+    if (term.field->kind == FieldKind::tag) {
+        words.clear();
+        AppendFieldWords(words, TagMarker(term.tag), term.text);
+    }
+    out += std::string(term.field->column) + " : " + Fts5Quoted(words) + star;
+}
+
+// FTS5's NOT takes the set on its left: "a AND b NOT c NOT d" is every file
+// with a and b and neither c nor d, however it groups.
+const MatchSyntax fts5Syntax = {" AND ", " OR ", " NOT ", Term};
+
+}  // namespace
+
+std::string Fts5Quoted(std::string_view text)
 {
     std::string out(1, '"');
     for (char c : text) {
@@ -20,28 +42,6 @@ std::string Quoted(const std::string& text)
     }
     return out + '"';
 }
-
-void Term(const QueryNode& term, std::string& out)
-{
-    const std::string star = term.prefix ? " *" : "";
-    if (!term.field) {
-        out += Quoted(term.text) + star;
-        return;
-    }
-    // A tag's words are found after its marker, in the column of every tag.
-    std::string words = term.text;
-    if (term.field->kind == FieldKind::tag) {
-        words.clear();
-        AppendFieldWords(words, TagMarker(term.tag), term.text);
-    }
-    out += std::string(term.field->column) + " : " + Quoted(words) + star;
-}
-
-// FTS5's NOT takes the set on its left: "a AND b NOT c NOT d" is every file
-// with a and b and neither c nor d, however it groups.
-const MatchSyntax fts5Syntax = {" AND ", " OR ", " NOT ", Term};
-
-}  // namespace
 
 std::string Fts5Match(const QueryNode& node)
 {

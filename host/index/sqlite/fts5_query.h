@@ -6,9 +6,13 @@
 #include "index/query/query_tree.h"
 
 #include <string>
+#include <string_view>
 
 namespace host::index {
 
 std::string Fts5Match(const QueryNode& node);
+
+// `text` as an FTS5 string, its quotes doubled: one phrase of its tokens.
+std::string Fts5Quoted(std::string_view text);
 
 }  // namespace host::index

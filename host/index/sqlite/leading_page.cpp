@@ -9,6 +9,7 @@
 // them, exact or not, and the page is the one a ranking of every match
 // gives, ties and all.
 #include "index/query/fields.h"
+#include "index/sqlite/fts5_query.h"
 #include "index/sqlite/ranking.h"
 #include "index/sqlite/sqlite_index.h"
 #include "index/sqlite/stem_tokenizer.h"
@@ -48,14 +49,6 @@ int KeepToken(void* context, int flags, const char* token, int size, int, int)
         return SQLITE_NOMEM;
     }
     return SQLITE_OK;
-}
-
-std::string Quoted(std::string_view text)
-{
-    std::string out(1, '"');
-    for (char c : text)
-        out.append(c == '"' ? 2 : 1, c);
-    return out + '"';
 }
 
 // The instances of one token in a row's texts, by class, as the row is
@@ -111,6 +104,8 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
         columns += (i ? ", c" : "c") + std::to_string(i);
     Statement level(connection, "SELECT rowid FROM leads WHERE leads MATCH ?1");
     Statement stored(connection, ("SELECT " + columns + " FROM texts_content WHERE id = ?1").c_str());
+    // SQLITE_ROW when ranked; SQLITE_DONE for a file without texts, whose
+    // leads are then out of step with them (the walk reads the texts alone).
     const auto rankOf = [&](std::int64_t id, double& rank) {
         read = stored.Bind(1, id).Step();
         Instances instances{one.token};
@@ -121,7 +116,7 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
                 read = SQLITE_NOMEM;
         rank = OneWordRank(instances.counts);
         stored.Reset();
-        return read == SQLITE_ROW;
+        return read;
     };
     Statement probe(connection, "SELECT 1 FROM words WHERE words MATCH ?1 AND rowid = ?2");
     const auto stepped = [&read](Statement& statement) {
@@ -164,16 +159,15 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
         if (at < 0)
             break;
         // The next level's files, each ranked where it stands.
-        level.BindText(1, Quoted(one.token + kLevelSeparator + std::to_string(at)));
+        level.BindText(1, Fts5Quoted(one.token + kLevelSeparator + std::to_string(at)));
         while (stepped(level) && read == SQLITE_ROW) {
             if (candidates.size() == mostCandidates)
                 break;
             const std::int64_t id = level.Integer(0);
             double rank = 0;
-            if (!rankOf(id, rank))
-                return true;
+            if (rankOf(id, rank) != SQLITE_ROW)
+                return read != SQLITE_DONE;
             candidates.push_back({{id, rank, false}});
-            read = SQLITE_ROW;
         }
         if (read != SQLITE_ROW && read != SQLITE_DONE)
             return true;

@@ -18,6 +18,14 @@ double LeadWeight(int lead)
 
 }  // namespace
 
+size_t HashOfToken(std::string_view token)
+{
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a: tokens are short
+    for (char c : token)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return size_t(hash);
+}
+
 int LeadLevel(const std::array<int, kLeadColumns>& counts)
 {
     double score = 0;
@@ -56,7 +64,7 @@ bool StemTally::OnToken(std::string_view token)
 {
     const int lead = column >= 0 && column < presentLeads ? leadOfCall[size_t(column)] : kLeadColumns;
     try {
-        seen.push_back({std::uint32_t(bytes.size()), std::uint32_t(token.size()), lead});
+        seen.push_back({HashOfToken(token), std::uint32_t(bytes.size()), std::uint32_t(token.size()), lead});
         bytes.append(token);
     } catch (const std::bad_alloc&) {
         return false;
@@ -80,12 +88,16 @@ void StemTally::Count(std::string& leads, std::int64_t rowSign)
 {
     leads.clear();
     const auto text = [this](const Seen& token) { return std::string_view(bytes).substr(token.at, token.size); };
-    std::sort(seen.begin(), seen.end(), [&](const Seen& a, const Seen& b) { return text(a) < text(b); });
+    // In the order of their hashes, each token's instances side by side
+    // (the leads' order is of no matter).
+    std::sort(seen.begin(), seen.end(), [&](const Seen& a, const Seen& b) {
+        return a.hash != b.hash ? a.hash < b.hash : text(a) < text(b);
+    });
     for (size_t first = 0; first < seen.size();) {
         const std::string_view token = text(seen[first]);
         std::array<int, kLeadColumns> counts{};
         size_t end = first;
-        for (; end < seen.size() && text(seen[end]) == token; ++end)
+        for (; end < seen.size() && seen[end].hash == seen[first].hash && text(seen[end]) == token; ++end)
             if (seen[end].lead < kLeadColumns)
                 ++counts[size_t(seen[end].lead)];
         if (std::any_of(counts.begin(), counts.end(), [](int count) { return count > 0; })) {
@@ -93,7 +105,7 @@ void StemTally::Count(std::string& leads, std::int64_t rowSign)
                 leads += ' ';
             leads.append(token).append(1, kLevelSeparator).append(std::to_string(LeadLevel(counts)));
         }
-        if (const auto change = changes.find(token); change != changes.end())
+        if (const auto change = changes.find(HashedToken{token, seen[first].hash}); change != changes.end())
             change->second += rowSign;
         else
             changes.emplace(std::string(token), rowSign);

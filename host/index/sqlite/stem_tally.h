@@ -25,11 +25,24 @@
 namespace host::index {
 
 // A hash of tokens that looks a view up without making a string of it.
+// A token with its hash, made once as the token is seen.
+struct HashedToken {
+    std::string_view text;
+    size_t hash;
+};
+size_t HashOfToken(std::string_view token);
 struct TokenHash {
     using is_transparent = void;
-    size_t operator()(std::string_view token) const { return std::hash<std::string_view>{}(token); }
+    size_t operator()(std::string_view token) const { return HashOfToken(token); }
+    size_t operator()(const HashedToken& token) const { return token.hash; }
 };
-using TokenCounts = std::unordered_map<std::string, std::int64_t, TokenHash, std::equal_to<>>;
+struct SameToken {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const { return a == b; }
+    bool operator()(const HashedToken& a, std::string_view b) const { return a.text == b; }
+    bool operator()(std::string_view a, const HashedToken& b) const { return a == b.text; }
+};
+using TokenCounts = std::unordered_map<std::string, std::int64_t, TokenHash, SameToken>;
 
 // The leading columns, one a class: title (A), author (B), comments (C).
 // Every later column is of the last class (D), the body's.
@@ -72,6 +85,7 @@ private:
     void Count(std::string& leads, std::int64_t rowSign);
 
     struct Seen {
+        size_t hash;
         std::uint32_t at, size;  // in `bytes`
         int lead;                // kLeadColumns for the rest
     };
