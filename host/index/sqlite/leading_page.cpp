@@ -2,12 +2,11 @@
 // leads: its files read level by level, best first, each ranked where it
 // stands, until no file left unread can pass the page's last.
 //
-// A file at level L scores less than L + 1 in the lead columns, and less
-// than MostOfLastClass() in the rest; a file without leads for the word,
-// less than MostOfLastClass() in all. So once `limit` exact matches rank
-// above the bar of the next level, every file not yet read ranks below
-// them, exact or not, and the page is the one a ranking of every match
-// gives, ties and all.
+// A file at level L scores less than L + 1; a file without leads for the
+// word (none of it in the title, author or comments) less than
+// MostOfLastClass(). So once `limit` exact matches rank at or above the bar of
+// the next level, every file not yet read ranks below them, exact or not,
+// and the page is the one a ranking of every match gives, ties and all.
 #include "index/query/fields.h"
 #include "index/sqlite/fts5_query.h"
 #include "index/sqlite/ranking.h"
@@ -28,10 +27,6 @@ struct Limits {
     std::int64_t from = 4096;
     std::int64_t walkPerLookup = 64;
 } limits;
-// Below every score a bar sets: the same sums made in another order may
-// differ in their last bit.
-constexpr double kSlack = 1e-9;
-
 struct OneToken {
     std::string token;
     int tokens = 0;
@@ -126,14 +121,15 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
     std::vector<Candidate> candidates;
     const size_t mostCandidates = size_t(std::max<std::int64_t>(1, files / limits.walkPerLookup));
     for (int at = TopLeadLevel(); at >= -1; --at) {
-        // Settled when `limit` exact matches rank above every file unread.
-        const double bar = -(at + 1 + MostOfLastClass() + kSlack);
+        // Settled when `limit` exact matches rank at or above every file
+        // unread, which scores below this.
+        const double bar = -std::max<double>(at + 1, MostOfLastClass());
         std::sort(candidates.begin(), candidates.end(),
                   [](const Candidate& a, const Candidate& b) { return a.match.rank < b.match.rank; });
         std::int64_t exact = 0;
         double lastRank = bar;
         size_t through = 0;  // the candidates on the page or tied with its last
-        for (; through < candidates.size() && candidates[through].match.rank < bar; ++through) {
+        for (; through < candidates.size() && candidates[through].match.rank <= bar; ++through) {
             Candidate& candidate = candidates[through];
             if (exact >= limit && candidate.match.rank > lastRank)
                 break;

@@ -3,20 +3,13 @@
 #include "index/sqlite/stem_tally.h"
 
 #include "index/query/score.h"
+#include "index/sqlite/ranking.h"
 
 #include <algorithm>
 #include <cmath>
 #include <new>
 
 namespace host::index {
-namespace {
-
-double LeadWeight(int lead)
-{
-    return ClassWeight(char('A' + lead));
-}
-
-}  // namespace
 
 size_t HashOfToken(std::string_view token)
 {
@@ -26,20 +19,16 @@ size_t HashOfToken(std::string_view token)
     return size_t(hash);
 }
 
-int LeadLevel(const std::array<int, kLeadColumns>& counts)
+int LeadLevel(const int (&counts)[rankClassCount])
 {
-    double score = 0;
-    for (int lead = 0; lead < kLeadColumns; ++lead)
-        if (counts[size_t(lead)])
-            score += ClassScore(1.0, LeadWeight(lead), counts[size_t(lead)]);
-    return int(std::floor(score));
+    return int(std::floor(-OneWordRank(counts)));
 }
 
 int TopLeadLevel()
 {
     double most = 0;
-    for (int lead = 0; lead < kLeadColumns; ++lead)
-        most += LeadWeight(lead) * (kSaturation + 1);
+    for (int k = 0; k < rankClassCount; ++k)
+        most += ClassWeight(char('A' + k)) * (kSaturation + 1);
     return int(std::floor(most));
 }
 
@@ -62,9 +51,9 @@ void StemTally::BeginRow(std::int64_t rowSign, const std::array<bool, kLeadColum
 
 bool StemTally::OnToken(std::string_view token)
 {
-    const int lead = column >= 0 && column < presentLeads ? leadOfCall[size_t(column)] : kLeadColumns;
+    const int rankClass = column >= 0 && column < presentLeads ? leadOfCall[size_t(column)] : rankClassCount - 1;
     try {
-        seen.push_back({HashOfToken(token), std::uint32_t(bytes.size()), std::uint32_t(token.size()), lead});
+        seen.push_back({HashOfToken(token), std::uint32_t(bytes.size()), std::uint32_t(token.size()), rankClass});
         bytes.append(token);
     } catch (const std::bad_alloc&) {
         return false;
@@ -95,12 +84,11 @@ void StemTally::Count(std::string& leads, std::int64_t rowSign)
     });
     for (size_t first = 0; first < seen.size();) {
         const std::string_view token = text(seen[first]);
-        std::array<int, kLeadColumns> counts{};
+        int counts[rankClassCount] = {};
         size_t end = first;
         for (; end < seen.size() && seen[end].hash == seen[first].hash && text(seen[end]) == token; ++end)
-            if (seen[end].lead < kLeadColumns)
-                ++counts[size_t(seen[end].lead)];
-        if (std::any_of(counts.begin(), counts.end(), [](int count) { return count > 0; })) {
+            ++counts[seen[end].rankClass];
+        if (std::any_of(counts, counts + kLeadColumns, [](int count) { return count > 0; })) {
             if (!leads.empty())
                 leads += ' ';
             leads.append(token).append(1, kLevelSeparator).append(std::to_string(LeadLevel(counts)));

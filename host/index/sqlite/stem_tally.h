@@ -3,16 +3,18 @@
 // - `terms`, the number of files that hold each token of the texts table,
 //   which is a one-word query's count of hits;
 // - `leads`, for each file, every token it holds in its title, author or
-//   comments, marked with the level of what those classes add to a match's
-//   score (query/score.h): a one-word query reads its best candidates
-//   level by level, from the top, and stops when no file below can pass
-//   the page's last.
+//   comments, marked with its level: the whole part of the score a match
+//   of that word alone has there (query/score.h). A one-word query reads
+//   its best candidates level by level, from the top, and stops when no
+//   file below can pass the page's last.
 // The stemming tokenizer reports each column it is given and each token it
 // gives FTS5 to the tally of its connection, while the writer has armed it
 // for one row (an insert, or the delete that reads the row's old texts
 // back); the batch's changes to the counts are kept here until its commit.
 // Nothing is split twice.
 #pragma once
+
+#include "index/query/score.h"
 
 #include <array>
 #include <cstdint>
@@ -51,12 +53,13 @@ inline constexpr int kLeadColumns = 3;
 // A leads token: the token, this separator, and the level in decimal.
 inline constexpr char kLevelSeparator = '\x1f';
 
-// The level of a token counted `counts` times in the lead columns: the
-// whole part of what those counts add to a match's score.
-int LeadLevel(const std::array<int, kLeadColumns>& counts);
+// The level of a token counted `counts` times in each class of a row: the
+// whole part of the score of a one-word query's match there.
+int LeadLevel(const int (&counts)[rankClassCount]);
 
 // The highest level there can be, and the most the last class can add to
-// a score however often the token stands there (never reached).
+// a score however often the token stands there (never reached): a file
+// without leads for a word scores less than that.
 int TopLeadLevel();
 double MostOfLastClass();
 
@@ -87,7 +90,7 @@ private:
     struct Seen {
         size_t hash;
         std::uint32_t at, size;  // in `bytes`
-        int lead;                // kLeadColumns for the rest
+        int rankClass;           // of its column
     };
     std::int64_t sign = 0;
     std::array<int, kLeadColumns> leadOfCall{};  // the lead column of each early call
