@@ -69,7 +69,8 @@ def phrase(words, zipf, count, capital=True):
 def albums(count, rng, words):
     """The albums the files fall into, in order: each with its artist (Zipf
     over the artists), title, year, genre, composer, tracks and discs."""
-    artists = [phrase(words, Zipf(len(words), rng), 2) for _ in range(max(4, count // 200))]
+    names = Zipf(len(words), rng)  # made once: its table is as long as the vocabulary
+    artists = [phrase(words, names, 2) for _ in range(max(4, count // 200))]
     artist_zipf, word_zipf, genre_zipf = Zipf(len(artists), rng), Zipf(len(words), rng), Zipf(len(GENRES), rng)
     made = 0
     while made < count:

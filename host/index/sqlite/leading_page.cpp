@@ -3,8 +3,7 @@
 // stands, until no file left unread can pass the page's last.
 //
 // A file at level L scores less than L + 1; a file without leads for the
-// word (none of it in the title, author or comments) less than
-// MostOfLastClass(). So once `limit` exact matches rank at or above the bar of
+// word less than kLeastLeadLevel. So once `limit` exact matches rank at or above the bar of
 // the next level, every file not yet read ranks below them, exact or not,
 // and the page is the one a ranking of every match gives, ties and all.
 #include "index/query/fields.h"
@@ -83,7 +82,9 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
     if (!splitter.Valid() || splitter.Split(FTS5_TOKENIZE_QUERY, word, &one, KeepToken) != SQLITE_OK ||
         one.tokens != 1 || one.colocated)
         return false;
-    Statement counted(connection, "SELECT files FROM terms WHERE term = ?1");
+    // (None while a run holds the counts' changes: they are behind.)
+    Statement counted(connection, "SELECT files FROM terms WHERE term = ?1 AND NOT EXISTS "
+                                  "(SELECT 1 FROM settings WHERE name = 'terms' AND value = 0)");
     read = counted.BindText(1, one.token).Step();
     const std::int64_t files = read == SQLITE_ROW ? counted.Integer(0) : 0;
     if (read == SQLITE_ROW)
@@ -120,10 +121,10 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
     };
     std::vector<Candidate> candidates;
     const size_t mostCandidates = size_t(std::max<std::int64_t>(1, files / limits.walkPerLookup));
-    for (int at = TopLeadLevel(); at >= -1; --at) {
+    for (int at = TopLeadLevel(); at >= kLeastLeadLevel - 1; --at) {
         // Settled when `limit` exact matches rank at or above every file
         // unread, which scores below this.
-        const double bar = -std::max<double>(at + 1, MostOfLastClass());
+        const double bar = -double(at + 1);
         std::sort(candidates.begin(), candidates.end(),
                   [](const Candidate& a, const Candidate& b) { return a.match.rank < b.match.rank; });
         std::int64_t exact = 0;
@@ -152,13 +153,11 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
             page = CutPage(best, limit);
             return true;
         }
-        if (at < 0)
+        if (at < kLeastLeadLevel)
             break;
         // The next level's files, each ranked where it stands.
         level.BindText(1, Fts5Quoted(one.token + kLevelSeparator + std::to_string(at)));
-        while (stepped(level) && read == SQLITE_ROW) {
-            if (candidates.size() == mostCandidates)
-                break;
+        while (candidates.size() <= mostCandidates && stepped(level) && read == SQLITE_ROW) {
             const std::int64_t id = level.Integer(0);
             double rank = 0;
             if (rankOf(id, rank) != SQLITE_ROW)
@@ -167,14 +166,14 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
         }
         if (read != SQLITE_ROW && read != SQLITE_DONE)
             return true;
-        if (candidates.size() == mostCandidates) {
+        if (candidates.size() > mostCandidates) {
             read = SQLITE_DONE;
             return false;  // the walk of every match costs less
         }
         level.Reset();
     }
     read = SQLITE_DONE;
-    return false;  // too few exact matches among the leads
+    return false;  // too few exact matches among the leads: the page lies lower
 }
 
 }  // namespace host::index

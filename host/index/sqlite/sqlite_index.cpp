@@ -784,8 +784,14 @@ Outcome SqliteIndex::Commit()
 {
     if (!transaction)
         return {OutcomeKind::other, "no transaction is open"};
-    if (!WriteTally() || !transaction->Commit())
+    bool memoryShort = false;
+    const bool committed = counts.BeforeCommit(tally.Changes(), memoryShort) && transaction->Commit();
+    counts.AfterCommit(committed, tally.Changes());
+    tally.Forget();
+    if (!committed) {
+        tallyShort = memoryShort;
         return Failed();
+    }
     transaction.reset();
     return Done();
 }
@@ -903,15 +909,11 @@ bool SqliteIndex::TallyRow(std::int64_t id, bool written, std::int64_t sign)
 
 bool SqliteIndex::WriteTally()
 {
-    Statement& add = Cached(addTerms, "INSERT INTO terms (term, files) VALUES (?1, ?2) "
-                                      "ON CONFLICT (term) DO UPDATE SET files = files + excluded.files");
-    Statement& drop = Cached(dropTerms, "DELETE FROM terms WHERE term = ?1 AND files <= 0");
-    for (const auto& [term, change] : tally.Changes())
-        if (change != 0 && (!add.BindKeptText(1, term).Bind(2, change).Run() ||
-                            (change < 0 && !drop.BindKeptText(1, term).Run())))
-            return false;
+    bool memoryShort = false;
+    const bool written = counts.Write(tally.Changes(), memoryShort);
     tally.Forget();
-    return true;
+    tallyShort = memoryShort;
+    return written;
 }
 
 bool SqliteIndex::TallyAll()
@@ -1073,6 +1075,9 @@ Outcome SqliteIndex::LockForRun(const std::vector<std::string>&)
 
 Outcome SqliteIndex::StartRun(std::int64_t& run)
 {
+    if (!counts.CountIfBehind())
+        return Failed();
+    counts.RunStarted();
     Statement statement(connection, "INSERT INTO runs (started) VALUES (julianday('now')) RETURNING id");
     if (statement.Step() != SQLITE_ROW)
         return Failed();
@@ -1082,6 +1087,9 @@ Outcome SqliteIndex::StartRun(std::int64_t& run)
 
 Outcome SqliteIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool complete)
 {
+    // Counts it could not write are counted again by the next run.
+    bool memoryShort = false;
+    (void)this->counts.RunEnded(memoryShort);
     static const std::string sql = Spoken(bookkeeping::finishRun, dialect);
     return Said(Statement(connection, sql.c_str())
                     .Bind(1, run)
@@ -1114,6 +1122,8 @@ Outcome SqliteIndex::ReadLastRun(LastRun& run)
 
 Outcome SqliteIndex::StartWatching()
 {
+    if (!counts.CountIfBehind())
+        return Failed();
     static const std::string sql = Spoken(bookkeeping::startWatching, dialect);
     Statement statement(connection, sql.c_str());
     if (statement.BindText(1, MachineName()).Bind(2, getpid()).Step() != SQLITE_ROW)
@@ -1686,8 +1696,9 @@ void SqliteIndex::CloseIndex()
 {
     transaction.reset();
     for (auto* statement : {&findFolder, &insertFolder, &insertFile, &updateFile, &deleteFile, &insertText,
-                            &deleteText, &insertWords, &readText, &deleteWords})
+                            &deleteText, &insertWords, &readText, &deleteWords, &insertLeads, &deleteLeads})
         statement->reset();
+    counts.Finalize();
     connection.Close();
 }
 

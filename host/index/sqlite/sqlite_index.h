@@ -9,6 +9,7 @@
 #include "index/store/database.h"
 #include "index/query/query_tree.h"
 #include "index/sqlite/stem_tally.h"
+#include "index/sqlite/term_counts.h"
 #include "sqlite_statement.h"
 
 #include <optional>
@@ -156,7 +157,8 @@ private:
     // split again, with the tally armed: its leads stored or taken out, and
     // its tokens' counts changed; false when `written` is.
     bool TallyRow(std::int64_t id, bool written, std::int64_t sign);
-    // The batch's changes to the counts of files, into the terms table.
+    // The tally's changes to the counts of files, into the terms table at
+    // once (outside a transaction, or as the tables are made).
     bool WriteTally();
     // The leads and counts of every stored row (tables emptied before).
     bool TallyAll();
@@ -176,8 +178,8 @@ private:
     Connection runLock;
     std::string path;
     std::unique_ptr<Statement> findFolder, insertFolder, insertFile, updateFile, deleteFile, insertText, deleteText,
-        insertWords, readText, deleteWords, folderRowStatement, folderFilesStatement, insertLeads, deleteLeads,
-        addTerms, dropTerms;
+        insertWords, readText, deleteWords, folderRowStatement, folderFilesStatement, insertLeads, deleteLeads;
+    TermCounts counts{connection};
     std::unordered_map<std::string, std::int64_t> folderIds;
     std::optional<platform::sqlite::WriteTransaction> transaction;
     std::int64_t watcherRow = 0;

@@ -32,11 +32,6 @@ int TopLeadLevel()
     return int(std::floor(most));
 }
 
-double MostOfLastClass()
-{
-    return ClassWeight(char('A' + rankClassCount - 1)) * (kSaturation + 1);
-}
-
 void StemTally::BeginRow(std::int64_t rowSign, const std::array<bool, kLeadColumns>& present)
 {
     sign = rowSign;
@@ -88,10 +83,13 @@ void StemTally::Count(std::string& leads, std::int64_t rowSign)
         size_t end = first;
         for (; end < seen.size() && seen[end].hash == seen[first].hash && text(seen[end]) == token; ++end)
             ++counts[seen[end].rankClass];
-        if (std::any_of(counts, counts + kLeadColumns, [](int count) { return count > 0; })) {
+        const int level = std::any_of(counts, counts + kLeadColumns, [](int count) { return count > 0; })
+                              ? LeadLevel(counts)
+                              : 0;
+        if (level >= kLeastLeadLevel) {
             if (!leads.empty())
                 leads += ' ';
-            leads.append(token).append(1, kLevelSeparator).append(std::to_string(LeadLevel(counts)));
+            leads.append(token).append(1, kLevelSeparator).append(std::to_string(level));
         }
         if (const auto change = changes.find(HashedToken{token, seen[first].hash}); change != changes.end())
             change->second += rowSign;

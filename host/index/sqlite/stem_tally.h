@@ -2,9 +2,10 @@
 // a search of a common word need not walk its every match:
 // - `terms`, the number of files that hold each token of the texts table,
 //   which is a one-word query's count of hits;
-// - `leads`, for each file, every token it holds in its title, author or
-//   comments, marked with its level: the whole part of the score a match
-//   of that word alone has there (query/score.h). A one-word query reads
+// - `leads`, for each file, the tokens it holds in its title, author or
+//   comments whose match there, as a query of that word alone, scores at
+//   least kLeastLeadLevel; each marked with its level, the whole part of
+//   that score (query/score.h). A one-word query reads
 //   its best candidates level by level, from the top, and stops when no
 //   file below can pass the page's last.
 // The stemming tokenizer reports each column it is given and each token it
@@ -53,15 +54,19 @@ inline constexpr int kLeadColumns = 3;
 // A leads token: the token, this separator, and the level in decimal.
 inline constexpr char kLevelSeparator = '\x1f';
 
+// A token is a lead of a file from this level up (a word once in the
+// title and once in the author, or twice in the title). Below it lie most
+// files of a common word (its title's once, with the rest), which a page
+// seldom reaches: they would make most of the leads, and a word whose page
+// lies below it is walked instead.
+inline constexpr int kLeastLeadLevel = 14;
+
 // The level of a token counted `counts` times in each class of a row: the
 // whole part of the score of a one-word query's match there.
 int LeadLevel(const int (&counts)[rankClassCount]);
 
-// The highest level there can be, and the most the last class can add to
-// a score however often the token stands there (never reached): a file
-// without leads for a word scores less than that.
+// The highest level there can be.
 int TopLeadLevel();
-double MostOfLastClass();
 
 class StemTally {
 public:

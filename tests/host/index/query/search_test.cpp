@@ -298,10 +298,11 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
         entry.body = title + "\n" + author + "\n" + comments;
         library.push_back(entry);
     }
-    // A file whose body lifts it above ten a level of its leads higher.
+    // A file whose body lifts it above ten that score more in the title,
+    // author and comments.
     for (int i = 0; i < 10; ++i)
-        library.push_back(TextEntry("/q/" + std::to_string(i), "Quill", "", "", "quill"));
-    library.push_back(TextEntry("/q/body", "", "Quill Quill", "Quill", "quill quill quill quill quill"));
+        library.push_back(TextEntry("/q/" + std::to_string(i), "Quill Quill Quill"));
+    library.push_back(TextEntry("/q/body", "Quill", "Quill", "", "quill quill quill quill quill"));
     StoreAll(std::vector<IndexEntry>(library.begin() + Library().size(), library.end()));
     std::string error;
     auto sqlite = OpenIndex(folder.PathOf("same.sqlite"), IndexUse::run, error);

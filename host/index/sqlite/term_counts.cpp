@@ -1,0 +1,113 @@
+// The counts of files of each token, held during a run and written in the
+// table's order.
+#include "index/sqlite/term_counts.h"
+
+#include <algorithm>
+#include <new>
+
+namespace host::index {
+namespace {
+
+using platform::sqlite::Statement;
+
+// Changes held beyond this many tokens are written at the next commit:
+// about 10 MB of them.
+constexpr size_t kMostHeld = 1 << 17;
+
+}  // namespace
+
+bool TermCounts::Write(const TokenCounts& changes, bool& memoryShort)
+{
+    if (!add) {
+        add = std::make_unique<Statement>(connection, "INSERT INTO terms (term, files) VALUES (?1, ?2) ON CONFLICT "
+                                                      "(term) DO UPDATE SET files = files + excluded.files");
+        drop = std::make_unique<Statement>(connection, "DELETE FROM terms WHERE term = ?1 AND files <= 0");
+    }
+    std::vector<const TokenCounts::value_type*> sorted;
+    try {
+        sorted.reserve(changes.size());
+    } catch (const std::bad_alloc&) {
+        memoryShort = true;
+        return false;
+    }
+    for (const auto& change : changes)
+        if (change.second != 0)
+            sorted.push_back(&change);
+    std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+    for (const auto* change : sorted)
+        if (!add->BindKeptText(1, change->first).Bind(2, change->second).Run() ||
+            (change->second < 0 && !drop->BindKeptText(1, change->first).Run()))
+            return false;
+    return true;
+}
+
+bool TermCounts::MarkCurrent(bool current)
+{
+    return Statement(connection, "INSERT INTO settings (name, value) VALUES ('terms', ?1) "
+                                 "ON CONFLICT (name) DO UPDATE SET value = excluded.value")
+        .Bind(1, current ? 1 : 0)
+        .Run();
+}
+
+bool TermCounts::BeforeCommit(const TokenCounts& batch, bool& memoryShort)
+{
+    holding = inRun && !lost && held.size() + batch.size() <= kMostHeld;
+    if (holding)
+        return markedBehind || MarkCurrent(false);
+    return Write(held, memoryShort) && Write(batch, memoryShort) && (!markedBehind || lost || MarkCurrent(true));
+}
+
+void TermCounts::AfterCommit(bool committed, const TokenCounts& batch)
+{
+    if (!committed)
+        return;  // the batch is written again, its changes tallied again
+    if (!holding) {
+        held.clear();
+        markedBehind = markedBehind && lost;
+        return;
+    }
+    markedBehind = true;
+    try {
+        for (const auto& [token, change] : batch)
+            held[token] += change;
+    } catch (const std::bad_alloc&) {
+        held.clear();  // the settings say they are behind: the next run counts them
+        lost = true;
+    }
+}
+
+bool TermCounts::RunEnded(bool& memoryShort)
+{
+    inRun = false;
+    if (!markedBehind || lost)
+        return true;
+    platform::sqlite::WriteTransaction written(connection);
+    const bool done = written.Begun() && Write(held, memoryShort) && MarkCurrent(true) && written.Commit();
+    held.clear();
+    if (done)
+        markedBehind = false;
+    else
+        lost = true;
+    return done;
+}
+
+bool TermCounts::CountIfBehind()
+{
+    Statement marked(connection, "SELECT value FROM settings WHERE name = 'terms'");
+    const int read = marked.Step();
+    if (read == SQLITE_DONE || (read == SQLITE_ROW && marked.Integer(0) == 1))
+        return true;
+    marked.Reset();
+    platform::sqlite::WriteTransaction counted(connection);
+    if (!counted.Begun() ||
+        !connection.Execute("CREATE VIRTUAL TABLE IF NOT EXISTS temp.held_terms USING fts5vocab(main, texts, row);"
+                            "DELETE FROM terms;"
+                            "INSERT INTO terms (term, files) SELECT term, doc FROM temp.held_terms;") ||
+        !MarkCurrent(true) || !counted.Commit())
+        return false;
+    held.clear();
+    markedBehind = lost = false;
+    return true;
+}
+
+}  // namespace host::index

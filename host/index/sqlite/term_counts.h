@@ -1,0 +1,59 @@
+// The terms table: each token's count of files, kept up with the writes.
+//
+// A run's batches change the counts of thousands of tokens each, most of
+// them rare, all over the table: written with each batch, every page of it
+// was written again at every commit. So during a run the changes are held
+// here, across batches, and written when they grow many and when the run
+// ends; meanwhile the settings say the counts are behind ('terms' 0, in
+// the same transaction as the first batch held), and a search walks its
+// matches instead of reading its count. A run that ended without writing
+// them (killed, or failing) leaves them behind: the next run, or watch,
+// counts every token again from the full-text table before it writes.
+// Outside a run each commit writes its own changes.
+#pragma once
+
+#include "index/sqlite/stem_tally.h"
+#include "sqlite_statement.h"
+
+#include <memory>
+
+namespace host::index {
+
+class TermCounts {
+public:
+    explicit TermCounts(platform::sqlite::Connection& connection) : connection(connection) {}
+
+    // A run begins: from now on batches' changes may be held.
+    void RunStarted() { inRun = true; }
+    // Inside a batch's transaction, before its commit: the batch's changes
+    // written, with those held if they are many, or the counts marked
+    // behind. False on a failure, with `memoryShort` set where memory ran
+    // short.
+    bool BeforeCommit(const TokenCounts& batch, bool& memoryShort);
+    // After the commit (or its failure): the batch's changes held, or
+    // nothing more held.
+    void AfterCommit(bool committed, const TokenCounts& batch);
+    // The run's end: what is held written, in a transaction of its own.
+    bool RunEnded(bool& memoryShort);
+    // Every token counted again from the texts where a run left the
+    // counts behind; true when they are current.
+    bool CountIfBehind();
+    // Lets go of its statements, before the connection closes.
+    void Finalize() { add.reset(), drop.reset(); }
+    // `changes` into the table, in its order (each page read and written
+    // once, however many of them it holds).
+    bool Write(const TokenCounts& changes, bool& memoryShort);
+
+private:
+    bool MarkCurrent(bool current);
+
+    platform::sqlite::Connection& connection;
+    TokenCounts held;
+    bool inRun = false;
+    bool holding = false;       // the batch being committed is held, not written
+    bool markedBehind = false;  // the settings say the counts are behind
+    bool lost = false;          // changes that were held are lost: only a count makes them current
+    std::unique_ptr<platform::sqlite::Statement> add, drop;
+};
+
+}  // namespace host::index
