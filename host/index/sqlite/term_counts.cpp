@@ -69,7 +69,10 @@ void TermCounts::AfterCommit(bool committed, const TokenCounts& batch)
     markedBehind = true;
     try {
         for (const auto& [token, change] : batch)
-            held[token] += change;
+            if (const auto known = held.find(std::string_view(token)); known != held.end())
+                known->second += change;
+            else
+                held.emplace(token, change);
     } catch (const std::bad_alloc&) {
         held.clear();  // the settings say they are behind: the next run counts them
         lost = true;
