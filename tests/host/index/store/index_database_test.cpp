@@ -438,6 +438,14 @@ TEST_P(IndexDatabaseTest, TextsSplitByAnOlderVersionAreSplitAnewInPlace)
         ASSERT_TRUE(OpenIndex(DatabasePath() + ".new", IndexUse::run, error)) << error;
         EXPECT_EQ(Shape(DatabasePath()), Shape(DatabasePath() + ".new"));
     }
+    // Counts a run left behind (killed before it wrote them) are counted
+    // again by the next run.
+    ASSERT_TRUE(RawExecute("UPDATE terms SET files = files + 5; "
+                           "INSERT OR REPLACE INTO settings (name, value) VALUES ('terms', 0)"));
+    EXPECT_GT(MiscountedTerms(DatabasePath()), 0);
+    std::int64_t run = 0;
+    ASSERT_TRUE(database->StartRun(run));
+    EXPECT_EQ(MiscountedTerms(DatabasePath()), 0);
     // Every file removed, nothing is left of their leads nor their counts.
     for (std::int64_t id = 1; id <= 3; ++id)
         ASSERT_TRUE(database->Remove(id));
