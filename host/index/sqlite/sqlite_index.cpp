@@ -771,7 +771,6 @@ void SqliteIndex::RememberFolder(const std::string& folder, std::int64_t id)
 
 Outcome SqliteIndex::Begin()
 {
-    tally.Forget();
     transaction.emplace(connection);
     if (transaction->Begun())
         return Done();
@@ -786,8 +785,8 @@ Outcome SqliteIndex::Commit()
         return {OutcomeKind::other, "no transaction is open"};
     bool memoryShort = false;
     const bool committed = counts.BeforeCommit(tally.Changes(), memoryShort) && transaction->Commit();
-    counts.AfterCommit(committed, tally.Changes());
-    tally.Forget();
+    if (counts.AfterCommit(committed))
+        tally.Forget();
     if (!committed) {
         tallyShort = memoryShort;
         return Failed();
@@ -799,7 +798,8 @@ Outcome SqliteIndex::Commit()
 void SqliteIndex::Rollback()
 {
     transaction.reset();
-    tally.Forget();
+    if (counts.AfterCommit(false))
+        tally.Forget();
     folderIds.clear();  // the folder rows it made are gone
 }
 
@@ -1089,7 +1089,8 @@ Outcome SqliteIndex::FinishRun(std::int64_t run, const RunCounts& counts, bool c
 {
     // Counts it could not write are counted again by the next run.
     bool memoryShort = false;
-    (void)this->counts.RunEnded(memoryShort);
+    (void)this->counts.RunEnded(tally.Changes(), memoryShort);
+    tally.Forget();
     static const std::string sql = Spoken(bookkeeping::finishRun, dialect);
     return Said(Statement(connection, sql.c_str())
                     .Bind(1, run)

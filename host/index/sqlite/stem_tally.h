@@ -85,7 +85,8 @@ public:
     // False when memory ran short (the batch's changes are then unsure).
     bool EndRow(std::string& leads);
 
-    // The batch's changes, by token; let go at its commit or rollback.
+    // The changes not yet written, by token: a batch's, or a run's held
+    // across its batches (index/sqlite/term_counts.h).
     const TokenCounts& Changes() const { return changes; }
     void Forget() { changes.clear(); }
 

@@ -49,49 +49,39 @@ bool TermCounts::MarkCurrent(bool current)
         .Run();
 }
 
-bool TermCounts::BeforeCommit(const TokenCounts& batch, bool& memoryShort)
+bool TermCounts::BeforeCommit(const TokenCounts& changes, bool& memoryShort)
 {
-    holding = inRun && !lost && held.size() + batch.size() <= kMostHeld;
+    // Changes that are lost leave the counts behind until they are counted again.
+    holding = lost || (inRun && changes.size() <= kMostHeld);
     if (holding)
         return markedBehind || MarkCurrent(false);
-    return Write(held, memoryShort) && Write(batch, memoryShort) && (!markedBehind || lost || MarkCurrent(true));
+    return Write(changes, memoryShort) && (!markedBehind || MarkCurrent(true));
 }
 
-void TermCounts::AfterCommit(bool committed, const TokenCounts& batch)
+bool TermCounts::AfterCommit(bool committed)
 {
-    if (!committed)
-        return;  // the batch is written again, its changes tallied again
-    if (!holding) {
-        held.clear();
-        markedBehind = markedBehind && lost;
-        return;
+    if (!committed) {
+        // Rolled back: outside a run the changes were the batch's alone;
+        // in a run they mix it with batches committed before.
+        lost = lost || inRun;
+        return true;
     }
-    markedBehind = true;
-    try {
-        for (const auto& [token, change] : batch)
-            if (const auto known = held.find(std::string_view(token)); known != held.end())
-                known->second += change;
-            else
-                held.emplace(token, change);
-    } catch (const std::bad_alloc&) {
-        held.clear();  // the settings say they are behind: the next run counts them
-        lost = true;
-    }
+    markedBehind = holding;
+    return !holding || lost;
 }
 
-bool TermCounts::RunEnded(bool& memoryShort)
+bool TermCounts::RunEnded(const TokenCounts& changes, bool& memoryShort)
 {
     inRun = false;
     if (!markedBehind || lost)
         return true;
     platform::sqlite::WriteTransaction written(connection);
-    const bool done = written.Begun() && Write(held, memoryShort) && MarkCurrent(true) && written.Commit();
-    held.clear();
-    if (done)
+    if (written.Begun() && Write(changes, memoryShort) && MarkCurrent(true) && written.Commit()) {
         markedBehind = false;
-    else
-        lost = true;
-    return done;
+        return true;
+    }
+    lost = true;
+    return false;
 }
 
 bool TermCounts::CountIfBehind()
@@ -108,7 +98,6 @@ bool TermCounts::CountIfBehind()
                             "INSERT INTO terms (term, files) SELECT term, doc FROM temp.held_terms;") ||
         !MarkCurrent(true) || !counted.Commit())
         return false;
-    held.clear();
     markedBehind = lost = false;
     return true;
 }

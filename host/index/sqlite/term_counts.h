@@ -23,18 +23,20 @@ class TermCounts {
 public:
     explicit TermCounts(platform::sqlite::Connection& connection) : connection(connection) {}
 
-    // A run begins: from now on batches' changes may be held.
+    // A run begins: from now on the changes may be held across batches.
     void RunStarted() { inRun = true; }
-    // Inside a batch's transaction, before its commit: the batch's changes
-    // written, with those held if they are many, or the counts marked
-    // behind. False on a failure, with `memoryShort` set where memory ran
-    // short.
-    bool BeforeCommit(const TokenCounts& batch, bool& memoryShort);
-    // After the commit (or its failure): the batch's changes held, or
-    // nothing more held.
-    void AfterCommit(bool committed, const TokenCounts& batch);
-    // The run's end: what is held written, in a transaction of its own.
-    bool RunEnded(bool& memoryShort);
+    // Inside a batch's transaction, before its commit: `changes` (the
+    // tally's, of the batch and of those held before it) written, or the
+    // counts marked behind while they are held. False on a failure, with
+    // `memoryShort` set where memory ran short.
+    bool BeforeCommit(const TokenCounts& changes, bool& memoryShort);
+    // After the commit, or its failure or rollback: true when the changes
+    // are to be let go (written, or no longer sure), false while they are
+    // held.
+    bool AfterCommit(bool committed);
+    // The run's end: what is held written, in a transaction of its own
+    // (the caller lets the changes go).
+    bool RunEnded(const TokenCounts& changes, bool& memoryShort);
     // Every token counted again from the texts where a run left the
     // counts behind; true when they are current.
     bool CountIfBehind();
@@ -48,11 +50,10 @@ private:
     bool MarkCurrent(bool current);
 
     platform::sqlite::Connection& connection;
-    TokenCounts held;
     bool inRun = false;
-    bool holding = false;       // the batch being committed is held, not written
+    bool holding = false;       // the changes of the batch being committed are held, not written
     bool markedBehind = false;  // the settings say the counts are behind
-    bool lost = false;          // changes that were held are lost: only a count makes them current
+    bool lost = false;          // held changes were rolled back or not written: only a count makes them current
     std::unique_ptr<platform::sqlite::Statement> add, drop;
 };
 
