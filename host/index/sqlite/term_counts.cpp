@@ -3,6 +3,7 @@
 #include "index/sqlite/term_counts.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <new>
 
 namespace host::index {
@@ -18,27 +19,47 @@ constexpr size_t kMostHeld = 1 << 17;
 
 bool TermCounts::Write(const TokenCounts& changes, bool& memoryShort)
 {
-    if (!add) {
-        add = std::make_unique<Statement>(connection, "INSERT INTO terms (term, files) VALUES (?1, ?2) ON CONFLICT "
-                                                      "(term) DO UPDATE SET files = files + excluded.files");
-        drop = std::make_unique<Statement>(connection, "DELETE FROM terms WHERE term = ?1 AND files <= 0");
-    }
-    std::vector<const TokenCounts::value_type*> sorted;
+    // As one JSON object, its tokens in the table's order: two statements
+    // however many tokens changed, and each page of the table read and
+    // written once.
+    std::string json;
     try {
+        std::vector<const TokenCounts::value_type*> sorted;
         sorted.reserve(changes.size());
+        for (const auto& change : changes)
+            if (change.second != 0)
+                sorted.push_back(&change);
+        if (sorted.empty())
+            return true;
+        std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
+        json.reserve(sorted.size() * 16);
+        json += '{';
+        for (const auto* change : sorted) {
+            json += json.size() > 1 ? ",\"" : "\"";
+            for (const char c : change->first) {
+                if (c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20) {
+                    char escaped[8];
+                    std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+                    json += escaped;
+                } else {
+                    json += c;
+                }
+            }
+            json += "\":" + std::to_string(change->second);
+        }
+        json += '}';
     } catch (const std::bad_alloc&) {
         memoryShort = true;
         return false;
     }
-    for (const auto& change : changes)
-        if (change.second != 0)
-            sorted.push_back(&change);
-    std::sort(sorted.begin(), sorted.end(), [](const auto* a, const auto* b) { return a->first < b->first; });
-    for (const auto* change : sorted)
-        if (!add->BindKeptText(1, change->first).Bind(2, change->second).Run() ||
-            (change->second < 0 && !drop->BindKeptText(1, change->first).Run()))
-            return false;
-    return true;
+    if (!add) {
+        add = std::make_unique<Statement>(connection, "INSERT INTO terms (term, files) SELECT key, value FROM "
+                                                      "json_each(?1) WHERE true ON CONFLICT (term) DO UPDATE SET "
+                                                      "files = files + excluded.files");
+        drop = std::make_unique<Statement>(connection, "DELETE FROM terms WHERE files <= 0 AND term IN (SELECT key "
+                                                       "FROM json_each(?1) WHERE value < 0)");
+    }
+    return add->BindKeptText(1, json).Run() && drop->BindKeptText(1, json).Run();
 }
 
 bool TermCounts::MarkCurrent(bool current)
