@@ -890,12 +890,14 @@ bool SqliteIndex::RemoveWords(std::int64_t id)
 
 bool SqliteIndex::TallyRow(std::int64_t id, bool written, std::int64_t sign)
 {
-    if (!tally.EndRow(leadsOfRow) && written) {
+    if (!written) {
+        tally.DropRow();  // the statement failed: it changed nothing
+        return false;
+    }
+    if (!tally.EndRow(leadsOfRow)) {
         tallyShort = true;  // the batch fails as short of memory
         return false;
     }
-    if (!written)
-        return false;
     if (!leadsOfRow.empty() &&
         !(sign > 0 ? Cached(insertLeads, "INSERT INTO leads (rowid, tokens) VALUES (?1, ?2)")
                    : Cached(deleteLeads, "INSERT INTO leads (leads, rowid, tokens) VALUES ('delete', ?1, ?2)"))

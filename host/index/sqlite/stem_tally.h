@@ -11,8 +11,8 @@
 // The stemming tokenizer reports each column it is given and each token it
 // gives FTS5 to the tally of its connection, while the writer has armed it
 // for one row (an insert, or the delete that reads the row's old texts
-// back); the batch's changes to the counts are kept here until its commit.
-// Nothing is split twice.
+// back); the changes to the counts are kept here until they are written
+// (index/sqlite/term_counts.h). Nothing is split twice.
 #pragma once
 
 #include "index/query/score.h"
@@ -27,8 +27,8 @@
 
 namespace host::index {
 
-// A hash of tokens that looks a view up without making a string of it.
-// A token with its hash, made once as the token is seen.
+// A token with its hash, made once as the token is seen, and a hash of
+// tokens that looks a view up without making a string of it.
 struct HashedToken {
     std::string_view text;
     size_t hash;
@@ -84,6 +84,8 @@ public:
     // and its tokens counted into the batch's changes (+1 or -1 a token).
     // False when memory ran short (the batch's changes are then unsure).
     bool EndRow(std::string& leads);
+    // Disarms it, the row counted for nothing (its statement failed).
+    void DropRow() { sign = 0; }
 
     // The changes not yet written, by token: a batch's, or a run's held
     // across its batches (index/sqlite/term_counts.h).
