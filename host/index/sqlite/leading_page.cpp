@@ -80,7 +80,7 @@ bool SqliteIndex::LeadingPage(const Matching& query, std::string_view word, std:
     const TextSplitter splitter(connection.Get());
     OneToken one;
     if (!splitter.Valid() || splitter.Split(FTS5_TOKENIZE_QUERY, word, &one, KeepToken) != SQLITE_OK ||
-        one.tokens != 1 || one.colocated)
+        one.tokens != 1 || one.colocated || one.token.size() > kLongestLeadToken)
         return false;
     // (None while a run holds the counts' changes: they are behind.)
     Statement counted(connection, "SELECT files FROM terms WHERE term = ?1 AND NOT EXISTS "

@@ -47,6 +47,7 @@ void StemTally::BeginRow(std::int64_t rowSign, const std::array<bool, kLeadColum
 bool StemTally::OnToken(std::string_view token)
 {
     const int rankClass = column >= 0 && column < presentLeads ? leadOfCall[size_t(column)] : rankClassCount - 1;
+    token = token.substr(0, kLongestToken);
     try {
         seen.push_back({HashOfToken(token), std::uint32_t(bytes.size()), std::uint32_t(token.size()), rankClass});
         bytes.append(token);
@@ -86,7 +87,7 @@ void StemTally::Count(std::string& leads, std::int64_t rowSign)
         const int level = std::any_of(counts, counts + kLeadColumns, [](int count) { return count > 0; })
                               ? LeadLevel(counts)
                               : 0;
-        if (level >= kLeastLeadLevel) {
+        if (level >= kLeastLeadLevel && token.size() <= kLongestLeadToken) {
             if (!leads.empty())
                 leads += ' ';
             leads.append(token).append(1, kLevelSeparator).append(std::to_string(level));

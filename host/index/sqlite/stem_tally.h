@@ -54,6 +54,12 @@ inline constexpr int kLeadColumns = 3;
 // A leads token: the token, this separator, and the level in decimal.
 inline constexpr char kLevelSeparator = '\x1f';
 
+// FTS5 keeps a token's first this many bytes, in the texts and in the
+// leads alike; the tally counts a token as it is kept. A token so long
+// that its level would be cut off is no lead, and its word is walked.
+inline constexpr size_t kLongestToken = 32768;
+inline constexpr size_t kLongestLeadToken = kLongestToken - 8;
+
 // A token is a lead of a file from this level up (a word once in the
 // title and once in the author, or twice in the title). Below it lie most
 // files of a common word (its title's once, with the rest), which a page

@@ -107,6 +107,9 @@ public:  // the steps' changes use the helpers
     {
         const Outcome checked = database->CheckIntegrity();
         EXPECT_TRUE(checked) << checked;
+        if (!IsPostgres()) {
+            EXPECT_EQ(MiscountedTerms(DatabasePath()), 0);
+        }
     }
 
     // A command line run in a copy of this process (with its registry);

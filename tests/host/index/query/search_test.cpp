@@ -335,8 +335,9 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
             EXPECT_FALSE(wanted.empty()) << query;
             ASSERT_EQ(found.size(), wanted.size()) << query;
             ASSERT_GE(all.size(), found.size()) << query;
-            if (&index == sqlite.get())
+            if (&index == sqlite.get()) {
                 EXPECT_EQ(total, std::int64_t(all.size())) << query << when;
+            }
             for (size_t i = 0; i < wanted.size(); ++i) {
                 EXPECT_EQ(found[i].path, all[i].path) << query << when << ", hit " << i << " of every match";
                 EXPECT_EQ(found[i].path, wanted[i].path) << query << when << ", hit " << i;
@@ -363,8 +364,9 @@ TEST_P(IndexSearch, RanksAsTheSqliteIndexDoes)
     pagesAsRanked(*sqlite, " (leads, changed)");
     SetLeadingLimits(4096, 64);
     EXPECT_EQ(MiscountedTerms(folder.PathOf("same.sqlite")), 0);
-    if (!IsPostgres())
+    if (!IsPostgres()) {
         EXPECT_EQ(MiscountedTerms(DatabasePath()), 0);
+    }
 }
 
 // More files that rank alike than a search joins to their paths: the
