@@ -20,8 +20,13 @@ set_target_properties(trellan trellan_module trellan_platform trellan_wmvcore tr
   PROPERTIES BUILD_WITH_INSTALL_RPATH ON)
 
 install(TARGETS trellan RUNTIME DESTINATION bin)
-# The filter workers' program, beside the platform library it is found by.
+# The filter workers' program and the index runs', beside the platform
+# library they are found by.
 install(TARGETS trellan_filter_worker RUNTIME DESTINATION ${TRELLAN_LIB_DIR})
+if(TARGET trellan_index)
+  set_target_properties(trellan_index PROPERTIES INSTALL_RPATH "$ORIGIN" BUILD_WITH_INSTALL_RPATH ON)
+  install(TARGETS trellan_index RUNTIME DESTINATION ${TRELLAN_LIB_DIR})
+endif()
 install(TARGETS trellan_module trellan_platform trellan_wmvcore
   LIBRARY DESTINATION ${TRELLAN_LIB_DIR} NAMELINK_SKIP)
 

@@ -2,7 +2,8 @@
 # The release for Debian and its derivatives: builds the Linux program and
 # writes dist/trellan_VERSION_amd64.deb. The package holds what
 # `cmake --install` puts under /usr (bin/trellan; lib/trellan/ with the
-# filter module, the platform library and the metadata editor; the manual
+# filter module, the platform library and the metadata editor, and the
+# programs of the filter workers and of index runs; the manual
 # page, compressed; the completions for bash, zsh and fish), with the
 # copyright file and a changelog in /usr/share/doc/trellan. Its
 # dependencies are those dpkg-shlibdeps derives from every ELF file in it,
@@ -52,7 +53,8 @@ gzip -9n <README.md >"$docs/README.md.gz"  # the manual page points to it
 # dated at the last commit.
 find "$staging" -type d -exec chmod 0755 {} +
 find "$staging" -type f -exec chmod 0644 {} +
-chmod 0755 "$staging/usr/bin/trellan" "$staging/usr/lib/trellan/trellan-filter-worker"
+chmod 0755 "$staging/usr/bin/trellan" "$staging/usr/lib/trellan/trellan-filter-worker" \
+  "$staging/usr/lib/trellan/trellan-index"
 find "$staging" -exec touch -h -d "@$stamp" {} +
 
 # dpkg-shlibdeps wants a source package's control file; the package's own

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 namespace host {
 namespace {
@@ -148,7 +149,7 @@ bool CommandArguments(const Arguments& args, size_t from, Arguments& own, std::s
 
 }  // namespace
 
-int RunCommandLine(const Arguments& args)
+int RunCommandLine(const Arguments& args, void (*handOffIndexRun)())
 {
     size_t next = 0;
     while (next < args.size() && args[next].size() > 1 && args[next][0] == u'-') {
@@ -192,6 +193,8 @@ int RunCommandLine(const Arguments& args)
         PrintUsage(stderr);
         return exitUsage;
     }
+    if (handOffIndexRun && std::u16string_view(command->name) == u"index")
+        handOffIndexRun();
 
     ParsedArguments parsed;
     std::string error;

@@ -8,6 +8,9 @@ namespace host {
 
 // Global options (--registry, --version, --help), then one command with
 // its arguments, checked against the command's syntax before it runs.
-int RunCommandLine(const Arguments& args);
+// `handOffIndexRun`, where given, is called once the command is known to
+// be `index`, before anything else; it returns only where it could not
+// hand the run to another program, which then runs here.
+int RunCommandLine(const Arguments& args, void (*handOffIndexRun)() = nullptr);
 
 }  // namespace host

@@ -26,10 +26,10 @@
 #include "isolation/worker_messages.h"
 #include "isolation/worker_progress.h"
 #include "isolation/worker_watchdog.h"
+#include "system/helper_programs.h"
 #include "system/slim_lock.h"
 #include "text/text_conversion.h"
 
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -74,18 +74,6 @@ std::string SignalName(int number)
         if (row.number == number)
             return row.name;
     return "signal " + std::to_string(number);
-}
-
-// trellan-filter-worker, in the folder of the platform library (the
-// program's lib/trellan/ once installed, its build folder before).
-std::string WorkerProgram()
-{
-    Dl_info self{};
-    if (!dladdr(reinterpret_cast<void*>(&SHCreateStreamOnFileEx), &self) || !self.dli_fname)
-        return "trellan-filter-worker";
-    std::string path = self.dli_fname;
-    const size_t slash = path.find_last_of('/');
-    return (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + "trellan-filter-worker";
 }
 
 // One worker process, the host's end of its socket and its progress page.
@@ -222,7 +210,7 @@ constexpr size_t kNoCulprit = ~size_t(0);
 class IsolatedFiltering final : public FilterIsolation {
 public:
     IsolatedFiltering(const IsolationLimits& limits, bool (*stopRequested)())
-        : limits(limits), stopRequested(stopRequested), program(WorkerProgram())
+        : limits(limits), stopRequested(stopRequested), program(HelperProgram("trellan-filter-worker"))
     {
     }
     ~IsolatedFiltering() override { EndWorkers(); }

@@ -18,7 +18,10 @@ for file in bin/trellan lib/trellan/trellan.so lib/trellan/libtrellan-platform.s
             share/zsh/vendor-completions/_trellan share/fish/vendor_completions.d/trellan.fish; do
   [ -f "$prefix/$file" ] || fail "cmake --install put no $file"
 done
-for elf in "$prefix"/bin/trellan "$prefix"/lib/trellan/*.so; do
+# An index run is handed to the program built with jemalloc, where it is.
+[ ! -e "$build/bin/trellan-index" ] || [ -x "$prefix/lib/trellan/trellan-index" ] ||
+  fail "cmake --install put no lib/trellan/trellan-index"
+for elf in "$prefix"/bin/trellan "$prefix"/lib/trellan/*.so "$prefix"/lib/trellan/trellan-*; do
   runpath=$(readelf -d "$elf" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')
   # No empty entry: the loader reads one as the working folder.
   [[ $runpath == '$ORIGIN'* && ":$runpath:" != *::* ]] || fail "$elf has the run path '$runpath'"
@@ -40,6 +43,26 @@ grep -q "registered the filter $work/moved/lib/trellan/trellan.so .*$prefix/lib/
   "$work/err" || fail "after the move: $(cat "$work/err")"
 run "$work/moved/bin/trellan" search --db "$work/index.sqlite" 'title:"sample v1"'
 grep -q "$samples/sample-v1.mp3" "$work/out" || fail "search after the move: $(cat "$work/out" "$work/err")"
+
+# The index run goes on in trellan-index, the same process; without that
+# program, in trellan.
+if [ -e "$work/moved/lib/trellan/trellan-index" ]; then
+  "$work/moved/bin/trellan" index --watch --db "$work/index.sqlite" -q "$samples" 2>"$work/err" &
+  watcher=$!
+  for _ in $(seq 50); do
+    [[ $(readlink "/proc/$watcher/exe") == */trellan-index ]] && break
+    sleep 0.1
+  done
+  ran=$(readlink "/proc/$watcher/exe")
+  kill -TERM "$watcher"
+  code=0 && wait "$watcher" || code=$?
+  [[ $ran == "$work/moved/lib/trellan/trellan-index" && $code -eq 143 ]] ||
+    fail "the watch ran in '$ran' and ended with $code: $(cat "$work/err")"
+  rm "$work/moved/lib/trellan/trellan-index"
+  run "$work/moved/bin/trellan" index --db "$work/index.sqlite" "$samples"
+  [ $code -eq 0 ] && grep -q "unchanged" "$work/out" "$work/err" ||
+    fail "index without trellan-index: $code $(cat "$work/out" "$work/err")"
+fi
 
 # A registry the user names is not changed; the hint names the command.
 run "$work/moved/bin/trellan" dump "$samples/sample.mp3" --registry "$work/named.sqlite"
