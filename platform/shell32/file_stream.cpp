@@ -36,7 +36,10 @@ constexpr ULONGLONG kLastPosition = 0x7FFFFFFFFFFFFFFFull;
 
 class FileStream final : public IStream, public IPlatformFileStream {
 public:
-    FileStream(int descriptor, std::u16string name) : descriptor(descriptor), name(std::move(name)) {}
+    FileStream(int descriptor, const struct stat& opened, std::u16string name)
+        : descriptor(descriptor), opened(opened), name(std::move(name))
+    {
+    }
     FileStream(const FileStream&) = delete;
     FileStream& operator=(const FileStream&) = delete;
 
@@ -179,12 +182,14 @@ public:
 
     // IPlatformFileStream
     int STDMETHODCALLTYPE Descriptor() override { return descriptor; }
+    const struct stat& STDMETHODCALLTYPE OpenedStatus() override { return opened; }
 
 private:
     ~FileStream() { ::close(descriptor); }  // through Release only
 
     std::atomic<LONG> references{1};
     const int descriptor;
+    const struct stat opened;
     const std::u16string name;
     std::mutex positionLock;
     ULONGLONG position = 0;  // under positionLock
@@ -207,7 +212,7 @@ HRESULT CreateFileStream(int descriptor, std::u16string name, IStream** stream)
     // The open's O_NONBLOCK stays: it changes nothing for a regular file's
     // reads, and dropping it would cost two calls a file.
     try {
-        auto* made = new FileStream(descriptor, std::move(name));
+        auto* made = new FileStream(descriptor, status, std::move(name));
         *stream = made;
         return S_OK;
     } catch (const std::bad_alloc&) {

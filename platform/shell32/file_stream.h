@@ -7,13 +7,19 @@
 
 #include <win32/streams.h>
 
+#include <sys/stat.h>
+
 #include <string>
 
-// The stand-in's own: the descriptor behind a stream over a file. The
-// descriptor stays the stream's; it is valid while the caller holds the
+// The stand-in's own: the descriptor behind a stream over a file, and the
+// file's status as the stream was made (its device, number, size and
+// times then: one look at the descriptor serves every reader of the
+// stream, which a look for each would cost a call to the system apiece).
+// Both stay the stream's; they are valid while the caller holds the
 // stream.
 struct IPlatformFileStream : IUnknown {
     virtual int STDMETHODCALLTYPE Descriptor() = 0;
+    virtual const struct stat& STDMETHODCALLTYPE OpenedStatus() = 0;
 };
 DECLARE_PLATFORM_GUID(IID_IPlatformFileStream);
 

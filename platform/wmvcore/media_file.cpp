@@ -78,13 +78,13 @@ HRESULT MediaFile::Open(IStream* given)
     if (!given)
         return E_INVALIDARG;
     // The stand-in's own stream over a file tells its size and identity
-    // with one look at its descriptor; any other stream its size alone.
+    // as it was made (the filter and the host each open the same stream:
+    // both read one version of the file); any other stream its size alone.
     identity = FileIdentity();
     IPlatformFileStream* file = nullptr;
     if (SUCCEEDED(given->QueryInterface(IID_IPlatformFileStream, reinterpret_cast<void**>(&file))) && file) {
-        struct stat known {};
-        if (::fstat(file->Descriptor(), &known) == 0 && S_ISREG(known.st_mode))
-            identity = IdentityFrom(known);
+        if (S_ISREG(file->OpenedStatus().st_mode))
+            identity = IdentityFrom(file->OpenedStatus());
         file->Release();
     }
     if (identity != FileIdentity()) {
