@@ -7,11 +7,13 @@
 #include "system/helper_programs.h"
 
 #include <unistd.h>
+#endif
 
 namespace {
 
 char** commandLine;
 
+#ifdef TRELLAN_INDEX_PROGRAM
 // An index run builds and frees many small objects a file (the rows, the
 // tally of their words, SQLite's records), and with jemalloc takes about a
 // tenth less processor time; but jemalloc adds more than a millisecond to
@@ -23,16 +25,14 @@ void HandOffIndexRun()
 {
     execv(host::HelperProgram("trellan-index").c_str(), commandLine);
 }
+#else
+constexpr void (*HandOffIndexRun)() = nullptr;  // every command runs here
+#endif
 
 }  // namespace
-#endif
 
 int main(int argc, char** argv)
 {
-#ifdef TRELLAN_INDEX_PROGRAM
     commandLine = argv;
     return host::RunCommandLine(host::CommandLineArguments(argc, argv), HandOffIndexRun);
-#else
-    return host::RunCommandLine(host::CommandLineArguments(argc, argv));
-#endif
 }
