@@ -1,5 +1,5 @@
 // The walk over folders and lists. A folder's entries are read whole, with
-// the size and time its listing gives, and sorted by name, whatever order
+// the size, times and file number its listing gives, and sorted by name, whatever order
 // the file system lists them in; a link to a folder is not followed, as it
 // could lead back up the tree. Lists are read 64 KiB at a time: an entry
 // longer than 64 KiB, or a NUL in a list of lines, refuses the list at
@@ -7,6 +7,7 @@
 #include "filtering/input_files.h"
 
 #include "filtering/failure_cause.h"
+#include "system/opened_file.h"
 #include "system/platform_differences.h"
 #include "text/status_names.h"
 
@@ -19,12 +20,32 @@ struct InputFiles::Folder {
     struct Entry {
         std::u16string name;
         bool isFolder;
+        bool isLink;
         ULONGLONG size;
-        FILETIME lastWrite;
+        LONGLONG lastWrite;
+        LONGLONG changeTime;
+        ULONGLONG fileId;
     };
     std::u16string path;
     std::vector<Entry> entries;  // in name order
     size_t next = 0;
+
+    // Adds the entry `info` of the folder's listing, but for "." and "..",
+    // and a link to a folder, which is not followed: it could lead back up
+    // the tree.
+    void Add(const FILE_ID_BOTH_DIR_INFO& info)
+    {
+        std::u16string name(reinterpret_cast<const char16_t*>(info.FileName), info.FileNameLength / sizeof(WCHAR));
+        if (name == u"." || name == u"..")
+            return;
+        const bool isFolder = info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        const bool isLink = info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (isFolder && isLink)
+            return;
+        entries.push_back({std::move(name), isFolder, isLink, static_cast<ULONGLONG>(info.EndOfFile.QuadPart),
+                           info.LastWriteTime.QuadPart, info.ChangeTime.QuadPart,
+                           static_cast<ULONGLONG>(info.FileId.QuadPart)});
+    }
 };
 
 struct InputFiles::List {
@@ -76,6 +97,10 @@ void Failed(InputFile& file, const std::u16string& path, const char* what, DWORD
 // The longest entry a list may hold: far longer than any path.
 constexpr size_t kLongestEntry = 65536;
 
+// The bytes of a folder's listing asked for at a time: a few hundred entries.
+constexpr DWORD kListingBytes = 65536;
+
+
 // Why a list at `path` could not be opened, as a file's path problem is
 // said (a folder or a socket named for what it is, not by the error its open
 // gave), else the open's error.
@@ -96,29 +121,30 @@ InputFiles::~InputFiles() = default;
 
 bool InputFiles::EnterFolder(const std::u16string& path, InputFile& file)
 {
-    WIN32_FIND_DATAW data;
-    const std::u16string pattern = Joined(path, u"*");
-    HANDLE search = FindFirstFileW(reinterpret_cast<LPCWSTR>(pattern.c_str()), &data);
-    if (search == INVALID_HANDLE_VALUE) {
+    OpenedFile handle(CreateFileW(reinterpret_cast<LPCWSTR>(path.c_str()), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.IsOpen()) {
         Failed(file, path, "folder", GetLastError());
         return false;
     }
+    if (listing.empty())
+        listing.resize(kListingBytes / sizeof(ULONGLONG));
     auto folder = std::make_unique<Folder>();
     folder->path = path;
-    do {
-        const std::u16string name(reinterpret_cast<const char16_t*>(data.cFileName));
-        if (name == u"." || name == u"..")
-            continue;
-        const bool isFolder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        // A link to a folder is not followed: it could lead back up the tree.
-        if (isFolder && (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        folder->entries.push_back(
-            {name, isFolder, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, data.ftLastWriteTime});
-    } while (FindNextFileW(search, &data));
-    const DWORD error = GetLastError();
-    FindClose(search);
+    while (GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, listing.data(), kListingBytes)) {
+        for (auto* at = reinterpret_cast<const BYTE*>(listing.data());;) {
+            const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            folder->Add(info);
+            if (info.NextEntryOffset == 0)
+                break;
+            at += info.NextEntryOffset;
+        }
+    }
+    DWORD error = GetLastError();
     if (error != ERROR_NO_MORE_FILES) {
+        if (error == ERROR_INVALID_PARAMETER)
+            error = ERROR_DIRECTORY;  // a file by now: no entries to list
         Failed(file, path, "folder", error);
         return false;
     }
@@ -147,8 +173,11 @@ bool InputFiles::NextFromFolders(InputFile& file)
         file.path = path;
         file.found = true;
         file.listed = true;
+        file.link = entry.isLink;
         file.size = entry.size;
         file.lastWrite = entry.lastWrite;
+        file.changeTime = entry.changeTime;
+        file.fileId = entry.fileId;
         return true;
     }
     return false;

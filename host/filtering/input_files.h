@@ -20,10 +20,14 @@ struct InputFile {
     HRESULT status = S_OK;     // a folder or list that could not be read: its failure
     std::string problem;       // ... in words
     bool unreadList = false;   // the failure is a file list's: which paths it held is not known
-    // Found in a folder: its size and last write time, as the folder's listing gave them.
+    // Found in a folder: what the folder's listing said of it (times in
+    // 100 ns ticks since 1601), so that nobody need ask the system again.
     bool listed = false;
+    bool link = false;      // a link: the rest describes what it points to, if anything
     ULONGLONG size = 0;
-    FILETIME lastWrite{};
+    LONGLONG lastWrite = 0;
+    LONGLONG changeTime = 0;  // of its contents or its status
+    ULONGLONG fileId = 0;     // its number in the file system
 };
 
 class InputFiles {
@@ -56,6 +60,7 @@ private:
     bool nulSeparated;
     bool (*stopRequested)();
     std::vector<std::unique_ptr<Folder>> folders;  // the folders being walked, innermost last
+    std::vector<ULONGLONG> listing;                // a folder's entries as the system lists them
     std::unique_ptr<List> list;                    // the list being read
 };
 

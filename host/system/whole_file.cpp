@@ -5,36 +5,13 @@
 // is 32 bits, and the close is checked: a failed close can be a lost write.
 #include "system/whole_file.h"
 
+#include "system/opened_file.h"
 #include "system/platform_differences.h"
 #include "text/status_names.h"
 #include "text/text_conversion.h"
 
 namespace host {
 namespace {
-
-// Owns a handle from CreateFileW.
-class OpenedFile {
-public:
-    explicit OpenedFile(HANDLE handle) : handle(handle) {}
-    OpenedFile(const OpenedFile&) = delete;
-    OpenedFile& operator=(const OpenedFile&) = delete;
-    ~OpenedFile() { Close(); }
-
-    bool IsOpen() const { return handle != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle; }
-    // False when the close failed (a write the system could not finish).
-    bool Close()
-    {
-        if (!IsOpen())
-            return true;
-        const BOOL closed = CloseHandle(handle);
-        handle = INVALID_HANDLE_VALUE;
-        return closed != FALSE;
-    }
-
-private:
-    HANDLE handle;
-};
 
 LPCWSTR Wide(const std::u16string& path)
 {

@@ -1,7 +1,7 @@
 // CreateFileW, ReadFile, WriteFile, CloseHandle and the
 // standard handles, over POSIX file descriptors.
 #include "datafile_modules.h"
-#include "kernel_objects.h"
+#include "file_object.h"
 #include "modules_internal.h"
 
 #include <win32/files.h>
@@ -16,19 +16,11 @@
 
 namespace platform::kernel {
 
-struct FileObject : KernelObject {
-    static constexpr Kind kindOf = Kind::file;
-    FileObject(int descriptor, bool standard) : KernelObject(Kind::file), descriptor(descriptor), standard(standard)
-    {
-    }
-    ~FileObject() override
-    {
-        if (!standard)
-            close(descriptor);
-    }
-    const int descriptor;
-    const bool standard;  // one of the process's standard handles: never closed
-};
+FileObject::~FileObject()
+{
+    if (!standard)
+        close(descriptor);
+}
 
 }  // namespace platform::kernel
 

@@ -242,7 +242,7 @@ std::unique_ptr<FileJob> IndexRun::NextJob(InputFiles& inputs, FilterFinder& fin
         } else if (input.found && !finder.HasFilter(record.path)) {
             // No filter for its type: a file the index holds keeps its row
             // (the registry may have lost the filter); others are not media.
-            if (!plan.Knows(bytes) || !(file.stamped = StampOf(bytes, file.stamp))) {
+            if (!plan.Knows(bytes) || !(file.stamped = StampOf(input, bytes, file.stamp))) {
                 if (!plan.Failure())
                     return Unread();
                 CountSkipped(false);
@@ -254,7 +254,7 @@ std::unique_ptr<FileJob> IndexRun::NextJob(InputFiles& inputs, FilterFinder& fin
             FilterLocation none;
             record.status = finder.Find(record.path, none, record.cause);
             record.outside = record.noFilter = true;
-        } else if ((file.stamped = StampOf(bytes, file.stamp))) {
+        } else if ((file.stamped = StampOf(input, bytes, file.stamp))) {
             file.verdict = plan.Classify(bytes, file.stamp, file.knownId, &file.knownFailure);
             if (!plan.Failure())
                 return Unread();

@@ -17,8 +17,11 @@ std::u16string IndexedPath(std::u16string path);
 std::u16string HomeExpanded(std::u16string path);
 
 // The size, times and file number of the file at `path` (the file system's
-// bytes). False when
-// there is no file to look at (gone, or a folder).
+// bytes). False when there is no file to look at (gone, or a folder).
 bool StampOf(const std::string& path, FileStamp& stamp);
+
+// The same for the file `input`, at `path`: from its folder's listing where
+// it came from one (a link aside), else from the system.
+bool StampOf(const InputFile& input, const std::string& path, FileStamp& stamp);
 
 }  // namespace host::index

@@ -1,5 +1,6 @@
 // The kernel32 file subset: opening, reading and writing files, their
-// attributes, enumerating a folder, and the standard handles. Paths are
+// attributes, enumerating a folder (by pattern, or by an open folder's
+// handle), and the standard handles. Paths are
 // UTF-16 here and file-system bytes below; see CP_ACP in kernel32.h for how
 // names that are not valid UTF-8 survive the trip.
 #pragma once
@@ -62,6 +63,46 @@ using LPWIN32_FIND_DATAW = WIN32_FIND_DATAW*;
 
 enum GET_FILEEX_INFO_LEVELS { GetFileExInfoStandard, GetFileExMaxInfoLevel };
 
+// The platform's classes in its order; the stand-in answers the two that
+// list a folder.
+enum FILE_INFO_BY_HANDLE_CLASS {
+    FileBasicInfo,
+    FileStandardInfo,
+    FileNameInfo,
+    FileRenameInfo,
+    FileDispositionInfo,
+    FileAllocationInfo,
+    FileEndOfFileInfo,
+    FileStreamInfo,
+    FileCompressionInfo,
+    FileAttributeTagInfo,
+    FileIdBothDirectoryInfo,
+    FileIdBothDirectoryRestartInfo,
+};
+
+// One entry of a folder's listing; entries follow each other in the
+// caller's buffer, each at NextEntryOffset bytes from the one before (0 for
+// the last), 8-byte aligned. FileNameLength counts bytes, without a NUL.
+struct FILE_ID_BOTH_DIR_INFO {
+    DWORD NextEntryOffset;
+    DWORD FileIndex;
+    LARGE_INTEGER CreationTime;
+    LARGE_INTEGER LastAccessTime;
+    LARGE_INTEGER LastWriteTime;
+    LARGE_INTEGER ChangeTime;
+    LARGE_INTEGER EndOfFile;
+    LARGE_INTEGER AllocationSize;
+    DWORD FileAttributes;
+    DWORD FileNameLength;
+    DWORD EaSize;  // for a reparse point, its tag
+    CCHAR ShortNameLength;
+    WCHAR ShortName[12];
+    LARGE_INTEGER FileId;
+    WCHAR FileName[1];
+};
+
+#define IO_REPARSE_TAG_SYMLINK 0xA000000Cu
+
 extern "C" {
 
 // Only the modes a reader or writer of whole files needs: GENERIC_READ
@@ -93,6 +134,17 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR fileName, DWORD size, LPWSTR buffer, LPWST
 HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindNextFileW(HANDLE search, LPWIN32_FIND_DATAW data);
 BOOL WINAPI FindClose(HANDLE search);
+
+// FileIdBothDirectoryInfo lists the folder open as `file` (opened with
+// FILE_FLAG_BACKUP_SEMANTICS): each call fills `information` with the next
+// entries that fit, "." and ".." included, each with its change time and
+// file number, and fails with ERROR_NO_MORE_FILES once the folder is done
+// (ERROR_MORE_DATA when not even the next entry fits).
+// FileIdBothDirectoryRestartInfo starts again from the first entry. Links
+// are reported as FindFirstFileW reports them. Other classes fail with
+// ERROR_INVALID_PARAMETER.
+BOOL WINAPI GetFileInformationByHandleEx(HANDLE file, FILE_INFO_BY_HANDLE_CLASS informationClass,
+                                         void* information, DWORD bufferSize);
 
 // The process's standard handles; they are never really closed.
 HANDLE WINAPI GetStdHandle(DWORD which);

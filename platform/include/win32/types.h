@@ -63,6 +63,22 @@ using PVOID = void*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;
 using PLONG = LONG*;
+using CCHAR = char;
+
+union LARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        LONG HighPart;
+    };
+    LONGLONG QuadPart;
+};
+union ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    };
+    ULONGLONG QuadPart;
+};
 
 #define OLESTR(text) u##text
 #define TEXT(text) u##text

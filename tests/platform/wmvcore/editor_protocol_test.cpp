@@ -406,7 +406,8 @@ TEST(EditorProtocol, ValuesLongerThanSixteenBitsAreRefusedAtLevelOne)
 // early), a failing Read from `failFrom` on, or no Stat at all.
 class AwkwardStream final : public IStream {
 public:
-    explicit AwkwardStream(Bytes bytes) : bytes(std::move(bytes)), reportedSize(this->bytes.size()) {}
+    // The size is taken before the bytes move: it is declared first.
+    explicit AwkwardStream(Bytes data) : reportedSize(data.size()), bytes(std::move(data)) {}
 
     size_t chunk = 7;
     uint64_t reportedSize;
