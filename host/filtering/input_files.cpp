@@ -23,6 +23,7 @@ struct InputFiles::Folder {
         bool isLink;
         ULONGLONG size;
         LONGLONG lastWrite;
+        bool identified;  // the change time and file number are known
         LONGLONG changeTime;
         ULONGLONG fileId;
     };
@@ -30,21 +31,18 @@ struct InputFiles::Folder {
     std::vector<Entry> entries;  // in name order
     size_t next = 0;
 
-    // Adds the entry `info` of the folder's listing, but for "." and "..",
-    // and a link to a folder, which is not followed: it could lead back up
-    // the tree.
-    void Add(const FILE_ID_BOTH_DIR_INFO& info)
+    // Adds an entry of the folder, but for "." and "..", and a link to a
+    // folder, which is not followed: it could lead back up the tree.
+    void Add(std::u16string name, DWORD attributes, Entry stamp)
     {
-        std::u16string name(reinterpret_cast<const char16_t*>(info.FileName), info.FileNameLength / sizeof(WCHAR));
         if (name == u"." || name == u"..")
             return;
-        const bool isFolder = info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        const bool isLink = info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT;
-        if (isFolder && isLink)
+        stamp.isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+        stamp.isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (stamp.isFolder && stamp.isLink)
             return;
-        entries.push_back({std::move(name), isFolder, isLink, static_cast<ULONGLONG>(info.EndOfFile.QuadPart),
-                           info.LastWriteTime.QuadPart, info.ChangeTime.QuadPart,
-                           static_cast<ULONGLONG>(info.FileId.QuadPart)});
+        stamp.name = std::move(name);
+        entries.push_back(std::move(stamp));
     }
 };
 
@@ -100,7 +98,6 @@ constexpr size_t kLongestEntry = 65536;
 // The bytes of a folder's listing asked for at a time: a few hundred entries.
 constexpr DWORD kListingBytes = 65536;
 
-
 // Why a list at `path` could not be opened, as a file's path problem is
 // said (a folder or a socket named for what it is, not by the error its open
 // gave), else the open's error.
@@ -121,30 +118,13 @@ InputFiles::~InputFiles() = default;
 
 bool InputFiles::EnterFolder(const std::u16string& path, InputFile& file)
 {
-    OpenedFile handle(CreateFileW(reinterpret_cast<LPCWSTR>(path.c_str()), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!handle.IsOpen()) {
-        Failed(file, path, "folder", GetLastError());
-        return false;
-    }
-    if (listing.empty())
-        listing.resize(kListingBytes / sizeof(ULONGLONG));
     auto folder = std::make_unique<Folder>();
     folder->path = path;
-    while (GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, listing.data(), kListingBytes)) {
-        for (auto* at = reinterpret_cast<const BYTE*>(listing.data());;) {
-            const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
-            folder->Add(info);
-            if (info.NextEntryOffset == 0)
-                break;
-            at += info.NextEntryOffset;
-        }
-    }
-    DWORD error = GetLastError();
+    bool begun = false;
+    DWORD error = ListWithIds(*folder, begun);
+    if (error != ERROR_NO_MORE_FILES && !begun)
+        error = ListByPattern(*folder);  // a file system that lists no file numbers, or says why it cannot
     if (error != ERROR_NO_MORE_FILES) {
-        if (error == ERROR_INVALID_PARAMETER)
-            error = ERROR_DIRECTORY;  // a file by now: no entries to list
         Failed(file, path, "folder", error);
         return false;
     }
@@ -152,6 +132,53 @@ bool InputFiles::EnterFolder(const std::u16string& path, InputFile& file)
               [](const Folder::Entry& a, const Folder::Entry& b) { return a.name < b.name; });
     folders.push_back(std::move(folder));
     return true;
+}
+
+DWORD InputFiles::ListWithIds(Folder& folder, bool& begun)
+{
+    OpenedFile handle(CreateFileW(reinterpret_cast<LPCWSTR>(folder.path.c_str()), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!handle.IsOpen())
+        return GetLastError();
+    if (listing.empty())
+        listing.resize(kListingBytes / sizeof(ULONGLONG));
+    while (GetFileInformationByHandleEx(handle.Get(), FileIdBothDirectoryInfo, listing.data(), kListingBytes)) {
+        begun = true;
+        for (auto* at = reinterpret_cast<const BYTE*>(listing.data());;) {
+            const auto& info = *reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(at);
+            folder.Add(std::u16string(reinterpret_cast<const char16_t*>(info.FileName),
+                                      info.FileNameLength / sizeof(WCHAR)),
+                       info.FileAttributes,
+                       {{}, false, false, static_cast<ULONGLONG>(info.EndOfFile.QuadPart),
+                        info.LastWriteTime.QuadPart, true, info.ChangeTime.QuadPart,
+                        static_cast<ULONGLONG>(info.FileId.QuadPart)});
+            if (info.NextEntryOffset == 0)
+                break;
+            at += info.NextEntryOffset;
+        }
+    }
+    return GetLastError();
+}
+
+DWORD InputFiles::ListByPattern(Folder& folder)
+{
+    WIN32_FIND_DATAW data;
+    const std::u16string pattern = Joined(folder.path, u"*");
+    HANDLE search = FindFirstFileW(reinterpret_cast<LPCWSTR>(pattern.c_str()), &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return GetLastError();
+    folder.entries.clear();  // what a listing through the handle gave before it failed
+    do {
+        const LONGLONG lastWrite =
+            static_cast<LONGLONG>((ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  data.ftLastWriteTime.dwLowDateTime);
+        folder.Add(reinterpret_cast<const char16_t*>(data.cFileName), data.dwFileAttributes,
+                   {{}, false, false, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, lastWrite, false, 0, 0});
+    } while (FindNextFileW(search, &data));
+    const DWORD error = GetLastError();
+    FindClose(search);
+    return error;
 }
 
 bool InputFiles::NextFromFolders(InputFile& file)
@@ -176,6 +203,7 @@ bool InputFiles::NextFromFolders(InputFile& file)
         file.link = entry.isLink;
         file.size = entry.size;
         file.lastWrite = entry.lastWrite;
+        file.identified = entry.identified;
         file.changeTime = entry.changeTime;
         file.fileId = entry.fileId;
         return true;

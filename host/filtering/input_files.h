@@ -23,9 +23,10 @@ struct InputFile {
     // Found in a folder: what the folder's listing said of it (times in
     // 100 ns ticks since 1601), so that nobody need ask the system again.
     bool listed = false;
-    bool link = false;      // a link: the rest describes what it points to, if anything
+    bool link = false;        // a link: the rest describes what it points to, if anything
     ULONGLONG size = 0;
     LONGLONG lastWrite = 0;
+    bool identified = false;  // the listing gave the two below (not every file system's does)
     LONGLONG changeTime = 0;  // of its contents or its status
     ULONGLONG fileId = 0;     // its number in the file system
 };
@@ -52,6 +53,12 @@ private:
     // Starts walking `path` as a folder; false (and `file` filled with the
     // failure) when it cannot be read.
     bool EnterFolder(const std::u16string& path, InputFile& file);
+    // Lists `folder` into its entries: through its handle, with each
+    // entry's change time and file number (`begun` once an entry came), or
+    // by a search of its names. ERROR_NO_MORE_FILES when done, else the
+    // error that stopped it.
+    DWORD ListWithIds(Folder& folder, bool& begun);
+    DWORD ListByPattern(Folder& folder);
 
     Arguments operands;
     size_t nextOperand = 0;

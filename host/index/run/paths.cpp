@@ -74,7 +74,7 @@ bool StampOf(const InputFile& input, const std::string& path, FileStamp& stamp)
 {
     // A link's listing may describe the link itself (one that leads
     // nowhere, or as the platform lists links): the system is asked.
-    if (!input.listed || input.link)
+    if (!input.identified || input.link)
         return StampOf(path, stamp);
     stamp = {static_cast<std::int64_t>(input.size), input.lastWrite, input.changeTime,
              static_cast<std::int64_t>(input.fileId)};

@@ -21,7 +21,7 @@ std::u16string HomeExpanded(std::u16string path);
 bool StampOf(const std::string& path, FileStamp& stamp);
 
 // The same for the file `input`, at `path`: from its folder's listing where
-// it came from one (a link aside), else from the system.
+// that gave them all (a link aside), else from the system.
 bool StampOf(const InputFile& input, const std::string& path, FileStamp& stamp);
 
 }  // namespace host::index
