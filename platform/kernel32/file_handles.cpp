@@ -97,14 +97,15 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD access, DWORD, LPSECURITY_ATTR
     }
     struct stat status {};
     const bool known = fstat(descriptor, &status) == 0;
-    if (known && !S_ISREG(status.st_mode))
-        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
-    if (known && S_ISDIR(status.st_mode) && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+    const bool folder = known && S_ISDIR(status.st_mode);
+    if (folder && !(flags & FILE_FLAG_BACKUP_SEMANTICS)) {
         close(descriptor);
         SetLastError(ERROR_ACCESS_DENIED);  // the platform opens folders only for backup semantics
         return INVALID_HANDLE_VALUE;
     }
-    auto* file = new (std::nothrow) FileObject(descriptor, false);
+    if (known && !S_ISREG(status.st_mode) && !folder)  // a folder is never read as a stream
+        fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    auto* file = new (std::nothrow) FileObject(descriptor, false, folder);
     if (!file) {
         close(descriptor);
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);

@@ -20,12 +20,14 @@ struct FolderListing {
 
 struct FileObject : KernelObject {
     static constexpr Kind kindOf = Kind::file;
-    FileObject(int descriptor, bool standard) : KernelObject(Kind::file), descriptor(descriptor), standard(standard)
+    FileObject(int descriptor, bool standard, bool folder = false)
+        : KernelObject(Kind::file), descriptor(descriptor), standard(standard), folder(folder)
     {
     }
     ~FileObject() override;
     const int descriptor;
-    const bool standard;                    // one of the process's standard handles: never closed
+    const bool standard;                     // one of the process's standard handles: never closed
+    const bool folder;                       // opened as a folder, which only a listing reads
     std::unique_ptr<FolderListing> listing;  // made at the first listing of a folder
 };
 

@@ -104,10 +104,9 @@ BOOL WINAPI GetFileInformationByHandleEx(HANDLE handle, FILE_INFO_BY_HANDLE_CLAS
         return Failed(ERROR_INVALID_PARAMETER);
     if (reinterpret_cast<uintptr_t>(information) % kEntryAlignment != 0)
         return Failed(ERROR_NOACCESS);
+    if (!file->folder)
+        return Failed(ERROR_INVALID_PARAMETER);  // a file has no entries to list
     if (!file->listing) {
-        struct stat status {};
-        if (fstat(file->descriptor, &status) != 0 || !S_ISDIR(status.st_mode))
-            return Failed(ERROR_INVALID_PARAMETER);  // a file has no entries to list
         file->listing.reset(new (std::nothrow) FolderListing);
         if (!file->listing)
             return Failed(ERROR_NOT_ENOUGH_MEMORY);
