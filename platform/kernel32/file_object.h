@@ -14,8 +14,9 @@ namespace platform::kernel {
 struct FolderListing {
     static constexpr size_t kReadSize = 32768;
     alignas(8) char entries[kReadSize];
-    size_t filled = 0;  // bytes read into `entries`
-    size_t next = 0;    // the first entry not yet handed out
+    size_t filled = 0;   // bytes read into `entries`
+    size_t next = 0;     // the first entry not yet handed out
+    bool ended = false;  // the folder said it has no more: not asked again until a restart
 };
 
 struct FileObject : KernelObject {

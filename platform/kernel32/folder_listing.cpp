@@ -45,14 +45,20 @@ LARGE_INTEGER Ticks(const struct timespec& time)
 const dirent64* PeekEntry(const FileObject& folder, FolderListing& listing)
 {
     if (listing.next == listing.filled) {
+        if (listing.ended) {
+            errno = 0;
+            return nullptr;
+        }
         ssize_t got;
         do
             got = getdents64(folder.descriptor, listing.entries, sizeof listing.entries);
         while (got < 0 && errno == EINTR);
         listing.next = listing.filled = 0;
         if (got <= 0) {
-            if (got == 0)
+            if (got == 0) {
+                listing.ended = true;
                 errno = 0;
+            }
             return nullptr;
         }
         listing.filled = static_cast<size_t>(got);
@@ -116,6 +122,7 @@ BOOL WINAPI GetFileInformationByHandleEx(HANDLE handle, FILE_INFO_BY_HANDLE_CLAS
         if (lseek(file->descriptor, 0, SEEK_SET) != 0)
             return Failed(ERROR_READ_FAULT);
         listing.next = listing.filled = 0;
+        listing.ended = false;
     }
 
     char* const buffer = static_cast<char*>(information);
