@@ -1,9 +1,9 @@
 // The walk over folders and lists. A folder's entries are read whole, with
-// the size, times and file number its listing gives, and sorted by name, whatever order
-// the file system lists them in; a link to a folder is not followed, as it
-// could lead back up the tree. Lists are read 64 KiB at a time: an entry
-// longer than 64 KiB, or a NUL in a list of lines, refuses the list at
-// once, so that /dev/zero or a binary file cannot fill memory.
+// the size, times and file number its listing gives, and sorted by name,
+// whatever order the file system lists them in; a link to a folder is not
+// followed, as it could lead back up the tree. Lists are read 64 KiB at a
+// time: an entry longer than 64 KiB, or a NUL in a list of lines, refuses
+// the list at once, so that /dev/zero or a binary file cannot fill memory.
 #include "filtering/input_files.h"
 
 #include "filtering/failure_cause.h"
@@ -168,7 +168,6 @@ DWORD InputFiles::ListByPattern(Folder& folder)
     HANDLE search = FindFirstFileW(reinterpret_cast<LPCWSTR>(pattern.c_str()), &data);
     if (search == INVALID_HANDLE_VALUE)
         return GetLastError();
-    folder.entries.clear();  // what a listing through the handle gave before it failed
     do {
         const LONGLONG lastWrite =
             static_cast<LONGLONG>((ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
