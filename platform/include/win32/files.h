@@ -1,8 +1,8 @@
 // The kernel32 file subset: opening, reading and writing files, their
 // attributes, enumerating a folder (by pattern, or by an open folder's
-// handle), and the standard handles. Paths are
-// UTF-16 here and file-system bytes below; see CP_ACP in kernel32.h for how
-// names that are not valid UTF-8 survive the trip.
+// handle), and the standard handles. Paths are UTF-16 here and file-system
+// bytes below; see CP_ACP in kernel32.h for how names that are not valid
+// UTF-8 survive the trip.
 #pragma once
 
 #include "errors.h"
