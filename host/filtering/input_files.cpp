@@ -20,12 +20,7 @@ struct InputFiles::Folder {
     struct Entry {
         std::u16string name;
         bool isFolder;
-        bool isLink;
-        ULONGLONG size;
-        LONGLONG lastWrite;
-        bool identified;  // the change time and file number are known
-        LONGLONG changeTime;
-        ULONGLONG fileId;
+        ListedStatus status;
     };
     std::u16string path;
     std::vector<Entry> entries;  // in name order
@@ -33,16 +28,15 @@ struct InputFiles::Folder {
 
     // Adds an entry of the folder, but for "." and "..", and a link to a
     // folder, which is not followed: it could lead back up the tree.
-    void Add(std::u16string name, DWORD attributes, Entry stamp)
+    void Add(std::u16string name, DWORD attributes, ListedStatus status)
     {
         if (name == u"." || name == u"..")
             return;
-        stamp.isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
-        stamp.isLink = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
-        if (stamp.isFolder && stamp.isLink)
+        const bool isFolder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+        status.link = attributes & FILE_ATTRIBUTE_REPARSE_POINT;
+        if (isFolder && status.link)
             return;
-        stamp.name = std::move(name);
-        entries.push_back(std::move(stamp));
+        entries.push_back({std::move(name), isFolder, status});
     }
 };
 
@@ -150,9 +144,8 @@ DWORD InputFiles::ListWithIds(Folder& folder, bool& begun)
             folder.Add(std::u16string(reinterpret_cast<const char16_t*>(info.FileName),
                                       info.FileNameLength / sizeof(WCHAR)),
                        info.FileAttributes,
-                       {{}, false, false, static_cast<ULONGLONG>(info.EndOfFile.QuadPart),
-                        info.LastWriteTime.QuadPart, true, info.ChangeTime.QuadPart,
-                        static_cast<ULONGLONG>(info.FileId.QuadPart)});
+                       {false, static_cast<ULONGLONG>(info.EndOfFile.QuadPart), info.LastWriteTime.QuadPart,
+                        true, info.ChangeTime.QuadPart, static_cast<ULONGLONG>(info.FileId.QuadPart)});
             if (info.NextEntryOffset == 0)
                 break;
             at += info.NextEntryOffset;
@@ -173,7 +166,7 @@ DWORD InputFiles::ListByPattern(Folder& folder)
             static_cast<LONGLONG>((ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32) |
                                   data.ftLastWriteTime.dwLowDateTime);
         folder.Add(reinterpret_cast<const char16_t*>(data.cFileName), data.dwFileAttributes,
-                   {{}, false, false, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, lastWrite, false, 0, 0});
+                   {false, (ULONGLONG(data.nFileSizeHigh) << 32) | data.nFileSizeLow, lastWrite});
     } while (FindNextFileW(search, &data));
     const DWORD error = GetLastError();
     FindClose(search);
@@ -198,13 +191,7 @@ bool InputFiles::NextFromFolders(InputFile& file)
         file = InputFile();
         file.path = path;
         file.found = true;
-        file.listed = true;
-        file.link = entry.isLink;
-        file.size = entry.size;
-        file.lastWrite = entry.lastWrite;
-        file.identified = entry.identified;
-        file.changeTime = entry.changeTime;
-        file.fileId = entry.fileId;
+        file.listed = entry.status;
         return true;
     }
     return false;

@@ -14,21 +14,24 @@
 
 namespace host {
 
-struct InputFile {
-    std::u16string path;
-    bool found = false;        // found in a folder or a list, not named on the command line
-    HRESULT status = S_OK;     // a folder or list that could not be read: its failure
-    std::string problem;       // ... in words
-    bool unreadList = false;   // the failure is a file list's: which paths it held is not known
-    // Found in a folder: what the folder's listing said of it (times in
-    // 100 ns ticks since 1601), so that nobody need ask the system again.
-    bool listed = false;
+// What a folder's listing says of a file in it (times in 100 ns ticks
+// since 1601), so that nobody need ask the system again.
+struct ListedStatus {
     bool link = false;        // a link: the rest describes what it points to, if anything
     ULONGLONG size = 0;
     LONGLONG lastWrite = 0;
     bool identified = false;  // the listing gave the two below (not every file system's does)
     LONGLONG changeTime = 0;  // of its contents or its status
     ULONGLONG fileId = 0;     // its number in the file system
+};
+
+struct InputFile {
+    std::u16string path;
+    bool found = false;        // found in a folder or a list, not named on the command line
+    HRESULT status = S_OK;     // a folder or list that could not be read: its failure
+    std::string problem;       // ... in words
+    bool unreadList = false;   // the failure is a file list's: which paths it held is not known
+    ListedStatus listed;       // found in a folder: what its listing said (else all unknown)
 };
 
 class InputFiles {

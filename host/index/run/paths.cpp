@@ -74,10 +74,11 @@ bool StampOf(const InputFile& input, const std::string& path, FileStamp& stamp)
 {
     // A link's listing may describe the link itself (one that leads
     // nowhere, or as the platform lists links): the system is asked.
-    if (!input.identified || input.link)
+    const ListedStatus& listed = input.listed;
+    if (!listed.identified || listed.link)
         return StampOf(path, stamp);
-    stamp = {static_cast<std::int64_t>(input.size), input.lastWrite, input.changeTime,
-             static_cast<std::int64_t>(input.fileId)};
+    stamp = {static_cast<std::int64_t>(listed.size), listed.lastWrite, listed.changeTime,
+             static_cast<std::int64_t>(listed.fileId)};
     return true;
 }
 
